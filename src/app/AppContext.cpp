@@ -1,0 +1,80 @@
+#include "app/AppContext.h"
+
+#include "core/Helpers.h"
+#include "windows/uList.h"
+#include "windows/uLocal.h"
+#include "windows/uMinimized.h"
+#include "windows/uNetMenu.h"
+#include "windows/uNetProg.h"
+#include "windows/uNetwork.h"
+#include "windows/uPhoto.h"
+#include "windows/udragform.h"
+
+AppContext::AppContext(UserEnvironment env, PlatformServices platform)
+    : m_env(std::move(env)), m_platform(std::move(platform))
+{
+}
+
+AppContext::~AppContext()
+{
+    // Windows go first, in reverse order of creation, while the services they use still exist.
+    m_fList.reset();
+    m_Photo.reset();
+    m_NetMenu.reset();
+    m_netprog.reset();
+    m_Network.reset();
+    m_Minimized.reset();
+    m_dragform.reset();
+    m_LC.reset();
+}
+
+void AppContext::createWindows()
+{
+    m_LC = std::make_unique<TLC>(*this);
+    m_dragform = std::make_unique<Tdragform>(*this);
+    m_Minimized = std::make_unique<TMinimized>(*this);
+    m_Network = std::make_unique<TNetwork>(*this);
+    m_netprog = std::make_unique<Tnetprog>(*this);
+    m_NetMenu = std::make_unique<TNetMenu>(*this);
+    m_Photo = std::make_unique<TPhoto>(*this);
+    m_fList = std::make_unique<TfList>(*this);
+}
+
+void AppContext::startUp()
+{
+    if (m_platform.desktop->trayAvailable())
+        m_Minimized->showTrayIcon();
+    else
+        m_Minimized->show();
+}
+
+void AppContext::requestQuit()
+{
+    emit quitRequested();
+}
+
+QString AppContext::exeFolder() const
+{
+    return folderOf(m_env.exePath);
+}
+
+QString AppContext::tempFolder() const
+{
+    return helpers::tempFolder(m_env);
+}
+
+Folders AppContext::folders() const
+{
+    Folders f = Folders::derive(exeFolder(), tempFolder(), text(126), text(127));
+    if (!m_localBaseDir.isEmpty()) {
+        f.localBaseDir = m_localBaseDir;
+        f.userDataDir = m_localBaseDir + QString::fromUtf16(kDataFolderName) + u'/';
+    }
+    return f;
+}
+
+std::vector<QWidget*> AppContext::windows() const
+{
+    return {m_LC.get(),      m_dragform.get(), m_Minimized.get(), m_Network.get(),
+            m_netprog.get(), m_NetMenu.get(),  m_Photo.get(),     m_fList.get()};
+}

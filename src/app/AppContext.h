@@ -1,0 +1,87 @@
+#pragma once
+
+#include "core/Folders.h"
+#include "core/uLocal.h"
+#include "platform/PlatformServices.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+class QWidget;
+class TLC;
+class Tdragform;
+class TMinimized;
+class TNetwork;
+class Tnetprog;
+class TNetMenu;
+class TPhoto;
+class TfList;
+
+// One client: its folders, texts, operating-system services and windows. Nothing of a client
+// lives outside its context, so two clients can run side by side in one process.
+class AppContext : public QObject
+{
+    Q_OBJECT
+
+public:
+    AppContext(UserEnvironment env, PlatformServices platform);
+    ~AppContext() override;
+
+    // Creates the eight windows, hidden, in the order each one's creation relies on.
+    void createWindows();
+    // After creation: the notification-area icon, or the mini bar where there is no tray, so
+    // that the program is never invisible.
+    void startUp();
+    // Ends the program (the mini bar closed, the exit item, an update).
+    void requestQuit();
+
+    const UserEnvironment& environment() const { return m_env; }
+    PlatformServices& platform() { return m_platform; }
+
+    // Folders as they stand now; they follow the string table and the stored base folder.
+    Folders folders() const;
+    QString exeFolder() const;
+    QString tempFolder() const;
+    const QString& localBaseDir() const { return m_localBaseDir; }
+    void setLocalBaseDir(const QString& folder) { m_localBaseDir = folder; }
+
+    const QString& languageCode() const { return m_languageCode; }
+    void setLanguageCode(const QString& code) { m_languageCode = code; }
+    StringTable& strings() { return m_strings; }
+    const StringTable& strings() const { return m_strings; }
+    QString text(int row) const { return m_strings.text(row); }
+
+    TLC* LC() const { return m_LC.get(); }
+    Tdragform* dragform() const { return m_dragform.get(); }
+    TMinimized* Minimized() const { return m_Minimized.get(); }
+    TNetwork* Network() const { return m_Network.get(); }
+    Tnetprog* netprog() const { return m_netprog.get(); }
+    TNetMenu* NetMenu() const { return m_NetMenu.get(); }
+    TPhoto* Photo() const { return m_Photo.get(); }
+    TfList* fList() const { return m_fList.get(); }
+    // In creation order.
+    std::vector<QWidget*> windows() const;
+
+signals:
+    void quitRequested();
+
+private:
+    UserEnvironment m_env;
+    PlatformServices m_platform;
+    QString m_localBaseDir;
+    QString m_languageCode;
+    StringTable m_strings;
+
+    // Declared in creation order: destroyed in reverse.
+    std::unique_ptr<TLC> m_LC;
+    std::unique_ptr<Tdragform> m_dragform;
+    std::unique_ptr<TMinimized> m_Minimized;
+    std::unique_ptr<TNetwork> m_Network;
+    std::unique_ptr<Tnetprog> m_netprog;
+    std::unique_ptr<TNetMenu> m_NetMenu;
+    std::unique_ptr<TPhoto> m_Photo;
+    std::unique_ptr<TfList> m_fList;
+};

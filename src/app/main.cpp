@@ -1,0 +1,25 @@
+#include "app/AppContext.h"
+#include "app/LarkspireApplication.h"
+
+int main(int argc, char** argv)
+{
+    // The windows sit at absolute screen positions, which only X11 (or XWayland) allows.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    LarkspireApplication app(argc, argv);
+    LarkspireApplication::setApplicationName(QStringLiteral("Larkspire"));
+    LarkspireApplication::setApplicationDisplayName(QStringLiteral("Larkspire"));
+    LarkspireApplication::setApplicationVersion(QStringLiteral(LARKSPIRE_VERSION));
+    // Only the mini bar ends the program; the other windows merely hide.
+    LarkspireApplication::setQuitOnLastWindowClosed(false);
+
+    const UserEnvironment env = UserEnvironment::fromProcess();
+    AppContext ctx(env, PlatformServices::forLinux(env));
+    app.setErrorReport([&ctx](const QString& text) { ctx.platform().desktop->showError(text); });
+    QObject::connect(&ctx, &AppContext::quitRequested, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    ctx.createWindows();
+    ctx.startUp();
+    return LarkspireApplication::exec();
+}

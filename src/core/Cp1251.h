@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The 8-bit Cyrillic code page every file of the system is written in.
+namespace cp1251 {
+
+QString decode(const QByteArray& bytes);
+// Characters the code page cannot hold become "?".
+QByteArray encode(const QString& text);
+
+} // namespace cp1251

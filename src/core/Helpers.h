@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+
+struct UserEnvironment;
+
+// Small stateless helpers on files, folders and names that several windows share.
+namespace helpers {
+
+// True when the file exists and this program may not use it now: it cannot be opened for
+// reading and writing (read-only, no access), or another open file holds an advisory lock on it
+// (flock or a POSIX record lock), which is how Linux programs, this one included, mark a file
+// they are writing. A missing file is not in use.
+bool fileInUse(const QString& path);
+
+// Runs while holding an exclusive advisory lock on path, so fileInUse sees the file in use.
+class FileLock
+{
+public:
+    explicit FileLock(const QString& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool locked() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+// False only for an existing empty folder; true when it has an entry or cannot be listed.
+bool folderHasEntries(const QString& folder);
+
+// The per-user temporary folder, with trailing "/": a persistent, writable per-user folder
+// whose parent holds the per-user data folder.
+QString tempFolder(const UserEnvironment& env);
+
+// The user's documents folder (XDG); throws Error when there is none.
+QString documentsFolder();
+
+// Hidden files: Linux has no hidden attribute and the names must not change, so a name is
+// listed in the ".hidden" file of its parent folder, which file managers honour.
+bool setHidden(const QString& path);
+bool isHidden(const QString& path);
+
+// Copies the files and subfolders of source into target, creating target. Returns whether the
+// last entry handled was copied or skipped (false for an empty source). Refuses a target inside
+// the source, which would copy without end.
+bool copyTree(const QString& source, const QString& target, bool stopOnFailure, bool overwrite);
+
+// Russian letters to Latin text, every other character unchanged.
+QString transliterate(const QString& text);
+
+// The ten characters a name may not hold: { \ : * } ? " < > |
+inline constexpr char16_t kForbiddenNameChars[] = u"{\\:*}?\"<>|";
+bool nameIsClean(const QString& text);
+
+// A date as "dd.MM.yyyy".
+QString fixedDateText(const QDate& date);
+// A date in the locale's short form as "dd.MM.yyyy"; a two-digit year is read as the one
+// nearest to today. Throws Error when the text is not a date.
+QString fixedDateText(const QString& localeDate, const QLocale& locale = QLocale::system());
+
+} // namespace helpers

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QFileDevice>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Text files of the system: one entry per line, CR LF line ends, windows-1251. Every text file
+// the program reads or writes goes through these functions.
+namespace stringlist {
+
+// Splits at CR LF, LF or CR; a line end after the last line does not add an empty line.
+QStringList decode(const QByteArray& bytes);
+// Every line is followed by CR LF; characters outside the code page become "?".
+QByteArray encode(const QStringList& lines);
+
+// nullopt when the file cannot be read; error then holds a sentence for the user.
+std::optional<QStringList> load(const QString& path, QString* error = nullptr);
+
+// Replaces the file as a whole, so a failed write never leaves half a file behind. A new file
+// gets newFilePermissions; an existing one keeps its own.
+bool save(const QString& path, const QStringList& lines, QString* error = nullptr,
+          QFileDevice::Permissions newFilePermissions = QFileDevice::ReadOwner |
+                                                        QFileDevice::WriteOwner |
+                                                        QFileDevice::ReadGroup |
+                                                        QFileDevice::ReadOther);
+
+// Field k of an entry: field 0 is the text before the first delimiter (the whole entry when
+// there is none), field k the text between the k-th and the next delimiter; empty when the entry
+// has fewer than k delimiters.
+QString field(const QString& entry, int k, QChar delimiter);
+
+} // namespace stringlist

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The localised texts of the interface. Each row is "description;text" in the active language.
+class StringTable
+{
+public:
+    static constexpr int kRowCount = 372;
+    static constexpr int kPhraseCount = 7;
+
+    // Rows of the built-in source table, "description;russian;english".
+    static QString sourceRow(int n);
+    static QString sourcePhraseRow(int n);
+
+    // "rus/" takes the Russian column, "eng/" the English one; any other code (compared exactly)
+    // leaves the table empty.
+    void build(const QString& languageCode);
+    bool isEmpty() const { return m_rows.isEmpty(); }
+    int size() const { return static_cast<int>(m_rows.size()); }
+    const QStringList& rows() const { return m_rows; }
+
+    // The active-language text of row n; empty when the row does not exist.
+    QString text(int n) const;
+
+private:
+    QStringList m_rows;
+};
+
+// The seven file-notice phrases, in the language of the correspondent rather than the user's.
+class PhraseTable
+{
+public:
+    void rebuild(const QString& languageCode);
+    QString phrase(int n) const;
+    int size() const { return static_cast<int>(m_rows.size()); }
+
+private:
+    QStringList m_rows;
+};
+
+// The first line of the language file, exactly as written; nullopt-like empty result with
+// error set when the file cannot be read or holds nothing.
+QString readLanguageCode(const QString& path, QString* error);
+
+// The two built-in region lists offered as suggestions at first start.
+QStringList builtInRegions(const QString& languageCode);
+const QStringList& allrgRus();
+const QStringList& allrgEng();

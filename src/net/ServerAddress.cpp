@@ -1,0 +1,44 @@
+#include "net/ServerAddress.h"
+
+#include <QProcessEnvironment>
+
+#ifndef LARKSPIRE_DEFAULT_SETTINGS_HOST
+#define LARKSPIRE_DEFAULT_SETTINGS_HOST "127.0.0.1:2121"
+#endif
+#ifndef LARKSPIRE_DEFAULT_PROBE_URL
+#define LARKSPIRE_DEFAULT_PROBE_URL "http://www.google.com"
+#endif
+
+std::optional<HostPort> HostPort::parse(const QString& text, quint16 defaultPort)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return std::nullopt;
+    HostPort hp;
+    hp.port = defaultPort;
+    const qsizetype colon = t.lastIndexOf(u':');
+    if (colon < 0 || t.indexOf(u':') != colon) {
+        // No port, or an IPv6 address without brackets: the whole text is the host.
+        hp.host = t;
+        return hp;
+    }
+    bool ok = false;
+    const uint port = t.mid(colon + 1).toUInt(&ok);
+    if (!ok || port == 0 || port > 65535 || colon == 0)
+        return std::nullopt;
+    hp.host = t.left(colon);
+    hp.port = static_cast<quint16>(port);
+    return hp;
+}
+
+QString settingsServerAddress()
+{
+    const QString env = qEnvironmentVariable("LARKSPIRE_SETTINGS_HOST");
+    return env.isEmpty() ? QStringLiteral(LARKSPIRE_DEFAULT_SETTINGS_HOST) : env;
+}
+
+QString connectivityProbeUrl()
+{
+    const QString env = qEnvironmentVariable("LARKSPIRE_PROBE_URL");
+    return env.isEmpty() ? QStringLiteral(LARKSPIRE_DEFAULT_PROBE_URL) : env;
+}

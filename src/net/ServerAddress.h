@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// A server address as the system writes it: a host name or IPv4 address, optionally followed by
+// ":port"; a plain host means the FTP port 21.
+struct HostPort
+{
+    QString host;
+    quint16 port = 21;
+
+    static std::optional<HostPort> parse(const QString& text, quint16 defaultPort = 21);
+};
+
+// Build-time defaults that operators and tests override through the environment.
+QString settingsServerAddress(); // LARKSPIRE_SETTINGS_HOST
+QString connectivityProbeUrl();  // LARKSPIRE_PROBE_URL

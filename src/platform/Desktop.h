@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// What the program needs from the windowing system beyond Qt's own widgets.
+class Desktop
+{
+public:
+    virtual ~Desktop() = default;
+    virtual bool trayAvailable() const = 0;
+    // Raises and activates the window; true when it is the active window afterwards.
+    virtual bool forceForeground(QWidget* window) = 0;
+    // The application's default error report: a message box with the failure's text.
+    virtual void showError(const QString& text) = 0;
+    // A yes/no question; true for yes.
+    virtual bool confirm(const QString& title, const QString& question) = 0;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+class Processes
+{
+public:
+    virtual ~Processes() = default;
+    // Ends every process whose executable has this file name or path (letter case ignored),
+    // the calling one included. Returns the outcome of the last termination; false when none
+    // matched.
+    virtual bool killProcessesNamed(const QString& name) = 0;
+};

@@ -1,0 +1,219 @@
+#include "platform/linux/LinuxServices.h"
+
+#include "core/Folders.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <QNetworkInterface>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QUrl>
+#include <QWidget>
+
+#include <csignal>
+#include <sys/types.h>
+#include <unistd.h>
+
+QString IniSettingsStore::value(const QString& key, const QString& fallback) const
+{
+    return QSettings(m_path, QSettings::IniFormat).value(key, fallback).toString();
+}
+
+void IniSettingsStore::setValue(const QString& key, const QString& value)
+{
+    QSettings(m_path, QSettings::IniFormat).setValue(key, value);
+}
+
+void IniSettingsStore::remove(const QString& key)
+{
+    QSettings(m_path, QSettings::IniFormat).remove(key);
+}
+
+bool DesktopShell::openPath(const QString& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool DesktopShell::openLink(const QString& link)
+{
+    QUrl url = QUrl::fromUserInput(link);
+    // Only web links: a text from a message must never start a local program.
+    if (url.scheme() != u"http" && url.scheme() != u"https")
+        return false;
+    return QDesktopServices::openUrl(url);
+}
+
+bool DesktopShell::showInFileManager(const QString& path)
+{
+    QDBusInterface fileManager(QStringLiteral("org.freedesktop.FileManager1"),
+                               QStringLiteral("/org/freedesktop/FileManager1"),
+                               QStringLiteral("org.freedesktop.FileManager1"),
+                               QDBusConnection::sessionBus());
+    if (fileManager.isValid()) {
+        const QDBusMessage reply =
+            fileManager.call(QStringLiteral("ShowItems"),
+                             QStringList{QUrl::fromLocalFile(path).toString()}, QString());
+        if (reply.type() != QDBusMessage::ErrorMessage)
+            return true;
+    }
+    return openPath(QFileInfo(path).absolutePath());
+}
+
+bool processMatches(const QString& exePath, const QString& name)
+{
+    QString path = exePath;
+    // The kernel marks an executable replaced on disk, as after an update.
+    if (path.endsWith(QStringLiteral(" (deleted)")))
+        path.chop(10);
+    const QString fileName = QFileInfo(path).fileName();
+    return fileName.compare(name, Qt::CaseInsensitive) == 0 ||
+           path.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+bool ProcProcesses::killProcessesNamed(const QString& name)
+{
+    const auto entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const pid_t self = ::getpid();
+    bool matched = false;
+    bool result = false;
+    bool killSelf = false;
+    for (const QString& entry : entries) {
+        bool isPid = false;
+        const pid_t pid = entry.toInt(&isPid);
+        if (!isPid)
+            continue;
+        const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(entry)).symLinkTarget();
+        if (exe.isEmpty() || !processMatches(exe, name))
+            continue;
+        matched = true;
+        if (pid == self) {
+            killSelf = true; // last, or the others would be left running
+            continue;
+        }
+        result = ::kill(pid, SIGTERM) == 0;
+    }
+    if (killSelf)
+        result = ::kill(self, SIGTERM) == 0;
+    return matched && result;
+}
+
+QString formatAdapterAddress(const QByteArray& hardwareAddress)
+{
+    const QString text = QString::fromLatin1(hardwareAddress).toUpper();
+    const QStringList parts = text.split(u':');
+    if (parts.size() != 6)
+        return QStringLiteral("mac not found");
+    for (const QString& p : parts) {
+        if (p.size() != 2)
+            return QStringLiteral("mac not found");
+    }
+    if (parts.join(QString()) == u"000000000000")
+        return QStringLiteral("mac not found");
+    return parts.join(u'-');
+}
+
+QString SysNetworkAdapter::adapterAddress() const
+{
+    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
+        if (nic.flags().testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        const QString address = formatAdapterAddress(nic.hardwareAddress().toLatin1());
+        if (address != u"mac not found")
+            return address;
+    }
+    return QStringLiteral("mac not found");
+}
+
+void ThemeSound::playNewMessage()
+{
+    const QString canberra = QStandardPaths::findExecutable(QStringLiteral("canberra-gtk-play"));
+    if (!canberra.isEmpty()) {
+        QProcess::startDetached(canberra, {QStringLiteral("-i"),
+                                           QStringLiteral("message-new-instant")});
+        return;
+    }
+    if (m_fallbackFile.isEmpty() || !QFileInfo::exists(m_fallbackFile))
+        return;
+    for (const char* player : {"paplay", "pw-play", "aplay"}) {
+        const QString exe = QStandardPaths::findExecutable(QString::fromLatin1(player));
+        if (!exe.isEmpty()) {
+            QProcess::startDetached(exe, {m_fallbackFile});
+            return;
+        }
+    }
+}
+
+AppFonts::~AppFonts()
+{
+    removeAll();
+}
+
+bool AppFonts::add(const QString& fontFile)
+{
+    const int id = QFontDatabase::addApplicationFont(fontFile);
+    if (id < 0)
+        return false;
+    m_ids.append(id);
+    return true;
+}
+
+void AppFonts::removeAll()
+{
+    for (const int id : std::as_const(m_ids))
+        QFontDatabase::removeApplicationFont(id);
+    m_ids.clear();
+}
+
+bool QtDesktop::trayAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool QtDesktop::forceForeground(QWidget* window)
+{
+    if (!window)
+        return false;
+    if (window->isMinimized())
+        window->showNormal();
+    if (window->isActiveWindow())
+        return true;
+    window->raise();
+    window->activateWindow();
+    return window->isActiveWindow();
+}
+
+void QtDesktop::showError(const QString& text)
+{
+    QMessageBox::critical(nullptr, QApplication::applicationName(), text);
+}
+
+bool QtDesktop::confirm(const QString& title, const QString& question)
+{
+    return QMessageBox::question(nullptr, title, question, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+PlatformServices PlatformServices::forLinux(const UserEnvironment& env, const QString& soundFile)
+{
+    PlatformServices p;
+    p.autostart = std::make_unique<XdgAutostart>(env.effectiveConfigHome());
+    p.shortcuts = std::make_unique<XdgShortcuts>(env.home, env.effectiveDataHome());
+    p.settings = std::make_unique<IniSettingsStore>(env.effectiveConfigHome() +
+                                                    QStringLiteral("Larkspire/Larkspire.ini"));
+    p.shell = std::make_unique<DesktopShell>();
+    p.processes = std::make_unique<ProcProcesses>();
+    p.adapter = std::make_unique<SysNetworkAdapter>();
+    p.sound = std::make_unique<ThemeSound>(soundFile);
+    p.fonts = std::make_unique<AppFonts>();
+    p.desktop = std::make_unique<QtDesktop>();
+    return p;
+}

@@ -1,0 +1,46 @@
+#include "windows/uNetwork.h"
+
+#include "app/AppContext.h"
+#include "core/Helpers.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+TNetwork::TNetwork(AppContext& ctx) : m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("Network"));
+    setWindowTitle(QStringLiteral("Larkspire"));
+    FormCreate();
+}
+
+void TNetwork::FormCreate()
+{
+    prepareFolders();
+}
+
+void TNetwork::prepareFolders()
+{
+    const Folders f = m_ctx.folders();
+    QDir dir;
+    dir.mkdir(f.userDataDir);
+    dir.mkdir(f.userDataDir + QStringLiteral("net/"));
+    dir.mkdir(f.programDataDir + QStringLiteral("net/"));
+    if (!f.networkDir.isEmpty())
+        dir.mkdir(f.networkDir);
+}
+
+void TNetwork::prepareMyImages()
+{
+    const Folders f = m_ctx.folders();
+    if (f.myImagesDir.isEmpty())
+        return;
+    if (!QFileInfo(f.myImagesDir).isDir())
+        helpers::copyTree(f.programDataDir + QStringLiteral("temp1/"), f.myImagesDir, false, true);
+    helpers::setHidden(f.myImagesDir);
+}
+
+void TNetwork::showEvent(QShowEvent* event)
+{
+    prepareMyImages();
+    QWidget::showEvent(event);
+}
