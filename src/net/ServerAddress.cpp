@@ -2,8 +2,8 @@
 
 #include <QProcessEnvironment>
 
-#ifndef LARKSPIRE_DEFAULT_SETTINGS_HOST
-#define LARKSPIRE_DEFAULT_SETTINGS_HOST "127.0.0.1:2121"
+#ifndef LARKSPIRE_DEFAULT_SETTINGS_SERVER
+#define LARKSPIRE_DEFAULT_SETTINGS_SERVER "127.0.0.1:2121"
 #endif
 #ifndef LARKSPIRE_DEFAULT_PROBE_URL
 #define LARKSPIRE_DEFAULT_PROBE_URL "http://www.google.com"
@@ -33,8 +33,8 @@ std::optional<HostPort> HostPort::parse(const QString& text, quint16 defaultPort
 
 QString settingsServerAddress()
 {
-    const QString env = qEnvironmentVariable("LARKSPIRE_SETTINGS_HOST");
-    return env.isEmpty() ? QStringLiteral(LARKSPIRE_DEFAULT_SETTINGS_HOST) : env;
+    const QString env = qEnvironmentVariable("LARKSPIRE_SETTINGS_SERVER");
+    return env.isEmpty() ? QStringLiteral(LARKSPIRE_DEFAULT_SETTINGS_SERVER) : env;
 }
 
 QString connectivityProbeUrl()

@@ -15,5 +15,5 @@ struct HostPort
 };
 
 // Build-time defaults that operators and tests override through the environment.
-QString settingsServerAddress(); // LARKSPIRE_SETTINGS_HOST
+QString settingsServerAddress(); // LARKSPIRE_SETTINGS_SERVER
 QString connectivityProbeUrl();  // LARKSPIRE_PROBE_URL

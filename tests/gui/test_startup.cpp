@@ -1,0 +1,141 @@
+#include "app/AppContext.h"
+#include "core/Helpers.h"
+#include "platform/fake/FakeServices.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+#include "windows/uMinimized.h"
+#include "windows/uNetwork.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// One installation: a program folder with its data folder, and its own per-user folders.
+struct Client
+{
+    TempTree root;
+    FakePlatform fakes{};
+    std::unique_ptr<AppContext> ctx;
+
+    explicit Client(const QByteArray& languageFile = "eng/\r\n", bool writeLanguage = true)
+    {
+        QDir().mkpath(root.path(QStringLiteral("app/0rg_System/temp1")));
+        root.write(QStringLiteral("app/0rg_System/temp1/sample.png"), "png");
+        if (writeLanguage)
+            root.write(QStringLiteral("app/0rg_System/LC.xo"), languageFile);
+        UserEnvironment env;
+        env.exePath = root.path(QStringLiteral("app/Larkspire"));
+        env.home = root.path(QStringLiteral("home"));
+        env.stateHome = root.path(QStringLiteral("state"));
+        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        ctx->createWindows();
+    }
+    QString path(const QString& relative) const { return root.path(relative); }
+};
+
+} // namespace
+
+TEST(StartUp, CreatesTheEightWindowsHiddenInOrder)
+{
+    Client c;
+    const auto windows = c.ctx->windows();
+    const QStringList names{"LC",      "dragform", "Minimized", "Network",
+                            "netprog", "NetMenu",  "Photo",     "fList"};
+    const QStringList classes{"TLC",      "Tdragform", "TMinimized", "TNetwork",
+                              "Tnetprog", "TNetMenu",  "TPhoto",     "TfList"};
+    ASSERT_EQ(windows.size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_NE(windows[i], nullptr);
+        EXPECT_EQ(windows[i]->objectName(), names[i]);
+        EXPECT_EQ(QString::fromLatin1(windows[i]->metaObject()->className()), classes[i]);
+        EXPECT_FALSE(windows[i]->isVisible()) << names[i].toStdString();
+    }
+    c.ctx->startUp();
+    for (QWidget* w : windows)
+        EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+    EXPECT_TRUE(c.fakes.desktop->errors.isEmpty());
+}
+
+TEST(StartUp, FoldersAreCreatedAndMarked)
+{
+    Client c;
+    const Folders f = c.ctx->folders();
+    EXPECT_EQ(f.localBaseDir, c.path(QStringLiteral("state/larkspire/")));
+    for (const QString& dir : {f.tempDataDir, f.userDataDir, f.userDataDir + "net/",
+                               f.programDataDir + "net/", f.networkDir})
+        EXPECT_TRUE(QDir(dir).exists()) << dir.toStdString();
+    EXPECT_EQ(f.networkDir, c.path(QStringLiteral("app/Network/")));
+    EXPECT_TRUE(helpers::isHidden(f.exeFolder + QStringLiteral("0rg_System")));
+    // The template arrives on the first show of the main window, hidden.
+    EXPECT_FALSE(QDir(f.myImagesDir).exists());
+    c.ctx->Network()->show();
+    EXPECT_TRUE(QFile::exists(f.myImagesDir + QStringLiteral("sample.png")));
+    EXPECT_TRUE(helpers::isHidden(f.myImagesDir));
+}
+
+TEST(StartUp, ASecondStartKeepsWhatIsThere)
+{
+    Client c;
+    c.ctx->Network()->show();
+    const Folders f = c.ctx->folders();
+    QFile::remove(f.myImagesDir + QStringLiteral("sample.png"));
+    c.root.write(QStringLiteral("app/Network/My images/mine.png"), "mine");
+    c.ctx.reset();
+
+    UserEnvironment env;
+    env.exePath = c.path(QStringLiteral("app/Larkspire"));
+    env.home = c.path(QStringLiteral("home"));
+    env.stateHome = c.path(QStringLiteral("state"));
+    AppContext again(env, FakePlatform::make());
+    again.createWindows();
+    again.Network()->show();
+    EXPECT_FALSE(QFile::exists(f.myImagesDir + QStringLiteral("sample.png")));
+    EXPECT_TRUE(QFile::exists(f.myImagesDir + QStringLiteral("mine.png")));
+}
+
+TEST(StartUp, OnlyTheMiniBarEndsTheProgram)
+{
+    Client c;
+    c.ctx->startUp();
+    QSignalSpy quit(c.ctx.get(), &AppContext::quitRequested);
+    c.ctx->Network()->show();
+    c.ctx->Network()->close();
+    EXPECT_FALSE(c.ctx->Network()->isVisible());
+    EXPECT_EQ(quit.count(), 0);
+    c.ctx->Minimized()->close();
+    EXPECT_EQ(quit.count(), 1);
+}
+
+TEST(StartUp, WithoutATrayTheMiniBarIsShown)
+{
+    Client c;
+    c.fakes.desktop->tray = false;
+    c.ctx->startUp();
+    EXPECT_TRUE(c.ctx->Minimized()->isVisible());
+    EXPECT_FALSE(c.ctx->Network()->isVisible());
+}
+
+TEST(StartUp, AMissingLanguageFileIsReportedOnceAndStartUpGoesOn)
+{
+    Client c({}, false);
+    EXPECT_EQ(c.fakes.desktop->errors.size(), 1);
+    EXPECT_TRUE(c.ctx->strings().isEmpty());
+    EXPECT_TRUE(c.ctx->languageCode().isEmpty());
+    EXPECT_EQ(c.ctx->windows().size(), 8u);
+    EXPECT_TRUE(c.ctx->folders().networkDir.isEmpty());
+}
+
+TEST(StartUp, TwoClientsSideBySideShareNothing)
+{
+    Client english;
+    Client russian("rus/\r\n");
+    EXPECT_EQ(english.ctx->text(126), QStringLiteral("Network"));
+    EXPECT_EQ(russian.ctx->text(126), QStringLiteral("Сеть"));
+    EXPECT_EQ(russian.ctx->folders().networkDir, russian.path(QStringLiteral("app/Сеть/")));
+    EXPECT_NE(english.ctx->folders().userDataDir, russian.ctx->folders().userDataDir);
+    EXPECT_TRUE(QDir(russian.ctx->folders().networkDir).exists());
+}

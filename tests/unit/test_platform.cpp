@@ -1,0 +1,101 @@
+#include "platform/linux/LinuxServices.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+TEST(AdapterAddress, FormatsSixPairsOrReportsNone)
+{
+    EXPECT_EQ(formatAdapterAddress("52:54:00:ab:0c:ff"), QStringLiteral("52-54-00-AB-0C-FF"));
+    EXPECT_EQ(formatAdapterAddress("00:00:00:00:00:00"), QStringLiteral("mac not found"));
+    EXPECT_EQ(formatAdapterAddress(""), QStringLiteral("mac not found"));
+    EXPECT_EQ(formatAdapterAddress("00:11:22:33:44:55:66:77"), QStringLiteral("mac not found"));
+    const QString real = SysNetworkAdapter().adapterAddress();
+    EXPECT_TRUE(real == u"mac not found" || real.size() == 17) << real.toStdString();
+}
+
+TEST(Processes, MatchByFileNameOrWholePathIgnoringCase)
+{
+    EXPECT_TRUE(processMatches(QStringLiteral("/opt/x/Larkspire"), QStringLiteral("larkspire")));
+    EXPECT_TRUE(
+        processMatches(QStringLiteral("/opt/x/Larkspire (deleted)"), QStringLiteral("Larkspire")));
+    EXPECT_TRUE(
+        processMatches(QStringLiteral("/opt/x/Larkspire"), QStringLiteral("/OPT/x/larkspire")));
+    EXPECT_FALSE(
+        processMatches(QStringLiteral("/opt/x/LarkspireUpdate"), QStringLiteral("Larkspire")));
+}
+
+TEST(Processes, EndsEveryProcessOfTheName)
+{
+    const QString sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
+    ASSERT_FALSE(sleep.isEmpty());
+    TempTree tmp;
+    // A copy under a name no other process on the machine carries.
+    const QString name = QStringLiteral("LkSleeper%1").arg(QCoreApplication::applicationPid());
+    const QString exe = tmp.path(name);
+    ASSERT_TRUE(QFile::copy(sleep, exe));
+    QProcess a, b;
+    a.start(exe, {QStringLiteral("60")});
+    b.start(exe, {QStringLiteral("60")});
+    ASSERT_TRUE(a.waitForStarted() && b.waitForStarted());
+    ProcProcesses processes;
+    EXPECT_TRUE(processes.killProcessesNamed(name.toLower()));
+    EXPECT_TRUE(a.waitForFinished(10000));
+    EXPECT_TRUE(b.waitForFinished(10000));
+    EXPECT_EQ(a.exitStatus(), QProcess::CrashExit); // ended by a signal
+    EXPECT_FALSE(processes.killProcessesNamed(name));
+}
+
+TEST(Autostart, EntryIsWrittenQuotedAndRemoved)
+{
+    TempTree tmp;
+    XdgAutostart autostart(tmp.path(QStringLiteral("config/")));
+    EXPECT_FALSE(autostart.isEnabled());
+    ASSERT_TRUE(autostart.enable(QStringLiteral("/home/u/My Apps/100% \"Lark\"/Larkspire")));
+    EXPECT_TRUE(autostart.isEnabled());
+    const QByteArray entry =
+        TempTree::read(tmp.path(QStringLiteral("config/autostart/Larkspire.desktop")));
+    EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n")) << entry.constData();
+    EXPECT_TRUE(entry.contains("Exec=\"/home/u/My Apps/100%% \\\\\"Lark\\\\\"/Larkspire\"\n"))
+        << entry.constData();
+    EXPECT_TRUE(autostart.disable());
+    EXPECT_FALSE(autostart.isEnabled());
+    EXPECT_TRUE(autostart.disable());
+}
+
+TEST(Launchers, MenuLauncherIsExecutable)
+{
+    TempTree tmp;
+    XdgShortcuts shortcuts(tmp.path(QStringLiteral("home")), tmp.path(QStringLiteral("data/")));
+    ASSERT_TRUE(shortcuts.createMenuLauncher(QStringLiteral("/opt/L/Larkspire"),
+                                             QStringLiteral("/opt/L/0rg_System/Larkspire.png")));
+    const QString path = tmp.path(QStringLiteral("data/applications/Larkspire.desktop"));
+    EXPECT_TRUE(QFile::permissions(path) & QFile::ExeOwner);
+    EXPECT_TRUE(TempTree::read(path).contains("Icon=/opt/L/0rg_System/Larkspire.png\n"));
+}
+
+TEST(SettingsStore, ValuesSurviveANewStore)
+{
+    TempTree tmp;
+    const QString file = tmp.path(QStringLiteral("Larkspire/Larkspire.ini"));
+    IniSettingsStore(file).setValue(QStringLiteral("ASt"), QStringLiteral("1"));
+    IniSettingsStore again(file);
+    EXPECT_EQ(again.value(QStringLiteral("ASt"), {}), QStringLiteral("1"));
+    again.remove(QStringLiteral("ASt"));
+    EXPECT_EQ(IniSettingsStore(file).value(QStringLiteral("ASt"), QStringLiteral("none")),
+              QStringLiteral("none"));
+}
+
+TEST(Shell, OnlyWebLinksAreOpened)
+{
+    // A message text such as "file:///bin/sh" must never reach the desktop's opener.
+    DesktopShell shell;
+    EXPECT_FALSE(shell.openLink(QStringLiteral("file:///bin/sh")));
+    EXPECT_FALSE(shell.openLink(QStringLiteral("javascript:alert(1)")));
+}

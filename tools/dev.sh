@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Developer entry point: installs what the build needs, builds, and runs the program or the tests.
+#   tools/dev.sh run    build and start Larkspire
+#   tools/dev.sh test   build with sanitizers and run every test through CTest
+#   tools/dev.sh deps   only install the Debian packages
+set -euo pipefail
+
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+# Build and test dependencies, all from Debian 12.
+packages=(
+    build-essential cmake pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    libgtest-dev libgmock-dev
+    python3-pyftpdlib curl util-linux
+    fonts-crosextra-carlito fonts-yanone-kaffeesatz fonts-comfortaa fonts-play fonts-lobster
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_packages() {
+    local missing=()
+    for p in "${packages[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$p")
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+            "${missing[@]}"
+    fi
+}
+
+build() {
+    local dir="$1"
+    shift
+    cmake -S "$top" -B "$dir" "$@"
+    cmake --build "$dir" -j "$jobs"
+}
+
+case "${1:-}" in
+deps)
+    install_packages
+    ;;
+run)
+    install_packages
+    build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    exec "$top/build/bin/Larkspire"
+    ;;
+test)
+    install_packages
+    if [ -x "$top/tools/ftpservers/fetch.sh" ]; then
+        "$top/tools/ftpservers/fetch.sh" "$top/build-test/ftpservers"
+    fi
+    build "$top/build-test" -DCMAKE_BUILD_TYPE=Debug -DLARKSPIRE_SANITIZE=ON
+    # Qt and fontconfig keep caches for the life of the process; leaks there are not ours.
+    export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    cd "$top/build-test"
+    ctest --output-on-failure -j "$jobs"
+    ;;
+*)
+    echo "usage: $0 run|test|deps" >&2
+    exit 2
+    ;;
+esac
