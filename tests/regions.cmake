@@ -1,0 +1,1 @@
+add_larkspire_test(unit test_regions LIBS larkspire_core)
