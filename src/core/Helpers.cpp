@@ -130,9 +130,8 @@ bool copyTreeImpl(const QString& sourceIn, const QString& targetIn, bool stopOnF
     if (!QFileInfo(source).isDir() || !QDir().mkpath(target))
         return false;
     const QDir dir(source);
-    const auto entries = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                               QDir::NoDotAndDotDot,
-                                           QDir::Name);
+    const auto entries = dir.entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     bool result = false;
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
@@ -181,10 +180,10 @@ bool copyTree(const QString& source, const QString& target, bool stopOnFailure, 
 namespace {
 
 constexpr std::array<const char*, 33> kSmallText = {
-    "a", "b", "v", "g", "d",  "e", "yo", "zh", "z", "i", "y",    "k", "l", "m",  "n", "o",  "p",
+    "a", "b", "v", "g", "d", "e",  "yo", "zh", "z",  "i",    "y", "k", "l", "m", "n",  "o", "p",
     "r", "s", "t", "u", "f", "kh", "ts", "ch", "sh", "shch", "'", "y", "'", "e", "yu", "ya"};
 constexpr std::array<const char*, 33> kCapitalText = {
-    "A", "B", "V", "G", "D",  "E", "Yo", "Zh", "Z", "I", "Y",    "K", "L", "M",  "N", "O",  "P",
+    "A", "B", "V", "G", "D", "E",  "Yo", "Zh", "Z",  "I",    "Y", "K", "L", "M", "N",  "O", "P",
     "R", "S", "T", "U", "F", "Kh", "Ts", "Ch", "Sh", "Shch", "'", "Y", "'", "E", "Yu", "Ya"};
 constexpr char16_t kSmall[] = u"абвгдеёжзийклмнопрстуфхцчшщьыъэюя";
 constexpr char16_t kCapital[] = u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЬЫЪЭЮЯ";

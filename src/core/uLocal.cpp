@@ -22,8 +22,7 @@ QStringList buildRows(const QStringList& source, const QString& code)
     QStringList rows;
     rows.reserve(source.size());
     for (const QString& row : source)
-        rows.append(stringlist::field(row, 0, u';') + u';' +
-                    stringlist::field(row, column, u';'));
+        rows.append(stringlist::field(row, 0, u';') + u';' + stringlist::field(row, column, u';'));
     return rows;
 }
 

@@ -154,7 +154,7 @@ inline PlatformServices FakePlatform::make(FakePlatform* handles)
     auto fonts = std::make_unique<FakeFonts>();
     auto desktop = std::make_unique<FakeDesktop>();
     if (handles)
-        *handles = {autostart.get(), shortcuts.get(), settings.get(), shell.get(), processes.get(),
+        *handles = {autostart.get(), shortcuts.get(), settings.get(), shell.get(),  processes.get(),
                     adapter.get(),   sound.get(),     fonts.get(),    desktop.get()};
     p.autostart = std::move(autostart);
     p.shortcuts = std::move(shortcuts);

@@ -137,8 +137,8 @@ void ThemeSound::playNewMessage()
 {
     const QString canberra = QStandardPaths::findExecutable(QStringLiteral("canberra-gtk-play"));
     if (!canberra.isEmpty()) {
-        QProcess::startDetached(canberra, {QStringLiteral("-i"),
-                                           QStringLiteral("message-new-instant")});
+        QProcess::startDetached(canberra,
+                                {QStringLiteral("-i"), QStringLiteral("message-new-instant")});
         return;
     }
     if (m_fallbackFile.isEmpty() || !QFileInfo::exists(m_fallbackFile))
