@@ -11,10 +11,7 @@
 class TempTree
 {
 public:
-    QString path(const QString& relative = {}) const
-    {
-        return m_dir.path() + u'/' + relative;
-    }
+    QString path(const QString& relative = {}) const { return m_dir.path() + u'/' + relative; }
     QString write(const QString& relative, const QByteArray& bytes) const
     {
         const QString p = path(relative);

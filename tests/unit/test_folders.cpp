@@ -6,10 +6,9 @@
 
 TEST(Folders, DerivedFromExecutableAndTemporaryFolder)
 {
-    const Folders f =
-        Folders::derive(QStringLiteral("/opt/Larkspire"),
-                        QStringLiteral("/home/u/.local/state/larkspire/tmp/"),
-                        QStringLiteral("Network"), QStringLiteral("My images"));
+    const Folders f = Folders::derive(QStringLiteral("/opt/Larkspire"),
+                                      QStringLiteral("/home/u/.local/state/larkspire/tmp/"),
+                                      QStringLiteral("Network"), QStringLiteral("My images"));
     EXPECT_EQ(f.exeFolder, QStringLiteral("/opt/Larkspire/"));
     EXPECT_EQ(f.programDataDir, QStringLiteral("/opt/Larkspire/0rg_System/"));
     EXPECT_EQ(f.localBaseDir, QStringLiteral("/home/u/.local/state/larkspire/"));

@@ -33,7 +33,8 @@ TEST(NameIsClean, RefusesEachForbiddenCharacter)
     EXPECT_TRUE(nameIsClean(QStringLiteral("a/b")));
     EXPECT_TRUE(nameIsClean(QStringLiteral("Иван Petrov_1")));
     for (const QChar c : QStringView(kForbiddenNameChars))
-        EXPECT_FALSE(nameIsClean(QStringLiteral("ab") + c + QStringLiteral("c"))) << int(c.unicode());
+        EXPECT_FALSE(nameIsClean(QStringLiteral("ab") + c + QStringLiteral("c")))
+            << int(c.unicode());
     EXPECT_EQ(QStringView(kForbiddenNameChars).size(), 10);
 }
 
@@ -98,11 +99,11 @@ TEST(CopyTree, WithoutOverwriteExistingFilesStayAndCountAsSuccess)
     TempTree tmp;
     tmp.write(QStringLiteral("src/a.txt"), "new");
     tmp.write(QStringLiteral("dst/a.txt"), "old");
-    EXPECT_TRUE(copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("dst")), true,
-                         false));
+    EXPECT_TRUE(
+        copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("dst")), true, false));
     EXPECT_EQ(TempTree::read(tmp.path(QStringLiteral("dst/a.txt"))), "old");
-    EXPECT_TRUE(copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("dst")), true,
-                         true));
+    EXPECT_TRUE(
+        copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("dst")), true, true));
     EXPECT_EQ(TempTree::read(tmp.path(QStringLiteral("dst/a.txt"))), "new");
 }
 
@@ -114,14 +115,14 @@ TEST(CopyTree, AFailedFileStopsOrIsPassedOver)
     QFile::link(tmp.path(QStringLiteral("nowhere")), tmp.path(QStringLiteral("src/b.txt")));
     tmp.write(QStringLiteral("src/c.txt"), "c");
 
-    EXPECT_FALSE(copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("stop")), true,
-                          true));
+    EXPECT_FALSE(
+        copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("stop")), true, true));
     EXPECT_TRUE(QFile::exists(tmp.path(QStringLiteral("stop/a.txt"))));
     EXPECT_FALSE(QFile::exists(tmp.path(QStringLiteral("stop/c.txt"))));
 
     // Going on, the result is that of the last entry only.
-    EXPECT_TRUE(copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("on")), false,
-                         true));
+    EXPECT_TRUE(
+        copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("on")), false, true));
     EXPECT_TRUE(QFile::exists(tmp.path(QStringLiteral("on/c.txt"))));
 }
 
@@ -132,13 +133,13 @@ TEST(CopyTree, RefusesTargetInsideSourceAndMissingSource)
     EXPECT_FALSE(copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("src/in/x")),
                           false, true));
     EXPECT_FALSE(QDir(tmp.path(QStringLiteral("src/in"))).exists());
-    EXPECT_FALSE(copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("src")), false,
-                          true));
-    EXPECT_FALSE(copyTree(tmp.path(QStringLiteral("nothing")), tmp.path(QStringLiteral("t")),
-                          false, true));
+    EXPECT_FALSE(
+        copyTree(tmp.path(QStringLiteral("src")), tmp.path(QStringLiteral("src")), false, true));
+    EXPECT_FALSE(
+        copyTree(tmp.path(QStringLiteral("nothing")), tmp.path(QStringLiteral("t")), false, true));
     QDir().mkpath(tmp.path(QStringLiteral("empty")));
-    EXPECT_FALSE(copyTree(tmp.path(QStringLiteral("empty")), tmp.path(QStringLiteral("t")), false,
-                          true));
+    EXPECT_FALSE(
+        copyTree(tmp.path(QStringLiteral("empty")), tmp.path(QStringLiteral("t")), false, true));
 }
 
 TEST(FileInUse, SeesLocksOfOtherProcessesAndOfThisOne)
@@ -158,8 +159,8 @@ TEST(FileInUse, SeesLocksOfOtherProcessesAndOfThisOne)
     if (flock.isEmpty())
         GTEST_SKIP() << "util-linux flock is not installed";
     QProcess holder;
-    holder.start(flock, {QStringLiteral("-x"), QStringLiteral("--no-fork"), path, QStringLiteral("sleep"),
-                         QStringLiteral("30")});
+    holder.start(flock, {QStringLiteral("-x"), QStringLiteral("--no-fork"), path,
+                         QStringLiteral("sleep"), QStringLiteral("30")});
     ASSERT_TRUE(holder.waitForStarted());
     bool seen = false;
     for (int i = 0; i < 500 && !seen; ++i) {

@@ -48,8 +48,10 @@ TEST(StringTable, RowsKeepTheirNumbersAndBlanks)
     EXPECT_EQ(rus.text(317), QStringLiteral("Получатель: "));
     EXPECT_EQ(eng.text(317), QStringLiteral("For "));
     EXPECT_EQ(rus.text(20), QStringLiteral("Без пробелов и символов"));
-    EXPECT_EQ(eng.text(296), QStringLiteral("Enter username and password to register or to login:"));
-    EXPECT_EQ(eng.text(368), QStringLiteral("Remove Larkspire from Autostart? All files are saved"));
+    EXPECT_EQ(eng.text(296),
+              QStringLiteral("Enter username and password to register or to login:"));
+    EXPECT_EQ(eng.text(368),
+              QStringLiteral("Remove Larkspire from Autostart? All files are saved"));
     EXPECT_EQ(rus.text(126), QStringLiteral("Сеть"));
     EXPECT_EQ(eng.text(127), QStringLiteral("My images"));
     // Rows the program never fetches exist with empty texts.
