@@ -1,0 +1,78 @@
+#include "net/StoreLayout.h"
+
+namespace store {
+
+QString usersFolder(const QString& serverRoot)
+{
+    return serverRoot + QStringLiteral("netwrk/users/");
+}
+
+QString userFolder(const QString& serverRoot, const QString& user)
+{
+    return usersFolder(serverRoot) + user + u'/';
+}
+
+QString updateFolder(const QString& serverRoot, const QString& languageCode)
+{
+    return serverRoot + languageCode + QStringLiteral("Larkspire/");
+}
+
+QString avatarFile(const QString& extension)
+{
+    return QStringLiteral("ava") + extension;
+}
+
+QString conversationFile(const QString& peer)
+{
+    return peer + QStringLiteral(".ms");
+}
+
+QString newDirectoryLine(const QString& name, const QString& languageCode)
+{
+    return u'}' + name + QStringLiteral("}}}.png}") + languageCode;
+}
+
+AccountRecord AccountRecord::fromLines(const QStringList& lines)
+{
+    AccountRecord r;
+    if (lines.size() > 0)
+        r.userName = lines.at(0);
+    if (lines.size() > 1)
+        r.option = lines.at(1);
+    if (lines.size() > 2)
+        r.adapterAddress = lines.at(2);
+    if (lines.size() > 3)
+        r.avatarExtension = lines.at(3);
+    return r;
+}
+
+QStringList AccountRecord::toLines() const
+{
+    return {userName, option, adapterAddress, avatarExtension};
+}
+
+QStringList passwordFileLines(const QString& password)
+{
+    return {password};
+}
+
+bool passwordAccepted(const QStringList& passwordFile, const QString& typed)
+{
+    return !passwordFile.isEmpty() && passwordFile.first() == typed;
+}
+
+namespace local {
+
+QString ownAvatarCopy(const QString& extension)
+{
+    return QStringLiteral("ava") + extension;
+}
+
+QString peerAvatarCopy(const QString& extension)
+{
+    return QStringLiteral("myava") + extension;
+}
+
+} // namespace local
+
+} // namespace store

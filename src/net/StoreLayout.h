@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The shared tree on the main server and the local copies of its files. Every path below the
+// server root is a plain text prefix joined with "/"; an empty root means the login folder.
+namespace store {
+
+inline constexpr char16_t kDirectoryFile[] = u"lineup.xo";
+inline constexpr char16_t kAccountRecordFile[] = u"myacc.xo";
+inline constexpr char16_t kPasswordFile[] = u"acc.xo";
+
+QString usersFolder(const QString& serverRoot);
+QString userFolder(const QString& serverRoot, const QString& user);
+QString updateFolder(const QString& serverRoot, const QString& languageCode);
+QString avatarFile(const QString& extension);
+QString conversationFile(const QString& peer);
+
+// A new user's line of the directory: mark, name, region, activity, avatar type, language.
+QString newDirectoryLine(const QString& name, const QString& languageCode);
+
+// The four lines of an account record.
+struct AccountRecord
+{
+    QString userName;                             // offered at the next start; empty for "x"
+    QString option = QStringLiteral("autologin"); // "autologin", "nopass" or "x"
+    QString adapterAddress;                       // computer of the last sign-in
+    QString avatarExtension = QStringLiteral(".png");
+
+    // Lines missing from a short or absent record take their defaults.
+    static AccountRecord fromLines(const QStringList& lines);
+    QStringList toLines() const;
+    bool operator==(const AccountRecord&) const = default;
+};
+
+// The password file is the password as typed, on one line.
+QStringList passwordFileLines(const QString& password);
+bool passwordAccepted(const QStringList& passwordFile, const QString& typed);
+
+// Local working copies, in the per-user scratch data folder unless said otherwise.
+namespace local {
+inline constexpr char16_t kDirectoryCopy[] = u"lnplk.xo";
+inline constexpr char16_t kDeletionDirectoryCopy[] = u"lnpx.xo";
+inline constexpr char16_t kPasswordCopy[] = u"acc3.xo";
+inline constexpr char16_t kPeerRecordCopy[] = u"myacc.xo";
+inline constexpr char16_t kSettingsCopy[] = u"2.x";
+// In the per-user data folder: the account record and the password of this computer's account.
+inline constexpr char16_t kAccountRecord[] = u"acc.xo";
+inline constexpr char16_t kPassword[] = u"acc2.xo";
+QString ownAvatarCopy(const QString& extension);
+QString peerAvatarCopy(const QString& extension);
+} // namespace local
+
+} // namespace store

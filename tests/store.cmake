@@ -1,0 +1,1 @@
+add_larkspire_test(unit test_store_layout LIBS larkspire_net)
