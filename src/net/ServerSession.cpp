@@ -1,0 +1,162 @@
+#include "net/ServerSession.h"
+
+#include "core/StringList.h"
+#include "net/StoreLayout.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QLoggingCategory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcSession, "larkspire.session")
+
+constexpr int kSettingsLines = 9;
+
+QString withoutTrailingSlash(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+} // namespace
+
+ServerSession::ServerSession(Config config)
+    : m_config(std::move(config)),
+      // The design-time content of the settings list; never read.
+      m_fcommemo{m_config.settingsServer, QStringLiteral("user"), QStringLiteral("password")}
+{
+    const FtpInstances instances = FtpInstances::documented(
+        m_config.mainServer, m_config.settingsServer, m_config.onConnected);
+    m_main.settings() = instances.idFtp1;
+    m_settings.settings() = instances.fcommandftp;
+}
+
+QString ServerSession::usersFolder() const
+{
+    return store::usersFolder(m_serverRoot);
+}
+
+bool ServerSession::applySettings(const QStringList& lines)
+{
+    if (lines.size() < kSettingsLines)
+        return false;
+    m_fcommemo = lines;
+    m_main.settings().host = lines.at(5);
+    m_main.settings().user = lines.at(6);
+    m_main.settings().password = lines.at(7);
+    m_serverRoot = lines.at(8);
+    return true;
+}
+
+ServerSession::Bootstrap ServerSession::bootstrapTick(QString* problem)
+{
+    m_mark = 0;
+    if (!online())
+        return Bootstrap::Offline;
+
+    const QString copy = m_config.tempDataDir + QString::fromUtf16(store::local::kSettingsCopy);
+    FtpSettings& s = m_settings.settings();
+    s.host = m_config.settingsServer;
+    s.user = m_config.settingsUser;
+    s.password = m_config.settingsPassword;
+    bool fetched = false;
+    try {
+        if (!m_settings.connected())
+            m_settings.connect();
+        // Fetched beside the copy first, so a failed download keeps an earlier run's copy.
+        const QString part = copy + QStringLiteral(".part");
+        m_settings.download(QStringLiteral("fcom.xo"), part);
+        QFile::remove(copy);
+        fetched = QFile::rename(part, copy);
+    } catch (const FtpError& e) {
+        qCInfo(lcSession) << "settings server:" << e.message();
+    }
+    // A failed download would leave the connection open and make the next Connect fail.
+    try {
+        m_settings.disconnect();
+    } catch (const FtpError&) {
+        // Closing is all that matters here.
+    }
+
+    // Without a fresh file, the copy an earlier run left behind lets the user work on.
+    const auto lines = stringlist::load(copy);
+    if (lines && applySettings(*lines)) {
+        m_mark = 1;
+        return fetched ? Bootstrap::Fetched : Bootstrap::EarlierCopy;
+    }
+    if (fetched && problem && !m_shortFileReported) {
+        m_shortFileReported = true;
+        *problem = QStringLiteral("The server settings file \"fcom.xo\" has %1 lines; %2 are "
+                                  "needed. Larkspire keeps trying.")
+                       .arg(lines ? lines->size() : 0)
+                       .arg(kSettingsLines);
+    }
+    return Bootstrap::Retry;
+}
+
+void ServerSession::FTPCS()
+{
+    if (!online() || m_mark == 0 || !m_main.settings().host.isEmpty())
+        return;
+    m_main.settings().host = m_fcommemo.value(5);
+    m_main.settings().user = m_fcommemo.value(6);
+    m_main.settings().password = m_fcommemo.value(7);
+    m_serverRoot = m_fcommemo.value(8);
+}
+
+bool ServerSession::openMain()
+{
+    try {
+        if (!m_main.connected()) {
+            FTPCS();
+            m_main.connect();
+            m_main.changeFolder(usersFolder());
+        }
+        return true;
+    } catch (const FtpError& e) {
+        qCInfo(lcSession) << "main server:" << e.message();
+        dropMain();
+        return false;
+    }
+}
+
+ServerSession::Opening ServerSession::FTPConnect()
+{
+    if (m_mark == 0)
+        return Opening::NotReady;
+    if (!online()) {
+        dropMain();
+        return Opening::WentOffline;
+    }
+    if (m_main.connected())
+        return Opening::AlreadyOpen;
+    try {
+        FTPCS();
+        m_main.connect();
+        // Servers name folders without the trailing "/" the tree's paths carry.
+        if (withoutTrailingSlash(m_main.currentFolder()) != withoutTrailingSlash(usersFolder()))
+            m_main.changeFolder(usersFolder());
+        return Opening::Opened;
+    } catch (const FtpError& e) {
+        qCInfo(lcSession) << "main server:" << e.message();
+        dropMain();
+        return Opening::Failed;
+    }
+}
+
+void ServerSession::dropMain()
+{
+    try {
+        m_main.disconnect();
+    } catch (const FtpError&) {
+        // The connection is closed either way, which is all that is wanted.
+    }
+}
+
+void ServerSession::keepAlive()
+{
+    if (m_main.connected())
+        m_main.noop();
+}

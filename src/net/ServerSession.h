@@ -1,0 +1,107 @@
+#pragma once
+
+#include "net/FtpClient.h"
+#include "net/FtpSettings.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The main window's hold on the servers: the connectivity state, the bootstrap of the main
+// server's address and login from the settings server, and the main connection `IdFTP1`.
+// Everything runs on the user-interface thread; the busy mark keeps timer events from starting
+// a second operation on the connection while one is under way.
+class ServerSession
+{
+public:
+    static constexpr const char16_t* kConnected = u"Connected!";
+    static constexpr const char16_t* kDisconnected = u"disConnected!";
+
+    struct Config
+    {
+        QString settingsServer; // "host" or "host:port"
+        QString settingsUser = QStringLiteral("fcom");
+        QString settingsPassword = QStringLiteral("k531902468");
+        QString mainServer;                // before the bootstrap replaces it
+        QString tempDataDir;               // where "2.x" is kept
+        std::function<void()> onConnected; // the main connection's hook
+    };
+
+    explicit ServerSession(Config config);
+    Config& config() { return m_config; }
+
+    // The caption of `lblStatus`: "lblStatus" at start, then "Connected!" or "disConnected!".
+    const QString& status() const { return m_status; }
+    void setStatus(const QString& status) { m_status = status; }
+    bool online() const { return m_status == QStringView(kConnected); }
+
+    // The bootstrap mark: 1 once the main connection is configured.
+    int mark() const { return m_mark; }
+    const QStringList& fcommemo() const { return m_fcommemo; }
+    const QString& ServerRoot() const { return m_serverRoot; }
+    QString usersFolder() const;
+
+    enum class Bootstrap
+    {
+        Offline,     // no network: try again on the next tick
+        Fetched,     // the settings file came from the settings server
+        EarlierCopy, // the settings server failed; the copy of an earlier run serves
+        Retry        // the settings server failed and there is nothing to fall back on
+    };
+    // One tick of `FTPCSpermit`. A settings file too short to use is reported through
+    // `problem` the first time only, and the tick is retried like a failed download.
+    Bootstrap bootstrapTick(QString* problem = nullptr);
+
+    // Configures `IdFTP1` from the settings list when its host is still empty.
+    void FTPCS();
+    // The standard opening: connect when needed and change to the users folder. False, without
+    // a message, when any step fails.
+    bool openMain();
+
+    enum class Opening
+    {
+        NotReady,
+        WentOffline,
+        AlreadyOpen,
+        Opened,
+        Failed
+    };
+    // `FTPConnect` without the directory step, which the window does after Opened.
+    Opening FTPConnect();
+
+    // `nooper`: a no-op on an open main connection. Failures reach the caller.
+    void keepAlive();
+
+    FtpClient& IdFTP1() { return m_main; }
+    FtpClient& fcommandftp() { return m_settings; }
+
+    bool busy() const { return m_busy > 0; }
+    // Marks the main connection busy for its lifetime.
+    class Busy
+    {
+    public:
+        explicit Busy(ServerSession& s) : m_s(s) { ++m_s.m_busy; }
+        ~Busy() { --m_s.m_busy; }
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+    private:
+        ServerSession& m_s;
+    };
+
+private:
+    // A connection left open in the wrong folder would let the next feature write there.
+    void dropMain();
+    bool applySettings(const QStringList& lines);
+
+    Config m_config;
+    QString m_status = QStringLiteral("lblStatus");
+    int m_mark = 0;
+    QStringList m_fcommemo;
+    QString m_serverRoot;
+    FtpClient m_main;
+    FtpClient m_settings;
+    bool m_shortFileReported = false;
+    int m_busy = 0;
+};

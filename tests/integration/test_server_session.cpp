@@ -1,0 +1,150 @@
+#include "core/StringList.h"
+#include "net/ServerSession.h"
+#include "support/FtpServerFixture.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+
+#include <QTcpServer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString closedAddress()
+{
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost);
+    return QStringLiteral("127.0.0.1:%1").arg(s.serverPort());
+}
+
+QByteArray settingsFile(const FtpServerFixture& main, const QString& root)
+{
+    return "line0\r\nline1\r\nline2\r\nline3\r\nline4\r\n" + main.address().toUtf8() + "\r\n" +
+           main.user().toUtf8() + "\r\n" + main.password().toUtf8() + "\r\n" + root.toUtf8() +
+           "\r\n";
+}
+
+class ServerSessionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Pyftpdlib);
+            !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+        server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
+        server->makeFolder(QStringLiteral("lark/netwrk/users"));
+        server->write(QStringLiteral("fcom.xo"), settingsFile(*server, QStringLiteral("/lark/")));
+    }
+
+    ServerSession::Config config(const QString& settingsServer)
+    {
+        ServerSession::Config c;
+        c.settingsServer = settingsServer;
+        c.settingsUser = server->user();
+        c.settingsPassword = server->password();
+        c.tempDataDir = local.path();
+        return c;
+    }
+
+    std::unique_ptr<FtpServerFixture> server;
+    TempTree local;
+};
+
+} // namespace
+
+TEST_F(ServerSessionTest, BootstrapWaitsForTheNetworkThenConfiguresTheMainConnection)
+{
+    ServerSession s(config(server->address()));
+    EXPECT_EQ(s.status(), QStringLiteral("lblStatus"));
+    EXPECT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Offline);
+    EXPECT_EQ(s.mark(), 0);
+    EXPECT_FALSE(QFile::exists(local.path(QStringLiteral("2.x"))));
+
+    s.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    EXPECT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Fetched);
+    EXPECT_EQ(s.mark(), 1);
+    EXPECT_EQ(s.IdFTP1().settings().host, server->address());
+    EXPECT_EQ(s.IdFTP1().settings().user, server->user());
+    EXPECT_EQ(s.ServerRoot(), QStringLiteral("/lark/"));
+    EXPECT_EQ(TempTree::read(local.path(QStringLiteral("2.x"))), server->read("fcom.xo"));
+    EXPECT_FALSE(s.fcommandftp().connected());
+}
+
+TEST_F(ServerSessionTest, ASettingsServerDownAtFirstIsPickedUpLater)
+{
+    ServerSession s(config(closedAddress()));
+    s.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    EXPECT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Retry);
+    EXPECT_EQ(s.mark(), 0);
+    s.config().settingsServer = server->address();
+    EXPECT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Fetched);
+    EXPECT_EQ(s.mark(), 1);
+}
+
+TEST_F(ServerSessionTest, AnEarlierCopySurvivesAFailedFetchAndServes)
+{
+    const QByteArray earlier = settingsFile(*server, QStringLiteral("/lark/"));
+    local.write(QStringLiteral("2.x"), earlier);
+    server->write(QStringLiteral("fcom.xo"), {});
+    QFile::remove(server->path(QStringLiteral("fcom.xo"))); // the download fails
+    ServerSession s(config(server->address()));
+    s.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    EXPECT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::EarlierCopy);
+    EXPECT_EQ(s.mark(), 1);
+    EXPECT_EQ(s.ServerRoot(), QStringLiteral("/lark/"));
+    EXPECT_EQ(TempTree::read(local.path(QStringLiteral("2.x"))), earlier);
+
+    ServerSession unreachable(config(closedAddress()));
+    unreachable.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    EXPECT_EQ(unreachable.bootstrapTick(), ServerSession::Bootstrap::EarlierCopy);
+}
+
+TEST_F(ServerSessionTest, AShortSettingsFileIsReportedOnce)
+{
+    server->write(QStringLiteral("fcom.xo"), "a\r\nb\r\nc\r\nd\r\ne\r\n");
+    ServerSession s(config(server->address()));
+    s.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    QString problem;
+    EXPECT_EQ(s.bootstrapTick(&problem), ServerSession::Bootstrap::Retry);
+    EXPECT_TRUE(problem.contains(QStringLiteral("fcom.xo"))) << problem.toStdString();
+    problem.clear();
+    EXPECT_EQ(s.bootstrapTick(&problem), ServerSession::Bootstrap::Retry);
+    EXPECT_TRUE(problem.isEmpty());
+    EXPECT_EQ(s.mark(), 0);
+}
+
+TEST_F(ServerSessionTest, FTPConnectOpensTheUsersFolderOnce)
+{
+    int hooked = 0;
+    auto c = config(server->address());
+    c.onConnected = [&] { ++hooked; };
+    ServerSession s(c);
+    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::NotReady);
+    s.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    ASSERT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Fetched);
+    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Opened);
+    EXPECT_EQ(hooked, 1);
+    EXPECT_EQ(s.IdFTP1().currentFolder(), QStringLiteral("/lark/netwrk/users"));
+    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::AlreadyOpen);
+    s.keepAlive();
+    EXPECT_EQ(s.IdFTP1().lastReply().code, 200);
+
+    s.setStatus(QString::fromUtf16(ServerSession::kDisconnected));
+    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::WentOffline);
+    EXPECT_FALSE(s.IdFTP1().connected());
+    s.keepAlive(); // nothing to keep alive, nothing sent
+}
+
+TEST_F(ServerSessionTest, StandardOpeningFailsQuietly)
+{
+    server->write(QStringLiteral("fcom.xo"), settingsFile(*server, QStringLiteral("/nothere/")));
+    ServerSession s(config(server->address()));
+    s.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    ASSERT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Fetched);
+    EXPECT_FALSE(s.openMain());
+    // Not left open in the login folder, where the next feature would write.
+    EXPECT_FALSE(s.IdFTP1().connected());
+    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Failed);
+    EXPECT_FALSE(s.IdFTP1().connected());
+}
