@@ -49,7 +49,21 @@ deps)
 run)
     install_packages
     build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    exec "$top/build/bin/Larkspire"
+    port="${LARKSPIRE_DEMO_PORT:-2121}"
+    server=""
+    # Start the demo server unless one already listens there; stop it when the program ends.
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+        /usr/bin/python3 "$top/tools/demo-server.py" --port "$port" 2>>"${TMPDIR:-/tmp}/larkspire-demo.log" &
+        server=$!
+        trap 'kill "$server" 2>/dev/null || true' EXIT
+        for _ in $(seq 50); do
+            (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+            sleep 0.1
+        done
+    fi
+    LARKSPIRE_SETTINGS_SERVER="${LARKSPIRE_SETTINGS_SERVER:-127.0.0.1:$port}" \
+        LARKSPIRE_PROBE_URL="${LARKSPIRE_PROBE_URL:-127.0.0.1:$port}" \
+        "$top/build/bin/Larkspire"
     ;;
 test)
     install_packages
