@@ -106,9 +106,9 @@ QImage defaultAvatar()
     QPainter p(&image);
     draw::prepare(p);
     QLinearGradient body(QPointF(0, 58), QPointF(0, 300));
-    body.setColorAt(0, QColor(0xdc, 0xcc, 0x8c));
-    body.setColorAt(0.45, palette::gold);
-    body.setColorAt(1, palette::goldDeep);
+    body.setColorAt(0, QColor(0xe4, 0xd6, 0x9e));
+    body.setColorAt(0.5, QColor(0xbc, 0xa5, 0x5a));
+    body.setColorAt(1, QColor(0x8e, 0x76, 0x36));
     p.fillPath(person, body);
     // Light from the upper left.
     QRadialGradient light(QPointF(122, 86), 120);
@@ -139,12 +139,17 @@ QImage sampleDunes()
     const QRectF whole(0, 0, kSampleSize, kSampleSize);
     p.fillRect(whole, draw::vertical(whole, QColor(0x1d, 0x1d, 0x2a), palette::wine));
     // A low sun behind the dunes.
-    QRadialGradient sun(QPointF(170, 120), 70);
-    sun.setColorAt(0, withAlpha(palette::goldPale, 230));
-    sun.setColorAt(0.3, withAlpha(palette::goldLight, 170));
-    sun.setColorAt(0.6, withAlpha(palette::gold, 60));
-    sun.setColorAt(1, withAlpha(palette::gold, 0));
-    p.fillRect(whole, sun);
+    QRadialGradient halo(QPointF(170, 124), 95);
+    halo.setColorAt(0, withAlpha(palette::goldLight, 110));
+    halo.setColorAt(0.5, withAlpha(palette::gold, 40));
+    halo.setColorAt(1, withAlpha(palette::gold, 0));
+    p.fillRect(whole, halo);
+    QRadialGradient sun(QPointF(164, 116), 34);
+    sun.setColorAt(0, palette::goldPale);
+    sun.setColorAt(1, palette::goldLight);
+    p.setPen(Qt::NoPen);
+    p.setBrush(sun);
+    p.drawEllipse(QPointF(170, 124), 27, 27);
 
     const QColor bands[] = {palette::wineBright, palette::wine, QColor(0x4a, 0x30, 0x2a),
                             palette::goldDeep, palette::darkest};

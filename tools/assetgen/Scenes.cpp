@@ -155,6 +155,10 @@ QImage dropZone()
         // Bottom band in the busy label's colour, so the label sits flush in it.
         p.fillRect(QRectF(0, 156, 220, 24), palette::wineLight);
         p.fillRect(QRectF(0, 156, 220, 1), withAlpha(palette::gold, 160));
+        // The mark sits right of where the busy label appears.
+        p.setOpacity(0.8);
+        emblem::paint(p, QRectF(194, 158, 21, 21), emblem::goldOnWine(), emblem::Detail::Bold);
+        p.setOpacity(1);
     }
 
     // The strip at the top left closes the window.
