@@ -95,6 +95,13 @@ int distinctColours(const QImage& image)
     return static_cast<int>(seen.size());
 }
 
+bool near(QRgb actual, QRgb expected, int tolerance)
+{
+    return std::abs(qRed(actual) - qRed(expected)) <= tolerance &&
+           std::abs(qGreen(actual) - qGreen(expected)) <= tolerance &&
+           std::abs(qBlue(actual) - qBlue(expected)) <= tolerance;
+}
+
 } // namespace
 
 TEST(DataFolder, EveryFileExistsUnderItsExactName)
@@ -154,6 +161,19 @@ TEST(Pictures, CutOutsAreTransparentAtTheCornerAndOthersOpaque)
     }
 }
 
+TEST(Pictures, EdgesMeetTheirWindowsWithoutASeam)
+{
+    // The mini bar's background colour shows around its picture while it fades.
+    const QImage bar = load("Larkspire.jpg");
+    for (const QPoint corner : {QPoint(0, 0), QPoint(47, 0), QPoint(0, 47), QPoint(47, 47)})
+        EXPECT_TRUE(near(bar.pixel(corner), qRgb(47, 47, 53), 6))
+            << corner.x() << "," << corner.y();
+    // The drop zone's busy label (wine, 175 pixels wide) sits in the picture's bottom band.
+    const QImage drop = load("dragform.jpg");
+    for (const QPoint p : {QPoint(4, 170), QPoint(120, 176), QPoint(182, 162)})
+        EXPECT_TRUE(near(drop.pixel(p), qRgb(0x6b, 0x16, 0x25), 8)) << p.x() << "," << p.y();
+}
+
 TEST(Pictures, HoverImagesAreVisiblyBrighter)
 {
     const std::pair<const char*, const char*> pairs[] = {{"back2.png", "back2M.png"},
@@ -193,6 +213,16 @@ TEST(Icon, IcoAndPngDecodeWithTransparency)
     EXPECT_GE(icon.width(), 48);
     EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
     EXPECT_EQ(qAlpha(icon.pixel(icon.width() / 2, icon.height() / 2)), 255);
+
+    // Shortcuts, launchers and the tray must show one and the same mark.
+    const QImage png =
+        load("Larkspire.png").scaled(64, 64, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage small = icon.scaled(64, 64, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    double difference = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            difference += std::abs(qGray(png.pixel(x, y)) - qGray(small.pixel(x, y)));
+    EXPECT_LT(difference / (64 * 64), 3.0);
 }
 
 TEST(Fonts, LoadAndCoverCyrillicAndLatin)
