@@ -5,7 +5,6 @@
 #include "net/FtpClient.h"
 
 #include <QFile>
-#include <QThread>
 
 #include <algorithm>
 
@@ -65,31 +64,6 @@ bool registrableName(const QString& name)
            helpers::nameIsClean(name);
 }
 
-void sleepWait(int ms)
-{
-    QThread::msleep(static_cast<unsigned long>(ms));
-}
-
-std::optional<QStringList> refreshDirectory(FtpClient& ftp, const Paths& paths, const Wait& wait)
-{
-    const QString copy = workingCopy(paths);
-    if (QFile::exists(copy) && helpers::fileInUse(copy))
-        wait(kInUseWaitMs);
-    if (!helpers::fileInUse(copy)) {
-        try {
-            ftp.download(QString::fromUtf16(store::kDirectoryFile), copy);
-        } catch (const FtpError& e) {
-            // Only a directory that is not there yet reads as empty; treating a broken
-            // connection the same way would let a registration overwrite everyone's entries.
-            if (e.kind() != FtpError::Kind::Reply || e.replyCode() != 550)
-                throw;
-        }
-    }
-    if (QFile::exists(copy) && !helpers::fileInUse(copy))
-        return stringlist::load(copy).value_or(QStringList());
-    return std::nullopt;
-}
-
 int findUser(const QStringList& directory, const QString& name)
 {
     for (int i = 0; i < directory.size(); ++i) {
@@ -142,20 +116,11 @@ Result registerUser(FtpClient& ftp, const Paths& paths, const QString& name,
         return {Outcome::RefusedName, {}};
     mem.avatarExtension = QStringLiteral(".png");
     const QString copy = workingCopy(paths);
+    // The newest directory, so that the upload below loses nobody's line.
     QStringList users;
     for (int pass = 0; pass < 2; ++pass) {
-        if (QFile::exists(copy) && helpers::fileInUse(copy))
-            wait(kInUseWaitMs);
-        if (QFile::exists(copy) && !helpers::fileInUse(copy)) {
-            try {
-                ftp.download(QString::fromUtf16(store::kDirectoryFile), copy);
-            } catch (const FtpError& e) {
-                if (e.kind() != FtpError::Kind::Reply || e.replyCode() != 550)
-                    throw;
-            }
-        }
-        if (QFile::exists(copy) && !helpers::fileInUse(copy))
-            users = stringlist::load(copy).value_or(QStringList());
+        if (auto fresh = directory::fetch(ftp, copy, wait, directory::OnFailure::Throw))
+            users = *fresh;
     }
     // Someone may have taken the name since the lookup.
     if (findUser(users, name) >= 0)
@@ -165,11 +130,8 @@ Result registerUser(FtpClient& ftp, const Paths& paths, const QString& name,
         wait(kInUseWaitMs);
     if (helpers::fileInUse(copy))
         return {Outcome::DirectoryBusy, {}};
-    {
-        helpers::FileLock lock(copy);
-        if (!stringlist::save(copy, users))
-            throw Error(QStringLiteral("Cannot write the user directory copy \"%1\".").arg(copy));
-    }
+    if (!stringlist::save(copy, users))
+        throw Error(QStringLiteral("Cannot write the user directory copy \"%1\".").arg(copy));
     ftp.upload(copy, QString::fromUtf16(store::kDirectoryFile));
     ftp.makeFolder(name);
     ftp.changeFolder(name);
@@ -190,9 +152,11 @@ Result signInOrRegister(FtpClient& ftp, const Paths& paths, const QString& name,
                         const Wait& wait)
 {
     mem.adapterAddress = adapterAddress;
-    const auto directory = refreshDirectory(ftp, paths, wait).value_or(QStringList());
-    if (findUser(directory, name) >= 0)
-        return signIn(ftp, paths, name, typedPassword, mem, adapterAddress, directory);
+    const QStringList users =
+        directory::fetch(ftp, workingCopy(paths), wait, directory::OnFailure::Throw)
+            .value_or(QStringList());
+    if (findUser(users, name) >= 0)
+        return signIn(ftp, paths, name, typedPassword, mem, adapterAddress, users);
     return registerUser(ftp, paths, name, typedPassword, mem, adapterAddress, languageCode, wait);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/DirectoryFetch.h"
 #include "net/StoreLayout.h"
 
 #include <QString>
@@ -28,14 +29,8 @@ struct Paths
     QString defaultAvatar; // "avax.png" of the program's data folder
 };
 
-// Sleeps while a local file is held by another program; tests pass one that only counts.
-using Wait = std::function<void(int ms)>;
-void sleepWait(int ms);
-
-// Refreshes the working copy of the directory from the server and loads it. A directory missing
-// on the server reads as empty; any other failure is thrown. nullopt when the working copy is
-// held by another program and could not be read.
-std::optional<QStringList> refreshDirectory(FtpClient& ftp, const Paths& paths, const Wait& wait);
+using directory::sleepWait;
+using directory::Wait;
 
 // The first line of the directory whose field 1 is name, or -1.
 int findUser(const QStringList& directory, const QString& name);

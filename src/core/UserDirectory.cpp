@@ -1,0 +1,127 @@
+#include "core/UserDirectory.h"
+
+#include "core/StringList.h"
+
+#include <algorithm>
+
+namespace userentry {
+
+QString field(const QString& entry, int k)
+{
+    return stringlist::field(entry, k, u'}');
+}
+
+QString name(const QString& entry)
+{
+    return field(entry, 1);
+}
+
+QString language(const QString& entry)
+{
+    return field(entry, 5);
+}
+
+bool isMarked(const QString& entry)
+{
+    return field(entry, 0) == u"(+)";
+}
+
+QString withoutMark(const QString& entry)
+{
+    QStringList fields;
+    for (int k = 1; k <= 5; ++k)
+        fields.append(field(entry, k));
+    return u'}' + fields.join(u'}');
+}
+
+QString withMark(const QString& entry)
+{
+    return QStringLiteral("(+)") + withoutMark(entry);
+}
+
+bool openable(const QString& name)
+{
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
+           !name.contains(u'\\');
+}
+
+} // namespace userentry
+
+void UserDirectory::sort(QStringList& lines)
+{
+    std::stable_sort(lines.begin(), lines.end(), [](const QString& a, const QString& b) {
+        return QString::localeAwareCompare(a, b) < 0;
+    });
+}
+
+int UserDirectory::find(const QStringList& lines, const QString& name)
+{
+    for (int i = 0; i < lines.size(); ++i) {
+        if (userentry::name(lines.at(i)) == name)
+            return i;
+    }
+    return -1;
+}
+
+void UserDirectory::firstFill(const std::optional<QStringList>& copy, const QString& signedInName)
+{
+    m_users = copy.value_or(QStringList());
+    sort(m_users);
+    m_selected = -1;
+    m_userst = m_users;
+    if (const int own = find(m_users, signedInName); own >= 0)
+        m_users.removeAt(own);
+}
+
+bool UserDirectory::reload(const std::optional<QStringList>& copy, const QString& sessionUser)
+{
+    if (!copy) {
+        selectPeer();
+        return false;
+    }
+    m_ausers = m_userst;
+    m_userst = *copy;
+    sort(m_userst);
+    const bool changed = m_userst != m_ausers;
+    if (changed) {
+        if (m_selected >= 0)
+            m_selectedPeer = userentry::name(m_users.at(m_selected));
+        if (m_userst.size() != m_ausers.size()) {
+            m_users = m_userst;
+            m_selected = -1;
+            if (const int own = find(m_users, sessionUser); own >= 0)
+                m_users.removeAt(own);
+        }
+    }
+    selectPeer();
+    return changed;
+}
+
+void UserDirectory::selectPeer()
+{
+    const int row = find(m_users, m_selectedPeer);
+    if (row < 0)
+        return;
+    m_selected = row;
+    m_sendbutHint = userentry::name(m_users.at(row));
+}
+
+void UserDirectory::select(int row)
+{
+    m_selected = row >= 0 && row < m_users.size() ? row : -1;
+}
+
+void UserDirectory::setUserLine(int row, const QString& line)
+{
+    if (row >= 0 && row < m_users.size())
+        m_users[row] = line;
+}
+
+void UserDirectory::clear()
+{
+    m_users.clear();
+    m_userst.clear();
+    m_ausers.clear();
+    m_selected = -1;
+    m_selectedPeer.clear();
+}
