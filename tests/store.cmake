@@ -4,3 +4,4 @@ add_larkspire_test(integration test_server_session LIBS larkspire_net larkspire_
 add_larkspire_test(integration test_accounts LIBS larkspire_net larkspire_ftpserver)
 add_larkspire_test(unit test_user_directory LIBS larkspire_core)
 add_larkspire_test(unit test_conversation LIBS larkspire_core)
+add_larkspire_test(integration test_received_files LIBS larkspire_net larkspire_ftpserver)

@@ -1,0 +1,67 @@
+#include "net/ReceivedFiles.h"
+
+#include "core/Helpers.h"
+#include "core/UserDirectory.h"
+#include "net/FtpClient.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace received {
+
+QString folderFor(const QString& networkDir, const QString& sender)
+{
+    return networkDir + sender + u'/';
+}
+
+bool hasFiles(const QString& networkDir, const QString& sender)
+{
+    if (networkDir.isEmpty() || !userentry::openable(sender))
+        return false;
+    const QString folder = folderFor(networkDir, sender);
+    return QFileInfo(folder).isDir() && helpers::folderHasEntries(folder);
+}
+
+FetchResult fetch(FtpClient& ftp, const QString& sender, const QString& networkDir,
+                  const AfterFile& afterFile, const Progress& progress)
+{
+    FetchResult result;
+    // A sender's name becomes a local folder name; a hostile one is left alone entirely.
+    if (networkDir.isEmpty() || !userentry::openable(sender))
+        return result;
+    if (!ftp.listNames().contains(sender))
+        return result;
+    result.found = true;
+    ftp.changeFolder(sender);
+    const QString local = folderFor(networkDir, sender);
+    QDir().mkdir(local);
+    const QStringList names = ftp.listNames();
+    for (const QString& name : names) {
+        if (name == u"." || name == u"..")
+            continue;
+        if (!userentry::openable(name)) {
+            result.leftThere.append(name);
+            continue;
+        }
+        const QString path = local + name;
+        ftp.download(name, path, [&](qint64 done, qint64 total) {
+            if (progress)
+                progress(name, done, total);
+        });
+        // Received files are data, never programs.
+        QFile::setPermissions(path,
+                              QFile::permissions(path) & ~(QFile::ExeOwner | QFile::ExeUser |
+                                                           QFile::ExeGroup | QFile::ExeOther));
+        ftp.deleteFile(name);
+        result.fetched.append(name);
+        if (afterFile)
+            afterFile(name);
+    }
+    ftp.folderUp();
+    if (result.leftThere.isEmpty())
+        ftp.removeFolder(sender);
+    return result;
+}
+
+} // namespace received

@@ -1,0 +1,98 @@
+#include "net/FtpClient.h"
+#include "net/ReceivedFiles.h"
+#include "support/FtpServerFixture.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+class ReceivedFilesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Pyftpdlib);
+            !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+        server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
+        server->makeFolder(QStringLiteral("netwrk/users/Me"));
+        QDir().mkpath(local.path(QStringLiteral("Network")));
+        networkDir = local.path(QStringLiteral("Network/"));
+        FtpSettings s;
+        s.host = server->address();
+        s.user = server->user();
+        s.password = server->password();
+        ftp = std::make_unique<FtpClient>(s);
+        ftp->connect();
+        ftp->changeFolder(QStringLiteral("/netwrk/users/Me"));
+    }
+
+    QString waiting(const QString& relative) const
+    {
+        return QStringLiteral("netwrk/users/Me/") + relative;
+    }
+
+    std::unique_ptr<FtpServerFixture> server;
+    std::unique_ptr<FtpClient> ftp;
+    TempTree local;
+    QString networkDir;
+};
+
+TEST_F(ReceivedFilesTest, EverythingWaitingFromOneSenderComesDown)
+{
+    server->write(waiting("Ivan/a.txt"), "A");
+    server->write(waiting("Ivan/b.docx"), "B");
+    server->write(waiting("Ivan/run.sh"), "#!/bin/sh\n");
+    QFile::setPermissions(server->path(waiting("Ivan/run.sh")), QFile::ExeOwner | QFile::ReadOwner);
+    server->write(waiting("Zoe/a.txt"), "Z");
+    local.write(QStringLiteral("Network/Ivan/a.txt"), "old");
+    EXPECT_FALSE(received::hasFiles(networkDir, QStringLiteral("Zoe")));
+
+    int after = 0;
+    const auto r =
+        received::fetch(*ftp, QStringLiteral("Ivan"), networkDir, [&](const QString&) { ++after; });
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.fetched.size(), 3);
+    EXPECT_EQ(after, 3);
+    EXPECT_EQ(TempTree::read(networkDir + "Ivan/a.txt"), "A"); // replaces the older one
+    EXPECT_EQ(TempTree::read(networkDir + "Ivan/b.docx"), "B");
+    EXPECT_FALSE(QFile::permissions(networkDir + "Ivan/run.sh") & QFile::ExeOwner);
+    EXPECT_FALSE(QDir(server->path(waiting("Ivan"))).exists());
+    EXPECT_TRUE(QFile::exists(server->path(waiting("Zoe/a.txt"))));
+    EXPECT_TRUE(received::hasFiles(networkDir, QStringLiteral("Ivan")));
+    EXPECT_EQ(ftp->currentFolder(), QStringLiteral("/netwrk/users/Me"));
+}
+
+TEST_F(ReceivedFilesTest, NothingWaitingChangesNothing)
+{
+    const auto r = received::fetch(*ftp, QStringLiteral("Ivan"), networkDir);
+    EXPECT_FALSE(r.found);
+    EXPECT_FALSE(QDir(networkDir + "Ivan").exists());
+    EXPECT_FALSE(received::fetch(*ftp, QStringLiteral(".."), networkDir).found);
+}
+
+TEST_F(ReceivedFilesTest, NamesThatWouldLeaveTheFolderStayOnTheServer)
+{
+    server->write(waiting("Ivan/ok.txt"), "ok");
+    // A name with a backslash is legal on the server but would be a path on Windows peers.
+    server->write(waiting("Ivan/..\\evil"), "x");
+    const auto r = received::fetch(*ftp, QStringLiteral("Ivan"), networkDir);
+    EXPECT_EQ(r.fetched, QStringList{"ok.txt"});
+    EXPECT_EQ(r.leftThere, QStringList{"..\\evil"});
+    EXPECT_TRUE(QFile::exists(server->path(waiting("Ivan/..\\evil"))));
+    EXPECT_EQ(QDir(networkDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"Ivan"});
+}
+
+TEST_F(ReceivedFilesTest, ABrokenFetchLeavesTheRestForLater)
+{
+    server->write(waiting("Ivan/a.txt"), "A");
+    server->write(waiting("Ivan/b.txt"), "B");
+    // The local folder cannot take "b.txt": a folder of that name is in the way.
+    QDir().mkpath(networkDir + "Ivan/b.txt/inside");
+    EXPECT_THROW(received::fetch(*ftp, QStringLiteral("Ivan"), networkDir), Error);
+    EXPECT_FALSE(QFile::exists(server->path(waiting("Ivan/a.txt"))));
+    EXPECT_TRUE(QFile::exists(server->path(waiting("Ivan/b.txt"))));
+}
