@@ -1,0 +1,149 @@
+#include "net/Messaging.h"
+
+#include "core/Conversation.h"
+#include "core/Helpers.h"
+#include "core/UserDirectory.h"
+#include "net/FtpClient.h"
+#include "net/StoreLayout.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace messaging {
+
+namespace {
+
+constexpr int kBeforeChangeWaitMs = 1000;
+constexpr int kBeforeSaveWaitMs = 3000;
+
+void waitIfInUse(const QString& path, int ms, const directory::Wait& wait)
+{
+    if (helpers::fileInUse(path))
+        wait(ms);
+}
+
+void save(const QString& path, const QStringList& lines)
+{
+    QString error;
+    if (!saveConversation(path, lines, &error))
+        throw Error(error);
+}
+
+QString withoutSlash(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+} // namespace
+
+bool saveConversation(const QString& path, const QStringList& lines, QString* error)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = conversation::encode(lines);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+Sent sendMessage(FtpClient& ftp, const Place& place, QStringList& userslist, QStringList& chat,
+                 const QString& selectedName, const QString& recipient, const QString& message,
+                 const QDateTime& now, const directory::Wait& wait)
+{
+    // Both names become parts of local and server paths.
+    if (!userentry::openable(selectedName) || !userentry::openable(recipient))
+        return Sent::Refused;
+    if (userslist.isEmpty())
+        userslist = ftp.listNames();
+    const QString name = store::conversationFile(selectedName);
+    if (!userslist.contains(name))
+        return Sent::NoConversation;
+    const QString seen = place.seenFolder + name;
+    waitIfInUse(seen, kBeforeChangeWaitMs, wait);
+    conversation::insertMessage(chat, conversation::headerLine(place.sessionUser, now), message);
+    waitIfInUse(seen, kBeforeSaveWaitMs, wait);
+    save(seen, chat);
+
+    const QString own = store::userFolder(place.serverRoot, place.sessionUser);
+    if (withoutSlash(ftp.currentFolder()) != withoutSlash(own))
+        ftp.changeFolder(own);
+    ftp.upload(seen, name);
+    ftp.folderUp();
+    ftp.changeFolder(recipient);
+    ftp.upload(seen, store::conversationFile(place.sessionUser));
+    return Sent::Sent;
+}
+
+FileSendResult sendFiles(FtpClient& ftp, const Place& place, QStringList& chat,
+                         const FileSend& send, const Progress& progress,
+                         const directory::Wait& wait)
+{
+    FileSendResult result;
+    const QStringList listed = ftp.listNames();
+    if (!listed.contains(place.sessionUser)) {
+        try {
+            ftp.makeFolder(place.sessionUser);
+        } catch (const FtpError&) {
+            if (!send.ignoreFailures)
+                throw;
+            // Entering it below tells whether it is there after all.
+        }
+    }
+    ftp.changeFolder(place.sessionUser);
+    for (const QString& path : send.paths) {
+        // A folder, a device or a pipe cannot be sent, and a pipe would never end.
+        if (!QFileInfo(path).isFile()) {
+            result.skipped.append(path);
+            continue;
+        }
+        const QString upload = conversation::uploadName(path);
+        try {
+            ftp.upload(path, upload, [&](qint64 done, qint64 total) {
+                if (progress)
+                    progress(upload, done, total);
+            });
+            result.uploaded.append(path);
+        } catch (const FtpError&) {
+            if (!send.ignoreFailures)
+                throw;
+            result.skipped.append(path);
+        }
+    }
+
+    conversation::Notice notice{place.sessionUser,   send.paths,        send.phrases,
+                                send.countedVerbRow, send.fileNameLine, send.now};
+    if (notice.phrases.size() < 7)
+        notice.phrases = conversation::fallbackPhrases();
+    conversation::insertNotice(chat, conversation::noticeLines(notice));
+
+    const QString seen = place.seenFolder + store::conversationFile(send.recipient);
+    const auto uploadCopy = [&](const QString& as) {
+        try {
+            ftp.upload(seen, as);
+        } catch (const FtpError&) {
+            if (!send.ignoreFailures)
+                throw;
+            // The SeenCopy keeps the notice; the next poll sees the older server copy as news.
+        }
+    };
+    if (send.waitForSeenCopy)
+        waitIfInUse(seen, kBeforeSaveWaitMs, wait);
+    save(seen, chat);
+    ftp.folderUp();
+    uploadCopy(store::conversationFile(place.sessionUser));
+    if (send.paths.size() == 1)
+        conversation::dropFileLine(chat);
+    if (send.waitForSeenCopy)
+        waitIfInUse(seen, kBeforeSaveWaitMs, wait);
+    save(seen, chat);
+    ftp.folderUp();
+    ftp.changeFolder(place.sessionUser);
+    uploadCopy(store::conversationFile(send.recipient));
+    return result;
+}
+
+} // namespace messaging

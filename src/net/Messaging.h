@@ -1,0 +1,66 @@
+#pragma once
+
+#include "net/DirectoryFetch.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class FtpClient;
+
+// Writing entries into a conversation and storing it in both users' folders.
+namespace messaging {
+
+// Where the conversation copies of the signed-in user live.
+struct Place
+{
+    QString serverRoot;
+    QString sessionUser;
+    QString seenFolder; // ProgramDataDir + "net/" + SessionUser + "/"
+};
+
+// Saves a conversation the way the chat view writes it (no line end after the last line).
+bool saveConversation(const QString& path, const QStringList& lines, QString* error = nullptr);
+
+enum class Sent
+{
+    Sent,
+    NoConversation,
+    Refused
+};
+
+// Sends a message into an existing conversation: the entry goes on top of `chat`, the whole
+// text into the SeenCopy, then into the signed-in user's folder and the correspondent's.
+// `userslist` is the listing of the own folder (listed here when empty). The connection must be
+// open; it is left in the correspondent's folder. Failures of the uploads are thrown.
+Sent sendMessage(FtpClient& ftp, const Place& place, QStringList& userslist, QStringList& chat,
+                 const QString& selectedName, const QString& recipient, const QString& message,
+                 const QDateTime& now, const directory::Wait& wait = directory::sleepWait);
+
+// The dropped-files pipeline from the point where the connection is open in the recipient's
+// folder: sender folder, uploads under transliterated names, the notice on top of `chat`, and
+// the two conversation copies (the recipient's first, with the file line for a single file).
+struct FileSend
+{
+    QString recipient;
+    QStringList paths;
+    QStringList phrases;      // the recipient's notice phrases
+    int countedVerbRow = 1;   // 1 from the main window, 3 from the drop zone and the mini bar
+    bool fileNameLine = true; // main window only
+    bool waitForSeenCopy = true;
+    bool ignoreFailures = true; // main window: a failed upload is passed over
+    QDateTime now;
+};
+struct FileSendResult
+{
+    QStringList uploaded;
+    QStringList skipped; // not regular files, or refused by the server
+};
+using Progress = std::function<void(const QString& name, qint64 done, qint64 total)>;
+FileSendResult sendFiles(FtpClient& ftp, const Place& place, QStringList& chat,
+                         const FileSend& send, const Progress& progress = {},
+                         const directory::Wait& wait = directory::sleepWait);
+
+} // namespace messaging
