@@ -1,0 +1,30 @@
+#pragma once
+
+// What the main window does with a key before its focused control sees it.
+namespace frame {
+
+struct KeyContext
+{
+    bool escape = false;
+    bool settingsPanelShown = false; // block1
+    bool popupShown = false;         // netprog
+    bool quickSendShown = false;     // NetMenu
+    bool avatarViewerShown = false;  // Photo
+    bool renameFieldShown = false;   // rnm
+};
+
+enum class KeyAction
+{
+    HideSettingsPanel,
+    // While a small window of the program is open the main window takes no typing; the
+    // quick-send window also fades away.
+    Discard,
+    DiscardAndFadeQuickSend,
+    HideRenameField,
+    FadeOut,
+    PassOn,
+};
+
+KeyAction keyAction(const KeyContext& k);
+
+} // namespace frame
