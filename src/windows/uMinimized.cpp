@@ -2,18 +2,69 @@
 
 #include "app/AppContext.h"
 #include "core/Helpers.h"
+#include "core/StringList.h"
+#include "windows/FrameImage.h"
+#include "windows/uNetwork.h"
 
 #include <QCloseEvent>
+#include <QCursor>
+#include <QFile>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyle>
 #include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+
+const QColor kBarColour(47, 47, 53);
+const QString kOpenNetwork = QStringLiteral("network");
+
+} // namespace
 
 TMinimized::TMinimized(AppContext& ctx) : m_ctx(ctx)
 {
     setObjectName(QStringLiteral("Minimized"));
     setWindowTitle(QStringLiteral("Larkspire"));
-    m_tray = new QSystemTrayIcon(this);
-    m_tray->setObjectName(QStringLiteral("Tray1"));
-    m_tray->setToolTip(QStringLiteral("Larkspire"));
+    // A tool window has no taskbar button of its own.
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kBarColour);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    resize(minibar::kSize, minibar::kSize);
+
+    Image1 = new FrameImage(QStringLiteral("Image1"), this, FrameImage::Fit::Stretch);
+    Image1->setGeometry(0, 0, minibar::kSize, minibar::kSize);
+    Image1->setCursor(Qt::PointingHandCursor);
+    Image1->setMouseTracking(true);
+    Image1->installEventFilter(this);
+
+    fx = new QTimer(this);
+    fx->setObjectName(QStringLiteral("fx"));
+    fx->setInterval(kFadeTickMs);
+    connect(fx, &QTimer::timeout, this, &TMinimized::fxTimer);
+    closetimer = new QTimer(this);
+    closetimer->setObjectName(QStringLiteral("closetimer"));
+    closetimer->setInterval(5000);
+    connect(closetimer, &QTimer::timeout, this, &TMinimized::closetimerTimer);
+
+    Tray1 = new QSystemTrayIcon(this);
+    Tray1->setObjectName(QStringLiteral("Tray1"));
+    Tray1->setToolTip(QStringLiteral("Larkspire"));
+    connect(Tray1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        // The single click acts at once; a double click then also runs the default item.
+        if (r == QSystemTrayIcon::Trigger)
+            Tray1Click();
+        else if (r == QSystemTrayIcon::DoubleClick)
+            pop1Click();
+    });
     FormCreate();
 }
 
@@ -21,19 +72,319 @@ TMinimized::~TMinimized() = default;
 
 void TMinimized::FormCreate()
 {
+    recordBuildNumber();
+    createMenu();
+    pop1->setVisible(false);
+
     const Folders f = m_ctx.folders();
-    const QIcon icon(f.programDataDir + QStringLiteral("Larkspire.png"));
-    m_tray->setIcon(icon);
-    setWindowIcon(icon);
     // A missing folder is simply not marked.
     if (!f.myImagesDir.isEmpty())
         helpers::setHidden(f.myImagesDir);
     helpers::setHidden(f.exeFolder + QStringLiteral("LarkspireUpdate"));
+
+    InstallOrRegister();
+
+    QIcon icon(f.programDataDir + QStringLiteral("Larkspire.png"));
+    if (icon.isNull()) {
+        QPixmap plain(32, 32);
+        plain.fill(kBarColour);
+        icon = QIcon(plain);
+    }
+    Tray1->setIcon(icon);
+    setWindowIcon(icon);
+
+    loadPicture();
+    loadPosition();
+}
+
+void TMinimized::recordBuildNumber()
+{
+    vinfo = QStringList{QString::number(LARKSPIRE_BUILD_NUMBER & 0xFFFF)};
+    const QString file = m_ctx.folders().programDataDir + QStringLiteral("vinfo.xo");
+    // The updater may have put its own record there; it is never replaced.
+    if (!QFile::exists(file))
+        stringlist::save(file, vinfo);
+}
+
+void TMinimized::createMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    pop1 = PopupMenu1->addAction(m_ctx.text(122), this, &TMinimized::pop1Click);
+    pop1->setObjectName(QStringLiteral("pop1"));
+    PopupMenu1->setDefaultAction(pop1);
+    PopupMenu1->addSeparator();
+    pop3 =
+        PopupMenu1->addAction(QIcon::fromTheme(QStringLiteral("application-exit"),
+                                               style()->standardIcon(QStyle::SP_DialogCloseButton)),
+                              m_ctx.text(198), this, &TMinimized::pop3Click);
+    pop3->setObjectName(QStringLiteral("pop3"));
+    N2 = PopupMenu1->addSeparator();
+    N2->setVisible(false);
+    setsMenu = PopupMenu1->addMenu(m_ctx.text(370));
+    setsMenu->setObjectName(QStringLiteral("setsMenu"));
+    sets = setsMenu->menuAction();
+    sets->setObjectName(QStringLiteral("sets"));
+    s1 = setsMenu->addAction(m_ctx.text(369));
+    s1->setObjectName(QStringLiteral("s1"));
+    s2 = setsMenu->addAction(m_ctx.text(371));
+    s2->setObjectName(QStringLiteral("s2"));
+    NF = PopupMenu1->addAction(m_ctx.text(360), this, &TMinimized::NFClick);
+    NF->setObjectName(QStringLiteral("NF"));
+    Tray1->setContextMenu(PopupMenu1);
+}
+
+void TMinimized::InstallOrRegister()
+{
+    // The first-start installation (choosing a folder, copying, launchers) takes its place
+    // here; a regular start only brings the fonts and the menu items.
+    const QString data = m_ctx.folders().programDataDir;
+    for (const QString& font : {QStringLiteral("Fontatigo 4F-Regular.ttf"),
+                                QStringLiteral("calibri.ttf"), QStringLiteral("HATTEN.TTF")})
+        m_ctx.platform().fonts->add(data + font);
+    pop1->setVisible(true);
+    sets->setVisible(true);
+    const bool autostart = m_ctx.platform().autostart->isEnabled();
+    s1->setEnabled(autostart);
+    s2->setEnabled(!autostart);
+}
+
+void TMinimized::loadPicture()
+{
+    // Without its picture the bar still works and shows its plain background colour; the
+    // user hears about it once, when the bar first appears.
+    const QString file = m_ctx.folders().programDataDir + QStringLiteral("Larkspire.jpg");
+    if (!Image1->loadPicture(file))
+        m_missingPicture = file;
+}
+
+void TMinimized::reportMissingPicture()
+{
+    if (m_missingPicture.isEmpty())
+        return;
+    const QString text =
+        QStringLiteral("The picture of the mini bar could not be read: %1").arg(m_missingPicture);
+    m_missingPicture.clear();
+    // After the show, so that the message box does not hold the bar half shown.
+    QMetaObject::invokeMethod(
+        this, [this, text] { m_ctx.platform().desktop->showError(text); }, Qt::QueuedConnection);
+}
+
+QString TMinimized::positionFile() const
+{
+    return m_ctx.folders().tempDataDir + QStringLiteral("mps.xo");
+}
+
+void TMinimized::loadPosition()
+{
+    const QString file = positionFile();
+    if (!QFile::exists(file)) {
+        m_memory = {};
+        savePosition();
+        return;
+    }
+    const minibar::ParsedRecord parsed = minibar::loadRecord(file);
+    m_memory = parsed.record;
+    // A damaged record would misplace the bar at every show; it is written again in good form.
+    if (!parsed.wellFormed)
+        savePosition();
+}
+
+void TMinimized::savePosition()
+{
+    // Another copy of the program may hold the file; this run then keeps its position in memory.
+    minibar::saveRecord(positionFile(), m_memory);
+}
+
+QRect TMinimized::screenRect() const
+{
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry() : QRect(0, 0, 1920, 1080);
+}
+
+void TMinimized::hideTaskbarButton()
+{
+    if (TNetwork* network = m_ctx.Network())
+        network->setTaskbarButton(false);
+}
+
+void TMinimized::setMainWindowOpenFlag(int flag)
+{
+    m_mainWindowOpenFlag = flag;
+    pop1->setText(m_ctx.text(flag == 0 ? 122 : 120));
 }
 
 void TMinimized::showTrayIcon()
 {
-    m_tray->show();
+    Tray1->show();
+}
+
+void TMinimized::showEvent(QShowEvent* event)
+{
+    FormShow();
+    QWidget::showEvent(event);
+}
+
+void TMinimized::FormShow()
+{
+    resize(minibar::kSize, minibar::kSize);
+    setMainWindowOpenFlag(0);
+    m_fade.startIn();
+    setWindowOpacity(m_fade.opacity());
+    fx->start();
+    hideTaskbarButton();
+    m_ctx.platform().desktop->forceForeground(this);
+
+    const QRect screen = screenRect();
+    const minibar::PositionRecord clamped = minibar::clampToScreen(m_memory, screen);
+    move(minibar::showTarget(clamped, screen, QCursor::pos()));
+    m_memory = minibar::remeasure(clamped, screen, pos());
+    savePosition();
+    reportMissingPicture();
+}
+
+void TMinimized::hideEvent(QHideEvent* event)
+{
+    FormHide();
+    QWidget::hideEvent(event);
+}
+
+void TMinimized::FormHide()
+{
+    setMainWindowOpenFlag(1);
+    hideTaskbarButton();
+}
+
+void TMinimized::StartFadeOut(const QString& action)
+{
+    m_fade.startOut();
+    setWindowOpacity(m_fade.opacity());
+    m_barFadeAction = action;
+    fx->start();
+}
+
+void TMinimized::fxTimer()
+{
+    const Fade::Outcome outcome = m_fade.tick();
+    setWindowOpacity(m_fade.opacity());
+    if (outcome == Fade::Outcome::FadedIn) {
+        fx->stop();
+    } else if (outcome == Fade::Outcome::FadedOut) {
+        fx->stop();
+        hide();
+        if (m_barFadeAction == kOpenNetwork)
+            m_ctx.Network()->show();
+    }
+}
+
+bool TMinimized::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != Image1)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        Image1MouseDown(static_cast<QMouseEvent*>(event));
+        return true;
+    case QEvent::MouseMove:
+        Image1MouseMove(static_cast<QMouseEvent*>(event));
+        return true;
+    case QEvent::MouseButtonRelease:
+        Image1MouseUp(static_cast<QMouseEvent*>(event));
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void TMinimized::Image1MouseDown(QMouseEvent* event)
+{
+    m_barDragging = true;
+    m_barClickPending = true;
+    m_downPoint = event->globalPosition().toPoint() - pos();
+}
+
+void TMinimized::Image1MouseMove(QMouseEvent* event)
+{
+    if (!m_barDragging)
+        return;
+    const QPoint delta = event->globalPosition().toPoint() - pos() - m_downPoint;
+    // A move report without movement is not a drag; it must not swallow the click.
+    if (delta.isNull())
+        return;
+    const QRect screen = screenRect();
+    const QPoint target = minibar::dragTarget(pos(), delta, screen);
+    if (target != pos())
+        move(target);
+    m_memory = minibar::recordAfterDrag(screen, pos());
+    savePosition();
+    m_barClickPending = false;
+}
+
+void TMinimized::Image1MouseUp(QMouseEvent* event)
+{
+    m_barDragging = false;
+    if (m_barClickPending)
+        StartFadeOut(kOpenNetwork);
+    m_barClickPending = false;
+    // The right button only puts the bar away.
+    if (event->button() == Qt::RightButton)
+        StartFadeOut(QString());
+}
+
+void TMinimized::Tray1Click()
+{
+    if (m_ctx.Network()->User->text() == u"-")
+        pop1Click();
+    else
+        show();
+}
+
+void TMinimized::pop1Click()
+{
+    TNetwork* network = m_ctx.Network();
+    if (m_mainWindowOpenFlag == 1) {
+        if (!network->isVisible() || network->isActiveWindow())
+            CloseOpenedWindow();
+        else
+            m_ctx.platform().desktop->forceForeground(network);
+        return;
+    }
+    setMainWindowOpenFlag(1);
+    network->show();
+    hide();
+}
+
+void TMinimized::CloseOpenedWindow()
+{
+    TNetwork* network = m_ctx.Network();
+    if (network->isVisible()) {
+        if (network->fading())
+            return;
+        network->StartFadeOut();
+    }
+    setMainWindowOpenFlag(0);
+}
+
+void TMinimized::pop3Click()
+{
+    if (!m_ctx.platform().desktop->confirm(QStringLiteral("Larkspire"), m_ctx.text(357)))
+        return;
+    m_ctx.platform().fonts->removeAll();
+    m_ctx.requestQuit();
+    m_ctx.platform().processes->killProcessesNamed(QStringLiteral("Larkspire"));
+}
+
+void TMinimized::NFClick()
+{
+    m_ctx.platform().shell->openPath(m_ctx.exeFolder() + m_ctx.text(336));
+}
+
+void TMinimized::closetimerTimer()
+{
+    m_barFadeAction.clear();
+    StartFadeOut(QString());
+    closetimer->stop();
 }
 
 void TMinimized::closeEvent(QCloseEvent* event)

@@ -1,11 +1,23 @@
 #pragma once
 
+#include "core/Fade.h"
+#include "core/MiniBarPlacement.h"
+
+#include <QPoint>
+#include <QStringList>
 #include <QWidget>
 
 class AppContext;
+class FrameImage;
+class QAction;
+class QMenu;
+class QMouseEvent;
 class QSystemTrayIcon;
+class QTimer;
 
-// The mini bar: the application's main window, and the owner of the notification-area icon.
+// The mini bar: a small always-on-top square the user drags anywhere, and the owner of the
+// notification-area icon with its menu. It is the application's main window: closing it ends
+// the program.
 class TMinimized : public QWidget
 {
     Q_OBJECT
@@ -15,13 +27,78 @@ public:
     ~TMinimized() override;
 
     void showTrayIcon();
-    QSystemTrayIcon* Tray1() const { return m_tray; }
+
+    // Fades the bar away; "network" opens the main window once the bar is gone.
+    void StartFadeOut(const QString& action);
+    // Closes the main window with its fade and sets the menu back to "open".
+    void CloseOpenedWindow();
+    // 0: the main window is closed and pop1 offers to open it; 1: it is open or the bar hidden,
+    // and pop1 offers to minimise.
+    int MainWindowOpenFlag() const { return m_mainWindowOpenFlag; }
+    void setMainWindowOpenFlag(int flag);
+    const QString& BarFadeAction() const { return m_barFadeAction; }
+    const Fade& fade() const { return m_fade; }
+    minibar::PositionRecord memory() const { return m_memory; }
+    QString positionFile() const;
+
+    // Handlers, public so the other windows and the tests can run them as the events would.
+    void fxTimer();
+    void Tray1Click();
+    void pop1Click();
+    void pop3Click();
+    void NFClick();
+    void closetimerTimer();
+
+    FrameImage* Image1 = nullptr;
+    QSystemTrayIcon* Tray1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* pop1 = nullptr;
+    QAction* pop3 = nullptr;
+    QAction* N2 = nullptr; // the separator that stays hidden
+    QMenu* setsMenu = nullptr;
+    QAction* sets = nullptr;
+    QAction* s1 = nullptr;
+    QAction* s2 = nullptr;
+    QAction* NF = nullptr;
+    QTimer* fx = nullptr;
+    QTimer* closetimer = nullptr;
+    // The build number of this executable, one line.
+    QStringList vinfo{QStringLiteral("Version")};
+    // The files last dropped on the bar.
+    QStringList dropfiles;
 
 protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
+    void recordBuildNumber();
+    void createMenu();
+    // The installation and autostart step of the creation. On a regular start it brings the
+    // fonts and shows the menu items that the first-start installation keeps hidden.
+    void InstallOrRegister();
+    void loadPicture();
+    void reportMissingPicture();
+    void loadPosition();
+    void savePosition();
+    void FormShow();
+    void FormHide();
+    void Image1MouseDown(QMouseEvent* event);
+    void Image1MouseMove(QMouseEvent* event);
+    void Image1MouseUp(QMouseEvent* event);
+    QRect screenRect() const;
+    void hideTaskbarButton();
+
     AppContext& m_ctx;
-    QSystemTrayIcon* m_tray = nullptr;
+    Fade m_fade;
+    minibar::PositionRecord m_memory;
+    int m_mainWindowOpenFlag = 0;
+    QString m_barFadeAction;
+    bool m_barDragging = false;
+    bool m_barClickPending = false;
+    QPoint m_downPoint;
+    QString m_missingPicture;
 };

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+// The frame, uNetwork_frame.cpp, builds the window; the other areas add their parts.
 TNetwork::TNetwork(AppContext& ctx) : m_ctx(ctx)
 {
     setObjectName(QStringLiteral("Network"));
@@ -13,10 +14,7 @@ TNetwork::TNetwork(AppContext& ctx) : m_ctx(ctx)
     FormCreate();
 }
 
-void TNetwork::FormCreate()
-{
-    prepareFolders();
-}
+TNetwork::~TNetwork() = default;
 
 void TNetwork::prepareFolders()
 {
@@ -39,8 +37,7 @@ void TNetwork::prepareMyImages()
     helpers::setHidden(f.myImagesDir);
 }
 
-void TNetwork::showEvent(QShowEvent* event)
+void TNetwork::FormShowSignIn()
 {
-    prepareMyImages();
-    QWidget::showEvent(event);
+    // Focus and automatic sign-in belong to the sign-in area.
 }

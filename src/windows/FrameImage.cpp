@@ -1,0 +1,46 @@
+#include "windows/FrameImage.h"
+
+#include <QPainter>
+
+FrameImage::FrameImage(const QString& name, QWidget* parent, Fit fit) : QWidget(parent), m_fit(fit)
+{
+    setObjectName(name);
+}
+
+bool FrameImage::loadPicture(const QString& path)
+{
+    ++m_loads;
+    m_file = path;
+    m_picture = QPixmap(path);
+    if (m_autoSize && !m_picture.isNull())
+        resize(m_picture.deviceIndependentSize().toSize());
+    update();
+    return !m_picture.isNull();
+}
+
+void FrameImage::paintEvent(QPaintEvent*)
+{
+    if (m_picture.isNull())
+        return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QSize own = m_picture.deviceIndependentSize().toSize();
+    switch (m_fit) {
+    case Fit::TopLeft:
+        p.drawPixmap(QPoint(0, 0), m_picture);
+        break;
+    case Fit::Centre:
+        p.drawPixmap(QPoint((width() - own.width()) / 2, (height() - own.height()) / 2), m_picture);
+        break;
+    case Fit::Stretch:
+        p.drawPixmap(rect(), m_picture);
+        break;
+    case Fit::StretchProportional: {
+        const QSize fitted = own.scaled(size(), Qt::KeepAspectRatio);
+        const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2),
+                           fitted);
+        p.drawPixmap(target, m_picture);
+        break;
+    }
+    }
+}

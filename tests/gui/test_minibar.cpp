@@ -1,0 +1,385 @@
+#include "app/AppContext.h"
+#include "core/MiniBarPlacement.h"
+#include "platform/fake/FakeServices.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+#include "windows/FrameImage.h"
+#include "windows/uMinimized.h"
+#include "windows/uNetwork.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// One installation with its own folders; the mini bar's picture and position file optional.
+struct Client
+{
+    TempTree root;
+    FakePlatform fakes{};
+    std::unique_ptr<AppContext> ctx;
+
+    explicit Client(bool picture = true, const QByteArray* positionFile = nullptr)
+    {
+        root.write("app/0rg_System/LC.xo", "eng/\r\n");
+        if (picture) {
+            QImage image(48, 48, QImage::Format_RGB32);
+            image.fill(Qt::darkMagenta);
+            image.save(root.path("app/0rg_System/Larkspire.jpg"));
+        }
+        UserEnvironment env;
+        env.exePath = root.path("app/Larkspire");
+        env.home = root.path("home");
+        env.stateHome = root.path("state");
+        if (positionFile)
+            root.write("state/larkspire/tmp/0rg_System/mps.xo", *positionFile);
+        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        ctx->createWindows();
+    }
+    TMinimized* bar() const { return ctx->Minimized(); }
+    TNetwork* network() const { return ctx->Network(); }
+    QByteArray positionFile() const { return TempTree::read(bar()->positionFile()); }
+};
+
+QRect screen()
+{
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+// Runs the fade timer's handler until the fade ends, as the timer would.
+template <typename W> int finishFade(W* w)
+{
+    int ticks = 0;
+    while (w->fx->isActive() && ticks < 100) {
+        w->fxTimer();
+        ++ticks;
+    }
+    return ticks;
+}
+
+} // namespace
+
+TEST(MiniBarCreation, MenuCaptionsBuildNumberAndPositionFile)
+{
+    Client c;
+    TMinimized* bar = c.bar();
+    EXPECT_EQ(bar->pop1->text(), "Open");
+    EXPECT_EQ(bar->PopupMenu1->defaultAction(), bar->pop1);
+    EXPECT_TRUE(bar->pop1->isVisible());
+    EXPECT_EQ(bar->pop3->text(), "Shutdown");
+    EXPECT_FALSE(bar->pop3->icon().isNull());
+    EXPECT_FALSE(bar->N2->isVisible());
+    EXPECT_EQ(bar->sets->text(), "Settings");
+    EXPECT_EQ(bar->s1->text(), "Remove Larkspire from Autostart");
+    EXPECT_EQ(bar->s2->text(), "Add Larkspire to Autostart");
+    EXPECT_EQ(bar->NF->text(), "Open Larkspire folder");
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
+    EXPECT_EQ(bar->MainWindowOpenFlag(), 0);
+    EXPECT_EQ(bar->fx->interval(), kFadeTickMs);
+    EXPECT_EQ(bar->closetimer->interval(), 5000);
+    EXPECT_EQ(c.fakes.fonts->added.size(), 3);
+
+    const QString build = QString::number(LARKSPIRE_BUILD_NUMBER);
+    EXPECT_EQ(bar->vinfo, QStringList{build});
+    EXPECT_EQ(TempTree::read(c.root.path("app/0rg_System/vinfo.xo")), (build + "\r\n").toLatin1());
+    EXPECT_EQ(c.positionFile(), QByteArray("X\r\nX\r\n"));
+    EXPECT_TRUE(c.fakes.desktop->errors.isEmpty());
+}
+
+TEST(MiniBarCreation, AnExistingBuildRecordIsNeverReplaced)
+{
+    TempTree other;
+    Client c;
+    c.ctx.reset();
+    c.root.write("app/0rg_System/vinfo.xo", "7\r\n");
+    UserEnvironment env;
+    env.exePath = c.root.path("app/Larkspire");
+    env.stateHome = c.root.path("state");
+    AppContext again(env, FakePlatform::make());
+    again.createWindows();
+    EXPECT_EQ(TempTree::read(c.root.path("app/0rg_System/vinfo.xo")), QByteArray("7\r\n"));
+    EXPECT_EQ(again.Minimized()->vinfo, QStringList{QString::number(LARKSPIRE_BUILD_NUMBER)});
+}
+
+TEST(MiniBarCreation, AMissingPictureLeavesTheColourAndIsReportedOnce)
+{
+    Client c(false);
+    // The rest of the creation step still ran.
+    EXPECT_EQ(c.positionFile(), QByteArray("X\r\nX\r\n"));
+    EXPECT_TRUE(c.fakes.desktop->errors.isEmpty());
+    c.bar()->show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(c.fakes.desktop->errors.size(), 1);
+    EXPECT_TRUE(c.fakes.desktop->errors.first().contains("Larkspire.jpg"));
+    EXPECT_EQ(c.bar()->palette().color(QPalette::Window), QColor(47, 47, 53));
+    c.bar()->hide();
+    c.bar()->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(c.fakes.desktop->errors.size(), 1);
+}
+
+TEST(MiniBarShow, FirstShowOpensNextToThePointerAndKeepsX)
+{
+    Client c;
+    QCursor::setPos(400, 300);
+    c.bar()->show();
+    EXPECT_EQ(c.bar()->size(), QSize(48, 48));
+    EXPECT_EQ(c.bar()->pos(), QPoint(376, 222));
+    EXPECT_EQ(c.positionFile(), QByteArray("X\r\nX\r\n"));
+    EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 0);
+    EXPECT_EQ(c.bar()->pop1->text(), "Open");
+    // It fades in from transparent in seven steps.
+    EXPECT_EQ(c.bar()->fade().alpha(), 0);
+    EXPECT_EQ(finishFade(c.bar()), 8);
+    EXPECT_EQ(c.bar()->fade().alpha(), 245);
+    EXPECT_TRUE(c.bar()->isVisible());
+}
+
+TEST(MiniBarShow, FarDistancesAreCutBackAndStored)
+{
+    const QByteArray far("5000\r\n5000\r\n");
+    Client c(true, &far);
+    c.bar()->show();
+    EXPECT_EQ(c.bar()->pos(), screen().topLeft() + QPoint(75, 118));
+    EXPECT_EQ(c.positionFile(), QStringLiteral("%1\r\n%2\r\n")
+                                    .arg(screen().width() - 75)
+                                    .arg(screen().height() - 118)
+                                    .toLatin1());
+}
+
+TEST(MiniBarShow, ADamagedPositionFileIsRepairedWithoutAnError)
+{
+    for (const QByteArray& damaged :
+         {QByteArray("300\r\n"), QByteArray("left\r\ntop\r\n"), QByteArray()}) {
+        Client c(true, &damaged);
+        EXPECT_EQ(c.positionFile(), damaged.startsWith("300") ? QByteArray("300\r\nX\r\n")
+                                                              : QByteArray("X\r\nX\r\n"));
+        QCursor::setPos(400, 300);
+        c.bar()->show();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(c.fakes.desktop->errors.isEmpty());
+        EXPECT_EQ(c.bar()->pos().y(), 222);
+    }
+}
+
+TEST(MiniBarMouse, AClickFadesTheBarAndThenOpensTheMainWindow)
+{
+    Client c;
+    c.bar()->show();
+    finishFade(c.bar());
+    QTest::mousePress(c.bar()->Image1, Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mouseRelease(c.bar()->Image1, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(c.bar()->BarFadeAction(), "network");
+    EXPECT_EQ(c.bar()->fade().alpha(), 245);
+    // Not before the fade is over.
+    c.bar()->fxTimer();
+    EXPECT_FALSE(c.network()->isVisible());
+    finishFade(c.bar());
+    EXPECT_FALSE(c.bar()->isVisible());
+    EXPECT_TRUE(c.network()->isVisible());
+    EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
+    EXPECT_EQ(c.bar()->pop1->text(), "Minimize");
+    // The bar went first, so the main window keeps its taskbar button.
+    EXPECT_TRUE(c.network()->hasTaskbarButton());
+}
+
+TEST(MiniBarMouse, TheRightButtonOnlyPutsTheBarAway)
+{
+    Client c;
+    c.bar()->show();
+    QTest::mousePress(c.bar()->Image1, Qt::RightButton, {}, QPoint(20, 20));
+    QTest::mouseRelease(c.bar()->Image1, Qt::RightButton, {}, QPoint(20, 20));
+    EXPECT_TRUE(c.bar()->BarFadeAction().isEmpty());
+    finishFade(c.bar());
+    EXPECT_FALSE(c.bar()->isVisible());
+    EXPECT_FALSE(c.network()->isVisible());
+}
+
+TEST(MiniBarMouse, DraggingMovesTheBarAndRecordsIt)
+{
+    Client c;
+    QCursor::setPos(400, 300);
+    c.bar()->show();
+    finishFade(c.bar());
+    const QPoint start = c.bar()->pos();
+    QTest::mousePress(c.bar()->Image1, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(c.bar()->Image1, QPoint(110, 40));
+    EXPECT_EQ(c.bar()->pos(), start + QPoint(100, 30));
+    const QRect s = screen();
+    EXPECT_EQ(c.positionFile(), QStringLiteral("%1\r\n%2\r\n")
+                                    .arg(s.right() + 1 - c.bar()->pos().x())
+                                    .arg(s.bottom() + 1 - c.bar()->pos().y())
+                                    .toLatin1());
+    QTest::mouseRelease(c.bar()->Image1, Qt::LeftButton, {}, QPoint(10, 10));
+    // A drag is no click: the bar stays.
+    EXPECT_FALSE(c.bar()->fx->isActive());
+    EXPECT_TRUE(c.bar()->isVisible());
+
+    // The next show puts it back where it was dragged.
+    c.bar()->hide();
+    QCursor::setPos(10, 10);
+    c.bar()->show();
+    EXPECT_EQ(c.bar()->pos(), start + QPoint(100, 30));
+}
+
+TEST(MiniBarMouse, ARightDragMovesAndThenHides)
+{
+    Client c;
+    QCursor::setPos(400, 300);
+    c.bar()->show();
+    const QPoint start = c.bar()->pos();
+    QTest::mousePress(c.bar()->Image1, Qt::RightButton, {}, QPoint(10, 10));
+    QTest::mouseMove(c.bar()->Image1, QPoint(30, 10));
+    QTest::mouseRelease(c.bar()->Image1, Qt::RightButton, {}, QPoint(10, 10));
+    EXPECT_EQ(c.bar()->pos(), start + QPoint(20, 0));
+    EXPECT_TRUE(c.bar()->BarFadeAction().isEmpty());
+    finishFade(c.bar());
+    EXPECT_FALSE(c.bar()->isVisible());
+    EXPECT_FALSE(c.network()->isVisible());
+}
+
+TEST(MiniBarMouse, TheDockColumnIsStoredAsXAndHoldsForFiftyPixels)
+{
+    Client c;
+    QCursor::setPos(400, 300);
+    c.bar()->show();
+    const int dock = minibar::dockLeft(screen());
+    const QPoint start = c.bar()->pos();
+    // (0, 0) would mean the middle of the control to QTest.
+    QTest::mousePress(c.bar()->Image1, Qt::LeftButton, {}, QPoint(1, 1));
+    QTest::mouseMove(c.bar()->Image1, QPoint(dock - start.x() + 1, 1));
+    ASSERT_EQ(c.bar()->pos().x(), dock);
+    EXPECT_TRUE(c.positionFile().startsWith("X\r\n"));
+    // The bar now sits under the pointer's grab point again; pull it by 50, then 51.
+    QTest::mouseMove(c.bar()->Image1, QPoint(51, 1));
+    EXPECT_EQ(c.bar()->pos().x(), dock);
+    QTest::mouseMove(c.bar()->Image1, QPoint(-49, 1));
+    EXPECT_EQ(c.bar()->pos().x(), dock);
+    QTest::mouseMove(c.bar()->Image1, QPoint(-50, 1));
+    EXPECT_EQ(c.bar()->pos().x(), dock - 51);
+    EXPECT_TRUE(c.positionFile().startsWith("126\r\n"));
+    QTest::mouseRelease(c.bar()->Image1, Qt::LeftButton, {}, QPoint(1, 1));
+}
+
+TEST(MiniBarTray, ClickWhileNobodyIsSignedInOpensTheMainWindow)
+{
+    Client c;
+    c.ctx->startUp();
+    c.bar()->Tray1Click();
+    EXPECT_TRUE(c.network()->isVisible());
+    EXPECT_FALSE(c.bar()->isVisible());
+    EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
+    EXPECT_EQ(c.bar()->pop1->text(), "Minimize");
+}
+
+TEST(MiniBarTray, ClickAndDoubleClickWhileSignedIn)
+{
+    Client c;
+    c.network()->User->setText("alice");
+    c.bar()->Tray1Click();
+    EXPECT_TRUE(c.bar()->isVisible());
+    EXPECT_FALSE(c.network()->isVisible());
+    // The double click follows at once with the default item.
+    c.bar()->pop1Click();
+    EXPECT_TRUE(c.network()->isVisible());
+    EXPECT_FALSE(c.bar()->isVisible());
+    EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
+    // The main window came before the bar went: no taskbar button.
+    EXPECT_FALSE(c.network()->hasTaskbarButton());
+}
+
+TEST(MiniBarMenu, Pop1InStateOneRaisesOrClosesTheMainWindow)
+{
+    Client c;
+    c.bar()->pop1Click();
+    ASSERT_TRUE(c.network()->isVisible());
+    finishFade(c.network());
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QCoreApplication::processEvents();
+    if (c.network()->isActiveWindow())
+        GTEST_SKIP() << "this platform does not move the activation";
+    c.bar()->pop1Click();
+    EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
+    EXPECT_FALSE(c.network()->fading());
+
+    c.network()->activateWindow();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(c.network()->isActiveWindow());
+    c.bar()->pop1Click();
+    EXPECT_TRUE(c.network()->fading());
+    EXPECT_EQ(c.network()->fade().direction(), Fade::Direction::Out);
+    EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 0);
+    EXPECT_EQ(c.bar()->pop1->text(), "Open");
+    finishFade(c.network());
+    EXPECT_FALSE(c.network()->isVisible());
+}
+
+TEST(MiniBarMenu, CloseOpenedWindowWaitsForARunningFade)
+{
+    Client c;
+    c.bar()->pop1Click();
+    ASSERT_TRUE(c.network()->fading());
+    c.network()->fxTimer();
+    c.bar()->CloseOpenedWindow();
+    // Nothing at all: the fade-in goes on and the menu still offers to minimise.
+    EXPECT_EQ(c.network()->fade().direction(), Fade::Direction::In);
+    EXPECT_EQ(c.network()->fade().alpha(), 35);
+    EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
+
+    // With the main window closed it only resets the menu.
+    c.network()->close();
+    c.bar()->setMainWindowOpenFlag(1);
+    c.bar()->CloseOpenedWindow();
+    EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 0);
+    EXPECT_EQ(c.bar()->pop1->text(), "Open");
+}
+
+TEST(MiniBarMenu, ShutdownAsksFirst)
+{
+    Client c;
+    QSignalSpy quit(c.ctx.get(), &AppContext::quitRequested);
+    c.fakes.desktop->nextAnswer = false;
+    c.bar()->pop3Click();
+    EXPECT_EQ(c.fakes.desktop->questions, QStringList{"Larkspire|Are you sure?"});
+    EXPECT_EQ(quit.count(), 0);
+    EXPECT_EQ(c.fakes.fonts->added.size(), 3);
+    EXPECT_TRUE(c.fakes.processes->killed.isEmpty());
+
+    c.fakes.desktop->nextAnswer = true;
+    c.bar()->pop3Click();
+    EXPECT_EQ(quit.count(), 1);
+    EXPECT_TRUE(c.fakes.fonts->added.isEmpty());
+    EXPECT_EQ(c.fakes.processes->killed, QStringList{"Larkspire"});
+}
+
+TEST(MiniBarMenu, OpenFolderAndCloseTimer)
+{
+    Client c;
+    c.bar()->NFClick();
+    EXPECT_EQ(c.fakes.shell->calls, QStringList{"open " + c.root.path("app/Network")});
+
+    c.bar()->show();
+    c.bar()->closetimer->start();
+    c.bar()->closetimerTimer();
+    EXPECT_FALSE(c.bar()->closetimer->isActive());
+    EXPECT_TRUE(c.bar()->BarFadeAction().isEmpty());
+    finishFade(c.bar());
+    EXPECT_FALSE(c.bar()->isVisible());
+    EXPECT_FALSE(c.network()->isVisible());
+    EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
+}
