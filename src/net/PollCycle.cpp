@@ -1,0 +1,192 @@
+#include "net/PollCycle.h"
+
+#include "core/Conversation.h"
+#include "core/Helpers.h"
+#include "core/StringList.h"
+#include "core/UserDirectory.h"
+#include "net/DirectoryFetch.h"
+#include "net/ReceivedFiles.h"
+#include "net/ServerSession.h"
+#include "net/StoreLayout.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTime>
+
+namespace poll {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcPoll, "larkspire.poll")
+
+constexpr int kSeenCopyWaitMs = 3000;
+
+class Trace
+{
+public:
+    explicit Trace(QStringList& lines) : m_lines(lines) {}
+    void operator()(const QString& line)
+    {
+        qCDebug(lcPoll).noquote() << line;
+        m_lines.append(line);
+    }
+
+private:
+    QStringList& m_lines;
+};
+
+void closeMain(ServerSession& session)
+{
+    try {
+        session.IdFTP1().disconnect();
+    } catch (const Error&) {
+        // Closed either way.
+    }
+}
+
+// The conversation files of the listing that belong to listed users other than oneself.
+QStringList conversationsToCompare(const QStringList& listing, const UserDirectory& dir,
+                                   const QString& sessionUser)
+{
+    QStringList names;
+    for (const QString& n : listing) {
+        for (const QString& entry : dir.users()) {
+            const QString name = userentry::name(entry);
+            if (n == store::conversationFile(name) && name != sessionUser &&
+                userentry::openable(name))
+                names.append(n);
+        }
+    }
+    return names;
+}
+
+} // namespace
+
+Result run(Context& ctx, Sink& sink)
+{
+    Result result;
+    Trace trace(result.trace);
+    ServerSession& session = ctx.session;
+    if (!session.online() || ctx.sessionUser.isEmpty() || session.busy())
+        return result;
+    const ServerSession::Busy busy(session);
+    FtpClient& ftp = session.IdFTP1();
+    const auto wait = ctx.wait ? ctx.wait : directory::sleepWait;
+
+    closeMain(session);
+    if (!session.openMain()) {
+        result.outcome = Outcome::NoServer;
+        return result;
+    }
+    // An open connection is always left in the signed-in user's folder between steps.
+    const auto enterOwnFolder = [&] {
+        if (ftp.connected())
+            return true;
+        if (!session.openMain())
+            return false;
+        ftp.changeFolder(ctx.sessionUser);
+        return true;
+    };
+    try {
+        const QString copy = ctx.tempDataDir + QString::fromUtf16(store::local::kDirectoryCopy);
+        ctx.directory.reload(directory::fetch(ftp, copy, wait, directory::OnFailure::Keep),
+                             ctx.sessionUser);
+        ftp.changeFolder(ctx.sessionUser);
+        const QStringList userslist = ftp.listNames();
+        QDir().mkpath(ctx.seenFolder);
+        QDir().mkpath(ctx.fetchedFolder);
+        trace(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+
+        const QStringList names = conversationsToCompare(userslist, ctx.directory, ctx.sessionUser);
+        for (const QString& n : names) {
+            trace(n);
+            ftp.download(n, ctx.fetchedFolder + n + u't');
+        }
+        trace(QStringLiteral("___NEXT CYCLE___"));
+
+        for (const QString& n : names) {
+            trace(n);
+            const QString seen = ctx.seenFolder + n;
+            const QString fetched = ctx.fetchedFolder + n + u't';
+            const bool seenExists = QFile::exists(seen);
+            if (seenExists && helpers::fileInUse(seen))
+                wait(kSeenCopyWaitMs);
+            QStringList load;
+            if (seenExists && !helpers::fileInUse(seen))
+                load = stringlist::load(seen).value_or(QStringList());
+            const QStringList preload = stringlist::load(fetched).value_or(QStringList());
+            if (seenExists && load == preload) {
+                closeMain(session);
+                continue;
+            }
+            ++result.changed;
+            sink.playSound();
+            if (helpers::fileInUse(seen))
+                wait(kSeenCopyWaitMs);
+            if (helpers::fileInUse(seen)) {
+                closeMain(session);
+                trace(QStringLiteral("exit"));
+                result.outcome = Outcome::Abandoned;
+                return result;
+            }
+            // Seen from now on: a change is announced once.
+            if (!stringlist::save(seen, preload))
+                throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
+
+            const QString peer = n.chopped(3);
+            const int row = UserDirectory::find(ctx.directory.users(), peer);
+            if (row >= 0 && row == ctx.directory.selected() && ctx.mainWindowVisible) {
+                trace(ctx.directory.users().at(row) + QStringLiteral(" SELECTED"));
+                QStringList chat = preload;
+                if (conversation::hasFileLine(chat)) {
+                    conversation::dropFileLine(chat);
+                    stringlist::save(fetched, chat);
+                }
+                sink.refreshOpenChat(chat);
+                if (!enterOwnFolder()) {
+                    result.outcome = Outcome::NoServer;
+                    return result;
+                }
+                // The open correspondent is the one whose files the changed text announces.
+                received::fetch(ftp, peer, ctx.networkDir,
+                                [&](const QString&) { sink.pumpEvents(); });
+                closeMain(session);
+                continue;
+            }
+
+            if (row >= 0)
+                ctx.directory.setUserLine(row, userentry::withMark(ctx.directory.users().at(row)));
+            const conversation::Newest newest = conversation::newestEntry(preload);
+            Announcement a;
+            a.sender = newest.sender;
+            a.isMessage = newest.isMessage;
+            a.firstLine = newest.firstLine;
+            a.secondLine = newest.secondLine;
+            if (!enterOwnFolder()) {
+                result.outcome = Outcome::NoServer;
+                return result;
+            }
+            const QStringList temps = ftp.listNames();
+            for (const QString& t : temps)
+                trace(t);
+            trace(QStringLiteral("AD netprog.hint ") + a.sender + u' ');
+            if (!a.isMessage) {
+                const auto fetchedFiles = received::fetch(ftp, a.sender, ctx.networkDir);
+                a.filesFetched = fetchedFiles.found;
+                a.fileName = conversation::fileLineName(preload);
+            }
+            sink.announce(a);
+            closeMain(session);
+        }
+        trace(QStringLiteral("END OF CYCLE ---"));
+        result.outcome = Outcome::Done;
+    } catch (const Error& e) {
+        qCInfo(lcPoll) << "poll cycle ended:" << e.message();
+        result.outcome = Outcome::Failed;
+    }
+    closeMain(session);
+    return result;
+}
+
+} // namespace poll

@@ -1,0 +1,161 @@
+#include "core/Helpers.h"
+#include "core/StringList.h"
+#include "core/UserDirectory.h"
+#include "net/PollCycle.h"
+#include "net/ServerSession.h"
+#include "support/FtpServerFixture.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct RecordingSink : poll::Sink
+{
+    void playSound() override { ++sounds; }
+    void refreshOpenChat(const QStringList& chat) override { openChats.append(chat.join(u'|')); }
+    void announce(const poll::Announcement& a) override { announced.append(a); }
+    void pumpEvents() override { ++pumped; }
+    int sounds = 0;
+    int pumped = 0;
+    QStringList openChats;
+    QList<poll::Announcement> announced;
+};
+
+class PollCycleTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Pyftpdlib);
+            !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+        server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
+        server->write("fcom.xo", "0\r\n1\r\n2\r\n3\r\n4\r\n" + server->address().toUtf8() + "\r\n" +
+                                     server->user().toUtf8() + "\r\n" +
+                                     server->password().toUtf8() + "\r\n/\r\n");
+        server->write("netwrk/users/lineup.xo", "}Me}}}.png}eng/\r\n}Zoe}}}.png}eng/\r\n"
+                                                "}Ann}}}.png}rus/\r\n");
+        server->write("netwrk/users/Me/Zoe.ms", "Zoe     07.03.2026     14:05:07 :\r\nHi Me");
+        server->write("netwrk/users/Me/Ann.ms",
+                      "Ann sent \"a\" (07.03.2026   14:05:07)\r\n...a.txt\r\n");
+        server->write("netwrk/users/Me/Ann/a.txt", "A");
+        server->write("netwrk/users/Me/Me.ms", "self");
+        server->write("netwrk/users/Me/Gone.ms", "gone");
+
+        ServerSession::Config c;
+        c.settingsServer = server->address();
+        c.settingsUser = server->user();
+        c.settingsPassword = server->password();
+        c.tempDataDir = local.path("temp/");
+        QDir().mkpath(c.tempDataDir);
+        QDir().mkpath(local.path("Network"));
+        session = std::make_unique<ServerSession>(c);
+        session->setStatus(QString::fromUtf16(ServerSession::kConnected));
+        ASSERT_EQ(session->bootstrapTick(), ServerSession::Bootstrap::Fetched);
+        dir.firstFill(stringlist::decode(server->read("netwrk/users/lineup.xo")), "Me");
+    }
+
+    poll::Context context(bool visible = false)
+    {
+        return {*session,
+                dir,
+                "Me",
+                local.path("temp/"),
+                local.path("seen/"),
+                local.path("fetched/"),
+                local.path("Network/"),
+                visible,
+                [this](int) { ++waits; }};
+    }
+
+    std::unique_ptr<FtpServerFixture> server;
+    std::unique_ptr<ServerSession> session;
+    UserDirectory dir;
+    TempTree local;
+    int waits = 0;
+};
+
+} // namespace
+
+TEST_F(PollCycleTest, EverythingIsNewOnceThenNothing)
+{
+    RecordingSink sink;
+    auto ctx = context();
+    const auto first = poll::run(ctx, sink);
+    EXPECT_EQ(first.outcome, poll::Outcome::Done);
+    EXPECT_EQ(sink.sounds, 2);
+    ASSERT_EQ(sink.announced.size(), 2);
+    // Ann's notice: her files came down and the popup can name the single file.
+    const poll::Announcement& ann = sink.announced[0];
+    EXPECT_EQ(ann.sender, QStringLiteral("Ann"));
+    EXPECT_FALSE(ann.isMessage);
+    EXPECT_TRUE(ann.filesFetched);
+    EXPECT_EQ(ann.fileName, QStringLiteral("a.txt"));
+    EXPECT_EQ(TempTree::read(local.path("Network/Ann/a.txt")), "A");
+    const poll::Announcement& zoe = sink.announced[1];
+    EXPECT_TRUE(zoe.isMessage);
+    EXPECT_EQ(zoe.sender, QStringLiteral("Zoe"));
+    EXPECT_EQ(zoe.secondLine, QStringLiteral("Hi Me"));
+    for (const QString& line : dir.users())
+        EXPECT_TRUE(userentry::isMarked(line)) << line.toStdString();
+    // Neither one's own file nor that of a user no longer listed is fetched.
+    EXPECT_EQ(QDir(local.path("fetched")).entryList(QDir::Files),
+              (QStringList{"Ann.mst", "Zoe.mst"}));
+    EXPECT_FALSE(session->IdFTP1().connected());
+
+    RecordingSink again;
+    EXPECT_EQ(poll::run(ctx, again).outcome, poll::Outcome::Done);
+    EXPECT_EQ(again.sounds, 0);
+    EXPECT_TRUE(again.announced.isEmpty());
+}
+
+TEST_F(PollCycleTest, TheOpenConversationIsRefreshedNotAnnounced)
+{
+    dir.select(UserDirectory::find(dir.users(), "Ann"));
+    RecordingSink sink;
+    auto ctx = context(true);
+    ASSERT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Done);
+    ASSERT_EQ(sink.openChats.size(), 1);
+    EXPECT_EQ(sink.openChats[0], QStringLiteral("Ann sent \"a\" (07.03.2026   14:05:07)"));
+    EXPECT_EQ(sink.pumped, 1);
+    EXPECT_TRUE(QFile::exists(local.path("Network/Ann/a.txt")));
+    EXPECT_FALSE(userentry::isMarked(dir.users().at(dir.selected())));
+    ASSERT_EQ(sink.announced.size(), 1); // Zoe only
+    EXPECT_EQ(sink.sounds, 2);
+}
+
+TEST_F(PollCycleTest, SkippedOfflineOrBusy)
+{
+    RecordingSink sink;
+    auto ctx = context();
+    {
+        const ServerSession::Busy busy(*session);
+        EXPECT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Skipped);
+    }
+    session->setStatus(QString::fromUtf16(ServerSession::kDisconnected));
+    EXPECT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Skipped);
+    EXPECT_EQ(sink.sounds, 0);
+}
+
+TEST_F(PollCycleTest, ASeenCopyHeldElsewhereEndsTheCycleUntilNextTime)
+{
+    QDir().mkpath(local.path("seen"));
+    const QString seen = local.write("seen/Ann.ms", "old");
+    RecordingSink sink;
+    auto ctx = context();
+    {
+        helpers::FileLock held(seen);
+        const auto r = poll::run(ctx, sink);
+        EXPECT_EQ(r.outcome, poll::Outcome::Abandoned);
+        EXPECT_TRUE(r.trace.contains("exit"));
+    }
+    EXPECT_EQ(sink.sounds, 1);
+    EXPECT_TRUE(sink.announced.isEmpty());
+    RecordingSink next;
+    EXPECT_EQ(poll::run(ctx, next).outcome, poll::Outcome::Done);
+    EXPECT_EQ(next.announced.size(), 2);
+}
