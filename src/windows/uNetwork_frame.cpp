@@ -51,6 +51,12 @@ void colour(QWidget* w, const char* type, const char* text, const char* backgrou
     else
         sheet += QStringLiteral(" background: transparent;");
     sheet += u'}';
+    // The option buttons draw their own round marks, in the text colour.
+    if (qstrcmp(type, "QRadioButton") == 0)
+        sheet += QStringLiteral(" QRadioButton::indicator { width: 11px; height: 11px;"
+                                " border: 1px solid %1; border-radius: 6px; }"
+                                " QRadioButton::indicator:checked { background-color: #AD9A4B; }")
+                     .arg(QLatin1String(text));
     w->setStyleSheet(sheet);
 }
 
