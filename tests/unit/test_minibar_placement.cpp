@@ -144,21 +144,6 @@ TEST(FadeSteps, AFadeOutDuringAFadeInStartsFromFull)
     EXPECT_EQ(f.alpha(), 0);
 }
 
-TEST(FadeSteps, OtherStepsNeverOvershoot)
-{
-    Fade popup(240, 5);
-    popup.startIn();
-    int ticks = 0;
-    while (popup.tick() == Fade::Outcome::Stepped)
-        ++ticks;
-    EXPECT_EQ(ticks, 48);
-    Fade uneven(100, 35);
-    uneven.startIn();
-    while (uneven.tick() == Fade::Outcome::Stepped)
-        EXPECT_LE(uneven.alpha(), 100);
-    EXPECT_EQ(uneven.alpha(), 100);
-}
-
 TEST(FrameKeyOrder, EscapeClosesPanelThenRenameFieldThenWindow)
 {
     using frame::KeyAction;
