@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFont>
+#include <QFontInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
@@ -98,4 +100,19 @@ TEST(Shell, OnlyWebLinksAreOpened)
     DesktopShell shell;
     EXPECT_FALSE(shell.openLink(QStringLiteral("file:///bin/sh")));
     EXPECT_FALSE(shell.openLink(QStringLiteral("javascript:alert(1)")));
+}
+
+TEST(Fonts, ShippedFilesStandInForTheFamiliesTheWindowsAskFor)
+{
+    EXPECT_EQ(fontAlias(QStringLiteral("/x/0rg_System/calibri.ttf")), QStringLiteral("Calibri"));
+    EXPECT_EQ(fontAlias(QStringLiteral("HATTEN.TTF")), QStringLiteral("Haettenschweiler"));
+    EXPECT_EQ(fontAlias(QStringLiteral("Fontatigo 4F-Regular.ttf")),
+              QStringLiteral("Fontatigo 4F"));
+    EXPECT_TRUE(fontAlias(QStringLiteral("other.ttf")).isEmpty());
+    const QString carlito = qEnvironmentVariable("LARKSPIRE_BIN_DIR") + "/0rg_System/calibri.ttf";
+    if (!QFile::exists(carlito))
+        GTEST_SKIP() << "no built data folder";
+    AppFonts fonts;
+    ASSERT_TRUE(fonts.add(carlito));
+    EXPECT_EQ(QFontInfo(QFont(QStringLiteral("Calibri"))).family(), QStringLiteral("Carlito"));
 }

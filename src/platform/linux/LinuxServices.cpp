@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QNetworkInterface>
@@ -157,12 +158,30 @@ AppFonts::~AppFonts()
     removeAll();
 }
 
+QString fontAlias(const QString& fontFile)
+{
+    // The windows ask for the families these files stand in for; the free fonts shipped under
+    // those file names carry their own family names.
+    const QString name = QFileInfo(fontFile).fileName();
+    if (name.compare(QStringLiteral("calibri.ttf"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Calibri");
+    if (name.compare(QStringLiteral("HATTEN.TTF"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Haettenschweiler");
+    if (name.startsWith(QStringLiteral("Fontatigo 4F"), Qt::CaseInsensitive))
+        return QStringLiteral("Fontatigo 4F");
+    return {};
+}
+
 bool AppFonts::add(const QString& fontFile)
 {
     const int id = QFontDatabase::addApplicationFont(fontFile);
     if (id < 0)
         return false;
     m_ids.append(id);
+    const QStringList families = QFontDatabase::applicationFontFamilies(id);
+    const QString alias = fontAlias(fontFile);
+    if (!alias.isEmpty() && !families.isEmpty() && !families.contains(alias))
+        QFont::insertSubstitution(alias, families.first());
     return true;
 }
 

@@ -98,5 +98,7 @@ public:
 
 // Exposed for tests: the address of an interface list, first non-loopback with a real address.
 QString formatAdapterAddress(const QByteArray& hardwareAddress);
+// The family a shipped font file stands in for ("Calibri" for "calibri.ttf"), or empty.
+QString fontAlias(const QString& fontFile);
 // Whether a process whose executable is exePath matches name (file name or whole path).
 bool processMatches(const QString& exePath, const QString& name);
