@@ -17,17 +17,17 @@ constexpr int kInUseWaitMs = 3000;
 
 QString workingCopy(const Paths& paths)
 {
-    return paths.tempDataDir + QString::fromUtf16(store::local::kDirectoryCopy);
+    return paths.tempDataDir + store::local::kDirectoryCopy;
 }
 
 QString localRecord(const Paths& paths)
 {
-    return paths.userDataDir + QString::fromUtf16(store::local::kAccountRecord);
+    return paths.userDataDir + store::local::kAccountRecord;
 }
 
 QString localPassword(const Paths& paths)
 {
-    return paths.userDataDir + QString::fromUtf16(store::local::kPassword);
+    return paths.userDataDir + store::local::kPassword;
 }
 
 bool keepsName(const QString& option)
@@ -48,7 +48,7 @@ void insertSorted(QStringList& list, const QString& line)
 void uploadRecord(FtpClient& ftp, const Paths& paths, const QString& adapterAddress)
 {
     ftp.upload(localRecord(paths), adapterAddress);
-    ftp.upload(localRecord(paths), QString::fromUtf16(store::kAccountRecordFile));
+    ftp.upload(localRecord(paths), store::kAccountRecordFile);
 }
 
 } // namespace
@@ -90,9 +90,9 @@ Result signIn(FtpClient& ftp, const Paths& paths, const QString& name, const QSt
               store::AccountRecord& mem, const QString& adapterAddress, QStringList directory)
 {
     ftp.changeFolder(name);
-    ftp.download(QString::fromUtf16(store::kAccountRecordFile), localRecord(paths));
+    ftp.download(store::kAccountRecordFile, localRecord(paths));
     QFile::setPermissions(localRecord(paths), kPrivate);
-    ftp.download(QString::fromUtf16(store::kPasswordFile), localPassword(paths));
+    ftp.download(store::kPasswordFile, localPassword(paths));
     QFile::setPermissions(localPassword(paths), kPrivate);
     const QStringList acc2 = stringlist::load(localPassword(paths)).value_or(QStringList());
     if (!store::passwordAccepted(acc2, typedPassword)) {
@@ -132,13 +132,13 @@ Result registerUser(FtpClient& ftp, const Paths& paths, const QString& name,
         return {Outcome::DirectoryBusy, {}};
     if (!stringlist::save(copy, users))
         throw Error(QStringLiteral("Cannot write the user directory copy \"%1\".").arg(copy));
-    ftp.upload(copy, QString::fromUtf16(store::kDirectoryFile));
+    ftp.upload(copy, store::kDirectoryFile);
     ftp.makeFolder(name);
     ftp.changeFolder(name);
     mem.userName = keepsName(mem.option) ? name : QString();
     saveAccountRecord(paths, mem);
     savePassword(paths, typedPassword);
-    ftp.upload(localPassword(paths), QString::fromUtf16(store::kPasswordFile));
+    ftp.upload(localPassword(paths), store::kPasswordFile);
     uploadRecord(ftp, paths, adapterAddress);
     ftp.upload(paths.defaultAvatar, store::avatarFile(mem.avatarExtension));
     return {Outcome::Registered, users};

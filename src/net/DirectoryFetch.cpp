@@ -28,7 +28,7 @@ std::optional<QStringList> fetch(FtpClient& ftp, const QString& workingCopy, con
         return std::nullopt;
     const QString part = workingCopy + QStringLiteral(".part");
     try {
-        ftp.download(QString::fromUtf16(store::kDirectoryFile), part);
+        ftp.download(store::kDirectoryFile, part);
         QFile::remove(workingCopy);
         QFile::rename(part, workingCopy);
     } catch (const FtpError& e) {

@@ -8,7 +8,8 @@
 class FtpError : public Error
 {
 public:
-    enum class Kind {
+    enum class Kind
+    {
         Reply,   // the server answered with a code the operation does not accept
         Socket,  // connect, send or receive failed (sysError() holds errno)
         Closed,  // the server closed the connection

@@ -89,7 +89,7 @@ Result run(Context& ctx, Sink& sink)
         return true;
     };
     try {
-        const QString copy = ctx.tempDataDir + QString::fromUtf16(store::local::kDirectoryCopy);
+        const QString copy = ctx.tempDataDir + store::local::kDirectoryCopy;
         ctx.directory.reload(directory::fetch(ftp, copy, wait, directory::OnFailure::Keep),
                              ctx.sessionUser);
         ftp.changeFolder(ctx.sessionUser);

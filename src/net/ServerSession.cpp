@@ -56,7 +56,7 @@ ServerSession::Bootstrap ServerSession::bootstrapTick(QString* problem)
     if (!online())
         return Bootstrap::Offline;
 
-    const QString copy = m_config.tempDataDir + QString::fromUtf16(store::local::kSettingsCopy);
+    const QString copy = m_config.tempDataDir + store::local::kSettingsCopy;
     FtpSettings& s = m_settings.settings();
     s.host = m_config.settingsServer;
     s.user = m_config.settingsUser;

@@ -7,9 +7,9 @@
 // server root is a plain text prefix joined with "/"; an empty root means the login folder.
 namespace store {
 
-inline constexpr char16_t kDirectoryFile[] = u"lineup.xo";
-inline constexpr char16_t kAccountRecordFile[] = u"myacc.xo";
-inline constexpr char16_t kPasswordFile[] = u"acc.xo";
+inline const QString kDirectoryFile = QStringLiteral("lineup.xo");
+inline const QString kAccountRecordFile = QStringLiteral("myacc.xo");
+inline const QString kPasswordFile = QStringLiteral("acc.xo");
 
 QString usersFolder(const QString& serverRoot);
 QString userFolder(const QString& serverRoot, const QString& user);
@@ -40,14 +40,14 @@ bool passwordAccepted(const QStringList& passwordFile, const QString& typed);
 
 // Local working copies, in the per-user scratch data folder unless said otherwise.
 namespace local {
-inline constexpr char16_t kDirectoryCopy[] = u"lnplk.xo";
-inline constexpr char16_t kDeletionDirectoryCopy[] = u"lnpx.xo";
-inline constexpr char16_t kPasswordCopy[] = u"acc3.xo";
-inline constexpr char16_t kPeerRecordCopy[] = u"myacc.xo";
-inline constexpr char16_t kSettingsCopy[] = u"2.x";
+inline const QString kDirectoryCopy = QStringLiteral("lnplk.xo");
+inline const QString kDeletionDirectoryCopy = QStringLiteral("lnpx.xo");
+inline const QString kPasswordCopy = QStringLiteral("acc3.xo");
+inline const QString kPeerRecordCopy = QStringLiteral("myacc.xo");
+inline const QString kSettingsCopy = QStringLiteral("2.x");
 // In the per-user data folder: the account record and the password of this computer's account.
-inline constexpr char16_t kAccountRecord[] = u"acc.xo";
-inline constexpr char16_t kPassword[] = u"acc2.xo";
+inline const QString kAccountRecord = QStringLiteral("acc.xo");
+inline const QString kPassword = QStringLiteral("acc2.xo");
 QString ownAvatarCopy(const QString& extension);
 QString peerAvatarCopy(const QString& extension);
 } // namespace local

@@ -1,9 +1,262 @@
 #include "windows/uNetProg.h"
 
 #include "app/AppContext.h"
+#include "net/ReceivedFiles.h"
+#include "windows/FrameImage.h"
+#include "windows/uNetwork.h"
+
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+constexpr int kWidth = 350;
+constexpr int kHeight = 80;
+constexpr int kFull = 240;
+constexpr int kStep = 5;
+constexpr int kSquare = 40;
+const QString kTextMarker = QStringLiteral("text.text");
+
+QFont pixelFont(int pixels, bool bold)
+{
+    QFont f(QStringLiteral("Calibri"));
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+} // namespace
 
 Tnetprog::Tnetprog(AppContext& ctx) : m_ctx(ctx)
 {
     setObjectName(QStringLiteral("netprog"));
     setWindowTitle(QStringLiteral("Larkspire"));
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFixedSize(kWidth, kHeight);
+    setCursor(Qt::PointingHandCursor);
+    setStyleSheet(QStringLiteral("Tnetprog { background: black; }"));
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::black);
+    setPalette(p);
+
+    cap = new QLabel(this);
+    cap->setObjectName(QStringLiteral("cap"));
+    cap->setGeometry(10, 10, 330, 30);
+    cap->setFont(pixelFont(19, true));
+    txt = new QLabel(this);
+    txt->setObjectName(QStringLiteral("txt"));
+    txt->setGeometry(10, 40, 330, 30);
+    txt->setFont(pixelFont(19, false));
+    for (QLabel* l : {cap, txt}) {
+        l->setStyleSheet(QStringLiteral("color: silver; background: transparent;"));
+        l->installEventFilter(this);
+    }
+    opnow = new QPushButton(this);
+    opnow->setObjectName(QStringLiteral("opnow"));
+    opnow->setGeometry(0, 0, kWidth, 33);
+    opnow->setFont(pixelFont(16, true));
+    opnow->setFlat(true);
+    opnow->setStyleSheet(QStringLiteral("QPushButton { color: #AD9A4B; background: #611422; "
+                                        "border: none; }"));
+    opnow->hide();
+    connect(opnow, &QPushButton::clicked, this, &Tnetprog::opnowClick);
+    maximize = new QLabel(QStringLiteral("+"), this);
+    maximize->setObjectName(QStringLiteral("maximize"));
+    maximize->setGeometry(0, 0, kSquare, kSquare);
+    maximize->setAlignment(Qt::AlignCenter);
+    maximize->setFont(pixelFont(37, false));
+    maximize->setStyleSheet(QStringLiteral("color: #9A9A9A; background: transparent;"));
+    maximize->installEventFilter(this);
+    maximize->hide();
+
+    fx = new QTimer(this);
+    fx->setObjectName(QStringLiteral("fx"));
+    fx->setInterval(kFadeTickMs);
+    connect(fx, &QTimer::timeout, this, &Tnetprog::fxTimer);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(10000);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &Tnetprog::Timer1Timer);
+}
+
+void Tnetprog::applyAlpha()
+{
+    setWindowOpacity(m_alpha / 255.0);
+}
+
+void Tnetprog::showRequest()
+{
+    if (isVisible()) {
+        raise();
+        return;
+    }
+    FormShow();
+    show();
+    place();
+}
+
+void Tnetprog::FormShow()
+{
+    maximize->hide();
+    setFixedHeight(kHeight);
+    cap->show();
+    txt->show();
+    if (TNetwork* main = m_ctx.Network())
+        main->bg->setHint(QStringLiteral("justclose"));
+    fadeMode = 0;
+    m_alpha = 0;
+    applyAlpha();
+    fx->start();
+    if ((mode == 1 && marker != kTextMarker) || (mode == 0 && marker.isEmpty())) {
+        cap->clear();
+        opnow->show();
+    } else {
+        opnow->hide();
+    }
+    Timer1->start();
+}
+
+void Tnetprog::place()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int screenWidth = screen ? screen->geometry().width() : 1920;
+    move(screenWidth / 2 - width() / 2, 0);
+    raise();
+}
+
+void Tnetprog::beginClosing()
+{
+    Timer1->stop();
+    fadeMode = 1;
+    m_alpha = kFull;
+    fx->start();
+}
+
+void Tnetprog::resetWidth()
+{
+    if (isVisible() && !maximize->isVisible())
+        beginClosing();
+    setFixedWidth(kWidth);
+    opnow->setFixedWidth(kWidth);
+    txt->setFixedWidth(kWidth - 20);
+}
+
+void Tnetprog::widenText()
+{
+    const int needed = QFontMetrics(txt->font()).horizontalAdvance(txt->text());
+    if (needed <= txt->width())
+        return;
+    txt->setFixedWidth(needed + 25);
+    setFixedWidth(txt->width() + 20);
+    opnow->setFixedWidth(width());
+}
+
+void Tnetprog::fxTimer()
+{
+    if (fadeMode == 0 && m_alpha >= kFull) {
+        fx->stop();
+        return;
+    }
+    if (fadeMode == 1 && m_alpha <= 0) {
+        fx->stop();
+        hide();
+        return;
+    }
+    if (fadeMode == 2 && m_alpha <= 0) {
+        fadeMode = 0;
+        setFixedSize(kSquare, kSquare);
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const int screenWidth = screen ? screen->geometry().width() : 1920;
+        move(screenWidth - width() - 150, 0);
+        opnow->hide();
+        cap->hide();
+        txt->hide();
+        maximize->show();
+    }
+    m_alpha += fadeMode == 0 ? kStep : -kStep;
+    applyAlpha();
+}
+
+void Tnetprog::Timer1Timer()
+{
+    Timer1->stop();
+    fadeMode = 2;
+    m_alpha = kFull;
+    fx->start();
+}
+
+QString Tnetprog::receivedFile() const
+{
+    return received::folderFor(m_ctx.folders().networkDir, Hint.trimmed()) + marker;
+}
+
+void Tnetprog::openConversation(bool focusMessage)
+{
+    TNetwork* main = m_ctx.Network();
+    if (!main)
+        return;
+    main->select();
+    main->msg->clear();
+    if (focusMessage)
+        main->msg->setFocus();
+}
+
+void Tnetprog::capClick()
+{
+    beginClosing();
+    if (!marker.isEmpty() && marker != kTextMarker) {
+        if (QFileInfo(receivedFile()).isFile())
+            m_ctx.platform().shell->openPath(receivedFile());
+        openConversation(false);
+    } else if (txt->text().startsWith(QStringLiteral("http://")) ||
+               txt->text().startsWith(QStringLiteral("www."))) {
+        m_ctx.platform().shell->openLink(txt->text());
+        openConversation(false);
+    } else {
+        if (TNetwork* main = m_ctx.Network(); main && !main->isVisible())
+            main->showFromPopup();
+        openConversation(true);
+    }
+    if (isVisible())
+        beginClosing();
+}
+
+void Tnetprog::opnowClick()
+{
+    if (opnow->text() == m_ctx.text(125)) {
+        const QString folder = received::folderFor(m_ctx.folders().networkDir, Hint.trimmed());
+        if (!marker.isEmpty() && QFileInfo(receivedFile()).isFile())
+            m_ctx.platform().shell->showInFileManager(receivedFile());
+        else if (marker.isEmpty() && QFileInfo(folder).isDir())
+            m_ctx.platform().shell->openPath(folder);
+    }
+    openConversation(false);
+    beginClosing();
+}
+
+void Tnetprog::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        capClick();
+}
+
+bool Tnetprog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+        (watched == cap || watched == txt || watched == maximize)) {
+        capClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -1,10 +1,16 @@
 #pragma once
 
+#include "core/Fade.h"
+
 #include <QWidget>
 
 class AppContext;
+class QLabel;
+class QPushButton;
+class QTimer;
 
-// The new-message popup.
+// The new-message popup: announces a message or received files at the top of the screen,
+// shrinks to a "+" square after ten seconds, and opens the conversation when clicked.
 class Tnetprog : public QWidget
 {
     Q_OBJECT
@@ -12,6 +18,48 @@ class Tnetprog : public QWidget
 public:
     explicit Tnetprog(AppContext& ctx);
 
+    // The sender of the latest announcement.
+    QString Hint;
+    // The hint of `txt`: "text.text" for a message, "files" while a notice's files come down,
+    // the received file's name, or empty for several files.
+    QString marker;
+    // 0 or 1; with the marker it decides whether the open button shows.
+    int mode = 0;
+    // 0 fade in, 1 fade out and close, 2 fade out and shrink to "+".
+    int fadeMode = 0;
+
+    QLabel* cap = nullptr;
+    QLabel* txt = nullptr;
+    QPushButton* opnow = nullptr;
+    QLabel* maximize = nullptr;
+    QTimer* fx = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    int alpha() const { return m_alpha; }
+
+    void showRequest();
+    void beginClosing();
+    void resetWidth();
+    // Makes `txt` and the window wide enough for its text; never narrower.
+    void widenText();
+
+    // Handlers, public so that the poll cycle and tests can run them as the events would.
+    void fxTimer();
+    void Timer1Timer();
+    void capClick();
+    void opnowClick();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void FormShow();
+    void applyAlpha();
+    void place();
+    void openConversation(bool focusMessage);
+    QString receivedFile() const;
+
     AppContext& m_ctx;
+    int m_alpha = 0;
 };

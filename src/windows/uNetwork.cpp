@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "core/Helpers.h"
+#include "net/ServerSession.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -35,9 +36,4 @@ void TNetwork::prepareMyImages()
     if (!QFileInfo(f.myImagesDir).isDir())
         helpers::copyTree(f.programDataDir + QStringLiteral("temp1/"), f.myImagesDir, false, true);
     helpers::setHidden(f.myImagesDir);
-}
-
-void TNetwork::FormShowSignIn()
-{
-    // Focus and automatic sign-in belong to the sign-in area.
 }

@@ -1,19 +1,29 @@
 #pragma once
 
 #include "core/Fade.h"
+#include "core/UserDirectory.h"
+#include "core/uLocal.h"
+#include "net/StoreLayout.h"
 
 #include <QPoint>
+#include <QStringList>
+
 #include <QString>
 #include <QWidget>
+#include <memory>
 
 class AppContext;
 class FrameImage;
+class ServerSession;
+class TXNetDetect;
 class QButtonGroup;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QTreeWidget;
 class QMouseEvent;
 class QPlainTextEdit;
 class QPushButton;
@@ -77,7 +87,7 @@ public:
     QRadioButton* c3 = nullptr;
     QButtonGroup* signInOptions = nullptr;
     // Signed-in view
-    QListWidget* users = nullptr;
+    QTreeWidget* users = nullptr;
     FrameImage* ava = nullptr;
     QLabel* User = nullptr;
     QLineEdit* rnm = nullptr;
@@ -106,6 +116,106 @@ public:
     QString OpenPicTitle;
 
     QTimer* fx = nullptr;
+
+    // Server access (uNetwork_server.cpp)
+    ServerSession& session() { return *m_session; }
+    // The connectivity state, "Connected!" or "disConnected!", mirrors the session's.
+    QLabel* lblStatus = nullptr;
+    int signedInMark = 0; // the Tag of lblStatus: 1 while a user is signed in
+    QString signOutMark;  // the Hint of lblStatus: "1" after the user signed out
+    TXNetDetect* XNetDetect1 = nullptr;
+    QTimer* FTPCSpermit = nullptr;
+    QTimer* nooper = nullptr;
+    QTimer* longtimer = nullptr;
+    QTimer* nonet = nullptr;
+    // Keeps only the last lines of the poll cycles' trace.
+    QStringList checkedusers;
+
+    void XNetDetect1ConnectionStatus(bool reachable);
+    void FTPCSpermitTimer();
+    void idftperTimer();
+    void longtimerTimer();
+    void nonetTimer();
+    // Opens the main connection in the users folder and refreshes the directory.
+    void FTPConnect();
+    bool connected() const;
+
+    // Sign-in and saved credentials (uNetwork_signin.cpp, uNetwork_credentials.cpp)
+    store::AccountRecord mem; // this computer's account record
+    QString acc2;             // the saved password
+    QString SessionUser;
+    bool AutologinDone = false;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer4 = nullptr;
+    QTimer* usererrortimer = nullptr;
+    int sequenceStep = 0;  // the Tag of Timer2
+    int passTag = 0;       // the Tag of pass: 1 after Enter in the name box
+    QString typedPassword; // the Hint of pass
+    int failedPasses = 0;  // server failures in a row while the network is up
+
+    void Button2Click();
+    void Timer1Timer();
+    void Timer2Timer();
+    void Timer4Timer();
+    void usererrortimerTimer();
+    void usernameChange();
+    void SystemShow();
+    void RegShow();
+    void SaveACC();
+    void c1Click();
+    void c2Click();
+    void c3Click();
+    void m2Click();
+    void m3Click();
+    void dscnClick();
+    void autologin();
+    // The sign-in part of the periodic reconnection while the window is hidden.
+    void autoSignInFromRecord();
+    bool passHoldsPassword() const;
+    bool usernameHoldsName() const;
+
+    // Contacts (uNetwork_directory.cpp)
+    UserDirectory& directory() { return m_directory; }
+    QStringList userslist; // names in the signed-in user's own server folder
+    QStringList favlist;
+    QTimer* high = nullptr;
+    int highCount = 0;
+    PhraseTable a; // notice phrases in the correspondent's language
+    void USERSRELOAD();
+    void firstFill();
+    // Shows the directory's users list in the list control.
+    void showUsers();
+    void usersSelect();
+    // Opens the conversation of the sender the popup names.
+    void select();
+    void favcheck();
+    void favsClick();
+    void highTimer();
+    void startChatFlash();
+    void unmarkSelectedOnShow();
+    QString selectedName() const;
+    // The received-files button follows the correspondent's local folder.
+    void updateFbut();
+    void fbutClick();
+
+    // Conversations and the poll cycle (uNetwork_chat.cpp, uNetwork_poll.cpp)
+    QTimer* msgrld = nullptr;
+    void sendbutClick();
+    // Enter in the message box; true when the key was used up.
+    bool msgKeyDown(int key);
+    void msgrldTimer();
+    void showConversationLayout();
+    QStringList chatLines() const;
+    void setChatLines(const QStringList& lines);
+
+    // Dropped files (uNetwork_files.cpp)
+    QStringList dropfiles;
+    void dropFiles(const QStringList& paths);
+    void LMDButton2Click();
+
+    // Shows the main window from the popup, as the mini bar's click does.
+    void showFromPopup();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -140,7 +250,27 @@ private:
     void closeAvatarViewer();
     QString dataFile(const QString& name) const;
 
+    void createServerAccess();
+    void createSignIn();
+    void createDirectory();
+    void createChat();
+    void loadSavedAccount();
+    void signInStep3();
+    void serverWork();
+    void restartSequence(bool serverFault);
+    void placeholderEnter(QLineEdit* box);
+    void placeholderExit(QLineEdit* box);
+    void checkOption(QRadioButton* button);
+    void checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button);
+    void openCorrespondentView(const QString& name, const QString& avatarType);
+    void sendMessage(const QString& recipient, bool keepFocus);
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
     AppContext& m_ctx;
+    std::unique_ptr<ServerSession> m_session;
+    UserDirectory m_directory;
+    bool m_optionGuard = false; // the Tags of the option buttons while code checks them
     Fade m_fade;
     bool m_shownOnce = false;
     bool m_Image1Hovered = false;

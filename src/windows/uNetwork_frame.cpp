@@ -16,13 +16,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWindow>
 
 namespace {
@@ -94,6 +94,11 @@ void TNetwork::FormCreate()
     createControls();
     setCaptions();
     prepareFolders();
+    createServerAccess();
+    createSignIn();
+    createDirectory();
+    createChat();
+    setAcceptDrops(true);
     // The key preview: the window decides about each key before its focused control.
     qApp->installEventFilter(this);
 }
@@ -134,13 +139,24 @@ void TNetwork::createControls()
     LMDSimpleLabel2->setAlignment(Qt::AlignCenter);
     colour(LMDSimpleLabel2, "QLabel", "#AD9A4B", "#6B1625");
 
-    users = place(new QListWidget(this), QStringLiteral("users"), 52, 56, 800, 177, false);
+    users = place(new QTreeWidget(this), QStringLiteral("users"), 52, 56, 800, 177, false);
     users->setFont(pixelFont(kCalibri, 19, false));
-    users->setSortingEnabled(true);
-    users->setFlow(QListView::TopToBottom);
-    users->setWrapping(true);
     users->setFrameShape(QFrame::NoFrame);
-    colour(users, "QListWidget", "#595959", "#E0E0E0");
+    users->setRootIsDecorated(false);
+    users->setHeaderHidden(true);
+    users->setUniformRowHeights(true);
+    users->setColumnCount(6);
+    users->setHeaderLabels({QString(), QStringLiteral("Имя"), QStringLiteral("Регион"),
+                            QStringLiteral("Деятельность"), QStringLiteral("Тип аватара"),
+                            QStringLiteral("LANG")});
+    for (const auto& [column, width] :
+         {std::pair{0, 30}, {1, 250}, {2, 240}, {3, 310}, {4, 75}, {5, 50}})
+        users->setColumnWidth(column, width);
+    users->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    users->setStyleSheet(
+        QStringLiteral("QTreeWidget { color: #595959; background: #E0E0E0; border: none; }"
+                       "QTreeWidget::item { height: 24px; border-right: 1px dotted #9A9A9A; }"
+                       "QTreeWidget::item:selected { color: #DBDDC6; background: #611422; }"));
 
     ava = place(new FrameImage(QStringLiteral("ava"), this, FrameImage::Fit::StretchProportional),
                 QStringLiteral("ava"), 974, 72, 150, 150, false);
@@ -349,6 +365,7 @@ void TNetwork::FormShow()
     if (bg->hint() == kResume)
         return;
     FormShowSignIn();
+    unmarkSelectedOnShow();
 }
 
 void TNetwork::closeEvent(QCloseEvent* event)
@@ -505,8 +522,35 @@ bool TNetwork::eventFilter(QObject* watched, QEvent* event)
         // the controls above it only see the key again when it was not used.
         auto* w = qobject_cast<QWidget*>(watched);
         QWidget* first = focusWidget() ? focusWidget() : this;
-        if (w && w == first)
-            return FormKeyUp(static_cast<QKeyEvent*>(event)->key());
+        if (!w || w != first)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (FormKeyUp(key))
+            return true;
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        if (w == msg)
+            return msgKeyDown(key);
+        if (w == pass && enter) {
+            Button2Click();
+            return true;
+        }
+        if (w == username && enter && !username->text().isEmpty()) {
+            passTag = 1;
+            pass->setFocus();
+            return true;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::FocusIn && (watched == username || watched == pass)) {
+        placeholderEnter(static_cast<QLineEdit*>(watched));
+        return false;
+    }
+    if (event->type() == QEvent::FocusOut && (watched == username || watched == pass)) {
+        placeholderExit(static_cast<QLineEdit*>(watched));
+        return false;
+    }
+    if (event->type() == QEvent::Enter && watched == msg) {
+        msg->setFocus();
         return false;
     }
     switch (event->type()) {
@@ -578,6 +622,10 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
     }
     if (watched == ava && moved)
         avaMouseMove();
+    if (watched == favs && clicked(favs)) {
+        favsClick();
+        return true;
+    }
     return false;
 }
 

@@ -11,7 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QTreeWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -108,10 +108,11 @@ TEST(FrameCreation, CaptionsComeFromTheStringTable)
     EXPECT_EQ(w->subjecttype->currentText(), "Вид деятельности");
     EXPECT_EQ(w->favs->toolTip(), "Добавить пользователя в Избранное");
     EXPECT_EQ(w->User->text(), "-");
-    // Option buttons of the sign-in screen and of the panel are separate choices.
+    // The five option buttons are one group: checking one clears the other four.
     w->c2->setChecked(true);
     w->m3->setChecked(true);
-    EXPECT_TRUE(w->c2->isChecked());
+    EXPECT_FALSE(w->c2->isChecked());
+    EXPECT_FALSE(w->c1->isChecked());
     EXPECT_EQ(w->Image1->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(w->Button2->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_NE(w->c1->cursor().shape(), Qt::PointingHandCursor);

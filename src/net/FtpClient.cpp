@@ -1,0 +1,670 @@
+#include "net/FtpClient.h"
+
+#include "core/Cp1251.h"
+#include "net/ServerAddress.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr std::initializer_list<int> kTransferStarted = {125, 150, 154};
+constexpr std::initializer_list<int> kTransferDone = {226, 225, 250};
+constexpr int kQuitReplyWaitMs = 100;
+constexpr qsizetype kLongestReplyLine = 64 * 1024;
+
+bool contains(std::initializer_list<int> list, int code)
+{
+    return std::find(list.begin(), list.end(), code) != list.end();
+}
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Closes a local file descriptor when a transfer ends early.
+class LocalFile
+{
+public:
+    explicit LocalFile(int fd) : m_fd(fd) {}
+    ~LocalFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    LocalFile(const LocalFile&) = delete;
+    LocalFile& operator=(const LocalFile&) = delete;
+    int fd() const { return m_fd; }
+    // Closes now and reports whether the last writes reached the file.
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+FtpError localError(const QString& what, const QString& path, int error)
+{
+    return FtpError(
+        FtpError::Kind::Local,
+        QStringLiteral("Cannot %1 the local file %2: %3").arg(what, path, systemText(error)), 0,
+        error);
+}
+
+// The port of a 227 reply "... (h1,h2,h3,h4,p1,p2)"; the address part is not used.
+int pasvPort(const QString& text)
+{
+    int numbers[6];
+    int count = 0;
+    int value = -1;
+    for (const QChar c : text + u' ') {
+        if (c.isDigit()) {
+            value = (value < 0 ? 0 : value * 10) + c.digitValue();
+            if (value > 255)
+                value = 256; // keeps it invalid
+            continue;
+        }
+        if (value >= 0 && c == u',' && count < 5) {
+            numbers[count++] = value;
+        } else if (value >= 0 && count == 5) {
+            numbers[count++] = value;
+            break;
+        } else {
+            count = 0;
+        }
+        value = -1;
+    }
+    if (count != 6 || std::any_of(numbers, numbers + 6, [](int n) { return n > 255; }))
+        return -1;
+    const int port = numbers[4] * 256 + numbers[5];
+    return port > 0 ? port : -1;
+}
+
+// The port of a 229 reply "... (|||port|)".
+int epsvPort(const QString& text)
+{
+    const qsizetype open = text.indexOf(u'(');
+    if (open < 0 || open + 4 >= text.size())
+        return -1;
+    const QChar d = text.at(open + 1);
+    if (text.at(open + 2) != d || text.at(open + 3) != d)
+        return -1;
+    const qsizetype close = text.indexOf(d, open + 4);
+    if (close < 0)
+        return -1;
+    bool ok = false;
+    const int port = text.mid(open + 4, close - open - 4).toInt(&ok);
+    return ok && port > 0 && port < 65536 ? port : -1;
+}
+
+// "150 Opening BINARY mode data connection for x (1234 bytes)." -> 1234, else -1.
+qint64 announcedSize(const FtpReply& reply)
+{
+    const QString text = reply.lines.value(0);
+    const qsizetype end = text.lastIndexOf(QStringLiteral(" bytes)"));
+    if (end < 0)
+        return -1;
+    const qsizetype open = text.lastIndexOf(u'(', end);
+    if (open < 0)
+        return -1;
+    bool ok = false;
+    const qint64 n = text.mid(open + 1, end - open - 1).toLongLong(&ok);
+    return ok ? n : -1;
+}
+
+// The text of a reply line after its code and separator.
+QString afterCode(const QString& line)
+{
+    return line.size() > 4 ? line.mid(4) : QString();
+}
+
+} // namespace
+
+FtpClient::FtpClient(FtpSettings settings) : m_settings(std::move(settings)) {}
+
+FtpClient::~FtpClient() = default;
+
+// ---- connection -----------------------------------------------------------------------------
+
+void FtpClient::connect()
+{
+    if (connected())
+        throw FtpError(FtpError::Kind::Usage,
+                       QStringLiteral("Already connected to %1").arg(m_hostText));
+    const std::optional<HostPort> address = HostPort::parse(m_settings.host);
+    if (!address)
+        throw FtpError(FtpError::Kind::Usage,
+                       m_settings.host.trimmed().isEmpty()
+                           ? QStringLiteral("No FTP server address is set")
+                           : QStringLiteral("Not a server address: %1").arg(m_settings.host));
+    m_hostText = QStringLiteral("%1:%2").arg(address->host).arg(address->port);
+
+    addrinfo hints{};
+    hints.ai_family = AF_INET; // the system's servers are reached over IPv4
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int rc = ::getaddrinfo(address->host.toUtf8().constData(), nullptr, &hints, &found);
+    if (rc != 0)
+        throw FtpError(FtpError::Kind::Socket,
+                       QStringLiteral("Cannot find the FTP server %1: %2")
+                           .arg(address->host, QString::fromLocal8Bit(::gai_strerror(rc))));
+    sockaddr_in peer{};
+    std::memcpy(&peer, found->ai_addr, sizeof peer);
+    ::freeaddrinfo(found);
+    peer.sin_port = htons(address->port);
+
+    m_features.clear();
+    m_greeting.clear();
+    m_system.clear();
+    m_utf8 = false;
+    try {
+        for (const bool sendHost : {true, false}) {
+            m_control =
+                FtpSocket::connectTo(peer, m_settings.timeouts.connectMs,
+                                     QStringLiteral("control connection to %1").arg(m_hostText));
+            m_input.clear();
+            m_inputPos = 0;
+            m_control.setNoDelay();
+            if (m_settings.keepAlive)
+                m_control.setKeepAlive(m_settings.keepAliveIdleMs, m_settings.keepAliveIntervalMs);
+
+            const FtpReply* greeting = &readReply();
+            if (greeting->code >= 100 && greeting->code < 200)
+                greeting = &readReply();
+            if (greeting->code != 220)
+                refuse(*greeting);
+            m_greeting = greeting->lines.value(0);
+
+            if (sendHost) {
+                // RFC 7151: an address literal goes in brackets.
+                in_addr literal{};
+                const bool numeric =
+                    ::inet_pton(AF_INET, address->host.toLatin1().constData(), &literal) == 1 &&
+                    literal.s_addr == peer.sin_addr.s_addr;
+                const QString hostArgument = numeric ? u'[' + address->host + u']' : address->host;
+                try {
+                    command(QStringLiteral("HOST"), hostArgument, {});
+                } catch (const FtpError& e) {
+                    // Some servers drop the connection on HOST: log in again without it.
+                    if (e.kind() != FtpError::Kind::Closed)
+                        throw;
+                    m_control.close();
+                    continue;
+                }
+            }
+            login();
+            break;
+        }
+    } catch (...) {
+        m_control.close();
+        throw;
+    }
+    if (m_settings.onConnected)
+        m_settings.onConnected();
+}
+
+void FtpClient::login()
+{
+    const FtpReply& user = command(QStringLiteral("USER"), m_settings.user, {230, 232, 331});
+    if (user.code == 331) {
+        const FtpReply& pass = command(QStringLiteral("PASS"), m_settings.password, {230, 332});
+        if (pass.code == 332) // an account is required and none is configured
+            refuse(pass);
+    }
+
+    const FtpReply& feat = command("FEAT");
+    if ((feat.code == 211 || feat.code == 221) && feat.lines.size() > 2)
+        m_features = feat.lines.mid(1, feat.lines.size() - 2);
+
+    if (offers(QStringLiteral("CLNT")))
+        command(QStringLiteral("CLNT"), m_settings.clientName, {});
+    m_utf8 = offers(QStringLiteral("UTF8"));
+    command("TYPE I", {200});
+
+    m_system = afterCode(command("SYST").lines.value(0));
+    const bool siteZone = std::any_of(m_features.cbegin(), m_features.cend(), [](const QString& l) {
+        const QStringList words =
+            l.trimmed().split(QRegularExpression(QStringLiteral("[\\s,;]+")), Qt::SkipEmptyParts);
+        return words.size() > 1 && words.first().compare(u"SITE", Qt::CaseInsensitive) == 0 &&
+               words.contains(QStringLiteral("ZONE"), Qt::CaseInsensitive);
+    });
+    if (siteZone)
+        command("SITE ZONE");
+    command("TYPE I", {200});
+}
+
+void FtpClient::disconnect()
+{
+    if (!connected())
+        return;
+    try {
+        send("QUIT");
+        if (m_control.waitReadable(kQuitReplyWaitMs))
+            readReply(kQuitReplyWaitMs);
+    } catch (const FtpError&) {
+        // The QUIT reply does not matter: the connection is closed in any case.
+    }
+    m_control.close();
+}
+
+bool FtpClient::offers(const QString& feature) const
+{
+    return std::any_of(m_features.cbegin(), m_features.cend(), [&](const QString& line) {
+        QString l = line.trimmed();
+        // Some servers repeat the code on every line ("211-UTF8").
+        if (l.size() > 4 && l.at(3) == u'-' && l.left(3).toInt() > 0)
+            l = l.mid(4).trimmed();
+        return l.section(u' ', 0, 0).compare(feature, Qt::CaseInsensitive) == 0;
+    });
+}
+
+// ---- commands and replies -------------------------------------------------------------------
+
+void FtpClient::ensureConnected() const
+{
+    if (!connected())
+        throw FtpError(FtpError::Kind::Usage, QStringLiteral("Not connected to the FTP server"));
+}
+
+QByteArray FtpClient::encode(const QString& text) const
+{
+    if (text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0)))
+        throw FtpError(
+            FtpError::Kind::Usage,
+            QStringLiteral("A name sent to the FTP server holds a line break: %1").arg(text));
+    return m_utf8 ? text.toUtf8() : cp1251::encode(text);
+}
+
+QString FtpClient::decode(const QByteArray& bytes) const
+{
+    return m_utf8 ? QString::fromUtf8(bytes) : cp1251::decode(bytes);
+}
+
+void FtpClient::send(const QByteArray& line)
+{
+    ensureConnected();
+    // One write per command line.
+    const QByteArray wire = line + "\r\n";
+    try {
+        m_control.sendAll(wire.constData(), wire.size(), m_settings.timeouts.replyMs);
+    } catch (const FtpError& e) {
+        fail(e);
+    }
+}
+
+QByteArray FtpClient::readLine(int timeoutMs)
+{
+    for (;;) {
+        const qsizetype end = m_input.indexOf('\n', m_inputPos);
+        if (end >= 0) {
+            QByteArray line = m_input.mid(m_inputPos, end - m_inputPos);
+            m_inputPos = end + 1;
+            if (m_inputPos == m_input.size()) {
+                m_input.clear();
+                m_inputPos = 0;
+            }
+            if (line.endsWith('\r'))
+                line.chop(1);
+            return line;
+        }
+        if (m_input.size() - m_inputPos > kLongestReplyLine)
+            fail(FtpError(FtpError::Kind::Protocol,
+                          QStringLiteral("The server %1 sent a reply line that does not end")
+                              .arg(m_hostText)));
+        char chunk[4096];
+        qint64 n = 0;
+        try {
+            n = m_control.receiveSome(chunk, sizeof chunk, timeoutMs);
+        } catch (const FtpError& e) {
+            fail(e);
+        }
+        if (n == 0)
+            fail(FtpError(
+                FtpError::Kind::Closed,
+                QStringLiteral("The FTP server %1 closed the connection").arg(m_hostText)));
+        m_input.append(chunk, n);
+    }
+}
+
+const FtpReply& FtpClient::readReply(int timeoutMs)
+{
+    if (timeoutMs < 0)
+        timeoutMs = m_settings.timeouts.replyMs;
+    const QByteArray first = readLine(timeoutMs);
+    const auto isCode = [](const QByteArray& l) {
+        return l.size() >= 3 &&
+               std::all_of(l.begin(), l.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!isCode(first) || (first.size() > 3 && first.at(3) != ' ' && first.at(3) != '-'))
+        fail(FtpError(FtpError::Kind::Protocol,
+                      QStringLiteral("The server %1 sent something that is not an FTP reply: %2")
+                          .arg(m_hostText, decode(first.left(200)))));
+    FtpReply reply;
+    reply.code = first.left(3).toInt();
+    reply.lines.append(decode(first));
+    if (first.size() > 3 && first.at(3) == '-') {
+        // RFC 959: the reply ends with the line that starts with the same code and a space;
+        // lines in between may start with digits or repeat the code with "-".
+        const QByteArray code = first.left(3);
+        for (;;) {
+            const QByteArray line = readLine(timeoutMs);
+            reply.lines.append(decode(line));
+            if (line.startsWith(code) && (line.size() == 3 || line.at(3) == ' '))
+                break;
+        }
+    }
+    m_lastReply = std::move(reply);
+    return m_lastReply;
+}
+
+const FtpReply& FtpClient::command(const QByteArray& line, std::initializer_list<int> accepted)
+{
+    send(line);
+    const FtpReply& reply = readReply();
+    if (accepted.size() != 0 && !contains(accepted, reply.code))
+        refuse(reply);
+    return reply;
+}
+
+const FtpReply& FtpClient::command(const QString& verb, const QString& argument,
+                                   std::initializer_list<int> accepted)
+{
+    return command(verb.toLatin1() + ' ' + encode(argument), accepted);
+}
+
+void FtpClient::refuse(const FtpReply& reply)
+{
+    throw FtpError(FtpError::Kind::Reply, reply.text(), reply.code);
+}
+
+void FtpClient::fail(const FtpError& error)
+{
+    // After a timeout or a broken stream the next reply cannot be matched to its command.
+    m_control.close();
+    m_input.clear();
+    m_inputPos = 0;
+    throw error;
+}
+
+// ---- data transfers -------------------------------------------------------------------------
+
+FtpSocket FtpClient::openDataConnection(const QByteArray& transferCommand)
+{
+    ensureConnected();
+    if (offers(QStringLiteral("PRET")))
+        command("PRET " + transferCommand);
+
+    // The data connection goes to the control connection's peer with the port of the reply.
+    // The address in a 227 reply is not dialled: a hostile or misconfigured server could
+    // steer the client to another host with it (CVE-2020-8284), and behind NAT it is often a
+    // private address that cannot be reached.
+    sockaddr_in address = m_control.peerAddress();
+    int port;
+    if (m_settings.extendedPassive && offers(QStringLiteral("EPRT")) &&
+        offers(QStringLiteral("EPSV"))) {
+        const FtpReply& reply = command("EPSV", {229});
+        port = epsvPort(reply.text());
+    } else {
+        const FtpReply& reply = command("PASV", {227});
+        port = pasvPort(reply.text());
+    }
+    if (port < 0)
+        throw FtpError(FtpError::Kind::Protocol,
+                       QStringLiteral("The server %1 named no usable data port: %2")
+                           .arg(m_hostText, m_lastReply.text()));
+    address.sin_port = htons(static_cast<quint16>(port));
+    // Connected before the transfer command is sent: vsftpd, pure-ftpd and proftpd answer it
+    // only once they have accepted the data connection.
+    return FtpSocket::connectTo(
+        address, m_settings.timeouts.connectMs,
+        QStringLiteral("data connection to %1").arg(ftpAddressText(address)));
+}
+
+char* FtpClient::transferBuffer()
+{
+    const int size = std::max(4096, m_settings.transferBufferBytes);
+    if (m_bufferSize != size) {
+        m_buffer = std::make_unique<char[]>(static_cast<size_t>(size));
+        m_bufferSize = size;
+    }
+    return m_buffer.get();
+}
+
+void FtpClient::dataFailed(FtpSocket& data, const FtpError& error)
+{
+    data.close();
+    if (error.kind() == FtpError::Kind::Timeout || !connected())
+        fail(error);
+    // The server usually explains a broken data connection on the control connection.
+    const FtpReply& reply = readReply();
+    if (!contains(kTransferDone, reply.code))
+        refuse(reply);
+    throw error;
+}
+
+void FtpClient::abandonTransfer(FtpSocket& data, const FtpError& error)
+{
+    data.close();
+    // Take the reply that ends the transfer (usually 426) so the next command meets its own.
+    readReply();
+    throw error;
+}
+
+void FtpClient::download(const QString& remoteName, const QString& localPath,
+                         const FtpProgress& progress)
+{
+    ensureConnected();
+    const QByteArray transfer = "RETR " + encode(remoteName);
+    const QByteArray path = QFile::encodeName(localPath);
+    ::unlink(path.constData());
+    LocalFile file(::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.fd() < 0)
+        throw localError(QStringLiteral("create"), localPath, errno);
+
+    FtpSocket data = openDataConnection(transfer);
+    const qint64 total = announcedSize(command(transfer, kTransferStarted));
+    char* buffer = transferBuffer();
+    qint64 done = 0;
+    if (progress)
+        progress(0, total);
+    for (;;) {
+        qint64 n = 0;
+        try {
+            n = data.receiveSome(buffer, m_bufferSize, m_settings.timeouts.dataIdleMs);
+        } catch (const FtpError& e) {
+            dataFailed(data, e);
+        }
+        if (n == 0)
+            break;
+        for (qint64 written = 0; written < n;) {
+            const ssize_t w =
+                ::write(file.fd(), buffer + written, static_cast<size_t>(n - written));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                abandonTransfer(data, localError(QStringLiteral("write"), localPath, errno));
+            written += w;
+        }
+        done += n;
+        if (progress)
+            progress(done, total);
+    }
+    data.close();
+    finishTransfer();
+    if (!file.close())
+        throw localError(QStringLiteral("write"), localPath, errno);
+    if (total >= 0 && done < total)
+        throw FtpError(FtpError::Kind::Closed,
+                       QStringLiteral("The download of %1 from %2 ended after %3 of %4 bytes")
+                           .arg(remoteName, m_hostText)
+                           .arg(done)
+                           .arg(total));
+}
+
+void FtpClient::upload(const QString& localPath, const QString& remoteName,
+                       const FtpProgress& progress)
+{
+    ensureConnected();
+    const QString name = remoteName.isEmpty() ? QFileInfo(localPath).fileName() : remoteName;
+    const QByteArray transfer = "STOR " + encode(name);
+    LocalFile file(::open(QFile::encodeName(localPath).constData(), O_RDONLY | O_CLOEXEC));
+    if (file.fd() < 0)
+        throw localError(QStringLiteral("open"), localPath, errno);
+    struct stat info
+    {
+    };
+    const qint64 total = ::fstat(file.fd(), &info) == 0 ? info.st_size : -1;
+
+    FtpSocket data = openDataConnection(transfer);
+    command(transfer, kTransferStarted);
+    char* buffer = transferBuffer();
+    qint64 done = 0;
+    if (progress)
+        progress(0, total);
+    for (;;) {
+        const ssize_t n = ::read(file.fd(), buffer, static_cast<size_t>(m_bufferSize));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            abandonTransfer(data, localError(QStringLiteral("read"), localPath, errno));
+        if (n == 0)
+            break;
+        try {
+            data.sendAll(buffer, n, m_settings.timeouts.dataIdleMs);
+        } catch (const FtpError& e) {
+            dataFailed(data, e);
+        }
+        done += n;
+        if (progress)
+            progress(done, total);
+    }
+    data.close();
+    finishTransfer();
+}
+
+void FtpClient::finishTransfer()
+{
+    const FtpReply& reply = readReply();
+    if (!contains(kTransferDone, reply.code))
+        refuse(reply);
+}
+
+QStringList FtpClient::listNames()
+{
+    command("TYPE A", {200});
+    QByteArray listing;
+    try {
+        FtpSocket data = openDataConnection("NLST");
+        // Some servers answer 450 for a folder without files.
+        if (command("NLST", {125, 150, 154, 450}).code != 450) {
+            char* buffer = transferBuffer();
+            for (;;) {
+                qint64 n = 0;
+                try {
+                    n = data.receiveSome(buffer, m_bufferSize, m_settings.timeouts.dataIdleMs);
+                } catch (const FtpError& e) {
+                    dataFailed(data, e);
+                }
+                if (n == 0)
+                    break;
+                listing.append(buffer, n);
+            }
+            data.close();
+            finishTransfer();
+        }
+    } catch (const FtpError&) {
+        // Leave the connection in binary mode, or the next download would be translated.
+        if (connected()) {
+            try {
+                command("TYPE I", {200});
+            } catch (const FtpError&) {
+                // The first failure is the one to report.
+            }
+        }
+        throw;
+    }
+    command("TYPE I", {200});
+
+    QStringList names;
+    for (QByteArray line : listing.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!line.isEmpty())
+            names.append(decode(line));
+    }
+    return names;
+}
+
+// ---- simple commands ------------------------------------------------------------------------
+
+void FtpClient::makeFolder(const QString& name)
+{
+    command(QStringLiteral("MKD"), name, {257});
+}
+
+void FtpClient::removeFolder(const QString& name)
+{
+    command(QStringLiteral("RMD"), name, {250});
+}
+
+void FtpClient::deleteFile(const QString& name)
+{
+    command(QStringLiteral("DELE"), name, {200, 250, 257});
+}
+
+void FtpClient::changeFolder(const QString& path)
+{
+    command(QStringLiteral("CWD"), path, {200, 250, 257});
+}
+
+void FtpClient::folderUp()
+{
+    command("CDUP", {200, 250});
+}
+
+QString FtpClient::currentFolder()
+{
+    const QString line = command("PWD", {257}).lines.value(0);
+    const qsizetype open = line.indexOf(u'"');
+    const qsizetype close = open < 0 ? -1 : line.indexOf(u'"', open + 1);
+    return close < 0 ? QString() : line.mid(open + 1, close - open - 1);
+}
+
+void FtpClient::rename(const QString& oldName, const QString& newName)
+{
+    command(QStringLiteral("RNFR"), oldName, {350});
+    command(QStringLiteral("RNTO"), newName, {250});
+}
+
+qint64 FtpClient::size(const QString& name)
+{
+    const FtpReply& reply = command(QStringLiteral("SIZE"), name, {});
+    if (reply.code != 213)
+        return -1;
+    bool ok = false;
+    const qint64 n = afterCode(reply.lines.value(0)).trimmed().section(u' ', 0, 0).toLongLong(&ok);
+    return ok ? n : -1;
+}
+
+void FtpClient::noop()
+{
+    command("NOOP", {200});
+}

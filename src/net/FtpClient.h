@@ -1,0 +1,134 @@
+#pragma once
+
+#include "net/FtpError.h"
+#include "net/FtpSettings.h"
+#include "net/FtpSocket.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <initializer_list>
+#include <memory>
+
+// Bytes moved so far and the whole size (-1 when the server did not say).
+using FtpProgress = std::function<void(qint64 done, qint64 total)>;
+
+// One reply of the server: its code and its lines as received (without line ends).
+struct FtpReply
+{
+    int code = 0;
+    QStringList lines;
+    QString text() const { return lines.join(u'\n'); }
+};
+
+// A blocking FTP client: the client side of RFC 959 with passive data connections and binary
+// transfers. Every call returns when the server has answered; every wait is bounded by the
+// settings' timeouts (FtpTimeouts.h). A call either completes or throws FtpError carrying the
+// server's reply text or the socket error. A refused reply, or a data connection that cannot be
+// opened, leaves the connection open; a timeout while a reply or data is awaited, a lost
+// connection or an unreadable reply closes it (connected() is false afterwards), since the next
+// reply could no longer be told from a late one.
+//
+// Data connections are passive: PASV (EPSV only with extendedPassive and when FEAT offers EPRT
+// and EPSV), dialled at the control connection's peer address with the reply's port, and
+// connected before the transfer command is sent. Transfers stream through one buffer of
+// transferBufferBytes; memory use does not grow with the file size. TCP keep-alive (with the
+// settings' idle time and interval) and TCP_NODELAY are set on the control connection when it
+// opens.
+//
+// No events are processed during a call; the progress callbacks run on the calling thread.
+class FtpClient
+{
+public:
+    explicit FtpClient(FtpSettings settings = {});
+    ~FtpClient(); // closes the connection without QUIT
+
+    FtpClient(const FtpClient&) = delete;
+    FtpClient& operator=(const FtpClient&) = delete;
+
+    FtpSettings& settings() { return m_settings; }
+    const FtpSettings& settings() const { return m_settings; }
+
+    // Opens the control connection and logs in: greeting (1xx then 220, or 220), HOST (once
+    // more without it if the server drops the connection), USER/PASS, FEAT, CLNT, the command
+    // encoding (UTF-8 when offered, else windows-1251), TYPE I, SYST, SITE ZONE, TYPE I.
+    // Fails at once on an empty host or an open connection (which stays open).
+    void connect();
+    // QUIT, reads a reply for at most 100 ms, closes. Does nothing when not connected.
+    void disconnect();
+    bool connected() const { return m_control.isOpen(); }
+
+    // RETR into localPath: the local file is deleted and created empty first and stays behind
+    // (empty or partial) when the transfer fails. Always overwrites, never resumes. A 150 reply
+    // that names a size ("(123 bytes)") makes a shorter transfer fail.
+    void download(const QString& remoteName, const QString& localPath,
+                  const FtpProgress& progress = {});
+    // STOR of the whole local file, opened read-only; an empty remote name means the local
+    // file's name.
+    void upload(const QString& localPath, const QString& remoteName = {},
+                const FtpProgress& progress = {});
+    // NLST in the current folder (TYPE A for it, TYPE I again afterwards): the names exactly as
+    // the server sends them, which may include "." and ".." (pure-ftpd). A 450 reply counts as
+    // an empty folder.
+    QStringList listNames();
+    void makeFolder(const QString& name);   // MKD
+    void removeFolder(const QString& name); // RMD
+    void deleteFile(const QString& name);   // DELE
+    void changeFolder(const QString& path); // CWD
+    void folderUp();                        // CDUP
+    // PWD: the text between the first two double quotes of the reply.
+    QString currentFolder();
+    void rename(const QString& oldName, const QString& newName); // RNFR + RNTO
+    // SIZE: the number of a 213 reply, -1 for any other reply (a folder, a missing file).
+    qint64 size(const QString& name);
+    void noop(); // NOOP
+
+    // What the last Connect learnt, and the last reply read.
+    QString greeting() const { return m_greeting; }
+    QStringList features() const { return m_features; }
+    bool offers(const QString& feature) const;
+    QString system() const { return m_system; }
+    bool usesUtf8() const { return m_utf8; }
+    const FtpReply& lastReply() const { return m_lastReply; }
+
+private:
+    void login();
+    void ensureConnected() const;
+    QByteArray encode(const QString& text) const;
+    QString decode(const QByteArray& bytes) const;
+
+    void send(const QByteArray& line);
+    // A negative timeout means the settings' reply timeout.
+    const FtpReply& readReply(int timeoutMs = -1);
+    QByteArray readLine(int timeoutMs);
+    // Sends one command and reads its reply; throws unless its code is accepted (an empty list
+    // accepts any reply).
+    const FtpReply& command(const QByteArray& line, std::initializer_list<int> accepted = {});
+    const FtpReply& command(const QString& verb, const QString& argument,
+                            std::initializer_list<int> accepted);
+    [[noreturn]] void refuse(const FtpReply& reply);
+    [[noreturn]] void fail(const FtpError& error);
+
+    FtpSocket openDataConnection(const QByteArray& transferCommand);
+    void finishTransfer();
+    char* transferBuffer();
+    // The data connection broke: report the server's explanation when it gives one.
+    [[noreturn]] void dataFailed(FtpSocket& data, const FtpError& error);
+    // A local failure mid-transfer: drop the data connection, take the final reply, throw.
+    [[noreturn]] void abandonTransfer(FtpSocket& data, const FtpError& error);
+
+    FtpSettings m_settings;
+    FtpSocket m_control;
+    QString m_hostText; // "host:port" for messages
+    QByteArray m_input;
+    qsizetype m_inputPos = 0;
+    FtpReply m_lastReply;
+    QString m_greeting;
+    QStringList m_features;
+    QString m_system;
+    bool m_utf8 = false;
+    std::unique_ptr<char[]> m_buffer;
+    int m_bufferSize = 0;
+};

@@ -1,0 +1,299 @@
+// Saved credentials and the sign-in options: what this computer remembers of its account,
+// automatic sign-in, the automatic press of the sign-in button, and signing out.
+#include "windows/uNetwork.h"
+
+#include "app/AppContext.h"
+#include "core/Helpers.h"
+#include "core/StringList.h"
+#include "net/AccountService.h"
+#include "net/ServerSession.h"
+#include "net/XNetDetect.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace {
+
+constexpr auto kPrivate = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+} // namespace
+
+void TNetwork::loadSavedAccount()
+{
+    const Folders f = m_ctx.folders();
+    if (const auto record = stringlist::load(f.userDataDir + store::local::kAccountRecord))
+        mem = store::AccountRecord::fromLines(*record);
+    if (const auto password = stringlist::load(f.userDataDir + store::local::kPassword))
+        acc2 = password->value(0);
+}
+
+void TNetwork::SaveACC()
+{
+    const QString path = m_ctx.folders().userDataDir + store::local::kAccountRecord;
+    if (!helpers::fileInUse(path))
+        stringlist::save(path, mem.toLines(), nullptr, kPrivate);
+}
+
+void TNetwork::checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button)
+{
+    if (!button)
+        return;
+    // Checking a button runs its handler, as a click would; the guarded ones only take note.
+    const bool guard = std::find(guarded.begin(), guarded.end(), button) != guarded.end();
+    const bool wasGuarded = m_optionGuard;
+    m_optionGuard = guard;
+    button->setChecked(true);
+    if (button == c1)
+        c1Click();
+    else if (button == c2)
+        c2Click();
+    else if (button == c3)
+        c3Click();
+    else if (button == m2)
+        m2Click();
+    else if (button == m3)
+        m3Click();
+    m_optionGuard = wasGuarded;
+}
+
+void TNetwork::checkOption(QRadioButton* button)
+{
+    checkGuarded({}, button);
+}
+
+namespace {
+
+void forgetPassword(const QString& userDataDir)
+{
+    QFile::remove(userDataDir + store::local::kPassword);
+}
+
+} // namespace
+
+void TNetwork::c1Click()
+{
+    AutologinDone = true;
+    if (m_optionGuard)
+        return;
+    QLineEdit* box = usernameHoldsName() ? pass : username;
+    box->setFocus();
+    box->selectAll();
+}
+
+void TNetwork::c2Click()
+{
+    AutologinDone = true;
+    if (m_optionGuard)
+        return;
+    QLineEdit* box = usernameHoldsName() ? pass : username;
+    box->setFocus();
+    box->selectAll();
+    mem.option = QStringLiteral("nopass");
+    SaveACC();
+    forgetPassword(m_ctx.folders().userDataDir);
+}
+
+void TNetwork::c3Click()
+{
+    AutologinDone = true;
+    if (m_optionGuard)
+        return;
+    QLineEdit* box = usernameHoldsName() ? pass : username;
+    box->setFocus();
+    box->selectAll();
+    mem.option = QStringLiteral("x");
+    SaveACC();
+    forgetPassword(m_ctx.folders().userDataDir);
+}
+
+void TNetwork::m2Click()
+{
+    if (m_optionGuard)
+        return;
+    mem.option = QStringLiteral("nopass");
+    SaveACC();
+    forgetPassword(m_ctx.folders().userDataDir);
+}
+
+void TNetwork::m3Click()
+{
+    if (m_optionGuard)
+        return;
+    mem.userName.clear();
+    username->setText(m_ctx.text(129));
+    mem.option = QStringLiteral("x");
+    SaveACC();
+    forgetPassword(m_ctx.folders().userDataDir);
+}
+
+void TNetwork::FormShowSignIn()
+{
+    const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
+    const auto offerName = [this] {
+        if (usernameHoldsName()) {
+            RegShow();
+            pass->setFocus();
+        } else {
+            username->setText(m_ctx.text(129));
+            username->setFocus();
+            username->selectAll();
+        }
+    };
+    if (mem.option == u"nopass") {
+        username->setText(mem.userName);
+        pass->setFocus();
+    }
+    if (mem.option == u"x" || !QFile::exists(record))
+        offerName();
+    if (User->text() != u"-")
+        return;
+    if (username->isVisible())
+        username->selectAll();
+    if (AutologinDone)
+        return;
+    if (!QFile::exists(record))
+        RegShow();
+    if (mem.option == u"autologin")
+        return;
+    if (mem.option == u"x") {
+        username->setText(mem.userName);
+        offerName();
+    }
+}
+
+void TNetwork::autologin()
+{
+    if (!connected())
+        return;
+    const auto closeMain = [this] {
+        try {
+            m_session->IdFTP1().disconnect();
+        } catch (const Error&) {
+            // Closed either way.
+        }
+    };
+    if (mem.option != u"autologin" || AutologinDone || signedInMark == 1 || signOutMark == u"1") {
+        closeMain();
+        return;
+    }
+    AutologinDone = true;
+    const Folders f = m_ctx.folders();
+    const QString record = f.userDataDir + store::local::kAccountRecord;
+    if (!QFile::exists(record)) {
+        checkGuarded({m2, m3}, c1);
+        return;
+    }
+    loadSavedAccount();
+    if (!QFile::exists(f.userDataDir + store::local::kPassword)) {
+        closeMain();
+        return;
+    }
+    if (mem.option != u"autologin")
+        return;
+    FTPConnect();
+    FtpClient& ftp = m_session->IdFTP1();
+    if (!ftp.connected())
+        return;
+    username->setText(mem.userName);
+    if (UserDirectory::find(m_directory.userst(), mem.userName) < 0) {
+        RegShow();
+        return;
+    }
+    const ServerSession::Busy busy(*m_session);
+    ftp.changeFolder(mem.userName);
+    typedPassword = acc2;
+    const QString copy = f.tempDataDir + store::local::kPasswordCopy;
+    ftp.download(store::kPasswordFile, copy);
+    QFile::setPermissions(copy, kPrivate);
+    const QStringList server = stringlist::load(copy).value_or(QStringList());
+    QFile::remove(copy);
+    if (store::passwordAccepted(server, acc2))
+        SystemShow();
+    else
+        RegShow();
+}
+
+void TNetwork::Timer4Timer()
+{
+    if (!connected()) {
+        XNetDetect1->setEnabled(true);
+        XNetDetect1->requestCheck();
+        return;
+    }
+    const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
+    if (!m_session->IdFTP1().connected() && QFile::exists(record) && mem.option == u"autologin" &&
+        pass->isVisible() && !Timer2->isActive()) {
+        username->setText(mem.userName);
+        pass->setEchoMode(QLineEdit::Password);
+        pass->setText(acc2);
+        typedPassword = acc2;
+        if (connected()) {
+            autologin();
+            Button2Click();
+        }
+    }
+}
+
+void TNetwork::autoSignInFromRecord()
+{
+    const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
+    const auto lines = stringlist::load(record);
+    if (!lines || lines->value(1) != u"autologin" || !pass->isVisible())
+        return;
+    username->setText(lines->value(0));
+    pass->setEchoMode(QLineEdit::Password);
+    pass->setText(acc2);
+    if (connected()) {
+        autologin();
+        Button2Click();
+    }
+}
+
+void TNetwork::dscnClick()
+{
+    m_directory.setSelectedPeer({});
+    FtpClient& ftp = m_session->IdFTP1();
+    if (!connected()) {
+        RegShow();
+        try {
+            ftp.disconnect();
+        } catch (const Error&) {
+            // Closed either way.
+        }
+        return;
+    }
+    const QString name = User->text();
+    if (m3->isChecked() || c3->isChecked()) {
+        mem.userName.clear();
+        mem.option = QStringLiteral("x");
+        SaveACC();
+        checkGuarded({c3}, c3);
+    }
+    if (m2->isChecked() || c2->isChecked()) {
+        mem.userName = name;
+        mem.option = QStringLiteral("nopass");
+        SaveACC();
+        checkGuarded({c2}, c2);
+    }
+    RegShow();
+    signOutMark = QStringLiteral("1");
+    if (ftp.connected() || m_session->busy())
+        return;
+    // The server's copy of the record learns the option too; failures change nothing here.
+    try {
+        const ServerSession::Busy busy(*m_session);
+        if (m_session->openMain()) {
+            ftp.changeFolder(name);
+            ftp.upload(m_ctx.folders().userDataDir + store::local::kAccountRecord,
+                       store::kAccountRecordFile);
+            ftp.disconnect();
+            Timer4->stop();
+        }
+    } catch (const Error&) {
+        // Signing out locally is what matters.
+    }
+}

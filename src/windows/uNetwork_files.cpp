@@ -1,0 +1,120 @@
+// Files dropped on the main window go to the open correspondent.
+#include "windows/uNetwork.h"
+
+#include "app/AppContext.h"
+#include "core/UserDirectory.h"
+#include "net/Messaging.h"
+#include "net/ServerSession.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QUrl>
+
+void TNetwork::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TNetwork::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    event->acceptProposedAction();
+    dropFiles(paths);
+}
+
+void TNetwork::dropFiles(const QStringList& paths)
+{
+    if (m_session->busy())
+        return;
+    FtpClient& ftp = m_session->IdFTP1();
+    try {
+        ftp.disconnect();
+    } catch (const Error&) {
+        // Connected afresh below.
+    }
+    if (User->text() == u"-" || m_directory.selected() < 0)
+        return;
+    dropfiles.clear();
+    for (const QString& p : paths) {
+        if (!p.isEmpty())
+            dropfiles.append(p);
+    }
+    if (dropfiles.isEmpty())
+        return;
+    QCoreApplication::processEvents();
+    const QString recipient = selectedName();
+    if (!userentry::openable(recipient))
+        return;
+    m_directory.setSelectedPeer(recipient);
+    m_directory.setSendbutHint(recipient);
+
+    const ServerSession::Busy busy(*m_session);
+    if (!m_session->openMain())
+        return;
+    try {
+        ftp.changeFolder(recipient);
+    } catch (const Error&) {
+        return;
+    }
+    LMDSimpleLabel2->show();
+    LMDSimpleLabel2->repaint();
+    const Folders f = m_ctx.folders();
+    const messaging::Place place{m_session->ServerRoot(), SessionUser,
+                                 f.programDataDir + QStringLiteral("net/") + SessionUser + u'/'};
+    messaging::FileSend send;
+    send.recipient = recipient;
+    send.paths = dropfiles;
+    for (int i = 0; i < a.size(); ++i)
+        send.phrases.append(a.phrase(i));
+    send.now = QDateTime::currentDateTime();
+    const QString caption = m_ctx.text(328);
+    QStringList lines = chatLines();
+    try {
+        messaging::sendFiles(
+            ftp, place, lines, send, [&](const QString& name, qint64 done, qint64 total) {
+                // A large file must not look like a hang: repaint only.
+                const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+                LMDSimpleLabel2->setText(
+                    QStringLiteral("%1 %2 %3%").arg(caption, name).arg(percent));
+                LMDSimpleLabel2->repaint();
+            });
+        setChatLines(lines);
+        showConversationLayout();
+    } catch (const Error&) {
+        LMDSimpleLabel2->setText(caption);
+        LMDSimpleLabel2->hide();
+        try {
+            ftp.disconnect();
+        } catch (const Error&) {
+            // Closed either way.
+        }
+        throw;
+    }
+    LMDSimpleLabel2->setText(caption);
+    try {
+        ftp.disconnect();
+    } catch (const Error&) {
+        // Closed either way.
+    }
+    LMDSimpleLabel2->hide();
+}
+
+void TNetwork::LMDButton2Click()
+{
+    // The drop-zone window takes over here once it exists.
+}
+
+void TNetwork::showFromPopup()
+{
+    show();
+}

@@ -1,0 +1,372 @@
+// Sign-in and registration: the sign-in screen, its button, the stepped sequence that does the
+// server work, and the switches between the sign-in and the signed-in screens.
+#include "windows/uNetwork.h"
+
+#include "app/AppContext.h"
+#include "core/Helpers.h"
+#include "net/AccountService.h"
+#include "net/ServerSession.h"
+#include "windows/FrameImage.h"
+#include "windows/uNetMenu.h"
+#include "windows/uNetProg.h"
+#include "windows/uPhoto.h"
+#include "windows/udragform.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcSignIn, "larkspire.signin")
+
+// After this many failed passes with the network up, the sequence stops and says so, instead
+// of restarting every 100 ms with the controls hidden.
+constexpr int kMaxFailedPasses = 5;
+constexpr int kUsersHeight = 561;
+
+} // namespace
+
+void TNetwork::createSignIn()
+{
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(2000);
+    connect(Timer1, &QTimer::timeout, this, &TNetwork::Timer1Timer);
+    Timer1->start();
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(100);
+    connect(Timer2, &QTimer::timeout, this, &TNetwork::Timer2Timer);
+    Timer4 = new QTimer(this);
+    Timer4->setObjectName(QStringLiteral("Timer4"));
+    Timer4->setInterval(5000);
+    connect(Timer4, &QTimer::timeout, this, &TNetwork::Timer4Timer);
+    Timer4->start();
+    usererrortimer = new QTimer(this);
+    usererrortimer->setObjectName(QStringLiteral("usererrortimer"));
+    usererrortimer->setInterval(3000);
+    connect(usererrortimer, &QTimer::timeout, this, &TNetwork::usererrortimerTimer);
+
+    connect(Button2, &QPushButton::clicked, this, &TNetwork::Button2Click);
+    connect(username, &QLineEdit::textEdited, this, &TNetwork::usernameChange);
+    connect(c1, &QRadioButton::clicked, this, &TNetwork::c1Click);
+    connect(c2, &QRadioButton::clicked, this, &TNetwork::c2Click);
+    connect(c3, &QRadioButton::clicked, this, &TNetwork::c3Click);
+    connect(m2, &QRadioButton::clicked, this, &TNetwork::m2Click);
+    connect(m3, &QRadioButton::clicked, this, &TNetwork::m3Click);
+    connect(dscn, &QPushButton::clicked, this, &TNetwork::dscnClick);
+    // The five options are one group: checking one clears the other four.
+    for (QRadioButton* m : {m2, m3}) {
+        panelOptions->removeButton(m);
+        signInOptions->addButton(m);
+    }
+    c1->setChecked(true);
+    loadSavedAccount();
+}
+
+bool TNetwork::usernameHoldsName() const
+{
+    return !username->text().isEmpty() && username->text() != m_ctx.text(129);
+}
+
+bool TNetwork::passHoldsPassword() const
+{
+    return !pass->text().isEmpty() &&
+           !(pass->echoMode() == QLineEdit::Normal && pass->text() == m_ctx.text(132));
+}
+
+void TNetwork::placeholderEnter(QLineEdit* box)
+{
+    AutologinDone = true;
+    if (box == username && box->text() == m_ctx.text(129))
+        box->clear();
+    if (box == pass) {
+        if (pass->echoMode() == QLineEdit::Normal && pass->text() == m_ctx.text(132))
+            pass->clear();
+        pass->setEchoMode(QLineEdit::Password);
+    }
+    box->selectAll();
+}
+
+void TNetwork::placeholderExit(QLineEdit* box)
+{
+    if (!box->text().isEmpty())
+        return;
+    if (box == username) {
+        username->setText(m_ctx.text(129));
+    } else {
+        pass->setEchoMode(QLineEdit::Normal);
+        pass->setText(m_ctx.text(132));
+    }
+}
+
+void TNetwork::usernameChange()
+{
+    if (!helpers::nameIsClean(username->text()))
+        Button2->setText(m_ctx.text(20));
+}
+
+void TNetwork::Timer1Timer()
+{
+    if (!connected())
+        return;
+    Button2->setText(m_ctx.text(131));
+    Timer1->stop();
+}
+
+void TNetwork::usererrortimerTimer()
+{
+    usererror->hide();
+    usererrortimer->stop();
+}
+
+void TNetwork::Button2Click()
+{
+    if (!connected()) {
+        Button2->setText(m_ctx.text(135));
+        nonet->start();
+        return;
+    }
+    try {
+        m_session->IdFTP1().disconnect();
+    } catch (const Error&) {
+        // Opened afresh by the sequence.
+    }
+    if (!usernameHoldsName() || !passHoldsPassword()) {
+        if (username->text().isEmpty() || pass->text().isEmpty()) {
+            Button2->setText(m_ctx.text(134));
+            Timer1->start();
+        }
+        return;
+    }
+    if (Button2->text() == m_ctx.text(134) && passTag != 1)
+        return;
+    passTag = 0;
+    typedPassword = pass->text();
+    Button2->setText(m_ctx.text(131) + QStringLiteral("..."));
+    Label1->hide();
+    if (c1->isChecked())
+        mem.option = QStringLiteral("autologin");
+    else if (c2->isChecked())
+        mem.option = QStringLiteral("nopass");
+    else if (c3->isChecked())
+        mem.option = QStringLiteral("x");
+    acc2 = typedPassword;
+    mem.adapterAddress = m_ctx.platform().adapter->adapterAddress();
+    m_optionGuard = true;
+    if (c2->isChecked())
+        m2->setChecked(true);
+    if (c3->isChecked())
+        m3->setChecked(true);
+    m_optionGuard = false;
+    failedPasses = 0;
+    sequenceStep = 0;
+    Timer2->start();
+    Timer4->start();
+}
+
+void TNetwork::Timer2Timer()
+{
+    switch (sequenceStep) {
+    case 0:
+        Button2->setText(m_ctx.text(131) + QStringLiteral(".."));
+        sequenceStep = 1;
+        return;
+    case 1:
+        Button2->setText(m_ctx.text(131) + QStringLiteral("."));
+        username->hide();
+        pass->hide();
+        sequenceStep = 2;
+        return;
+    case 2:
+        Button2->setText(m_ctx.text(131));
+        sequenceStep = 3;
+        return;
+    default:
+        signInStep3();
+    }
+}
+
+void TNetwork::signInStep3()
+{
+    Button2->hide();
+    for (QRadioButton* c : {c1, c2, c3})
+        c->hide();
+    FTPConnect();
+    username->setText(accounts::normalisedName(username->text()));
+    if (!connected()) {
+        // The network is away: go round again until it is back.
+        sequenceStep = 0;
+        Timer2->start();
+        return;
+    }
+    Timer2->stop();
+    sequenceStep = 0;
+    if (!m_session->IdFTP1().connected()) {
+        {
+            const ServerSession::Busy busy(*m_session);
+            m_session->openMain();
+        }
+        restartSequence(!m_session->IdFTP1().connected());
+        return;
+    }
+    try {
+        serverWork();
+    } catch (const Error& e) {
+        qCInfo(lcSignIn) << "sign-in pass failed:" << e.message();
+        LMDSimpleLabel2->hide();
+        restartSequence(true);
+    }
+}
+
+void TNetwork::restartSequence(bool serverFault)
+{
+    if (serverFault && connected() && ++failedPasses >= kMaxFailedPasses) {
+        failedPasses = 0;
+        Timer2->stop();
+        sequenceStep = 0;
+        for (QWidget* w : std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3})
+            w->show();
+        Button2->setText(m_ctx.text(136));
+        return;
+    }
+    sequenceStep = 0;
+    Timer2->start();
+}
+
+void TNetwork::serverWork()
+{
+    const ServerSession::Busy busy(*m_session);
+    LMDSimpleLabel2->show();
+    LMDSimpleLabel2->repaint();
+    const Folders f = m_ctx.folders();
+    const accounts::Paths paths{f.userDataDir, f.tempDataDir,
+                                f.programDataDir + QStringLiteral("avax.png")};
+    const QString name = username->text();
+    const accounts::Result result =
+        accounts::signInOrRegister(m_session->IdFTP1(), paths, name, typedPassword, mem,
+                                   mem.adapterAddress, m_ctx.languageCode());
+    LMDSimpleLabel2->hide();
+    switch (result.outcome) {
+    case accounts::Outcome::WrongPassword:
+        Button2->setText(m_ctx.text(133));
+        acc2.clear();
+        RegShow();
+        pass->setFocus();
+        return;
+    case accounts::Outcome::RefusedName:
+    case accounts::Outcome::DirectoryBusy:
+        // Nothing was written; the user gets the screen back to try again.
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3, Label1})
+            w->show();
+        Button2->setText(m_ctx.text(result.outcome == accounts::Outcome::RefusedName ? 20 : 131));
+        return;
+    case accounts::Outcome::SignedIn:
+    case accounts::Outcome::Registered:
+        break;
+    }
+    failedPasses = 0;
+    m_directory.firstFill(result.directory, name);
+    showUsers();
+    SystemShow();
+    if (!m_directory.selectedPeer().isEmpty()) {
+        m_directory.selectPeer();
+        showUsers();
+        usersSelect();
+    }
+}
+
+void TNetwork::SystemShow()
+{
+    signedInMark = 1;
+    for (QWidget* w : std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3, Label1})
+        w->hide();
+    SessionUser = username->text();
+    User->setText(SessionUser);
+    const Folders f = m_ctx.folders();
+    QDir().mkpath(f.programDataDir + QStringLiteral("net/") + SessionUser);
+
+    const int own = UserDirectory::find(m_directory.userst(), SessionUser);
+    const QString region = own >= 0 ? userentry::field(m_directory.userst().at(own), 2) : QString();
+    const QString activity =
+        own >= 0 ? userentry::field(m_directory.userst().at(own), 3) : QString();
+    regionname->setEditText(region.isEmpty() ? m_ctx.text(110) : region);
+    subjecttype->setEditText(activity.isEmpty() ? m_ctx.text(320) : activity);
+
+    User->show();
+    users->setFixedHeight(kUsersHeight);
+    users->show();
+
+    // The own avatar, from the own folder where the sign-in left the connection.
+    FtpClient& ftp = m_session->IdFTP1();
+    const QString avatar = store::local::ownAvatarCopy(mem.avatarExtension);
+    if (ftp.connected()) {
+        ftp.download(store::avatarFile(mem.avatarExtension), f.tempDataDir + avatar);
+        ava->loadPicture(f.tempDataDir + avatar);
+    }
+    ava->show();
+    more->show();
+
+    users->clearSelection();
+    if (isVisible())
+        users->setFocus();
+    try {
+        ftp.disconnect();
+    } catch (const Error&) {
+        // Closed either way.
+    }
+}
+
+void TNetwork::RegShow()
+{
+    if (mem.toLines().isEmpty())
+        mem = store::AccountRecord();
+    if (Tnetprog* popup = m_ctx.netprog(); popup && popup->isVisible())
+        popup->beginClosing();
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_ctx.dragform(), m_ctx.NetMenu(), m_ctx.Photo()}) {
+        if (w && w->isVisible())
+            w->hide();
+    }
+    signedInMark = 0;
+    block1hide();
+    m_directory.clear();
+    showUsers();
+    checkGuarded({c1, c2, c3}, mem.option == u"x"           ? c3
+                               : mem.option == u"nopass"    ? c2
+                               : mem.option == u"autologin" ? c1
+                                                            : nullptr);
+    rnm->hide();
+    sms->hide();
+    Label1->show();
+    SessionUser = User->text();
+    User->setText(QStringLiteral("-"));
+    username->show();
+    pass->setEchoMode(QLineEdit::Normal);
+    pass->setText(m_ctx.text(132));
+    for (QWidget* w : std::initializer_list<QWidget*>{pass, Button2, c1, c2, c3})
+        w->show();
+    if (mem.userName.isEmpty() && isVisible()) {
+        username->setFocus();
+        username->setText(m_ctx.text(129));
+        username->selectAll();
+    }
+    if (usernameHoldsName() && isVisible())
+        pass->setFocus();
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{User, user2, user2name, favs, commonfiles, ava, more,
+                                         users, msg, chat, sendbut, LMDButton2, fbut})
+        w->hide();
+    users->setFixedHeight(kUsersHeight);
+}
