@@ -53,7 +53,7 @@ void TNetwork::showConversationLayout()
 void TNetwork::sendMessage(const QString& recipient, bool keepFocus)
 {
     FtpClient& ftp = m_session->IdFTP1();
-    if (!chat->isVisible()) {
+    if (chat->isHidden()) {
         users->setFixedHeight(kListShort);
         chat->show();
     }

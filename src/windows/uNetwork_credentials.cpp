@@ -151,7 +151,7 @@ void TNetwork::FormShowSignIn()
         offerName();
     if (User->text() != u"-")
         return;
-    if (username->isVisible())
+    if (!username->isHidden())
         username->selectAll();
     if (AutologinDone)
         return;
@@ -226,7 +226,7 @@ void TNetwork::Timer4Timer()
     }
     const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     if (!m_session->IdFTP1().connected() && QFile::exists(record) && mem.option == u"autologin" &&
-        pass->isVisible() && !Timer2->isActive()) {
+        !pass->isHidden() && !Timer2->isActive()) {
         username->setText(mem.userName);
         pass->setEchoMode(QLineEdit::Password);
         pass->setText(acc2);
@@ -242,7 +242,7 @@ void TNetwork::autoSignInFromRecord()
 {
     const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     const auto lines = stringlist::load(record);
-    if (!lines || lines->value(1) != u"autologin" || !pass->isVisible())
+    if (!lines || lines->value(1) != u"autologin" || pass->isHidden())
         return;
     username->setText(lines->value(0));
     pass->setEchoMode(QLineEdit::Password);

@@ -173,7 +173,7 @@ void TNetwork::usersSelect()
         sms->show();
     }
     LMDSimpleLabel2->hide();
-    if (msg->isVisible())
+    if (!msg->isHidden())
         msg->setFocus();
 }
 
@@ -256,7 +256,7 @@ void TNetwork::select()
 void TNetwork::unmarkSelectedOnShow()
 {
     const int row = m_directory.selected();
-    if (!users->isVisible() || row < 0 || !userentry::isMarked(m_directory.users().at(row)))
+    if (users->isHidden() || row < 0 || !userentry::isMarked(m_directory.users().at(row)))
         return;
     m_directory.setUserLine(row, userentry::withoutMark(m_directory.users().at(row)));
     if (QTreeWidgetItem* item = users->topLevelItem(row))

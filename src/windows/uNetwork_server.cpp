@@ -148,7 +148,7 @@ void TNetwork::FTPConnect()
 void TNetwork::longtimerTimer()
 {
     if (!isVisible()) {
-        if (User->isVisible()) {
+        if (!User->isHidden()) {
             try {
                 m_session->IdFTP1().disconnect();
             } catch (const Error&) {

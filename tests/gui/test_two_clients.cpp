@@ -1,0 +1,217 @@
+// Two complete clients in one process against the local demo server: registration, a message
+// from one to the other, its announcement, and automatic sign-in after a restart.
+#include "app/AppContext.h"
+#include "platform/fake/FakeServices.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+#include "windows/uNetProg.h"
+#include "windows/uNetwork.h"
+
+#include "core/UserDirectory.h"
+#include "net/ServerSession.h"
+#include "net/XNetDetect.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The demo server of tools/: both accounts the program needs, on a free port.
+class DemoServer
+{
+public:
+    DemoServer()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        m_port = probe.serverPort();
+        probe.close();
+        m_process.start(QStringLiteral("/usr/bin/python3"),
+                        {qEnvironmentVariable("LARKSPIRE_SOURCE_DIR") + "/tools/demo-server.py",
+                         "--port", QString::number(m_port), "--data", m_data.path("demo")});
+        for (int i = 0; i < 100 && !listening(); ++i)
+            QThread::msleep(50);
+    }
+    ~DemoServer()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+    bool listening() const
+    {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, m_port);
+        return s.waitForConnected(200);
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    QString tree(const QString& relative) const { return m_data.path("demo/main/" + relative); }
+
+private:
+    TempTree m_data;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+class Client
+{
+public:
+    Client(const QString& root, const QString& name) : m_root(root), m_name(name) { start(); }
+
+    void start()
+    {
+        UserEnvironment env;
+        env.exePath = m_root + "/app/Larkspire";
+        env.home = m_root + "/home";
+        env.stateHome = m_root + "/state";
+        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        ctx->createWindows();
+        // Handlers are run by hand below; no timer may step in between.
+        for (QTimer* t : w()->findChildren<QTimer*>())
+            t->stop();
+        w()->XNetDetect1->setEnabled(false);
+    }
+    void restart()
+    {
+        ctx.reset();
+        start();
+    }
+
+    TNetwork* w() const { return ctx->Network(); }
+
+    void goOnline()
+    {
+        w()->XNetDetect1ConnectionStatus(true);
+        w()->FTPCSpermitTimer();
+    }
+
+    // Types the name and password and runs the sign-in sequence to its end.
+    void signIn(const QString& password)
+    {
+        w()->username->setText(m_name);
+        w()->pass->setEchoMode(QLineEdit::Password);
+        w()->pass->setText(password);
+        w()->Button2Click();
+        for (int tick = 0; tick < 4; ++tick)
+            w()->Timer2Timer();
+    }
+
+    std::unique_ptr<AppContext> ctx;
+    FakePlatform fakes{};
+
+private:
+    QString m_root;
+    QString m_name;
+};
+
+class TwoClients : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists("/usr/bin/python3"))
+            GTEST_SKIP() << "no /usr/bin/python3 with pyftpdlib";
+        server = std::make_unique<DemoServer>();
+        if (!server->listening())
+            GTEST_SKIP() << "the demo server did not start (is python3-pyftpdlib installed?)";
+        qputenv("LARKSPIRE_SETTINGS_SERVER", server->address().toUtf8());
+        qputenv("LARKSPIRE_PROBE_URL", server->address().toUtf8());
+        for (const char* who : {"alice", "bob"}) {
+            root.write(QString::fromLatin1(who) + "/app/0rg_System/LC.xo", "eng/\r\n");
+            root.write(QString::fromLatin1(who) + "/app/0rg_System/avax.png", "avatar");
+        }
+        alice = std::make_unique<Client>(root.path("alice"), "Alice");
+        bob = std::make_unique<Client>(root.path("bob"), "Bob");
+    }
+
+    TempTree root;
+    std::unique_ptr<DemoServer> server;
+    std::unique_ptr<Client> alice;
+    std::unique_ptr<Client> bob;
+};
+
+} // namespace
+
+TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
+{
+    alice->goOnline();
+    ASSERT_EQ(alice->w()->session().mark(), 1);
+    alice->signIn("alice-pw");
+    ASSERT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));
+    EXPECT_TRUE(QFile::exists(server->tree("netwrk/users/Alice/acc.xo")));
+
+    bob->goOnline();
+    bob->signIn("bob-pw");
+    ASSERT_EQ(bob->w()->User->text(), QStringLiteral("Bob"));
+    EXPECT_EQ(bob->w()->directory().users().size(), 1); // Alice
+
+    // The quick-send window starts conversations; here the two files are laid out as it would.
+    QFile(server->tree("netwrk/users/Alice/Bob.ms")).open(QIODevice::WriteOnly);
+    QFile(server->tree("netwrk/users/Bob/Alice.ms")).open(QIODevice::WriteOnly);
+
+    // Alice's next poll learns of Bob; she opens him and writes.
+    alice->w()->msgrldTimer();
+    const int row = UserDirectory::find(alice->w()->directory().users(), "Bob");
+    ASSERT_GE(row, 0);
+    alice->w()->users->setCurrentItem(alice->w()->users->topLevelItem(row));
+    ASSERT_EQ(alice->w()->directory().sendbutHint(), QStringLiteral("Bob"));
+    ASSERT_FALSE(alice->w()->chat->isHidden());
+    alice->w()->msg->setPlainText("Hello Bob");
+    alice->w()->sendbutClick();
+    EXPECT_TRUE(alice->w()->chatLines().value(1) == "Hello Bob")
+        << alice->w()->chatLines().join('|').toStdString();
+
+    // Bob, with his window hidden, hears it and sees the popup.
+    bob->w()->msgrldTimer();
+    EXPECT_EQ(bob->fakes.sound->played, 1);
+    Tnetprog* popup = bob->ctx->netprog();
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_EQ(popup->Hint, QStringLiteral("Alice"));
+    EXPECT_EQ(popup->txt->text(), QStringLiteral("Hello Bob"));
+    EXPECT_TRUE(popup->cap->text().startsWith("Alice     "));
+    EXPECT_TRUE(userentry::isMarked(bob->w()->directory().users().at(0)));
+
+    // A click on the popup opens the conversation.
+    popup->capClick();
+    EXPECT_EQ(bob->w()->directory().sendbutHint(), QStringLiteral("Alice"));
+    EXPECT_EQ(bob->w()->chatLines().value(1), QStringLiteral("Hello Bob"));
+    EXPECT_FALSE(userentry::isMarked(bob->w()->directory().users().at(0)));
+
+    // Nothing new: nothing announced.
+    bob->w()->msgrldTimer();
+    EXPECT_EQ(bob->fakes.sound->played, 1);
+
+    // Alice quits and starts again: with the autologin option the automatic press of the
+    // sign-in button signs her in by herself.
+    alice->restart();
+    alice->goOnline();
+    EXPECT_EQ(alice->w()->User->text(), QStringLiteral("-"));
+    alice->w()->Timer4Timer();
+    ASSERT_TRUE(alice->w()->Timer2->isActive());
+    for (int tick = 0; tick < 4; ++tick)
+        alice->w()->Timer2Timer();
+    EXPECT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));
+}
+
+TEST_F(TwoClients, ATakenNameWithAnotherPasswordIsRefused)
+{
+    alice->goOnline();
+    alice->signIn("alice-pw");
+    ASSERT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));
+
+    Client intruder(root.path("bob"), "Alice");
+    intruder.goOnline();
+    intruder.signIn("guess");
+    EXPECT_EQ(intruder.w()->Button2->text(), QStringLiteral("Wrong password"));
+    EXPECT_EQ(intruder.w()->User->text(), QStringLiteral("-"));
+}
