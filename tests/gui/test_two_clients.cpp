@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "platform/fake/FakeServices.h"
 #include "support/QtPrinters.h"
+#include "support/DemoServer.h"
 #include "support/TempTree.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
@@ -26,42 +27,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// The demo server of tools/: both accounts the program needs, on a free port.
-class DemoServer
-{
-public:
-    DemoServer()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
-        m_port = probe.serverPort();
-        probe.close();
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {qEnvironmentVariable("LARKSPIRE_SOURCE_DIR") + "/tools/demo-server.py",
-                         "--port", QString::number(m_port), "--data", m_data.path("demo")});
-        for (int i = 0; i < 100 && !listening(); ++i)
-            QThread::msleep(50);
-    }
-    ~DemoServer()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-    bool listening() const
-    {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, m_port);
-        return s.waitForConnected(200);
-    }
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
-    QString tree(const QString& relative) const { return m_data.path("demo/main/" + relative); }
-
-private:
-    TempTree m_data;
-    QProcess m_process;
-    quint16 m_port = 0;
-};
 
 class Client
 {

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "support/TempTree.h"
+
+#include <QHostAddress>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+// The demo server of tools/: both accounts the program needs, on a free port.
+class DemoServer
+{
+public:
+    DemoServer()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        m_port = probe.serverPort();
+        probe.close();
+        m_process.start(QStringLiteral("/usr/bin/python3"),
+                        {qEnvironmentVariable("LARKSPIRE_SOURCE_DIR") + "/tools/demo-server.py",
+                         "--port", QString::number(m_port), "--data", m_data.path("demo")});
+        for (int i = 0; i < 100 && !listening(); ++i)
+            QThread::msleep(50);
+    }
+    ~DemoServer()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+    bool listening() const
+    {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, m_port);
+        return s.waitForConnected(200);
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    QString tree(const QString& relative) const { return m_data.path("demo/main/" + relative); }
+
+private:
+    TempTree m_data;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
