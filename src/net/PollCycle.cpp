@@ -38,11 +38,7 @@ private:
 
 void closeMain(ServerSession& session)
 {
-    try {
-        session.IdFTP1().disconnect();
-    } catch (const Error&) {
-        // Closed either way.
-    }
+    session.closeMain();
 }
 
 // The conversation files of the listing that belong to listed users other than oneself.

@@ -117,7 +117,7 @@ bool ServerSession::openMain()
         return true;
     } catch (const FtpError& e) {
         qCInfo(lcSession) << "main server:" << e.message();
-        dropMain();
+        closeMain();
         return false;
     }
 }
@@ -127,7 +127,7 @@ ServerSession::Opening ServerSession::FTPConnect()
     if (m_mark == 0)
         return Opening::NotReady;
     if (!online()) {
-        dropMain();
+        closeMain();
         return Opening::WentOffline;
     }
     if (m_main.connected())
@@ -141,12 +141,14 @@ ServerSession::Opening ServerSession::FTPConnect()
         return Opening::Opened;
     } catch (const FtpError& e) {
         qCInfo(lcSession) << "main server:" << e.message();
-        dropMain();
+        closeMain();
         return Opening::Failed;
     }
 }
 
-void ServerSession::dropMain()
+// A connection left open in the wrong folder would let the next feature write there, so
+// failed openings close it too.
+void ServerSession::closeMain()
 {
     try {
         m_main.disconnect();

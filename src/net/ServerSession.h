@@ -70,6 +70,9 @@ public:
     // `FTPConnect` without the directory step, which the window does after Opened.
     Opening FTPConnect();
 
+    // Closes the main connection; a failed goodbye leaves it closed all the same.
+    void closeMain();
+
     // `nooper`: a no-op on an open main connection. Failures reach the caller.
     void keepAlive();
 
@@ -91,8 +94,6 @@ public:
     };
 
 private:
-    // A connection left open in the wrong folder would let the next feature write there.
-    void dropMain();
     bool applySettings(const QStringList& lines);
 
     Config m_config;
