@@ -2,10 +2,13 @@
 
 #include "core/Conversation.h"
 #include "core/Helpers.h"
+#include "core/StringList.h"
 #include "core/UserDirectory.h"
 #include "net/FtpClient.h"
 #include "net/StoreLayout.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -76,6 +79,54 @@ Sent sendMessage(FtpClient& ftp, const Place& place, QStringList& userslist, QSt
     ftp.changeFolder(recipient);
     ftp.upload(seen, store::conversationFile(place.sessionUser));
     return Sent::Sent;
+}
+
+QuickSent quickSend(FtpClient& ftp, const Place& place, const QString& recipient,
+                    const QString& message, const QDateTime& now)
+{
+    QuickSent sent;
+    // Both names become parts of local and server paths.
+    if (!userentry::openable(recipient) || !userentry::openable(place.sessionUser))
+        return sent;
+    sent.listing = ftp.listNames();
+    const QString name = store::conversationFile(recipient);
+    const QString seen = place.seenFolder + name;
+    QDir().mkpath(place.seenFolder);
+    sent.started = !sent.listing.contains(name);
+    if (!sent.started) {
+        // A broken transfer leaves a partial file behind; only a whole one replaces the copy.
+        const QString part = seen + QStringLiteral(".part");
+        try {
+            ftp.download(name, part);
+        } catch (const FtpError&) {
+            QFile::remove(part);
+            throw;
+        }
+        QFile::remove(seen);
+        if (!QFile::rename(part, seen)) {
+            QFile::remove(part);
+            throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
+        }
+        QString error;
+        const auto lines = stringlist::load(seen, &error);
+        if (!lines)
+            throw Error(error);
+        sent.chat = *lines;
+        // The file line belongs to the newest notice alone; under a new entry every view would
+        // show it.
+        conversation::dropFileLine(sent.chat);
+    }
+    conversation::insertMessage(sent.chat, conversation::headerLine(place.sessionUser, now),
+                                message);
+    save(seen, sent.chat);
+    ftp.upload(seen, name);
+    ftp.folderUp();
+    ftp.changeFolder(recipient);
+    ftp.upload(seen, store::conversationFile(place.sessionUser));
+    if (sent.started)
+        sent.listing.append(name);
+    sent.result = Sent::Sent;
+    return sent;
 }
 
 FileSendResult sendFiles(FtpClient& ftp, const Place& place, QStringList& chat,

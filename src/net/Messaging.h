@@ -39,6 +39,22 @@ Sent sendMessage(FtpClient& ftp, const Place& place, QStringList& userslist, QSt
                  const QString& selectedName, const QString& recipient, const QString& message,
                  const QDateTime& now, const directory::Wait& wait = directory::sleepWait);
 
+// The quick-send window's send, which may also start a conversation. The connection must be
+// open in the signed-in user's folder. An existing own server copy is fetched into the SeenCopy
+// first, so the message goes above what the correspondent wrote since the view was loaded; with
+// none the message alone makes a new conversation. Both server copies are then replaced, the
+// own one first, and the connection is left in the recipient's folder. Failures are thrown; a
+// failed fetch leaves the SeenCopy as it was.
+struct QuickSent
+{
+    Sent result = Sent::Refused;
+    bool started = false; // a new conversation
+    QStringList chat;     // the conversation as sent, for the view
+    QStringList listing;  // the own folder's names, the conversation's included
+};
+QuickSent quickSend(FtpClient& ftp, const Place& place, const QString& recipient,
+                    const QString& message, const QDateTime& now);
+
 // The dropped-files pipeline from the point where the connection is open in the recipient's
 // folder: sender folder, uploads under transliterated names, the notice on top of `chat`, and
 // the two conversation copies (the recipient's first, with the file line for a single file).

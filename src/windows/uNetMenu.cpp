@@ -1,9 +1,347 @@
 #include "windows/uNetMenu.h"
 
 #include "app/AppContext.h"
+#include "core/Error.h"
+#include "net/Messaging.h"
+#include "net/ServerSession.h"
+#include "net/StoreLayout.h"
+#include "windows/uNetwork.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDateTime>
+#include <QGraphicsDropShadowEffect>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+constexpr int kWidth = 700;
+constexpr int kHeight = 134;
+constexpr int kPointerGap = 5;
+const QString kCalibri = QStringLiteral("Calibri");
+const QString kFontatigo = QStringLiteral("Fontatigo 4F");
+
+QFont pixelFont(const QString& family, int pixels, bool bold)
+{
+    QFont f(family);
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+template <typename W> W* place(W* w, const QString& name, int left, int top, int width, int height)
+{
+    w->setObjectName(name);
+    w->setGeometry(left, top, width, height);
+    return w;
+}
+
+QPushButton* flatButton(QWidget* parent, const QString& name, const QRect& r, const QFont& font,
+                        const char* textColour)
+{
+    auto* b = place(new QPushButton(parent), name, r.x(), r.y(), r.width(), r.height());
+    b->setFlat(true);
+    b->setFont(font);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; background-color: #611422; border: none; }")
+            .arg(QLatin1String(textColour)));
+    return b;
+}
+
+bool isEnter(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+} // namespace
 
 TNetMenu::TNetMenu(AppContext& ctx) : m_ctx(ctx)
 {
     setObjectName(QStringLiteral("NetMenu"));
     setWindowTitle(QStringLiteral("Larkspire"));
+    FormCreate();
+}
+
+void TNetMenu::FormCreate()
+{
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setFixedSize(kWidth, kHeight);
+    setFont(pixelFont(kCalibri, 13, true));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0x83, 0x83, 0x83));
+    pal.setColor(QPalette::WindowText, QColor(0x3A, 0x3A, 0x3A));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    fx = new QTimer(this);
+    fx->setObjectName(QStringLiteral("fx"));
+    fx->setInterval(kFadeTickMs);
+    connect(fx, &QTimer::timeout, this, &TNetMenu::fxTimer);
+
+    LMDLabel1 = place(new QLabel(this), QStringLiteral("LMDLabel1"), 0, 0, 697, 49);
+    LMDLabel1->setFont(pixelFont(kFontatigo, 24, false));
+    LMDLabel1->setAlignment(Qt::AlignCenter);
+    LMDLabel1->setStyleSheet(QStringLiteral("QLabel { color: #F2F2F2; background: transparent; }"));
+    // The title's shadow, drawn by Qt: a plain offset copy in the shadow colour.
+    auto* shadow = new QGraphicsDropShadowEffect(LMDLabel1);
+    shadow->setColor(QColor(0x29, 0x29, 0x29));
+    shadow->setOffset(2, 2);
+    shadow->setBlurRadius(0);
+    LMDLabel1->setGraphicsEffect(shadow);
+
+    text = place(new QLineEdit(this), QStringLiteral("text"), 0, 48, 585, 33);
+    text->setFont(pixelFont(kCalibri, 21, false));
+    text->setAlignment(Qt::AlignCenter);
+    text->setFrame(false);
+    text->setStyleSheet(QStringLiteral("QLineEdit { color: #1E1E1E; background-color: #F4F4F4;"
+                                       " border: none; selection-color: #AD9A4B;"
+                                       " selection-background-color: #611422; }"));
+
+    Button2 = flatButton(this, QStringLiteral("Button2"), QRect(584, 48, 115, 33),
+                         pixelFont(kCalibri, 13, true), "#DBDDC6");
+    LMDButton1 = flatButton(this, QStringLiteral("LMDButton1"), QRect(0, 99, 699, 35),
+                            pixelFont(kFontatigo, 16, false), "#AD9A4B");
+    LMDButton2 = flatButton(this, QStringLiteral("LMDButton2"), QRect(684, 0, 17, 17),
+                            pixelFont(kCalibri, 13, true), "#DBDDC6");
+
+    Button2->setText(m_ctx.text(210));
+    LMDButton1->setText(m_ctx.text(208));
+    LMDButton2->setText(QStringLiteral("X"));
+
+    connect(Button2, &QPushButton::clicked, this, &TNetMenu::Button2Click);
+    connect(LMDButton1, &QPushButton::clicked, this, &TNetMenu::LMDButton1Click);
+    connect(LMDButton2, &QPushButton::clicked, this, &TNetMenu::LMDButton2Click);
+    // Only the user's edits move the file button's caption, not the placeholder or a close.
+    connect(text, &QLineEdit::textEdited, this, &TNetMenu::textChange);
+
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
+}
+
+QPoint TNetMenu::placement(QPoint pointer, int width)
+{
+    const int left =
+        width < pointer.x() ? pointer.x() - width + kPointerGap : pointer.x() + kPointerGap;
+    return {left, pointer.y() - kPointerGap};
+}
+
+void TNetMenu::ShowModal()
+{
+    setWindowModality(Qt::ApplicationModal);
+    show();
+}
+
+void TNetMenu::showEvent(QShowEvent* event)
+{
+    FormShow();
+    QWidget::showEvent(event);
+}
+
+void TNetMenu::FormShow()
+{
+    LMDLabel1->setText(m_ctx.text(317) + m_ctx.Network()->directory().sendbutHint());
+    m_fade.startIn();
+    setWindowOpacity(m_fade.opacity());
+    fx->start();
+    raise();
+    move(placement(QCursor::pos(), width()));
+    text->setText(m_ctx.text(207));
+    text->setFocus();
+    text->selectAll();
+}
+
+void TNetMenu::closeEvent(QCloseEvent* event)
+{
+    text->clear();
+    m_dragging = false;
+    event->accept();
+}
+
+// Fading
+
+void TNetMenu::StartFadeOut()
+{
+    m_fade.startOut();
+    setWindowOpacity(m_fade.opacity());
+    fx->start();
+}
+
+void TNetMenu::fxTimer()
+{
+    const Fade::Outcome outcome = m_fade.tick();
+    setWindowOpacity(m_fade.opacity());
+    if (outcome == Fade::Outcome::FadedIn) {
+        fx->stop();
+    } else if (outcome == Fade::Outcome::FadedOut) {
+        fx->stop();
+        close();
+    }
+}
+
+// The text and the buttons
+
+bool TNetMenu::holdsPlaceholder() const
+{
+    return text->text() == m_ctx.text(207);
+}
+
+void TNetMenu::textChange()
+{
+    const bool typed = !text->text().isEmpty() && !holdsPlaceholder();
+    LMDButton1->setText(m_ctx.text(typed ? 209 : 208));
+}
+
+void TNetMenu::Button2Click()
+{
+    if (text->text().isEmpty() || holdsPlaceholder())
+        return;
+    TNetwork* net = m_ctx.Network();
+    ServerSession& session = net->session();
+    // Another operation holds the main connection: the text waits for another press.
+    if (session.busy())
+        return;
+    messaging::QuickSent sent;
+    {
+        const ServerSession::Busy busy(session);
+        FtpClient& ftp = session.IdFTP1();
+        if (!session.openMain())
+            return;
+        try {
+            // An earlier operation may have left the connection in another folder.
+            ftp.changeFolder(store::userFolder(session.ServerRoot(), net->SessionUser));
+        } catch (const Error&) {
+            // Nothing was sent; the window stays open with the text.
+            return;
+        }
+        const messaging::Place place{session.ServerRoot(), net->SessionUser,
+                                     m_ctx.folders().programDataDir + QStringLiteral("net/") +
+                                         net->SessionUser + u'/'};
+        try {
+            sent = messaging::quickSend(ftp, place, net->directory().sendbutHint(), text->text(),
+                                        QDateTime::currentDateTime());
+        } catch (const Error& e) {
+            // The application's error report; the window and the connection stay open.
+            m_ctx.platform().desktop->showError(e.message());
+            return;
+        }
+    }
+    if (sent.result != messaging::Sent::Sent)
+        return;
+    net->setChatLines(sent.chat);
+    // The main window's send looks the conversation up in this listing: a conversation started
+    // here must be in it.
+    net->userslist = sent.listing;
+    text->clear();
+    net->showConversationLayout();
+    session.closeMain();
+    StartFadeOut();
+}
+
+void TNetMenu::LMDButton1Click()
+{
+    StartFadeOut();
+    m_ctx.Network()->LMDButton2Click();
+}
+
+void TNetMenu::LMDButton2Click()
+{
+    StartFadeOut();
+}
+
+// Keys and the mouse
+
+bool TNetMenu::keyReleased(int key, bool inText)
+{
+    if (key == Qt::Key_Escape) {
+        StartFadeOut();
+        return true;
+    }
+    if (inText && isEnter(key)) {
+        Button2->click();
+        return true;
+    }
+    return false;
+}
+
+void TNetMenu::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!event->isAutoRepeat() && keyReleased(event->key(), false))
+        return;
+    QWidget::keyReleaseEvent(event);
+}
+
+void TNetMenu::dragStart(QMouseEvent* event)
+{
+    m_dragging = true;
+    m_dragOrigin = event->globalPosition().toPoint() - pos();
+}
+
+void TNetMenu::dragMove(QMouseEvent* event)
+{
+    if (m_dragging)
+        move(event->globalPosition().toPoint() - m_dragOrigin);
+}
+
+void TNetMenu::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        dragStart(event);
+}
+
+void TNetMenu::mouseMoveEvent(QMouseEvent* event)
+{
+    dragMove(event);
+}
+
+void TNetMenu::mouseReleaseEvent(QMouseEvent*)
+{
+    m_dragging = false;
+}
+
+bool TNetMenu::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyRelease: {
+        // The form sees every key released in it before its controls do.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return !key->isAutoRepeat() && keyReleased(key->key(), watched == text);
+    }
+    case QEvent::Enter:
+        if (watched == text)
+            text->setFocus();
+        return false;
+    case QEvent::FocusIn:
+        if (watched == text && holdsPlaceholder())
+            text->selectAll();
+        return false;
+    default:
+        break;
+    }
+    if (watched != LMDLabel1)
+        return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        if (mouse->button() == Qt::LeftButton)
+            dragStart(mouse);
+        return true;
+    case QEvent::MouseMove:
+        dragMove(mouse);
+        return true;
+    case QEvent::MouseButtonRelease:
+        if (mouse->button() == Qt::LeftButton)
+            m_dragging = false;
+        else if (mouse->button() == Qt::RightButton)
+            StartFadeOut();
+        return true;
+    default:
+        return false;
+    }
 }

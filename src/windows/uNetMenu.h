@@ -1,10 +1,19 @@
 #pragma once
 
+#include "core/Fade.h"
+
+#include <QPoint>
 #include <QWidget>
 
 class AppContext;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
 
-// The quick-send window.
+// The quick-send window: a borderless strip that opens modally beside the pointer over the main
+// window and sends a one-line message to the main window's current recipient, starting the
+// conversation when there is none yet, or hands over to the drop-zone window.
 class TNetMenu : public QWidget
 {
     Q_OBJECT
@@ -12,6 +21,49 @@ class TNetMenu : public QWidget
 public:
     explicit TNetMenu(AppContext& ctx);
 
+    // Where the window goes for a pointer at `pointer`: beside it, on the side that fits.
+    static QPoint placement(QPoint pointer, int width);
+
+    // Opens the window; the other windows of the program take no input until it closes.
+    void ShowModal();
+    // Fades the window out from full opacity; it closes at the end of the fade.
+    Q_INVOKABLE void StartFadeOut();
+    const Fade& fade() const { return m_fade; }
+
+    // Handlers, public so that the main window and the tests can run them as the events would.
+    void fxTimer();
+    void Button2Click();
+    void LMDButton1Click();
+    void LMDButton2Click();
+    void textChange();
+    // A key released in the window; true when it was used.
+    bool keyReleased(int key, bool inText);
+
+    QLabel* LMDLabel1 = nullptr;
+    QLineEdit* text = nullptr;
+    QPushButton* Button2 = nullptr;
+    QPushButton* LMDButton1 = nullptr;
+    QPushButton* LMDButton2 = nullptr;
+    QTimer* fx = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void FormCreate();
+    void FormShow();
+    bool holdsPlaceholder() const;
+    void dragStart(QMouseEvent* event);
+    void dragMove(QMouseEvent* event);
+
     AppContext& m_ctx;
+    Fade m_fade;
+    bool m_dragging = false;
+    QPoint m_dragOrigin; // the pointer within the window at the press
 };

@@ -202,6 +202,8 @@ public:
     // Conversations and the poll cycle (uNetwork_chat.cpp, uNetwork_poll.cpp)
     QTimer* msgrld = nullptr;
     void sendbutClick();
+    // Opens the quick-send window, modal, for the send button's recipient.
+    void smsClick();
     // Enter in the message box; true when the key was used up.
     bool msgKeyDown(int key);
     void msgrldTimer();
@@ -264,6 +266,7 @@ private:
     void checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button);
     void openCorrespondentView(const QString& name, const QString& avatarType);
     void sendMessage(const QString& recipient, bool keepFocus);
+    void usersRightButtonUp();
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 

@@ -4,6 +4,7 @@
 #include "app/AppContext.h"
 #include "net/Messaging.h"
 #include "net/ServerSession.h"
+#include "windows/uNetMenu.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -25,9 +26,22 @@ void TNetwork::createChat()
     connect(msgrld, &QTimer::timeout, this, &TNetwork::msgrldTimer);
     msgrld->start();
     connect(sendbut, &QPushButton::clicked, this, &TNetwork::sendbutClick);
-    connect(sms, &QPushButton::clicked, this, [this] {
-        // The quick-send window opens here once it exists.
-    });
+    connect(sms, &QPushButton::clicked, this, &TNetwork::smsClick);
+}
+
+void TNetwork::smsClick()
+{
+    if (TNetMenu* quick = m_ctx.NetMenu())
+        quick->ShowModal();
+}
+
+void TNetwork::usersRightButtonUp()
+{
+    // The quick-send window names and writes to the send button's recipient. While a selection
+    // is still being opened that is the previous correspondent, so it waits for the next click.
+    const QString name = selectedName();
+    if (!users->selectedItems().isEmpty() && !name.isEmpty() && name == m_directory.sendbutHint())
+        smsClick();
 }
 
 QStringList TNetwork::chatLines() const
@@ -110,11 +124,7 @@ bool TNetwork::msgKeyDown(int key)
         }
     }
     if (msg->toPlainText().isEmpty()) {
-        try {
-            ftp.disconnect();
-        } catch (const Error&) {
-            // Closed either way.
-        }
+        m_session->closeMain();
         return true;
     }
     sendMessage(selectedName(), true);

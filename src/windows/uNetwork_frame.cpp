@@ -588,6 +588,8 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
     if (watched == User || watched == users->viewport()) {
         if (moved)
             bgMouseMove(event);
+        if (up && event->button() == Qt::RightButton && watched != User)
+            usersRightButtonUp();
         return false;
     }
     if (watched == Image1) {

@@ -334,8 +334,9 @@ void TNetwork::RegShow()
         mem = store::AccountRecord();
     if (Tnetprog* popup = m_ctx.netprog(); popup && popup->isVisible())
         popup->beginClosing();
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_ctx.dragform(), m_ctx.NetMenu(), m_ctx.Photo()}) {
+    if (TNetMenu* quick = m_ctx.NetMenu(); quick && quick->isVisible())
+        quick->StartFadeOut();
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ctx.dragform(), m_ctx.Photo()}) {
         if (w && w->isVisible())
             w->hide();
     }
