@@ -225,6 +225,9 @@ void TNetwork::signInStep3()
     } catch (const Error& e) {
         qCInfo(lcSignIn) << "sign-in pass failed:" << e.message();
         LMDSimpleLabel2->hide();
+        // Left open in the user's folder, the next pass would find no directory there and
+        // take the name for a new one: it starts from a fresh connection instead.
+        m_session->closeMain();
         restartSequence(true);
     }
 }
@@ -235,7 +238,8 @@ void TNetwork::restartSequence(bool serverFault)
         failedPasses = 0;
         Timer2->stop();
         sequenceStep = 0;
-        for (QWidget* w : std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3, Label1})
             w->show();
         Button2->setText(m_ctx.text(136));
         return;
@@ -253,6 +257,8 @@ void TNetwork::serverWork()
     const accounts::Paths paths{f.userDataDir, f.tempDataDir,
                                 f.programDataDir + QStringLiteral("avax.png")};
     const QString name = username->text();
+    // Whatever folder another feature left the connection in, the directory is read here.
+    m_session->IdFTP1().changeFolder(m_session->usersFolder());
     const accounts::Result result =
         accounts::signInOrRegister(m_session->IdFTP1(), paths, name, typedPassword, mem,
                                    mem.adapterAddress, m_ctx.languageCode());

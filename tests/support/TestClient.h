@@ -1,0 +1,81 @@
+#pragma once
+
+// One complete client (application context, windows, fake platform services) in its own
+// folder, for tests that run several clients in one process against one server. Its timers are
+// stopped: tests run the handlers by hand, so nothing steps in between.
+#include "app/AppContext.h"
+#include "platform/fake/FakeServices.h"
+#include "windows/uNetwork.h"
+
+#include "net/XNetDetect.h"
+
+#include <QLineEdit>
+#include <QTimer>
+
+#include <memory>
+
+class TestClient
+{
+public:
+    TestClient(const QString& root, const QString& name) : m_root(root), m_name(name) { start(); }
+
+    void start()
+    {
+        UserEnvironment env;
+        env.exePath = m_root + "/app/Larkspire";
+        env.home = m_root + "/home";
+        env.stateHome = m_root + "/state";
+        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        ctx->createWindows();
+        stopTimers();
+    }
+    void stopTimers()
+    {
+        for (QTimer* t : w()->findChildren<QTimer*>())
+            t->stop();
+        w()->XNetDetect1->setEnabled(false);
+    }
+    // Quits and starts again on the same folders.
+    void restart()
+    {
+        ctx.reset();
+        start();
+    }
+
+    TNetwork* w() const { return ctx->Network(); }
+    const QString& root() const { return m_root; }
+    void setName(const QString& name) { m_name = name; }
+
+    // The detector finds the internet and the settings of the main server are fetched.
+    void goOnline()
+    {
+        w()->XNetDetect1ConnectionStatus(true);
+        w()->FTPCSpermitTimer();
+        stopTimers();
+    }
+
+    // Runs the sign-in sequence already started to the end of its server step.
+    void runSequence()
+    {
+        for (int tick = 0; tick < 4; ++tick)
+            w()->Timer2Timer();
+    }
+
+    // Types the name and password and runs the sign-in sequence to its end.
+    void signIn(const QString& password)
+    {
+        w()->username->setText(m_name);
+        w()->pass->setEchoMode(QLineEdit::Password);
+        w()->pass->setText(password);
+        w()->Button2Click();
+        runSequence();
+        stopTimers();
+    }
+
+    std::unique_ptr<AppContext> ctx;
+    FakePlatform fakes{};
+
+private:
+    QString m_root;
+    QString m_name;
+};

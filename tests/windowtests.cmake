@@ -1,0 +1,2 @@
+# The main window's sign-in, contacts and dropped files against the demo server.
+add_larkspire_test(gui test_signin LIBS larkspire_windows Qt6::Network TIMEOUT 300)
