@@ -204,7 +204,8 @@ void TNetwork::autologin()
         return;
     }
     const ServerSession::Busy busy(*m_session);
-    ftp.changeFolder(mem.userName);
+    // The connection may have been left open in any folder; the relative name would miss.
+    ftp.changeFolder(store::userFolder(m_session->ServerRoot(), mem.userName));
     typedPassword = acc2;
     const QString copy = f.tempDataDir + store::local::kPasswordCopy;
     ftp.download(store::kPasswordFile, copy);
