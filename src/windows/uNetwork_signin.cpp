@@ -72,6 +72,12 @@ void TNetwork::createSignIn()
     }
     c1->setChecked(true);
     loadSavedAccount();
+    // The options show what this computer remembers; left at "Autologin", the next press of
+    // the button would quietly turn "nopass" or "x" into automatic sign-in.
+    if (mem.option == u"nopass")
+        c2->setChecked(true);
+    else if (mem.option == u"x")
+        c3->setChecked(true);
 }
 
 bool TNetwork::usernameHoldsName() const
