@@ -98,15 +98,16 @@ void TNetwork::USERSRELOAD()
 
 void TNetwork::usersSelect()
 {
-    if (!m_directory.selectedPeer().isEmpty() && m_directory.selected() >= 0)
-        a.rebuild(QString());
     const int row = m_directory.selected();
-    if (row < 0 || m_directory.users().at(row).isEmpty())
-        return;
-    const QString entry = m_directory.users().at(row);
+    const QString entry = row >= 0 ? m_directory.users().at(row) : QString();
     const QString name = userentry::name(entry);
-    // Such a name would become part of local paths; the entry is listed but not opened.
-    if (!userentry::openable(name))
+    // Such a name would become part of local paths; the entry is listed but not opened, and
+    // the correspondent on screen keeps the phrases of its notices.
+    if (row >= 0 && !entry.isEmpty() && !userentry::openable(name))
+        return;
+    if (!m_directory.selectedPeer().isEmpty() && row >= 0)
+        a.rebuild(QString());
+    if (row < 0 || entry.isEmpty())
         return;
     sms->hide();
     chat->clear();

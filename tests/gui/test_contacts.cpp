@@ -1,0 +1,277 @@
+// The user list against the local demo server: who is listed, opening a correspondent with and
+// without a conversation, unread marks, the notice phrases, favourites, and directory lines
+// whose names must never become paths.
+#include "support/DemoServer.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+#include "support/TestClient.h"
+
+#include "core/StringList.h"
+#include "core/UserDirectory.h"
+#include "core/uLocal.h"
+#include "windows/FrameImage.h"
+#include "windows/uNetProg.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList linesOf(const QString& path)
+{
+    return stringlist::load(path).value_or(QStringList());
+}
+
+// Every file below a folder, with its size, to see that nothing was written.
+QStringList snapshot(const QString& folder)
+{
+    QStringList out;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        out.append(it.filePath() + u' ' + QString::number(it.fileInfo().size()));
+    }
+    out.sort();
+    return out;
+}
+
+class Contacts : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists("/usr/bin/python3"))
+            GTEST_SKIP() << "no /usr/bin/python3 with pyftpdlib";
+        server = std::make_unique<DemoServer>();
+        if (!server->listening())
+            GTEST_SKIP() << "the demo server did not start (is python3-pyftpdlib installed?)";
+        qputenv("LARKSPIRE_SETTINGS_SERVER", server->address().toUtf8());
+        qputenv("LARKSPIRE_PROBE_URL", server->address().toUtf8());
+        for (const char* who : {"alice", "bob"}) {
+            const QString data = QString::fromLatin1(who) + "/app/0rg_System/";
+            root.write(data + "LC.xo", "eng/\r\n");
+            // Bob's own avatar is uploaded from here; it is no picture.
+            root.write(data + "avax.png", "avatar");
+            for (const char* icon : {"fav_icon.png", "fav_icon_on.png"}) {
+                QImage image(4, 4, QImage::Format_RGB32);
+                image.fill(Qt::red);
+                image.save(root.path(data + icon));
+            }
+        }
+        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
+        bob->goOnline();
+        bob->signIn("bob-pw");
+        QImage stock(8, 8, QImage::Format_RGB32);
+        stock.fill(Qt::blue);
+        stock.save(root.path("alice/app/0rg_System/avax.png"));
+        alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
+        alice->goOnline();
+        alice->signIn("alice-pw");
+        ASSERT_EQ(alice->w()->User->text(), "Alice");
+    }
+
+    QString users(const QString& relative = {}) const
+    {
+        return server->tree("netwrk/users/" + relative);
+    }
+    // A user registered by another client: a directory line and a folder with a record.
+    void addUser(const QString& name, const QString& language)
+    {
+        QStringList lines = linesOf(users("lineup.xo"));
+        lines.append("}" + name + "}}}.png}" + language);
+        stringlist::save(users("lineup.xo"), lines);
+        if (userentry::openable(name)) {
+            QDir().mkpath(users(name));
+            stringlist::save(users(name + "/myacc.xo"), {name, "autologin", "x", ".png"});
+        }
+    }
+    void reload() { alice->w()->msgrldTimer(); }
+    int row(const QString& name) const
+    {
+        return UserDirectory::find(alice->w()->directory().users(), name);
+    }
+    void open(const QString& name)
+    {
+        const int at = row(name);
+        ASSERT_GE(at, 0) << name.toStdString();
+        alice->w()->users->setCurrentItem(alice->w()->users->topLevelItem(at));
+    }
+
+    TempTree root;
+    std::unique_ptr<DemoServer> server;
+    std::unique_ptr<TestClient> bob;
+    std::unique_ptr<TestClient> alice;
+};
+
+} // namespace
+
+TEST_F(Contacts, TheListShowsEveryoneButOneself)
+{
+    addUser("Carol", "rus/");
+    reload();
+    TNetwork* w = alice->w();
+    QStringList listed;
+    for (int i = 0; i < w->users->topLevelItemCount(); ++i)
+        listed.append(w->users->topLevelItem(i)->text(1));
+    EXPECT_EQ(listed, QStringList({"Bob", "Carol"}));
+    EXPECT_GE(UserDirectory::find(w->directory().userst(), "Alice"), 0);
+    EXPECT_EQ(w->directory().userst().size(), 3);
+}
+
+TEST_F(Contacts, ACorrespondentWithoutAConversationOffersTheMessageButton)
+{
+    reload();
+    open("Bob");
+    TNetwork* w = alice->w();
+    EXPECT_EQ(w->user2name->text(), "Bob");
+    EXPECT_EQ(w->directory().sendbutHint(), "Bob");
+    EXPECT_FALSE(w->sms->isHidden());
+    EXPECT_TRUE(w->chat->isHidden());
+    EXPECT_TRUE(w->sendbut->isHidden());
+    EXPECT_TRUE(w->LMDSimpleLabel2->isHidden());
+    // Bob's avatar is no picture: the stock one stands in for it.
+    EXPECT_FALSE(w->user2->isHidden());
+    EXPECT_FALSE(w->user2->picture().isNull());
+}
+
+TEST_F(Contacts, AConversationIsShownWithoutItsFileLine)
+{
+    stringlist::save(users("Alice/Bob.ms"), {"Bob sent the file \"report\"", "...report.txt", "",
+                                             "Bob     1 :", "Hi", ""});
+    reload();
+    open("Bob");
+    TNetwork* w = alice->w();
+    EXPECT_TRUE(w->sms->isHidden());
+    EXPECT_FALSE(w->chat->isHidden());
+    EXPECT_FALSE(w->sendbut->isHidden());
+    EXPECT_EQ(w->chatLines().value(0), "Bob sent the file \"report\"");
+    EXPECT_EQ(w->chatLines().value(1), "");
+    EXPECT_FALSE(w->chat->toPlainText().contains("..."));
+    // The SeenCopy is the server's copy as downloaded.
+    const QString seen = alice->ctx->folders().programDataDir + "net/Alice/Bob.ms";
+    EXPECT_EQ(TempTree::read(seen), TempTree::read(users("Alice/Bob.ms")));
+}
+
+TEST_F(Contacts, OpeningRemovesTheUnreadMarkInPlace)
+{
+    addUser("Carol", "eng/");
+    addUser("Dave", "eng/");
+    reload();
+    TNetwork* w = alice->w();
+    const int at = row("Carol");
+    ASSERT_EQ(at, 1);
+    w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
+    w->showUsers();
+    ASSERT_EQ(w->users->topLevelItem(at)->text(0), "(+)");
+    open("Carol");
+    EXPECT_EQ(row("Carol"), at);
+    EXPECT_EQ(w->directory().users().at(at), "}Carol}}}.png}eng/");
+    EXPECT_EQ(w->users->topLevelItem(at)->text(0), "");
+    EXPECT_EQ(w->users->topLevelItem(at)->text(1), "Carol");
+    EXPECT_EQ(w->users->currentItem(), w->users->topLevelItem(at));
+}
+
+TEST_F(Contacts, NoticePhrasesFollowTheCorrespondentsLanguage)
+{
+    addUser("Carol", "rus/");
+    addUser("Dave", "");
+    reload();
+    PhraseTable rus, eng;
+    rus.rebuild("rus/");
+    eng.rebuild("eng/");
+    ASSERT_NE(rus.phrase(0), eng.phrase(0));
+    TNetwork* w = alice->w();
+
+    open("Carol");
+    ASSERT_EQ(w->a.size(), rus.size());
+    for (int n = 0; n < rus.size(); ++n)
+        EXPECT_EQ(w->a.phrase(n), rus.phrase(n)) << n;
+    open("Bob");
+    for (int n = 0; n < eng.size(); ++n)
+        EXPECT_EQ(w->a.phrase(n), eng.phrase(n)) << n;
+    open("Dave");
+    EXPECT_EQ(w->a.size(), 0);
+}
+
+TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
+{
+    reload();
+    open("Bob");
+    TNetwork* w = alice->w();
+    const QString fav = alice->ctx->folders().programDataDir + "net/fav.xo";
+    EXPECT_TRUE(QFile::exists(fav));
+    EXPECT_TRUE(w->favs->pictureFile().endsWith("/fav_icon_on.png"));
+    w->favsClick();
+    EXPECT_EQ(linesOf(fav), QStringList({"Bob"}));
+    EXPECT_TRUE(w->favs->pictureFile().endsWith("/fav_icon.png"));
+
+    // Known again after a restart and shown when Bob is opened.
+    alice->restart();
+    alice->goOnline();
+    alice->signIn("alice-pw");
+    reload();
+    open("Bob");
+    EXPECT_EQ(alice->w()->favlist, QStringList({"Bob"}));
+    EXPECT_TRUE(alice->w()->favs->pictureFile().endsWith("/fav_icon.png"));
+    alice->w()->favsClick();
+    EXPECT_EQ(linesOf(fav), QStringList());
+    EXPECT_TRUE(alice->w()->favs->pictureFile().endsWith("/fav_icon_on.png"));
+}
+
+TEST_F(Contacts, HostileDirectoryLinesAreListedButNeverOpened)
+{
+    addUser("..", "eng/");
+    addUser("a/b", "eng/");
+    addUser("../x", "eng/");
+    reload();
+    TNetwork* w = alice->w();
+    ASSERT_GE(row(".."), 0);
+    ASSERT_GE(row("a/b"), 0);
+    ASSERT_GE(row("../x"), 0);
+    open("Bob");
+    ASSERT_EQ(w->directory().sendbutHint(), "Bob");
+    PhraseTable eng;
+    eng.rebuild("eng/");
+
+    const QStringList local = snapshot(root.path());
+    const QStringList remote = snapshot(server->tree(""));
+    for (const char* name : {"..", "a/b", "../x"}) {
+        open(QString::fromLatin1(name));
+        EXPECT_EQ(w->directory().sendbutHint(), "Bob") << name;
+        EXPECT_EQ(w->user2name->text(), "Bob") << name;
+        EXPECT_TRUE(w->LMDSimpleLabel2->isHidden()) << name;
+        // Bob stays open, and so do his notice phrases.
+        EXPECT_EQ(w->a.size(), eng.size()) << name;
+        EXPECT_EQ(w->a.phrase(0), eng.phrase(0)) << name;
+    }
+    EXPECT_EQ(snapshot(root.path()), local);
+    EXPECT_EQ(snapshot(server->tree("")), remote);
+}
+
+TEST_F(Contacts, ThePopupOpensItsSenderByTheTrimmedName)
+{
+    addUser("Carol", "eng/");
+    reload();
+    TNetwork* w = alice->w();
+    const int at = row("Bob");
+    w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
+    w->showUsers();
+    alice->ctx->netprog()->Hint = "  Bob ";
+    w->select();
+    EXPECT_EQ(alice->ctx->netprog()->Hint, "Bob");
+    EXPECT_EQ(w->directory().sendbutHint(), "Bob");
+    EXPECT_EQ(w->directory().selectedPeer(), "Bob");
+    EXPECT_EQ(w->directory().selected(), at);
+    EXPECT_FALSE(userentry::isMarked(w->directory().users().at(at)));
+    EXPECT_EQ(w->user2name->text(), "Bob");
+    EXPECT_FALSE(w->chat->isHidden());
+}
