@@ -37,10 +37,7 @@ void TNetwork::smsClick()
 
 void TNetwork::usersRightButtonUp()
 {
-    // The quick-send window names and writes to the send button's recipient. While a selection
-    // is still being opened that is the previous correspondent, so it waits for the next click.
-    const QString name = selectedName();
-    if (!users->selectedItems().isEmpty() && !name.isEmpty() && name == m_directory.sendbutHint())
+    if (!users->selectedItems().isEmpty())
         smsClick();
 }
 

@@ -216,7 +216,11 @@ TEST(FrameKeys, TheQuickSendWindowTakesTheKeysAway)
     // Then nothing gets through, and the quick-send window goes away.
     QTest::keyClick(w->username, Qt::Key_A);
     EXPECT_TRUE(w->username->text().isEmpty());
-    EXPECT_FALSE(c.ctx->NetMenu()->isVisible());
+    TNetMenu* quick = c.ctx->NetMenu();
+    EXPECT_TRUE(quick->fx->isActive());
+    for (int tick = 0; tick < 100 && quick->fx->isActive(); ++tick)
+        quick->fxTimer();
+    EXPECT_FALSE(quick->isVisible());
     EXPECT_TRUE(w->rnm->isVisibleTo(w));
     EXPECT_FALSE(w->fading());
 }

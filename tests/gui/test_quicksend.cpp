@@ -1,0 +1,400 @@
+// The quick-send window: its own behaviour offscreen, then two complete clients against the demo
+// server, where Alice's first message to Bob starts their conversation from it.
+#include "app/AppContext.h"
+#include "core/Conversation.h"
+#include "core/UserDirectory.h"
+#include "net/ServerSession.h"
+#include "net/XNetDetect.h"
+#include "platform/fake/FakeServices.h"
+#include "support/DemoServer.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+#include "windows/uNetMenu.h"
+#include "windows/uNetProg.h"
+#include "windows/uNetwork.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Client
+{
+public:
+    Client(const QString& root, const QString& name) : m_root(root), m_name(name)
+    {
+        UserEnvironment env;
+        env.exePath = m_root + "/app/Larkspire";
+        env.home = m_root + "/home";
+        env.stateHome = m_root + "/state";
+        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        ctx->createWindows();
+        stopTimers();
+    }
+    // Handlers are run by hand; no timer may step in between.
+    void stopTimers()
+    {
+        for (QTimer* t : w()->findChildren<QTimer*>())
+            t->stop();
+        w()->XNetDetect1->setEnabled(false);
+    }
+
+    TNetwork* w() const { return ctx->Network(); }
+    TNetMenu* q() const { return ctx->NetMenu(); }
+
+    void signIn(const QString& password)
+    {
+        w()->XNetDetect1ConnectionStatus(true);
+        w()->FTPCSpermitTimer();
+        w()->username->setText(m_name);
+        w()->pass->setEchoMode(QLineEdit::Password);
+        w()->pass->setText(password);
+        w()->Button2Click();
+        for (int tick = 0; tick < 4; ++tick)
+            w()->Timer2Timer();
+        stopTimers();
+    }
+
+    void open(const QString& peer)
+    {
+        const int row = UserDirectory::find(w()->directory().users(), peer);
+        ASSERT_GE(row, 0) << peer.toStdString();
+        w()->users->setCurrentItem(w()->users->topLevelItem(row));
+    }
+
+    std::unique_ptr<AppContext> ctx;
+    FakePlatform fakes{};
+
+private:
+    QString m_root;
+    QString m_name;
+};
+
+int finishFade(TNetMenu* q)
+{
+    int ticks = 0;
+    for (; q->fx->isActive() && ticks < 100; ++ticks)
+        q->fxTimer();
+    return ticks;
+}
+
+void releaseKey(QWidget* w, Qt::Key key)
+{
+    QTest::keyRelease(w, key);
+}
+
+// One client without a server, for what the window does by itself.
+class QuickSendWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        root.write("c/app/0rg_System/LC.xo", "eng/\r\n");
+        c = std::make_unique<Client>(root.path("c"), "Me");
+        c->w()->directory().setSendbutHint("Zoe");
+    }
+    void show()
+    {
+        c->q()->ShowModal();
+        finishFade(c->q());
+    }
+    TempTree root;
+    std::unique_ptr<Client> c;
+};
+
+} // namespace
+
+TEST(QuickSendPlacement, BesideThePointerOnTheSideThatFits)
+{
+    EXPECT_EQ(TNetMenu::placement({1000, 300}, 700), QPoint(305, 295));
+    EXPECT_EQ(TNetMenu::placement({400, 300}, 700), QPoint(405, 295));
+    // A pointer exactly one width from the left still opens to its right.
+    EXPECT_EQ(TNetMenu::placement({700, 5}, 700), QPoint(705, 0));
+}
+
+TEST_F(QuickSendWindow, OpensModalNamedFadedInWithThePlaceholderSelected)
+{
+    TNetMenu* q = c->q();
+    EXPECT_EQ(q->size(), QSize(700, 134));
+    EXPECT_EQ(q->Button2->text(), QStringLiteral("Send"));
+    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
+    c->w()->smsClick();
+    EXPECT_TRUE(q->isVisible());
+    EXPECT_EQ(q->windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(q->LMDLabel1->text(), QStringLiteral("For Zoe"));
+    EXPECT_EQ(q->fade().alpha(), 0);
+    EXPECT_EQ(finishFade(q), 8); // seven steps, and the tick that stops
+    EXPECT_EQ(q->fade().alpha(), 245);
+    EXPECT_EQ(q->text->text(), QStringLiteral("Send message"));
+    EXPECT_EQ(q->text->selectedText(), q->text->text());
+
+    QCursor::setPos(1000, 300);
+    if (QCursor::pos() == QPoint(1000, 300)) {
+        q->close();
+        q->ShowModal();
+        EXPECT_EQ(q->pos(), QPoint(305, 295));
+    }
+}
+
+TEST_F(QuickSendWindow, TheFileButtonFollowsOnlyTheUsersEdits)
+{
+    show();
+    TNetMenu* q = c->q();
+    QTest::keyClicks(q->text, "Hi");
+    EXPECT_EQ(q->text->text(), QStringLiteral("Hi"));
+    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Attach file"));
+    q->text->selectAll();
+    QTest::keyClick(q->text, Qt::Key_Backspace);
+    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
+    QTest::keyClicks(q->text, "Send message");
+    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
+    QTest::keyClicks(q->text, "!");
+    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Attach file"));
+
+    // Closing empties the edit but leaves the caption; showing again puts the placeholder back.
+    q->StartFadeOut();
+    finishFade(q);
+    EXPECT_FALSE(q->isVisible());
+    EXPECT_TRUE(q->text->text().isEmpty());
+    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Attach file"));
+    show();
+    EXPECT_EQ(q->text->text(), QStringLiteral("Send message"));
+    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Attach file"));
+}
+
+TEST_F(QuickSendWindow, EnterWithNothingTypedSendsNothingAndEscCloses)
+{
+    show();
+    TNetMenu* q = c->q();
+    // The untouched placeholder, then an empty text: the connection is not even tried.
+    releaseKey(q->text, Qt::Key_Return);
+    q->text->clear();
+    releaseKey(q->text, Qt::Key_Enter);
+    EXPECT_TRUE(q->isVisible());
+    EXPECT_FALSE(q->fx->isActive());
+    EXPECT_FALSE(c->w()->session().IdFTP1().connected());
+    EXPECT_TRUE(c->fakes.desktop->errors.isEmpty());
+
+    q->text->setText("typed");
+    releaseKey(q->text, Qt::Key_Escape);
+    EXPECT_TRUE(q->fx->isActive());
+    EXPECT_EQ(q->fade().alpha(), 245);
+    EXPECT_EQ(finishFade(q), 8);
+    EXPECT_FALSE(q->isVisible());
+    EXPECT_TRUE(q->text->text().isEmpty());
+}
+
+TEST_F(QuickSendWindow, EveryOtherWayOutFadesTheWindow)
+{
+    TNetMenu* q = c->q();
+    const auto closedBy = [&](const std::function<void()>& how) {
+        show();
+        how();
+        finishFade(q);
+        return !q->isVisible();
+    };
+    EXPECT_TRUE(closedBy([&] { q->LMDButton2->click(); }));
+    EXPECT_TRUE(closedBy([&] { q->LMDButton1->click(); }));
+    EXPECT_TRUE(closedBy([&] { releaseKey(q->Button2, Qt::Key_Escape); }));
+    EXPECT_TRUE(
+        closedBy([&] { QTest::mouseRelease(q->LMDLabel1, Qt::RightButton, {}, QPoint(10, 10)); }));
+    EXPECT_TRUE(closedBy([&] { c->w()->FormKeyUp(Qt::Key_Escape); }));
+    EXPECT_TRUE(closedBy([&] { c->w()->RegShow(); }));
+    // A left click on the title does not close.
+    EXPECT_FALSE(closedBy([&] { QTest::mouseClick(q->LMDLabel1, Qt::LeftButton); }));
+}
+
+TEST_F(QuickSendWindow, AFadeOutDuringTheFadeInStartsFromFullOpacity)
+{
+    TNetMenu* q = c->q();
+    q->ShowModal();
+    q->fxTimer();
+    q->fxTimer();
+    EXPECT_EQ(q->fade().alpha(), 70);
+    q->StartFadeOut();
+    EXPECT_EQ(q->fade().alpha(), 245);
+    q->fxTimer();
+    EXPECT_EQ(q->fade().alpha(), 245 - 35);
+}
+
+TEST_F(QuickSendWindow, DraggingTheTitleMovesTheWindowWithThePointer)
+{
+    show();
+    TNetMenu* q = c->q();
+    q->move(100, 100);
+    const QPoint start = q->pos();
+    const auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButton button,
+                          Qt::MouseButtons buttons) {
+        QMouseEvent e(type, QPointF(local), QPointF(q->LMDLabel1->mapToGlobal(local)), button,
+                      buttons, Qt::NoModifier);
+        QApplication::sendEvent(q->LMDLabel1, &e);
+    };
+    send(QEvent::MouseButtonPress, {50, 20}, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, {80, 30}, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(q->pos(), start + QPoint(30, 10));
+    send(QEvent::MouseButtonRelease, {50, 20}, Qt::LeftButton, Qt::NoButton);
+    const QPoint after = q->pos();
+    send(QEvent::MouseMove, {90, 40}, Qt::NoButton, Qt::NoButton);
+    EXPECT_EQ(q->pos(), after);
+    EXPECT_TRUE(q->isVisible());
+}
+
+// Two clients
+
+namespace {
+
+class QuickSendTwoClients : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists("/usr/bin/python3"))
+            GTEST_SKIP() << "no /usr/bin/python3 with pyftpdlib";
+        server = std::make_unique<DemoServer>();
+        if (!server->listening())
+            GTEST_SKIP() << "the demo server did not start (is python3-pyftpdlib installed?)";
+        qputenv("LARKSPIRE_SETTINGS_SERVER", server->address().toUtf8());
+        qputenv("LARKSPIRE_PROBE_URL", server->address().toUtf8());
+        for (const char* who : {"alice", "bob"}) {
+            root.write(QString::fromLatin1(who) + "/app/0rg_System/LC.xo", "eng/\r\n");
+            root.write(QString::fromLatin1(who) + "/app/0rg_System/avax.png", "avatar");
+        }
+        alice = std::make_unique<Client>(root.path("alice"), "Alice");
+        bob = std::make_unique<Client>(root.path("bob"), "Bob");
+        alice->signIn("alice-pw");
+        bob->signIn("bob-pw");
+        ASSERT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));
+        ASSERT_EQ(bob->w()->User->text(), QStringLiteral("Bob"));
+        // Alice's poll learns of Bob, who signed up after her.
+        alice->w()->msgrldTimer();
+    }
+
+    QByteArray onServer(const QString& relative) const
+    {
+        return TempTree::read(server->tree("netwrk/users/" + relative));
+    }
+    static QStringList lines(const QByteArray& bytes) { return conversation::decode(bytes); }
+
+    TempTree root;
+    std::unique_ptr<DemoServer> server;
+    std::unique_ptr<Client> alice;
+    std::unique_ptr<Client> bob;
+};
+
+} // namespace
+
+TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
+{
+    TNetwork* a = alice->w();
+    alice->open("Bob");
+    ASSERT_EQ(a->directory().sendbutHint(), QStringLiteral("Bob"));
+    ASSERT_FALSE(a->sms->isHidden()); // no conversation yet
+    ASSERT_TRUE(a->chat->isHidden());
+
+    QTest::mouseClick(a->sms, Qt::LeftButton);
+    TNetMenu* q = alice->q();
+    ASSERT_TRUE(q->isVisible());
+    finishFade(q);
+    EXPECT_EQ(q->LMDLabel1->text(), QStringLiteral("For Bob"));
+    QTest::keyClicks(q->text, "Hello Bob");
+    releaseKey(q->text, Qt::Key_Return);
+
+    // Header and text, no trailing empty line, the same in both folders.
+    const QByteArray own = onServer("Alice/Bob.ms");
+    EXPECT_EQ(onServer("Bob/Alice.ms"), own);
+    const QStringList sent = lines(own);
+    ASSERT_EQ(sent.size(), 2) << sent.join('|').toStdString();
+    EXPECT_TRUE(sent[0].startsWith("Alice     ") && sent[0].endsWith(" :"));
+    EXPECT_EQ(sent[1], QStringLiteral("Hello Bob"));
+    EXPECT_FALSE(own.endsWith('\n'));
+    EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
+        << alice->fakes.desktop->errors.join(u'|').toStdString();
+
+    // The main window shows the conversation; the window fades out, emptied.
+    EXPECT_EQ(a->chatLines(), sent);
+    EXPECT_TRUE(a->sms->isHidden());
+    EXPECT_FALSE(a->chat->isHidden());
+    EXPECT_FALSE(a->msg->isHidden());
+    EXPECT_FALSE(a->sendbut->isHidden());
+    EXPECT_FALSE(a->session().IdFTP1().connected());
+    EXPECT_TRUE(q->text->text().isEmpty());
+    EXPECT_TRUE(q->fx->isActive());
+    finishFade(q);
+    EXPECT_FALSE(q->isVisible());
+
+    // Bob's poll cycle announces it.
+    bob->w()->msgrldTimer();
+    EXPECT_EQ(bob->fakes.sound->played, 1);
+    Tnetprog* popup = bob->ctx->netprog();
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_EQ(popup->Hint, QStringLiteral("Alice"));
+    EXPECT_EQ(popup->txt->text(), QStringLiteral("Hello Bob"));
+    EXPECT_TRUE(userentry::isMarked(bob->w()->directory().users().at(0)));
+
+    // The main window's send goes on in the new conversation without opening Bob again.
+    a->msg->setPlainText("Second");
+    a->sendbutClick();
+    EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Second"));
+    EXPECT_EQ(lines(onServer("Alice/Bob.ms")).size(), 5);
+}
+
+TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
+{
+    TNetwork* a = alice->w();
+    alice->open("Bob");
+    QTest::mouseClick(a->sms, Qt::LeftButton);
+    QTest::keyClicks(alice->q()->text, "Hello Bob");
+    alice->q()->Button2Click();
+    finishFade(alice->q());
+    ASSERT_EQ(a->chatLines().size(), 2);
+
+    // Bob answers from his main window; Alice's view does not show it yet.
+    bob->w()->msgrldTimer();
+    bob->ctx->netprog()->capClick();
+    bob->w()->msg->setPlainText("Hi Alice");
+    bob->w()->sendbutClick();
+    ASSERT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Hi Alice"));
+    ASSERT_EQ(a->chatLines().size(), 2);
+
+    // Without a selection the right button does nothing; over the selected Bob it opens.
+    QWidget* list = a->users->viewport();
+    const auto rightRelease = [&] {
+        QMouseEvent e(QEvent::MouseButtonRelease, QPointF(20, 10),
+                      QPointF(list->mapToGlobal(QPoint(20, 10))), Qt::RightButton, Qt::NoButton,
+                      Qt::NoModifier);
+        QApplication::sendEvent(list, &e);
+    };
+    {
+        const QSignalBlocker quiet(a->users);
+        a->users->clearSelection();
+    }
+    rightRelease();
+    EXPECT_FALSE(alice->q()->isVisible());
+    {
+        // Selected again without opening, so the view stays as it was.
+        const QSignalBlocker quiet(a->users);
+        a->users->setCurrentItem(a->users->topLevelItem(0));
+    }
+    rightRelease();
+    ASSERT_TRUE(alice->q()->isVisible());
+    QTest::keyClicks(alice->q()->text, "Got it");
+    releaseKey(alice->q()->text, Qt::Key_Enter);
+
+    const QStringList both = lines(onServer("Bob/Alice.ms"));
+    EXPECT_EQ(lines(onServer("Alice/Bob.ms")), both);
+    ASSERT_EQ(both.size(), 8) << both.join('|').toStdString();
+    EXPECT_EQ(both[1], QStringLiteral("Got it"));
+    EXPECT_EQ(both[2], QString());
+    EXPECT_TRUE(both[3].startsWith("Bob     "));
+    EXPECT_EQ(both[4], QStringLiteral("Hi Alice"));
+    EXPECT_EQ(both[7], QStringLiteral("Hello Bob"));
+    EXPECT_EQ(a->chatLines(), both);
+}
