@@ -2,7 +2,10 @@
 #include "windows/uNetwork.h"
 
 #include "app/AppContext.h"
+#include "core/Conversation.h"
+#include "core/StringList.h"
 #include "core/UserDirectory.h"
+#include "net/FtpError.h"
 #include "net/Messaging.h"
 #include "net/ServerSession.h"
 
@@ -80,6 +83,20 @@ void TNetwork::dropFiles(const QStringList& paths)
     const QString caption = m_ctx.text(328);
     QStringList lines = chatLines();
     try {
+        // The notice goes on top of the newest own copy: what the correspondent wrote since
+        // the view was last shown must not be lost.
+        const QString seen = place.seenFolder + store::conversationFile(recipient);
+        try {
+            ftp.download(store::userFolder(place.serverRoot, SessionUser) +
+                             store::conversationFile(recipient),
+                         seen);
+            lines = stringlist::load(seen).value_or(lines);
+            conversation::dropFileLine(lines);
+        } catch (const FtpError& e) {
+            // No conversation yet: the view is all there is.
+            if (e.kind() != FtpError::Kind::Reply || e.replyCode() != 550)
+                throw;
+        }
         messaging::sendFiles(
             ftp, place, lines, send, [&](const QString& name, qint64 done, qint64 total) {
                 // A large file must not look like a hang: repaint only.

@@ -1,0 +1,211 @@
+// Files dropped on the main window against the local demo server: the upload into the sender
+// folder, the notice on top of the conversation, the recipient's fetch and its button, names
+// that must stay on the server, items that cannot be sent, and a view that went stale.
+#include "support/DemoServer.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+#include "support/TestClient.h"
+
+#include "core/StringList.h"
+#include "core/UserDirectory.h"
+#include "core/uLocal.h"
+#include "windows/uNetProg.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList linesOf(const QString& path)
+{
+    return stringlist::load(path).value_or(QStringList());
+}
+
+QStringList filesBelow(const QString& folder)
+{
+    QStringList out;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out.append(it.next());
+    out.sort();
+    return out;
+}
+
+class WindowFiles : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists("/usr/bin/python3"))
+            GTEST_SKIP() << "no /usr/bin/python3 with pyftpdlib";
+        server = std::make_unique<DemoServer>();
+        if (!server->listening())
+            GTEST_SKIP() << "the demo server did not start (is python3-pyftpdlib installed?)";
+        qputenv("LARKSPIRE_SETTINGS_SERVER", server->address().toUtf8());
+        qputenv("LARKSPIRE_PROBE_URL", server->address().toUtf8());
+        // Alice works in Russian, Bob in English.
+        root.write("alice/app/0rg_System/LC.xo", "rus/\r\n");
+        root.write("bob/app/0rg_System/LC.xo", "eng/\r\n");
+        for (const char* who : {"alice", "bob"})
+            root.write(QString::fromLatin1(who) + "/app/0rg_System/avax.png", "avatar");
+        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
+        bob->goOnline();
+        bob->signIn("bob-pw");
+        alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
+        alice->goOnline();
+        alice->signIn("alice-pw");
+        ASSERT_EQ(alice->w()->User->text(), "Alice");
+        alice->w()->msgrldTimer();
+        bob->w()->msgrldTimer();
+    }
+
+    QString users(const QString& relative = {}) const
+    {
+        return server->tree("netwrk/users/" + relative);
+    }
+    static void open(TestClient& c, const QString& name)
+    {
+        const int at = UserDirectory::find(c.w()->directory().users(), name);
+        ASSERT_GE(at, 0) << name.toStdString();
+        c.w()->users->setCurrentItem(c.w()->users->topLevelItem(at));
+    }
+    QString bobsNetwork() const { return bob->ctx->folders().networkDir; }
+
+    TempTree root;
+    TempTree desk; // the file manager's side
+    std::unique_ptr<DemoServer> server;
+    std::unique_ptr<TestClient> bob;
+    std::unique_ptr<TestClient> alice;
+};
+
+} // namespace
+
+TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
+{
+    open(*alice, "Bob");
+    const QString report = desk.write("report.txt", "quarterly numbers");
+    alice->w()->dropFiles({report});
+
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/report.txt")), "quarterly numbers");
+    PhraseTable eng;
+    eng.rebuild("eng/");
+    const QStringList theirs = linesOf(users("Bob/Alice.ms"));
+    // A first notice: nothing below it but, in the recipient's copy, the file's line.
+    ASSERT_EQ(theirs.size(), 2);
+    EXPECT_TRUE(theirs.at(0).startsWith("Alice" + eng.phrase(0) + "\"report\" ("))
+        << theirs.at(0).toStdString();
+    EXPECT_EQ(theirs.at(1), "...report.txt");
+    EXPECT_EQ(linesOf(users("Alice/Bob.ms")), QStringList({theirs.at(0)}));
+    TNetwork* w = alice->w();
+    EXPECT_EQ(w->chatLines().value(0), theirs.at(0));
+    EXPECT_FALSE(w->chat->isHidden());
+    EXPECT_TRUE(w->sms->isHidden());
+    EXPECT_TRUE(w->LMDSimpleLabel2->isHidden());
+
+    // Bob's next cycle fetches the file and clears the sender folder on the server.
+    bob->w()->msgrldTimer();
+    const QString local = bobsNetwork() + "Alice/report.txt";
+    EXPECT_TRUE(local.contains("/Network/Alice/"));
+    EXPECT_EQ(TempTree::read(local), "quarterly numbers");
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
+    EXPECT_TRUE(bob->ctx->netprog()->isVisible());
+    open(*bob, "Alice");
+    EXPECT_FALSE(bob->w()->fbut->isHidden());
+    bob->w()->fbutClick();
+    EXPECT_EQ(bob->fakes.shell->calls.value(0), "open " + bobsNetwork() + "Alice/");
+}
+
+TEST_F(WindowFiles, NamesThatCouldLeaveTheFolderStayOnTheServer)
+{
+    open(*alice, "Bob");
+    alice->w()->dropFiles({desk.write("good.txt", "good")});
+    for (const char* hostile : {"..\\evil", "a\\b"})
+        QFile(users("Bob/Alice/") + hostile).open(QIODevice::WriteOnly);
+
+    bob->w()->msgrldTimer();
+    EXPECT_EQ(TempTree::read(bobsNetwork() + "Alice/good.txt"), "good");
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/good.txt")));
+    EXPECT_TRUE(QFileInfo::exists(users("Bob/Alice/..\\evil")));
+    EXPECT_TRUE(QFileInfo::exists(users("Bob/Alice/a\\b")));
+    for (const QString& f : filesBelow(root.path()))
+        EXPECT_FALSE(f.contains("evil") || f.endsWith("\\b")) << f.toStdString();
+}
+
+TEST_F(WindowFiles, TheNoticeGoesOnTopOfTheNewestServerCopy)
+{
+    stringlist::save(users("Alice/Bob.ms"), {"Bob     1 :", "first", ""});
+    stringlist::save(users("Bob/Alice.ms"), {"Bob     1 :", "first", ""});
+    open(*alice, "Bob");
+    ASSERT_EQ(alice->w()->chatLines().value(1), "first");
+
+    // Bob writes meanwhile; Alice's view has not caught up yet.
+    open(*bob, "Alice");
+    bob->w()->msg->setPlainText("second");
+    bob->w()->sendbutClick();
+    ASSERT_TRUE(linesOf(users("Alice/Bob.ms")).contains("second"));
+
+    alice->w()->dropFiles({desk.write("report.txt", "numbers")});
+    for (const QString& copy : {users("Alice/Bob.ms"), users("Bob/Alice.ms")}) {
+        const QStringList lines = linesOf(copy);
+        EXPECT_TRUE(lines.contains("second")) << copy.toStdString();
+        EXPECT_TRUE(lines.contains("first")) << copy.toStdString();
+    }
+    EXPECT_TRUE(alice->w()->chatLines().contains("second"));
+}
+
+TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
+{
+    open(*alice, "Bob");
+    QDir().mkpath(desk.path("photos"));
+    const QString file = desk.write("a.b.txt", "dots");
+    alice->w()->dropFiles({desk.path("photos"), file});
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/a.b.txt")), "dots");
+    const QStringList theirs = linesOf(users("Bob/Alice.ms"));
+    ASSERT_FALSE(theirs.isEmpty());
+    EXPECT_TRUE(theirs.at(0).contains("\"a.b\"")) << theirs.at(0).toStdString();
+    EXPECT_FALSE(theirs.at(0).contains("photos"));
+    EXPECT_EQ(theirs.value(1), "...a.b.txt");
+    EXPECT_FALSE(alice->fakes.desktop->errors.isEmpty());
+    EXPECT_TRUE(alice->fakes.desktop->errors.join(' ').contains("photos"));
+
+    // Nothing that can be sent: no notice, no conversation.
+    QFile::remove(users("Bob/Alice.ms"));
+    QFile::remove(users("Alice/Bob.ms"));
+    const QStringList shown = alice->w()->chatLines();
+    alice->w()->dropFiles({desk.path("photos")});
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice.ms")));
+    EXPECT_FALSE(QFileInfo::exists(users("Alice/Bob.ms")));
+    EXPECT_EQ(alice->w()->chatLines(), shown);
+    EXPECT_TRUE(alice->w()->LMDSimpleLabel2->isHidden());
+}
+
+TEST_F(WindowFiles, ARecipientWithoutALanguageGetsTheSendersWording)
+{
+    QStringList lines = linesOf(users("lineup.xo"));
+    lines.append("}Carol}}}.png}");
+    stringlist::save(users("lineup.xo"), lines);
+    QDir().mkpath(users("Carol"));
+    alice->w()->msgrldTimer();
+    open(*alice, "Carol");
+    alice->w()->dropFiles({desk.write("report.txt", "numbers")});
+    PhraseTable rus;
+    rus.rebuild("rus/");
+    EXPECT_TRUE(linesOf(users("Carol/Alice.ms")).value(0).startsWith("Alice" + rus.phrase(0)));
+}
+
+TEST_F(WindowFiles, ADropWithNobodySelectedDoesNothing)
+{
+    const QString file = desk.write("report.txt", "numbers");
+    alice->w()->dropFiles({file});
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice.ms")));
+    EXPECT_TRUE(alice->w()->chatLines().isEmpty());
+}
