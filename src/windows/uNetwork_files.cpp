@@ -61,6 +61,28 @@ void TNetwork::dropFiles(const QStringList& paths)
     m_directory.setSelectedPeer(recipient);
     m_directory.setSendbutHint(recipient);
 
+    // Only files that can be read are sent and named in the notice: a folder or an unreadable
+    // item would be announced as sent when nothing of it reached the server.
+    QStringList sendable;
+    QStringList leftOut;
+    for (const QString& p : std::as_const(dropfiles)) {
+        const QFileInfo info(p);
+        (info.isFile() && info.isReadable() ? sendable : leftOut).append(p);
+    }
+    const auto reportLeftOut = [&] {
+        if (leftOut.isEmpty())
+            return;
+        QStringList names;
+        for (const QString& p : std::as_const(leftOut))
+            names.append(QStringLiteral("\u2717 ") + QFileInfo(p).fileName());
+        m_ctx.platform().desktop->showError(m_ctx.text(143) + QStringLiteral(":\n") +
+                                            names.join(u'\n'));
+    };
+    if (sendable.isEmpty()) {
+        reportLeftOut();
+        return;
+    }
+
     const ServerSession::Busy busy(*m_session);
     if (!m_session->openMain())
         return;
@@ -76,7 +98,7 @@ void TNetwork::dropFiles(const QStringList& paths)
                                  f.programDataDir + QStringLiteral("net/") + SessionUser + u'/'};
     messaging::FileSend send;
     send.recipient = recipient;
-    send.paths = dropfiles;
+    send.paths = sendable;
     for (int i = 0; i < a.size(); ++i)
         send.phrases.append(a.phrase(i));
     send.now = QDateTime::currentDateTime();
@@ -124,6 +146,7 @@ void TNetwork::dropFiles(const QStringList& paths)
         // Closed either way.
     }
     LMDSimpleLabel2->hide();
+    reportLeftOut();
 }
 
 void TNetwork::LMDButton2Click()
