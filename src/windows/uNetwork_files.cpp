@@ -99,8 +99,12 @@ void TNetwork::dropFiles(const QStringList& paths)
     messaging::FileSend send;
     send.recipient = recipient;
     send.paths = sendable;
-    for (int i = 0; i < a.size(); ++i)
-        send.phrases.append(a.phrase(i));
+    // A recipient whose language is unknown reads the sender's.
+    PhraseTable phrases = a;
+    if (phrases.size() < 7)
+        phrases.rebuild(m_ctx.languageCode());
+    for (int i = 0; i < phrases.size(); ++i)
+        send.phrases.append(phrases.phrase(i));
     send.now = QDateTime::currentDateTime();
     const QString caption = m_ctx.text(328);
     QStringList lines = chatLines();
