@@ -131,14 +131,3 @@ TEST_F(QuickSendNet, ARecipientThatIsNoPlainNameIsRefusedBeforeAnyServerWork)
     EXPECT_FALSE(QDir(place.seenFolder).exists());
     EXPECT_EQ(ftp->currentFolder(), QStringLiteral("/netwrk/users/Me"));
 }
-
-TEST_F(QuickSendNet, TheRecipientsFolderMissingFailsAfterTheOwnCopy)
-{
-    // Someone deleted in between: the failure is reported, and the own copy and the SeenCopy
-    // already hold the message, as with the main window's send.
-    EXPECT_THROW(messaging::quickSend(*ftp, place, "Gone", "hello", now), FtpError);
-    const QByteArray own = onServer("Me/Gone.ms");
-    EXPECT_EQ(conversation::decode(own),
-              (QStringList{conversation::headerLine("Me", now), "hello"}));
-    EXPECT_EQ(TempTree::read(place.seenFolder + "Gone.ms"), own);
-}
