@@ -2,9 +2,10 @@
 // from one to the other, its announcement, and automatic sign-in after a restart.
 #include "app/AppContext.h"
 #include "platform/fake/FakeServices.h"
-#include "support/QtPrinters.h"
 #include "support/DemoServer.h"
+#include "support/QtPrinters.h"
 #include "support/TempTree.h"
+#include "support/TestClient.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
 
@@ -28,56 +29,7 @@
 
 namespace {
 
-class Client
-{
-public:
-    Client(const QString& root, const QString& name) : m_root(root), m_name(name) { start(); }
-
-    void start()
-    {
-        UserEnvironment env;
-        env.exePath = m_root + "/app/Larkspire";
-        env.home = m_root + "/home";
-        env.stateHome = m_root + "/state";
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
-        ctx->createWindows();
-        // Handlers are run by hand below; no timer may step in between.
-        for (QTimer* t : w()->findChildren<QTimer*>())
-            t->stop();
-        w()->XNetDetect1->setEnabled(false);
-    }
-    void restart()
-    {
-        ctx.reset();
-        start();
-    }
-
-    TNetwork* w() const { return ctx->Network(); }
-
-    void goOnline()
-    {
-        w()->XNetDetect1ConnectionStatus(true);
-        w()->FTPCSpermitTimer();
-    }
-
-    // Types the name and password and runs the sign-in sequence to its end.
-    void signIn(const QString& password)
-    {
-        w()->username->setText(m_name);
-        w()->pass->setEchoMode(QLineEdit::Password);
-        w()->pass->setText(password);
-        w()->Button2Click();
-        for (int tick = 0; tick < 4; ++tick)
-            w()->Timer2Timer();
-    }
-
-    std::unique_ptr<AppContext> ctx;
-    FakePlatform fakes{};
-
-private:
-    QString m_root;
-    QString m_name;
-};
+using Client = TestClient;
 
 class TwoClients : public ::testing::Test
 {
