@@ -263,6 +263,8 @@ private:
     void placeholderEnter(QLineEdit* box);
     void placeholderExit(QLineEdit* box);
     void checkOption(QRadioButton* button);
+    // Writes the option into the record and forgets the saved password.
+    void chooseOption(const QString& option);
     void checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button);
     void openCorrespondentView(const QString& name, const QString& avatarType);
     void sendMessage(const QString& recipient, bool keepFocus);

@@ -74,14 +74,31 @@ void forgetPassword(const QString& userDataDir)
 
 } // namespace
 
+namespace {
+
+// The focus goes where the user will type next: the password when a name stands there.
+void focusNextBox(QLineEdit* username, QLineEdit* pass, bool nameTyped)
+{
+    QLineEdit* box = nameTyped ? pass : username;
+    box->setFocus();
+    box->selectAll();
+}
+
+} // namespace
+
+void TNetwork::chooseOption(const QString& option)
+{
+    mem.option = option;
+    SaveACC();
+    forgetPassword(m_ctx.folders().userDataDir);
+}
+
 void TNetwork::c1Click()
 {
     AutologinDone = true;
     if (m_optionGuard)
         return;
-    QLineEdit* box = usernameHoldsName() ? pass : username;
-    box->setFocus();
-    box->selectAll();
+    focusNextBox(username, pass, usernameHoldsName());
 }
 
 void TNetwork::c2Click()
@@ -89,12 +106,8 @@ void TNetwork::c2Click()
     AutologinDone = true;
     if (m_optionGuard)
         return;
-    QLineEdit* box = usernameHoldsName() ? pass : username;
-    box->setFocus();
-    box->selectAll();
-    mem.option = QStringLiteral("nopass");
-    SaveACC();
-    forgetPassword(m_ctx.folders().userDataDir);
+    focusNextBox(username, pass, usernameHoldsName());
+    chooseOption(QStringLiteral("nopass"));
 }
 
 void TNetwork::c3Click()
@@ -102,21 +115,14 @@ void TNetwork::c3Click()
     AutologinDone = true;
     if (m_optionGuard)
         return;
-    QLineEdit* box = usernameHoldsName() ? pass : username;
-    box->setFocus();
-    box->selectAll();
-    mem.option = QStringLiteral("x");
-    SaveACC();
-    forgetPassword(m_ctx.folders().userDataDir);
+    focusNextBox(username, pass, usernameHoldsName());
+    chooseOption(QStringLiteral("x"));
 }
 
 void TNetwork::m2Click()
 {
-    if (m_optionGuard)
-        return;
-    mem.option = QStringLiteral("nopass");
-    SaveACC();
-    forgetPassword(m_ctx.folders().userDataDir);
+    if (!m_optionGuard)
+        chooseOption(QStringLiteral("nopass"));
 }
 
 void TNetwork::m3Click()
@@ -125,9 +131,7 @@ void TNetwork::m3Click()
         return;
     mem.userName.clear();
     username->setText(m_ctx.text(129));
-    mem.option = QStringLiteral("x");
-    SaveACC();
-    forgetPassword(m_ctx.folders().userDataDir);
+    chooseOption(QStringLiteral("x"));
 }
 
 void TNetwork::FormShowSignIn()
@@ -169,13 +173,7 @@ void TNetwork::autologin()
 {
     if (!connected())
         return;
-    const auto closeMain = [this] {
-        try {
-            m_session->IdFTP1().disconnect();
-        } catch (const Error&) {
-            // Closed either way.
-        }
-    };
+    const auto closeMain = [this] { m_session->closeMain(); };
     if (mem.option != u"autologin" || AutologinDone || signedInMark == 1 || signOutMark == u"1") {
         closeMain();
         return;
@@ -260,11 +258,7 @@ void TNetwork::dscnClick()
     FtpClient& ftp = m_session->IdFTP1();
     if (!connected()) {
         RegShow();
-        try {
-            ftp.disconnect();
-        } catch (const Error&) {
-            // Closed either way.
-        }
+        m_session->closeMain();
         return;
     }
     const QString name = User->text();

@@ -133,11 +133,7 @@ void TNetwork::usersSelect()
     }
     const ServerSession::Busy busy(*m_session);
     FtpClient& ftp = m_session->IdFTP1();
-    try {
-        ftp.disconnect();
-    } catch (const Error&) {
-        // Connected afresh below.
-    }
+    m_session->closeMain();
     if (!m_session->openMain()) {
         LMDSimpleLabel2->hide();
         return;
@@ -249,11 +245,7 @@ void TNetwork::select()
     m_directory.setSendbutHint(sender);
     showUsers();
     msgrld->start();
-    try {
-        ftp.disconnect();
-    } catch (const Error&) {
-        // Closed either way.
-    }
+    m_session->closeMain();
 }
 
 void TNetwork::unmarkSelectedOnShow()

@@ -40,11 +40,7 @@ void TNetwork::dropFiles(const QStringList& paths)
     if (m_session->busy())
         return;
     FtpClient& ftp = m_session->IdFTP1();
-    try {
-        ftp.disconnect();
-    } catch (const Error&) {
-        // Connected afresh below.
-    }
+    m_session->closeMain();
     if (User->text() == u"-" || m_directory.selected() < 0)
         return;
     dropfiles.clear();
@@ -136,19 +132,11 @@ void TNetwork::dropFiles(const QStringList& paths)
     } catch (const Error&) {
         LMDSimpleLabel2->setText(caption);
         LMDSimpleLabel2->hide();
-        try {
-            ftp.disconnect();
-        } catch (const Error&) {
-            // Closed either way.
-        }
+        m_session->closeMain();
         throw;
     }
     LMDSimpleLabel2->setText(caption);
-    try {
-        ftp.disconnect();
-    } catch (const Error&) {
-        // Closed either way.
-    }
+    m_session->closeMain();
     LMDSimpleLabel2->hide();
     reportLeftOut();
 }

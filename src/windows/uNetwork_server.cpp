@@ -121,11 +121,7 @@ void TNetwork::idftperTimer()
         // Servers drop idle connections; the next piece of work connects again, so this is
         // no news for the user.
         qCInfo(lcServer) << "no-op failed:" << e.message();
-        try {
-            m_session->IdFTP1().disconnect();
-        } catch (const Error&) {
-            // Closed either way.
-        }
+        m_session->closeMain();
     }
 }
 
@@ -149,11 +145,7 @@ void TNetwork::longtimerTimer()
 {
     if (!isVisible()) {
         if (!User->isHidden()) {
-            try {
-                m_session->IdFTP1().disconnect();
-            } catch (const Error&) {
-                // Reconnected right below.
-            }
+            m_session->closeMain();
             FTPConnect();
             msgrld->start();
         }

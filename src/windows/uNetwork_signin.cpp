@@ -143,11 +143,7 @@ void TNetwork::Button2Click()
         nonet->start();
         return;
     }
-    try {
-        m_session->IdFTP1().disconnect();
-    } catch (const Error&) {
-        // Opened afresh by the sequence.
-    }
+    m_session->closeMain();
     if (!usernameHoldsName() || !passHoldsPassword()) {
         if (username->text().isEmpty() || pass->text().isEmpty()) {
             Button2->setText(m_ctx.text(134));
@@ -333,11 +329,7 @@ void TNetwork::SystemShow()
     users->clearSelection();
     if (isVisible())
         users->setFocus();
-    try {
-        ftp.disconnect();
-    } catch (const Error&) {
-        // Closed either way.
-    }
+    m_session->closeMain();
 }
 
 void TNetwork::RegShow()
