@@ -8,3 +8,4 @@ add_larkspire_test(integration test_received_files LIBS larkspire_net larkspire_
 add_larkspire_test(integration test_messaging LIBS larkspire_net larkspire_ftpserver)
 add_larkspire_test(integration test_poll_cycle LIBS larkspire_net larkspire_ftpserver)
 add_larkspire_test(gui test_two_clients LIBS larkspire_windows Qt6::Network TIMEOUT 300)
+add_larkspire_test(gui test_popup LIBS larkspire_windows)
