@@ -1,6 +1,7 @@
 #include "core/StringList.h"
 #include "net/ServerSession.h"
 #include "support/FtpServerFixture.h"
+#include "support/FtpServerScripted.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 
@@ -147,4 +148,49 @@ TEST_F(ServerSessionTest, StandardOpeningFailsQuietly)
     EXPECT_FALSE(s.IdFTP1().connected());
     EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Failed);
     EXPECT_FALSE(s.IdFTP1().connected());
+}
+
+namespace {
+
+// A session configured from the copy an earlier run left, pointing at `mainServer`.
+std::unique_ptr<ServerSession> sessionFor(const QString& mainServer, const TempTree& local)
+{
+    local.write("2.x", "0\r\n1\r\n2\r\n3\r\n4\r\n" + mainServer.toUtf8() +
+                           "\r\nuser\r\npass\r\n/lark/\r\n");
+    ServerSession::Config c;
+    c.settingsServer = closedAddress();
+    c.tempDataDir = local.path();
+    auto s = std::make_unique<ServerSession>(c);
+    s->setStatus(QString::fromUtf16(ServerSession::kConnected));
+    EXPECT_EQ(s->bootstrapTick(), ServerSession::Bootstrap::EarlierCopy);
+    return s;
+}
+
+QByteArray afterPwd(const QByteArray& currentFolder)
+{
+    QByteArray next;
+    ScriptedFtpServer server([&](ScriptedFtpServer::Session& s, int) {
+        s.login();
+        s.expect("PWD");
+        s.reply("257 \"" + currentFolder + "\" is the current directory");
+        next = s.read();
+        if (next.startsWith("CWD"))
+            s.reply("250 OK");
+        s.read(); // until the client goes
+    });
+    TempTree local;
+    auto session = sessionFor(server.address(), local);
+    EXPECT_EQ(session->FTPConnect(), ServerSession::Opening::Opened);
+    session.reset();
+    EXPECT_EQ(server.failures(), QString());
+    return next;
+}
+
+} // namespace
+
+TEST(FTPConnect, ChangesFolderOnlyWhenNotAlreadyInTheUsersFolder)
+{
+    EXPECT_EQ(afterPwd("/lark/netwrk/users"), QByteArray());
+    EXPECT_EQ(afterPwd("/lark/netwrk/users/"), QByteArray());
+    EXPECT_EQ(afterPwd("/"), QByteArray("CWD /lark/netwrk/users/"));
 }
