@@ -319,10 +319,18 @@ void TNetwork::SystemShow()
     // The own avatar, from the own folder where the sign-in left the connection.
     FtpClient& ftp = m_session->IdFTP1();
     const QString avatar = store::local::ownAvatarCopy(mem.avatarExtension);
+    bool shown = false;
     if (ftp.connected()) {
-        ftp.download(store::avatarFile(mem.avatarExtension), f.tempDataDir + avatar);
-        ava->loadPicture(f.tempDataDir + avatar);
+        // A missing picture is no reason to go through the whole sign-in again and again.
+        try {
+            ftp.download(store::avatarFile(mem.avatarExtension), f.tempDataDir + avatar);
+            shown = ava->loadPicture(f.tempDataDir + avatar);
+        } catch (const FtpError&) {
+            // The stock picture stands in below.
+        }
     }
+    if (!shown)
+        ava->loadPicture(f.programDataDir + QStringLiteral("avax.png"));
     ava->show();
     more->show();
 

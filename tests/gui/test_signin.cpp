@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -311,4 +312,23 @@ TEST_F(SignIn, ANameWithABraceIsNotRegistered)
     EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     EXPECT_EQ(TempTree::read(users("lineup.xo")), QByteArray());
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo")));
+}
+
+TEST_F(SignIn, AMissingOwnAvatarDoesNotKeepTheUserOut)
+{
+    alice->goOnline();
+    alice->signIn("alice-pw");
+    ASSERT_TRUE(QFile::remove(users("Alice/ava.png")));
+
+    alice->restart();
+    alice->goOnline();
+    alice->w()->Timer4Timer();
+    alice->runSequence();
+    TNetwork* w = alice->w();
+    EXPECT_FALSE(w->Timer2->isActive()) << "the sequence goes round again and again";
+    EXPECT_EQ(w->User->text(), "Alice");
+    EXPECT_EQ(w->signedInMark, 1);
+    EXPECT_TRUE(w->username->isHidden());
+    EXPECT_TRUE(w->Button2->isHidden());
+    EXPECT_FALSE(w->users->isHidden());
 }
