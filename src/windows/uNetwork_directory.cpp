@@ -133,15 +133,22 @@ void TNetwork::usersSelect()
     }
     const ServerSession::Busy busy(*m_session);
     FtpClient& ftp = m_session->IdFTP1();
+    // The view is empty now: sending from it would replace the stored conversation with it.
+    const auto unreachable = [this] {
+        for (QWidget* w : std::initializer_list<QWidget*>{chat, msg, sendbut, LMDButton2, fbut})
+            w->hide();
+        LMDSimpleLabel2->hide();
+        m_session->closeMain();
+    };
     m_session->closeMain();
     if (!m_session->openMain()) {
-        LMDSimpleLabel2->hide();
+        unreachable();
         return;
     }
     try {
         ftp.changeFolder(name);
     } catch (const Error&) {
-        LMDSimpleLabel2->hide();
+        unreachable();
         return;
     }
     if (!m_ctx.NetMenu() || !m_ctx.NetMenu()->isVisible())

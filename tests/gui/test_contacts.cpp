@@ -275,3 +275,23 @@ TEST_F(Contacts, ThePopupOpensItsSenderByTheTrimmedName)
     EXPECT_EQ(w->user2name->text(), "Bob");
     EXPECT_FALSE(w->chat->isHidden());
 }
+
+TEST_F(Contacts, ACorrespondentWhoseFolderIsGoneCannotBeWrittenTo)
+{
+    // Carol is still listed, but her folder went away with her account.
+    addUser("Carol", "eng/");
+    QDir(users("Carol")).removeRecursively();
+    stringlist::save(users("Alice/Carol.ms"), {"Carol     1 :", "our history", ""});
+    stringlist::save(users("Alice/Bob.ms"), {"Bob     1 :", "hello", ""});
+    reload();
+    open("Bob");
+    TNetwork* w = alice->w();
+    ASSERT_FALSE(w->chat->isHidden());
+
+    open("Carol");
+    for (QWidget* c : std::initializer_list<QWidget*>{w->chat, w->msg, w->sendbut, w->LMDButton2})
+        EXPECT_TRUE(c->isHidden()) << c->objectName().toStdString();
+    EXPECT_EQ(linesOf(users("Alice/Carol.ms")), QStringList({"Carol     1 :", "our history", ""}));
+    EXPECT_EQ(linesOf(users("Alice/Bob.ms")), QStringList({"Bob     1 :", "hello", ""}));
+    EXPECT_TRUE(w->LMDSimpleLabel2->isHidden());
+}
