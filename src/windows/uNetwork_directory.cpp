@@ -229,11 +229,14 @@ void TNetwork::select()
             QCoreApplication::processEvents();
             if (!m_session->openMain())
                 return;
-            try {
-                ftp.changeFolder(sender);
-            } catch (const Error&) {
-                return;
-            }
+        }
+        // An open connection may stand in any folder; the record and avatar must be the
+        // sender's.
+        try {
+            ftp.changeFolder(store::userFolder(m_session->ServerRoot(), sender));
+        } catch (const Error&) {
+            m_session->closeMain();
+            return;
         }
         openCorrespondentView(sender, QString());
     }

@@ -295,3 +295,19 @@ TEST_F(Contacts, ACorrespondentWhoseFolderIsGoneCannotBeWrittenTo)
     EXPECT_EQ(linesOf(users("Alice/Bob.ms")), QStringList({"Bob     1 :", "hello", ""}));
     EXPECT_TRUE(w->LMDSimpleLabel2->isHidden());
 }
+
+TEST_F(Contacts, ThePopupShowsItsSendersOwnAvatar)
+{
+    addUser("Carol", "eng/");
+    QImage carol(16, 16, QImage::Format_RGB32);
+    carol.fill(Qt::green);
+    carol.save(users("Carol/ava.png"));
+    reload();
+    // Opening Bob leaves the main connection open in Alice's own folder.
+    open("Bob");
+    TNetwork* w = alice->w();
+    alice->ctx->netprog()->Hint = "Carol";
+    w->select();
+    EXPECT_EQ(w->user2name->text(), "Carol");
+    EXPECT_EQ(w->user2->picture().size(), QSize(16, 16));
+}
