@@ -5,6 +5,7 @@
 #include "net/Messaging.h"
 #include "net/ServerSession.h"
 #include "net/StoreLayout.h"
+#include "windows/WindowLook.h"
 #include "windows/uNetwork.h"
 
 #include <QCloseEvent>
@@ -23,23 +24,10 @@ namespace {
 constexpr int kWidth = 700;
 constexpr int kHeight = 134;
 constexpr int kPointerGap = 5;
-const QString kCalibri = QStringLiteral("Calibri");
-const QString kFontatigo = QStringLiteral("Fontatigo 4F");
-
-QFont pixelFont(const QString& family, int pixels, bool bold)
-{
-    QFont f(family);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
-template <typename W> W* place(W* w, const QString& name, int left, int top, int width, int height)
-{
-    w->setObjectName(name);
-    w->setGeometry(left, top, width, height);
-    return w;
-}
+const QString kCalibri = look::calibri();
+const QString kFontatigo = look::fontatigo();
+using look::pixelFont;
+using look::place;
 
 QPushButton* flatButton(QWidget* parent, const QString& name, const QRect& r, const QFont& font,
                         const char* textColour)

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "net/ReceivedFiles.h"
 #include "windows/FrameImage.h"
+#include "windows/WindowLook.h"
 #include "windows/uNetwork.h"
 
 #include <QFileInfo>
@@ -26,10 +27,7 @@ const QString kTextMarker = QStringLiteral("text.text");
 
 QFont pixelFont(int pixels, bool bold)
 {
-    QFont f(QStringLiteral("Calibri"));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
+    return look::pixelFont(look::calibri(), pixels, bold);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "core/FrameKeys.h"
 #include "windows/FrameImage.h"
+#include "windows/WindowLook.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
@@ -29,17 +30,10 @@ namespace {
 
 constexpr int kWidth = 1200;
 constexpr int kHeight = 700;
-const QString kCalibri = QStringLiteral("Calibri");
-const QString kFontatigo = QStringLiteral("Fontatigo 4F");
+const QString kCalibri = look::calibri();
+const QString kFontatigo = look::fontatigo();
 const QString kResume = QStringLiteral("resume");
-
-QFont pixelFont(const QString& family, int pixels, bool bold)
-{
-    QFont f(family);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
+using look::pixelFont;
 
 // Text and background colours; an empty background leaves the control see-through.
 void colour(QWidget* w, const char* type, const char* text, const char* background = nullptr)
@@ -63,9 +57,7 @@ void colour(QWidget* w, const char* type, const char* text, const char* backgrou
 template <typename W>
 W* place(W* w, const QString& name, int left, int top, int width, int height, bool shown)
 {
-    w->setObjectName(name);
-    w->setGeometry(left, top, width, height);
-    w->setVisible(shown);
+    look::place(w, name, left, top, width, height)->setVisible(shown);
     return w;
 }
 

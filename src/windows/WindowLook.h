@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QWidget>
+
+// What the painted windows share in their look: fonts given in pixels, as their layouts are,
+// and controls placed at fixed positions under their names.
+namespace look {
+
+inline QString calibri()
+{
+    return QStringLiteral("Calibri");
+}
+
+inline QString fontatigo()
+{
+    return QStringLiteral("Fontatigo 4F");
+}
+
+inline QFont pixelFont(const QString& family, int pixels, bool bold)
+{
+    QFont f(family);
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+template <typename W> W* place(W* w, const QString& name, int left, int top, int width, int height)
+{
+    w->setObjectName(name);
+    w->setGeometry(left, top, width, height);
+    return w;
+}
+
+} // namespace look
