@@ -16,6 +16,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -285,6 +286,9 @@ void TNetwork::serverWork()
         break;
     }
     failedPasses = 0;
+    // "Don't save password" and "Another's computer" keep no password on this computer.
+    if (mem.option != u"autologin")
+        QFile::remove(f.userDataDir + store::local::kPassword);
     m_directory.firstFill(result.directory, name);
     showUsers();
     SystemShow();

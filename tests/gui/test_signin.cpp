@@ -132,6 +132,7 @@ TEST_F(SignIn, NopassOffersTheNameAndWaitsForThePassword)
     alice->signIn("alice-pw");
     ASSERT_EQ(alice->w()->User->text(), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"Alice", "nopass"}));
+    EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo"))) << "the password was kept";
 
     alice->restart();
     alice->w()->show();
@@ -157,6 +158,7 @@ TEST_F(SignIn, AnothersComputerKeepsNothingAlsoOnTheServerAfterSignOut)
     alice->signIn("alice-pw");
     ASSERT_EQ(alice->w()->User->text(), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
+    EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo"))) << "the password was kept";
 
     alice->w()->dscnClick();
     EXPECT_EQ(alice->w()->User->text(), "-");
