@@ -250,6 +250,9 @@ void TNetwork::select()
     }
     showConversationLayout();
     m_directory.setUserLine(row, userentry::withoutMark(m_directory.users().at(row)));
+    // Notices written from here on speak the sender's language, as after a click in the list.
+    const QString language = userentry::language(m_directory.users().at(row));
+    a.rebuild(language == u"rus/" || language == u"eng/" ? language : QString());
     m_directory.select(row);
     m_directory.setSelectedPeer(sender);
     m_directory.setSendbutHint(sender);

@@ -209,3 +209,22 @@ TEST_F(WindowFiles, ADropWithNobodySelectedDoesNothing)
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice.ms")));
     EXPECT_TRUE(alice->w()->chatLines().isEmpty());
 }
+
+TEST_F(WindowFiles, AfterThePopupTheNoticeSpeaksItsSendersLanguage)
+{
+    QStringList lines = linesOf(users("lineup.xo"));
+    lines.append("}Carol}}}.png}rus/");
+    stringlist::save(users("lineup.xo"), lines);
+    QDir().mkpath(users("Carol"));
+    alice->w()->msgrldTimer();
+    open(*alice, "Carol");
+    // Bob's message brings up the popup; Alice opens his conversation from it.
+    alice->ctx->netprog()->Hint = "Bob";
+    alice->w()->select();
+    ASSERT_EQ(alice->w()->directory().sendbutHint(), "Bob");
+    alice->w()->dropFiles({desk.write("report.txt", "numbers")});
+    PhraseTable eng;
+    eng.rebuild("eng/");
+    EXPECT_TRUE(linesOf(users("Bob/Alice.ms")).value(0).startsWith("Alice" + eng.phrase(0)))
+        << linesOf(users("Bob/Alice.ms")).value(0).toStdString();
+}
