@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -310,4 +311,21 @@ TEST_F(Contacts, ThePopupShowsItsSendersOwnAvatar)
     w->select();
     EXPECT_EQ(w->user2name->text(), "Carol");
     EXPECT_EQ(w->user2->picture().size(), QSize(16, 16));
+}
+
+TEST_F(Contacts, ShowingTheWindowReadsTheOpenCorrespondentsMark)
+{
+    reload();
+    open("Bob");
+    TNetwork* w = alice->w();
+    const int at = row("Bob");
+    // A message arrived while the window was hidden.
+    w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
+    w->showUsers();
+    w->show();
+    const bool flashing = w->high->isActive();
+    alice->stopTimers();
+    EXPECT_TRUE(flashing);
+    EXPECT_FALSE(userentry::isMarked(w->directory().users().at(at)));
+    EXPECT_EQ(w->users->topLevelItem(at)->text(0), "");
 }
