@@ -71,8 +71,7 @@ void TNetwork::dropFiles(const QStringList& paths)
         QStringList names;
         for (const QString& p : std::as_const(leftOut))
             names.append(QStringLiteral("\u2717 ") + QFileInfo(p).fileName());
-        m_ctx.platform().desktop->showError(m_ctx.text(143) + QStringLiteral(":\n") +
-                                            names.join(u'\n'));
+        m_ctx.platform().desktop->showError(m_ctx.text(137) + u'\n' + names.join(u'\n'));
     };
     if (sendable.isEmpty()) {
         reportLeftOut();

@@ -175,6 +175,7 @@ TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
     EXPECT_EQ(theirs.value(1), "...a.b.txt");
     EXPECT_FALSE(alice->fakes.desktop->errors.isEmpty());
     EXPECT_TRUE(alice->fakes.desktop->errors.join(' ').contains("photos"));
+    EXPECT_TRUE(alice->fakes.desktop->errors.join(' ').startsWith("Not sent (not files):"));
 
     // Nothing that can be sent: no notice, no conversation.
     QFile::remove(users("Bob/Alice.ms"));
