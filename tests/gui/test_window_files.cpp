@@ -175,7 +175,8 @@ TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
     EXPECT_EQ(theirs.value(1), "...a.b.txt");
     EXPECT_FALSE(alice->fakes.desktop->errors.isEmpty());
     EXPECT_TRUE(alice->fakes.desktop->errors.join(' ').contains("photos"));
-    EXPECT_TRUE(alice->fakes.desktop->errors.join(' ').startsWith("Not sent (not files):"));
+    EXPECT_TRUE(alice->fakes.desktop->errors.first().startsWith(alice->ctx->text(137)));
+    EXPECT_FALSE(alice->ctx->text(137).isEmpty());
 
     // Nothing that can be sent: no notice, no conversation.
     QFile::remove(users("Bob/Alice.ms"));
