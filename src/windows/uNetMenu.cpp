@@ -312,9 +312,9 @@ bool TNetMenu::eventFilter(QObject* watched, QEvent* event)
     default:
         break;
     }
-    if (watched != LMDLabel1)
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (watched != LMDLabel1 || !mouse)
         return false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
         if (mouse->button() == Qt::LeftButton)
