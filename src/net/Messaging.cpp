@@ -39,6 +39,34 @@ QString withoutSlash(QString path)
     return path;
 }
 
+// Downloads the own copy of a conversation from the current folder into the SeenCopy and
+// returns its lines. A broken transfer leaves a partial file behind; only a whole one replaces
+// the copy.
+QStringList fetchOwnCopy(FtpClient& ftp, const QString& name, const QString& seen)
+{
+    const QString part = seen + QStringLiteral(".part");
+    try {
+        ftp.download(name, part);
+    } catch (const FtpError&) {
+        QFile::remove(part);
+        throw;
+    }
+    QFile::remove(seen);
+    if (!QFile::rename(part, seen)) {
+        QFile::remove(part);
+        throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
+    }
+    QString error;
+    const auto lines = stringlist::load(seen, &error);
+    if (!lines)
+        throw Error(error);
+    QStringList chat = *lines;
+    // The file line belongs to the newest notice alone; under a new entry every view would
+    // show it.
+    conversation::dropFileLine(chat);
+    return chat;
+}
+
 } // namespace
 
 bool saveConversation(const QString& path, const QStringList& lines, QString* error)
@@ -67,13 +95,15 @@ Sent sendMessage(FtpClient& ftp, const Place& place, QStringList& userslist, QSt
         return Sent::NoConversation;
     const QString seen = place.seenFolder + name;
     waitIfInUse(seen, kBeforeChangeWaitMs, wait);
-    conversation::insertMessage(chat, conversation::headerLine(place.sessionUser, now), message);
-    waitIfInUse(seen, kBeforeSaveWaitMs, wait);
-    save(seen, chat);
-
     const QString own = store::userFolder(place.serverRoot, place.sessionUser);
     if (withoutSlash(ftp.currentFolder()) != withoutSlash(own))
         ftp.changeFolder(own);
+    // The message goes on top of the newest copy, so an entry the correspondent wrote since
+    // the view was loaded is kept in both copies instead of being overwritten.
+    chat = fetchOwnCopy(ftp, name, seen);
+    conversation::insertMessage(chat, conversation::headerLine(place.sessionUser, now), message);
+    waitIfInUse(seen, kBeforeSaveWaitMs, wait);
+    save(seen, chat);
     ftp.upload(seen, name);
     ftp.folderUp();
     ftp.changeFolder(recipient);
@@ -93,29 +123,8 @@ QuickSent quickSend(FtpClient& ftp, const Place& place, const QString& recipient
     const QString seen = place.seenFolder + name;
     QDir().mkpath(place.seenFolder);
     sent.started = !sent.listing.contains(name);
-    if (!sent.started) {
-        // A broken transfer leaves a partial file behind; only a whole one replaces the copy.
-        const QString part = seen + QStringLiteral(".part");
-        try {
-            ftp.download(name, part);
-        } catch (const FtpError&) {
-            QFile::remove(part);
-            throw;
-        }
-        QFile::remove(seen);
-        if (!QFile::rename(part, seen)) {
-            QFile::remove(part);
-            throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
-        }
-        QString error;
-        const auto lines = stringlist::load(seen, &error);
-        if (!lines)
-            throw Error(error);
-        sent.chat = *lines;
-        // The file line belongs to the newest notice alone; under a new entry every view would
-        // show it.
-        conversation::dropFileLine(sent.chat);
-    }
+    if (!sent.started)
+        sent.chat = fetchOwnCopy(ftp, name, seen);
     conversation::insertMessage(sent.chat, conversation::headerLine(place.sessionUser, now),
                                 message);
     save(seen, sent.chat);

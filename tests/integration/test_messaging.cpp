@@ -142,3 +142,23 @@ TEST_F(MessagingTest, ManyFilesAreCountedFoldersIncluded)
     EXPECT_EQ(
         QDir(server->path(QStringLiteral("netwrk/users/Zoe/Me"))).entryList(QDir::Files).size(), 4);
 }
+
+TEST_F(MessagingTest, TwoWritersInOnePollPeriodKeepBothMessages)
+{
+    // Zoe has written since Me's view was loaded: both server copies carry her entry.
+    const QByteArray zoes =
+        QByteArray("Zoe     07.03.2026     14:00:00 :\r\nAre you there?\r\n\r\n") + kOld;
+    server->write(QStringLiteral("netwrk/users/Me/Zoe.ms"), zoes);
+    server->write(QStringLiteral("netwrk/users/Zoe/Me.ms"), zoes);
+    ftp->changeFolder(QStringLiteral("/netwrk/users/Me"));
+    QStringList userslist;
+    QStringList staleView = conversation::decode(kOld);
+    ASSERT_EQ(messaging::sendMessage(*ftp, place, userslist, staleView, "Zoe", "Zoe", "Yes", now,
+                                     counting),
+              messaging::Sent::Sent);
+    const QStringList both = conversation::decode(onServer("Me/Zoe.ms"));
+    EXPECT_EQ(both.mid(1, 4),
+              (QStringList{"Yes", "", "Zoe     07.03.2026     14:00:00 :", "Are you there?"}));
+    EXPECT_EQ(onServer("Zoe/Me.ms"), onServer("Me/Zoe.ms"));
+    EXPECT_EQ(staleView, both);
+}
