@@ -11,12 +11,12 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTreeWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 

@@ -231,13 +231,8 @@ class QuickSendTwoClients : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!QFile::exists("/usr/bin/python3"))
-            GTEST_SKIP() << "no /usr/bin/python3 with pyftpdlib";
-        server = std::make_unique<DemoServer>();
-        if (!server->listening())
-            GTEST_SKIP() << "the demo server did not start (is python3-pyftpdlib installed?)";
-        qputenv("LARKSPIRE_SETTINGS_SERVER", server->address().toUtf8());
-        qputenv("LARKSPIRE_PROBE_URL", server->address().toUtf8());
+        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
         for (const char* who : {"alice", "bob"}) {
             root.write(QString::fromLatin1(who) + "/app/0rg_System/LC.xo", "eng/\r\n");
             root.write(QString::fromLatin1(who) + "/app/0rg_System/avax.png", "avatar");

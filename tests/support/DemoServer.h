@@ -2,11 +2,14 @@
 
 #include "support/TempTree.h"
 
+#include <QFile>
 #include <QHostAddress>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+
+#include <memory>
 
 // The demo server of tools/: both accounts the program needs, on a free port.
 class DemoServer
@@ -42,5 +45,20 @@ private:
     TempTree m_data;
     QProcess m_process;
     quint16 m_port = 0;
-};
 
+public:
+    // Starts a server into `server` and points the program's settings and probe at it; the
+    // reason the test must be skipped, or an empty text.
+    static QString startFor(std::unique_ptr<DemoServer>& server)
+    {
+        if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
+            return QStringLiteral("no /usr/bin/python3 with pyftpdlib");
+        server = std::make_unique<DemoServer>();
+        if (!server->listening())
+            return QStringLiteral(
+                "the demo server did not start (is python3-pyftpdlib installed?)");
+        qputenv("LARKSPIRE_SETTINGS_SERVER", server->address().toUtf8());
+        qputenv("LARKSPIRE_PROBE_URL", server->address().toUtf8());
+        return {};
+    }
+};
