@@ -6,16 +6,24 @@ once it listens (port 0 picks a free one) and serves until it is terminated or i
 (so it never outlives the test that started it with a pipe).
 
     FtpServerPyftpdlib.py --root DIR [--port 0] [--user larkftp] [--password larkpass]
+                          [--control DIR]
+
+With --control, the server answers RETR as a busy server would, as the files in DIR say (one
+file name per line): names in "refuse-retr" get 550 as a file that another session is writing;
+names in "stall-retr" wait until they are taken out of that file, and "stalled" is created once
+such a transfer waits. Each session runs in its own thread, so a waiting transfer holds up no
+other session.
 """
 import argparse
 import logging
 import os
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
+from pyftpdlib.servers import ThreadedFTPServer
 
 
 def main():
@@ -24,6 +32,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--user", default="larkftp")
     parser.add_argument("--password", default="larkpass")
+    parser.add_argument("--control", default=None)
     parser.add_argument("--watch-stdin", action="store_true",
                         help="stop when standard input closes")
     args = parser.parse_args()
@@ -32,15 +41,32 @@ def main():
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, os.path.abspath(args.root), perm="elradfmwMT")
 
+    def names(kind):
+        try:
+            with open(os.path.join(args.control, kind)) as f:
+                return set(line.strip() for line in f)
+        except OSError:
+            return set()
+
     class Handler(FTPHandler):
-        pass
+        def ftp_RETR(self, file):
+            name = os.path.basename(file)
+            if args.control and name in names("refuse-retr"):
+                self.respond("550 The process cannot access the file because it is being "
+                             "used by another process.")
+                return
+            if args.control and name in names("stall-retr"):
+                open(os.path.join(args.control, "stalled"), "w").close()
+                while name in names("stall-retr"):
+                    time.sleep(0.02)
+            return FTPHandler.ftp_RETR(self, file)
 
     Handler.authorizer = authorizer
     Handler.banner = "pyftpdlib ready."
     Handler.passive_ports = None
     Handler.use_sendfile = True
 
-    server = FTPServer(("127.0.0.1", args.port), Handler)
+    server = ThreadedFTPServer(("127.0.0.1", args.port), Handler)
     server.max_cons = 256
     port = server.socket.getsockname()[1]
     print("READY %d" % port, flush=True)
