@@ -11,19 +11,17 @@ once it listens (port 0 picks a free one) and serves until it is terminated or i
 With --control, the server answers RETR as a busy server would, as the files in DIR say (one
 file name per line): names in "refuse-retr" get 550 as a file that another session is writing;
 names in "stall-retr" wait until they are taken out of that file, and "stalled" is created once
-such a transfer waits. Each session runs in its own thread, so a waiting transfer holds up no
-other session.
+such a transfer waits. A waiting transfer holds up no other session.
 """
 import argparse
 import logging
 import os
 import sys
 import threading
-import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import ThreadedFTPServer
+from pyftpdlib.servers import FTPServer
 
 
 def main():
@@ -57,8 +55,8 @@ def main():
                 return
             if args.control and name in names("stall-retr"):
                 open(os.path.join(args.control, "stalled"), "w").close()
-                while name in names("stall-retr"):
-                    time.sleep(0.02)
+                self.ioloop.call_later(0.02, self.ftp_RETR, file)
+                return
             return FTPHandler.ftp_RETR(self, file)
 
     Handler.authorizer = authorizer
@@ -66,7 +64,7 @@ def main():
     Handler.passive_ports = None
     Handler.use_sendfile = True
 
-    server = ThreadedFTPServer(("127.0.0.1", args.port), Handler)
+    server = FTPServer(("127.0.0.1", args.port), Handler)
     server.max_cons = 256
     port = server.socket.getsockname()[1]
     print("READY %d" % port, flush=True)
