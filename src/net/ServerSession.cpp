@@ -28,7 +28,7 @@ ServerSession::ServerSession(Config config)
       // The design-time content of the settings list; never read.
       m_fcommemo{m_config.settingsServer, QStringLiteral("user"), QStringLiteral("password")}
 {
-    const FtpInstances instances = FtpInstances::documented(
+    const FtpInstances instances = FtpInstances::ofMainWindow(
         m_config.mainServer, m_config.settingsServer, m_config.onConnected);
     m_main.settings() = instances.idFtp1;
     m_settings.settings() = instances.fcommandftp;
