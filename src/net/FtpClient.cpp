@@ -61,6 +61,24 @@ private:
     int m_fd;
 };
 
+// Removes an unfinished download's temporary file unless the transfer completed.
+class PartialFile
+{
+public:
+    explicit PartialFile(QByteArray path) : m_path(std::move(path)) {}
+    ~PartialFile()
+    {
+        if (!m_path.isEmpty())
+            ::unlink(m_path.constData());
+    }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+    void keep() { m_path.clear(); }
+
+private:
+    QByteArray m_path;
+};
+
 FtpError localError(const QString& what, const QString& path, int error)
 {
     return FtpError(
@@ -468,16 +486,26 @@ void FtpClient::abandonTransfer(FtpSocket& data, const FtpError& error)
     throw error;
 }
 
+QString partialDownloadPath(const QString& localPath)
+{
+    return localPath + QStringLiteral(".larkspire-part");
+}
+
 void FtpClient::download(const QString& remoteName, const QString& localPath,
-                         const FtpProgress& progress)
+                         const FtpProgress& progress, unsigned permissions)
 {
     ensureConnected();
     const QByteArray transfer = "RETR " + encode(remoteName);
     const QByteArray path = QFile::encodeName(localPath);
-    ::unlink(path.constData());
-    LocalFile file(::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    const QString partPath = partialDownloadPath(localPath);
+    const QByteArray part = QFile::encodeName(partPath);
+    // Exclusive creation: a link planted under the temporary name is never followed.
+    ::unlink(part.constData());
+    LocalFile file(::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          static_cast<mode_t>(permissions)));
     if (file.fd() < 0)
-        throw localError(QStringLiteral("create"), localPath, errno);
+        throw localError(QStringLiteral("create"), partPath, errno);
+    PartialFile partial(part);
 
     FtpSocket data = openDataConnection(transfer);
     const qint64 total = announcedSize(command(transfer, kTransferStarted));
@@ -517,6 +545,9 @@ void FtpClient::download(const QString& remoteName, const QString& localPath,
                            .arg(remoteName, m_hostText)
                            .arg(done)
                            .arg(total));
+    if (::rename(part.constData(), path.constData()) != 0)
+        throw localError(QStringLiteral("replace"), localPath, errno);
+    partial.keep();
 }
 
 void FtpClient::upload(const QString& localPath, const QString& remoteName,

@@ -23,6 +23,9 @@ struct FtpReply
     QString text() const { return lines.join(u'\n'); }
 };
 
+// Where a download into `localPath` keeps its bytes until the transfer is complete.
+QString partialDownloadPath(const QString& localPath);
+
 // A blocking FTP client: the client side of RFC 959 with passive data connections and binary
 // transfers. Every call returns when the server has answered; every wait is bounded by the
 // settings' timeouts (FtpTimeouts.h). A call either completes or throws FtpError carrying the
@@ -60,11 +63,13 @@ public:
     void disconnect();
     bool connected() const { return m_control.isOpen(); }
 
-    // RETR into localPath: the local file is deleted and created empty first and stays behind
-    // (empty or partial) when the transfer fails. Always overwrites, never resumes. A 150 reply
-    // that names a size ("(123 bytes)") makes a shorter transfer fail.
+    // RETR into localPath. The bytes go into a temporary file beside it (created anew with
+    // `permissions` before the umask, so a private file is never readable by others), which
+    // replaces localPath only after a complete transfer: a failed download leaves an existing
+    // local file as it was. Always overwrites, never resumes. A 150 reply that names a size
+    // ("(123 bytes)") makes a shorter transfer fail.
     void download(const QString& remoteName, const QString& localPath,
-                  const FtpProgress& progress = {});
+                  const FtpProgress& progress = {}, unsigned permissions = 0666);
     // STOR of the whole local file, opened read-only; an empty remote name means the local
     // file's name.
     void upload(const QString& localPath, const QString& remoteName = {},

@@ -34,9 +34,21 @@ ServerSession::ServerSession(Config config)
     m_settings.settings() = instances.fcommandftp;
 }
 
+QString ServerSession::ServerRoot() const
+{
+    return store::treeRoot(m_serverRoot, m_loginFolder);
+}
+
 QString ServerSession::usersFolder() const
 {
-    return store::usersFolder(m_serverRoot);
+    return store::usersFolder(ServerRoot());
+}
+
+void ServerSession::connectMain()
+{
+    m_main.connect();
+    if (!store::isFullPath(m_serverRoot) && m_loginFolder.isEmpty())
+        m_loginFolder = m_main.currentFolder();
 }
 
 bool ServerSession::applySettings(const QStringList& lines)
@@ -48,6 +60,7 @@ bool ServerSession::applySettings(const QStringList& lines)
     m_main.settings().user = lines.at(6);
     m_main.settings().password = lines.at(7);
     m_serverRoot = lines.at(8);
+    m_loginFolder.clear(); // another account may start elsewhere
     return true;
 }
 
@@ -111,7 +124,7 @@ bool ServerSession::openMain()
     try {
         if (!m_main.connected()) {
             FTPCS();
-            m_main.connect();
+            connectMain();
             m_main.changeFolder(usersFolder());
         }
         return true;
@@ -136,7 +149,10 @@ ServerSession::Opening ServerSession::FTPConnect()
         FTPCS();
         m_main.connect();
         // Servers name folders without the trailing "/" the tree's paths carry.
-        if (withoutTrailingSlash(m_main.currentFolder()) != withoutTrailingSlash(usersFolder()))
+        const QString current = m_main.currentFolder();
+        if (m_loginFolder.isEmpty())
+            m_loginFolder = current;
+        if (withoutTrailingSlash(current) != withoutTrailingSlash(usersFolder()))
             m_main.changeFolder(usersFolder());
         return Opening::Opened;
     } catch (const FtpError& e) {

@@ -39,7 +39,9 @@ public:
     // The bootstrap mark: 1 once the main connection is configured.
     int mark() const { return m_mark; }
     const QStringList& fcommemo() const { return m_fcommemo; }
-    const QString& ServerRoot() const { return m_serverRoot; }
+    // The tree's root as a full path, so that every path built on it works from any current
+    // folder; a root given relative to the login folder is resolved at the first connection.
+    QString ServerRoot() const;
     QString usersFolder() const;
 
     enum class Bootstrap
@@ -95,12 +97,15 @@ public:
 
 private:
     bool applySettings(const QStringList& lines);
+    // Connects the main connection and learns the login folder when the root needs it.
+    void connectMain();
 
     Config m_config;
     QString m_status = QStringLiteral("lblStatus");
     int m_mark = 0;
     QStringList m_fcommemo;
     QString m_serverRoot;
+    QString m_loginFolder; // where the main login starts, learnt once
     FtpClient m_main;
     FtpClient m_settings;
     bool m_shortFileReported = false;
