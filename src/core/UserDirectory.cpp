@@ -138,11 +138,10 @@ QString UserDirectory::takeOwnLine(const QString& name)
     const int own = find(m_users, name);
     if (own < 0)
         return {};
-    const QString line = m_users.takeAt(own);
-    if (m_selected == own)
-        m_selected = -1;
-    else if (m_selected > own)
-        --m_selected;
+    const QString line = m_users.at(own);
+    const QString selected = m_selected >= 0 ? m_users.at(m_selected) : QString();
+    removeOwnLines(name);
+    m_selected = selected.isEmpty() ? -1 : static_cast<int>(m_users.indexOf(selected));
     return line;
 }
 

@@ -12,10 +12,10 @@ namespace localcopy {
 inline constexpr QFileDevice::Permissions kPrivate =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
-// Downloads remoteName from the current folder over localPath. The bytes go to a file beside it
-// that has the given permissions from its creation and replaces localPath only when the whole
-// transfer arrived, so a failed transfer keeps the earlier copy. While the copy is replaced it
-// is locked, so another copy of the program sees it in use. Failures throw FtpError.
+// Downloads remoteName from the current folder over localPath, as FtpClient::download does (a
+// file with these permissions from its creation, in place only after a complete transfer), and
+// holds the lock on the copy it replaces meanwhile, so another copy of the program sees it in
+// use. Failures throw FtpError.
 void download(FtpClient& ftp, const QString& remoteName, const QString& localPath,
               QFileDevice::Permissions permissions);
 

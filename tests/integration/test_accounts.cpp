@@ -305,7 +305,7 @@ TEST_F(AccountsTest, AnotherCopyWaitsWhileOneWritesTheWorkingCopy)
 
     // The arriving directory is the user's alone from its first byte, and the copy it replaces
     // is in use meanwhile.
-    EXPECT_EQ(modeOf(copy + ".part"), 0600u);
+    EXPECT_EQ(modeOf(partialDownloadPath(copy)), 0600u);
     ASSERT_TRUE(helpers::fileInUse(copy));
     auto ftp = connection();
     EXPECT_EQ(directory::fetch(
