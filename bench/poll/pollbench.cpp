@@ -1,33 +1,91 @@
-// One client's poll cycle against the demo server: wall time per cycle and bytes moved, for a
-// tree prepared by run.sh. Prints one line per cycle kind.
-//   pollbench <server host:port> <users> <conversation bytes> <work folder>
+// One client's poll cycle against a real server (pyftpdlib or vsftpd) that it starts itself:
+// the floor (one login and one listing of the folder), a first cycle (everything new), steady
+// cycles with nothing changed, and a steady cycle after a peer rewrote one conversation. Prints
+// one table row.
+//   pollbench <pyftpdlib|vsftpd> <users> <conversation bytes>
 #include "core/UserDirectory.h"
+#include "net/FtpClient.h"
 #include "net/PollCycle.h"
 #include "net/ServerSession.h"
+#include "support/FtpServerFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
+#include <QHash>
+#include <QTemporaryDir>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
 struct NullSink : poll::Sink
 {
-    void playSound() override { ++sounds; }
+    void playSound() override {}
     void refreshOpenChat(const QStringList&) override {}
     void announce(const poll::Announcement&) override {}
-    int sounds = 0;
 };
 
-qint64 folderBytes(const QString& folder)
+// Files in these folders whose inode or time changed since the last snapshot came down anew.
+class Downloads
 {
-    qint64 total = 0;
-    for (const QFileInfo& f : QDir(folder).entryInfoList(QDir::Files))
-        total += f.size();
-    return total;
+public:
+    explicit Downloads(QStringList folders) : m_folders(std::move(folders)) { take(); }
+    qint64 take()
+    {
+        qint64 fresh = 0;
+        QHash<QString, QPair<qint64, qint64>> now;
+        for (const QString& folder : m_folders) {
+            for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+                struct stat st
+                {
+                };
+                const QString path = folder + name;
+                if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+                    continue;
+                const QPair<qint64, qint64> id(static_cast<qint64>(st.st_ino),
+                                               st.st_mtim.tv_sec * 1000000000LL +
+                                                   st.st_mtim.tv_nsec);
+                if (m_last.value(path) != id)
+                    fresh += st.st_size;
+                now.insert(path, id);
+            }
+        }
+        m_last = now;
+        return fresh;
+    }
+
+private:
+    QStringList m_folders;
+    QHash<QString, QPair<qint64, qint64>> m_last;
+};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+QByteArray entry(const QString& sender, int serial)
+{
+    return sender.toLatin1() + "     07.03.2026     14:05:07 :\r\n" +
+           QByteArray::number(serial).rightJustified(8, '0') + QByteArray(62, 'x') + "\r\n\r\n";
+}
+
+// Whole entries, so a copy saved line by line has the server's bytes.
+QByteArray conversation(const QString& peer, qint64 size)
+{
+    const qsizetype one = entry(peer, 0).size();
+    QByteArray body;
+    body.reserve(size);
+    for (int i = 0; body.size() + one <= size; ++i)
+        body += entry(peer, i);
+    return body;
 }
 
 } // namespace
@@ -35,49 +93,124 @@ qint64 folderBytes(const QString& folder)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: pollbench host:port users bytes workdir\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: pollbench pyftpdlib|vsftpd users bytes\n");
         return 2;
     }
-    const QString server = QString::fromLocal8Bit(argv[1]);
+    const QString kindName = QString::fromLocal8Bit(argv[1]);
+    const FtpServerKind kind =
+        kindName == u"vsftpd" ? FtpServerKind::Vsftpd : FtpServerKind::Pyftpdlib;
     const int users = QString::fromLocal8Bit(argv[2]).toInt();
     const qint64 size = QString::fromLocal8Bit(argv[3]).toLongLong();
-    const QString work = QString::fromLocal8Bit(argv[4]) + u'/';
-    QDir().mkpath(work + QStringLiteral("temp"));
+    if (const QString why = FtpServerFixture::unavailable(kind); !why.isEmpty()) {
+        std::printf("| %-9s | %5d | %8lld | unavailable: %s |\n", qPrintable(kindName), users,
+                    static_cast<long long>(size), qPrintable(why));
+        return 0;
+    }
+    const auto server = FtpServerFixture::start(kind);
+    server->write(QStringLiteral("fcom.xo"),
+                  "0\r\n1\r\n2\r\n3\r\n4\r\n" + server->address().toUtf8() + "\r\n" +
+                      server->user().toUtf8() + "\r\n" + server->password().toUtf8() + "\r\n/\r\n");
+    QByteArray lineup = "}Me}}}.png}eng/\r\n";
+    for (int i = 0; i < users; ++i)
+        lineup += QStringLiteral("}Peer%1}}}.png}eng/\r\n").arg(i, 4, 10, QChar(u'0')).toLatin1();
+    server->write(QStringLiteral("netwrk/users/lineup.xo"), lineup);
+    const auto peerName = [](int i) { return QStringLiteral("Peer%1").arg(i, 4, 10, QChar(u'0')); };
+    for (int i = 0; i < users; ++i)
+        server->write(QStringLiteral("netwrk/users/Me/%1.ms").arg(peerName(i)),
+                      conversation(peerName(i), size));
 
+    QTemporaryDir work;
+    const QString w = work.path() + u'/';
+    QDir().mkpath(w + QStringLiteral("temp"));
+    int logins = 0;
     ServerSession::Config config;
-    config.settingsServer = server;
-    config.tempDataDir = work + QStringLiteral("temp/");
+    config.settingsServer = server->address();
+    config.settingsUser = server->user();
+    config.settingsPassword = server->password();
+    config.tempDataDir = w + QStringLiteral("temp/");
+    config.onConnected = [&logins] { ++logins; };
     ServerSession session(config);
     session.setStatus(QString::fromUtf16(ServerSession::kConnected));
     if (session.bootstrapTick() != ServerSession::Bootstrap::Fetched) {
-        std::fprintf(stderr, "no settings from %s\n", qPrintable(server));
+        std::fprintf(stderr, "no settings from %s\n", qPrintable(server->address()));
         return 1;
     }
+
+    // The floor: what any client pays to learn that nothing changed.
+    std::vector<double> floors;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer t;
+        t.start();
+        FtpClient ftp(session.IdFTP1().settings());
+        ftp.settings().onConnected = {};
+        ftp.connect();
+        ftp.changeFolder(session.usersFolder() + QStringLiteral("Me"));
+        const QStringList listing = ftp.listNames();
+        floors.push_back(t.nsecsElapsed() / 1e6);
+        ftp.disconnect();
+        if (listing.size() < users)
+            return 1;
+    }
+
     UserDirectory directory;
     directory.firstFill(QStringList(), QStringLiteral("Me"));
     poll::Context ctx{session,
                       directory,
                       QStringLiteral("Me"),
                       config.tempDataDir,
-                      work + QStringLiteral("seen/"),
-                      work + QStringLiteral("fetched/"),
-                      work + QStringLiteral("Network/"),
+                      w + QStringLiteral("seen/"),
+                      w + QStringLiteral("fetched/"),
+                      w + QStringLiteral("Network/"),
                       false,
                       [](int) {}};
-    for (const char* kind : {"first (all new)", "steady (no change)"}) {
+    Downloads downloads({ctx.fetchedFolder, config.tempDataDir});
+    bool finished = true;
+    const auto cycle = [&](double& ms, qint64& bytes, int& cycleLogins, int& changed) {
         NullSink sink;
-        QElapsedTimer timer;
-        timer.start();
+        logins = 0;
+        QElapsedTimer t;
+        t.start();
         const poll::Result r = poll::run(ctx, sink);
-        const double seconds = timer.nsecsElapsed() / 1e9;
-        const qint64 bytes = folderBytes(ctx.fetchedFolder) +
-                             QFileInfo(config.tempDataDir + QStringLiteral("lnplk.xo")).size();
-        std::printf("poll %5d correspondents x %8lld B, %-19s %7.3f s/cycle, %11lld B moved, "
-                    "%d changed%s\n",
-                    users, static_cast<long long>(size), kind, seconds,
-                    static_cast<long long>(bytes), r.changed,
-                    r.outcome == poll::Outcome::Done ? "" : " (cycle did not finish)");
+        ms = t.nsecsElapsed() / 1e6;
+        bytes = downloads.take();
+        cycleLogins = logins;
+        changed = r.changed;
+        finished = finished && r.outcome == poll::Outcome::Done;
+    };
+    double firstMs = 0;
+    qint64 firstBytes = 0;
+    int firstLogins = 0;
+    int firstChanged = 0;
+    cycle(firstMs, firstBytes, firstLogins, firstChanged);
+
+    std::vector<double> steady;
+    qint64 steadyBytes = 0;
+    int steadyLogins = 0;
+    int steadyChanged = 0;
+    for (int i = 0; i < 3; ++i) {
+        double ms = 0;
+        cycle(ms, steadyBytes, steadyLogins, steadyChanged);
+        steady.push_back(ms);
     }
+
+    // A peer writes one new entry on top of one conversation.
+    const QString changedPath = QStringLiteral("netwrk/users/Me/%1.ms").arg(peerName(users / 2));
+    server->write(changedPath, entry(peerName(users / 2), -1) + server->read(changedPath));
+    double changeMs = 0;
+    qint64 changeBytes = 0;
+    int changeLogins = 0;
+    int changeChanged = 0;
+    cycle(changeMs, changeBytes, changeLogins, changeChanged);
+
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("| %-9s | %5d | %8lld | %7.1f | %8.1f | %8.1f | %8.1f | %11lld | %11lld | %11lld "
+                "| %d / %d / %d | %d / %d / %d | %6.1f |%s\n",
+                qPrintable(kindName), users, static_cast<long long>(size), median(floors), firstMs,
+                median(steady), changeMs, static_cast<long long>(firstBytes),
+                static_cast<long long>(steadyBytes), static_cast<long long>(changeBytes),
+                firstLogins, steadyLogins, changeLogins, firstChanged, steadyChanged, changeChanged,
+                usage.ru_maxrss / 1024.0, finished ? "" : " a cycle did not finish");
     return 0;
 }
