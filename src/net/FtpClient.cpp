@@ -600,12 +600,25 @@ void FtpClient::finishTransfer()
 
 QStringList FtpClient::listNames()
 {
+    return listLines("NLST");
+}
+
+QStringList FtpClient::listDetails(const QString& name)
+{
+    // MLSD takes folders only; a single file goes to LIST, whose line every server gives.
+    if (name.isEmpty() && listsMachineReadable())
+        return listLines("MLSD");
+    return listLines(name.isEmpty() ? QByteArray("LIST") : "LIST " + encode(name));
+}
+
+QStringList FtpClient::listLines(const QByteArray& transfer)
+{
     command("TYPE A", {200});
     QByteArray listing;
     try {
-        FtpSocket data = openDataConnection("NLST");
+        FtpSocket data = openDataConnection(transfer);
         // Some servers answer 450 for a folder without files.
-        if (command("NLST", {125, 150, 154, 450}).code != 450) {
+        if (command(transfer, {125, 150, 154, 450}).code != 450) {
             char* buffer = transferBuffer();
             for (;;) {
                 qint64 n = 0;

@@ -78,6 +78,11 @@ public:
     // the server sends them, which may include "." and ".." (pure-ftpd). A 450 reply counts as
     // an empty folder.
     QStringList listNames();
+    // The current folder's entries with their sizes and times: MLSD when FEAT offers MLST (RFC
+    // 3659), else LIST, optionally of one `name`. The lines as sent; listsMachineReadable()
+    // tells which form they are in.
+    QStringList listDetails(const QString& name = {});
+    bool listsMachineReadable() const { return offers(QStringLiteral("MLST")); }
     void makeFolder(const QString& name);   // MKD
     void removeFolder(const QString& name); // RMD
     void deleteFile(const QString& name);   // DELE
@@ -123,6 +128,8 @@ private:
     [[noreturn]] void dataFailed(FtpSocket& data, const FtpError& error);
     // A local failure mid-transfer: drop the data connection, take the final reply, throw.
     [[noreturn]] void abandonTransfer(FtpSocket& data, const FtpError& error);
+    // A listing command's lines, in TYPE A.
+    QStringList listLines(const QByteArray& command);
 
     FtpSettings m_settings;
     FtpSocket m_control;
