@@ -32,6 +32,15 @@ FetchResult fetch(FtpClient& ftp, const QString& sender, const QString& networkD
         return result;
     if (!ftp.listNames().contains(sender))
         return result;
+    return fetchListed(ftp, sender, networkDir, afterFile, progress);
+}
+
+FetchResult fetchListed(FtpClient& ftp, const QString& sender, const QString& networkDir,
+                        const AfterFile& afterFile, const Progress& progress)
+{
+    FetchResult result;
+    if (networkDir.isEmpty() || !userentry::openable(sender))
+        return result;
     result.found = true;
     ftp.changeFolder(sender);
     const QString local = folderFor(networkDir, sender);

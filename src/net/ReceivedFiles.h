@@ -34,5 +34,8 @@ using Progress = std::function<void(const QString& name, qint64 done, qint64 tot
 // is empty. Names that could leave the local folder are never written. Failures are thrown.
 FetchResult fetch(FtpClient& ftp, const QString& sender, const QString& networkDir,
                   const AfterFile& afterFile = {}, const Progress& progress = {});
+// As fetch, for a caller whose own listing of the folder already shows the sender folder.
+FetchResult fetchListed(FtpClient& ftp, const QString& sender, const QString& networkDir,
+                        const AfterFile& afterFile = {}, const Progress& progress = {});
 
 } // namespace received
