@@ -11,8 +11,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTime>
+
+#include <algorithm>
 
 namespace poll {
 
@@ -39,6 +42,71 @@ private:
 void closeMain(ServerSession& session)
 {
     session.closeMain();
+}
+
+// Equal bytes are equal text: most comparisons end here without decoding either copy.
+bool sameBytes(const QString& a, const QString& b)
+{
+    QFile fa(a);
+    QFile fb(b);
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size())
+        return false;
+    constexpr qint64 kChunk = 64 * 1024;
+    while (!fa.atEnd()) {
+        const QByteArray chunk = fa.read(kChunk);
+        if (chunk.isEmpty() || chunk != fb.read(kChunk))
+            return false;
+    }
+    return true;
+}
+
+// Whether the file behind `now` may differ from the one compared when `before` was listed.
+bool mayHaveChanged(const ftplisting::Entry* before, const ftplisting::Entry& now,
+                    const QDateTime& previousListing)
+{
+    if (!before || !before->sameAs(now) || !previousListing.isValid())
+        return true;
+    return now.latest() >= previousListing.addSecs(-kRecentSecs);
+}
+
+// The own folder with sizes and times; a server whose listing cannot be read gives names only,
+// and then every conversation is fetched.
+QList<ftplisting::Entry> listOwnFolder(FtpClient& ftp, const QDateTime& now)
+{
+    try {
+        const QStringList lines = ftp.listDetails();
+        const QList<ftplisting::Entry> entries =
+            ftplisting::parse(lines, ftp.listsMachineReadable(), now);
+        if (!entries.isEmpty() || lines.isEmpty())
+            return entries;
+    } catch (const FtpError& e) {
+        if (e.kind() != FtpError::Kind::Reply || !ftp.connected())
+            throw;
+    }
+    QList<ftplisting::Entry> names;
+    for (const QString& n : ftp.listNames()) {
+        if (n != u"." && n != u"..") {
+            ftplisting::Entry e;
+            e.name = n;
+            names.append(e);
+        }
+    }
+    return names;
+}
+
+// The directory file's entry, or nullopt when the server does not tell.
+std::optional<ftplisting::Entry> directoryEntry(FtpClient& ftp, const QDateTime& now)
+{
+    try {
+        const QList<ftplisting::Entry> entries =
+            ftplisting::parse(ftp.listDetails(store::kDirectoryFile), false, now);
+        if (entries.size() == 1 && !entries.first().folder)
+            return entries.first();
+    } catch (const FtpError& e) {
+        if (e.kind() != FtpError::Kind::Reply || !ftp.connected())
+            throw;
+    }
+    return std::nullopt;
 }
 
 // The conversation files of the listing that belong to listed users other than oneself.
@@ -83,7 +151,24 @@ Result run(Context& ctx, Sink& sink)
     FtpClient& ftp = session.IdFTP1();
     const auto wait = ctx.wait ? ctx.wait : directory::sleepWait;
 
-    closeMain(session);
+    Memory scratch;
+    Memory& memory = ctx.memory ? *ctx.memory : scratch;
+    const QString owner =
+        ftp.settings().host + u'\n' + ftp.settings().user + u'\n' + ctx.sessionUser;
+    if (memory.owner != owner)
+        memory = Memory{owner, {}, {}, {}, 0};
+    const bool full = memory.cyclesToFullCheck <= 0;
+    result.fullCheck = full;
+
+    // The connection stays open between cycles, held by the keep-alive; one the server dropped
+    // is opened again.
+    if (ftp.connected()) {
+        try {
+            ftp.changeFolder(session.usersFolder());
+        } catch (const Error&) {
+            closeMain(session);
+        }
+    }
     if (!session.openMain()) {
         result.outcome = Outcome::NoServer;
         return result;
@@ -99,23 +184,61 @@ Result run(Context& ctx, Sink& sink)
     };
     QList<Announcement> notices; // announced notices whose files may still come down
     try {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
         const QString copy = ctx.tempDataDir + store::local::kDirectoryCopy;
-        ctx.directory.reload(directory::fetch(ftp, copy, wait, directory::OnFailure::Keep),
-                             ctx.sessionUser);
+        const std::optional<ftplisting::Entry> lineup = directoryEntry(ftp, now);
+        const bool directoryKnown = !full && lineup && QFile::exists(copy) &&
+                                    !mayHaveChanged(&memory.directory, *lineup, memory.listedAt);
+        if (directoryKnown) {
+            std::optional<QStringList> lines;
+            if (!helpers::fileInUse(copy))
+                lines = stringlist::load(copy);
+            ctx.directory.reload(lines, ctx.sessionUser);
+        } else {
+            memory.directory = {};
+            const QDateTime before = QFileInfo(copy).lastModified();
+            ctx.directory.reload(directory::fetch(ftp, copy, wait, directory::OnFailure::Keep),
+                                 ctx.sessionUser);
+            // A fetch that failed left the old copy: it is fetched again next time.
+            if (lineup && QFileInfo(copy).lastModified() != before) {
+                memory.directory = *lineup;
+                result.directoryFetched = true;
+            }
+        }
         ftp.changeFolder(ctx.sessionUser);
-        const QStringList userslist = ftp.listNames();
+        QList<ftplisting::Entry> entries = listOwnFolder(ftp, now);
+        // Compared and announced in name order, whatever order the server lists in.
+        std::sort(entries.begin(), entries.end(),
+                  [](const auto& a, const auto& b) { return a.name < b.name; });
+        QStringList userslist;
+        QHash<QString, ftplisting::Entry> listed;
+        for (const ftplisting::Entry& e : entries) {
+            userslist.append(e.name);
+            listed.insert(e.name, e);
+        }
         result.listed = true;
         result.listing = userslist;
         QDir().mkpath(ctx.seenFolder);
         QDir().mkpath(ctx.fetchedFolder);
         trace(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
 
-        const QStringList names = conversationsToCompare(userslist, ctx.directory, ctx.sessionUser);
+        // Only what may differ from the copy compared last time comes down.
+        QStringList names;
+        for (const QString& n : conversationsToCompare(userslist, ctx.directory, ctx.sessionUser)) {
+            const auto before = memory.compared.constFind(n);
+            if (full || before == memory.compared.cend() ||
+                mayHaveChanged(&*before, listed.value(n), memory.listedAt) ||
+                !QFile::exists(ctx.seenFolder + n))
+                names.append(n);
+        }
         for (const QString& n : names) {
             trace(n);
             ftp.download(n, ctx.fetchedFolder + n + u't');
+            ++result.downloaded;
         }
         trace(QStringLiteral("___NEXT CYCLE___"));
+        // Remembered once compared: a cycle that ends early fetches the rest again.
+        const auto remember = [&](const QString& n) { memory.compared.insert(n, listed.value(n)); };
 
         for (const QString& n : names) {
             trace(n);
@@ -124,12 +247,16 @@ Result run(Context& ctx, Sink& sink)
             const bool seenExists = QFile::exists(seen);
             if (seenExists && helpers::fileInUse(seen))
                 wait(kSeenCopyWaitMs);
+            if (seenExists && !helpers::fileInUse(seen) && sameBytes(seen, fetched)) {
+                remember(n);
+                continue;
+            }
             QStringList load;
             if (seenExists && !helpers::fileInUse(seen))
                 load = stringlist::load(seen).value_or(QStringList());
             const QStringList preload = stringlist::load(fetched).value_or(QStringList());
             if (seenExists && load == preload) {
-                closeMain(session);
+                remember(n);
                 continue;
             }
             ++result.changed;
@@ -145,6 +272,7 @@ Result run(Context& ctx, Sink& sink)
             // Seen from now on: a change is announced once.
             if (!stringlist::save(seen, preload))
                 throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
+            remember(n);
 
             const QString peer = n.chopped(3);
             const int row = UserDirectory::find(ctx.directory.users(), peer);
@@ -156,7 +284,6 @@ Result run(Context& ctx, Sink& sink)
                     stringlist::save(fetched, chat);
                 }
                 sink.refreshOpenChat(chat);
-                closeMain(session);
                 continue;
             }
 
@@ -177,7 +304,6 @@ Result run(Context& ctx, Sink& sink)
             }
             // Shown before any file comes down: a large file must not hold the news back.
             sink.announce(a);
-            closeMain(session);
         }
 
         // Every sender folder the listing shows is fetched, whatever the newest entries say:
@@ -190,7 +316,7 @@ Result run(Context& ctx, Sink& sink)
                 result.outcome = Outcome::NoServer;
                 return result;
             }
-            const received::FetchResult got = received::fetch(
+            const received::FetchResult got = received::fetchListed(
                 ftp, sender, ctx.networkDir, [&](const QString&) { sink.pumpEvents(); });
             if (got.found)
                 result.fetchedFrom.append(sender);
@@ -201,9 +327,19 @@ Result run(Context& ctx, Sink& sink)
                 }
             }
         }
-        closeMain(session);
+        for (auto it = memory.compared.begin(); it != memory.compared.end();) {
+            if (listed.contains(it.key()))
+                ++it;
+            else
+                it = memory.compared.erase(it);
+        }
+        memory.listedAt = now;
+        memory.cyclesToFullCheck = full ? kFullCheckEvery - 1 : memory.cyclesToFullCheck - 1;
+        // Left where every other user of the open connection expects it.
+        ftp.changeFolder(session.usersFolder());
         trace(QStringLiteral("END OF CYCLE ---"));
         result.outcome = Outcome::Done;
+        return result;
     } catch (const Error& e) {
         qCInfo(lcPoll) << "poll cycle ended:" << e.message();
         result.outcome = Outcome::Failed;

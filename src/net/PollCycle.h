@@ -1,5 +1,9 @@
 #pragma once
 
+#include "net/FtpListing.h"
+
+#include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -8,9 +12,32 @@
 class ServerSession;
 class UserDirectory;
 
-// The receiving side of messaging: every conversation file of the signed-in user's folder is
-// fetched and compared with the copy last seen here; what changed is shown or announced.
+// The receiving side of messaging: the conversation files of the signed-in user's folder that
+// the listing shows changed are fetched and compared with the copy last seen here; what changed
+// is shown or announced.
 namespace poll {
+
+// Every this many cycles everything is fetched and compared, whatever the listing says: a
+// server whose times are coarse or wrong, or a clock far off ours, could hide a rewrite that
+// kept the size. At the 15 s period that is every five minutes, and since equal copies are told
+// apart by their bytes alone it costs about one twentieth of a cycle without the listing.
+inline constexpr int kFullCheckEvery = 20;
+// A file whose listed time is this close to (or after) the previous listing is fetched again:
+// LIST times are only to the minute, MLSD's to the second, and a rewrite of the same size
+// within that time shows no difference in the listing.
+inline constexpr qint64 kRecentSecs = 120;
+
+// What earlier cycles saw on the server, so that unchanged files are not fetched again. The
+// caller keeps one; an empty one makes the next cycle fetch everything.
+struct Memory
+{
+    QString owner; // server and user the entries below belong to
+    // Per conversation, its listing entry when it was last compared.
+    QHash<QString, ftplisting::Entry> compared;
+    ftplisting::Entry directory; // "lineup.xo" when last fetched
+    QDateTime listedAt;          // our clock (UTC) when the previous listing was taken
+    int cyclesToFullCheck = 0;
+};
 
 // What the new-message popup is told about one changed conversation.
 struct Announcement
@@ -49,6 +76,7 @@ struct Context
     QString networkDir;    // received files
     bool mainWindowVisible = false;
     std::function<void(int ms)> wait;
+    Memory* memory = nullptr; // none: everything is fetched every cycle
 };
 
 enum class Outcome
@@ -68,6 +96,9 @@ struct Result
     bool listed = false;     // the own folder was listed: `listing` is current
     QStringList listing;     // the names in the signed-in user's server folder
     QStringList fetchedFrom; // senders whose waiting files came down in this cycle
+    bool fullCheck = false;  // everything was fetched, whatever the listing said
+    int downloaded = 0;      // conversation files fetched
+    bool directoryFetched = false;
 };
 
 // The sender folders a listing of the own folder shows: names of listed users other than

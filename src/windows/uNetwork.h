@@ -3,6 +3,7 @@
 #include "core/Fade.h"
 #include "core/UserDirectory.h"
 #include "core/uLocal.h"
+#include "net/PollCycle.h"
 #include "net/StoreLayout.h"
 
 #include <QPoint>
@@ -132,6 +133,7 @@ public:
     QTimer* nonet = nullptr;
     // Keeps only the last lines of the poll cycles' trace.
     QStringList checkedusers;
+    poll::Memory m_pollMemory; // what earlier poll cycles saw on the server
 
     void XNetDetect1ConnectionStatus(bool reachable);
     void FTPCSpermitTimer();

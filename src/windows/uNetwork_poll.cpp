@@ -38,7 +38,8 @@ void TNetwork::msgrldTimer()
                       f.userDataDir + QStringLiteral("net/") + SessionUser + u'/',
                       f.networkDir,
                       isVisible(),
-                      {}};
+                      {},
+                      &m_pollMemory};
     WindowSink sink(*this, m_ctx);
     const poll::Result result = poll::run(ctx, sink);
     // Sends look for their conversation in this listing.

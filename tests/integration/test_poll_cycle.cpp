@@ -7,7 +7,13 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 
+#include <QDateTime>
 #include <QDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -43,12 +49,13 @@ struct RecordingSink : poll::Sink
 class PollCycleTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void SetUp() override { start(FtpServerKind::Pyftpdlib); }
+
+    void start(FtpServerKind kind)
     {
-        if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Pyftpdlib);
-            !why.isEmpty())
+        if (const QString why = FtpServerFixture::unavailable(kind); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
-        server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
+        server = FtpServerFixture::start(kind);
         server->write("fcom.xo", "0\r\n1\r\n2\r\n3\r\n4\r\n" + server->address().toUtf8() + "\r\n" +
                                      server->user().toUtf8() + "\r\n" +
                                      server->password().toUtf8() + "\r\n/\r\n");
@@ -66,12 +73,28 @@ protected:
         c.settingsUser = server->user();
         c.settingsPassword = server->password();
         c.tempDataDir = local.path("temp/");
+        c.onConnected = [this] { ++logins; };
         QDir().mkpath(c.tempDataDir);
         QDir().mkpath(local.path("Network"));
         session = std::make_unique<ServerSession>(c);
         session->setStatus(QString::fromUtf16(ServerSession::kConnected));
         ASSERT_EQ(session->bootstrapTick(), ServerSession::Bootstrap::Fetched);
         dir.firstFill(stringlist::decode(server->read("netwrk/users/lineup.xo")), "Me");
+    }
+
+    // Sets a server file's time, as a peer's write at that moment would.
+    void touch(const QString& relative, const QDateTime& when) const
+    {
+        const timespec t[2] = {{when.toSecsSinceEpoch(), 0}, {when.toSecsSinceEpoch(), 0}};
+        ASSERT_EQ(
+            ::utimensat(AT_FDCWD, QFile::encodeName(server->path(relative)).constData(), t, 0), 0);
+    }
+    // Gives the conversations an hour-old history, older than any recent-time rule.
+    void ageConversations() const
+    {
+        const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-3600);
+        for (const char* name : {"lineup.xo", "Me/Zoe.ms", "Me/Ann.ms"})
+            touch(QStringLiteral("netwrk/users/") + QLatin1String(name), old);
     }
 
     poll::Context context(bool visible = false)
@@ -84,14 +107,17 @@ protected:
                 local.path("fetched/"),
                 local.path("Network/"),
                 visible,
-                [this](int) { ++waits; }};
+                [this](int) { ++waits; },
+                &memory};
     }
 
     std::unique_ptr<FtpServerFixture> server;
     std::unique_ptr<ServerSession> session;
     UserDirectory dir;
     TempTree local;
+    poll::Memory memory;
     int waits = 0;
+    int logins = 0;
 };
 
 } // namespace
@@ -126,7 +152,9 @@ TEST_F(PollCycleTest, EverythingIsNewOnceThenNothing)
     // Neither one's own file nor that of a user no longer listed is fetched.
     EXPECT_EQ(QDir(local.path("fetched")).entryList(QDir::Files),
               (QStringList{"Ann.mst", "Zoe.mst"}));
-    EXPECT_FALSE(session->IdFTP1().connected());
+    // Kept open for the next cycle, where an open connection is expected to be.
+    EXPECT_TRUE(session->IdFTP1().connected());
+    EXPECT_EQ(session->IdFTP1().currentFolder() + u'/', session->usersFolder());
 
     RecordingSink again;
     EXPECT_EQ(poll::run(ctx, again).outcome, poll::Outcome::Done);
@@ -205,4 +233,140 @@ TEST_F(PollCycleTest, WaitingFilesComeDownWhateverTheNewestEntrySays)
     EXPECT_FALSE(QDir(server->path("netwrk/users/Me/Ann")).exists());
     ASSERT_EQ(next.announced.size(), 1);
     EXPECT_TRUE(next.announced[0].isMessage);
+}
+
+class PollListingTest : public PollCycleTest, public ::testing::WithParamInterface<FtpServerKind>
+{
+protected:
+    void SetUp() override { start(GetParam()); }
+};
+
+// pyftpdlib lists with MLSD (times to the second), vsftpd only with LIST (to the minute).
+INSTANTIATE_TEST_SUITE_P(Servers, PollListingTest,
+                         ::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::Vsftpd),
+                         [](const auto& info) {
+                             return ftpServerKindName(info.param).remove(u'-').toStdString();
+                         });
+
+TEST_P(PollListingTest, OnlyWhatTheListingShowsChangedComesDown)
+{
+    ageConversations();
+    auto ctx = context();
+    RecordingSink first;
+    const auto r1 = poll::run(ctx, first);
+    ASSERT_EQ(r1.outcome, poll::Outcome::Done);
+    EXPECT_TRUE(r1.fullCheck);
+    EXPECT_EQ(r1.downloaded, 2);
+    EXPECT_EQ(first.announced.size(), 2);
+    EXPECT_EQ(logins, 1);
+
+    // Nothing changed: no conversation and no directory comes down, and no new login.
+    RecordingSink steady;
+    const auto r2 = poll::run(ctx, steady);
+    ASSERT_EQ(r2.outcome, poll::Outcome::Done);
+    EXPECT_FALSE(r2.fullCheck);
+    EXPECT_EQ(r2.downloaded, 0);
+    EXPECT_FALSE(r2.directoryFetched);
+    EXPECT_TRUE(steady.announced.isEmpty());
+    EXPECT_EQ(dir.users().size(), 2);
+    EXPECT_EQ(logins, 1);
+
+    // A peer's new entry and new waiting files: the one conversation, and the files the same
+    // listing shows.
+    server->write("netwrk/users/Me/Zoe.ms", "Zoe     07.03.2026     14:06:00 :\r\nAgain\r\n\r\n"
+                                            "Zoe     07.03.2026     14:05:07 :\r\nHi Me");
+    server->write("netwrk/users/Me/Ann/b.txt", "B");
+    RecordingSink changed;
+    const auto r3 = poll::run(ctx, changed);
+    ASSERT_EQ(r3.outcome, poll::Outcome::Done);
+    EXPECT_EQ(r3.downloaded, 1);
+    ASSERT_EQ(changed.announced.size(), 1);
+    EXPECT_EQ(changed.announced[0].secondLine, QStringLiteral("Again"));
+    EXPECT_EQ(r3.fetchedFrom, QStringList{"Ann"});
+    EXPECT_EQ(TempTree::read(local.path("Network/Ann/b.txt")), "B");
+    EXPECT_EQ(logins, 1);
+
+    // A dropped connection is opened again.
+    session->closeMain();
+    RecordingSink reopened;
+    EXPECT_EQ(poll::run(ctx, reopened).outcome, poll::Outcome::Done);
+    EXPECT_EQ(logins, 2);
+}
+
+TEST_P(PollListingTest, ASameSizeRewriteIsSeenWhileRecentAndByTheFullCheckAfter)
+{
+    // Within one minute, so LIST shows the same time for both versions.
+    const QDateTime recent = QDateTime::currentDateTimeUtc().addSecs(-20);
+    ageConversations();
+    touch("netwrk/users/Me/Zoe.ms", recent);
+    auto ctx = context();
+    RecordingSink first;
+    ASSERT_EQ(poll::run(ctx, first).outcome, poll::Outcome::Done);
+
+    const QByteArray same = "Zoe     07.03.2026     14:05:07 :\r\nHo Me";
+    ASSERT_EQ(same.size(), server->read("netwrk/users/Me/Zoe.ms").size());
+    server->write("netwrk/users/Me/Zoe.ms", same);
+    touch("netwrk/users/Me/Zoe.ms", recent);
+    RecordingSink next;
+    ASSERT_EQ(poll::run(ctx, next).outcome, poll::Outcome::Done);
+    ASSERT_EQ(next.announced.size(), 1);
+    EXPECT_EQ(next.announced[0].secondLine, QStringLiteral("Ho Me"));
+
+    // The same rewrite with an old time looks unchanged until the full check.
+    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    touch("netwrk/users/Me/Zoe.ms", old);
+    RecordingSink settle;
+    ASSERT_EQ(poll::run(ctx, settle).outcome, poll::Outcome::Done);
+    server->write("netwrk/users/Me/Zoe.ms", "Zoe     07.03.2026     14:05:07 :\r\nHa Me");
+    touch("netwrk/users/Me/Zoe.ms", old);
+    int cycles = 0;
+    QList<poll::Announcement> seen;
+    for (bool full = false; !full; ++cycles) {
+        ASSERT_LT(cycles, poll::kFullCheckEvery);
+        RecordingSink sink;
+        const auto r = poll::run(ctx, sink);
+        ASSERT_EQ(r.outcome, poll::Outcome::Done);
+        full = r.fullCheck;
+        EXPECT_EQ(sink.announced.isEmpty(), !full);
+        seen += sink.announced;
+    }
+    EXPECT_GT(cycles, 1);
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_EQ(seen[0].secondLine, QStringLiteral("Ha Me"));
+}
+
+TEST_F(PollCycleTest, AChangeWhileTheCycleRunsIsSeenOnceAcrossTwoCycles)
+{
+    ageConversations();
+    auto ctx = context();
+    RecordingSink first;
+    ASSERT_EQ(poll::run(ctx, first).outcome, poll::Outcome::Done);
+    server->write("netwrk/users/Me/Zoe.ms", "Zoe     07.03.2026     14:06:00 :\r\nNews\r\n\r\n"
+                                            "Zoe     07.03.2026     14:05:07 :\r\nHi Me");
+    touch("netwrk/users/Me/Zoe.ms", QDateTime::currentDateTimeUtc().addSecs(-3600));
+    memory.cyclesToFullCheck = 0;
+
+    // Zoe's download waits while Ann writes: whether Ann's copy came down before or after, her
+    // entry is announced exactly once over this cycle and the next.
+    server->stallDownloads({"Zoe.ms"});
+    std::thread peer([&] {
+        while (!server->downloadWaiting())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        server->write("netwrk/users/Me/Ann.ms", "Ann     07.03.2026     14:07:00 :\r\nLate\r\n\r\n"
+                                                "Ann sent \"a\" (07.03.2026   14:05:07)\r\n"
+                                                "...a.txt\r\n");
+        server->releaseDownloads();
+    });
+    RecordingSink during;
+    const auto r1 = poll::run(ctx, during);
+    peer.join();
+    server->stallDownloads({});
+    ASSERT_EQ(r1.outcome, poll::Outcome::Done);
+    RecordingSink after;
+    ASSERT_EQ(poll::run(ctx, after).outcome, poll::Outcome::Done);
+    QStringList lines;
+    for (const auto& a : during.announced + after.announced)
+        lines.append(a.secondLine);
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{"Late", "News"}));
 }
