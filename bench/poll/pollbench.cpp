@@ -15,6 +15,8 @@
 #include <QHash>
 #include <QTemporaryDir>
 
+#include <ctime>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -116,9 +118,17 @@ int main(int argc, char** argv)
         lineup += QStringLiteral("}Peer%1}}}.png}eng/\r\n").arg(i, 4, 10, QChar(u'0')).toLatin1();
     server->write(QStringLiteral("netwrk/users/lineup.xo"), lineup);
     const auto peerName = [](int i) { return QStringLiteral("Peer%1").arg(i, 4, 10, QChar(u'0')); };
-    for (int i = 0; i < users; ++i)
-        server->write(QStringLiteral("netwrk/users/Me/%1.ms").arg(peerName(i)),
-                      conversation(peerName(i), size));
+    // An hour-old history: what a steady cycle meets, and older than any recent-time rule.
+    const timespec old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    const auto age = [&](const QString& relative) {
+        ::utimensat(AT_FDCWD, QFile::encodeName(server->path(relative)).constData(), old, 0);
+    };
+    age(QStringLiteral("netwrk/users/lineup.xo"));
+    for (int i = 0; i < users; ++i) {
+        const QString relative = QStringLiteral("netwrk/users/Me/%1.ms").arg(peerName(i));
+        server->write(relative, conversation(peerName(i), size));
+        age(relative);
+    }
 
     QTemporaryDir work;
     const QString w = work.path() + u'/';
@@ -146,13 +156,14 @@ int main(int argc, char** argv)
         ftp.settings().onConnected = {};
         ftp.connect();
         ftp.changeFolder(session.usersFolder() + QStringLiteral("Me"));
-        const QStringList listing = ftp.listNames();
+        const QStringList listing = ftp.listDetails();
         floors.push_back(t.nsecsElapsed() / 1e6);
         ftp.disconnect();
         if (listing.size() < users)
             return 1;
     }
 
+    poll::Memory memory;
     UserDirectory directory;
     directory.firstFill(QStringList(), QStringLiteral("Me"));
     poll::Context ctx{session,
@@ -163,7 +174,8 @@ int main(int argc, char** argv)
                       w + QStringLiteral("fetched/"),
                       w + QStringLiteral("Network/"),
                       false,
-                      [](int) {}};
+                      [](int) {},
+                      &memory};
     Downloads downloads({ctx.fetchedFolder, config.tempDataDir});
     bool finished = true;
     const auto cycle = [&](double& ms, qint64& bytes, int& cycleLogins, int& changed) {
