@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSet>
 #include <QTime>
 
 #include <algorithm>
@@ -24,6 +25,9 @@ namespace {
 Q_LOGGING_CATEGORY(lcPoll, "larkspire.poll")
 
 constexpr int kSeenCopyWaitMs = 3000;
+constexpr QFileDevice::Permissions kSeenCopyPermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+    QFileDevice::ReadOther;
 
 class Trace
 {
@@ -113,14 +117,17 @@ std::optional<ftplisting::Entry> directoryEntry(FtpClient& ftp, const QDateTime&
 QStringList conversationsToCompare(const QStringList& listing, const UserDirectory& dir,
                                    const QString& sessionUser)
 {
+    // Looked up by name: the listing and the directory both grow with the number of users.
+    QSet<QString> files;
+    for (const QString& entry : dir.users()) {
+        const QString name = userentry::name(entry);
+        if (name != sessionUser && userentry::openable(name))
+            files.insert(store::conversationFile(name));
+    }
     QStringList names;
     for (const QString& n : listing) {
-        for (const QString& entry : dir.users()) {
-            const QString name = userentry::name(entry);
-            if (n == store::conversationFile(name) && name != sessionUser &&
-                userentry::openable(name))
-                names.append(n);
-        }
+        if (files.contains(n))
+            names.append(n);
     }
     return names;
 }
@@ -130,10 +137,11 @@ QStringList conversationsToCompare(const QStringList& listing, const UserDirecto
 QStringList senderFolders(const QStringList& listing, const QStringList& users,
                           const QString& sessionUser)
 {
+    const QSet<QString> listed(listing.cbegin(), listing.cend());
     QStringList senders;
     for (const QString& entry : users) {
         const QString name = userentry::name(entry);
-        if (name != sessionUser && userentry::openable(name) && listing.contains(name) &&
+        if (name != sessionUser && userentry::openable(name) && listed.contains(name) &&
             !senders.contains(name))
             senders.append(name);
     }
@@ -254,7 +262,10 @@ Result run(Context& ctx, Sink& sink)
             QStringList load;
             if (seenExists && !helpers::fileInUse(seen))
                 load = stringlist::load(seen).value_or(QStringList());
-            const QStringList preload = stringlist::load(fetched).value_or(QStringList());
+            QByteArray fetchedBytes;
+            if (QFile f(fetched); f.open(QIODevice::ReadOnly))
+                fetchedBytes = f.readAll();
+            const QStringList preload = stringlist::decode(fetchedBytes);
             if (seenExists && load == preload) {
                 remember(n);
                 continue;
@@ -270,7 +281,9 @@ Result run(Context& ctx, Sink& sink)
                 return result;
             }
             // Seen from now on: a change is announced once.
-            if (!stringlist::save(seen, preload))
+            // The server's bytes, which hold exactly `preload`: the next comparison of an
+            // unchanged copy then ends at the bytes.
+            if (!stringlist::writeFile(seen, fetchedBytes, nullptr, kSeenCopyPermissions))
                 throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
             remember(n);
 
