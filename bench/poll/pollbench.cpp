@@ -200,7 +200,8 @@ int main(int argc, char** argv)
     qint64 steadyBytes = 0;
     int steadyLogins = 0;
     int steadyChanged = 0;
-    for (int i = 0; i < 3; ++i) {
+    const int steadyCycles = qEnvironmentVariableIntValue("LARKSPIRE_BENCH_STEADY");
+    for (int i = 0; i < std::max(3, steadyCycles); ++i) {
         double ms = 0;
         cycle(ms, steadyBytes, steadyLogins, steadyChanged);
         steady.push_back(ms);
