@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTimeZone>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -706,6 +707,20 @@ qint64 FtpClient::size(const QString& name)
     bool ok = false;
     const qint64 n = afterCode(reply.lines.value(0)).trimmed().section(u' ', 0, 0).toLongLong(&ok);
     return ok ? n : -1;
+}
+
+QDateTime FtpClient::modificationTime(const QString& name)
+{
+    const FtpReply& reply = command(QStringLiteral("MDTM"), name, {});
+    if (reply.code != 213)
+        return {};
+    // RFC 3659: YYYYMMDDHHMMSS in UTC, optionally followed by a fraction of a second.
+    const QString stamp = afterCode(reply.lines.value(0)).trimmed().left(14);
+    QDateTime time = QDateTime::fromString(stamp, QStringLiteral("yyyyMMddHHmmss"));
+    if (!time.isValid())
+        return {};
+    time.setTimeZone(QTimeZone::utc());
+    return time;
 }
 
 void FtpClient::noop()

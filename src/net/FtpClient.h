@@ -5,6 +5,7 @@
 #include "net/FtpSocket.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -93,6 +94,9 @@ public:
     void rename(const QString& oldName, const QString& newName); // RNFR + RNTO
     // SIZE: the number of a 213 reply, -1 for any other reply (a folder, a missing file).
     qint64 size(const QString& name);
+    // MDTM: the modification time in UTC; invalid for any reply but 213 (a missing file, and a
+    // folder on most servers).
+    QDateTime modificationTime(const QString& name);
     void noop(); // NOOP
 
     // What the last Connect learnt, and the last reply read.

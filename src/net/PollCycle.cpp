@@ -98,6 +98,14 @@ QList<ftplisting::Entry> listOwnFolder(FtpClient& ftp, const QDateTime& now)
     return names;
 }
 
+// A file's size and time from SIZE and MDTM, for servers whose listing tells neither.
+void askSizeAndTime(FtpClient& ftp, ftplisting::Entry& e)
+{
+    e.size = ftp.size(e.name);
+    e.modified = e.size >= 0 ? ftp.modificationTime(e.name) : QDateTime();
+    e.precisionSecs = 1;
+}
+
 // The directory file's entry, or nullopt when the server does not tell.
 std::optional<ftplisting::Entry> directoryEntry(FtpClient& ftp, const QDateTime& now)
 {
@@ -110,6 +118,11 @@ std::optional<ftplisting::Entry> directoryEntry(FtpClient& ftp, const QDateTime&
         if (e.kind() != FtpError::Kind::Reply || !ftp.connected())
             throw;
     }
+    ftplisting::Entry e;
+    e.name = store::kDirectoryFile;
+    askSizeAndTime(ftp, e);
+    if (e.modified.isValid())
+        return e;
     return std::nullopt;
 }
 
@@ -233,6 +246,8 @@ Result run(Context& ctx, Sink& sink)
         // Only what may differ from the copy compared last time comes down.
         QStringList names;
         for (const QString& n : conversationsToCompare(userslist, ctx.directory, ctx.sessionUser)) {
+            if (!listed[n].modified.isValid())
+                askSizeAndTime(ftp, listed[n]);
             const auto before = memory.compared.constFind(n);
             if (full || before == memory.compared.cend() ||
                 mayHaveChanged(&*before, listed.value(n), memory.listedAt) ||
