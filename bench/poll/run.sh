@@ -11,7 +11,8 @@
 #   RSS     peak resident memory of the client process, MiB
 #     bench/poll/run.sh [users...]      e.g. bench/poll/run.sh 10 100
 # LARKSPIRE_BENCH_SERVERS="pyftpdlib vsftpd" and LARKSPIRE_BENCH_SIZES="10240 1048576" narrow
-# the table. Server trees live in LARKSPIRE_BENCH_TMP (default /dev/shm).
+# the table; LARKSPIRE_BENCH_STEADY=40 runs more steady cycles (for a profile). Server trees
+# live in LARKSPIRE_BENCH_TMP (default /dev/shm).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
