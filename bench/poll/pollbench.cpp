@@ -149,6 +149,7 @@ int main(int argc, char** argv)
 
     // The floor: what any client pays to learn that nothing changed.
     std::vector<double> floors;
+    qint64 listingBytes = 0;
     for (int i = 0; i < 5; ++i) {
         QElapsedTimer t;
         t.start();
@@ -161,6 +162,9 @@ int main(int argc, char** argv)
         ftp.disconnect();
         if (listing.size() < users)
             return 1;
+        listingBytes = 0;
+        for (const QString& line : listing)
+            listingBytes += line.toUtf8().size() + 2;
     }
 
     poll::Memory memory;
@@ -218,12 +222,14 @@ int main(int argc, char** argv)
 
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("| %-9s | %5d | %8lld | %7.1f | %8.1f | %8.1f | %8.1f | %11lld | %11lld | %11lld "
-                "| %d / %d / %d | %d / %d / %d | %6.1f |%s\n",
-                qPrintable(kindName), users, static_cast<long long>(size), median(floors), firstMs,
-                median(steady), changeMs, static_cast<long long>(firstBytes),
-                static_cast<long long>(steadyBytes), static_cast<long long>(changeBytes),
-                firstLogins, steadyLogins, changeLogins, firstChanged, steadyChanged, changeChanged,
-                usage.ru_maxrss / 1024.0, finished ? "" : " a cycle did not finish");
+    std::printf(
+        "| %-9s | %5d | %8lld | %7.1f | %7lld | %8.1f | %8.1f | %8.1f | %11lld | %11lld | %11lld "
+        "| %d / %d / %d | %d / %d / %d | %6.1f |%s\n",
+        qPrintable(kindName), users, static_cast<long long>(size), median(floors),
+        static_cast<long long>(listingBytes), firstMs, median(steady), changeMs,
+        static_cast<long long>(firstBytes), static_cast<long long>(steadyBytes),
+        static_cast<long long>(changeBytes), firstLogins, steadyLogins, changeLogins, firstChanged,
+        steadyChanged, changeChanged, usage.ru_maxrss / 1024.0,
+        finished ? "" : " a cycle did not finish");
     return 0;
 }

@@ -3,6 +3,7 @@
 # tools/ftpservers/fetch.sh), with 10, 100 and 1000 correspondents whose conversations are
 # 10 KiB or 1 MiB. Each row is one fresh server and client:
 #   floor   one login, folder change and listing by the client (median of 5), ms
+#   listing the size of that listing (what a steady cycle needs to move), bytes
 #   first   the first cycle (nothing seen yet: everything is new), ms
 #   steady  a cycle in which nothing changed (median of 3), ms
 #   change  a cycle after a peer wrote one entry into one conversation, ms
@@ -25,8 +26,8 @@ export QT_LOGGING_RULES="larkspire.*.debug=false;larkspire.*.info=false"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLARKSPIRE_BENCH=ON -DLARKSPIRE_TESTS=OFF >/dev/null
 cmake --build "$build" --target pollbench -j "$(nproc)" >/dev/null
 
-echo "| server    | users |    bytes | floor ms | first ms | steady ms | change ms | first bytes | steady bytes | change bytes | logins f/s/c | changed f/s/c | RSS MiB |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+echo "| server    | users |    bytes | floor ms | listing B | first ms | steady ms | change ms | first bytes | steady bytes | change bytes | logins f/s/c | changed f/s/c | RSS MiB |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 users_list=("${@:-10 100 1000}")
 # shellcheck disable=SC2068
 for server in ${LARKSPIRE_BENCH_SERVERS:-pyftpdlib vsftpd}; do
