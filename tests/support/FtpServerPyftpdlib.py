@@ -6,12 +6,17 @@ once it listens (port 0 picks a free one) and serves until it is terminated or i
 (so it never outlives the test that started it with a pipe).
 
     FtpServerPyftpdlib.py --root DIR [--port 0] [--user larkftp] [--password larkpass]
+                          [--reply-delay-ms N] [--refuse-rename-over]
+
+--reply-delay-ms holds every reply back N ms (a distant server on loopback);
+--refuse-rename-over answers RNTO onto an existing file with 553, as some servers do.
 """
 import argparse
 import logging
 import os
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
@@ -26,14 +31,30 @@ def main():
     parser.add_argument("--password", default="larkpass")
     parser.add_argument("--watch-stdin", action="store_true",
                         help="stop when standard input closes")
+    parser.add_argument("--reply-delay-ms", type=int, default=0)
+    parser.add_argument("--refuse-rename-over", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.WARNING)
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, os.path.abspath(args.root), perm="elradfmwMT")
 
+    delay = args.reply_delay_ms / 1000.0
+    refuse_rename_over = args.refuse_rename_over
+
     class Handler(FTPHandler):
-        pass
+        def respond(self, resp, logfun=logging.debug):
+            # Blocks the whole server, like one slow link shared by every session.
+            if delay > 0:
+                time.sleep(delay)
+            FTPHandler.respond(self, resp, logfun)
+
+        def ftp_RNTO(self, path):
+            if refuse_rename_over and os.path.exists(path):
+                self._rnfr = None
+                self.respond("553 Destination file exists.")
+                return
+            return FTPHandler.ftp_RNTO(self, path)
 
     Handler.authorizer = authorizer
     Handler.banner = "pyftpdlib ready."

@@ -1,0 +1,149 @@
+#include "net/ServerLock.h"
+
+#include "net/FtpClient.h"
+#include "net/ServerFile.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryFile>
+
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const QString kStamp = QStringLiteral("/held");
+
+QString joined(const QString& folder, const QString& name)
+{
+    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+}
+
+} // namespace
+
+QString ServerLock::folderName(const QString& target)
+{
+    return target + QStringLiteral("}lock");
+}
+
+ServerLock::ServerLock(FtpClient& ftp, const QString& target, const Limits& limits)
+    : m_ftp(ftp), m_limits(limits)
+{
+    // Absolute, so that the holder may change folders before it releases.
+    m_folder = joined(m_ftp.currentFolder(), folderName(target));
+    acquire();
+}
+
+ServerLock::ServerLock(FtpClient& ftp, const QString& target) : ServerLock(ftp, target, Limits{}) {}
+
+ServerLock::~ServerLock()
+{
+    release();
+}
+
+bool ServerLock::fresh() const
+{
+    return m_held && Clock::now() - m_since < std::chrono::milliseconds(m_limits.holdMs);
+}
+
+void ServerLock::acquire()
+{
+    const QString stamp = m_folder + kStamp;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_limits.waitMs);
+    QDateTime seenStamp;
+    bool seenOnce = false;
+    Clock::time_point unchangedSince = Clock::now();
+    for (;;) {
+        try {
+            m_ftp.makeFolder(m_folder);
+            m_held = true;
+            m_since = Clock::now();
+            break;
+        } catch (const FtpError& e) {
+            if (e.kind() != FtpError::Kind::Reply)
+                throw;
+        }
+        const QDateTime written = m_ftp.modificationTime(stamp);
+        const auto now = Clock::now();
+        if (!seenOnce || written != seenStamp) {
+            seenOnce = true;
+            seenStamp = written;
+            unchangedSince = now;
+        }
+        const bool old = written.isValid() &&
+                         written.secsTo(QDateTime::currentDateTimeUtc()) > m_limits.oldStampSeconds;
+        const bool unchanged =
+            now - unchangedSince >= std::chrono::milliseconds(m_limits.unchangedMs);
+        if ((old || unchanged) && tryBreak(m_folder)) {
+            ++m_brokeStale;
+            seenOnce = false;
+            continue;
+        }
+        if (now >= deadline)
+            throw FtpError(FtpError::Kind::Timeout,
+                           QStringLiteral("Another client kept %1 locked").arg(m_folder));
+        const int pause =
+            m_limits.retryMs + static_cast<int>(QRandomGenerator::global()->bounded(
+                                   static_cast<quint32>(std::max(1, m_limits.retryMs))));
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+    }
+
+    // The stamp only dates the lock for waiters; a lock without one goes stale the slow way.
+    QTemporaryFile local;
+    if (local.open()) {
+        local.write(serverfile::newToken().toLatin1() + "\r\n");
+        local.flush();
+        try {
+            m_ftp.upload(local.fileName(), stamp);
+        } catch (const FtpError&) {
+            if (!m_ftp.connected()) {
+                m_held = false;
+                throw;
+            }
+        }
+    }
+}
+
+bool ServerLock::tryBreak(const QString& folder)
+{
+    // Renaming is atomic: of several waiters that judged the lock stale, one moves it away and
+    // the others find it gone.
+    const QString aside = folder + u'}' + serverfile::newToken();
+    try {
+        m_ftp.rename(folder, aside);
+    } catch (const FtpError& e) {
+        if (e.kind() != FtpError::Kind::Reply)
+            throw;
+        return false;
+    }
+    try {
+        m_ftp.deleteFile(aside + kStamp);
+    } catch (const FtpError&) {
+        // A lock without a stamp has none to delete.
+    }
+    try {
+        m_ftp.removeFolder(aside);
+    } catch (const FtpError&) {
+        // Left behind under a name no client takes for a lock.
+    }
+    return true;
+}
+
+void ServerLock::release()
+{
+    if (!m_held)
+        return;
+    m_held = false;
+    if (!m_ftp.connected())
+        return; // the lock goes stale and the next writer breaks it
+    try {
+        m_ftp.deleteFile(m_folder + kStamp);
+    } catch (const FtpError&) {
+        // The stamp may never have been written.
+    }
+    try {
+        m_ftp.removeFolder(m_folder);
+    } catch (const FtpError&) {
+        // Nothing more to do here: the lock goes stale and the next writer breaks it.
+    }
+}
