@@ -10,6 +10,9 @@
 #include "windows/uPhoto.h"
 #include "windows/udragform.h"
 
+#include <QEvent>
+#include <QWidget>
+
 AppContext::AppContext(UserEnvironment env, PlatformServices platform)
     : m_env(std::move(env)), m_platform(std::move(platform))
 {
@@ -42,10 +45,36 @@ void AppContext::createWindows()
 
 void AppContext::startUp()
 {
-    if (m_platform.desktop->trayAvailable())
+    if (m_platform.desktop->trayAvailable()) {
         m_Minimized->showTrayIcon();
-    else
-        m_Minimized->show();
+        return;
+    }
+    m_barStandsInForTray = true;
+    for (QWidget* w : windows()) {
+        if (w)
+            w->installEventFilter(this);
+    }
+    m_Minimized->show();
+}
+
+bool AppContext::eventFilter(QObject* watched, QEvent* event)
+{
+    // Queued: a window hiding often hands over to another that shows right after.
+    if (event->type() == QEvent::Hide && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow())
+        QMetaObject::invokeMethod(this, &AppContext::bringBackBarIfAlone, Qt::QueuedConnection);
+    return QObject::eventFilter(watched, event);
+}
+
+void AppContext::bringBackBarIfAlone()
+{
+    if (!m_barStandsInForTray || !m_Minimized)
+        return;
+    for (QWidget* w : windows()) {
+        if (w && w->isVisible())
+            return;
+    }
+    m_Minimized->show();
 }
 
 void AppContext::requestQuit()

@@ -65,10 +65,20 @@ public:
     // In creation order.
     std::vector<QWidget*> windows() const;
 
+    // Where the desktop has no tray, the mini bar is the way in and comes back whenever no
+    // other window of the program is on screen.
+    bool barStandsInForTray() const { return m_barStandsInForTray; }
+
 signals:
     void quitRequested();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void bringBackBarIfAlone();
+
+    bool m_barStandsInForTray = false;
     UserEnvironment m_env;
     PlatformServices m_platform;
     QString m_localBaseDir;

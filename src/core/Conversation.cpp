@@ -9,19 +9,17 @@
 
 namespace conversation {
 
-QString timeText(const QTime& time, const QLocale& locale)
+QString timeText(const QTime& time)
 {
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    // Qt's long format names the time zone, which the system's headers never carried.
-    format.remove(QRegularExpression(QStringLiteral("\\s*\\(?t+\\)?")));
-    return time.toString(format.trimmed());
+    // One form for every reader: a locale's "AM"/"PM" or zone name would differ per computer.
+    return time.toString(QStringLiteral("H:mm:ss"));
 }
 
-QString headerLine(const QString& sender, const QDateTime& when, const QLocale& locale)
+QString headerLine(const QString& sender, const QDateTime& when)
 {
     const QString gap = QStringLiteral("     ");
-    return sender + gap + helpers::fixedDateText(when.date()) + gap +
-           timeText(when.time(), locale) + QStringLiteral(" :");
+    return sender + gap + helpers::fixedDateText(when.date()) + gap + timeText(when.time()) +
+           QStringLiteral(" :");
 }
 
 namespace {
@@ -42,6 +40,19 @@ void insertMessage(QStringList& lines, const QString& header, const QString& mes
     for (auto it = text.crbegin(); it != text.crend(); ++it)
         lines.prepend(*it);
     lines.prepend(header);
+}
+
+bool holdsEntry(const QStringList& lines, const QString& header, const QString& message)
+{
+    // Compared as stored: characters the code page lacks are "?" in the file.
+    const auto stored = [](const QString& text) { return cp1251::decode(cp1251::encode(text)); };
+    const QString head = stored(header);
+    const QStringList text = splitLines(stored(message));
+    for (qsizetype i = lines.indexOf(head); i >= 0; i = lines.indexOf(head, i + 1)) {
+        if (lines.mid(i + 1, text.size()) == text)
+            return true;
+    }
+    return false;
 }
 
 QByteArray encode(const QStringList& lines)
@@ -106,12 +117,12 @@ QString baseName(const QString& localPath)
     return dot < 0 ? name : name.left(dot);
 }
 
-QStringList noticeLines(const Notice& notice, const QLocale& locale)
+QStringList noticeLines(const Notice& notice)
 {
     const auto a = [&](int k) { return notice.phrases.value(k); };
     const QString q = QStringLiteral("\"");
     const QString stamp = helpers::fixedDateText(notice.when.date()) + QStringLiteral("   ") +
-                          timeText(notice.when.time(), locale) + u')';
+                          timeText(notice.when.time()) + u')';
     const qsizetype n = notice.paths.size();
     QStringList b;
     for (const QString& p : notice.paths)

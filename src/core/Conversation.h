@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -10,15 +9,16 @@
 // empty line (the very first entry has none).
 namespace conversation {
 
-// "14:05:07": the locale's long time format without its time zone.
-QString timeText(const QTime& time, const QLocale& locale = QLocale::system());
+// "14:05:07", "9:01:02": 24-hour time, whatever the locale.
+QString timeText(const QTime& time);
 // sender + five spaces + "dd.MM.yyyy" + five spaces + time + " :"
-QString headerLine(const QString& sender, const QDateTime& when,
-                   const QLocale& locale = QLocale::system());
+QString headerLine(const QString& sender, const QDateTime& when);
 
 // Puts a message on top: an empty line (only when there is something below it), the message's
 // lines as typed, then the header above them.
 void insertMessage(QStringList& lines, const QString& header, const QString& message);
+// Whether an entry with this header line and text is in the conversation, as the file stores it.
+bool holdsEntry(const QStringList& lines, const QString& header, const QString& message);
 
 // The form the chat view writes: lines joined by CR LF, no line end after the last one.
 QByteArray encode(const QStringList& lines);
@@ -54,7 +54,7 @@ struct Notice
     QDateTime when;
 };
 // The lines to put on top, top first (without the empty line below them).
-QStringList noticeLines(const Notice& notice, const QLocale& locale = QLocale::system());
+QStringList noticeLines(const Notice& notice);
 // The notice lines on top of a conversation, with the empty line rule of every entry.
 void insertNotice(QStringList& lines, const QStringList& notice);
 

@@ -7,7 +7,9 @@ KeyAction keyAction(const KeyContext& k)
     // Escape closes the innermost thing first: the panel, then the rename field, then the window.
     if (k.escape && k.settingsPanelShown)
         return KeyAction::HideSettingsPanel;
-    if (k.popupShown || k.quickSendShown || k.avatarViewerShown)
+    // The popup (full or shrunk to its "+") never takes typing away from the focused control:
+    // it stays on screen until clicked, and the user answers in the meantime.
+    if (k.quickSendShown || k.avatarViewerShown)
         return k.quickSendShown ? KeyAction::DiscardAndFadeQuickSend : KeyAction::Discard;
     if (k.escape && k.renameFieldShown)
         return KeyAction::HideRenameField;

@@ -7,7 +7,6 @@ struct KeyContext
 {
     bool escape = false;
     bool settingsPanelShown = false; // block1
-    bool popupShown = false;         // netprog
     bool quickSendShown = false;     // NetMenu
     bool avatarViewerShown = false;  // Photo
     bool renameFieldShown = false;   // rnm
@@ -16,8 +15,8 @@ struct KeyContext
 enum class KeyAction
 {
     HideSettingsPanel,
-    // While a small window of the program is open the main window takes no typing; the
-    // quick-send window also fades away.
+    // While the quick-send window or the avatar viewer is open the main window takes no
+    // typing; the quick-send window also fades away.
     Discard,
     DiscardAndFadeQuickSend,
     HideRenameField,

@@ -69,7 +69,13 @@ void UserDirectory::firstFill(const std::optional<QStringList>& copy, const QStr
     sort(m_users);
     m_selected = -1;
     m_userst = m_users;
-    if (const int own = find(m_users, signedInName); own >= 0)
+    removeOwnLines(signedInName);
+}
+
+// Every line of the signed-in name goes, duplicates included: nobody writes to themselves.
+void UserDirectory::removeOwnLines(const QString& name)
+{
+    for (int own = find(m_users, name); own >= 0; own = find(m_users, name))
         m_users.removeAt(own);
 }
 
@@ -89,8 +95,7 @@ bool UserDirectory::reload(const std::optional<QStringList>& copy, const QString
         if (m_userst.size() != m_ausers.size()) {
             m_users = m_userst;
             m_selected = -1;
-            if (const int own = find(m_users, sessionUser); own >= 0)
-                m_users.removeAt(own);
+            removeOwnLines(sessionUser);
         }
     }
     selectPeer();
@@ -106,9 +111,17 @@ void UserDirectory::selectPeer()
     m_sendbutHint = userentry::name(m_users.at(row));
 }
 
-void UserDirectory::select(int row)
+bool UserDirectory::select(int row)
 {
-    m_selected = row >= 0 && row < m_users.size() ? row : -1;
+    if (row < 0 || row >= m_users.size()) {
+        m_selected = -1;
+        return true;
+    }
+    // An entry whose name cannot be a folder is listed, but never becomes the correspondent.
+    if (!userentry::openable(userentry::name(m_users.at(row))))
+        return false;
+    m_selected = row;
+    return true;
 }
 
 void UserDirectory::setUserLine(int row, const QString& line)

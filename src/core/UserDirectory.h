@@ -45,7 +45,8 @@ public:
 
     // Selects the first entry named SelectedPeer and takes its name as the recipient.
     void selectPeer();
-    void select(int row);
+    // False, keeping the selection as it was, for an entry that cannot be opened.
+    bool select(int row);
     void setSelectedPeer(const QString& name) { m_selectedPeer = name; }
     void setSendbutHint(const QString& name) { m_sendbutHint = name; }
     // Replaces a line of users in place (marks).
@@ -58,6 +59,8 @@ private:
     QStringList m_userst;
     QStringList m_ausers;
     QStringList m_users;
+    void removeOwnLines(const QString& name);
+
     int m_selected = -1;
     QString m_selectedPeer;
     QString m_sendbutHint;

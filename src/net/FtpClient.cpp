@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -50,55 +49,6 @@ QString secondsText(int ms)
                           : QString::number(ms) + QStringLiteral(" ms");
 }
 
-// A download lands in a file beside its target and replaces the target only when it is
-// complete, so a broken transfer never leaves a cut or emptied local copy.
-class PartFile
-{
-public:
-    explicit PartFile(const QString& target)
-    {
-        const QFileInfo info(target);
-        for (int attempt = 0; attempt < 16 && m_fd < 0; ++attempt) {
-            m_path = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                     QStringLiteral(".part-") +
-                     QString::number(QRandomGenerator::global()->generate64(), 36);
-            // The umask applies as it would to a file made in place.
-            m_fd = ::open(QFile::encodeName(m_path).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd < 0 && errno != EEXIST)
-                break;
-        }
-    }
-    ~PartFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_path.isEmpty())
-            ::unlink(QFile::encodeName(m_path).constData());
-    }
-    PartFile(const PartFile&) = delete;
-    PartFile& operator=(const PartFile&) = delete;
-
-    int fd() const { return m_fd; }
-    // Closes the file and renames it over the target; errno tells why when false.
-    bool commit(const QString& target)
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0)
-            return false;
-        if (::rename(QFile::encodeName(m_path).constData(),
-                     QFile::encodeName(target).constData()) != 0)
-            return false;
-        m_path.clear();
-        return true;
-    }
-
-private:
-    QString m_path;
-    int m_fd = -1;
-};
-
 bool contains(std::initializer_list<int> list, int code)
 {
     return std::find(list.begin(), list.end(), code) != list.end();
@@ -132,6 +82,24 @@ public:
 
 private:
     int m_fd;
+};
+
+// Removes an unfinished download's temporary file unless the transfer completed.
+class PartialFile
+{
+public:
+    explicit PartialFile(QByteArray path) : m_path(std::move(path)) {}
+    ~PartialFile()
+    {
+        if (!m_path.isEmpty())
+            ::unlink(m_path.constData());
+    }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+    void keep() { m_path.clear(); }
+
+private:
+    QByteArray m_path;
 };
 
 FtpError localError(const QString& what, const QString& path, int error)
@@ -668,14 +636,26 @@ void FtpClient::sendData(FtpSocket& data, const char* bytes, qint64 size, FtpPac
     }
 }
 
+QString partialDownloadPath(const QString& localPath)
+{
+    return localPath + QStringLiteral(".larkspire-part");
+}
+
 void FtpClient::download(const QString& remoteName, const QString& localPath,
-                         const FtpProgress& progress)
+                         const FtpProgress& progress, unsigned permissions)
 {
     ensureConnected();
     const QByteArray transfer = "RETR " + encode(remoteName);
-    PartFile file(localPath);
+    const QByteArray path = QFile::encodeName(localPath);
+    const QString partPath = partialDownloadPath(localPath);
+    const QByteArray part = QFile::encodeName(partPath);
+    // Exclusive creation: a link planted under the temporary name is never followed.
+    ::unlink(part.constData());
+    LocalFile file(::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          static_cast<mode_t>(permissions)));
     if (file.fd() < 0)
-        throw localError(QStringLiteral("create"), localPath, errno);
+        throw localError(QStringLiteral("create"), partPath, errno);
+    PartialFile partial(part);
 
     // The size the server reports is what makes a transfer complete: a server that closes the
     // data connection early may still answer 226.
@@ -713,8 +693,11 @@ void FtpClient::download(const QString& remoteName, const QString& localPath,
                            .arg(remoteName, m_hostText)
                            .arg(done)
                            .arg(total));
-    if (!file.commit(localPath))
-        throw localError(QStringLiteral("write"), localPath, errno);
+    if (!file.close())
+        throw localError(QStringLiteral("write"), partPath, errno);
+    if (::rename(part.constData(), path.constData()) != 0)
+        throw localError(QStringLiteral("replace"), localPath, errno);
+    partial.keep();
 }
 
 void FtpClient::upload(const QString& localPath, const QString& remoteName,

@@ -27,6 +27,9 @@ struct FtpReply
     QString text() const { return lines.join(u'\n'); }
 };
 
+// Where a download into `localPath` keeps its bytes until the transfer is complete.
+QString partialDownloadPath(const QString& localPath);
+
 // A blocking FTP client: the client side of RFC 959 with passive data connections and binary
 // transfers. Every call returns when the server has answered; every wait is bounded by the
 // settings' limits (FtpTimeouts.h): a whole reply within the reply timeout, at most 1000 lines
@@ -65,12 +68,14 @@ public:
     void disconnect();
     bool connected() const { return m_control.isOpen(); }
 
-    // RETR into localPath. The bytes go to a hidden file beside it that replaces localPath only
-    // once the transfer is complete, so a failure leaves an earlier copy as it was. Always
-    // overwrites, never resumes. The transfer counts only when it brings exactly the size the
-    // server reports: the 150 reply's "(123 bytes)", else SIZE asked first when FEAT offers it.
+    // RETR into localPath. The bytes go into a temporary file beside it (created anew with
+    // `permissions` before the umask, so a private file is never readable by others), which
+    // replaces localPath only after a complete transfer: a failed download leaves an existing
+    // local file as it was. Always overwrites, never resumes. The transfer counts only when it
+    // brings exactly the size the server reports: the 150 reply's "(123 bytes)", else SIZE
+    // asked first when FEAT offers it.
     void download(const QString& remoteName, const QString& localPath,
-                  const FtpProgress& progress = {});
+                  const FtpProgress& progress = {}, unsigned permissions = 0666);
     // STOR of the whole local file, opened read-only; an empty remote name means the local
     // file's name.
     void upload(const QString& localPath, const QString& remoteName = {},

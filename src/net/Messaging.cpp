@@ -83,31 +83,51 @@ bool saveConversation(const QString& path, const QStringList& lines, QString* er
 
 Sent sendMessage(FtpClient& ftp, const Place& place, QStringList& userslist, QStringList& chat,
                  const QString& selectedName, const QString& recipient, const QString& message,
-                 const QDateTime& now, const directory::Wait& wait)
+                 const QString& header, QString* failure, const directory::Wait& wait)
 {
     // Both names become parts of local and server paths.
     if (!userentry::openable(selectedName) || !userentry::openable(recipient))
         return Sent::Refused;
-    if (userslist.isEmpty())
-        userslist = ftp.listNames();
+    // The connection may be left in the correspondent's folder by the previous send.
+    const QString own = store::userFolder(place.serverRoot, place.sessionUser);
+    if (withoutSlash(ftp.currentFolder()) != withoutSlash(own))
+        ftp.changeFolder(own);
     const QString name = store::conversationFile(selectedName);
+    // A conversation the correspondent started after the last listing is there all the same.
+    if (!userslist.contains(name))
+        userslist = ftp.listNames();
     if (!userslist.contains(name))
         return Sent::NoConversation;
     const QString seen = place.seenFolder + name;
     waitIfInUse(seen, kBeforeChangeWaitMs, wait);
-    const QString own = store::userFolder(place.serverRoot, place.sessionUser);
-    if (withoutSlash(ftp.currentFolder()) != withoutSlash(own))
-        ftp.changeFolder(own);
     // The message goes on top of the newest copy, so an entry the correspondent wrote since
     // the view was loaded is kept in both copies instead of being overwritten.
-    chat = fetchOwnCopy(ftp, name, seen);
-    conversation::insertMessage(chat, conversation::headerLine(place.sessionUser, now), message);
+    try {
+        chat = fetchOwnCopy(ftp, name, seen);
+    } catch (const FtpError& e) {
+        // Gone since the listing (an account deleted on the other side): say so, not "550".
+        if (e.kind() != FtpError::Kind::Reply || !ftp.connected())
+            throw;
+        userslist = ftp.listNames();
+        if (!userslist.contains(name))
+            return Sent::NoConversation;
+        throw;
+    }
+    if (!conversation::holdsEntry(chat, header, message))
+        conversation::insertMessage(chat, header, message);
     waitIfInUse(seen, kBeforeSaveWaitMs, wait);
     save(seen, chat);
     ftp.upload(seen, name);
-    ftp.folderUp();
-    ftp.changeFolder(recipient);
-    ftp.upload(seen, store::conversationFile(place.sessionUser));
+    try {
+        ftp.folderUp();
+        ftp.changeFolder(recipient);
+        ftp.upload(seen, store::conversationFile(place.sessionUser));
+    } catch (const FtpError& e) {
+        if (!failure)
+            throw;
+        *failure = e.message();
+        return Sent::PeerCopyFailed;
+    }
     return Sent::Sent;
 }
 

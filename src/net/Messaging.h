@@ -28,16 +28,21 @@ enum class Sent
 {
     Sent,
     NoConversation,
-    Refused
+    Refused,
+    PeerCopyFailed // in the SeenCopy and the own server copy, not in the correspondent's
 };
 
-// Sends a message into an existing conversation: the entry goes on top of `chat`, the whole
-// text into the SeenCopy, then into the signed-in user's folder and the correspondent's.
-// `userslist` is the listing of the own folder (listed here when empty). The connection must be
-// open; it is left in the correspondent's folder. Failures of the uploads are thrown.
+// Sends a message into an existing conversation: the entry goes on top of the newest own server
+// copy, the whole text into the SeenCopy, then into the signed-in user's folder and the
+// correspondent's. `userslist` is the listing of the own folder, listed again when it lacks the
+// conversation. A conversation that already holds an entry with this header and text (a retry
+// after a failed upload) does not get it twice. The connection must be open; it is left in the
+// correspondent's folder. A failed upload of the own copy is thrown; a failed upload of the
+// correspondent's copy is reported through `failure` (thrown when it is null).
 Sent sendMessage(FtpClient& ftp, const Place& place, QStringList& userslist, QStringList& chat,
                  const QString& selectedName, const QString& recipient, const QString& message,
-                 const QDateTime& now, const directory::Wait& wait = directory::sleepWait);
+                 const QString& header, QString* failure = nullptr,
+                 const directory::Wait& wait = directory::sleepWait);
 
 // The quick-send window's send, which may also start a conversation. The connection must be
 // open in the signed-in user's folder. An existing own server copy is fetched into the SeenCopy

@@ -59,6 +59,19 @@ QStringList conversationsToCompare(const QStringList& listing, const UserDirecto
 
 } // namespace
 
+QStringList senderFolders(const QStringList& listing, const QStringList& users,
+                          const QString& sessionUser)
+{
+    QStringList senders;
+    for (const QString& entry : users) {
+        const QString name = userentry::name(entry);
+        if (name != sessionUser && userentry::openable(name) && listing.contains(name) &&
+            !senders.contains(name))
+            senders.append(name);
+    }
+    return senders;
+}
+
 Result run(Context& ctx, Sink& sink)
 {
     Result result;
@@ -84,12 +97,15 @@ Result run(Context& ctx, Sink& sink)
         ftp.changeFolder(ctx.sessionUser);
         return true;
     };
+    QList<Announcement> notices; // announced notices whose files may still come down
     try {
         const QString copy = ctx.tempDataDir + store::local::kDirectoryCopy;
         ctx.directory.reload(directory::fetch(ftp, copy, wait, directory::OnFailure::Keep),
                              ctx.sessionUser);
         ftp.changeFolder(ctx.sessionUser);
         const QStringList userslist = ftp.listNames();
+        result.listed = true;
+        result.listing = userslist;
         QDir().mkpath(ctx.seenFolder);
         QDir().mkpath(ctx.fetchedFolder);
         trace(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
@@ -140,13 +156,6 @@ Result run(Context& ctx, Sink& sink)
                     stringlist::save(fetched, chat);
                 }
                 sink.refreshOpenChat(chat);
-                if (!enterOwnFolder()) {
-                    result.outcome = Outcome::NoServer;
-                    return result;
-                }
-                // The open correspondent is the one whose files the changed text announces.
-                received::fetch(ftp, peer, ctx.networkDir,
-                                [&](const QString&) { sink.pumpEvents(); });
                 closeMain(session);
                 continue;
             }
@@ -159,22 +168,40 @@ Result run(Context& ctx, Sink& sink)
             a.isMessage = newest.isMessage;
             a.firstLine = newest.firstLine;
             a.secondLine = newest.secondLine;
+            trace(QStringLiteral("AD netprog.hint ") + a.sender + u' ');
+            if (!a.isMessage) {
+                // The name becomes part of a local path when the popup opens the file.
+                const QString file = conversation::fileLineName(preload);
+                a.fileName = userentry::openable(file) ? file : QString();
+                notices.append(a);
+            }
+            // Shown before any file comes down: a large file must not hold the news back.
+            sink.announce(a);
+            closeMain(session);
+        }
+
+        // Every sender folder the listing shows is fetched, whatever the newest entries say:
+        // a notice followed by a message, or answered before this client saw it, must not
+        // leave its files on the server for good.
+        const QStringList senders =
+            senderFolders(userslist, ctx.directory.users(), ctx.sessionUser);
+        for (const QString& sender : senders) {
             if (!enterOwnFolder()) {
                 result.outcome = Outcome::NoServer;
                 return result;
             }
-            const QStringList temps = ftp.listNames();
-            for (const QString& t : temps)
-                trace(t);
-            trace(QStringLiteral("AD netprog.hint ") + a.sender + u' ');
-            if (!a.isMessage) {
-                const auto fetchedFiles = received::fetch(ftp, a.sender, ctx.networkDir);
-                a.filesFetched = fetchedFiles.found;
-                a.fileName = conversation::fileLineName(preload);
+            const received::FetchResult got = received::fetch(
+                ftp, sender, ctx.networkDir, [&](const QString&) { sink.pumpEvents(); });
+            if (got.found)
+                result.fetchedFrom.append(sender);
+            for (Announcement& a : notices) {
+                if (a.sender == sender && got.found) {
+                    a.filesFetched = true;
+                    sink.filesFetched(a);
+                }
             }
-            sink.announce(a);
-            closeMain(session);
         }
+        closeMain(session);
         trace(QStringLiteral("END OF CYCLE ---"));
         result.outcome = Outcome::Done;
     } catch (const Error& e) {

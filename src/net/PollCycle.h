@@ -32,6 +32,8 @@ public:
     // The open conversation changed while the main window is on screen: show its new text.
     virtual void refreshOpenChat(const QStringList& chat) = 0;
     virtual void announce(const Announcement& announcement) = 0;
+    // The files of an announced notice came down after the announcement was shown.
+    virtual void filesFetched(const Announcement& announcement) { (void)announcement; }
     // Between received files of the open conversation, so that the window stays alive.
     virtual void pumpEvents() {}
 };
@@ -63,7 +65,15 @@ struct Result
     Outcome outcome = Outcome::Skipped;
     QStringList trace; // what the cycle did, for diagnosis
     int changed = 0;
+    bool listed = false;     // the own folder was listed: `listing` is current
+    QStringList listing;     // the names in the signed-in user's server folder
+    QStringList fetchedFrom; // senders whose waiting files came down in this cycle
 };
+
+// The sender folders a listing of the own folder shows: names of listed users other than
+// oneself that can be local folder names.
+QStringList senderFolders(const QStringList& listing, const QStringList& users,
+                          const QString& sessionUser);
 
 Result run(Context& ctx, Sink& sink);
 

@@ -45,10 +45,18 @@ FetchResult fetch(FtpClient& ftp, const QString& sender, const QString& networkD
             continue;
         }
         const QString path = local + name;
-        ftp.download(name, path, [&](qint64 done, qint64 total) {
-            if (progress)
-                progress(name, done, total);
-        });
+        try {
+            ftp.download(name, path, [&](qint64 done, qint64 total) {
+                if (progress)
+                    progress(name, done, total);
+            });
+        } catch (const FtpError& e) {
+            // A subfolder, or a file the server will not serve: the rest still comes down.
+            if (e.kind() != FtpError::Kind::Reply || !ftp.connected())
+                throw;
+            result.leftThere.append(name);
+            continue;
+        }
         // Received files are data, never programs.
         QFile::setPermissions(path,
                               QFile::permissions(path) & ~(QFile::ExeOwner | QFile::ExeUser |

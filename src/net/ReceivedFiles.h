@@ -21,7 +21,7 @@ struct FetchResult
 {
     bool found = false;    // a sender folder was there
     QStringList fetched;   // names now in the local folder
-    QStringList leftThere; // names refused as local file names, left on the server
+    QStringList leftThere; // refused as local file names, or not served: left on the server
 };
 
 // Runs after each fetched file (the poll cycle repaints or lets events run there).

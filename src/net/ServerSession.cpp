@@ -35,9 +35,14 @@ ServerSession::ServerSession(Config config)
     m_settings.settings() = instances.fcommandftp;
 }
 
+QString ServerSession::ServerRoot() const
+{
+    return store::treeRoot(m_serverRoot, m_loginFolder);
+}
+
 QString ServerSession::usersFolder() const
 {
-    return store::usersFolder(m_serverRoot);
+    return store::usersFolder(ServerRoot());
 }
 
 bool ServerSession::applySettings(const QStringList& lines)
@@ -49,6 +54,7 @@ bool ServerSession::applySettings(const QStringList& lines)
     m_main.settings().user = lines.at(6);
     m_main.settings().password = lines.at(7);
     m_serverRoot = lines.at(8);
+    m_loginFolder.clear(); // another account may start elsewhere
     return true;
 }
 
@@ -117,10 +123,19 @@ void ServerSession::connectMain(bool always)
                            .arg(m_backoff.waitLeftMs(now)));
     try {
         m_main.connect();
-        // Servers name folders without the trailing "/" the tree's paths carry.
-        if (always ||
-            withoutTrailingSlash(m_main.currentFolder()) != withoutTrailingSlash(usersFolder()))
+        if (always) {
+            // The login folder is learnt only when the root is relative to it.
+            if (!store::isFullPath(m_serverRoot) && m_loginFolder.isEmpty())
+                m_loginFolder = m_main.currentFolder();
             m_main.changeFolder(usersFolder());
+        } else {
+            // Servers name folders without the trailing "/" the tree's paths carry.
+            const QString current = m_main.currentFolder();
+            if (m_loginFolder.isEmpty())
+                m_loginFolder = current;
+            if (withoutTrailingSlash(current) != withoutTrailingSlash(usersFolder()))
+                m_main.changeFolder(usersFolder());
+        }
     } catch (const FtpError& e) {
         // A refused folder or login is as final as a dead server until someone changes it.
         if (e.kind() != FtpError::Kind::Usage)

@@ -43,7 +43,9 @@ public:
     // The bootstrap mark: 1 once the main connection is configured.
     int mark() const { return m_mark; }
     const QStringList& fcommemo() const { return m_fcommemo; }
-    const QString& ServerRoot() const { return m_serverRoot; }
+    // The tree's root as a full path, so that every path built on it works from any current
+    // folder; a root given relative to the login folder is resolved at the first connection.
+    QString ServerRoot() const;
     QString usersFolder() const;
 
     enum class Bootstrap
@@ -103,8 +105,9 @@ public:
 
 private:
     bool applySettings(const QStringList& lines);
-    // Connects, changes to the users folder when `always` or when the login folder is another,
-    // and keeps the back-off up to date. Throws FtpError; a refusal by the back-off is one too.
+    // Connects, learns the login folder when the root needs it, changes to the users folder
+    // (when `always`, else only when the login folder is another) and keeps the back-off up to
+    // date. Throws FtpError; a refusal by the back-off is one too.
     void connectMain(bool always);
 
     Config m_config;
@@ -112,6 +115,7 @@ private:
     int m_mark = 0;
     QStringList m_fcommemo;
     QString m_serverRoot;
+    QString m_loginFolder; // where the main login starts, learnt once
     FtpClient m_main;
     FtpClient m_settings;
     bool m_shortFileReported = false;

@@ -2,6 +2,25 @@
 
 namespace store {
 
+bool isFullPath(const QString& serverRoot)
+{
+    return serverRoot.startsWith(u'/');
+}
+
+QString treeRoot(const QString& serverRoot, const QString& loginFolder)
+{
+    QString root = serverRoot;
+    if (!isFullPath(root)) {
+        QString base = loginFolder.isEmpty() ? QStringLiteral("/") : loginFolder;
+        if (!base.endsWith(u'/'))
+            base += u'/';
+        root = base + root;
+    }
+    if (!root.endsWith(u'/'))
+        root += u'/';
+    return root;
+}
+
 QString usersFolder(const QString& serverRoot)
 {
     return serverRoot + QStringLiteral("netwrk/users/");

@@ -11,6 +11,12 @@ inline const QString kDirectoryFile = QStringLiteral("lineup.xo");
 inline const QString kAccountRecordFile = QStringLiteral("myacc.xo");
 inline const QString kPasswordFile = QStringLiteral("acc.xo");
 
+// The tree's root as a full path ending in "/": a root that is not a full path (an empty one
+// included) lies below the folder the login starts in, so that paths built on it work from any
+// current folder.
+QString treeRoot(const QString& serverRoot, const QString& loginFolder);
+bool isFullPath(const QString& serverRoot);
+
 QString usersFolder(const QString& serverRoot);
 QString userFolder(const QString& serverRoot, const QString& user);
 QString updateFolder(const QString& serverRoot, const QString& languageCode);

@@ -1,6 +1,7 @@
 #include "windows/uNetProg.h"
 
 #include "app/AppContext.h"
+#include "core/UserDirectory.h"
 #include "net/ReceivedFiles.h"
 #include "windows/FrameImage.h"
 #include "windows/WindowLook.h"
@@ -195,7 +196,18 @@ void Tnetprog::Timer1Timer()
 
 QString Tnetprog::receivedFile() const
 {
-    return received::folderFor(m_ctx.folders().networkDir, Hint.trimmed()) + marker;
+    // Both names come from a conversation file anyone with the shared login can write.
+    if (!userentry::openable(marker))
+        return {};
+    const QString folder = senderFolder();
+    return folder.isEmpty() ? QString() : folder + marker;
+}
+
+QString Tnetprog::senderFolder() const
+{
+    if (!userentry::openable(Hint.trimmed()))
+        return {};
+    return received::folderFor(m_ctx.folders().networkDir, Hint.trimmed());
 }
 
 void Tnetprog::openConversation(bool focusMessage)
@@ -213,8 +225,8 @@ void Tnetprog::capClick()
 {
     beginClosing();
     if (!marker.isEmpty() && marker != kTextMarker) {
-        if (QFileInfo(receivedFile()).isFile())
-            m_ctx.platform().shell->openPath(receivedFile());
+        if (const QString file = receivedFile(); !file.isEmpty() && QFileInfo(file).isFile())
+            m_ctx.platform().shell->openPath(file);
         openConversation(false);
     } else if (txt->text().startsWith(QStringLiteral("http://")) ||
                txt->text().startsWith(QStringLiteral("www."))) {
@@ -232,10 +244,11 @@ void Tnetprog::capClick()
 void Tnetprog::opnowClick()
 {
     if (opnow->text() == m_ctx.text(125)) {
-        const QString folder = received::folderFor(m_ctx.folders().networkDir, Hint.trimmed());
-        if (!marker.isEmpty() && QFileInfo(receivedFile()).isFile())
-            m_ctx.platform().shell->showInFileManager(receivedFile());
-        else if (marker.isEmpty() && QFileInfo(folder).isDir())
+        const QString folder = senderFolder();
+        const QString file = receivedFile();
+        if (!marker.isEmpty() && !file.isEmpty() && QFileInfo(file).isFile())
+            m_ctx.platform().shell->showInFileManager(file);
+        else if (marker.isEmpty() && !folder.isEmpty() && QFileInfo(folder).isDir())
             m_ctx.platform().shell->openPath(folder);
     }
     openConversation(false);

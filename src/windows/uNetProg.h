@@ -58,7 +58,9 @@ private:
     void applyAlpha();
     void place();
     void openConversation(bool focusMessage);
+    // Empty when the sender or the file name could point outside the received-files folder.
     QString receivedFile() const;
+    QString senderFolder() const;
 
     AppContext& m_ctx;
     int m_alpha = 0;

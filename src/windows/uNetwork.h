@@ -268,9 +268,29 @@ private:
     void checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button);
     void openCorrespondentView(const QString& name, const QString& avatarType);
     void sendMessage(const QString& recipient, bool keepFocus);
+    // "Busy, try again" in the busy label for a moment; what the user typed or dropped stays.
+    void showBusyNotice();
     void usersRightButtonUp();
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+
+    // String rows this window shows.
+    static constexpr int kTxtLoading = 328;
+    static constexpr int kTxtNoConversation = 138;
+    static constexpr int kTxtBusyTryAgain = 139;
+    static constexpr int kTxtPeerCopyFailed = 140;
+    static constexpr int kTxtNotSent = 150;
+    static constexpr int kTxtServerUnreachable = 151;
+
+    // A message in the own copy whose correspondent's copy failed: sending the same text to
+    // the same correspondent again reuses its header, so it is not written twice.
+    struct UnsentEntry
+    {
+        QString recipient;
+        QString text;
+        QString header;
+    };
+    UnsentEntry m_unsentEntry;
 
     AppContext& m_ctx;
     std::unique_ptr<ServerSession> m_session;

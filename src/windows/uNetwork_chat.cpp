@@ -2,6 +2,7 @@
 #include "windows/uNetwork.h"
 
 #include "app/AppContext.h"
+#include "core/Conversation.h"
 #include "net/Messaging.h"
 #include "net/ServerSession.h"
 #include "windows/uNetMenu.h"
@@ -15,6 +16,7 @@
 
 namespace {
 constexpr int kListShort = 177;
+constexpr int kBusyNoticeMs = 3000;
 } // namespace
 
 void TNetwork::createChat()
@@ -61,6 +63,18 @@ void TNetwork::showConversationLayout()
     updateFbut();
 }
 
+void TNetwork::showBusyNotice()
+{
+    LMDSimpleLabel2->setText(m_ctx.text(kTxtBusyTryAgain));
+    LMDSimpleLabel2->show();
+    QTimer::singleShot(kBusyNoticeMs, this, [this] {
+        if (LMDSimpleLabel2->text() != m_ctx.text(kTxtBusyTryAgain))
+            return;
+        LMDSimpleLabel2->setText(m_ctx.text(kTxtLoading));
+        LMDSimpleLabel2->hide();
+    });
+}
+
 void TNetwork::sendMessage(const QString& recipient, bool keepFocus)
 {
     FtpClient& ftp = m_session->IdFTP1();
@@ -71,12 +85,40 @@ void TNetwork::sendMessage(const QString& recipient, bool keepFocus)
     const Folders f = m_ctx.folders();
     const messaging::Place place{m_session->ServerRoot(), User->text(),
                                  f.programDataDir + QStringLiteral("net/") + User->text() + u'/'};
+    const QString text = msg->toPlainText();
+    // Pressing Send again after the correspondent's copy failed repeats the same entry, which
+    // the conversation then holds once.
+    const bool retry = m_unsentEntry.recipient == recipient && m_unsentEntry.text == text;
+    const QString header =
+        retry ? m_unsentEntry.header
+              : conversation::headerLine(User->text(), QDateTime::currentDateTime());
     QStringList lines = chatLines();
-    const messaging::Sent sent =
-        messaging::sendMessage(ftp, place, userslist, lines, selectedName(), recipient,
-                               msg->toPlainText(), QDateTime::currentDateTime());
-    if (sent != messaging::Sent::Sent)
+    QString failure;
+    messaging::Sent sent = messaging::Sent::Refused;
+    try {
+        sent = messaging::sendMessage(ftp, place, userslist, lines, selectedName(), recipient, text,
+                                      header, &failure);
+    } catch (const Error& e) {
+        // Nothing reached the own server copy; the text stays in the box for another try.
+        m_session->closeMain();
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotSent) + u'\n' + e.message());
         return;
+    }
+    switch (sent) {
+    case messaging::Sent::Refused:
+    case messaging::Sent::NoConversation:
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtNoConversation));
+        return;
+    case messaging::Sent::PeerCopyFailed:
+        setChatLines(lines);
+        m_unsentEntry = {recipient, text, header};
+        m_session->closeMain();
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtPeerCopyFailed) + u'\n' + failure);
+        return;
+    case messaging::Sent::Sent:
+        break;
+    }
+    m_unsentEntry = {};
     setChatLines(lines);
     msg->clear();
     if (!keepFocus)
@@ -85,8 +127,10 @@ void TNetwork::sendMessage(const QString& recipient, bool keepFocus)
 
 void TNetwork::sendbutClick()
 {
-    if (m_session->busy())
+    if (m_session->busy()) {
+        showBusyNotice();
         return;
+    }
     const ServerSession::Busy busy(*m_session);
     FtpClient& ftp = m_session->IdFTP1();
     if (!ftp.connected()) {
@@ -98,8 +142,12 @@ void TNetwork::sendbutClick()
             }
         }
     }
-    if (!ftp.connected() || msg->toPlainText().isEmpty())
+    if (msg->toPlainText().isEmpty())
         return;
+    if (!ftp.connected()) {
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtServerUnreachable));
+        return;
+    }
     sendMessage(m_directory.sendbutHint(), false);
 }
 
@@ -107,8 +155,10 @@ bool TNetwork::msgKeyDown(int key)
 {
     if (key != Qt::Key_Return && key != Qt::Key_Enter)
         return false;
-    if (m_session->busy())
+    if (m_session->busy()) {
+        showBusyNotice();
         return true;
+    }
     const ServerSession::Busy busy(*m_session);
     FtpClient& ftp = m_session->IdFTP1();
     if (!ftp.connected()) {

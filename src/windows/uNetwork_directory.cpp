@@ -46,7 +46,15 @@ void TNetwork::createDirectory()
     connect(high, &QTimer::timeout, this, &TNetwork::highTimer);
     connect(users, &QTreeWidget::itemSelectionChanged, this, [this] {
         const QList<QTreeWidgetItem*> selected = users->selectedItems();
-        m_directory.select(selected.isEmpty() ? -1 : users->indexOfTopLevelItem(selected.first()));
+        if (!m_directory.select(
+                selected.isEmpty() ? -1 : users->indexOfTopLevelItem(selected.first()))) {
+            // The list goes back to the correspondent on screen, who stays the recipient.
+            const QSignalBlocker quiet(users);
+            users->clearSelection();
+            if (m_directory.selected() >= 0)
+                users->setCurrentItem(users->topLevelItem(m_directory.selected()));
+            return;
+        }
         usersSelect();
     });
     connect(fbut, &QPushButton::clicked, this, &TNetwork::fbutClick);

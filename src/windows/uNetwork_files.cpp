@@ -37,8 +37,12 @@ void TNetwork::dropEvent(QDropEvent* event)
 
 void TNetwork::dropFiles(const QStringList& paths)
 {
-    if (m_session->busy())
+    if (m_session->busy()) {
+        // Kept for the user to see what did not go; nothing is sent behind their back.
+        dropfiles = paths;
+        showBusyNotice();
         return;
+    }
     FtpClient& ftp = m_session->IdFTP1();
     m_session->closeMain();
     if (User->text() == u"-" || m_directory.selected() < 0)

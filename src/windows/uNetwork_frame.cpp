@@ -479,7 +479,6 @@ bool TNetwork::FormKeyUp(int key)
     frame::KeyContext k;
     k.escape = key == Qt::Key_Escape;
     k.settingsPanelShown = block1->isVisibleTo(this);
-    k.popupShown = m_ctx.netprog() && m_ctx.netprog()->isVisible();
     k.quickSendShown = m_ctx.NetMenu() && m_ctx.NetMenu()->isVisible();
     k.avatarViewerShown = m_ctx.Photo() && m_ctx.Photo()->isVisible();
     k.renameFieldShown = rnm->isVisibleTo(this);

@@ -383,3 +383,34 @@ TEST(MiniBarMenu, OpenFolderAndCloseTimer)
     EXPECT_FALSE(c.network()->isVisible());
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
 }
+
+TEST(MiniBarWithoutTray, TheBarComesBackWheneverNothingElseIsOnScreen)
+{
+    Client c;
+    // The window system's own answer: no tray host runs here.
+    c.fakes.desktop->tray = QSystemTrayIcon::isSystemTrayAvailable();
+    ASSERT_FALSE(c.fakes.desktop->tray);
+    c.ctx->startUp();
+    ASSERT_TRUE(c.bar()->isVisible());
+    finishFade(c.bar());
+
+    // Opened from the bar, closed with Escape: the bar is the way back in.
+    QTest::mousePress(c.bar()->Image1, Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mouseRelease(c.bar()->Image1, Qt::LeftButton, {}, QPoint(20, 20));
+    finishFade(c.bar());
+    ASSERT_TRUE(c.network()->isVisible());
+    ASSERT_FALSE(c.bar()->isVisible());
+    QWidget* focused = c.network()->focusWidget() ? c.network()->focusWidget() : c.network();
+    QTest::keyClick(focused, Qt::Key_Escape);
+    finishFade(c.network());
+    ASSERT_FALSE(c.network()->isVisible());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(c.bar()->isVisible());
+
+    // Its close timer puts it away only for as long as nothing else is there either.
+    finishFade(c.bar());
+    c.bar()->closetimerTimer();
+    finishFade(c.bar());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(c.bar()->isVisible());
+}

@@ -4,6 +4,7 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "windows/FrameImage.h"
+#include "windows/PollSink.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
 
@@ -44,17 +45,24 @@ int runFade(Tnetprog* p)
     return ticks;
 }
 
-void announceMessage(Tnetprog* p, const QString& text)
+// Announces through the poll cycle's window sink, as a cycle does.
+void announceMessage(Client& c, const QString& text)
 {
-    p->Hint = "Zoe";
-    p->resetWidth();
-    p->marker = "text.text";
-    p->cap->setText("Zoe     07.03.2026     14:05:07 :");
-    p->txt->setText(text);
-    p->widenText();
-    p->mode = 0;
-    p->showRequest();
-    p->mode = 1;
+    poll::Announcement a;
+    a.sender = "Zoe";
+    a.isMessage = true;
+    a.firstLine = "Zoe     07.03.2026     14:05:07 :";
+    a.secondLine = text;
+    WindowSink(*c.ctx->Network(), *c.ctx).announce(a);
+}
+
+poll::Announcement notice(const QString& sender, const QString& fileName)
+{
+    poll::Announcement a;
+    a.sender = sender;
+    a.firstLine = sender + " sent file \"report\" (07.03.2026   14:05:07)";
+    a.fileName = fileName;
+    return a;
 }
 
 } // namespace
@@ -63,7 +71,7 @@ TEST(Popup, FadesInShrinksToPlusAndCloses)
 {
     Client c;
     Tnetprog* p = c.popup();
-    announceMessage(p, "Hello");
+    announceMessage(c, "Hello");
     EXPECT_TRUE(p->isVisible());
     EXPECT_EQ(c.ctx->Network()->bg->hint(), QStringLiteral("justclose"));
     EXPECT_FALSE(p->opnow->isVisible()); // a message has no open button
@@ -87,9 +95,9 @@ TEST(Popup, ANewAnnouncementWhileShownClosesItWithTheNewTexts)
 {
     Client c;
     Tnetprog* p = c.popup();
-    announceMessage(p, "First");
+    announceMessage(c, "First");
     runFade(p);
-    announceMessage(p, "Second");
+    announceMessage(c, "Second");
     EXPECT_EQ(p->fadeMode, 1);
     EXPECT_EQ(p->txt->text(), QStringLiteral("Second"));
     runFade(p);
@@ -100,7 +108,7 @@ TEST(Popup, LongTextWidensButNeverNarrows)
 {
     Client c;
     Tnetprog* p = c.popup();
-    announceMessage(p, QString(120, u'W'));
+    announceMessage(c, QString(120, u'W'));
     EXPECT_GT(p->width(), 350);
     EXPECT_EQ(p->opnow->width(), p->width());
     const int wide = p->width();
@@ -115,33 +123,58 @@ TEST(Popup, ALinkIsOpenedAsALinkOnly)
 {
     Client c;
     Tnetprog* p = c.popup();
-    announceMessage(p, "www.example.org/page");
+    announceMessage(c, "www.example.org/page");
     p->capClick();
     EXPECT_EQ(c.fakes.shell->calls, QStringList{"link www.example.org/page"});
     EXPECT_FALSE(c.ctx->Network()->isVisible());
 }
 
-TEST(Popup, AReceivedFileIsOpenedOrShownInItsFolder)
+TEST(Popup, AFileNoticeShowsAtOnceThenOpensTheFetchedFile)
 {
     Client c;
     Tnetprog* p = c.popup();
-    const QString file = c.root.write("app/Network/Zoe/report.pdf", "pdf");
-    p->Hint = "Zoe";
-    p->marker = "report.pdf";
-    p->mode = 1;
-    p->opnow->setText(c.ctx->text(125));
-    p->showRequest();
+    WindowSink sink(*c.ctx->Network(), *c.ctx);
+    const poll::Announcement a = notice("Zoe", "report.pdf");
+    sink.announce(a);
+    // On screen before any file has come down, with the open button.
+    EXPECT_TRUE(p->isVisible());
+    EXPECT_EQ(p->marker, QStringLiteral("files"));
     EXPECT_TRUE(p->opnow->isVisible());
+    EXPECT_EQ(p->opnow->text(), c.ctx->text(125));
+    EXPECT_EQ(p->txt->text(), a.firstLine);
+
+    const QString file = c.root.write("app/Network/Zoe/report.pdf", "pdf");
+    sink.filesFetched(a);
+    EXPECT_EQ(p->marker, QStringLiteral("report.pdf"));
     p->opnowClick();
     EXPECT_EQ(c.fakes.shell->calls, QStringList{"show " + file});
-
     c.fakes.shell->calls.clear();
     p->capClick();
     EXPECT_EQ(c.fakes.shell->calls, QStringList{"open " + file});
 
     // Several files: the open button opens the sender's folder.
+    sink.announce(notice("Zoe", QString()));
+    sink.filesFetched(notice("Zoe", QString()));
     c.fakes.shell->calls.clear();
-    p->marker.clear();
     p->opnowClick();
     EXPECT_EQ(c.fakes.shell->calls, QStringList{"open " + c.root.path("app/Network/Zoe/")});
+}
+
+TEST(Popup, NamesFromANoticeNeverLeaveTheReceivedFilesFolder)
+{
+    Client c;
+    Tnetprog* p = c.popup();
+    c.root.write("app/Network/x", "outside any sender's folder");
+    for (const auto& [sender, file] : std::vector<std::pair<QString, QString>>{
+             {"Zoe", "../../../../etc/passwd"}, {"..", "x"}, {"../Network", "x"}, {"Zoe", ".."}}) {
+        p->Hint = sender;
+        p->marker = file;
+        p->mode = 1;
+        p->opnow->setText(c.ctx->text(125));
+        p->opnowClick();
+        p->capClick();
+        p->marker.clear();
+        p->opnowClick();
+    }
+    EXPECT_EQ(c.fakes.shell->calls, QStringList());
 }

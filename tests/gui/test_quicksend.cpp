@@ -13,6 +13,7 @@
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -367,4 +368,126 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     EXPECT_EQ(both[4], QStringLiteral("Hi Alice"));
     EXPECT_EQ(both[7], QStringLiteral("Hello Bob"));
     EXPECT_EQ(a->chatLines(), both);
+}
+
+namespace {
+
+int finishPopupFade(Tnetprog* p)
+{
+    int ticks = 0;
+    for (; p->fx->isActive() && ticks < 200; ++ticks)
+        p->fxTimer();
+    return ticks;
+}
+
+// Types into the message box as a person does: a click into it, then the keys.
+void typeMessage(TNetwork* w, const QString& text)
+{
+    auto* box = w->findChild<QPlainTextEdit*>(QStringLiteral("msg"));
+    ASSERT_TRUE(box);
+    QTest::mouseClick(box->viewport(), Qt::LeftButton);
+    ASSERT_EQ(w->focusWidget(), box);
+    QTest::keyClicks(box, text);
+}
+
+void pressSend(TNetwork* w)
+{
+    auto* send = w->findChild<QPushButton*>(QStringLiteral("sendbut"));
+    ASSERT_TRUE(send);
+    QTest::mouseClick(send, Qt::LeftButton);
+}
+
+} // namespace
+
+TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMessage)
+{
+    TNetwork* a = alice->w();
+    TNetwork* b = bob->w();
+    alice->open("Bob");
+    QTest::mouseClick(a->sms, Qt::LeftButton);
+    QTest::keyClicks(alice->q()->text, "Hello Bob");
+    QTest::keyRelease(alice->q()->text, Qt::Key_Return);
+    finishFade(alice->q());
+
+    // Bob's popup announces it and shrinks to its "+", which stays until clicked.
+    b->msgrldTimer();
+    Tnetprog* popup = bob->ctx->netprog();
+    ASSERT_TRUE(popup->isVisible());
+    finishPopupFade(popup);
+    popup->Timer1Timer();
+    finishPopupFade(popup);
+    ASSERT_TRUE(popup->maximize->isVisible());
+
+    // He opens his main window, picks Alice and answers by typing.
+    b->show();
+    bob->open("Alice");
+    typeMessage(b, "Hi Alice");
+    EXPECT_EQ(b->msg->toPlainText(), QStringLiteral("Hi Alice"));
+    pressSend(b);
+    EXPECT_TRUE(bob->fakes.desktop->errors.isEmpty())
+        << bob->fakes.desktop->errors.join(u'|').toStdString();
+    EXPECT_TRUE(b->msg->toPlainText().isEmpty());
+    const QStringList both = lines(onServer("Alice/Bob.ms"));
+    EXPECT_EQ(lines(onServer("Bob/Alice.ms")), both);
+    ASSERT_EQ(both.size(), 5) << both.join('|').toStdString();
+    EXPECT_EQ(both.count(QStringLiteral("Hi Alice")), 1);
+    EXPECT_EQ(both.count(QStringLiteral("Hello Bob")), 1);
+
+    // Alice's next cycle announces the answer.
+    a->msgrldTimer();
+    EXPECT_EQ(alice->ctx->netprog()->txt->text(), QStringLiteral("Hi Alice"));
+    EXPECT_EQ(alice->fakes.sound->played, 1);
+
+    // Alice drops a file and writes within one poll period; Bob's window is closed again.
+    b->hide();
+    TempTree desk;
+    a->dropFiles({desk.write("report.txt", "numbers")});
+    typeMessage(a, "see the report");
+    pressSend(a);
+    ASSERT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("see the report"));
+    b->msgrldTimer();
+    EXPECT_EQ(TempTree::read(root.path("bob/app/Network/Alice/report.txt")), "numbers");
+    EXPECT_FALSE(QFileInfo::exists(server->tree("netwrk/users/Bob/Alice")));
+}
+
+TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
+{
+    TNetwork* b = bob->w();
+    // Bob has Alice open before she has ever written.
+    b->show();
+    bob->open("Alice");
+    ASSERT_TRUE(b->chat->isHidden());
+
+    alice->open("Bob");
+    QTest::mouseClick(alice->w()->sms, Qt::LeftButton);
+    QTest::keyClicks(alice->q()->text, "Hello Bob");
+    QTest::keyRelease(alice->q()->text, Qt::Key_Return);
+
+    b->msgrldTimer(); // shows her message in his open conversation
+    ASSERT_FALSE(b->msg->isHidden());
+    typeMessage(b, "Hi");
+    QTest::keyClick(b->msg, Qt::Key_Return);
+    EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Hi"));
+    EXPECT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Hi"));
+
+    // The conversation is gone from the server: the send says so and keeps the text.
+    QFile::remove(server->tree("netwrk/users/Bob/Alice.ms"));
+    typeMessage(b, "Still there?");
+    pressSend(b);
+    EXPECT_EQ(b->msg->toPlainText(), QStringLiteral("Still there?"));
+    EXPECT_EQ(bob->fakes.desktop->errors, QStringList{bob->ctx->text(138)});
+
+    // While another server operation runs, Send and a drop say so and keep what was given.
+    bob->fakes.desktop->errors.clear();
+    {
+        const ServerSession::Busy busy(b->session());
+        pressSend(b);
+        EXPECT_EQ(b->LMDSimpleLabel2->text(), bob->ctx->text(139));
+        EXPECT_TRUE(b->LMDSimpleLabel2->isVisibleTo(b));
+        TempTree desk;
+        const QString file = desk.write("a.txt", "a");
+        b->dropFiles({file});
+        EXPECT_EQ(b->dropfiles, QStringList{file});
+    }
+    EXPECT_EQ(b->msg->toPlainText(), QStringLiteral("Still there?"));
 }

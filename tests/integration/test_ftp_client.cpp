@@ -229,7 +229,7 @@ TEST_P(FtpRealServer, DownloadOfAnEmptyFileGivesAnEmptyFile)
     EXPECT_EQ(QFileInfo(target).size(), 0);
 }
 
-TEST_P(FtpRealServer, DownloadOfAMissingFileFailsAndKeepsTheLocalCopy)
+TEST_P(FtpRealServer, AFailedDownloadLeavesTheLocalFileAsItWas)
 {
     const QString target = local.write(QStringLiteral("missing.txt"), "old content");
     try {
@@ -239,9 +239,16 @@ TEST_P(FtpRealServer, DownloadOfAMissingFileFailsAndKeepsTheLocalCopy)
         EXPECT_EQ(e.kind(), FtpError::Kind::Reply);
         EXPECT_EQ(e.replyCode(), 550) << e.message().toStdString();
     }
-    EXPECT_EQ(TempTree::read(target), QByteArray("old content"));
+    EXPECT_EQ(TempTree::read(target), "old content");
+    EXPECT_FALSE(QFileInfo::exists(partialDownloadPath(target)));
     EXPECT_TRUE(client->connected());
     client->noop();
+
+    // A private file is private from its first byte.
+    server->write(QStringLiteral("secret.txt"), "pw");
+    const QString secret = local.path(QStringLiteral("secret.txt"));
+    client->download(QStringLiteral("secret.txt"), secret, {}, 0600);
+    EXPECT_EQ(QFile::permissions(secret) & (QFile::ReadGroup | QFile::ReadOther), 0);
 }
 
 TEST_P(FtpRealServer, UploadReplacesTheRemoteFile)

@@ -48,6 +48,8 @@ protected:
         return server->read(QStringLiteral("netwrk/users/") + QString::fromLatin1(relative));
     }
 
+    QString header() const { return conversation::headerLine(QStringLiteral("Me"), now); }
+
     static constexpr const char* kOld = "Zoe     01.01.2026     10:00:00 :\r\nHi";
     const QDateTime now{QDate(2026, 3, 7), QTime(14, 5, 7)};
     std::unique_ptr<FtpServerFixture> server;
@@ -66,10 +68,9 @@ TEST_F(MessagingTest, AMessageLandsInTheSeenCopyAndBothServerCopies)
     QStringList userslist;
     QStringList chat = conversation::decode(kOld);
     ASSERT_EQ(messaging::sendMessage(*ftp, place, userslist, chat, "Zoe", "Zoe", "Hello\nthere",
-                                     now, counting),
+                                     header(), nullptr, counting),
               messaging::Sent::Sent);
-    const QString header = conversation::headerLine(QStringLiteral("Me"), now);
-    EXPECT_EQ(chat, (QStringList{header, "Hello", "there", "",
+    EXPECT_EQ(chat, (QStringList{header(), "Hello", "there", "",
                                  "Zoe     01.01.2026     10:00:00 :", "Hi"}));
     const QByteArray seen = TempTree::read(place.seenFolder + "Zoe.ms");
     EXPECT_EQ(seen, conversation::encode(chat));
@@ -85,9 +86,9 @@ TEST_F(MessagingTest, NothingIsSentWithoutAConversationOrToAnUnsafeName)
     ftp->changeFolder(QStringLiteral("/netwrk/users/Me"));
     QStringList userslist;
     QStringList chat;
-    EXPECT_EQ(messaging::sendMessage(*ftp, place, userslist, chat, "Ann", "Ann", "x", now),
+    EXPECT_EQ(messaging::sendMessage(*ftp, place, userslist, chat, "Ann", "Ann", "x", header()),
               messaging::Sent::NoConversation);
-    EXPECT_EQ(messaging::sendMessage(*ftp, place, userslist, chat, "..", "..", "x", now),
+    EXPECT_EQ(messaging::sendMessage(*ftp, place, userslist, chat, "..", "..", "x", header()),
               messaging::Sent::Refused);
     EXPECT_TRUE(chat.isEmpty());
 }
@@ -153,12 +154,63 @@ TEST_F(MessagingTest, TwoWritersInOnePollPeriodKeepBothMessages)
     ftp->changeFolder(QStringLiteral("/netwrk/users/Me"));
     QStringList userslist;
     QStringList staleView = conversation::decode(kOld);
-    ASSERT_EQ(messaging::sendMessage(*ftp, place, userslist, staleView, "Zoe", "Zoe", "Yes", now,
-                                     counting),
+    ASSERT_EQ(messaging::sendMessage(*ftp, place, userslist, staleView, "Zoe", "Zoe", "Yes",
+                                     header(), nullptr, counting),
               messaging::Sent::Sent);
     const QStringList both = conversation::decode(onServer("Me/Zoe.ms"));
     EXPECT_EQ(both.mid(1, 4),
               (QStringList{"Yes", "", "Zoe     07.03.2026     14:00:00 :", "Are you there?"}));
     EXPECT_EQ(onServer("Zoe/Me.ms"), onServer("Me/Zoe.ms"));
     EXPECT_EQ(staleView, both);
+}
+
+TEST_F(MessagingTest, AConversationStartedAfterTheLastListingIsFound)
+{
+    // The listing was taken before Zoe's conversation existed, and the connection was left in
+    // another folder by the previous send.
+    ftp->changeFolder(QStringLiteral("/netwrk/users/Zoe"));
+    QStringList userslist{QStringLiteral("acc.xo")};
+    QStringList chat;
+    ASSERT_EQ(messaging::sendMessage(*ftp, place, userslist, chat, "Zoe", "Zoe", "Hi", header()),
+              messaging::Sent::Sent);
+    EXPECT_TRUE(userslist.contains(QStringLiteral("Zoe.ms")));
+    EXPECT_EQ(conversation::decode(onServer("Zoe/Me.ms")).value(1), QStringLiteral("Hi"));
+}
+
+TEST_F(MessagingTest, ARetryAfterTheCorrespondentsCopyFailedWritesTheMessageOnce)
+{
+    // Zoe's folder refuses the upload: a folder stands where her copy would go.
+    QFile::remove(server->path(QStringLiteral("netwrk/users/Zoe/Me.ms")));
+    server->makeFolder(QStringLiteral("netwrk/users/Zoe/Me.ms"));
+    ftp->changeFolder(QStringLiteral("/netwrk/users/Me"));
+    QStringList userslist;
+    QStringList chat;
+    QString failure;
+    const QString h = header();
+    ASSERT_EQ(
+        messaging::sendMessage(*ftp, place, userslist, chat, "Zoe", "Zoe", "Once", h, &failure),
+        messaging::Sent::PeerCopyFailed);
+    EXPECT_FALSE(failure.isEmpty());
+    EXPECT_EQ(conversation::decode(onServer("Me/Zoe.ms")).mid(0, 2), (QStringList{h, "Once"}));
+
+    // The way is clear again; the same entry is sent again.
+    QDir(server->path(QStringLiteral("netwrk/users/Zoe/Me.ms"))).removeRecursively();
+    server->write(QStringLiteral("netwrk/users/Zoe/Me.ms"), kOld);
+    ASSERT_EQ(
+        messaging::sendMessage(*ftp, place, userslist, chat, "Zoe", "Zoe", "Once", h, &failure),
+        messaging::Sent::Sent);
+    for (const char* copy : {"Me/Zoe.ms", "Zoe/Me.ms"}) {
+        const QStringList lines = conversation::decode(onServer(copy));
+        EXPECT_EQ(lines.count(h), 1) << copy;
+        EXPECT_EQ(lines, (QStringList{h, "Once", "", "Zoe     01.01.2026     10:00:00 :", "Hi"}))
+            << copy;
+    }
+    // Typed characters the code page lacks are stored as "?" and still recognised.
+    ASSERT_EQ(messaging::sendMessage(*ftp, place, userslist, chat, "Zoe", "Zoe", "caf\u00e9 \u2603",
+                                     h + "x", &failure),
+              messaging::Sent::Sent);
+    ASSERT_EQ(messaging::sendMessage(*ftp, place, userslist, chat, "Zoe", "Zoe", "caf\u00e9 \u2603",
+                                     h + "x", &failure),
+              messaging::Sent::Sent);
+    EXPECT_EQ(conversation::decode(onServer("Zoe/Me.ms")).count(h + "x"), 1);
 }

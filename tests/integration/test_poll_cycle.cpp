@@ -17,12 +17,27 @@ struct RecordingSink : poll::Sink
 {
     void playSound() override { ++sounds; }
     void refreshOpenChat(const QStringList& chat) override { openChats.append(chat.join(u'|')); }
-    void announce(const poll::Announcement& a) override { announced.append(a); }
-    void pumpEvents() override { ++pumped; }
+    void announce(const poll::Announcement& a) override
+    {
+        announced.append(a);
+        events.append("announce " + a.sender);
+    }
+    void filesFetched(const poll::Announcement& a) override
+    {
+        fetched.append(a);
+        events.append("fetched " + a.sender);
+    }
+    void pumpEvents() override
+    {
+        ++pumped;
+        events.append(QStringLiteral("file"));
+    }
     int sounds = 0;
     int pumped = 0;
     QStringList openChats;
     QList<poll::Announcement> announced;
+    QList<poll::Announcement> fetched;
+    QStringList events;
 };
 
 class PollCycleTest : public ::testing::Test
@@ -89,12 +104,18 @@ TEST_F(PollCycleTest, EverythingIsNewOnceThenNothing)
     EXPECT_EQ(first.outcome, poll::Outcome::Done);
     EXPECT_EQ(sink.sounds, 2);
     ASSERT_EQ(sink.announced.size(), 2);
-    // Ann's notice: her files came down and the popup can name the single file.
+    // Ann's notice is shown first; her files come down after, and the popup can then name the
+    // single file.
     const poll::Announcement& ann = sink.announced[0];
     EXPECT_EQ(ann.sender, QStringLiteral("Ann"));
     EXPECT_FALSE(ann.isMessage);
-    EXPECT_TRUE(ann.filesFetched);
     EXPECT_EQ(ann.fileName, QStringLiteral("a.txt"));
+    EXPECT_EQ(sink.events, (QStringList{"announce Ann", "announce Zoe", "file", "fetched Ann"}));
+    ASSERT_EQ(sink.fetched.size(), 1);
+    EXPECT_TRUE(sink.fetched[0].filesFetched);
+    EXPECT_EQ(sink.fetched[0].fileName, QStringLiteral("a.txt"));
+    EXPECT_TRUE(first.listed);
+    EXPECT_TRUE(first.listing.contains("Zoe.ms"));
     EXPECT_EQ(TempTree::read(local.path("Network/Ann/a.txt")), "A");
     const poll::Announcement& zoe = sink.announced[1];
     EXPECT_TRUE(zoe.isMessage);
@@ -158,4 +179,30 @@ TEST_F(PollCycleTest, ASeenCopyHeldElsewhereEndsTheCycleUntilNextTime)
     RecordingSink next;
     EXPECT_EQ(poll::run(ctx, next).outcome, poll::Outcome::Done);
     EXPECT_EQ(next.announced.size(), 2);
+}
+
+TEST_F(PollCycleTest, WaitingFilesComeDownWhateverTheNewestEntrySays)
+{
+    RecordingSink sink;
+    auto ctx = context();
+    ASSERT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Done);
+
+    // Zoe sends a file and writes a message within one poll period: the newest entry is the
+    // message. Ann's notice was answered before this client saw it, so her conversation looks
+    // unchanged.
+    server->write("netwrk/users/Me/Zoe/z.txt", "Z");
+    server->write("netwrk/users/Me/Zoe.ms", "Zoe     07.03.2026     14:06:00 :\r\nsee the file"
+                                            "\r\n\r\nZoe sent \"z\" (07.03.2026   14:05:59)\r\n\r\n"
+                                            "Zoe     07.03.2026     14:05:07 :\r\nHi Me");
+    server->write("netwrk/users/Me/Ann/b.txt", "B");
+    RecordingSink next;
+    const auto r = poll::run(ctx, next);
+    ASSERT_EQ(r.outcome, poll::Outcome::Done);
+    EXPECT_EQ(r.fetchedFrom, (QStringList{"Ann", "Zoe"}));
+    EXPECT_EQ(TempTree::read(local.path("Network/Zoe/z.txt")), "Z");
+    EXPECT_EQ(TempTree::read(local.path("Network/Ann/b.txt")), "B");
+    EXPECT_FALSE(QDir(server->path("netwrk/users/Me/Zoe")).exists());
+    EXPECT_FALSE(QDir(server->path("netwrk/users/Me/Ann")).exists());
+    ASSERT_EQ(next.announced.size(), 1);
+    EXPECT_TRUE(next.announced[0].isMessage);
 }

@@ -99,6 +99,25 @@ TEST_F(ReceivedFilesTest, ABrokenFetchLeavesTheRestForLater)
     EXPECT_TRUE(QFile::exists(server->path(waiting("Ivan/b.txt"))));
 }
 
+TEST_F(ReceivedFilesTest, WhatTheServerWillNotServeIsPassedOverAndNothingIsCut)
+{
+    // A subfolder answers 550 to RETR; an earlier file of the same name must stay whole and
+    // the files after it must still arrive.
+    server->write(waiting("Ivan/a.txt"), "A");
+    server->makeFolder(waiting("Ivan/photos"));
+    server->write(waiting("Ivan/photos/p.jpg"), "P");
+    server->write(waiting("Ivan/z.txt"), "Z");
+    local.write(QStringLiteral("Network/Ivan/photos"), "received last week");
+    const auto r = received::fetch(*ftp, QStringLiteral("Ivan"), networkDir);
+    EXPECT_EQ(r.fetched, (QStringList{"a.txt", "z.txt"}));
+    EXPECT_EQ(r.leftThere, QStringList{"photos"});
+    EXPECT_EQ(TempTree::read(networkDir + "Ivan/photos"), "received last week");
+    EXPECT_EQ(TempTree::read(networkDir + "Ivan/z.txt"), "Z");
+    EXPECT_EQ(QDir(networkDir + "Ivan").entryList(QDir::Files | QDir::Hidden).size(), 3);
+    EXPECT_TRUE(QFile::exists(server->path(waiting("Ivan/photos/p.jpg"))));
+    EXPECT_EQ(ftp->currentFolder(), QStringLiteral("/netwrk/users/Me"));
+}
+
 namespace {
 
 long peakRssKiB()

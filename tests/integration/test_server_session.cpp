@@ -1,5 +1,6 @@
 #include "core/StringList.h"
 #include "net/ServerSession.h"
+#include "net/StoreLayout.h"
 #include "support/FtpServerFixture.h"
 #include "support/FtpServerScripted.h"
 #include "support/QtPrinters.h"
@@ -131,13 +132,33 @@ TEST_F(ServerSessionTest, FTPConnectOpensTheUsersFolderOnce)
     EXPECT_EQ(hooked, 1);
     EXPECT_EQ(s.IdFTP1().currentFolder(), QStringLiteral("/lark/netwrk/users"));
     EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::AlreadyOpen);
+    ASSERT_NE(s.IdFTP1().lastReply().code, 200);
     s.keepAlive();
-    EXPECT_EQ(s.IdFTP1().lastReply().code, 200);
+    EXPECT_EQ(s.IdFTP1().lastReply().code, 200); // the NOOP's answer
+    EXPECT_TRUE(s.IdFTP1().connected());
 
     s.setStatus(QString::fromUtf16(ServerSession::kDisconnected));
     EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::WentOffline);
     EXPECT_FALSE(s.IdFTP1().connected());
-    s.keepAlive(); // nothing to keep alive, nothing sent
+    // Nothing to keep alive: no connection is opened for it and nothing is sent.
+    const int lastCode = s.IdFTP1().lastReply().code;
+    EXPECT_NO_THROW(s.keepAlive());
+    EXPECT_FALSE(s.IdFTP1().connected());
+    EXPECT_EQ(s.IdFTP1().lastReply().code, lastCode);
+}
+
+TEST_F(ServerSessionTest, AnEmptyRootWorksFromAnyFolder)
+{
+    server->makeFolder(QStringLiteral("netwrk/users/Me"));
+    server->write(QStringLiteral("fcom.xo"), settingsFile(*server, QString()));
+    ServerSession s(config(server->address()));
+    s.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    ASSERT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Fetched);
+    ASSERT_TRUE(s.openMain());
+    EXPECT_EQ(s.IdFTP1().currentFolder(), QStringLiteral("/netwrk/users"));
+    // Inside the users folder already, a path to a user's folder still leads there.
+    s.IdFTP1().changeFolder(store::userFolder(s.ServerRoot(), QStringLiteral("Me")));
+    EXPECT_EQ(s.IdFTP1().currentFolder(), QStringLiteral("/netwrk/users/Me"));
 }
 
 TEST_F(ServerSessionTest, StandardOpeningFailsQuietly)

@@ -5,6 +5,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <future>
@@ -152,11 +153,29 @@ TEST(XNetDetect, UnreachableAnswersCanBeRequestedAgainUntilTheNetworkReturns)
     EXPECT_EQ(unreachable, 3);
 }
 
-TEST(XNetDetect, DestroyedWhileAWorkerRuns)
+TEST(XNetDetect, DestroyedWhileAWorkerRunsNeitherWaitsForItNorHearsFromIt)
 {
-    // An address that never answers keeps the worker busy past the detector's end.
-    auto detect = std::make_unique<TXNetDetect>(QStringLiteral("10.255.255.1:9"));
-    detect->requestCheck();
+    // A web server that takes the request and holds its answer keeps the worker busy.
+    QTcpServer web;
+    ASSERT_TRUE(web.listen(QHostAddress::LocalHost));
+    auto detect =
+        std::make_unique<TXNetDetect>(QStringLiteral("http://127.0.0.1:%1/").arg(web.serverPort()));
+    int answers = 0;
+    QObject::connect(detect.get(), &TXNetDetect::ConnectionStatus, [&] { ++answers; });
+    ASSERT_TRUE(web.waitForNewConnection(10000));
+    QTcpSocket* worker = web.nextPendingConnection();
+    while (!worker->canReadLine() && worker->waitForReadyRead(10000)) {
+    }
+    ASSERT_TRUE(worker->canReadLine());
+
     detect.reset();
-    SUCCEED();
+    // The detector is gone while its worker still waits for the answer.
+    EXPECT_EQ(worker->state(), QAbstractSocket::ConnectedState);
+
+    worker->write("HTTP/1.0 200 OK\r\n\r\n");
+    worker->flush();
+    worker->waitForDisconnected(10000);
+    QThread::msleep(100);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(answers, 0);
 }

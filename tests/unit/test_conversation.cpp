@@ -8,7 +8,6 @@ using namespace conversation;
 
 namespace {
 
-const QLocale kRu(QLocale::Russian, QLocale::Russia);
 const QDateTime kWhen(QDate(2026, 3, 7), QTime(14, 5, 7));
 
 QStringList phrases(const char* code)
@@ -24,7 +23,7 @@ QStringList phrases(const char* code)
 QString notice(const char* code, const QStringList& paths, int verbRow = 1)
 {
     Notice n{QStringLiteral("Ivan"), paths, phrases(code), verbRow, true, kWhen};
-    return noticeLines(n, kRu).join(u'|');
+    return noticeLines(n).join(u'|');
 }
 
 QStringList files(int n)
@@ -39,12 +38,12 @@ QStringList files(int n)
 
 TEST(Conversation, HeaderLineBytes)
 {
-    const QString header = headerLine(QStringLiteral("Иван"), kWhen, kRu);
+    const QString header = headerLine(QStringLiteral("Иван"), kWhen);
     EXPECT_EQ(header, QStringLiteral("Иван     07.03.2026     14:05:07 :"));
     EXPECT_EQ(encode({header}), QByteArray("\xC8\xE2\xE0\xED     07.03.2026     14:05:07 :"));
-    // Whatever the locale, no time zone follows the time.
-    EXPECT_FALSE(timeText(QTime(9, 1, 2), QLocale(QLocale::English, QLocale::UnitedStates))
-                     .contains(QStringLiteral("UTC")));
+    // 24-hour time whatever the locale: no "AM", no zone, no leading zero on the hour.
+    EXPECT_EQ(timeText(QTime(9, 1, 2)), QStringLiteral("9:01:02"));
+    EXPECT_EQ(timeText(QTime(21, 5, 7)), QStringLiteral("21:05:07"));
 }
 
 TEST(Conversation, EntriesGoOnTopAndTheFirstHasNoEmptyLine)
@@ -114,11 +113,11 @@ TEST(FileNotice, TwoAndThreeFilesAreNamedCountsAreCounted)
             << n;
     // The drop zone and the mini bar use their own verb row and no file line.
     Notice one{QStringLiteral("Ivan"), files(1), phrases("eng/"), 3, false, kWhen};
-    EXPECT_EQ(noticeLines(one, kRu).size(), 1);
+    EXPECT_EQ(noticeLines(one).size(), 1);
 }
 
 TEST(FileNotice, AnUnknownLanguageFallsBackToEnglish)
 {
     Notice n{QStringLiteral("Ivan"), files(2), fallbackPhrases(), 1, true, kWhen};
-    EXPECT_EQ(noticeLines(n, kRu).join(QString()), notice("eng/", files(2)));
+    EXPECT_EQ(noticeLines(n).join(QString()), notice("eng/", files(2)));
 }

@@ -151,11 +151,11 @@ TEST(FrameKeyOrder, EscapeClosesPanelThenRenameFieldThenWindow)
     k.escape = true;
     k.settingsPanelShown = true;
     k.renameFieldShown = true;
-    k.popupShown = true;
+    k.avatarViewerShown = true;
     EXPECT_EQ(frame::keyAction(k), KeyAction::HideSettingsPanel);
     k.settingsPanelShown = false;
     EXPECT_EQ(frame::keyAction(k), KeyAction::Discard);
-    k.popupShown = false;
+    k.avatarViewerShown = false;
     EXPECT_EQ(frame::keyAction(k), KeyAction::HideRenameField);
     k.renameFieldShown = false;
     EXPECT_EQ(frame::keyAction(k), KeyAction::FadeOut);

@@ -17,6 +17,17 @@ TEST(StoreLayout, PathsBelowTheServerRoot)
     EXPECT_EQ(local::peerAvatarCopy(".png"), QStringLiteral("myava.png"));
 }
 
+TEST(StoreLayout, TheTreeRootIsAFullPathWhateverTheSettingsSay)
+{
+    EXPECT_EQ(treeRoot("/srv/lark/", "/home/x"), QStringLiteral("/srv/lark/"));
+    EXPECT_EQ(treeRoot("/srv/lark", "/"), QStringLiteral("/srv/lark/"));
+    // Relative to the login folder, an empty root included.
+    EXPECT_EQ(treeRoot(QString(), "/"), QStringLiteral("/"));
+    EXPECT_EQ(treeRoot(QString(), "/home/lark"), QStringLiteral("/home/lark/"));
+    EXPECT_EQ(treeRoot("tree/", "/home/lark/"), QStringLiteral("/home/lark/tree/"));
+    EXPECT_EQ(userFolder(treeRoot(QString(), "/"), "Ivan"), QStringLiteral("/netwrk/users/Ivan/"));
+}
+
 TEST(StoreLayout, NewDirectoryLineBytes)
 {
     const QString line = newDirectoryLine(QStringLiteral("Иван"), "rus/");

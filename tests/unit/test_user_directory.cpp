@@ -34,6 +34,26 @@ TEST(UserDirectory, FirstFillSortsAndLeavesOutTheSignedInUser)
     EXPECT_EQ(d.userst(), (QStringList{kAnna, kIvan, kMe, kZoe}));
     EXPECT_EQ(d.users(), (QStringList{kAnna, kIvan, kZoe}));
     EXPECT_EQ(d.selected(), -1);
+
+    // A duplicate line of one's own name does not make oneself a correspondent.
+    d.firstFill(QStringList{kZoe, kMe, kMe, kAnna}, QStringLiteral("Me"));
+    EXPECT_EQ(d.users(), (QStringList{kAnna, kZoe}));
+    EXPECT_TRUE(d.reload(QStringList{kZoe, kMe, kIvan, kMe, kAnna}, QStringLiteral("Me")));
+    EXPECT_EQ(d.users(), (QStringList{kAnna, kIvan, kZoe}));
+}
+
+TEST(UserDirectory, AnEntryThatCannotBeOpenedNeverBecomesTheSelection)
+{
+    const QString bad = QStringLiteral("}../x}}}.png}eng/");
+    UserDirectory d;
+    d.firstFill(QStringList{kZoe, bad}, QStringLiteral("Me"));
+    ASSERT_TRUE(d.select(UserDirectory::find(d.users(), "Zoe")));
+    const int zoe = d.selected();
+    EXPECT_FALSE(d.select(UserDirectory::find(d.users(), "../x")));
+    EXPECT_EQ(d.selected(), zoe);
+    // Nor at the next change of the directory.
+    d.reload(QStringList{kZoe, bad, kIvan}, QStringLiteral("Me"));
+    EXPECT_EQ(d.selectedPeer(), QStringLiteral("Zoe"));
 }
 
 TEST(UserDirectory, ASameSizedChangeReachesUserstButNotUsers)
