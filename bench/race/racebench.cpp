@@ -117,9 +117,14 @@ bool send(WriterKind kind, Writer& w, const FtpServerFixture& server, const QStr
         case WriterKind::Send: {
             QStringList listing{store::conversationFile(w.peer)};
             QStringList chat;
-            return messaging::sendMessage(*w.ftp, place, listing, chat, w.peer, w.peer, message,
-                                          QDateTime::currentDateTime(),
-                                          [](int) {}) == messaging::Sent::Sent;
+            QString failure;
+            const messaging::Sent sent = messaging::sendMessage(
+                *w.ftp, place, listing, chat, w.peer, w.peer, message,
+                conversation::headerLine(w.name, QDateTime::currentDateTime()), &failure,
+                [](int) {});
+            if (!failure.isEmpty())
+                std::fprintf(stderr, "  %s: %s\n", qPrintable(w.name), qPrintable(failure));
+            return sent == messaging::Sent::Sent;
         }
         case WriterKind::Unguarded:
             sendUnguarded(*w.ftp, w, message);

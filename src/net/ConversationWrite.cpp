@@ -76,6 +76,11 @@ public:
 
         QStringList base;
         if (m_r.ownCopyExists) {
+            // A copy gone since the listing is the caller's to report, not one to rebuild.
+            m_ftp.changeFolder(own);
+            if (m_ftp.offers(QStringLiteral("SIZE")) && m_ftp.size(ownName) < 0)
+                throw FtpError(FtpError::Kind::Reply, m_ftp.lastReply().text(),
+                               m_ftp.lastReply().code);
             std::optional<QStringList> read = readHolding(own, ownName, seen);
             if (!read)
                 read = readHolding(peer, peerName, seen);
@@ -88,10 +93,16 @@ public:
             }
         }
 
+        // As stored: characters the code page lacks read back as "?".
+        const auto stored = [](const QStringList& lines) {
+            return conversation::decode(conversation::encode(lines));
+        };
         QStringList ownLines = base;
         m_r.putOnTop(ownLines, false);
+        ownLines = stored(ownLines);
         QStringList peerLines = base;
         m_r.putOnTop(peerLines, true);
+        peerLines = stored(peerLines);
         // The entry as it stands in the sender's copy, to find it again on reading back.
         const QStringList entry = ownLines.mid(0, ownLines.size() - base.size());
         QStringList probe = entry;
@@ -104,12 +115,21 @@ public:
                             .arg(m_r.recipient));
         replace(own, ownName, ownLines);
         save(m_r.seenPath, ownLines);
-        replace(peer, peerName, peerLines);
+        result.chat = ownLines;
+        bool peerWritten = false;
+        try {
+            replace(peer, peerName, peerLines);
+            peerWritten = true;
+        } catch (const FtpError& e) {
+            if (!m_ftp.connected())
+                throw;
+            result.peerCopyFailure = e.message();
+        }
 
         // A writer that does not lock may have replaced a copy in between.
         result.reapplied += reapply(own, ownName, probe, false);
-        result.reapplied += reapply(peer, peerName, probe, true);
-        result.chat = ownLines;
+        if (peerWritten)
+            result.reapplied += reapply(peer, peerName, probe, true);
         return result;
     }
 
@@ -175,7 +195,7 @@ private:
                 break;
             QStringList lines = copy.value_or(QStringList());
             m_r.putOnTop(lines, forRecipient);
-            replace(folder, name, lines);
+            replace(folder, name, conversation::decode(conversation::encode(lines)));
         }
         throw Error(QStringLiteral("Another program kept replacing the conversation with %1; "
                                    "the message may be missing from it")

@@ -51,11 +51,16 @@ struct Result
     bool rebuilt = false;     // both copies had lost entries; rebuilt on the SeenCopy
     int reapplied = 0;        // copies a writer without the lock had overwritten
     int staleLocksBroken = 0; // locks of killed writers taken over
+    // Why the recipient's copy could not be written (the sender's copy and the SeenCopy hold
+    // the entry); empty when it was.
+    QString peerCopyFailure;
 };
 
-// Throws Error (FtpError for the connection) when the entry could not be written; the server
-// copies are then each either as before or complete, and the SeenCopy is changed only once the
-// sender's own copy holds the entry. The connection is left in the recipient's folder.
+// Throws Error (FtpError for the connection, and the server's refusal when the sender's copy is
+// missing although `ownCopyExists`) when the entry could not be written; the server copies are
+// then each either as before or complete, and the SeenCopy is changed only once the sender's
+// own copy holds the entry. A refused recipient's copy is reported in the result. The
+// connection is left in the recipient's folder, or in the sender's when that one failed.
 Result write(FtpClient& ftp, const Request& request);
 
 } // namespace conversationwrite
