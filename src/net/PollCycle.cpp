@@ -4,8 +4,10 @@
 #include "core/Helpers.h"
 #include "core/StringList.h"
 #include "core/UserDirectory.h"
+#include "net/ConversationWrite.h"
 #include "net/DirectoryFetch.h"
 #include "net/ReceivedFiles.h"
+#include "net/ServerFile.h"
 #include "net/ServerSession.h"
 #include "net/StoreLayout.h"
 
@@ -55,6 +57,20 @@ QStringList conversationsToCompare(const QStringList& listing, const UserDirecto
         }
     }
     return names;
+}
+
+// True when an entry of `fresh` (the lines new since the last look) was written by someone
+// other than `self`. An entry starts at the top and after each empty line; a blank line inside
+// a message may start a false one, which only errs towards announcing.
+bool othersWrote(const QStringList& fresh, const QString& self)
+{
+    for (qsizetype i = 0; i < fresh.size(); ++i) {
+        if (fresh.at(i).isEmpty() || (i > 0 && !fresh.at(i - 1).isEmpty()))
+            continue;
+        if (conversation::newestEntry(fresh.mid(i)).sender != self)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -113,7 +129,8 @@ Result run(Context& ctx, Sink& sink)
         const QStringList names = conversationsToCompare(userslist, ctx.directory, ctx.sessionUser);
         for (const QString& n : names) {
             trace(n);
-            ftp.download(n, ctx.fetchedFolder + n + u't');
+            // Complete or not at all; a writer replacing it meanwhile makes a second try.
+            serverfile::read(ftp, n, ctx.fetchedFolder + n + u't');
         }
         trace(QStringLiteral("___NEXT CYCLE___"));
 
@@ -127,13 +144,48 @@ Result run(Context& ctx, Sink& sink)
             QStringList load;
             if (seenExists && !helpers::fileInUse(seen))
                 load = stringlist::load(seen).value_or(QStringList());
-            const QStringList preload = stringlist::load(fetched).value_or(QStringList());
+            QStringList preload = stringlist::load(fetched).value_or(QStringList());
             if (seenExists && load == preload) {
                 closeMain(session);
                 continue;
             }
+            // New entries only ever go on top. A copy that lost entries seen before (cut by a
+            // broken upload, emptied by a write in progress) is a broken read: only entries it
+            // has above the newest seen one are news, and they are kept above what was seen. A
+            // copy that shares no entry with the SeenCopy (a conversation started anew) is taken
+            // as it is.
+            QStringList seenTail = load;
+            if (seenExists && !conversationwrite::holdsSeen(preload, load)) {
+                QStringList seenLines = load;
+                conversation::dropFileLine(seenLines);
+                QStringList fetchedLines = preload;
+                conversation::dropFileLine(fetchedLines);
+                const bool shared =
+                    !seenLines.isEmpty() && fetchedLines.indexOf(seenLines.first()) >= 0;
+                const QStringList merged = conversationwrite::mergedOnto(preload, load);
+                if (preload.isEmpty() || (shared && merged == seenLines)) {
+                    trace(n + QStringLiteral(" lost entries; not news"));
+                    closeMain(session);
+                    continue;
+                }
+                if (shared) {
+                    preload = merged;
+                    seenTail = seenLines;
+                } else {
+                    seenTail.clear();
+                }
+            }
+            // What this user wrote (from here or elsewhere) is never news to them.
+            QStringList fresh = preload;
+            conversation::dropFileLine(fresh);
+            QStringList tail = seenTail;
+            conversation::dropFileLine(tail);
+            if (fresh.size() >= tail.size())
+                fresh = fresh.mid(0, fresh.size() - tail.size());
+            const bool news = othersWrote(fresh, ctx.sessionUser);
             ++result.changed;
-            sink.playSound();
+            if (news)
+                sink.playSound();
             if (helpers::fileInUse(seen))
                 wait(kSeenCopyWaitMs);
             if (helpers::fileInUse(seen)) {
@@ -149,6 +201,7 @@ Result run(Context& ctx, Sink& sink)
             const QString peer = n.chopped(3);
             const int row = UserDirectory::find(ctx.directory.users(), peer);
             if (row >= 0 && row == ctx.directory.selected() && ctx.mainWindowVisible) {
+                // The open chat follows even the user's own entries, silently.
                 trace(ctx.directory.users().at(row) + QStringLiteral(" SELECTED"));
                 QStringList chat = preload;
                 if (conversation::hasFileLine(chat)) {
@@ -160,6 +213,11 @@ Result run(Context& ctx, Sink& sink)
                 continue;
             }
 
+            if (!news) {
+                trace(n + QStringLiteral(" own entries only"));
+                closeMain(session);
+                continue;
+            }
             if (row >= 0)
                 ctx.directory.setUserLine(row, userentry::withMark(ctx.directory.users().at(row)));
             const conversation::Newest newest = conversation::newestEntry(preload);

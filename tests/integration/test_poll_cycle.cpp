@@ -1,3 +1,4 @@
+#include "core/Conversation.h"
 #include "core/Helpers.h"
 #include "core/StringList.h"
 #include "core/UserDirectory.h"
@@ -205,4 +206,43 @@ TEST_F(PollCycleTest, WaitingFilesComeDownWhateverTheNewestEntrySays)
     EXPECT_FALSE(QDir(server->path("netwrk/users/Me/Ann")).exists());
     ASSERT_EQ(next.announced.size(), 1);
     EXPECT_TRUE(next.announced[0].isMessage);
+}
+
+TEST_F(PollCycleTest, OwnEntriesAndBrokenReadsAreNeverNews)
+{
+    RecordingSink sink;
+    auto ctx = context();
+    ASSERT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Done);
+    const QByteArray history = server->read("netwrk/users/Me/Zoe.ms");
+
+    // Me wrote, here or on another computer: the SeenCopy follows, nobody is told.
+    const QByteArray mine = "Me     07.03.2026     15:00:00 :\r\nmy answer\r\n\r\n" + history;
+    server->write("netwrk/users/Me/Zoe.ms", mine);
+    RecordingSink own;
+    ASSERT_EQ(poll::run(ctx, own).outcome, poll::Outcome::Done);
+    EXPECT_EQ(own.sounds, 0);
+    EXPECT_TRUE(own.announced.isEmpty());
+    EXPECT_TRUE(conversation::same(TempTree::read(local.path("seen/Zoe.ms")), mine));
+
+    // Emptied by a writer at work, then cut by one that was killed: no news, nothing seen lost.
+    for (const QByteArray& broken : {QByteArray(), mine.left(mine.size() - 4)}) {
+        server->write("netwrk/users/Me/Zoe.ms", broken);
+        RecordingSink none;
+        ASSERT_EQ(poll::run(ctx, none).outcome, poll::Outcome::Done);
+        EXPECT_EQ(none.sounds, 0);
+        EXPECT_TRUE(none.announced.isEmpty());
+        EXPECT_TRUE(conversation::same(TempTree::read(local.path("seen/Zoe.ms")), mine));
+    }
+
+    // A cut copy with Zoe's new entry on top: her entry is news, once, above the whole history.
+    const QByteArray hers = "Zoe     07.03.2026     15:01:00 :\r\nnew\r\n\r\n" + mine;
+    server->write("netwrk/users/Me/Zoe.ms", hers.left(hers.size() - 4));
+    RecordingSink news;
+    ASSERT_EQ(poll::run(ctx, news).outcome, poll::Outcome::Done);
+    ASSERT_EQ(news.announced.size(), 1);
+    EXPECT_EQ(news.announced[0].secondLine, QStringLiteral("new"));
+    EXPECT_TRUE(conversation::same(TempTree::read(local.path("seen/Zoe.ms")), hers));
+    RecordingSink again;
+    ASSERT_EQ(poll::run(ctx, again).outcome, poll::Outcome::Done);
+    EXPECT_TRUE(again.announced.isEmpty());
 }
