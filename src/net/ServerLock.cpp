@@ -3,16 +3,51 @@
 #include "net/FtpClient.h"
 #include "net/ServerFile.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QRandomGenerator>
+#include <QSysInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
+#include <csignal>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 const QString kStamp = QStringLiteral("/held");
+
+// This computer, as a digest that says nothing about it to other users of the server.
+QByteArray machineDigest()
+{
+    QByteArray id = QSysInfo::machineUniqueId();
+    if (id.isEmpty())
+        id = QSysInfo::machineHostName().toUtf8();
+    return QCryptographicHash::hash(id, QCryptographicHash::Sha1).toHex().left(16);
+}
+
+// The stamp's text: the holder's computer and process.
+QByteArray holderText()
+{
+    return machineDigest() + ' ' + QByteArray::number(::getpid()) + "\r\n";
+}
+
+// True for a stamp written on this computer by a process that no longer runs (a holder killed
+// or crashed; its restarted program may go on at once).
+bool holderIsGone(const QByteArray& stamp)
+{
+    const QList<QByteArray> parts = stamp.trimmed().split(' ');
+    if (parts.size() != 2 || parts[0] != machineDigest())
+        return false;
+    bool ok = false;
+    const qint64 pid = parts[1].toLongLong(&ok);
+    if (!ok || pid <= 0 || pid == ::getpid())
+        return false;
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
 
 QString joined(const QString& folder, const QString& name)
 {
@@ -65,16 +100,18 @@ void ServerLock::acquire()
         }
         const QDateTime written = m_ftp.modificationTime(stamp);
         const auto now = Clock::now();
+        bool gone = false;
         if (!seenOnce || written != seenStamp) {
             seenOnce = true;
             seenStamp = written;
             unchangedSince = now;
+            gone = written.isValid() && holderIsGone(readStamp(stamp));
         }
         const bool old = written.isValid() &&
                          written.secsTo(QDateTime::currentDateTimeUtc()) > m_limits.oldStampSeconds;
         const bool unchanged =
             now - unchangedSince >= std::chrono::milliseconds(m_limits.unchangedMs);
-        if ((old || unchanged) && tryBreak(m_folder)) {
+        if ((gone || old || unchanged) && tryBreak(m_folder)) {
             ++m_brokeStale;
             seenOnce = false;
             continue;
@@ -91,7 +128,7 @@ void ServerLock::acquire()
     // The stamp only dates the lock for waiters; a lock without one goes stale the slow way.
     QTemporaryFile local;
     if (local.open()) {
-        local.write(serverfile::newToken().toLatin1() + "\r\n");
+        local.write(holderText());
         local.flush();
         try {
             m_ftp.upload(local.fileName(), stamp);
@@ -102,6 +139,23 @@ void ServerLock::acquire()
             }
         }
     }
+}
+
+QByteArray ServerLock::readStamp(const QString& stamp)
+{
+    QTemporaryFile local;
+    if (!local.open())
+        return {};
+    local.close();
+    try {
+        m_ftp.download(stamp, local.fileName());
+    } catch (const FtpError& e) {
+        if (e.kind() != FtpError::Kind::Reply && e.kind() != FtpError::Kind::Incomplete)
+            throw;
+        return {}; // released meanwhile
+    }
+    QFile file(local.fileName());
+    return file.open(QIODevice::ReadOnly) ? file.read(256) : QByteArray();
 }
 
 bool ServerLock::tryBreak(const QString& folder)

@@ -14,14 +14,16 @@ class FtpClient;
 // server and fails while the folder exists, so exactly one client gets it. The holder then
 // puts the file "held" into it; its MDTM time tells waiters how old the lock is. Release is
 // DELE of "held" and RMD of the folder, in the destructor as well, so every way out of the
-// holder's code releases it (a release that fails leaves a lock that goes stale).
+// holder's code releases it (a release that fails leaves a lock that goes stale). "held" names
+// the holder: a digest of its computer's id and its process id.
 //
-// Stale rule: a waiter takes a lock as abandoned when its "held" file is older than ten minutes
-// by the waiter's clock, or when the lock stays the same (same "held" time, or no "held" at
-// all) for 30 s of the waiter's own watching. A holder never writes after holding the lock for
-// 15 s (fresh() turns false), so a lock that stays unchanged that long has no live holder. A
-// stale lock is broken by renaming it to "<file>}lock}<token>" (only one waiter's rename can
-// succeed) and removing it.
+// Stale rule: a waiter takes a lock as abandoned when "held" names a process of the waiter's
+// own computer that no longer runs (a program killed during a write, restarted), when "held" is
+// older than ten minutes by the waiter's clock, or when the lock stays the same (same "held"
+// time, or no "held" at all) for 30 s of the waiter's own watching. A holder never writes after
+// holding the lock for 15 s (fresh() turns false), so a lock that stays unchanged that long has no
+// live holder. A stale lock is broken by renaming it to "<file>}lock}<token>" (only one waiter's
+// rename can succeed) and removing it.
 class ServerLock
 {
 public:
@@ -57,6 +59,7 @@ public:
 private:
     void acquire();
     bool tryBreak(const QString& folder);
+    QByteArray readStamp(const QString& stamp);
 
     FtpClient& m_ftp;
     Limits m_limits;

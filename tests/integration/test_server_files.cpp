@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <utime.h>
 
 namespace {
@@ -194,6 +196,35 @@ TEST_P(ServerFiles, StaleLocksAreBroken)
         EXPECT_EQ(lock.brokeStale(), 1);
     }
     EXPECT_EQ(temporaries(a->listNames()), QStringList());
+}
+
+TEST_P(ServerFiles, ALockOfAKilledProcessOfThisComputerIsTakenAtOnce)
+{
+    const QString address = server->address();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Takes the lock and dies without a word, as a killed program does.
+        FtpSettings s;
+        s.host = address;
+        s.user = server->user();
+        s.password = server->password();
+        FtpClient c(s);
+        c.connect();
+        c.changeFolder(QStringLiteral("/users/anna"));
+        auto* held = new ServerLock(c, QStringLiteral("bob.ms"));
+        (void)held;
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(QFileInfo::exists(server->path(QStringLiteral("users/anna/bob.ms}lock/held"))));
+    // Only the dead holder rule can free it within this wait.
+    ServerLock::Limits limits;
+    limits.waitMs = 5000;
+    limits.unchangedMs = 600'000;
+    ServerLock lock(*a, QStringLiteral("bob.ms"), limits);
+    EXPECT_TRUE(lock.held());
+    EXPECT_EQ(lock.brokeStale(), 1);
 }
 
 TEST_P(ServerFiles, ALockReleasesWhenItsHolderLeavesByAnException)
