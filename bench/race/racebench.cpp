@@ -14,7 +14,13 @@
 // put the message on top, upload both copies), kept here to measure the difference; "locked"
 // calls conversationwrite::write directly.
 //
+// With --kills N the writer is instead killed N times at a random moment of a run of sends
+// into a 1 MB conversation; after each kill both copies are checked (damaged: history cut, or
+// no whole entry on top), and the writer, started again, sends once more (its send must
+// succeed and leave whole copies).
+//
 //   racebench [--trials 100] [--delay-ms 0,30] [--size 2048,1048576] [--writer send]
+//   racebench --kills 20 [--writer send]
 #include "core/Conversation.h"
 #include "core/StringList.h"
 #include "net/ConversationWrite.h"
@@ -30,10 +36,15 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <QRandomGenerator>
+
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -224,6 +235,68 @@ Counts runConfiguration(WriterKind kind, int trials, int delayMs, qsizetype size
     return c;
 }
 
+struct KillCounts
+{
+    int kills = 0;
+    int damaged = 0;        // copies found damaged right after a kill
+    int restartsFailed = 0; // sends after a restart that reported a failure
+    int restartsDamaged = 0;
+    qint64 longestRestartMs = 0;
+};
+
+KillCounts runKills(WriterKind kind, int kills, qsizetype size)
+{
+    const auto server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
+    const QByteArray base = history(size);
+    QTemporaryDir local;
+    const QString seenFolder = local.path() + QStringLiteral("/anna/");
+    QDir().mkpath(seenFolder);
+    server->makeFolder(QStringLiteral("netwrk/users/bob"));
+    const QString annaCopy = QStringLiteral("netwrk/users/anna/bob.ms");
+    const QString bobCopy = QStringLiteral("netwrk/users/bob/anna.ms");
+    server->write(annaCopy, base);
+    server->write(bobCopy, base);
+    QFile seen(seenFolder + QStringLiteral("bob.ms"));
+    if (seen.open(QIODevice::WriteOnly))
+        seen.write(base);
+    seen.close();
+
+    const auto whole = [&](const QByteArray& text) {
+        return text.endsWith(base) && (text == base || text.startsWith("anna     "));
+    };
+    KillCounts c;
+    for (int k = 0; k < kills; ++k) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            Writer w{QStringLiteral("anna"), QStringLiteral("bob"), seenFolder, {}};
+            for (int i = 0; i < 1000; ++i)
+                send(kind, w, *server, QStringLiteral("run %1 message %2").arg(k).arg(i));
+            ::_exit(0);
+        }
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(20 + QRandomGenerator::global()->bounded(1500)));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ++c.kills;
+        for (const QString& copy : {annaCopy, bobCopy})
+            c.damaged += !whole(server->read(copy));
+
+        Writer restarted{QStringLiteral("anna"), QStringLiteral("bob"), seenFolder, {}};
+        const QString after = QStringLiteral("sent after kill %1").arg(k);
+        const auto start = Clock::now();
+        const bool sent = send(kind, restarted, *server, after);
+        c.longestRestartMs = std::max<qint64>(
+            c.longestRestartMs,
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+        c.restartsFailed += !sent;
+        for (const QString& copy : {annaCopy, bobCopy}) {
+            const QByteArray text = server->read(copy);
+            c.restartsDamaged += !whole(text) || text.count(after.toLatin1()) != 1;
+        }
+    }
+    return c;
+}
+
 QList<int> numbers(const QString& text)
 {
     QList<int> list;
@@ -241,6 +314,7 @@ int main(int argc, char** argv)
     QList<int> delays{0, 30};
     QList<int> sizes{2048, 1024 * 1024};
     WriterKind kind = WriterKind::Send;
+    int kills = 0;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == u"--trials")
@@ -249,6 +323,8 @@ int main(int argc, char** argv)
             delays = numbers(args[i + 1]);
         else if (args[i] == u"--size")
             sizes = numbers(args[i + 1]);
+        else if (args[i] == u"--kills")
+            kills = args[i + 1].toInt();
         else if (args[i] == u"--writer")
             kind = args[i + 1] == u"unguarded" ? WriterKind::Unguarded
                    : args[i + 1] == u"locked"  ? WriterKind::Locked
@@ -258,6 +334,14 @@ int main(int argc, char** argv)
         !why.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
+    }
+    if (kills > 0) {
+        const KillCounts c = runKills(kind, kills, 1024 * 1024);
+        std::printf("kills %d: copies damaged after a kill %d; after a restart: sends failed %d, "
+                    "copies damaged %d; longest send after a restart %lld ms\n",
+                    c.kills, c.damaged, c.restartsFailed, c.restartsDamaged,
+                    static_cast<long long>(c.longestRestartMs));
+        return 0;
     }
     std::printf("%-10s %-9s %7s %7s %6s %11s %5s\n", "replies", "history", "trials", "failed",
                 "lost", "duplicated", "cut");
