@@ -75,12 +75,20 @@ public:
         conversation::dropFileLine(seen);
 
         QStringList base;
-        if (m_r.ownCopyExists) {
-            // A copy gone since the listing is the caller's to report, not one to rebuild.
-            m_ftp.changeFolder(own);
-            if (m_ftp.offers(QStringLiteral("SIZE")) && m_ftp.size(ownName) < 0)
-                throw FtpError(FtpError::Kind::Reply, m_ftp.lastReply().text(),
-                               m_ftp.lastReply().code);
+        m_ftp.changeFolder(own);
+        const bool ownMissing = m_ftp.offers(QStringLiteral("SIZE")) && m_ftp.size(ownName) < 0;
+        // A copy gone since the listing is the caller's to report, not one to rebuild.
+        if (ownMissing && !m_r.mayStart)
+            throw FtpError(FtpError::Kind::Reply, m_ftp.lastReply().text(), m_ftp.lastReply().code);
+        if (ownMissing) {
+            // A new conversation, unless the other side started it meanwhile.
+            try {
+                base = readAny(peer, peerName).value_or(QStringList());
+            } catch (const FtpError& e) {
+                if (e.kind() != FtpError::Kind::Reply)
+                    throw;
+            }
+        } else {
             std::optional<QStringList> read = readHolding(own, ownName, seen);
             if (!read)
                 read = readHolding(peer, peerName, seen);

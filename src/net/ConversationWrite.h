@@ -39,7 +39,9 @@ struct Request
     // Puts the entry on top; `forRecipient` is true for the recipient's copy (which alone
     // carries the file line of a one-file notice).
     std::function<void(QStringList& lines, bool forRecipient)> putOnTop;
-    bool ownCopyExists = true; // false starts a new conversation
+    // What a missing sender's copy means: false, a conversation gone (the server's refusal is
+    // thrown); true, one to start (on the recipient's copy when that one exists).
+    bool mayStart = false;
     ServerLock::Limits lock;
     int readAttempts = 3;
     int reapplyRounds = 2;
@@ -57,7 +59,7 @@ struct Result
 };
 
 // Throws Error (FtpError for the connection, and the server's refusal when the sender's copy is
-// missing although `ownCopyExists`) when the entry could not be written; the server copies are
+// missing and not `mayStart`) when the entry could not be written; the server copies are
 // then each either as before or complete, and the SeenCopy is changed only once the sender's
 // own copy holds the entry. A refused recipient's copy is reported in the result. The
 // connection is left in the recipient's folder, or in the sender's when that one failed.

@@ -125,7 +125,7 @@ QuickSent quickSend(FtpClient& ftp, const Place& place, const QString& recipient
     auto request = writeRequest(place, recipient, [&](QStringList& lines, bool) {
         conversation::insertMessage(lines, header, message);
     });
-    request.ownCopyExists = !sent.started;
+    request.mayStart = true;
     const conversationwrite::Result written = conversationwrite::write(ftp, request);
     if (!written.peerCopyFailure.isEmpty())
         throw Error(written.peerCopyFailure);
@@ -186,10 +186,13 @@ FileSendResult sendFiles(FtpClient& ftp, const Place& place, QStringList& chat,
     if (send.waitForSeenCopy)
         waitIfInUse(seen, kBeforeSaveWaitMs, wait);
     try {
-        const conversationwrite::Result written = conversationwrite::write(
-            ftp, writeRequest(place, send.recipient, [&](QStringList& lines, bool forRecipient) {
+        auto request =
+            writeRequest(place, send.recipient, [&](QStringList& lines, bool forRecipient) {
                 conversation::insertNotice(lines, forRecipient ? recipientNotice : ownNotice);
-            }));
+            });
+        // Files may be the first thing sent to someone.
+        request.mayStart = true;
+        const conversationwrite::Result written = conversationwrite::write(ftp, request);
         chat = written.chat;
         if (!written.peerCopyFailure.isEmpty() && !send.ignoreFailures)
             throw Error(written.peerCopyFailure);
