@@ -109,8 +109,11 @@ void ServerLock::acquire()
         }
         const bool old = written.isValid() &&
                          written.secsTo(QDateTime::currentDateTimeUtc()) > m_limits.oldStampSeconds;
+        const auto watched = now - unchangedSince;
+        // A holder dates its lock within a few replies of taking it.
         const bool unchanged =
-            now - unchangedSince >= std::chrono::milliseconds(m_limits.unchangedMs);
+            watched >= std::chrono::milliseconds(written.isValid() ? m_limits.unchangedMs
+                                                                   : m_limits.undatedMs);
         if ((gone || old || unchanged) && tryBreak(m_folder)) {
             ++m_brokeStale;
             seenOnce = false;
@@ -125,19 +128,18 @@ void ServerLock::acquire()
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
     }
 
-    // The stamp only dates the lock for waiters; a lock without one goes stale the slow way.
+    // Waiters take a lock that stays undated for long as abandoned, so a holder that cannot
+    // date its lock gives it up.
     QTemporaryFile local;
-    if (local.open()) {
-        local.write(holderText());
-        local.flush();
-        try {
-            m_ftp.upload(local.fileName(), stamp);
-        } catch (const FtpError&) {
-            if (!m_ftp.connected()) {
-                m_held = false;
-                throw;
-            }
-        }
+    try {
+        if (!local.open() || local.write(holderText()) <= 0 || !local.flush())
+            throw FtpError(
+                FtpError::Kind::Local,
+                QStringLiteral("Cannot write a temporary file: %1").arg(local.errorString()));
+        m_ftp.upload(local.fileName(), stamp);
+    } catch (const FtpError&) {
+        release();
+        throw;
     }
 }
 

@@ -19,8 +19,9 @@ class FtpClient;
 //
 // Stale rule: a waiter takes a lock as abandoned when "held" names a process of the waiter's
 // own computer that no longer runs (a program killed during a write, restarted), when "held" is
-// older than ten minutes by the waiter's clock, or when the lock stays the same (same "held"
-// time, or no "held" at all) for 30 s of the waiter's own watching. A holder never writes after
+// older than ten minutes by the waiter's clock, when the lock stays the same (same "held" time)
+// for 30 s of the waiter's own watching, or when it stays without "held" for 10 s (a holder
+// writes it right after MKD and gives the lock up when it cannot). A holder never writes after
 // holding the lock for 15 s (fresh() turns false), so a lock that stays unchanged that long has no
 // live holder. A stale lock is broken by renaming it to "<file>}lock}<token>" (only one waiter's
 // rename can succeed) and removing it.
@@ -31,6 +32,7 @@ public:
     {
         int waitMs = 40'000;      // longest wait for the lock
         int unchangedMs = 30'000; // a lock unchanged this long is stale
+        int undatedMs = 10'000;   // a lock without "held" this long is stale
         int holdMs = 15'000;      // a holder writes only within this time
         int oldStampSeconds = 600;
         int retryMs = 250; // between attempts; a random part is added

@@ -188,7 +188,7 @@ TEST_P(ServerFiles, StaleLocksAreBroken)
     // A holder killed before it dated its lock: stale once it stays unchanged long enough.
     server->makeFolder(QStringLiteral("users/anna/carl.ms}lock"));
     ServerLock::Limits limits;
-    limits.unchangedMs = 500;
+    limits.undatedMs = 500;
     limits.waitMs = 20'000;
     {
         ServerLock lock(*b, QStringLiteral("carl.ms"), limits);
