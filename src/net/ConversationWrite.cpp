@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <optional>
 #include <thread>
 
@@ -93,7 +94,9 @@ public:
             if (!read)
                 read = readHolding(peer, peerName, seen);
             if (!read) {
-                const std::optional<QStringList> cut = readAny(own, ownName);
+                std::optional<QStringList> cut = readAny(own, ownName);
+                if (cut && !looksLikeConversation(*cut))
+                    cut.reset();
                 base = mergedOnto(cut.value_or(QStringList()), seen);
                 result.rebuilt = true;
             } else {
@@ -174,7 +177,7 @@ private:
             if (attempt > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(kRereadPauseMs));
             const std::optional<QStringList> copy = readAny(folder, name);
-            if (copy && holdsSeen(*copy, seen))
+            if (copy && looksLikeConversation(*copy) && holdsSeen(*copy, seen))
                 return copy;
         }
         return std::nullopt;
@@ -215,6 +218,17 @@ private:
 };
 
 } // namespace
+
+bool looksLikeConversation(const QStringList& lines)
+{
+    if (lines.isEmpty())
+        return true;
+    if (std::any_of(lines.cbegin(), lines.cend(),
+                    [](const QString& l) { return l.contains(QChar(u'\0')); }))
+        return false;
+    const QString first = lines.first().trimmed();
+    return first.endsWith(u':') || first.endsWith(u')');
+}
 
 bool holdsSeen(QStringList fetched, QStringList seen)
 {

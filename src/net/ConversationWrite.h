@@ -14,17 +14,22 @@ class FtpClient;
 //
 // The writer takes the conversation's lock (ServerLock on the copy in the folder of the user
 // whose name sorts first, so both sides take the same one), reads its own copy whole and checks
-// that it still holds every entry of the SeenCopy: new entries only ever go on top, so the
-// SeenCopy must be the copy's tail. A copy that lost entries is a broken read, not a base: it is
-// read again, then the other user's copy is tried, and when both stay broken the newer entries
-// on top of a cut copy are put back above the SeenCopy. The entry goes on top, both copies are
-// replaced by rename (ServerFile), and each is read back: a copy that a writer without the lock
-// overwrote in between gets the entry on top of what it now holds, a bounded number of times.
+// that it is text in the shape of a conversation and still holds every entry of the SeenCopy:
+// new entries only ever go on top, so the SeenCopy must be the copy's tail. A copy that lost
+// entries is a broken read, not a base: it is read again, then the other user's copy is tried, and
+// when both stay broken the newer entries on top of a cut copy are put back above the SeenCopy. The
+// entry goes on top, both copies are replaced by rename (ServerFile), and each is read back: a copy
+// that a writer without the lock overwrote in between gets the entry on top of what it now holds, a
+// bounded number of times.
 namespace conversationwrite {
 
 // True when `fetched` still holds every entry of `seen`, compared line by line without the file
 // line of a newest notice (the next writer drops it).
 bool holdsSeen(QStringList fetched, QStringList seen);
+
+// True for text in the shape of a conversation: empty, or a newest entry whose first line ends
+// like a header (":") or a file notice (")"), and no NUL character (a binary file).
+bool looksLikeConversation(const QStringList& lines);
 
 // `seen` with the entries that `fetched` has above them; `fetched` when it holds `seen`, and
 // `seen` alone when the two share no newest entry.

@@ -8,6 +8,8 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -46,6 +48,12 @@ TEST(ConversationCopies, ASeenCopyMustBeTheTailOfAFetchedCopy)
     // A cut copy keeps its newer entries above the seen ones; a junk one gives the seen alone.
     EXPECT_EQ(conversationwrite::mergedOnto(newer.mid(0, newer.size() - 2), seen), newer);
     EXPECT_EQ(conversationwrite::mergedOnto({"junk"}, seen), seen);
+
+    EXPECT_TRUE(conversationwrite::looksLikeConversation({}));
+    EXPECT_TRUE(conversationwrite::looksLikeConversation(newer));
+    EXPECT_TRUE(conversationwrite::looksLikeConversation(notice));
+    EXPECT_FALSE(conversationwrite::looksLikeConversation({"GIF89a"}));
+    EXPECT_FALSE(conversationwrite::looksLikeConversation({QString("a :") + QChar(0) + "b"}));
 }
 
 class ConversationWrite : public ::testing::Test
@@ -145,6 +153,21 @@ TEST_F(ConversationWrite, ACutCopyIsNeverTheBaseOfTheNextWrite)
     EXPECT_TRUE(text.contains("unseen"));
     EXPECT_TRUE(text.contains("repaired"));
     EXPECT_TRUE(text.endsWith(history));
+}
+
+TEST_F(ConversationWrite, JunkIsNeverTheBaseEvenWithoutASeenCopy)
+{
+    // A new computer: nothing seen yet. Someone with the shared login put a picture in place of
+    // anna's copy; bob's copy is whole.
+    QFile::remove(local.path("anna/bob.ms"));
+    server->write("netwrk/users/anna/bob.ms", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    auto a = connect();
+    conversationwrite::write(*a, request("anna", "bob", "still here"));
+    for (const QString copy : {"netwrk/users/anna/bob.ms", "netwrk/users/bob/anna.ms"}) {
+        const QByteArray text = server->read(copy);
+        EXPECT_TRUE(text.contains("still here")) << copy.toStdString();
+        EXPECT_TRUE(text.endsWith(history)) << copy.toStdString();
+    }
 }
 
 TEST_F(ConversationWrite, TheSeenCopyFollowsTheOwnCopyWhenTheOtherCannotBeWritten)
