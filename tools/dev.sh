@@ -35,11 +35,18 @@ install_packages() {
     fi
 }
 
+# build DIR [TARGET...] [-- CMAKE-ARGS...]: every target when none is named.
 build() {
     local dir="$1"
     shift
+    local targets=()
+    while [ "$#" -gt 0 ] && [ "$1" != "--" ]; do
+        targets+=(--target "$1")
+        shift
+    done
+    [ "${1:-}" = "--" ] && shift
     cmake -S "$top" -B "$dir" "$@"
-    cmake --build "$dir" -j "$jobs"
+    cmake --build "$dir" -j "$jobs" "${targets[@]}"
 }
 
 case "${1:-}" in
@@ -48,7 +55,8 @@ deps)
     ;;
 run)
     install_packages
-    build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    # Only the program and its data folder: the tests are not needed to run it.
+    build "$top/build" Larkspire larkspire_assets -- -DCMAKE_BUILD_TYPE=RelWithDebInfo
     port="${LARKSPIRE_DEMO_PORT:-2121}"
     server=""
     # Start the demo server unless one already listens there; stop it when the program ends.
@@ -61,8 +69,8 @@ run)
             sleep 0.1
         done
     fi
+    # The connectivity probe asks the settings server unless LARKSPIRE_PROBE_URL says otherwise.
     LARKSPIRE_SETTINGS_SERVER="${LARKSPIRE_SETTINGS_SERVER:-127.0.0.1:$port}" \
-        LARKSPIRE_PROBE_URL="${LARKSPIRE_PROBE_URL:-127.0.0.1:$port}" \
         "$top/build/bin/Larkspire"
     ;;
 test)
@@ -70,7 +78,7 @@ test)
     if [ -x "$top/tools/ftpservers/fetch.sh" ]; then
         "$top/tools/ftpservers/fetch.sh" "$top/build-test/ftpservers"
     fi
-    build "$top/build-test" -DCMAKE_BUILD_TYPE=Debug -DLARKSPIRE_SANITIZE=ON
+    build "$top/build-test" -- -DCMAKE_BUILD_TYPE=Debug -DLARKSPIRE_SANITIZE=ON
     # Qt and fontconfig keep caches for the life of the process; leaks there are not ours.
     export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

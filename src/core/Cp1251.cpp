@@ -65,4 +65,21 @@ QByteArray encode(const QString& text)
     return out;
 }
 
+QString unencodable(const QString& text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        QString one(text.at(i));
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text.at(i + 1).unicode()))
+            one.append(text.at(++i));
+        else if (c == u'?' || c == 0x98 || encodeOne(c) != '?')
+            continue;
+        if (!out.contains(one))
+            out.append(one);
+    }
+    return out;
+}
+
 } // namespace cp1251

@@ -9,5 +9,7 @@ namespace cp1251 {
 QString decode(const QByteArray& bytes);
 // Characters the code page cannot hold become "?".
 QByteArray encode(const QString& text);
+// The characters of text that the code page cannot hold, each once, in order of appearance.
+QString unencodable(const QString& text);
 
 } // namespace cp1251

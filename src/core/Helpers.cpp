@@ -8,11 +8,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <array>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace helpers {
 
@@ -58,6 +61,38 @@ FileLock::~FileLock()
         ::close(m_fd);
 }
 
+unsigned unixMode(QFileDevice::Permissions p)
+{
+    unsigned mode = 0;
+    const std::pair<QFileDevice::Permission, unsigned> bits[] = {
+        {QFileDevice::ReadOwner, 0400}, {QFileDevice::WriteOwner, 0200},
+        {QFileDevice::ExeOwner, 0100},  {QFileDevice::ReadGroup, 040},
+        {QFileDevice::WriteGroup, 020}, {QFileDevice::ExeGroup, 010},
+        {QFileDevice::ReadOther, 04},   {QFileDevice::WriteOther, 02},
+        {QFileDevice::ExeOther, 01}};
+    for (const auto& [flag, bit] : bits) {
+        if (p.testFlag(flag))
+            mode |= bit;
+    }
+    return mode;
+}
+
+bool makePrivateFolder(const QString& folder)
+{
+    if (!QDir().mkpath(folder))
+        return false;
+    return ::chmod(QFile::encodeName(folder).constData(), 0700) == 0;
+}
+
+bool makePrivateFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st = {};
+    if (::lstat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    return (st.st_mode & 07777) == 0600 || ::chmod(native.constData(), 0600) == 0;
+}
+
 bool folderHasEntries(const QString& folder)
 {
     QDir dir(folder);
@@ -96,13 +131,38 @@ QString hiddenListOf(const QString& path)
 
 } // namespace
 
+namespace {
+
+// Both forms: UTF-8 names on LF-ended lines, and the windows-1251 names on CR LF lines of
+// earlier versions.
+QStringList hiddenNames(const QString& list)
+{
+    QFile file(list);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return stringlist::decode(bytes);
+    QStringList names;
+    for (QString line : text.split(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (!line.isEmpty())
+            names.append(line);
+    }
+    return names;
+}
+
+} // namespace
+
 bool isHidden(const QString& path)
 {
     const QFileInfo info(stripSlash(path));
     if (info.fileName().startsWith(u'.'))
         return true;
-    const auto names = stringlist::load(hiddenListOf(path));
-    return names && names->contains(info.fileName());
+    return hiddenNames(hiddenListOf(path)).contains(info.fileName());
 }
 
 bool setHidden(const QString& path)
@@ -113,11 +173,18 @@ bool setHidden(const QString& path)
     if (info.fileName().startsWith(u'.'))
         return true;
     const QString list = hiddenListOf(path);
-    QStringList names = stringlist::load(list).value_or(QStringList());
-    if (names.contains(info.fileName()))
+    QStringList names = hiddenNames(list);
+    if (!names.contains(info.fileName()))
+        names.append(info.fileName());
+    const QByteArray bytes = (names.join(u'\n') + u'\n').toUtf8();
+    // A list of an earlier version is rewritten even when it names the entry: in that form it
+    // hides nothing.
+    QFile current(list);
+    if (current.open(QIODevice::ReadOnly) && current.readAll() == bytes)
         return true;
-    names.append(info.fileName());
-    return stringlist::save(list, names);
+    return stringlist::writeFile(list, bytes, nullptr,
+                                 QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                     QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }
 
 namespace {

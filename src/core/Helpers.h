@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QFileDevice>
 #include <QLocale>
 #include <QString>
 
@@ -29,6 +30,15 @@ private:
     int m_fd = -1;
 };
 
+// The mode bits of Qt's permission flags (the owner's, the group's and the others').
+unsigned unixMode(QFileDevice::Permissions permissions);
+
+// Folders that hold conversations, account data and settings copies belong to the user alone:
+// made (with missing parents) and set to 0700, also when they existed with a wider mode.
+bool makePrivateFolder(const QString& folder);
+// Narrows an existing file to 0600; a missing file is left missing.
+bool makePrivateFile(const QString& path);
+
 // False only for an existing empty folder; true when it has an entry or cannot be listed.
 bool folderHasEntries(const QString& folder);
 
@@ -40,7 +50,9 @@ QString tempFolder(const UserEnvironment& env);
 QString documentsFolder();
 
 // Hidden files: Linux has no hidden attribute and the names must not change, so a name is
-// listed in the ".hidden" file of its parent folder, which file managers honour.
+// listed in the ".hidden" file of its parent folder, which file managers honour. They read one
+// UTF-8 name per line ended by LF, so the file is written that way; an older file in
+// windows-1251 with CR LF is still read, and rewritten in the new form when a name is added.
 bool setHidden(const QString& path);
 bool isHidden(const QString& path);
 

@@ -2,9 +2,16 @@
 
 #include "core/Cp1251.h"
 
+#include "core/Helpers.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace stringlist {
 
@@ -59,25 +66,65 @@ std::optional<QStringList> load(const QString& path, QString* error)
     return decode(bytes);
 }
 
+bool writeFile(const QString& path, const QByteArray& bytes, QString* error,
+               QFileDevice::Permissions newFilePermissions,
+               std::optional<QFileDevice::Permissions> permissions)
+{
+    const auto fail = [&](const char* what, int code) {
+        if (error)
+            *error =
+                QStringLiteral("Cannot %1 file \"%2\". %3")
+                    .arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(code)));
+        return false;
+    };
+    const QByteArray native = QFile::encodeName(path);
+    struct stat existing = {};
+    const bool existed = ::stat(native.constData(), &existing) == 0;
+    mode_t mode = helpers::unixMode(newFilePermissions);
+    if (permissions)
+        mode = helpers::unixMode(*permissions);
+    else if (existed)
+        mode = existing.st_mode & 07777;
+    const helpers::FileLock old(path);
+    // mkstemp makes the file for the user alone; it gets its final mode before any byte.
+    QByteArray temp = native + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return fail("create", errno);
+    ::flock(fd, LOCK_EX);
+    const auto abandon = [&](const char* what) {
+        const int code = errno;
+        ::close(fd);
+        ::unlink(temp.constData());
+        return fail(what, code);
+    };
+    if (::fchmod(fd, mode) != 0)
+        return abandon("create");
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return abandon("write");
+        written += n;
+    }
+    if (::fsync(fd) != 0 || ::rename(temp.constData(), native.constData()) != 0)
+        return abandon("write");
+    ::close(fd);
+    return true;
+}
+
 bool save(const QString& path, const QStringList& lines, QString* error,
           QFileDevice::Permissions newFilePermissions)
 {
-    const bool existed = QFileInfo::exists(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
-        return false;
-    }
-    if (!existed)
-        file.setPermissions(newFilePermissions);
-    const QByteArray bytes = encode(lines);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return writeFile(path, encode(lines), error, newFilePermissions);
+}
+
+bool savePrivate(const QString& path, const QStringList& lines, QString* error)
+{
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    return writeFile(path, encode(lines), error, owner, owner);
 }
 
 QString field(const QString& entry, int k, QChar delimiter)

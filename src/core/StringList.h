@@ -18,13 +18,22 @@ QByteArray encode(const QStringList& lines);
 // nullopt when the file cannot be read; error then holds a sentence for the user.
 std::optional<QStringList> load(const QString& path, QString* error = nullptr);
 
-// Replaces the file as a whole, so a failed write never leaves half a file behind. A new file
-// gets newFilePermissions; an existing one keeps its own.
+// Replaces the file as a whole, so a failed write never leaves half a file behind, and holds
+// an advisory lock on the old and the new file while it writes, so that another copy of the
+// program sees the file in use meanwhile. A new file gets newFilePermissions; an existing one
+// keeps its own.
 bool save(const QString& path, const QStringList& lines, QString* error = nullptr,
           QFileDevice::Permissions newFilePermissions = QFileDevice::ReadOwner |
                                                         QFileDevice::WriteOwner |
                                                         QFileDevice::ReadGroup |
                                                         QFileDevice::ReadOther);
+// As save, for files that hold passwords or account data: the file is readable by the user
+// only, also when it existed with a wider mode, and never holds a byte under a wider mode.
+bool savePrivate(const QString& path, const QStringList& lines, QString* error = nullptr);
+// Writes bytes as save writes lines; permissions, when given, apply also to an existing file.
+bool writeFile(const QString& path, const QByteArray& bytes, QString* error,
+               QFileDevice::Permissions newFilePermissions,
+               std::optional<QFileDevice::Permissions> permissions = std::nullopt);
 
 // Field k of an entry: field 0 is the text before the first delimiter (the whole entry when
 // there is none), field k the text between the k-th and the next delimiter; empty when the entry

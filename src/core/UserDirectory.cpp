@@ -47,11 +47,20 @@ bool openable(const QString& name)
 
 } // namespace userentry
 
+bool UserDirectory::before(const QString& a, const QString& b)
+{
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
 void UserDirectory::sort(QStringList& lines)
 {
-    std::stable_sort(lines.begin(), lines.end(), [](const QString& a, const QString& b) {
-        return QString::localeAwareCompare(a, b) < 0;
-    });
+    std::stable_sort(lines.begin(), lines.end(), before);
+}
+
+void UserDirectory::insertSorted(QStringList& lines, const QString& line)
+{
+    lines.insert(std::upper_bound(lines.begin(), lines.end(), line, before), line);
 }
 
 int UserDirectory::find(const QStringList& lines, const QString& name)
@@ -122,6 +131,18 @@ bool UserDirectory::select(int row)
         return false;
     m_selected = row;
     return true;
+}
+
+QString UserDirectory::takeOwnLine(const QString& name)
+{
+    const int own = find(m_users, name);
+    if (own < 0)
+        return {};
+    const QString line = m_users.at(own);
+    const QString selected = m_selected >= 0 ? m_users.at(m_selected) : QString();
+    removeOwnLines(name);
+    m_selected = selected.isEmpty() ? -1 : static_cast<int>(m_users.indexOf(selected));
+    return line;
 }
 
 void UserDirectory::setUserLine(int row, const QString& line)

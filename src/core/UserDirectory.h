@@ -23,7 +23,12 @@ bool openable(const QString& name);
 class UserDirectory
 {
 public:
+    // The one order of directory lists, whatever the locale: clients in different languages
+    // upload the same file in the same order. Letter case decides only between equal texts.
+    static bool before(const QString& a, const QString& b);
     static void sort(QStringList& lines);
+    // Adds a line where the order puts it; lines must be sorted.
+    static void insertSorted(QStringList& lines, const QString& line);
     // The first line whose name is name, or -1.
     static int find(const QStringList& lines, const QString& name);
 
@@ -49,6 +54,9 @@ public:
     bool select(int row);
     void setSelectedPeer(const QString& name) { m_selectedPeer = name; }
     void setSendbutHint(const QString& name) { m_sendbutHint = name; }
+    // Takes the signed-in user's own line out of users, where a fill that ran before the name
+    // was known left it; the line, or an empty text when it was not there.
+    QString takeOwnLine(const QString& name);
     // Replaces a line of users in place (marks).
     void setUserLine(int row, const QString& line);
 

@@ -7,7 +7,9 @@
 class StringTable
 {
 public:
-    static constexpr int kRowCount = 372;
+    static constexpr int kRowCount = 373;
+    // The characters a name or password may not hold follow this text.
+    static constexpr int kTxtRefusedCharacters = 372;
     static constexpr int kPhraseCount = 7;
 
     // Rows of the built-in source table, "description;russian;english".

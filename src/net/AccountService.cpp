@@ -1,18 +1,18 @@
 #include "net/AccountService.h"
 
+#include "core/Cp1251.h"
 #include "core/Helpers.h"
 #include "core/StringList.h"
+#include "core/UserDirectory.h"
 #include "net/FtpClient.h"
+#include "net/LocalCopy.h"
 
 #include <QFile>
-
-#include <algorithm>
 
 namespace accounts {
 
 namespace {
 
-constexpr auto kPrivate = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 constexpr int kInUseWaitMs = 3000;
 
 QString workingCopy(const Paths& paths)
@@ -35,16 +35,6 @@ bool keepsName(const QString& option)
     return option == u"autologin" || option == u"nopass";
 }
 
-// The sorted insert of a list box that keeps its items in order.
-void insertSorted(QStringList& list, const QString& line)
-{
-    const auto at =
-        std::lower_bound(list.begin(), list.end(), line, [](const QString& a, const QString& b) {
-            return QString::localeAwareCompare(a, b) < 0;
-        });
-    list.insert(at, line);
-}
-
 void uploadRecord(FtpClient& ftp, const Paths& paths, const QString& adapterAddress)
 {
     ftp.upload(localRecord(paths), adapterAddress);
@@ -64,24 +54,29 @@ bool registrableName(const QString& name)
            helpers::nameIsClean(name);
 }
 
+QString refusedCharacters(const QString& name, const QString& password)
+{
+    QString refused = cp1251::unencodable(name);
+    for (const QChar c : cp1251::unencodable(password)) {
+        if (!refused.contains(c))
+            refused.append(c);
+    }
+    return refused;
+}
+
 int findUser(const QStringList& directory, const QString& name)
 {
-    for (int i = 0; i < directory.size(); ++i) {
-        if (stringlist::field(directory.at(i), 1, u'}') == name)
-            return i;
-    }
-    return -1;
+    return UserDirectory::find(directory, cp1251::decode(cp1251::encode(name)));
 }
 
 bool saveAccountRecord(const Paths& paths, const store::AccountRecord& mem)
 {
-    return stringlist::save(localRecord(paths), mem.toLines(), nullptr, kPrivate);
+    return stringlist::savePrivate(localRecord(paths), mem.toLines());
 }
 
 bool savePassword(const Paths& paths, const QString& password)
 {
-    return stringlist::save(localPassword(paths), store::passwordFileLines(password), nullptr,
-                            kPrivate);
+    return stringlist::savePrivate(localPassword(paths), store::passwordFileLines(password));
 }
 
 namespace {
@@ -90,10 +85,8 @@ Result signIn(FtpClient& ftp, const Paths& paths, const QString& name, const QSt
               store::AccountRecord& mem, const QString& adapterAddress, QStringList directory)
 {
     ftp.changeFolder(name);
-    ftp.download(store::kAccountRecordFile, localRecord(paths));
-    QFile::setPermissions(localRecord(paths), kPrivate);
-    ftp.download(store::kPasswordFile, localPassword(paths));
-    QFile::setPermissions(localPassword(paths), kPrivate);
+    localcopy::download(ftp, store::kAccountRecordFile, localRecord(paths), localcopy::kPrivate);
+    localcopy::download(ftp, store::kPasswordFile, localPassword(paths), localcopy::kPrivate);
     const QStringList acc2 = stringlist::load(localPassword(paths)).value_or(QStringList());
     if (!store::passwordAccepted(acc2, typedPassword)) {
         QFile::remove(localPassword(paths));
@@ -116,16 +109,21 @@ Result registerUser(FtpClient& ftp, const Paths& paths, const QString& name,
         return {Outcome::RefusedName, {}};
     mem.avatarExtension = QStringLiteral(".png");
     const QString copy = workingCopy(paths);
-    // The newest directory, so that the upload below loses nobody's line.
-    QStringList users;
+    // The newest directory, read whole in this pass, so that the upload below loses nobody's
+    // line; without one nothing is uploaded.
+    std::optional<QStringList> fresh;
     for (int pass = 0; pass < 2; ++pass) {
-        if (auto fresh = directory::fetch(ftp, copy, wait, directory::OnFailure::Throw))
-            users = *fresh;
+        if (auto read = directory::fetch(ftp, copy, wait, directory::OnFailure::Throw))
+            fresh = std::move(read);
     }
+    if (!fresh)
+        return {Outcome::DirectoryBusy, {}};
+    QStringList users = *fresh;
     // Someone may have taken the name since the lookup.
     if (findUser(users, name) >= 0)
         return signIn(ftp, paths, name, typedPassword, mem, adapterAddress, users);
-    insertSorted(users, store::newDirectoryLine(name, languageCode));
+    UserDirectory::sort(users);
+    UserDirectory::insertSorted(users, store::newDirectoryLine(name, languageCode));
     for (int pass = 0; pass < 2 && helpers::fileInUse(copy); ++pass)
         wait(kInUseWaitMs);
     if (helpers::fileInUse(copy))
@@ -151,6 +149,8 @@ Result signInOrRegister(FtpClient& ftp, const Paths& paths, const QString& name,
                         const QString& adapterAddress, const QString& languageCode,
                         const Wait& wait)
 {
+    if (!refusedCharacters(name, typedPassword).isEmpty())
+        return {Outcome::RefusedCharacters, {}};
     mem.adapterAddress = adapterAddress;
     const QStringList users =
         directory::fetch(ftp, workingCopy(paths), wait, directory::OnFailure::Throw)

@@ -32,16 +32,23 @@ struct Paths
 using directory::sleepWait;
 using directory::Wait;
 
-// The first line of the directory whose field 1 is name, or -1.
+// The characters of a name or password that the server's files cannot hold (they are written
+// in windows-1251), each once; empty when both may be used. Such a name would be stored as
+// "?" and never found again, such a password never match again.
+QString refusedCharacters(const QString& name, const QString& password);
+
+// The first line of the directory whose field 1 is name, or -1. The name is compared as it
+// reads back from the file.
 int findUser(const QStringList& directory, const QString& name);
 
 enum class Outcome
 {
     SignedIn,
     Registered,
-    WrongPassword, // the local password copy is deleted
-    DirectoryBusy, // registration stopped: another program holds the working copy
-    RefusedName    // registration stopped before anything was written
+    WrongPassword,    // the local password copy is deleted
+    DirectoryBusy,    // registration stopped: another program holds the working copy
+    RefusedName,      // registration stopped before anything was written
+    RefusedCharacters // stopped before the server was asked: see refusedCharacters
 };
 
 struct Result

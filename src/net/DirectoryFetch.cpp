@@ -3,6 +3,7 @@
 #include "core/Helpers.h"
 #include "core/StringList.h"
 #include "net/FtpClient.h"
+#include "net/LocalCopy.h"
 #include "net/StoreLayout.h"
 
 #include <QFile>
@@ -11,7 +12,19 @@
 namespace directory {
 
 namespace {
+
 constexpr int kInUseWaitMs = 3000;
+
+// Whether the current folder lists the directory file; some servers send paths with the names.
+bool listed(FtpClient& ftp)
+{
+    for (const QString& entry : ftp.listNames()) {
+        if (entry.section(u'/', -1) == store::kDirectoryFile)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void sleepWait(int ms)
@@ -22,26 +35,28 @@ void sleepWait(int ms)
 std::optional<QStringList> fetch(FtpClient& ftp, const QString& workingCopy, const Wait& wait,
                                  OnFailure onFailure)
 {
-    if (helpers::fileInUse(workingCopy))
+    if (onFailure == OnFailure::Throw && helpers::fileInUse(workingCopy))
         wait(kInUseWaitMs);
     if (helpers::fileInUse(workingCopy))
         return std::nullopt;
-    const QString part = workingCopy + QStringLiteral(".part");
     try {
-        ftp.download(store::kDirectoryFile, part);
-        QFile::remove(workingCopy);
-        QFile::rename(part, workingCopy);
+        localcopy::download(ftp, store::kDirectoryFile, workingCopy, localcopy::kPrivate);
     } catch (const FtpError& e) {
-        QFile::remove(part);
-        if (e.kind() == FtpError::Kind::Reply && e.replyCode() == 550) {
-            stringlist::save(workingCopy, {});
-        } else if (onFailure == OnFailure::Throw) {
-            throw;
+        bool missing = false;
+        if (e.kind() == FtpError::Kind::Reply && e.replyCode() == 550 && ftp.connected()) {
+            try {
+                missing = !listed(ftp);
+            } catch (const FtpError&) {
+                if (onFailure == OnFailure::Throw)
+                    throw;
+            }
         }
+        if (missing)
+            return stringlist::save(workingCopy, {}) ? std::optional(QStringList()) : std::nullopt;
+        if (onFailure == OnFailure::Throw)
+            throw;
     }
-    if (!QFile::exists(workingCopy))
-        return QStringList();
-    return stringlist::load(workingCopy).value_or(QStringList());
+    return stringlist::load(workingCopy);
 }
 
 } // namespace directory

@@ -16,14 +16,21 @@ void sleepWait(int ms);
 
 enum class OnFailure
 {
-    Throw, // the caller starts over (sign-in)
-    Keep   // the previous copy serves (the poll cycle's reload)
+    // Sign-in and registration: a copy held by another program is waited for once; a failed
+    // download throws, and the caller starts over.
+    Throw,
+    // The reloads of a signed-in session: a copy held by another program is skipped at once,
+    // and a failed download leaves the previous complete copy to be read.
+    Keep
 };
 
 // Downloads "lineup.xo" from the current folder over the working copy and loads it. The
 // transfer goes to a file beside the copy first, so a broken transfer never leaves a shortened
-// directory behind; a directory missing on the server reads as empty. A copy held by another
-// program is waited for once (3000 ms), then neither replaced nor read: nullopt.
+// directory behind. A refused download counts as "no directory yet" only when a listing of the
+// folder shows no "lineup.xo": servers also refuse a file that another session is writing or
+// that they may not read, and taking that for an empty directory would let a registration
+// upload a directory of one line over everyone's. nullopt when the copy is held by another
+// program.
 std::optional<QStringList> fetch(FtpClient& ftp, const QString& workingCopy, const Wait& wait,
                                  OnFailure onFailure);
 

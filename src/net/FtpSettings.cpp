@@ -1,7 +1,7 @@
 #include "net/FtpSettings.h"
 
-FtpInstances FtpInstances::documented(const QString& mainHost, const QString& settingsHost,
-                                      const std::function<void()>& onConnected)
+FtpInstances FtpInstances::ofMainWindow(const QString& mainHost, const QString& settingsHost,
+                                        const std::function<void()>& onConnected)
 {
     FtpInstances i;
     i.idFtp1.host = mainHost;

@@ -27,7 +27,8 @@ struct FtpSettings
     std::function<void()> onConnected;
 };
 
-// The three client instances of the main window with their documented configuration.
+// The three client instances of the main window: the main connection, the settings server's
+// connection, and a spare main connection with extended passive mode that is never opened.
 struct FtpInstances
 {
     FtpSettings idFtp1;      // the main server; every feature's connection
@@ -37,6 +38,6 @@ struct FtpInstances
     // mainHost is the main server's address as known before the bootstrap replaces it;
     // settingsHost is the settings server's address. onConnected is the main window's
     // "on connect" handler, shared by idFtp1 and idFtp1x.
-    static FtpInstances documented(const QString& mainHost, const QString& settingsHost,
-                                   const std::function<void()>& onConnected);
+    static FtpInstances ofMainWindow(const QString& mainHost, const QString& settingsHost,
+                                     const std::function<void()>& onConnected);
 };

@@ -6,7 +6,7 @@
 #define LARKSPIRE_DEFAULT_SETTINGS_SERVER "127.0.0.1:2121"
 #endif
 #ifndef LARKSPIRE_DEFAULT_PROBE_URL
-#define LARKSPIRE_DEFAULT_PROBE_URL "http://www.google.com"
+#define LARKSPIRE_DEFAULT_PROBE_URL ""
 #endif
 
 std::optional<HostPort> HostPort::parse(const QString& text, quint16 defaultPort)
@@ -39,6 +39,11 @@ QString settingsServerAddress()
 
 QString connectivityProbeUrl()
 {
-    const QString env = qEnvironmentVariable("LARKSPIRE_PROBE_URL");
-    return env.isEmpty() ? QStringLiteral(LARKSPIRE_DEFAULT_PROBE_URL) : env;
+    if (const QString env = qEnvironmentVariable("LARKSPIRE_PROBE_URL"); !env.isEmpty())
+        return env;
+    if (const QString built = QStringLiteral(LARKSPIRE_DEFAULT_PROBE_URL); !built.isEmpty())
+        return built;
+    // A TCP connection to the settings server's FTP port answers the question.
+    const auto server = HostPort::parse(settingsServerAddress());
+    return server ? QStringLiteral("%1:%2").arg(server->host).arg(server->port) : QString();
 }

@@ -16,4 +16,6 @@ struct HostPort
 
 // Build-time defaults that operators and tests override through the environment.
 QString settingsServerAddress(); // LARKSPIRE_SETTINGS_SERVER
-QString connectivityProbeUrl();  // LARKSPIRE_PROBE_URL
+// LARKSPIRE_PROBE_URL; without one, the settings server's "host:port": the program needs that
+// server and no other, often on a company network without internet access.
+QString connectivityProbeUrl();

@@ -1,6 +1,7 @@
 #include "net/ServerSession.h"
 
 #include "core/StringList.h"
+#include "net/LocalCopy.h"
 #include "net/StoreLayout.h"
 
 #include <QDeadlineTimer>
@@ -29,7 +30,7 @@ ServerSession::ServerSession(Config config)
       m_fcommemo{m_config.settingsServer, QStringLiteral("user"), QStringLiteral("password")},
       m_backoff(m_config.backoffFirstMs, m_config.backoffLongestMs)
 {
-    const FtpInstances instances = FtpInstances::documented(
+    const FtpInstances instances = FtpInstances::ofMainWindow(
         m_config.mainServer, m_config.settingsServer, m_config.onConnected);
     m_main.settings() = instances.idFtp1;
     m_settings.settings() = instances.fcommandftp;
@@ -73,11 +74,10 @@ ServerSession::Bootstrap ServerSession::bootstrapTick(QString* problem)
     try {
         if (!m_settings.connected())
             m_settings.connect();
-        // Fetched beside the copy first, so a failed download keeps an earlier run's copy.
-        const QString part = copy + QStringLiteral(".part");
-        m_settings.download(QStringLiteral("fcom.xo"), part);
-        QFile::remove(copy);
-        fetched = QFile::rename(part, copy);
+        // It holds the main server's login: the user's alone. A failed download keeps an
+        // earlier run's copy.
+        localcopy::download(m_settings, QStringLiteral("fcom.xo"), copy, localcopy::kPrivate);
+        fetched = true;
     } catch (const FtpError& e) {
         qCInfo(lcSession) << "settings server:" << e.message();
     }

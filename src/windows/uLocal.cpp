@@ -18,7 +18,8 @@ void TLC::FormCreate()
     QDir().mkpath(temp);
     m_ctx.setLocalBaseDir(parentFolder(temp));
     helpers::setHidden(m_ctx.exeFolder() + QString::fromUtf16(kDataFolderName));
-    QDir().mkdir(m_ctx.folders().tempDataDir);
+    // Downloaded account records and the server settings land here.
+    helpers::makePrivateFolder(m_ctx.folders().tempDataDir);
 
     const QString languageFile = m_ctx.folders().programDataDir + QStringLiteral("LC.xo");
     QString error;

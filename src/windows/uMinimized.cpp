@@ -125,9 +125,9 @@ void TMinimized::createMenu()
     setsMenu->setObjectName(QStringLiteral("setsMenu"));
     sets = setsMenu->menuAction();
     sets->setObjectName(QStringLiteral("sets"));
-    s1 = setsMenu->addAction(m_ctx.text(369));
+    s1 = setsMenu->addAction(m_ctx.text(369), this, &TMinimized::s1Click);
     s1->setObjectName(QStringLiteral("s1"));
-    s2 = setsMenu->addAction(m_ctx.text(371));
+    s2 = setsMenu->addAction(m_ctx.text(371), this, &TMinimized::s2Click);
     s2->setObjectName(QStringLiteral("s2"));
     NF = PopupMenu1->addAction(m_ctx.text(360), this, &TMinimized::NFClick);
     NF->setObjectName(QStringLiteral("NF"));
@@ -147,6 +147,22 @@ void TMinimized::InstallOrRegister()
     const bool autostart = m_ctx.platform().autostart->isEnabled();
     s1->setEnabled(autostart);
     s2->setEnabled(!autostart);
+}
+
+void TMinimized::s1Click()
+{
+    if (!m_ctx.platform().desktop->confirm(QStringLiteral("Larkspire"), m_ctx.text(368)))
+        return;
+    s1->setEnabled(false);
+    s2->setEnabled(true);
+    m_ctx.platform().autostart->disable();
+}
+
+void TMinimized::s2Click()
+{
+    s1->setEnabled(true);
+    s2->setEnabled(false);
+    m_ctx.platform().autostart->enable(m_ctx.environment().exePath);
 }
 
 void TMinimized::loadPicture()

@@ -48,6 +48,9 @@ public:
     void pop3Click();
     void NFClick();
     void closetimerTimer();
+    // The autostart entry: s1 removes it after asking, s2 adds it.
+    void s1Click();
+    void s2Click();
 
     FrameImage* Image1 = nullptr;
     QSystemTrayIcon* Tray1 = nullptr;

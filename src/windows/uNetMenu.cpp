@@ -76,6 +76,7 @@ void TNetMenu::FormCreate()
     LMDLabel1 = place(new QLabel(this), QStringLiteral("LMDLabel1"), 0, 0, 697, 49);
     LMDLabel1->setFont(pixelFont(kFontatigo, 24, false));
     LMDLabel1->setAlignment(Qt::AlignCenter);
+    LMDLabel1->setTextFormat(Qt::PlainText); // the recipient's name, from the server
     LMDLabel1->setStyleSheet(QStringLiteral("QLabel { color: #F2F2F2; background: transparent; }"));
     // The title's shadow, drawn by Qt: a plain offset copy in the shadow colour.
     auto* shadow = new QGraphicsDropShadowEffect(LMDLabel1);

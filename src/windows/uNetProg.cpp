@@ -56,6 +56,8 @@ Tnetprog::Tnetprog(AppContext& ctx) : m_ctx(ctx)
     txt->setGeometry(10, 40, 330, 30);
     txt->setFont(pixelFont(19, false));
     for (QLabel* l : {cap, txt}) {
+        // The sender's name and words, shown as written.
+        l->setTextFormat(Qt::PlainText);
         l->setStyleSheet(QStringLiteral("color: silver; background: transparent;"));
         l->installEventFilter(this);
     }

@@ -20,12 +20,13 @@ TNetwork::~TNetwork() = default;
 void TNetwork::prepareFolders()
 {
     const Folders f = m_ctx.folders();
-    QDir dir;
-    dir.mkdir(f.userDataDir);
-    dir.mkdir(f.userDataDir + QStringLiteral("net/"));
-    dir.mkdir(f.programDataDir + QStringLiteral("net/"));
+    // Account data, settings copies and conversations are the user's alone, also in folders
+    // that earlier versions made readable for everyone.
+    helpers::makePrivateFolder(f.userDataDir);
+    helpers::makePrivateFolder(f.userDataDir + QStringLiteral("net/"));
+    helpers::makePrivateFolder(f.programDataDir + QStringLiteral("net/"));
     if (!f.networkDir.isEmpty())
-        dir.mkdir(f.networkDir);
+        QDir().mkdir(f.networkDir);
 }
 
 void TNetwork::prepareMyImages()

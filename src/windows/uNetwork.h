@@ -17,6 +17,7 @@ class FrameImage;
 class ServerSession;
 class TXNetDetect;
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QDragEnterEvent;
 class QDropEvent;
@@ -102,6 +103,7 @@ public:
     QPushButton* sendbut = nullptr;
     QPushButton* LMDButton2 = nullptr;
     QPushButton* commonfiles = nullptr;
+    QCheckBox* online = nullptr; // online
     // Settings panel, shown and hidden with block1
     QComboBox* regionname = nullptr;
     QComboBox* subjecttype = nullptr;
@@ -257,6 +259,7 @@ private:
     void createDirectory();
     void createChat();
     void loadSavedAccount();
+    void tightenSavedFiles();
     void signInStep3();
     void serverWork();
     void restartSequence(bool serverFault);

@@ -6,6 +6,7 @@
 #include "core/Helpers.h"
 #include "core/StringList.h"
 #include "net/AccountService.h"
+#include "net/LocalCopy.h"
 #include "net/ServerSession.h"
 #include "net/XNetDetect.h"
 
@@ -16,11 +17,18 @@
 #include <QRadioButton>
 #include <QTimer>
 
-namespace {
-
-constexpr auto kPrivate = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-
-} // namespace
+void TNetwork::tightenSavedFiles()
+{
+    // Earlier versions left these readable by every local account; they hold passwords and
+    // the shared server's login.
+    const Folders f = m_ctx.folders();
+    for (const QString& path :
+         {f.userDataDir + store::local::kAccountRecord, f.userDataDir + store::local::kPassword,
+          f.tempDataDir + store::local::kPasswordCopy,
+          f.tempDataDir + store::local::kPeerRecordCopy,
+          f.tempDataDir + store::local::kSettingsCopy})
+        helpers::makePrivateFile(path);
+}
 
 void TNetwork::loadSavedAccount()
 {
@@ -35,7 +43,7 @@ void TNetwork::SaveACC()
 {
     const QString path = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     if (!helpers::fileInUse(path))
-        stringlist::save(path, mem.toLines(), nullptr, kPrivate);
+        stringlist::savePrivate(path, mem.toLines());
 }
 
 void TNetwork::checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button)
@@ -206,8 +214,7 @@ void TNetwork::autologin()
     ftp.changeFolder(store::userFolder(m_session->ServerRoot(), mem.userName));
     typedPassword = acc2;
     const QString copy = f.tempDataDir + store::local::kPasswordCopy;
-    ftp.download(store::kPasswordFile, copy);
-    QFile::setPermissions(copy, kPrivate);
+    localcopy::download(ftp, store::kPasswordFile, copy, localcopy::kPrivate);
     const QStringList server = stringlist::load(copy).value_or(QStringList());
     QFile::remove(copy);
     if (store::passwordAccepted(server, acc2))

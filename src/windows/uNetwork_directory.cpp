@@ -6,6 +6,7 @@
 #include "core/Helpers.h"
 #include "core/StringList.h"
 #include "net/DirectoryFetch.h"
+#include "net/LocalCopy.h"
 #include "net/ReceivedFiles.h"
 #include "net/ServerSession.h"
 #include "windows/FrameImage.h"
@@ -131,7 +132,7 @@ void TNetwork::usersSelect()
         a.rebuild(language);
     const Folders f = m_ctx.folders();
     const QString seenFolder = f.programDataDir + QStringLiteral("net/") + SessionUser + u'/';
-    QDir().mkpath(seenFolder);
+    helpers::makePrivateFolder(seenFolder);
 
     LMDSimpleLabel2->show();
     QCoreApplication::processEvents();
@@ -172,7 +173,7 @@ void TNetwork::usersSelect()
         const QString seen = seenFolder + conversationName;
         if (helpers::fileInUse(seen))
             directory::sleepWait(kSeenCopyWaitMs);
-        ftp.download(conversationName, seen);
+        localcopy::download(ftp, conversationName, seen, localcopy::kPrivate);
         QStringList lines = stringlist::load(seen).value_or(QStringList());
         conversation::dropFileLine(lines);
         setChatLines(lines);
@@ -196,7 +197,7 @@ void TNetwork::openCorrespondentView(const QString& name, const QString&)
     const QString record = f.tempDataDir + store::local::kPeerRecordCopy;
     QString avatarType = QStringLiteral(".png");
     try {
-        ftp.download(store::kAccountRecordFile, record);
+        localcopy::download(ftp, store::kAccountRecordFile, record, localcopy::kPrivate);
         const auto lines = stringlist::load(record).value_or(QStringList());
         avatarType = safeExtension(store::AccountRecord::fromLines(lines).avatarExtension);
         QFile::remove(record);

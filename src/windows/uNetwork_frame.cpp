@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -272,6 +273,15 @@ void TNetwork::createControls()
     commonfiles =
         place(new QPushButton(this), QStringLiteral("commonfiles"), 52, 268, 149, 25, false);
     colour(commonfiles, "QPushButton", "#BFBD60", "#611422");
+
+    // "В сети": shown with the list; nothing reads it.
+    online = place(new QCheckBox(QStringLiteral("В сети"), this), QStringLiteral("online"), 52, 238,
+                   120, 24, false);
+    online->setFont(pixelFont(kCalibri, 13, true));
+    online->setChecked(true);
+    // Names come from the server; a name such as "<h1>x" must show as typed.
+    for (QLabel* l : {User, user2name})
+        l->setTextFormat(Qt::PlainText);
 
     for (QWidget* w :
          std::initializer_list<QWidget*>{ava, user2, user2name, User, favs, LMDSimpleLabel2})

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -72,6 +73,7 @@ void TNetwork::createSignIn()
         signInOptions->addButton(m);
     }
     c1->setChecked(true);
+    tightenSavedFiles();
     loadSavedAccount();
     // The options show what this computer remembers; left at "Autologin", the next press of
     // the button would quietly turn "nopass" or "x" into automatic sign-in.
@@ -154,6 +156,14 @@ void TNetwork::Button2Click()
     }
     if (Button2->text() == m_ctx.text(134) && passTag != 1)
         return;
+    // The server's files hold windows-1251 only: such a name or password would be stored as
+    // "?" and never match again.
+    if (const QString refused =
+            accounts::refusedCharacters(accounts::normalisedName(username->text()), pass->text());
+        !refused.isEmpty()) {
+        Button2->setText(m_ctx.text(StringTable::kTxtRefusedCharacters) + refused);
+        return;
+    }
     passTag = 0;
     typedPassword = pass->text();
     Button2->setText(m_ctx.text(131) + QStringLiteral("..."));
@@ -274,12 +284,18 @@ void TNetwork::serverWork()
         pass->setFocus();
         return;
     case accounts::Outcome::RefusedName:
+    case accounts::Outcome::RefusedCharacters:
     case accounts::Outcome::DirectoryBusy:
         // Nothing was written; the user gets the screen back to try again.
         for (QWidget* w :
              std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3, Label1})
             w->show();
-        Button2->setText(m_ctx.text(result.outcome == accounts::Outcome::RefusedName ? 20 : 131));
+        if (result.outcome == accounts::Outcome::RefusedCharacters)
+            Button2->setText(m_ctx.text(StringTable::kTxtRefusedCharacters) +
+                             accounts::refusedCharacters(name, typedPassword));
+        else
+            Button2->setText(
+                m_ctx.text(result.outcome == accounts::Outcome::RefusedName ? 20 : 131));
         return;
     case accounts::Outcome::SignedIn:
     case accounts::Outcome::Registered:
@@ -307,18 +323,28 @@ void TNetwork::SystemShow()
     SessionUser = username->text();
     User->setText(SessionUser);
     const Folders f = m_ctx.folders();
-    QDir().mkpath(f.programDataDir + QStringLiteral("net/") + SessionUser);
+    // Conversations stay with the user: other local accounts may not read them.
+    helpers::makePrivateFolder(f.programDataDir + QStringLiteral("net/") + SessionUser);
+    helpers::makePrivateFolder(f.userDataDir + QStringLiteral("net/") + SessionUser);
 
-    const int own = UserDirectory::find(m_directory.userst(), SessionUser);
-    const QString region = own >= 0 ? userentry::field(m_directory.userst().at(own), 2) : QString();
-    const QString activity =
-        own >= 0 ? userentry::field(m_directory.userst().at(own), 3) : QString();
+    // A fill that ran before the name was known (an automatic sign-in) left the own line in
+    // the list; it goes, and its region and activity fill the profile.
+    QString own = m_directory.takeOwnLine(SessionUser);
+    if (own.isEmpty()) {
+        const int at = UserDirectory::find(m_directory.userst(), SessionUser);
+        own = at >= 0 ? m_directory.userst().at(at) : QString();
+    }
+    const QString region = userentry::field(own, 2);
+    const QString activity = userentry::field(own, 3);
     regionname->setEditText(region.isEmpty() ? m_ctx.text(110) : region);
     subjecttype->setEditText(activity.isEmpty() ? m_ctx.text(320) : activity);
+    showUsers();
 
     User->show();
     users->setFixedHeight(kUsersHeight);
     users->show();
+    online->setChecked(true);
+    online->show();
 
     // The own avatar, from the own folder where the sign-in left the connection.
     FtpClient& ftp = m_session->IdFTP1();
@@ -383,7 +409,7 @@ void TNetwork::RegShow()
         pass->setFocus();
     for (QWidget* w :
          std::initializer_list<QWidget*>{User, user2, user2name, favs, commonfiles, ava, more,
-                                         users, msg, chat, sendbut, LMDButton2, fbut})
+                                         users, online, msg, chat, sendbut, LMDButton2, fbut})
         w->hide();
     users->setFixedHeight(kUsersHeight);
 }

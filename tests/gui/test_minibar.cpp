@@ -71,6 +71,31 @@ template <typename W> int finishFade(W* w)
 
 } // namespace
 
+TEST(MiniBarCreation, TheAutostartItemsAddAndRemoveTheEntry)
+{
+    Client c;
+    TMinimized* bar = c.bar();
+    auto* remove = bar->findChild<QAction*>("s1");
+    auto* add = bar->findChild<QAction*>("s2");
+    ASSERT_FALSE(c.fakes.autostart->isEnabled());
+    EXPECT_FALSE(remove->isEnabled());
+    add->trigger();
+    EXPECT_EQ(c.fakes.autostart->command, c.ctx->environment().exePath);
+    EXPECT_TRUE(remove->isEnabled());
+    EXPECT_FALSE(add->isEnabled());
+
+    c.fakes.desktop->nextAnswer = false;
+    remove->trigger();
+    EXPECT_TRUE(c.fakes.autostart->isEnabled()) << "removed although the user said no";
+    c.fakes.desktop->nextAnswer = true;
+    remove->trigger();
+    EXPECT_EQ(c.fakes.desktop->questions.last(),
+              "Larkspire|Remove Larkspire from Autostart? All files are saved");
+    EXPECT_FALSE(c.fakes.autostart->isEnabled());
+    EXPECT_FALSE(remove->isEnabled());
+    EXPECT_TRUE(add->isEnabled());
+}
+
 TEST(MiniBarCreation, MenuCaptionsBuildNumberAndPositionFile)
 {
     Client c;

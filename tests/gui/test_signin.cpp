@@ -10,6 +10,7 @@
 #include "net/ServerSession.h"
 #include "net/StoreLayout.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -21,12 +22,36 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
 QStringList linesOf(const QString& path)
 {
     return stringlist::load(path).value_or(QStringList());
+}
+
+unsigned modeOf(const QString& path)
+{
+    struct stat st = {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+
+// Passwords, the server's login and conversations are readable by the user alone.
+void expectPrivate(const TestClient& c, const QString& user)
+{
+    const Folders f = c.ctx->folders();
+    for (const QString& folder :
+         {f.userDataDir, f.userDataDir + "net/", f.programDataDir + "net/", f.tempDataDir,
+          f.programDataDir + "net/" + user, f.userDataDir + "net/" + user})
+        EXPECT_EQ(modeOf(folder), 0700u) << folder.toStdString();
+    for (const QString& file : {f.userDataDir + "acc.xo", f.userDataDir + "acc2.xo",
+                                f.tempDataDir + "2.x", f.tempDataDir + "lnplk.xo"}) {
+        if (QFile::exists(file)) {
+            EXPECT_EQ(modeOf(file), 0600u) << file.toStdString();
+        }
+    }
 }
 
 class SignIn : public ::testing::Test
@@ -109,6 +134,7 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
     alice->signIn("alice-pw");
     ASSERT_EQ(alice->w()->User->text(), "Alice");
 
+    expectPrivate(*alice, "Alice");
     alice->restart();
     EXPECT_EQ(alice->w()->mem.option, "autologin");
     alice->goOnline();
@@ -139,6 +165,7 @@ TEST_F(SignIn, NopassOffersTheNameAndWaitsForThePassword)
     ASSERT_EQ(alice->w()->User->text(), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"Alice", "nopass"}));
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo"))) << "the password was kept";
+    expectPrivate(*alice, "Alice");
 
     alice->restart();
     alice->w()->show();
@@ -184,6 +211,7 @@ TEST_F(SignIn, AnothersComputerKeepsNothingAlsoOnTheServerAfterSignOut)
     alice->signIn("alice-pw");
     ASSERT_EQ(alice->w()->User->text(), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
+    expectPrivate(*alice, "Alice");
 }
 
 TEST_F(SignIn, AutologinRunsAgainWhenTheNetworkComesBack)
@@ -339,4 +367,107 @@ TEST_F(SignIn, AMissingOwnAvatarDoesNotKeepTheUserOut)
     EXPECT_TRUE(w->username->isHidden());
     EXPECT_TRUE(w->Button2->isHidden());
     EXPECT_FALSE(w->users->isHidden());
+}
+
+TEST_F(SignIn, FilesOfEarlierVersionsAreMadePrivateAtStart)
+{
+    alice->goOnline();
+    alice->signIn("alice-pw");
+    const Folders f = alice->ctx->folders();
+    for (const QString& file : {f.userDataDir + "acc.xo", f.userDataDir + "acc2.xo"})
+        ::chmod(QFile::encodeName(file).constData(), 0644);
+    for (const QString& folder : {f.userDataDir, f.programDataDir + "net/", f.tempDataDir})
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+    alice->restart();
+    expectPrivate(*alice, "Alice");
+    EXPECT_EQ(modeOf(f.userDataDir + "acc2.xo"), 0600u);
+}
+
+TEST_F(SignIn, NamesAndPasswordsOutsideTheCodePageAreRefusedWithTheirCharacters)
+{
+    alice->goOnline();
+    alice->w()->show();
+    alice->stopTimers();
+    TNetwork* w = alice->w();
+    auto* name = w->findChild<QLineEdit*>("username");
+    auto* password = w->findChild<QLineEdit*>("pass");
+    auto* button = w->findChild<QPushButton*>("Button2");
+    // Typed as a keyboard layout with these letters would send them.
+    const auto type = [](QWidget* box, const QString& text) {
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    };
+    const auto attempt = [&](const QString& n, const QString& p) {
+        type(name, n);
+        type(password, p);
+        QTest::mouseClick(button, Qt::LeftButton);
+    };
+    attempt(QString::fromUtf8("José"), "pw");
+    EXPECT_EQ(caption(*alice), "Characters not allowed: " + QString::fromUtf8("é"));
+    EXPECT_FALSE(w->Timer2->isActive());
+    attempt("Ivan", QString::fromUtf8("café ☕"));
+    EXPECT_EQ(caption(*alice), "Characters not allowed: " + QString::fromUtf8("é☕"));
+    EXPECT_FALSE(w->Timer2->isActive());
+    EXPECT_EQ(TempTree::read(users("lineup.xo")), QByteArray());
+    EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo")));
+
+    attempt("Ivan", "cafe");
+    EXPECT_TRUE(w->Timer2->isActive());
+}
+
+TEST_F(SignIn, AnAutomaticSignInAfterAnOutageLeavesTheUserOutOfTheList)
+{
+    bob->goOnline();
+    bob->signIn("bob-pw");
+    alice->goOnline();
+    alice->signIn("alice-pw");
+    ASSERT_EQ(alice->w()->User->text(), "Alice");
+
+    alice->restart();
+    alice->goOnline();
+    TNetwork* w = alice->w();
+    ASSERT_EQ(w->User->text(), "-");
+    // The detector reports the network gone and back: the lists are still empty, and the
+    // automatic sign-in fills them before the name is known.
+    emit w->XNetDetect1->ConnectionStatus(w->XNetDetect1, false);
+    emit w->XNetDetect1->ConnectionStatus(w->XNetDetect1, true);
+    alice->stopTimers();
+    ASSERT_EQ(w->User->text(), "Alice");
+    auto* list = w->findChild<QTreeWidget*>("users");
+    QStringList listed;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        listed.append(list->topLevelItem(i)->text(1));
+    EXPECT_EQ(listed, QStringList{"Bob"});
+    EXPECT_EQ(w->directory().users().size(), 1);
+    auto* online = w->findChild<QCheckBox*>("online");
+    ASSERT_NE(online, nullptr);
+    EXPECT_FALSE(online->isHidden());
+    EXPECT_TRUE(online->isChecked());
+}
+
+TEST_F(SignIn, NamesFromTheServerShowAsWritten)
+{
+    // Another client's directory may hold a name that reads as markup.
+    const QString odd = "<h1>x";
+    QDir().mkpath(users(odd));
+    QFile line(users("lineup.xo"));
+    ASSERT_TRUE(line.open(QIODevice::Append));
+    line.write("}<h1>x}}}.png}eng/\r\n");
+    line.close();
+    for (const char* file : {"acc.xo", "myacc.xo"}) {
+        QFile f(users(odd + "/" + file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(file) == "acc.xo" ? "pw\r\n" : "\r\nautologin\r\n\r\n.png\r\n");
+    }
+    alice->setName(odd);
+    alice->goOnline();
+    alice->signIn("pw");
+    TNetwork* w = alice->w();
+    auto* user = w->findChild<QLabel*>("User");
+    ASSERT_EQ(user->text(), odd);
+    // Shown as markup, the label would be as wide as one large "x".
+    EXPECT_GE(user->sizeHint().width(), user->fontMetrics().horizontalAdvance(odd));
 }

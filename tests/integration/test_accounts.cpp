@@ -6,7 +6,10 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
+#include <QThread>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -62,6 +65,15 @@ protected:
                                 [this](int) { ++waits; });
     }
 
+    // A second user with a folder, as another client registered them.
+    void addUser(const QString& name, const QByteArray& password)
+    {
+        const QByteArray line = "}" + name.toLatin1() + "}}}.png}eng/\r\n";
+        server->write("netwrk/users/lineup.xo", server->read("netwrk/users/lineup.xo") + line);
+        server->write("netwrk/users/" + name + "/acc.xo", password + "\r\n");
+        server->write("netwrk/users/" + name + "/myacc.xo", "\r\nautologin\r\n\r\n.png\r\n");
+    }
+
     QString onServer(const QString& relative) const
     {
         return server->path(QStringLiteral("netwrk/users/") + relative);
@@ -81,6 +93,9 @@ TEST(AccountNames, TrimmedTransliteratedAndCheckedForTheTree)
     EXPECT_TRUE(registrableName(QStringLiteral("Shchuka Yozh")));
     for (const QString bad : {"", ".", "..", "a/b", "}x", "a{b", "what?", "a\\b", "c:d"})
         EXPECT_FALSE(registrableName(bad)) << bad.toStdString();
+    EXPECT_EQ(refusedCharacters(QStringLiteral("José"), QStringLiteral("café ☕ é")),
+              QStringLiteral("é☕"));
+    EXPECT_EQ(refusedCharacters(QStringLiteral("Їжак №1 «x»"), QStringLiteral("?")), QString());
 }
 
 TEST_F(AccountsTest, RegistrationWritesTheNewFolderAndTheDirectoryLine)
@@ -176,4 +191,132 @@ TEST_F(AccountsTest, ALostConnectionNeverRegistersOverTheDirectory)
                                   kAdapter, "eng/", [](int) {}),
                  FtpError);
     EXPECT_FALSE(QFile::exists(paths.userDataDir + "acc.xo"));
+}
+
+TEST_F(AccountsTest, ARefusedDirectoryDownloadIsAFailureNotAnEmptyDirectory)
+{
+    addUser(QStringLiteral("Ivan"), "pw");
+    const QByteArray before = TempTree::read(onServer("lineup.xo"));
+    // Servers answer 550 also for a file that another session is writing.
+    server->refuseDownloads({"lineup.xo"});
+    store::AccountRecord mem;
+    EXPECT_THROW(run(QStringLiteral("Ivan"), QStringLiteral("pw"), mem), FtpError);
+    EXPECT_THROW(run(QStringLiteral("Newcomer"), QStringLiteral("pw"), mem), FtpError);
+    EXPECT_EQ(TempTree::read(onServer("lineup.xo")), before);
+    EXPECT_FALSE(QDir(onServer("Newcomer")).exists());
+
+    server->refuseDownloads({});
+    EXPECT_EQ(run(QStringLiteral("Ivan"), QStringLiteral("pw"), mem).outcome, Outcome::SignedIn);
+    EXPECT_EQ(TempTree::read(onServer("lineup.xo")), before);
+}
+
+TEST_F(AccountsTest, CharactersOutsideTheCodePageWriteNothing)
+{
+    addUser(QStringLiteral("Ivan"), "pw");
+    const QByteArray before = TempTree::read(onServer("lineup.xo"));
+    store::AccountRecord mem;
+    EXPECT_EQ(run(QStringLiteral("José"), QStringLiteral("pw"), mem).outcome,
+              Outcome::RefusedCharacters);
+    EXPECT_EQ(run(QStringLiteral("Nina"), QStringLiteral("café"), mem).outcome,
+              Outcome::RefusedCharacters);
+    EXPECT_EQ(run(QStringLiteral("Ivan"), QStringLiteral("café"), mem).outcome,
+              Outcome::RefusedCharacters);
+    EXPECT_EQ(TempTree::read(onServer("lineup.xo")), before);
+    EXPECT_EQ(QDir(onServer("")).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"Ivan"});
+    EXPECT_EQ(QDir(paths.userDataDir).entryList(QDir::Files), QStringList());
+}
+
+TEST_F(AccountsTest, RegistrationAddsItsLineToTheSortedDirectory)
+{
+    server->write(QStringLiteral("netwrk/users/lineup.xo"),
+                  "}Zoe}Paris}Art}.png}eng/\r\n}adam}}}.png}rus/\r\n");
+    store::AccountRecord mem;
+    ASSERT_EQ(run(QStringLiteral("Ivan"), QStringLiteral("pw"), mem).outcome, Outcome::Registered);
+    EXPECT_EQ(TempTree::read(onServer("lineup.xo")),
+              "}adam}}}.png}rus/\r\n}Ivan}}}.png}eng/\r\n}Zoe}Paris}Art}.png}eng/\r\n");
+}
+
+TEST_F(AccountsTest, LocalAccountFilesAreTheUsersAloneAlsoWhenTheyExisted)
+{
+    for (const char* name : {"user/acc.xo", "user/acc2.xo"})
+        QFile::setPermissions(local.write(name, "old\r\n"), QFile::ReadOwner | QFile::WriteOwner |
+                                                                QFile::ReadGroup |
+                                                                QFile::ReadOther);
+    store::AccountRecord mem;
+    ASSERT_EQ(run(QStringLiteral("Ivan"), QStringLiteral("pw"), mem).outcome, Outcome::Registered);
+    EXPECT_EQ(modeOf(paths.userDataDir + "acc.xo"), 0600u);
+    EXPECT_EQ(modeOf(paths.userDataDir + "acc2.xo"), 0600u);
+    QFile::setPermissions(paths.userDataDir + "acc2.xo",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    ASSERT_EQ(run(QStringLiteral("Ivan"), QStringLiteral("pw"), mem).outcome, Outcome::SignedIn);
+    EXPECT_EQ(modeOf(paths.userDataDir + "acc.xo"), 0600u);
+    EXPECT_EQ(modeOf(paths.userDataDir + "acc2.xo"), 0600u);
+}
+
+TEST_F(AccountsTest, AReloadSkipsABusyWorkingCopyWithoutWaiting)
+{
+    const QString copy = local.write(QStringLiteral("temp/lnplk.xo"), "}Zoe}}}.png}eng/\r\n");
+    const helpers::FileLock held(copy);
+    ASSERT_TRUE(held.locked());
+    auto ftp = connection();
+    EXPECT_EQ(directory::fetch(
+                  *ftp, copy, [this](int) { ++waits; }, directory::OnFailure::Keep),
+              std::nullopt);
+    EXPECT_EQ(waits, 0);
+}
+
+// Started by the test below as the second copy of the program: fetches the directory while
+// the server holds the transfer back.
+TEST(SecondCopy, FetchesTheDirectory)
+{
+    const QString address = qEnvironmentVariable("LARKSPIRE_SECOND_COPY_SERVER");
+    if (address.isEmpty())
+        GTEST_SKIP() << "runs only as the second process of AnotherCopyWaitsWhileOneWrites";
+    FtpSettings s;
+    s.host = address;
+    s.user = qEnvironmentVariable("LARKSPIRE_SECOND_COPY_USER");
+    s.password = qEnvironmentVariable("LARKSPIRE_SECOND_COPY_PASSWORD");
+    FtpClient ftp(s);
+    ftp.connect();
+    ftp.changeFolder(QStringLiteral("/netwrk/users/"));
+    EXPECT_TRUE(directory::fetch(
+        ftp, qEnvironmentVariable("LARKSPIRE_SECOND_COPY_FILE"), [](int) {},
+        directory::OnFailure::Throw));
+}
+
+TEST_F(AccountsTest, AnotherCopyWaitsWhileOneWritesTheWorkingCopy)
+{
+    const QString copy = local.write(QStringLiteral("temp/lnplk.xo"), "}Old}}}.png}eng/\r\n");
+    server->stallDownloads({"lineup.xo"});
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LARKSPIRE_SECOND_COPY_SERVER", server->address());
+    env.insert("LARKSPIRE_SECOND_COPY_USER", server->user());
+    env.insert("LARKSPIRE_SECOND_COPY_PASSWORD", server->password());
+    env.insert("LARKSPIRE_SECOND_COPY_FILE", copy);
+    second.setProcessEnvironment(env);
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(QCoreApplication::applicationFilePath(),
+                 {"--gtest_filter=SecondCopy.FetchesTheDirectory"});
+    ASSERT_TRUE(second.waitForStarted());
+    while (!server->downloadWaiting() && second.state() == QProcess::Running)
+        QThread::msleep(10);
+    ASSERT_TRUE(server->downloadWaiting()) << second.readAll().toStdString();
+
+    // The arriving directory is the user's alone from its first byte, and the copy it replaces
+    // is in use meanwhile.
+    EXPECT_EQ(modeOf(partialDownloadPath(copy)), 0600u);
+    ASSERT_TRUE(helpers::fileInUse(copy));
+    auto ftp = connection();
+    EXPECT_EQ(directory::fetch(
+                  *ftp, copy, [this](int) { ++waits; }, directory::OnFailure::Throw),
+              std::nullopt);
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(TempTree::read(copy), "}Old}}}.png}eng/\r\n");
+
+    server->releaseDownloads();
+    ASSERT_TRUE(second.waitForFinished(-1));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAll().toStdString();
+    EXPECT_FALSE(helpers::fileInUse(copy));
+    EXPECT_EQ(TempTree::read(copy), TempTree::read(onServer("lineup.xo")));
 }

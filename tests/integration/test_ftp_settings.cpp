@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-TEST(FtpSettings, DocumentedInstances)
+TEST(FtpSettings, TheMainWindowsInstances)
 {
     int calls = 0;
-    const FtpInstances i = FtpInstances::documented(
+    const FtpInstances i = FtpInstances::ofMainWindow(
         QStringLiteral("main.example:2121"), QStringLiteral("settings.example"), [&] { ++calls; });
     EXPECT_EQ(i.idFtp1.host, QStringLiteral("main.example:2121"));
     EXPECT_FALSE(i.idFtp1.extendedPassive);
@@ -26,7 +26,7 @@ TEST(FtpSettings, DocumentedInstances)
     EXPECT_EQ(i.idFtp1x.keepAliveIdleMs, 0);
     EXPECT_EQ(i.idFtp1x.keepAliveIntervalMs, 0);
 
-    // Bounded waits replace the documented "wait forever".
+    // Every wait is bounded: a silent server must not hold the connection for good.
     for (const FtpSettings* s : {&i.idFtp1, &i.fcommandftp, &i.idFtp1x}) {
         EXPECT_EQ(s->timeouts.connectMs, kFtpConnectTimeoutMs);
         EXPECT_EQ(s->timeouts.replyMs, kFtpReplyTimeoutMs);

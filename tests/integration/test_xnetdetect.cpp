@@ -1,5 +1,7 @@
 #include "net/XNetDetect.h"
 
+#include "net/ServerAddress.h"
+
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -33,6 +35,21 @@ bool nextAnswer(QSignalSpy& spy)
 }
 
 } // namespace
+
+TEST(Probe, AsksTheSettingsServerUnlessToldOtherwise)
+{
+    const QByteArray probe = qgetenv("LARKSPIRE_PROBE_URL");
+    const QByteArray settings = qgetenv("LARKSPIRE_SETTINGS_SERVER");
+    qunsetenv("LARKSPIRE_PROBE_URL");
+    qputenv("LARKSPIRE_SETTINGS_SERVER", "ftp.example.org");
+    EXPECT_EQ(connectivityProbeUrl(), QStringLiteral("ftp.example.org:21"));
+    qputenv("LARKSPIRE_SETTINGS_SERVER", "10.1.2.3:2121");
+    EXPECT_EQ(connectivityProbeUrl(), QStringLiteral("10.1.2.3:2121"));
+    qputenv("LARKSPIRE_PROBE_URL", "http://intranet.example/");
+    EXPECT_EQ(connectivityProbeUrl(), QStringLiteral("http://intranet.example/"));
+    qputenv("LARKSPIRE_PROBE_URL", probe);
+    qputenv("LARKSPIRE_SETTINGS_SERVER", settings);
+}
 
 TEST(Probe, TcpAndHttpAddresses)
 {

@@ -231,6 +231,7 @@ std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind,
     s->m_logPath = s->m_base + QStringLiteral("/server.log");
     QDir().mkpath(s->m_root);
     QDir().mkpath(s->m_base + QStringLiteral("/empty"));
+    QDir().mkpath(s->m_base + QStringLiteral("/control"));
 
     if (kind != FtpServerKind::Pyftpdlib) {
         const ServerUser u = ensureServerUser();
@@ -250,6 +251,7 @@ std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind,
                     QStringLiteral("--root"),       root,
                     QStringLiteral("--user"),       kUser,
                     QStringLiteral("--password"),   kPassword,
+                    QStringLiteral("--control"),    base + QStringLiteral("/control"),
                     QStringLiteral("--watch-stdin")};
             if (options.replyDelayMs > 0)
                 argv << QStringLiteral("--reply-delay-ms") << QString::number(options.replyDelayMs);
@@ -526,4 +528,25 @@ QString FtpServerFixture::log() const
 {
     QFile f(m_logPath);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll().right(4000)) : QString();
+}
+
+void FtpServerFixture::refuseDownloads(const QStringList& names) const
+{
+    writeText(m_base + QStringLiteral("/control/refuse-retr"), names.join(u'\n') + u'\n');
+}
+
+void FtpServerFixture::stallDownloads(const QStringList& names) const
+{
+    QFile::remove(m_base + QStringLiteral("/control/stalled"));
+    writeText(m_base + QStringLiteral("/control/stall-retr"), names.join(u'\n') + u'\n');
+}
+
+bool FtpServerFixture::downloadWaiting() const
+{
+    return QFileInfo::exists(m_base + QStringLiteral("/control/stalled"));
+}
+
+void FtpServerFixture::releaseDownloads() const
+{
+    writeText(m_base + QStringLiteral("/control/stall-retr"), QString());
 }

@@ -65,6 +65,15 @@ public:
     QByteArray read(const QString& relative) const;
     QString log() const; // what the server wrote to its log so far
 
+    // pyftpdlib only: answers RETR of these names with 550, as a server does for a file that
+    // another session is writing; an empty list answers normally again.
+    void refuseDownloads(const QStringList& names) const;
+    // pyftpdlib only: RETR of these names waits until releaseDownloads(); downloadWaiting()
+    // tells whether one waits now (or did).
+    void stallDownloads(const QStringList& names) const;
+    bool downloadWaiting() const;
+    void releaseDownloads() const;
+
     void stop();
 
 private:

@@ -6,8 +6,12 @@ once it listens (port 0 picks a free one) and serves until it is terminated or i
 (so it never outlives the test that started it with a pipe).
 
     FtpServerPyftpdlib.py --root DIR [--port 0] [--user larkftp] [--password larkpass]
-                          [--reply-delay-ms N] [--refuse-rename-over]
+                          [--control DIR] [--reply-delay-ms N] [--refuse-rename-over]
 
+With --control, the server answers RETR as a busy server would, as the files in DIR say (one
+file name per line): names in "refuse-retr" get 550 as a file that another session is writing;
+names in "stall-retr" wait until they are taken out of that file, and "stalled" is created once
+such a transfer waits. A waiting transfer holds up no other session.
 --reply-delay-ms holds every reply back N ms (a distant server on loopback);
 --refuse-rename-over answers RNTO onto an existing file with 553, as some servers do.
 """
@@ -29,6 +33,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--user", default="larkftp")
     parser.add_argument("--password", default="larkpass")
+    parser.add_argument("--control", default=None)
     parser.add_argument("--watch-stdin", action="store_true",
                         help="stop when standard input closes")
     parser.add_argument("--reply-delay-ms", type=int, default=0)
@@ -41,6 +46,13 @@ def main():
 
     delay = args.reply_delay_ms / 1000.0
     refuse_rename_over = args.refuse_rename_over
+
+    def names(kind):
+        try:
+            with open(os.path.join(args.control, kind)) as f:
+                return set(line.strip() for line in f)
+        except OSError:
+            return set()
 
     class Handler(FTPHandler):
         def respond(self, resp, logfun=logging.debug):
@@ -55,6 +67,18 @@ def main():
                 self.respond("553 Destination file exists.")
                 return
             return FTPHandler.ftp_RNTO(self, path)
+
+        def ftp_RETR(self, file):
+            name = os.path.basename(file)
+            if args.control and name in names("refuse-retr"):
+                self.respond("550 The process cannot access the file because it is being "
+                             "used by another process.")
+                return
+            if args.control and name in names("stall-retr"):
+                open(os.path.join(args.control, "stalled"), "w").close()
+                self.ioloop.call_later(0.02, self.ftp_RETR, file)
+                return
+            return FTPHandler.ftp_RETR(self, file)
 
     Handler.authorizer = authorizer
     Handler.banner = "pyftpdlib ready."

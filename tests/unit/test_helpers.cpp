@@ -65,18 +65,28 @@ TEST(FolderHasEntries, FalseOnlyForAnExistingEmptyFolder)
     EXPECT_TRUE(folderHasEntries(tmp.path(QStringLiteral("missing"))));
 }
 
-TEST(Hidden, NamesAreListedOnceInTheParentsHiddenFile)
+TEST(Hidden, NamesAreListedOnceAsFileManagersReadThem)
 {
     TempTree tmp;
-    QDir().mkpath(tmp.path(QStringLiteral("Network/My images")));
-    const QString folder = tmp.path(QStringLiteral("Network/My images/"));
+    QDir().mkpath(tmp.path(QStringLiteral("Network/Мои изображения")));
+    QDir().mkpath(tmp.path(QStringLiteral("Network/0rg_System")));
+    const QString folder = tmp.path(QStringLiteral("Network/Мои изображения/"));
     EXPECT_FALSE(isHidden(folder));
     EXPECT_TRUE(setHidden(folder));
     EXPECT_TRUE(setHidden(folder));
     EXPECT_TRUE(isHidden(folder));
-    EXPECT_EQ(stringlist::load(tmp.path(QStringLiteral("Network/.hidden"))).value(),
-              QStringList{"My images"});
+    // One UTF-8 name per LF-ended line, as GIO reads it.
+    EXPECT_EQ(TempTree::read(tmp.path(QStringLiteral("Network/.hidden"))),
+              QStringLiteral("Мои изображения\n").toUtf8());
     EXPECT_FALSE(setHidden(tmp.path(QStringLiteral("absent"))));
+
+    // A list written by an earlier version still hides, and is rewritten in the new form.
+    tmp.write(QStringLiteral("Network/.hidden"), "0rg_System\r\n\xcc\xee\xe8 x\r\n");
+    EXPECT_TRUE(isHidden(tmp.path(QStringLiteral("Network/0rg_System"))));
+    EXPECT_TRUE(isHidden(tmp.path(QStringLiteral("Network/Мои x"))));
+    EXPECT_TRUE(setHidden(tmp.path(QStringLiteral("Network/0rg_System"))));
+    EXPECT_EQ(TempTree::read(tmp.path(QStringLiteral("Network/.hidden"))),
+              QStringLiteral("0rg_System\nМои x\n").toUtf8());
 }
 
 TEST(CopyTree, CopiesFilesAndSubfoldersAndKeepsHiddenMarks)

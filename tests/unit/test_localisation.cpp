@@ -44,7 +44,7 @@ TEST(StringTable, RowsKeepTheirNumbersAndBlanks)
     StringTable rus, eng;
     rus.build(QStringLiteral("rus/"));
     eng.build(QStringLiteral("eng/"));
-    ASSERT_EQ(rus.size(), 372);
+    ASSERT_EQ(rus.size(), 373);
     EXPECT_EQ(rus.text(317), QStringLiteral("Получатель: "));
     EXPECT_EQ(eng.text(317), QStringLiteral("For "));
     EXPECT_EQ(rus.text(20), QStringLiteral("Без пробелов и символов"));
@@ -57,7 +57,9 @@ TEST(StringTable, RowsKeepTheirNumbersAndBlanks)
     // Rows the program never fetches exist with empty texts.
     EXPECT_EQ(eng.text(0), QString());
     EXPECT_EQ(eng.text(371), QStringLiteral("Add Larkspire to Autostart"));
-    EXPECT_EQ(eng.text(372), QString());
+    EXPECT_EQ(rus.text(372), QStringLiteral("Недопустимые символы: "));
+    EXPECT_EQ(eng.text(372), QStringLiteral("Characters not allowed: "));
+    EXPECT_EQ(eng.text(373), QString());
     EXPECT_EQ(eng.text(-1), QString());
     EXPECT_EQ(StringTable().text(131), QString());
 }
