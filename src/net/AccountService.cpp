@@ -46,7 +46,8 @@ void uploadRecord(FtpClient& ftp, const Paths& paths, const QString& adapterAddr
 
 // What the users folder holds for a name. A registration writes the user's folder first, its
 // password file last of the folder's files, and the directory line after that: a folder with
-// its password file is a whole account; anything less is a registration that was cut off.
+// its password file is a whole account; an unlisted folder without it is a registration that
+// was cut off.
 enum class Account
 {
     Missing,    // no folder
@@ -150,7 +151,8 @@ Result registerUser(FtpClient& ftp, const Paths& paths, const QString& name,
     QStringList users = *fresh;
     const bool listed = findUser(users, name) >= 0;
     const Account account = accountOf(ftp, name);
-    if (account == Account::Whole) {
+    // A listed user whose password file is gone is not open to a new registration.
+    if (account == Account::Whole || (listed && account == Account::Incomplete)) {
         // Taken since the lookup, or a whole account whose line was lost: the password decides,
         // and the account's owner gets the line back.
         Result result = signIn(ftp, paths, name, typedPassword, mem, adapterAddress, users);
@@ -207,8 +209,9 @@ Result signInOrRegister(FtpClient& ftp, const Paths& paths, const QString& name,
     const QStringList users =
         directory::fetch(ftp, workingCopy(paths), wait, directory::OnFailure::Throw)
             .value_or(QStringList());
-    // A listed name whose account was cut off in its registration is registered again.
-    if (findUser(users, name) >= 0 && accountOf(ftp, name) == Account::Whole)
+    // A listed name without a folder is a registration cut off in the earlier order of its
+    // steps, which is registered again.
+    if (findUser(users, name) >= 0 && accountOf(ftp, name) != Account::Missing)
         return signIn(ftp, paths, name, typedPassword, mem, adapterAddress, users);
     return registerUser(ftp, paths, name, typedPassword, mem, adapterAddress, languageCode, wait);
 }
