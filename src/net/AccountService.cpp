@@ -6,6 +6,8 @@
 #include "core/UserDirectory.h"
 #include "net/FtpClient.h"
 #include "net/LocalCopy.h"
+#include "net/ServerFile.h"
+#include "net/ServerLock.h"
 
 #include <QFile>
 
@@ -35,10 +37,36 @@ bool keepsName(const QString& option)
     return option == u"autologin" || option == u"nopass";
 }
 
+// Replaced whole by rename, so that no reader and no kill ever leaves a cut record.
 void uploadRecord(FtpClient& ftp, const Paths& paths, const QString& adapterAddress)
 {
-    ftp.upload(localRecord(paths), adapterAddress);
-    ftp.upload(localRecord(paths), store::kAccountRecordFile);
+    serverfile::replace(ftp, localRecord(paths), adapterAddress);
+    serverfile::replace(ftp, localRecord(paths), store::kAccountRecordFile, QStringList());
+}
+
+// What the users folder holds for a name. A registration writes the user's folder first, its
+// password file last of the folder's files, and the directory line after that: a folder with
+// its password file is a whole account; an unlisted folder without it is a registration that
+// was cut off.
+enum class Account
+{
+    Missing,    // no folder
+    Incomplete, // a folder without its password file
+    Whole
+};
+
+Account accountOf(FtpClient& ftp, const QString& name)
+{
+    try {
+        ftp.changeFolder(name);
+    } catch (const FtpError& e) {
+        if (e.kind() != FtpError::Kind::Reply)
+            throw;
+        return Account::Missing;
+    }
+    const bool whole = ftp.size(store::kPasswordFile) >= 0;
+    ftp.folderUp();
+    return whole ? Account::Whole : Account::Incomplete;
 }
 
 } // namespace
@@ -109,6 +137,8 @@ Result registerUser(FtpClient& ftp, const Paths& paths, const QString& name,
         return {Outcome::RefusedName, {}};
     mem.avatarExtension = QStringLiteral(".png");
     const QString copy = workingCopy(paths);
+    // Every writer of the directory holds its lock from the read to the replacement.
+    ServerLock lock(ftp, store::kDirectoryFile);
     // The newest directory, read whole in this pass, so that the upload below loses nobody's
     // line; without one nothing is uploaded.
     std::optional<QStringList> fresh;
@@ -119,26 +149,50 @@ Result registerUser(FtpClient& ftp, const Paths& paths, const QString& name,
     if (!fresh)
         return {Outcome::DirectoryBusy, {}};
     QStringList users = *fresh;
-    // Someone may have taken the name since the lookup.
-    if (findUser(users, name) >= 0)
-        return signIn(ftp, paths, name, typedPassword, mem, adapterAddress, users);
-    UserDirectory::sort(users);
-    UserDirectory::insertSorted(users, store::newDirectoryLine(name, languageCode));
-    for (int pass = 0; pass < 2 && helpers::fileInUse(copy); ++pass)
-        wait(kInUseWaitMs);
-    if (helpers::fileInUse(copy))
-        return {Outcome::DirectoryBusy, {}};
-    if (!stringlist::save(copy, users))
-        throw Error(QStringLiteral("Cannot write the user directory copy \"%1\".").arg(copy));
-    ftp.upload(copy, store::kDirectoryFile);
-    ftp.makeFolder(name);
+    const bool listed = findUser(users, name) >= 0;
+    const Account account = accountOf(ftp, name);
+    // A listed user whose password file is gone is not open to a new registration.
+    if (account == Account::Whole || (listed && account == Account::Incomplete)) {
+        // Taken since the lookup, or a whole account whose line was lost: the password decides,
+        // and the account's owner gets the line back.
+        Result result = signIn(ftp, paths, name, typedPassword, mem, adapterAddress, users);
+        if (result.outcome == Outcome::SignedIn && !listed) {
+            ftp.folderUp();
+            UserDirectory::sort(users);
+            UserDirectory::insertSorted(users, store::newDirectoryLine(name, languageCode));
+            if (stringlist::save(copy, users))
+                serverfile::replace(ftp, copy, store::kDirectoryFile);
+            ftp.changeFolder(name);
+            result.directory = users;
+        }
+        return result;
+    }
+
+    // The folder and its files first, the password file last, the directory line after them: a
+    // kill at any step leaves a cut-off registration that the next attempt completes.
+    if (account == Account::Missing)
+        ftp.makeFolder(name);
     ftp.changeFolder(name);
     mem.userName = keepsName(mem.option) ? name : QString();
     saveAccountRecord(paths, mem);
     savePassword(paths, typedPassword);
-    ftp.upload(localPassword(paths), store::kPasswordFile);
     uploadRecord(ftp, paths, adapterAddress);
-    ftp.upload(paths.defaultAvatar, store::avatarFile(mem.avatarExtension));
+    serverfile::replace(ftp, paths.defaultAvatar, store::avatarFile(mem.avatarExtension),
+                        QStringList());
+    serverfile::replace(ftp, localPassword(paths), store::kPasswordFile, QStringList());
+    if (!listed) {
+        UserDirectory::sort(users);
+        UserDirectory::insertSorted(users, store::newDirectoryLine(name, languageCode));
+        for (int pass = 0; pass < 2 && helpers::fileInUse(copy); ++pass)
+            wait(kInUseWaitMs);
+        if (helpers::fileInUse(copy))
+            return {Outcome::DirectoryBusy, {}};
+        if (!stringlist::save(copy, users))
+            throw Error(QStringLiteral("Cannot write the user directory copy \"%1\".").arg(copy));
+        ftp.folderUp();
+        serverfile::replace(ftp, copy, store::kDirectoryFile);
+        ftp.changeFolder(name);
+    }
     return {Outcome::Registered, users};
 }
 
@@ -155,7 +209,9 @@ Result signInOrRegister(FtpClient& ftp, const Paths& paths, const QString& name,
     const QStringList users =
         directory::fetch(ftp, workingCopy(paths), wait, directory::OnFailure::Throw)
             .value_or(QStringList());
-    if (findUser(users, name) >= 0)
+    // A listed name without a folder is a registration cut off in the earlier order of its
+    // steps, which is registered again.
+    if (findUser(users, name) >= 0 && accountOf(ftp, name) != Account::Missing)
         return signIn(ftp, paths, name, typedPassword, mem, adapterAddress, users);
     return registerUser(ftp, paths, name, typedPassword, mem, adapterAddress, languageCode, wait);
 }

@@ -3,6 +3,7 @@
 #include "core/Cp1251.h"
 #include "net/ServerAddress.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -17,15 +18,36 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <climits>
 #include <memory>
 #include <vector>
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::initializer_list<int> kTransferStarted = {125, 150, 154};
 constexpr std::initializer_list<int> kTransferDone = {226, 225, 250};
 constexpr int kQuitReplyWaitMs = 100;
 constexpr qsizetype kLongestReplyLine = 64 * 1024;
+// A reply longer than this is a server in a loop or an attack; FEAT, the longest reply the
+// client reads, has a few dozen lines.
+constexpr int kMostReplyLines = 1000;
+constexpr qsizetype kMostReplyBytes = 256 * 1024;
+
+int msUntil(Clock::time_point when)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, INT_MAX));
+}
+
+QString secondsText(int ms)
+{
+    return ms % 1000 == 0 ? QString::number(ms / 1000) + QStringLiteral(" s")
+                          : QString::number(ms) + QStringLiteral(" ms");
+}
 
 bool contains(std::initializer_list<int> list, int code)
 {
@@ -157,6 +179,63 @@ QString afterCode(const QString& line)
 
 } // namespace
 
+// Keeps a transfer moving: it fails when nothing arrives for the idle limit, or when fewer than
+// the minimum bytes move within one rate window. Waits are cut to the window's end so that a
+// dribble of single bytes, which never leaves the socket silent, is still caught.
+class FtpPace
+{
+public:
+    FtpPace(const FtpTimeouts& limits, QString what)
+        : m_windowMs(limits.rateWindowMs), m_minBytes(limits.minBytesPerWindow),
+          m_idleMs(limits.dataIdleMs), m_what(std::move(what)), m_windowStart(Clock::now()),
+          m_lastMove(m_windowStart)
+    {
+    }
+
+    // How long the next wait may last; throws FtpError (Timeout) once the transfer is too slow.
+    int nextWaitMs()
+    {
+        const auto now = Clock::now();
+        if (m_windowMs > 0 && now - m_windowStart >= std::chrono::milliseconds(m_windowMs)) {
+            if (m_bytes < m_minBytes)
+                throw FtpError(FtpError::Kind::Timeout,
+                               QStringLiteral("The %1 moved %2 bytes in %3, fewer than the %4 "
+                                              "that count as progress")
+                                   .arg(m_what)
+                                   .arg(m_bytes)
+                                   .arg(secondsText(m_windowMs))
+                                   .arg(m_minBytes));
+            m_windowStart = now;
+            m_bytes = 0;
+        }
+        int wait = msUntil(m_lastMove + std::chrono::milliseconds(m_idleMs));
+        if (wait <= 0)
+            throw FtpError(
+                FtpError::Kind::Timeout,
+                QStringLiteral("No data on the %1 within %2").arg(m_what, secondsText(m_idleMs)));
+        if (m_windowMs > 0)
+            wait = std::min(wait, msUntil(m_windowStart + std::chrono::milliseconds(m_windowMs)));
+        return std::max(wait, 1);
+    }
+
+    void moved(qint64 bytes)
+    {
+        if (bytes <= 0)
+            return;
+        m_bytes += bytes;
+        m_lastMove = Clock::now();
+    }
+
+private:
+    int m_windowMs;
+    qint64 m_minBytes;
+    int m_idleMs;
+    QString m_what;
+    Clock::time_point m_windowStart;
+    Clock::time_point m_lastMove;
+    qint64 m_bytes = 0;
+};
+
 FtpClient::FtpClient(FtpSettings settings) : m_settings(std::move(settings)) {}
 
 FtpClient::~FtpClient() = default;
@@ -205,9 +284,12 @@ void FtpClient::connect()
             if (m_settings.keepAlive)
                 m_control.setKeepAlive(m_settings.keepAliveIdleMs, m_settings.keepAliveIntervalMs);
 
-            const FtpReply* greeting = &readReply();
+            // The whole greeting, a 1xx one included, must arrive within one reply limit.
+            const auto deadline =
+                Clock::now() + std::chrono::milliseconds(m_settings.timeouts.replyMs);
+            const FtpReply* greeting = &readReplyBy(deadline);
             if (greeting->code >= 100 && greeting->code < 200)
-                greeting = &readReply();
+                greeting = &readReplyBy(deadline);
             if (greeting->code != 220)
                 refuse(*greeting);
             m_greeting = greeting->lines.value(0);
@@ -329,7 +411,7 @@ void FtpClient::send(const QByteArray& line)
     }
 }
 
-QByteArray FtpClient::readLine(int timeoutMs)
+QByteArray FtpClient::readLine(Deadline deadline)
 {
     for (;;) {
         const qsizetype end = m_input.indexOf('\n', m_inputPos);
@@ -350,9 +432,19 @@ QByteArray FtpClient::readLine(int timeoutMs)
                               .arg(m_hostText)));
         char chunk[4096];
         qint64 n = 0;
+        const int left = msUntil(deadline);
+        const auto late = [&] {
+            fail(FtpError(FtpError::Kind::Timeout,
+                          QStringLiteral("The FTP server %1 did not complete its reply in time")
+                              .arg(m_hostText)));
+        };
+        if (left <= 0)
+            late();
         try {
-            n = m_control.receiveSome(chunk, sizeof chunk, timeoutMs);
+            n = m_control.receiveSome(chunk, sizeof chunk, left);
         } catch (const FtpError& e) {
+            if (e.kind() == FtpError::Kind::Timeout)
+                late();
             fail(e);
         }
         if (n == 0)
@@ -367,7 +459,12 @@ const FtpReply& FtpClient::readReply(int timeoutMs)
 {
     if (timeoutMs < 0)
         timeoutMs = m_settings.timeouts.replyMs;
-    const QByteArray first = readLine(timeoutMs);
+    return readReplyBy(Clock::now() + std::chrono::milliseconds(timeoutMs));
+}
+
+const FtpReply& FtpClient::readReplyBy(Deadline deadline)
+{
+    const QByteArray first = readLine(deadline);
     const auto isCode = [](const QByteArray& l) {
         return l.size() >= 3 &&
                std::all_of(l.begin(), l.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
@@ -383,8 +480,17 @@ const FtpReply& FtpClient::readReply(int timeoutMs)
         // RFC 959: the reply ends with the line that starts with the same code and a space;
         // lines in between may start with digits or repeat the code with "-".
         const QByteArray code = first.left(3);
+        qsizetype bytes = first.size();
         for (;;) {
-            const QByteArray line = readLine(timeoutMs);
+            const QByteArray line = readLine(deadline);
+            bytes += line.size() + 2;
+            if (reply.lines.size() >= kMostReplyLines || bytes > kMostReplyBytes)
+                fail(FtpError(FtpError::Kind::Protocol,
+                              QStringLiteral("The server %1 sent a reply of more than %2 lines "
+                                             "or %3 KiB")
+                                  .arg(m_hostText)
+                                  .arg(kMostReplyLines)
+                                  .arg(kMostReplyBytes / 1024)));
             reply.lines.append(decode(line));
             if (line.startsWith(code) && (line.size() == 3 || line.at(3) == ' '))
                 break;
@@ -487,6 +593,49 @@ void FtpClient::abandonTransfer(FtpSocket& data, const FtpError& error)
     throw error;
 }
 
+qint64 FtpClient::receiveData(FtpSocket& data, FtpPace& pace)
+{
+    char* buffer = transferBuffer();
+    for (;;) {
+        int wait = 0;
+        try {
+            wait = pace.nextWaitMs();
+        } catch (const FtpError& e) {
+            dataFailed(data, e);
+        }
+        try {
+            const qint64 n = data.receiveSome(buffer, m_bufferSize, wait);
+            pace.moved(n);
+            return n;
+        } catch (const FtpError& e) {
+            // A wait cut short at the end of a rate window: the pace decides.
+            if (e.kind() != FtpError::Kind::Timeout)
+                dataFailed(data, e);
+        }
+    }
+}
+
+void FtpClient::sendData(FtpSocket& data, const char* bytes, qint64 size, FtpPace& pace)
+{
+    while (size > 0) {
+        int wait = 0;
+        try {
+            wait = pace.nextWaitMs();
+        } catch (const FtpError& e) {
+            dataFailed(data, e);
+        }
+        try {
+            const qint64 n = data.sendSome(bytes, size, wait);
+            pace.moved(n);
+            bytes += n;
+            size -= n;
+        } catch (const FtpError& e) {
+            if (e.kind() != FtpError::Kind::Timeout)
+                dataFailed(data, e);
+        }
+    }
+}
+
 QString partialDownloadPath(const QString& localPath)
 {
     return localPath + QStringLiteral(".larkspire-part");
@@ -508,19 +657,19 @@ void FtpClient::download(const QString& remoteName, const QString& localPath,
         throw localError(QStringLiteral("create"), partPath, errno);
     PartialFile partial(part);
 
+    // The size the server reports is what makes a transfer complete: a server that closes the
+    // data connection early may still answer 226.
+    const qint64 reported = offers(QStringLiteral("SIZE")) ? size(remoteName) : -1;
     FtpSocket data = openDataConnection(transfer);
-    const qint64 total = announcedSize(command(transfer, kTransferStarted));
+    const qint64 announced = announcedSize(command(transfer, kTransferStarted));
+    const qint64 total = announced >= 0 ? announced : reported;
+    FtpPace pace(m_settings.timeouts, data.label());
     char* buffer = transferBuffer();
     qint64 done = 0;
     if (progress)
         progress(0, total);
     for (;;) {
-        qint64 n = 0;
-        try {
-            n = data.receiveSome(buffer, m_bufferSize, m_settings.timeouts.dataIdleMs);
-        } catch (const FtpError& e) {
-            dataFailed(data, e);
-        }
+        const qint64 n = receiveData(data, pace);
         if (n == 0)
             break;
         for (qint64 written = 0; written < n;) {
@@ -538,14 +687,14 @@ void FtpClient::download(const QString& remoteName, const QString& localPath,
     }
     data.close();
     finishTransfer();
-    if (!file.close())
-        throw localError(QStringLiteral("write"), localPath, errno);
-    if (total >= 0 && done < total)
-        throw FtpError(FtpError::Kind::Closed,
+    if (total >= 0 && done != total)
+        throw FtpError(FtpError::Kind::Incomplete,
                        QStringLiteral("The download of %1 from %2 ended after %3 of %4 bytes")
                            .arg(remoteName, m_hostText)
                            .arg(done)
                            .arg(total));
+    if (!file.close())
+        throw localError(QStringLiteral("write"), partPath, errno);
     if (::rename(part.constData(), path.constData()) != 0)
         throw localError(QStringLiteral("replace"), localPath, errno);
     partial.keep();
@@ -567,6 +716,7 @@ void FtpClient::upload(const QString& localPath, const QString& remoteName,
 
     FtpSocket data = openDataConnection(transfer);
     command(transfer, kTransferStarted);
+    FtpPace pace(m_settings.timeouts, data.label());
     char* buffer = transferBuffer();
     qint64 done = 0;
     if (progress)
@@ -579,11 +729,7 @@ void FtpClient::upload(const QString& localPath, const QString& remoteName,
             abandonTransfer(data, localError(QStringLiteral("read"), localPath, errno));
         if (n == 0)
             break;
-        try {
-            data.sendAll(buffer, n, m_settings.timeouts.dataIdleMs);
-        } catch (const FtpError& e) {
-            dataFailed(data, e);
-        }
+        sendData(data, buffer, n, pace);
         done += n;
         if (progress)
             progress(done, total);
@@ -620,17 +766,12 @@ QStringList FtpClient::listLines(const QByteArray& transfer)
         FtpSocket data = openDataConnection(transfer);
         // Some servers answer 450 for a folder without files.
         if (command(transfer, {125, 150, 154, 450}).code != 450) {
-            char* buffer = transferBuffer();
+            FtpPace pace(m_settings.timeouts, data.label());
             for (;;) {
-                qint64 n = 0;
-                try {
-                    n = data.receiveSome(buffer, m_bufferSize, m_settings.timeouts.dataIdleMs);
-                } catch (const FtpError& e) {
-                    dataFailed(data, e);
-                }
+                const qint64 n = receiveData(data, pace);
                 if (n == 0)
                     break;
-                listing.append(buffer, n);
+                listing.append(transferBuffer(), n);
             }
             data.close();
             finishTransfer();

@@ -9,9 +9,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <memory>
+
+class FtpPace;
 
 // Bytes moved so far and the whole size (-1 when the server did not say).
 using FtpProgress = std::function<void(qint64 done, qint64 total)>;
@@ -29,11 +32,12 @@ QString partialDownloadPath(const QString& localPath);
 
 // A blocking FTP client: the client side of RFC 959 with passive data connections and binary
 // transfers. Every call returns when the server has answered; every wait is bounded by the
-// settings' timeouts (FtpTimeouts.h). A call either completes or throws FtpError carrying the
-// server's reply text or the socket error. A refused reply, or a data connection that cannot be
-// opened, leaves the connection open; a timeout while a reply or data is awaited, a lost
-// connection or an unreadable reply closes it (connected() is false afterwards), since the next
-// reply could no longer be told from a late one.
+// settings' limits (FtpTimeouts.h): a whole reply within the reply timeout, at most 1000 lines
+// and 256 KiB, and a transfer that moves at least the minimum bytes in every rate window. A call
+// either completes or throws FtpError carrying the server's reply text or the socket error. A
+// refused reply, or a data connection that cannot be opened, leaves the connection open; a timeout
+// while a reply or data is awaited, a lost connection or an unreadable reply closes it (connected()
+// is false afterwards), since the next reply could no longer be told from a late one.
 //
 // Data connections are passive: PASV (EPSV only with extendedPassive and when FEAT offers EPRT
 // and EPSV), dialled at the control connection's peer address with the reply's port, and
@@ -67,8 +71,9 @@ public:
     // RETR into localPath. The bytes go into a temporary file beside it (created anew with
     // `permissions` before the umask, so a private file is never readable by others), which
     // replaces localPath only after a complete transfer: a failed download leaves an existing
-    // local file as it was. Always overwrites, never resumes. A 150 reply that names a size
-    // ("(123 bytes)") makes a shorter transfer fail.
+    // local file as it was. Always overwrites, never resumes. The transfer counts only when it
+    // brings exactly the size the server reports: the 150 reply's "(123 bytes)", else SIZE
+    // asked first when FEAT offers it.
     void download(const QString& remoteName, const QString& localPath,
                   const FtpProgress& progress = {}, unsigned permissions = 0666);
     // STOR of the whole local file, opened read-only; an empty remote name means the local
@@ -113,10 +118,14 @@ private:
     QByteArray encode(const QString& text) const;
     QString decode(const QByteArray& bytes) const;
 
+    using Deadline = std::chrono::steady_clock::time_point;
+
     void send(const QByteArray& line);
-    // A negative timeout means the settings' reply timeout.
+    // The whole reply, all its lines, must arrive within the timeout; a negative one means the
+    // settings' reply timeout.
     const FtpReply& readReply(int timeoutMs = -1);
-    QByteArray readLine(int timeoutMs);
+    const FtpReply& readReplyBy(Deadline deadline);
+    QByteArray readLine(Deadline deadline);
     // Sends one command and reads its reply; throws unless its code is accepted (an empty list
     // accepts any reply).
     const FtpReply& command(const QByteArray& line, std::initializer_list<int> accepted = {});
@@ -126,6 +135,10 @@ private:
     [[noreturn]] void fail(const FtpError& error);
 
     FtpSocket openDataConnection(const QByteArray& transferCommand);
+    // One chunk of a transfer into the transfer buffer (0 at its end), and all of one chunk out,
+    // each failing the transfer when it stalls or falls below the minimum pace.
+    qint64 receiveData(FtpSocket& data, FtpPace& pace);
+    void sendData(FtpSocket& data, const char* bytes, qint64 size, FtpPace& pace);
     void finishTransfer();
     char* transferBuffer();
     // The data connection broke: report the server's explanation when it gives one.

@@ -193,3 +193,17 @@ void FtpSocket::sendAll(const char* data, qint64 size, int timeoutMs)
         wait(POLLOUT, timeoutMs, "progress sending");
     }
 }
+
+qint64 FtpSocket::sendSome(const char* data, qint64 size, int timeoutMs)
+{
+    for (;;) {
+        const ssize_t n = ::send(m_fd, data, static_cast<size_t>(size), MSG_NOSIGNAL);
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            throw socketError(m_label, "sending", errno);
+        wait(POLLOUT, timeoutMs, "progress sending");
+    }
+}

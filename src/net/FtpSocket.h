@@ -34,6 +34,8 @@ public:
     qint64 receiveSome(char* data, qint64 size, int timeoutMs);
     // Sends everything, waiting at most timeoutMs whenever the socket cannot take more.
     void sendAll(const char* data, qint64 size, int timeoutMs);
+    // Sends what the socket takes now, waiting at most timeoutMs for room; returns the count.
+    qint64 sendSome(const char* data, qint64 size, int timeoutMs);
     // True when something (data or the peer's close) can be read within timeoutMs.
     bool waitReadable(int timeoutMs);
 

@@ -4,6 +4,7 @@
 #include "core/Helpers.h"
 #include "core/StringList.h"
 #include "core/UserDirectory.h"
+#include "net/ConversationWrite.h"
 #include "net/FtpClient.h"
 #include "net/StoreLayout.h"
 
@@ -25,13 +26,6 @@ void waitIfInUse(const QString& path, int ms, const directory::Wait& wait)
         wait(ms);
 }
 
-void save(const QString& path, const QStringList& lines)
-{
-    QString error;
-    if (!saveConversation(path, lines, &error))
-        throw Error(error);
-}
-
 QString withoutSlash(QString path)
 {
     while (path.size() > 1 && path.endsWith(u'/'))
@@ -39,32 +33,18 @@ QString withoutSlash(QString path)
     return path;
 }
 
-// Downloads the own copy of a conversation from the current folder into the SeenCopy and
-// returns its lines. A broken transfer leaves a partial file behind; only a whole one replaces
-// the copy.
-QStringList fetchOwnCopy(FtpClient& ftp, const QString& name, const QString& seen)
+// The request that puts one entry on top of both copies of the conversation with `recipient`.
+conversationwrite::Request
+writeRequest(const Place& place, const QString& recipient,
+             std::function<void(QStringList& lines, bool forRecipient)> putOnTop)
 {
-    const QString part = seen + QStringLiteral(".part");
-    try {
-        ftp.download(name, part);
-    } catch (const FtpError&) {
-        QFile::remove(part);
-        throw;
-    }
-    QFile::remove(seen);
-    if (!QFile::rename(part, seen)) {
-        QFile::remove(part);
-        throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
-    }
-    QString error;
-    const auto lines = stringlist::load(seen, &error);
-    if (!lines)
-        throw Error(error);
-    QStringList chat = *lines;
-    // The file line belongs to the newest notice alone; under a new entry every view would
-    // show it.
-    conversation::dropFileLine(chat);
-    return chat;
+    conversationwrite::Request r;
+    r.serverRoot = place.serverRoot;
+    r.sender = place.sessionUser;
+    r.recipient = recipient;
+    r.seenPath = place.seenFolder + store::conversationFile(recipient);
+    r.putOnTop = std::move(putOnTop);
+    return r;
 }
 
 } // namespace
@@ -100,32 +80,30 @@ Sent sendMessage(FtpClient& ftp, const Place& place, QStringList& userslist, QSt
         return Sent::NoConversation;
     const QString seen = place.seenFolder + name;
     waitIfInUse(seen, kBeforeChangeWaitMs, wait);
-    // The message goes on top of the newest copy, so an entry the correspondent wrote since
-    // the view was loaded is kept in both copies instead of being overwritten.
+    // The message goes on top of the newest whole copy, under the conversation's lock; a retry
+    // after a failed upload finds its entry there and does not write it twice.
+    conversationwrite::Result written;
     try {
-        chat = fetchOwnCopy(ftp, name, seen);
+        written = conversationwrite::write(
+            ftp, writeRequest(place, recipient, [&](QStringList& lines, bool) {
+                if (!conversation::holdsEntry(lines, header, message))
+                    conversation::insertMessage(lines, header, message);
+            }));
     } catch (const FtpError& e) {
         // Gone since the listing (an account deleted on the other side): say so, not "550".
         if (e.kind() != FtpError::Kind::Reply || !ftp.connected())
             throw;
+        ftp.changeFolder(own);
         userslist = ftp.listNames();
         if (!userslist.contains(name))
             return Sent::NoConversation;
         throw;
     }
-    if (!conversation::holdsEntry(chat, header, message))
-        conversation::insertMessage(chat, header, message);
-    waitIfInUse(seen, kBeforeSaveWaitMs, wait);
-    save(seen, chat);
-    ftp.upload(seen, name);
-    try {
-        ftp.folderUp();
-        ftp.changeFolder(recipient);
-        ftp.upload(seen, store::conversationFile(place.sessionUser));
-    } catch (const FtpError& e) {
+    chat = written.chat;
+    if (!written.peerCopyFailure.isEmpty()) {
         if (!failure)
-            throw;
-        *failure = e.message();
+            throw Error(written.peerCopyFailure);
+        *failure = written.peerCopyFailure;
         return Sent::PeerCopyFailed;
     }
     return Sent::Sent;
@@ -143,15 +121,15 @@ QuickSent quickSend(FtpClient& ftp, const Place& place, const QString& recipient
     const QString seen = place.seenFolder + name;
     QDir().mkpath(place.seenFolder);
     sent.started = !sent.listing.contains(name);
-    if (!sent.started)
-        sent.chat = fetchOwnCopy(ftp, name, seen);
-    conversation::insertMessage(sent.chat, conversation::headerLine(place.sessionUser, now),
-                                message);
-    save(seen, sent.chat);
-    ftp.upload(seen, name);
-    ftp.folderUp();
-    ftp.changeFolder(recipient);
-    ftp.upload(seen, store::conversationFile(place.sessionUser));
+    const QString header = conversation::headerLine(place.sessionUser, now);
+    auto request = writeRequest(place, recipient, [&](QStringList& lines, bool) {
+        conversation::insertMessage(lines, header, message);
+    });
+    request.mayStart = true;
+    const conversationwrite::Result written = conversationwrite::write(ftp, request);
+    if (!written.peerCopyFailure.isEmpty())
+        throw Error(written.peerCopyFailure);
+    sent.chat = written.chat;
     if (sent.started)
         sent.listing.append(name);
     sent.result = Sent::Sent;
@@ -198,31 +176,35 @@ FileSendResult sendFiles(FtpClient& ftp, const Place& place, QStringList& chat,
                                 send.countedVerbRow, send.fileNameLine, send.now};
     if (notice.phrases.size() < 7)
         notice.phrases = conversation::fallbackPhrases();
-    conversation::insertNotice(chat, conversation::noticeLines(notice));
+    const QStringList recipientNotice = conversation::noticeLines(notice);
+    QStringList ownNotice = recipientNotice;
+    // Only the recipient's copy carries the file line of a one-file notice.
+    if (ownNotice.size() > 1 && ownNotice.at(1).startsWith(QStringLiteral("...")))
+        ownNotice.removeAt(1);
 
     const QString seen = place.seenFolder + store::conversationFile(send.recipient);
-    const auto uploadCopy = [&](const QString& as) {
-        try {
-            ftp.upload(seen, as);
-        } catch (const FtpError&) {
-            if (!send.ignoreFailures)
-                throw;
-            // The SeenCopy keeps the notice; the next poll sees the older server copy as news.
-        }
-    };
     if (send.waitForSeenCopy)
         waitIfInUse(seen, kBeforeSaveWaitMs, wait);
-    save(seen, chat);
-    ftp.folderUp();
-    uploadCopy(store::conversationFile(place.sessionUser));
-    if (send.paths.size() == 1)
-        conversation::dropFileLine(chat);
-    if (send.waitForSeenCopy)
-        waitIfInUse(seen, kBeforeSaveWaitMs, wait);
-    save(seen, chat);
-    ftp.folderUp();
-    ftp.changeFolder(place.sessionUser);
-    uploadCopy(store::conversationFile(send.recipient));
+    try {
+        auto request =
+            writeRequest(place, send.recipient, [&](QStringList& lines, bool forRecipient) {
+                conversation::insertNotice(lines, forRecipient ? recipientNotice : ownNotice);
+            });
+        // Files may be the first thing sent to someone.
+        request.mayStart = true;
+        const conversationwrite::Result written = conversationwrite::write(ftp, request);
+        chat = written.chat;
+        if (!written.peerCopyFailure.isEmpty() && !send.ignoreFailures)
+            throw Error(written.peerCopyFailure);
+    } catch (const FtpError&) {
+        if (!send.ignoreFailures || !ftp.connected())
+            throw;
+        // The files are up; the view shows the notice, and the SeenCopy stays as the server
+        // has it, so the poll never announces a notice that was not stored.
+        conversation::insertNotice(chat, ownNotice);
+    }
+    // Callers go on from the signed-in user's folder, where the pipeline always ended.
+    ftp.changeFolder(store::userFolder(place.serverRoot, place.sessionUser));
     return result;
 }
 

@@ -4,8 +4,10 @@
 #include "core/Helpers.h"
 #include "core/StringList.h"
 #include "core/UserDirectory.h"
+#include "net/ConversationWrite.h"
 #include "net/DirectoryFetch.h"
 #include "net/ReceivedFiles.h"
+#include "net/ServerFile.h"
 #include "net/ServerSession.h"
 #include "net/StoreLayout.h"
 
@@ -145,6 +147,20 @@ QStringList conversationsToCompare(const QStringList& listing, const UserDirecto
     return names;
 }
 
+// True when an entry of `fresh` (the lines new since the last look) was written by someone
+// other than `self`. An entry starts at the top and after each empty line; a blank line inside
+// a message may start a false one, which only errs towards announcing.
+bool othersWrote(const QStringList& fresh, const QString& self)
+{
+    for (qsizetype i = 0; i < fresh.size(); ++i) {
+        if (fresh.at(i).isEmpty() || (i > 0 && !fresh.at(i - 1).isEmpty()))
+            continue;
+        if (conversation::newestEntry(fresh.mid(i)).sender != self)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QStringList senderFolders(const QStringList& listing, const QStringList& users,
@@ -256,7 +272,8 @@ Result run(Context& ctx, Sink& sink)
         }
         for (const QString& n : names) {
             trace(n);
-            ftp.download(n, ctx.fetchedFolder + n + u't');
+            // Complete or not at all; a writer replacing it meanwhile makes a second try.
+            serverfile::read(ftp, n, ctx.fetchedFolder + n + u't');
             ++result.downloaded;
         }
         trace(QStringLiteral("___NEXT CYCLE___"));
@@ -280,13 +297,50 @@ Result run(Context& ctx, Sink& sink)
             QByteArray fetchedBytes;
             if (QFile f(fetched); f.open(QIODevice::ReadOnly))
                 fetchedBytes = f.readAll();
-            const QStringList preload = stringlist::decode(fetchedBytes);
+            QStringList preload = stringlist::decode(fetchedBytes);
+            bool asFetched = true; // `preload` is the server copy's text
             if (seenExists && load == preload) {
                 remember(n);
                 continue;
             }
+            // New entries only ever go on top. A copy that lost entries seen before (cut by a
+            // broken upload, emptied by a write in progress) is a broken read: only entries it
+            // has above the newest seen one are news, and they are kept above what was seen. A
+            // copy that shares no entry with the SeenCopy (a conversation started anew) is taken
+            // as it is.
+            QStringList seenTail = load;
+            if (seenExists && !conversationwrite::holdsSeen(preload, load)) {
+                QStringList seenLines = load;
+                conversation::dropFileLine(seenLines);
+                QStringList fetchedLines = preload;
+                conversation::dropFileLine(fetchedLines);
+                const bool shared =
+                    !seenLines.isEmpty() && fetchedLines.indexOf(seenLines.first()) >= 0;
+                const QStringList merged = conversationwrite::mergedOnto(preload, load);
+                if (preload.isEmpty() || (shared && merged == seenLines)) {
+                    trace(n + QStringLiteral(" lost entries; not news"));
+                    remember(n);
+                    continue;
+                }
+                if (shared) {
+                    preload = merged;
+                    asFetched = false;
+                    seenTail = seenLines;
+                } else {
+                    seenTail.clear();
+                }
+            }
+            // What this user wrote (from here or elsewhere) is never news to them.
+            QStringList fresh = preload;
+            conversation::dropFileLine(fresh);
+            QStringList tail = seenTail;
+            conversation::dropFileLine(tail);
+            if (fresh.size() >= tail.size())
+                fresh = fresh.mid(0, fresh.size() - tail.size());
+            const bool news = othersWrote(fresh, ctx.sessionUser);
             ++result.changed;
-            sink.playSound();
+            if (news)
+                sink.playSound();
             if (helpers::fileInUse(seen))
                 wait(kSeenCopyWaitMs);
             if (helpers::fileInUse(seen)) {
@@ -295,16 +349,19 @@ Result run(Context& ctx, Sink& sink)
                 result.outcome = Outcome::Abandoned;
                 return result;
             }
-            // Seen from now on: a change is announced once.
-            // The server's bytes, which hold exactly `preload`: the next comparison of an
-            // unchanged copy then ends at the bytes.
-            if (!stringlist::writeFile(seen, fetchedBytes, nullptr, kSeenCopyPermissions))
+            // Seen from now on: a change is announced once. The server's bytes when they hold
+            // `preload`, so that the next comparison of an unchanged copy ends at the bytes.
+            const bool saved =
+                asFetched ? stringlist::writeFile(seen, fetchedBytes, nullptr, kSeenCopyPermissions)
+                          : stringlist::save(seen, preload);
+            if (!saved)
                 throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
             remember(n);
 
             const QString peer = n.chopped(3);
             const int row = UserDirectory::find(ctx.directory.users(), peer);
             if (row >= 0 && row == ctx.directory.selected() && ctx.mainWindowVisible) {
+                // The open chat follows even the user's own entries, silently.
                 trace(ctx.directory.users().at(row) + QStringLiteral(" SELECTED"));
                 QStringList chat = preload;
                 if (conversation::hasFileLine(chat)) {
@@ -315,6 +372,10 @@ Result run(Context& ctx, Sink& sink)
                 continue;
             }
 
+            if (!news) {
+                trace(n + QStringLiteral(" own entries only"));
+                continue;
+            }
             if (row >= 0)
                 ctx.directory.setUserLine(row, userentry::withMark(ctx.directory.users().at(row)));
             const conversation::Newest newest = conversation::newestEntry(preload);

@@ -4,6 +4,7 @@
 #include "net/LocalCopy.h"
 #include "net/StoreLayout.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QFile>
 #include <QLoggingCategory>
@@ -26,7 +27,8 @@ QString withoutTrailingSlash(QString path)
 ServerSession::ServerSession(Config config)
     : m_config(std::move(config)),
       // The design-time content of the settings list; never read.
-      m_fcommemo{m_config.settingsServer, QStringLiteral("user"), QStringLiteral("password")}
+      m_fcommemo{m_config.settingsServer, QStringLiteral("user"), QStringLiteral("password")},
+      m_backoff(m_config.backoffFirstMs, m_config.backoffLongestMs)
 {
     const FtpInstances instances = FtpInstances::ofMainWindow(
         m_config.mainServer, m_config.settingsServer, m_config.onConnected);
@@ -42,13 +44,6 @@ QString ServerSession::ServerRoot() const
 QString ServerSession::usersFolder() const
 {
     return store::usersFolder(ServerRoot());
-}
-
-void ServerSession::connectMain()
-{
-    m_main.connect();
-    if (!store::isFullPath(m_serverRoot) && m_loginFolder.isEmpty())
-        m_loginFolder = m_main.currentFolder();
 }
 
 bool ServerSession::applySettings(const QStringList& lines)
@@ -119,13 +114,43 @@ void ServerSession::FTPCS()
     m_serverRoot = m_fcommemo.value(8);
 }
 
+void ServerSession::connectMain(bool always)
+{
+    const qint64 now = QDeadlineTimer::current().deadline();
+    if (!m_backoff.mayTry(now))
+        throw FtpError(FtpError::Kind::Usage,
+                       QStringLiteral("The last attempt failed; the next one in %1 ms")
+                           .arg(m_backoff.waitLeftMs(now)));
+    try {
+        m_main.connect();
+        if (always) {
+            // The login folder is learnt only when the root is relative to it.
+            if (!store::isFullPath(m_serverRoot) && m_loginFolder.isEmpty())
+                m_loginFolder = m_main.currentFolder();
+            m_main.changeFolder(usersFolder());
+        } else {
+            // Servers name folders without the trailing "/" the tree's paths carry.
+            const QString current = m_main.currentFolder();
+            if (m_loginFolder.isEmpty())
+                m_loginFolder = current;
+            if (withoutTrailingSlash(current) != withoutTrailingSlash(usersFolder()))
+                m_main.changeFolder(usersFolder());
+        }
+    } catch (const FtpError& e) {
+        // A refused folder or login is as final as a dead server until someone changes it.
+        if (e.kind() != FtpError::Kind::Usage)
+            m_backoff.failed(QDeadlineTimer::current().deadline());
+        throw;
+    }
+    m_backoff.succeeded();
+}
+
 bool ServerSession::openMain()
 {
     try {
         if (!m_main.connected()) {
             FTPCS();
-            connectMain();
-            m_main.changeFolder(usersFolder());
+            connectMain(true);
         }
         return true;
     } catch (const FtpError& e) {
@@ -147,13 +172,7 @@ ServerSession::Opening ServerSession::FTPConnect()
         return Opening::AlreadyOpen;
     try {
         FTPCS();
-        m_main.connect();
-        // Servers name folders without the trailing "/" the tree's paths carry.
-        const QString current = m_main.currentFolder();
-        if (m_loginFolder.isEmpty())
-            m_loginFolder = current;
-        if (withoutTrailingSlash(current) != withoutTrailingSlash(usersFolder()))
-            m_main.changeFolder(usersFolder());
+        connectMain(false);
         return Opening::Opened;
     } catch (const FtpError& e) {
         qCInfo(lcSession) << "main server:" << e.message();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/ConnectBackoff.h"
 #include "net/FtpClient.h"
 #include "net/FtpSettings.h"
 
@@ -26,6 +27,9 @@ public:
         QString mainServer;                // before the bootstrap replaces it
         QString tempDataDir;               // where "2.x" is kept
         std::function<void()> onConnected; // the main connection's hook
+        // Waits between attempts to open the main connection after failures.
+        qint64 backoffFirstMs = ConnectBackoff::kFirstWaitMs;
+        qint64 backoffLongestMs = ConnectBackoff::kLongestWaitMs;
     };
 
     explicit ServerSession(Config config);
@@ -58,7 +62,8 @@ public:
     // Configures `IdFTP1` from the settings list when its host is still empty.
     void FTPCS();
     // The standard opening: connect when needed and change to the users folder. False, without
-    // a message, when any step fails.
+    // a message, when any step fails, and at once while the back-off after a failed opening
+    // lasts.
     bool openMain();
 
     enum class Opening
@@ -69,8 +74,11 @@ public:
         Opened,
         Failed
     };
-    // `FTPConnect` without the directory step, which the window does after Opened.
+    // `FTPConnect` without the directory step, which the window does after Opened. Failed
+    // without an attempt while the back-off after a failed opening lasts.
     Opening FTPConnect();
+
+    const ConnectBackoff& backoff() const { return m_backoff; }
 
     // Closes the main connection; a failed goodbye leaves it closed all the same.
     void closeMain();
@@ -97,8 +105,10 @@ public:
 
 private:
     bool applySettings(const QStringList& lines);
-    // Connects the main connection and learns the login folder when the root needs it.
-    void connectMain();
+    // Connects, learns the login folder when the root needs it, changes to the users folder
+    // (when `always`, else only when the login folder is another) and keeps the back-off up to
+    // date. Throws FtpError; a refusal by the back-off is one too.
+    void connectMain(bool always);
 
     Config m_config;
     QString m_status = QStringLiteral("lblStatus");
@@ -110,4 +120,5 @@ private:
     FtpClient m_settings;
     bool m_shortFileReported = false;
     int m_busy = 0;
+    ConnectBackoff m_backoff;
 };

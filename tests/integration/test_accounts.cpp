@@ -116,6 +116,57 @@ TEST_F(AccountsTest, RegistrationWritesTheNewFolderAndTheDirectoryLine)
     EXPECT_EQ(mem.userName, QStringLiteral("Ivan"));
 }
 
+// A registration killed at each of its steps: the next attempt with the same name completes it,
+// and a whole account never loses its password to a second registration.
+TEST_F(AccountsTest, ARegistrationCutOffAtAnyStepIsCompletedByTheNextAttempt)
+{
+    const QByteArray complete = "}Ivan}}}.png}eng/\r\n}Zoe}Paris}Art}.png}eng/\r\n";
+    const auto registersWhole = [&](const char* step) {
+        store::AccountRecord mem;
+        EXPECT_EQ(run(QStringLiteral("Ivan"), QStringLiteral("s3cret"), mem).outcome,
+                  Outcome::Registered)
+            << step;
+        EXPECT_EQ(TempTree::read(onServer("Ivan/acc.xo")), "s3cret\r\n") << step;
+        EXPECT_EQ(TempTree::read(onServer("Ivan/ava.png")), "PNG avatar") << step;
+        EXPECT_EQ(TempTree::read(onServer("lineup.xo")), complete) << step;
+        EXPECT_TRUE(QDir(onServer("")).entryList().filter("}").isEmpty()) << step;
+        store::AccountRecord again;
+        EXPECT_EQ(run(QStringLiteral("Ivan"), QStringLiteral("s3cret"), again).outcome,
+                  Outcome::SignedIn)
+            << step;
+        QDir(onServer("Ivan")).removeRecursively();
+        server->write("netwrk/users/lineup.xo", "}Zoe}Paris}Art}.png}eng/\r\n");
+    };
+    // Killed after making the folder.
+    server->makeFolder("netwrk/users/Ivan");
+    registersWhole("empty folder");
+    // Killed while uploading into it, before the password file.
+    server->write("netwrk/users/Ivan/myacc.xo", "\r\nautologin\r\n\r\n.png\r\n");
+    server->write("netwrk/users/Ivan/ava.png}new}k1lled", "PN");
+    registersWhole("files without the password file");
+    // Killed in the earlier order, with the line written before the folder.
+    server->write("netwrk/users/lineup.xo", complete);
+    registersWhole("a line without a folder");
+    // A lock left by a program that was killed while it registered.
+    server->makeFolder("netwrk/users/lineup.xo}lock");
+    registersWhole("a lock left behind");
+}
+
+TEST_F(AccountsTest, AWholeAccountWhoseLineWasLostKeepsItsPassword)
+{
+    addUser(QStringLiteral("Kim"), "kims");
+    server->write("netwrk/users/lineup.xo", "}Zoe}Paris}Art}.png}eng/\r\n"); // the line lost
+    store::AccountRecord intruder;
+    EXPECT_EQ(run(QStringLiteral("Kim"), QStringLiteral("guess"), intruder).outcome,
+              Outcome::WrongPassword);
+    EXPECT_EQ(TempTree::read(onServer("Kim/acc.xo")), "kims\r\n");
+    EXPECT_EQ(stringlist::load(onServer("lineup.xo"))->size(), 1);
+    store::AccountRecord owner;
+    EXPECT_EQ(run(QStringLiteral("Kim"), QStringLiteral("kims"), owner).outcome, Outcome::SignedIn);
+    EXPECT_EQ(TempTree::read(onServer("lineup.xo")),
+              "}Kim}}}.png}eng/\r\n}Zoe}Paris}Art}.png}eng/\r\n");
+}
+
 TEST_F(AccountsTest, ATakenNameWithAnotherPasswordIsAWrongPassword)
 {
     store::AccountRecord mem;

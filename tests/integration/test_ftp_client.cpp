@@ -216,11 +216,8 @@ TEST_P(FtpRealServer, DownloadReplacesTheLocalFileWithTheRemoteBytes)
     });
     EXPECT_EQ(TempTree::read(target), bytes);
     EXPECT_EQ(lastDone, bytes.size());
-    // pyftpdlib and pure-ftpd do not name the size in their 150 reply.
-    if (kind() == FtpServerKind::Vsftpd || kind() == FtpServerKind::Proftpd)
-        EXPECT_EQ(lastTotal, bytes.size());
-    else
-        EXPECT_EQ(lastTotal, -1);
+    // From the 150 reply (vsftpd, proftpd) or from SIZE (pyftpdlib, pure-ftpd).
+    EXPECT_EQ(lastTotal, bytes.size());
 }
 
 TEST_P(FtpRealServer, DownloadOfAnEmptyFileGivesAnEmptyFile)

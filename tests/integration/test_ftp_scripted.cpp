@@ -6,6 +6,7 @@
 
 #include "core/Cp1251.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -347,13 +348,15 @@ TEST(FtpScripted, DataConnectionClosedEarlyFailsTheDownload)
                     &code),
         FtpError::Kind::Reply);
     EXPECT_EQ(code, 426);
-    // The server claims success but sent less than it announced.
+    // The server claims success but sent less than it announced: the earlier copy stays.
+    local.write(QStringLiteral("b"), "earlier copy");
     EXPECT_EQ(
         failureKind([&] { client.download(QStringLiteral("b"), local.path(QStringLiteral("b"))); }),
-        FtpError::Kind::Closed);
-    // The stump never takes the place of a local file.
-    EXPECT_FALSE(QFileInfo::exists(local.path(QStringLiteral("b"))));
-    EXPECT_FALSE(QFileInfo::exists(partialDownloadPath(local.path(QStringLiteral("b")))));
+        FtpError::Kind::Incomplete);
+    EXPECT_EQ(TempTree::read(local.path(QStringLiteral("b"))), QByteArray("earlier copy"));
+    EXPECT_FALSE(QFileInfo::exists(local.path(QStringLiteral("a"))));
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "no part file stays behind";
     client.noop();
     client.disconnect();
     EXPECT_EQ(server.failures(), QString());
@@ -405,6 +408,98 @@ TEST(FtpScripted, StalledDataConnectionFailsWithinTheDataLimit)
         failureKind([&] { client.download(QStringLiteral("f"), local.path(QStringLiteral("f"))); }),
         FtpError::Kind::Timeout);
     EXPECT_FALSE(client.connected());
+}
+
+TEST(FtpScripted, ShortTransferEndingWith226FailsAgainstTheSizeTheServerReported)
+{
+    ScriptedFtpServer server([](Session& s, int) {
+        s.login({"SIZE", "MDTM"});
+        s.expect("SIZE conv.ms");
+        s.reply("213 10000");
+        s.passive();
+        s.acceptData();
+        s.expect("RETR conv.ms");
+        s.reply("150 Opening data connection"); // no size here: SIZE's counts
+        s.sendData(QByteArray(4000, 'x'));
+        s.closeData();
+        s.reply("226 Transfer complete.");
+        s.expect("SIZE conv.ms");
+        s.reply("213 3");
+        s.passive();
+        s.acceptData();
+        s.expect("RETR conv.ms");
+        s.reply("150 Opening data connection");
+        s.sendData("abcdef"); // longer than reported: the file changed under the transfer
+        s.closeData();
+        s.reply("226 Transfer complete.");
+        s.expect("NOOP");
+        s.reply("200 ok");
+        quit(s);
+    });
+    TempTree local;
+    const QString seen = local.write(QStringLiteral("conv.ms"), "the whole history");
+    FtpClient client(settingsFor(server));
+    client.connect();
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(failureKind([&] { client.download(QStringLiteral("conv.ms"), seen); }),
+                  FtpError::Kind::Incomplete);
+    EXPECT_EQ(TempTree::read(seen), QByteArray("the whole history"));
+    client.noop();
+    client.disconnect();
+    EXPECT_EQ(server.failures(), QString());
+}
+
+TEST(FtpScripted, DribbledGreetingMustCompleteWithinOneReplyLimit)
+{
+    ScriptedFtpServer server([](Session& s, int) {
+        // Each byte well within the limit, the whole reply far beyond it.
+        s.trickle("220 " + QByteArray(200, 'w') + "\r\n", 50);
+    });
+    FtpSettings settings = settingsFor(server);
+    settings.timeouts.replyMs = 500;
+    FtpClient client(settings);
+    EXPECT_EQ(failureKind([&] { client.connect(); }), FtpError::Kind::Timeout);
+    EXPECT_FALSE(client.connected());
+}
+
+TEST(FtpScripted, EndlessMultiLineReplyIsCutOff)
+{
+    ScriptedFtpServer server([](Session& s, int) {
+        s.login();
+        s.expect("NOOP");
+        s.flood("200-and more");
+    });
+    FtpClient client(settingsFor(server));
+    client.connect();
+    EXPECT_EQ(failureKind([&] { client.noop(); }), FtpError::Kind::Protocol);
+    EXPECT_FALSE(client.connected());
+    EXPECT_EQ(server.failures(), QString());
+}
+
+TEST(FtpScripted, TransferBelowTheMinimumPaceFailsThoughDataKeepsComing)
+{
+    ScriptedFtpServer server([](Session& s, int) {
+        s.login();
+        s.passive();
+        s.acceptData();
+        s.expect("RETR slow");
+        s.reply("150 go");
+        s.trickle(QByteArray(2000, 'd'), 20, true);
+        s.stayQuiet();
+    });
+    TempTree local;
+    FtpSettings settings = settingsFor(server);
+    settings.timeouts.dataIdleMs = 5000;
+    settings.timeouts.rateWindowMs = 300;
+    settings.timeouts.minBytesPerWindow = 1000;
+    FtpClient client(settings);
+    client.connect();
+    EXPECT_EQ(failureKind([&] {
+                  client.download(QStringLiteral("slow"), local.path(QStringLiteral("slow")));
+              }),
+              FtpError::Kind::Timeout);
+    EXPECT_FALSE(client.connected());
+    EXPECT_FALSE(QFileInfo::exists(local.path(QStringLiteral("slow"))));
 }
 
 TEST(FtpScripted, Nlst450IsAnEmptyListAndBinaryModeReturns)

@@ -138,8 +138,10 @@ TEST_F(MessagingTest, ManyFilesAreCountedFoldersIncluded)
     const auto r = messaging::sendFiles(*ftp, place, chat, send, {}, counting);
     EXPECT_EQ(r.uploaded.size(), 4);
     EXPECT_EQ(r.skipped, QStringList{paths.last()});
-    ASSERT_EQ(chat.size(), 1); // an empty conversation gets no empty line below the notice
+    // The notice goes on top of the server's copy, not of the empty view.
+    ASSERT_EQ(chat.size(), 4);
     EXPECT_TRUE(chat[0].startsWith(QStringLiteral("Me sent 5 files (07.03.2026   ")));
+    EXPECT_EQ(chat.mid(1), (QStringList{"", "Zoe     01.01.2026     10:00:00 :", "Hi"}));
     EXPECT_EQ(
         QDir(server->path(QStringLiteral("netwrk/users/Zoe/Me"))).entryList(QDir::Files).size(), 4);
 }

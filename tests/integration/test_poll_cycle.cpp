@@ -1,3 +1,4 @@
+#include "core/Conversation.h"
 #include "core/Helpers.h"
 #include "core/StringList.h"
 #include "core/UserDirectory.h"
@@ -303,7 +304,8 @@ TEST_P(PollListingTest, ASameSizeRewriteIsSeenWhileRecentAndByTheFullCheckAfter)
     RecordingSink first;
     ASSERT_EQ(poll::run(ctx, first).outcome, poll::Outcome::Done);
 
-    const QByteArray same = "Zoe     07.03.2026     14:05:07 :\r\nHo Me";
+    // A conversation started anew, by chance as long as the old one.
+    const QByteArray same = "Zoe     07.03.2026     14:09:09 :\r\nHo Me";
     ASSERT_EQ(same.size(), server->read("netwrk/users/Me/Zoe.ms").size());
     server->write("netwrk/users/Me/Zoe.ms", same);
     touch("netwrk/users/Me/Zoe.ms", recent);
@@ -317,7 +319,7 @@ TEST_P(PollListingTest, ASameSizeRewriteIsSeenWhileRecentAndByTheFullCheckAfter)
     touch("netwrk/users/Me/Zoe.ms", old);
     RecordingSink settle;
     ASSERT_EQ(poll::run(ctx, settle).outcome, poll::Outcome::Done);
-    server->write("netwrk/users/Me/Zoe.ms", "Zoe     07.03.2026     14:05:07 :\r\nHa Me");
+    server->write("netwrk/users/Me/Zoe.ms", "Zoe     07.03.2026     14:10:10 :\r\nHa Me");
     touch("netwrk/users/Me/Zoe.ms", old);
     int cycles = 0;
     QList<poll::Announcement> seen;
@@ -369,4 +371,43 @@ TEST_F(PollCycleTest, AChangeWhileTheCycleRunsIsSeenOnceAcrossTwoCycles)
         lines.append(a.secondLine);
     lines.sort();
     EXPECT_EQ(lines, (QStringList{"Late", "News"}));
+}
+
+TEST_F(PollCycleTest, OwnEntriesAndBrokenReadsAreNeverNews)
+{
+    RecordingSink sink;
+    auto ctx = context();
+    ASSERT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Done);
+    const QByteArray history = server->read("netwrk/users/Me/Zoe.ms");
+
+    // Me wrote, here or on another computer: the SeenCopy follows, nobody is told.
+    const QByteArray mine = "Me     07.03.2026     15:00:00 :\r\nmy answer\r\n\r\n" + history;
+    server->write("netwrk/users/Me/Zoe.ms", mine);
+    RecordingSink own;
+    ASSERT_EQ(poll::run(ctx, own).outcome, poll::Outcome::Done);
+    EXPECT_EQ(own.sounds, 0);
+    EXPECT_TRUE(own.announced.isEmpty());
+    EXPECT_TRUE(conversation::same(TempTree::read(local.path("seen/Zoe.ms")), mine));
+
+    // Emptied by a writer at work, then cut by one that was killed: no news, nothing seen lost.
+    for (const QByteArray& broken : {QByteArray(), mine.left(mine.size() - 4)}) {
+        server->write("netwrk/users/Me/Zoe.ms", broken);
+        RecordingSink none;
+        ASSERT_EQ(poll::run(ctx, none).outcome, poll::Outcome::Done);
+        EXPECT_EQ(none.sounds, 0);
+        EXPECT_TRUE(none.announced.isEmpty());
+        EXPECT_TRUE(conversation::same(TempTree::read(local.path("seen/Zoe.ms")), mine));
+    }
+
+    // A cut copy with Zoe's new entry on top: her entry is news, once, above the whole history.
+    const QByteArray hers = "Zoe     07.03.2026     15:01:00 :\r\nnew\r\n\r\n" + mine;
+    server->write("netwrk/users/Me/Zoe.ms", hers.left(hers.size() - 4));
+    RecordingSink news;
+    ASSERT_EQ(poll::run(ctx, news).outcome, poll::Outcome::Done);
+    ASSERT_EQ(news.announced.size(), 1);
+    EXPECT_EQ(news.announced[0].secondLine, QStringLiteral("new"));
+    EXPECT_TRUE(conversation::same(TempTree::read(local.path("seen/Zoe.ms")), hers));
+    RecordingSink again;
+    ASSERT_EQ(poll::run(ctx, again).outcome, poll::Outcome::Done);
+    EXPECT_TRUE(again.announced.isEmpty());
 }

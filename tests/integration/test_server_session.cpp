@@ -8,6 +8,9 @@
 
 #include <QTcpServer>
 
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -214,4 +217,62 @@ TEST(FTPConnect, ChangesFolderOnlyWhenNotAlreadyInTheUsersFolder)
     EXPECT_EQ(afterPwd("/lark/netwrk/users"), QByteArray());
     EXPECT_EQ(afterPwd("/lark/netwrk/users/"), QByteArray());
     EXPECT_EQ(afterPwd("/"), QByteArray("CWD /lark/netwrk/users/"));
+}
+
+TEST(ConnectBackoff, WaitsDoubleUpToAMinuteAndASuccessStartsOver)
+{
+    ConnectBackoff b;
+    EXPECT_TRUE(b.mayTry(0));
+    qint64 now = 1'000;
+    QList<qint64> waits;
+    for (int i = 0; i < 8; ++i) {
+        b.failed(now);
+        EXPECT_FALSE(b.mayTry(now + b.currentWaitMs() - 1));
+        waits.append(b.currentWaitMs());
+        now += b.currentWaitMs();
+        EXPECT_TRUE(b.mayTry(now));
+    }
+    EXPECT_EQ(waits, (QList<qint64>{2'000, 4'000, 8'000, 16'000, 32'000, 60'000, 60'000, 60'000}));
+    b.succeeded();
+    EXPECT_TRUE(b.mayTry(now));
+    b.failed(now);
+    EXPECT_EQ(b.currentWaitMs(), 2'000);
+}
+
+TEST(FTPConnect, AFailedOpeningIsNotRetriedBeforeItsBackoffEnds)
+{
+    ScriptedFtpServer server(
+        [](ScriptedFtpServer::Session& s, int connection) {
+            if (connection == 0)
+                s.drop(); // a server that is not there yet
+            s.login();
+            s.expect("PWD");
+            s.reply("257 \"/lark/netwrk/users\" is the current directory");
+            s.read(); // until the client goes
+        },
+        2);
+    TempTree local;
+    local.write("2.x", "0\r\n1\r\n2\r\n3\r\n4\r\n" + server.address().toUtf8() +
+                           "\r\nuser\r\npass\r\n/lark/\r\n");
+    ServerSession::Config c;
+    c.settingsServer = closedAddress();
+    c.tempDataDir = local.path();
+    c.backoffFirstMs = 300;
+    ServerSession s(c);
+    s.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    ASSERT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::EarlierCopy);
+
+    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Failed);
+    const int commandsAfterFirst = server.received().size();
+    // At once again: refused without a connection.
+    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Failed);
+    EXPECT_FALSE(s.openMain());
+    EXPECT_EQ(server.received().size(), commandsAfterFirst);
+    EXPECT_GT(s.backoff().currentWaitMs(), 0);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Opened);
+    EXPECT_EQ(s.backoff().currentWaitMs(), 0);
+    s.closeMain();
+    EXPECT_EQ(server.failures(), QString());
 }

@@ -211,6 +211,12 @@ QString FtpServerFixture::unavailable(FtpServerKind kind)
 
 std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind)
 {
+    return start(kind, Options{});
+}
+
+std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind,
+                                                          const Options& options)
+{
     if (const QString why = unavailable(kind); !why.isEmpty())
         failStart(why);
     std::unique_ptr<FtpServerFixture> s(new FtpServerFixture);
@@ -247,6 +253,10 @@ std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind)
                     QStringLiteral("--password"),   kPassword,
                     QStringLiteral("--control"),    base + QStringLiteral("/control"),
                     QStringLiteral("--watch-stdin")};
+            if (options.replyDelayMs > 0)
+                argv << QStringLiteral("--reply-delay-ms") << QString::number(options.replyDelayMs);
+            if (options.refuseRenameOver)
+                argv << QStringLiteral("--refuse-rename-over");
             break;
         case FtpServerKind::Vsftpd: {
             const QString conf = base + QStringLiteral("/vsftpd.conf");

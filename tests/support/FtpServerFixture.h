@@ -35,8 +35,16 @@ class FtpServerFixture
 public:
     // Why `kind` cannot run here (its program is missing, no root), or an empty text.
     static QString unavailable(FtpServerKind kind);
+    // Behaviours only the pyftpdlib server can be asked for.
+    struct Options
+    {
+        int replyDelayMs = 0;          // every reply held back this long
+        bool refuseRenameOver = false; // RNTO onto an existing file answers 553
+    };
+
     // Starts a server; throws std::runtime_error (with the server's log) if it does not come up.
     static std::unique_ptr<FtpServerFixture> start(FtpServerKind kind);
+    static std::unique_ptr<FtpServerFixture> start(FtpServerKind kind, const Options& options);
 
     ~FtpServerFixture();
     FtpServerFixture(const FtpServerFixture&) = delete;

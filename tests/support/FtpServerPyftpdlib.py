@@ -6,18 +6,21 @@ once it listens (port 0 picks a free one) and serves until it is terminated or i
 (so it never outlives the test that started it with a pipe).
 
     FtpServerPyftpdlib.py --root DIR [--port 0] [--user larkftp] [--password larkpass]
-                          [--control DIR]
+                          [--control DIR] [--reply-delay-ms N] [--refuse-rename-over]
 
 With --control, the server answers RETR as a busy server would, as the files in DIR say (one
 file name per line): names in "refuse-retr" get 550 as a file that another session is writing;
 names in "stall-retr" wait until they are taken out of that file, and "stalled" is created once
 such a transfer waits. A waiting transfer holds up no other session.
+--reply-delay-ms holds every reply back N ms (a distant server on loopback);
+--refuse-rename-over answers RNTO onto an existing file with 553, as some servers do.
 """
 import argparse
 import logging
 import os
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
@@ -33,11 +36,16 @@ def main():
     parser.add_argument("--control", default=None)
     parser.add_argument("--watch-stdin", action="store_true",
                         help="stop when standard input closes")
+    parser.add_argument("--reply-delay-ms", type=int, default=0)
+    parser.add_argument("--refuse-rename-over", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.WARNING)
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, os.path.abspath(args.root), perm="elradfmwMT")
+
+    delay = args.reply_delay_ms / 1000.0
+    refuse_rename_over = args.refuse_rename_over
 
     def names(kind):
         try:
@@ -47,6 +55,19 @@ def main():
             return set()
 
     class Handler(FTPHandler):
+        def respond(self, resp, logfun=logging.debug):
+            # Blocks the whole server, like one slow link shared by every session.
+            if delay > 0:
+                time.sleep(delay)
+            FTPHandler.respond(self, resp, logfun)
+
+        def ftp_RNTO(self, path):
+            if refuse_rename_over and os.path.exists(path):
+                self._rnfr = None
+                self.respond("553 Destination file exists.")
+                return
+            return FTPHandler.ftp_RNTO(self, path)
+
         def ftp_RETR(self, file):
             name = os.path.basename(file)
             if args.control and name in names("refuse-retr"):

@@ -242,3 +242,37 @@ void ScriptedFtpServer::Session::stayQuiet()
     }
     fail(QStringLiteral("the client did not give up on a silent server"));
 }
+
+bool ScriptedFtpServer::Session::trickle(const QByteArray& bytes, int gapMs, bool onData)
+{
+    const int fd = onData ? m_data : m_control;
+    for (const char c : bytes) {
+        if (::send(fd, &c, 1, MSG_NOSIGNAL) != 1)
+            return false;
+        // A client that gave up and closed shows as readable end of stream.
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, gapMs) > 0) {
+            char probe;
+            if (::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+void ScriptedFtpServer::Session::flood(const QByteArray& line)
+{
+    const QByteArray wire = line + "\r\n";
+    QByteArray block;
+    while (block.size() < 64 * 1024)
+        block += wire;
+    // Bounded: far more than any client may accept as one reply.
+    for (int i = 0; i < 16 * 1024; ++i) {
+        if (!waitFor(m_control, POLLOUT))
+            return;
+        if (::send(m_control, block.constData(), static_cast<size_t>(block.size()), MSG_NOSIGNAL) <=
+            0)
+            return;
+    }
+    fail(QStringLiteral("the client read an endless reply"));
+}

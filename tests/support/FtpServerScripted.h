@@ -37,6 +37,11 @@ public:
         void sendData(const QByteArray& bytes);
         QByteArray receiveData(); // until the client closes the data connection
         void closeData();
+        // Sends `bytes` one at a time, `gapMs` apart, on the control or the data connection;
+        // stops early, returning false, once the client has closed it.
+        bool trickle(const QByteArray& bytes, int gapMs, bool onData = false);
+        // Sends `line` + CR LF again and again until the client closes the connection.
+        void flood(const QByteArray& line);
         // Closes the control connection at once, without a reply.
         void drop();
         // Says nothing until the client closes the connection (bounded).
