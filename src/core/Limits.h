@@ -14,6 +14,9 @@ inline constexpr qint64 kMaxDirectoryBytes = 4 * 1024 * 1024;
 inline constexpr int kMaxDirectoryLineChars = 1024;
 // An account record is four short lines; a larger one is read as missing.
 inline constexpr qint64 kMaxRecordBytes = 16 * 1024;
+// A conversation of a few hundred thousand messages; a larger copy is neither the base of a
+// send nor read by the poll.
+inline constexpr qint64 kMaxConversationBytes = 32 * 1024 * 1024;
 // Lines longer than this are shown cut, with an ellipsis; the stored text keeps them whole.
 inline constexpr int kMaxShownLineChars = 2000;
 
