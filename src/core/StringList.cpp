@@ -5,6 +5,7 @@
 #include "core/Helpers.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -64,6 +65,19 @@ std::optional<QStringList> load(const QString& path, QString* error)
         return std::nullopt;
     }
     return decode(bytes);
+}
+
+std::optional<QStringList> loadAtMost(const QString& path, qint64 maxBytes, QString* error)
+{
+    if (const qint64 size = QFileInfo(path).size(); size > maxBytes) {
+        if (error)
+            *error = QStringLiteral("File \"%1\" is %2 bytes, more than the %3 it may hold.")
+                         .arg(path)
+                         .arg(size)
+                         .arg(maxBytes);
+        return std::nullopt;
+    }
+    return load(path, error);
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes, QString* error,

@@ -17,6 +17,9 @@ QByteArray encode(const QStringList& lines);
 
 // nullopt when the file cannot be read; error then holds a sentence for the user.
 std::optional<QStringList> load(const QString& path, QString* error = nullptr);
+// As load, and nullopt for a file larger than maxBytes, which is then not read at all.
+std::optional<QStringList> loadAtMost(const QString& path, qint64 maxBytes,
+                                      QString* error = nullptr);
 
 // Replaces the file as a whole, so a failed write never leaves half a file behind, and holds
 // an advisory lock on the old and the new file while it writes, so that another copy of the

@@ -1,5 +1,7 @@
 #include "core/UserDirectory.h"
 
+#include "core/Limits.h"
+
 #include "core/StringList.h"
 
 #include <algorithm>
@@ -74,7 +76,7 @@ int UserDirectory::find(const QStringList& lines, const QString& name)
 
 void UserDirectory::firstFill(const std::optional<QStringList>& copy, const QString& signedInName)
 {
-    m_users = copy.value_or(QStringList());
+    m_users = limits::listableDirectoryLines(copy.value_or(QStringList()));
     sort(m_users);
     m_selected = -1;
     m_userst = m_users;
@@ -95,7 +97,7 @@ bool UserDirectory::reload(const std::optional<QStringList>& copy, const QString
         return false;
     }
     m_ausers = m_userst;
-    m_userst = *copy;
+    m_userst = limits::listableDirectoryLines(*copy);
     sort(m_userst);
     const bool changed = m_userst != m_ausers;
     if (changed) {

@@ -1,5 +1,7 @@
 #include "net/AccountService.h"
 
+#include "core/Limits.h"
+
 #include "core/Cp1251.h"
 #include "core/Helpers.h"
 #include "core/StringList.h"
@@ -121,7 +123,8 @@ Result signIn(FtpClient& ftp, const Paths& paths, const QString& name, const QSt
         return {Outcome::WrongPassword, directory};
     }
     const auto server = store::AccountRecord::fromLines(
-        stringlist::load(localRecord(paths)).value_or(QStringList()));
+        stringlist::loadAtMost(localRecord(paths), limits::kMaxRecordBytes)
+            .value_or(QStringList()));
     mem.avatarExtension = server.avatarExtension;
     mem.userName = keepsName(mem.option) ? name : QString();
     saveAccountRecord(paths, mem);

@@ -2,6 +2,7 @@
 
 #include "core/Conversation.h"
 #include "core/Error.h"
+#include "core/Limits.h"
 #include "core/StringList.h"
 #include "net/FtpClient.h"
 #include "net/ServerFile.h"
@@ -153,6 +154,16 @@ private:
             throw Error(
                 QStringLiteral("Cannot make a temporary file: %1").arg(local.errorString()));
         local.close();
+        // Far beyond any real conversation: refused whole rather than read into memory or
+        // rebuilt from the SeenCopy over the peer's copy.
+        if (m_ftp.offers(QStringLiteral("SIZE"))) {
+            if (const qint64 size = m_ftp.size(name); size > limits::kMaxConversationBytes)
+                throw Error(QStringLiteral("The conversation \"%1\" is %2 bytes, more than the "
+                                           "%3 this program reads; nothing was written.")
+                                .arg(name)
+                                .arg(size)
+                                .arg(limits::kMaxConversationBytes));
+        }
         try {
             serverfile::read(m_ftp, name, local.fileName());
         } catch (const FtpError&) {

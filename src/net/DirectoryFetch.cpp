@@ -1,5 +1,7 @@
 #include "net/DirectoryFetch.h"
 
+#include "core/Limits.h"
+
 #include "core/Helpers.h"
 #include "core/StringList.h"
 #include "net/FtpClient.h"
@@ -56,7 +58,12 @@ std::optional<QStringList> fetch(FtpClient& ftp, const QString& workingCopy, con
         if (onFailure == OnFailure::Throw)
             throw;
     }
-    return stringlist::load(workingCopy);
+    // A directory far beyond any real one would freeze every list; it is not taken.
+    QString error;
+    auto lines = stringlist::loadAtMost(workingCopy, limits::kMaxDirectoryBytes, &error);
+    if (!lines && onFailure == OnFailure::Throw && QFile::exists(workingCopy))
+        throw Error(error);
+    return lines;
 }
 
 } // namespace directory

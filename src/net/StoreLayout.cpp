@@ -1,5 +1,7 @@
 #include "net/StoreLayout.h"
 
+#include "core/Limits.h"
+
 namespace store {
 
 bool isFullPath(const QString& serverRoot)
@@ -61,7 +63,7 @@ AccountRecord AccountRecord::fromLines(const QStringList& lines)
     if (lines.size() > 2)
         r.adapterAddress = lines.at(2);
     if (lines.size() > 3)
-        r.avatarExtension = lines.at(3);
+        r.avatarExtension = limits::avatarExtension(lines.at(3));
     return r;
 }
 

@@ -3,6 +3,7 @@
 
 #include "app/AppContext.h"
 #include "core/Conversation.h"
+#include "core/Limits.h"
 #include "net/Messaging.h"
 #include "net/ServerSession.h"
 #include "windows/uNetMenu.h"
@@ -51,7 +52,8 @@ QStringList TNetwork::chatLines() const
 
 void TNetwork::setChatLines(const QStringList& lines)
 {
-    chat->setPlainText(lines.join(u'\n'));
+    // Laying out one line of megabytes would freeze the window; the file keeps it whole.
+    chat->setPlainText(limits::shownLines(lines).join(u'\n'));
 }
 
 void TNetwork::showConversationLayout()

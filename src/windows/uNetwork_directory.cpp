@@ -4,6 +4,7 @@
 #include "app/AppContext.h"
 #include "core/Conversation.h"
 #include "core/Helpers.h"
+#include "core/Limits.h"
 #include "core/StringList.h"
 #include "net/DirectoryFetch.h"
 #include "net/LocalCopy.h"
@@ -28,14 +29,6 @@ namespace {
 constexpr int kListTall = 561;
 constexpr int kListShort = 177;
 constexpr int kSeenCopyWaitMs = 3000;
-
-// An avatar's extension from a peer's record becomes part of a local file name.
-QString safeExtension(const QString& extension)
-{
-    if (extension.contains(u'/') || extension.contains(u'\\') || extension.contains(u".."))
-        return QStringLiteral(".png");
-    return extension;
-}
 
 } // namespace
 
@@ -198,8 +191,9 @@ void TNetwork::openCorrespondentView(const QString& name, const QString&)
     QString avatarType = QStringLiteral(".png");
     try {
         localcopy::download(ftp, store::kAccountRecordFile, record, localcopy::kPrivate);
-        const auto lines = stringlist::load(record).value_or(QStringList());
-        avatarType = safeExtension(store::AccountRecord::fromLines(lines).avatarExtension);
+        const auto lines =
+            stringlist::loadAtMost(record, limits::kMaxRecordBytes).value_or(QStringList());
+        avatarType = store::AccountRecord::fromLines(lines).avatarExtension;
         QFile::remove(record);
         ftp.download(store::avatarFile(avatarType),
                      f.tempDataDir + store::local::peerAvatarCopy(avatarType));

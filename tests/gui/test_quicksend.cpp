@@ -491,3 +491,40 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     }
     EXPECT_EQ(b->msg->toPlainText(), QStringLiteral("Still there?"));
 }
+
+TEST_F(QuickSendTwoClients, HostileFilesFromTheServerAreShownWithinLimits)
+{
+    // Anyone with the shared login can write these: a conversation with a 3 MB line, a record
+    // whose avatar extension is a path, and a directory line far longer than any real one.
+    const auto put = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    };
+    const QByteArray longLine(3 * 1024 * 1024, 'x');
+    const QByteArray conversation = "Bob     07.03.2026     14:05:07 :\r\n" + longLine;
+    for (const char* copy : {"Alice/Bob.ms", "Bob/Alice.ms"})
+        put(server->tree(QStringLiteral("netwrk/users/") + copy), conversation);
+    put(server->tree("netwrk/users/Bob/myacc.xo"),
+        "Bob\r\nautologin\r\n\r\n/../../../../tmp/evil" + QByteArray(50000, 'e'));
+    QByteArray directory = TempTree::read(server->tree("netwrk/users/lineup.xo"));
+    directory += "}" + QByteArray(5000, 'Z') + "}}}.png}eng/\r\n";
+    put(server->tree("netwrk/users/lineup.xo"), directory);
+
+    TNetwork* a = alice->w();
+    a->msgrldTimer();
+    EXPECT_EQ(a->directory().users().size(), 1); // Bob; the long line is not listed
+    alice->open("Bob");
+    const QStringList shown = a->chat->toPlainText().split(u'\n');
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[1].size(), 2001);
+    EXPECT_TRUE(shown[1].endsWith(QChar(0x2026)));
+    EXPECT_FALSE(QFileInfo::exists("/tmp/evil"));
+
+    // Sending keeps the long line whole in both copies.
+    typeMessage(a, "ok");
+    pressSend(a);
+    const QByteArray stored = onServer("Bob/Alice.ms");
+    EXPECT_TRUE(stored.endsWith(longLine));
+    EXPECT_EQ(onServer("Alice/Bob.ms"), stored);
+}

@@ -1,6 +1,8 @@
 // The conversation's read-modify-write: what a cut copy, a stale base and a second writer can
 // no longer do to the history.
 #include "core/Conversation.h"
+#include "core/Error.h"
+#include "core/Limits.h"
 #include "core/StringList.h"
 #include "net/ConversationWrite.h"
 #include "net/FtpClient.h"
@@ -9,6 +11,7 @@
 #include "support/TempTree.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -187,3 +190,15 @@ TEST_F(ConversationWrite, TheSeenCopyFollowsTheOwnCopyWhenTheOtherCannotBeWritte
 }
 
 } // namespace
+
+TEST_F(ConversationWrite, ACopyBeyondTheSizeLimitIsRefusedNotRebuilt)
+{
+    // One byte over the limit: refused before it is read, and neither copy is touched.
+    QByteArray huge = history;
+    huge.prepend(QByteArray(limits::kMaxConversationBytes - 1 - huge.size(), 'x') + "\r\n");
+    server->write("netwrk/users/anna/bob.ms", huge);
+    auto a = connect();
+    EXPECT_THROW(conversationwrite::write(*a, request("anna", "bob", "hello")), Error);
+    EXPECT_EQ(QFileInfo(server->path("netwrk/users/anna/bob.ms")).size(), huge.size());
+    EXPECT_EQ(server->read("netwrk/users/bob/anna.ms"), history);
+}

@@ -1,4 +1,5 @@
 #include "core/Cp1251.h"
+#include "core/Limits.h"
 #include "core/StringList.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -108,4 +109,29 @@ TEST(FieldRule, EntriesWithFewDelimiters)
     EXPECT_EQ(field(QStringLiteral(";b"), 1, u';'), QStringLiteral("b"));
     EXPECT_EQ(field(QStringLiteral(" a ; b ;"), 1, u';'), QStringLiteral(" b "));
     EXPECT_EQ(field(QString(), 0, u';'), QString());
+}
+
+TEST(Limits, JustUnderAndJustOverEachLimit)
+{
+    EXPECT_EQ(limits::avatarExtension(".jpeg"), QStringLiteral(".jpeg"));
+    EXPECT_EQ(limits::avatarExtension(".webp5"), QStringLiteral(".webp5"));
+    for (const char* bad : {"", ".", "png", ".webp56", "./../x", ".p g", ".pn/"})
+        EXPECT_EQ(limits::avatarExtension(QString::fromLatin1(bad)), QStringLiteral(".png")) << bad;
+
+    const QString atLimit(limits::kMaxShownLineChars, u'a');
+    const QStringList shown = limits::shownLines({atLimit, atLimit + u'b', QString()});
+    EXPECT_EQ(shown[0], atLimit);
+    EXPECT_EQ(shown[1], atLimit + QChar(0x2026));
+    EXPECT_EQ(shown[2], QString());
+
+    const QString line(limits::kMaxDirectoryLineChars, u'}');
+    EXPECT_EQ(limits::listableDirectoryLines({line, line + u'x', "}Zoe}}}.png}eng/"}),
+              (QStringList{line, "}Zoe}}}.png}eng/"}));
+
+    TempTree t;
+    const QString path = t.write("f", QByteArray(100, 'a'));
+    EXPECT_TRUE(stringlist::loadAtMost(path, 100).has_value());
+    QString error;
+    EXPECT_FALSE(stringlist::loadAtMost(path, 99, &error).has_value());
+    EXPECT_FALSE(error.isEmpty());
 }
