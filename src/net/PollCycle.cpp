@@ -2,6 +2,7 @@
 
 #include "core/Conversation.h"
 #include "core/Helpers.h"
+#include "core/Limits.h"
 #include "core/StringList.h"
 #include "core/UserDirectory.h"
 #include "net/ConversationWrite.h"
@@ -228,8 +229,9 @@ Result run(Context& ctx, Sink& sink)
                                     !mayHaveChanged(&memory.directory, *lineup, memory.listedAt);
         if (directoryKnown) {
             std::optional<QStringList> lines;
+            // Read as a downloaded one is, with the same bound.
             if (!helpers::fileInUse(copy))
-                lines = stringlist::load(copy);
+                lines = stringlist::loadAtMost(copy, limits::kMaxDirectoryBytes);
             ctx.directory.reload(lines, ctx.sessionUser);
         } else {
             memory.directory = {};
