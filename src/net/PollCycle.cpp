@@ -266,6 +266,11 @@ Result run(Context& ctx, Sink& sink)
         for (const QString& n : conversationsToCompare(userslist, ctx.directory, ctx.sessionUser)) {
             if (!listed[n].modified.isValid())
                 askSizeAndTime(ftp, listed[n]);
+            // Far beyond any real conversation: never read into memory, never news.
+            if (listed[n].size > limits::kMaxConversationBytes) {
+                trace(n + QStringLiteral(" too large"));
+                continue;
+            }
             const auto before = memory.compared.constFind(n);
             if (full || before == memory.compared.cend() ||
                 mayHaveChanged(&*before, listed.value(n), memory.listedAt) ||

@@ -1,5 +1,6 @@
 #include "core/Conversation.h"
 #include "core/Helpers.h"
+#include "core/Limits.h"
 #include "core/StringList.h"
 #include "core/UserDirectory.h"
 #include "net/PollCycle.h"
@@ -410,4 +411,21 @@ TEST_F(PollCycleTest, OwnEntriesAndBrokenReadsAreNeverNews)
     RecordingSink again;
     ASSERT_EQ(poll::run(ctx, again).outcome, poll::Outcome::Done);
     EXPECT_TRUE(again.announced.isEmpty());
+}
+
+TEST_F(PollCycleTest, AConversationBeyondTheSizeLimitIsNeitherReadNorNews)
+{
+    QByteArray huge(limits::kMaxConversationBytes - 100, 'x');
+    huge.prepend("Zoe     07.03.2026     14:05:07 :\r\n");
+    huge.append(QByteArray(101 - 35, 'y'));
+    ASSERT_EQ(huge.size(), limits::kMaxConversationBytes + 1);
+    server->write("netwrk/users/Me/Zoe.ms", huge);
+    RecordingSink sink;
+    auto ctx = context();
+    const auto r = poll::run(ctx, sink);
+    ASSERT_EQ(r.outcome, poll::Outcome::Done);
+    EXPECT_EQ(r.downloaded, 1); // Ann's only
+    ASSERT_EQ(sink.announced.size(), 1);
+    EXPECT_EQ(sink.announced[0].sender, QStringLiteral("Ann"));
+    EXPECT_FALSE(QFile::exists(local.path("fetched/Zoe.mst")));
 }
