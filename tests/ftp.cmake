@@ -12,7 +12,7 @@ add_library(larkspire_ftpserver STATIC
     support/FtpServerFixture.cpp
     support/FtpServerScripted.cpp
 )
-target_link_libraries(larkspire_ftpserver PUBLIC larkspire_options Qt6::Core Threads::Threads)
+target_link_libraries(larkspire_ftpserver PUBLIC larkspire_options larkspire_net Qt6::Core Threads::Threads)
 target_include_directories(larkspire_ftpserver PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(larkspire_ftpserver PRIVATE
     LARKSPIRE_FTPSERVERS_DIR="${LARKSPIRE_FTPSERVERS_DIR}"

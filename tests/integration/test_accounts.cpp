@@ -48,10 +48,7 @@ protected:
     // A fresh connection in the users folder, as the sign-in sequence has it.
     std::unique_ptr<FtpClient> connection()
     {
-        FtpSettings s;
-        s.host = server->address();
-        s.user = server->user();
-        s.password = server->password();
+        FtpSettings s = server->clientSettings();
         auto ftp = std::make_unique<FtpClient>(s);
         ftp->connect();
         ftp->changeFolder(QStringLiteral("/netwrk/users/"));

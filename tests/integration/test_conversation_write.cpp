@@ -77,10 +77,7 @@ protected:
 
     std::unique_ptr<FtpClient> connect() const
     {
-        FtpSettings s;
-        s.host = server->address();
-        s.user = server->user();
-        s.password = server->password();
+        FtpSettings s = server->clientSettings();
         auto ftp = std::make_unique<FtpClient>(s);
         ftp->connect();
         return ftp;

@@ -97,10 +97,7 @@ protected:
         if (const QString why = FtpServerFixture::unavailable(GetParam()); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
         server = FtpServerFixture::start(GetParam());
-        FtpSettings s;
-        s.host = server->address();
-        s.user = server->user();
-        s.password = server->password();
+        FtpSettings s = server->clientSettings();
         s.onConnected = [this] { ++connectedEvents; };
         client = std::make_unique<FtpClient>(s);
         client->connect();

@@ -35,10 +35,7 @@ protected:
         server->write(QStringLiteral("netwrk/users/Zoe/Me.ms"), kOld);
         QDir().mkpath(local.path(QStringLiteral("net/Me")));
         place = {QStringLiteral("/"), QStringLiteral("Me"), local.path(QStringLiteral("net/Me/"))};
-        FtpSettings s;
-        s.host = server->address();
-        s.user = server->user();
-        s.password = server->password();
+        FtpSettings s = server->clientSettings();
         ftp = std::make_unique<FtpClient>(s);
         ftp->connect();
     }

@@ -29,10 +29,7 @@ protected:
                       "Ann     01.01.2026     09:00:00 :");
         // The SeenCopy folder is made by the send itself.
         place = {QStringLiteral("/"), QStringLiteral("Me"), local.path(QStringLiteral("net/Me/"))};
-        FtpSettings s;
-        s.host = server->address();
-        s.user = server->user();
-        s.password = server->password();
+        FtpSettings s = server->clientSettings();
         ftp = std::make_unique<FtpClient>(s);
         ftp->connect();
         ftp->changeFolder(QStringLiteral("/netwrk/users/Me"));

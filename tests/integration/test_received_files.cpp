@@ -22,10 +22,7 @@ protected:
         server->makeFolder(QStringLiteral("netwrk/users/Me"));
         QDir().mkpath(local.path(QStringLiteral("Network")));
         networkDir = local.path(QStringLiteral("Network/"));
-        FtpSettings s;
-        s.host = server->address();
-        s.user = server->user();
-        s.password = server->password();
+        FtpSettings s = server->clientSettings();
         ftp = std::make_unique<FtpClient>(s);
         ftp->connect();
         ftp->changeFolder(QStringLiteral("/netwrk/users/Me"));

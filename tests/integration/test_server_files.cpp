@@ -58,10 +58,7 @@ protected:
 
     std::unique_ptr<FtpClient> connect() const
     {
-        FtpSettings s;
-        s.host = server->address();
-        s.user = server->user();
-        s.password = server->password();
+        FtpSettings s = server->clientSettings();
         auto client = std::make_unique<FtpClient>(s);
         client->connect();
         client->changeFolder(QStringLiteral("/users/anna"));
@@ -257,10 +254,7 @@ TEST(ServerFilesRefusingRenameOver, TheOldFileIsMovedAsideThenDeleted)
     options.refuseRenameOver = true;
     const auto server = FtpServerFixture::start(FtpServerKind::Pyftpdlib, options);
     server->write(QStringLiteral("bob.ms"), "old text");
-    FtpSettings s;
-    s.host = server->address();
-    s.user = server->user();
-    s.password = server->password();
+    FtpSettings s = server->clientSettings();
     FtpClient client(s);
     client.connect();
     // The server really refuses.

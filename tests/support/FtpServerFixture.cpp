@@ -550,3 +550,12 @@ void FtpServerFixture::releaseDownloads() const
 {
     writeText(m_base + QStringLiteral("/control/stall-retr"), QString());
 }
+
+FtpSettings FtpServerFixture::clientSettings() const
+{
+    FtpSettings s;
+    s.host = address();
+    s.user = user();
+    s.password = password();
+    return s;
+}

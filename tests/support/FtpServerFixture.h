@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/FtpSettings.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -57,6 +59,8 @@ public:
     QString user() const;
     QString password() const;
     QString root() const { return m_root; } // the folder the user sees as "/"
+    // A client's settings for this server's user.
+    FtpSettings clientSettings() const;
 
     // Files in the served folder, owned by the server's user so that it may replace them.
     QString path(const QString& relative) const { return m_root + u'/' + relative; }
