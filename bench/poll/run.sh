@@ -9,7 +9,8 @@
 #   change  a cycle after a peer wrote one entry into one conversation, ms
 #   bytes   file bytes downloaded by the first, a steady and the changed cycle
 #   logins  logins of the first / steady / changed cycle; changed: conversations found changed
-#   RSS     peak resident memory of the client process, MiB
+#   RSS     peak resident memory of the client process during the cycles (VmHWM after a
+#           reset once the server tree is written), MiB
 #     bench/poll/run.sh [users...]      e.g. bench/poll/run.sh 10 100
 # LARKSPIRE_BENCH_SERVERS="pyftpdlib vsftpd" and LARKSPIRE_BENCH_SIZES="10240 1048576" narrow
 # the table; LARKSPIRE_BENCH_STEADY=40 runs more steady cycles (for a profile). Server trees
