@@ -274,9 +274,10 @@ void TNetwork::createControls()
         place(new QPushButton(this), QStringLiteral("commonfiles"), 52, 268, 149, 25, false);
     colour(commonfiles, "QPushButton", "#BFBD60", "#611422");
 
-    // "В сети": shown with the list; nothing reads it.
-    online = place(new QCheckBox(QStringLiteral("В сети"), this), QStringLiteral("online"), 52, 238,
-                   120, 24, false);
+    // "В сети": shown with the list; nothing reads it. Under the user's picture and name, where
+    // it covers neither list height.
+    online = place(new QCheckBox(QStringLiteral("В сети"), this), QStringLiteral("online"), 974,
+                   300, 120, 24, false);
     online->setFont(pixelFont(kCalibri, 13, true));
     online->setChecked(true);
     // Names come from the server; a name such as "<h1>x" must show as typed.
