@@ -32,10 +32,8 @@ class AccountsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Pyftpdlib);
-            !why.isEmpty())
+        if (const QString why = FtpServerFixture::startPyftpdlib(server); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
-        server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
         server->makeFolder(QStringLiteral("netwrk/users"));
         server->write(QStringLiteral("netwrk/users/lineup.xo"), "}Zoe}Paris}Art}.png}eng/\r\n");
         QDir().mkpath(local.path(QStringLiteral("user")));

@@ -64,10 +64,8 @@ class ConversationWrite : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Pyftpdlib);
-            !why.isEmpty())
+        if (const QString why = FtpServerFixture::startPyftpdlib(server); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
-        server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
         history = conversation::encode(entries("anna", 0, 40));
         server->write("netwrk/users/anna/bob.ms", history);
         server->write("netwrk/users/bob/anna.ms", history);

@@ -27,10 +27,8 @@ class MessagingTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Pyftpdlib);
-            !why.isEmpty())
+        if (const QString why = FtpServerFixture::startPyftpdlib(server); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
-        server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
         server->write(QStringLiteral("netwrk/users/Me/Zoe.ms"), kOld);
         server->write(QStringLiteral("netwrk/users/Zoe/Me.ms"), kOld);
         QDir().mkpath(local.path(QStringLiteral("net/Me")));

@@ -19,10 +19,8 @@ class QuickSendNet : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Pyftpdlib);
-            !why.isEmpty())
+        if (const QString why = FtpServerFixture::startPyftpdlib(server); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
-        server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
         server->makeFolder(QStringLiteral("netwrk/users/Me"));
         server->makeFolder(QStringLiteral("netwrk/users/Zoe"));
         server->write(QStringLiteral("netwrk/users/Me/Ann.ms"),

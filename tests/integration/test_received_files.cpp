@@ -15,10 +15,8 @@ class ReceivedFilesTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Pyftpdlib);
-            !why.isEmpty())
+        if (const QString why = FtpServerFixture::startPyftpdlib(server); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
-        server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
         server->makeFolder(QStringLiteral("netwrk/users/Me"));
         QDir().mkpath(local.path(QStringLiteral("Network")));
         networkDir = local.path(QStringLiteral("Network/"));

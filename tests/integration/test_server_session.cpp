@@ -34,10 +34,8 @@ class ServerSessionTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Pyftpdlib);
-            !why.isEmpty())
+        if (const QString why = FtpServerFixture::startPyftpdlib(server); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
-        server = FtpServerFixture::start(FtpServerKind::Pyftpdlib);
         server->makeFolder(QStringLiteral("lark/netwrk/users"));
         server->write(QStringLiteral("fcom.xo"), settingsFile(*server, QStringLiteral("/lark/")));
     }

@@ -559,3 +559,11 @@ FtpSettings FtpServerFixture::clientSettings() const
     s.password = password();
     return s;
 }
+
+QString FtpServerFixture::startPyftpdlib(std::unique_ptr<FtpServerFixture>& server)
+{
+    if (QString why = unavailable(FtpServerKind::Pyftpdlib); !why.isEmpty())
+        return why;
+    server = start(FtpServerKind::Pyftpdlib);
+    return {};
+}

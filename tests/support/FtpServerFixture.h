@@ -47,6 +47,8 @@ public:
     // Starts a server; throws std::runtime_error (with the server's log) if it does not come up.
     static std::unique_ptr<FtpServerFixture> start(FtpServerKind kind);
     static std::unique_ptr<FtpServerFixture> start(FtpServerKind kind, const Options& options);
+    // Starts pyftpdlib into `server`; the reason the test must be skipped, or an empty text.
+    static QString startPyftpdlib(std::unique_ptr<FtpServerFixture>& server);
 
     ~FtpServerFixture();
     FtpServerFixture(const FtpServerFixture&) = delete;
