@@ -1,6 +1,8 @@
 #include "app/AppContext.h"
 
 #include "core/Helpers.h"
+#include "net/ServerAddress.h"
+#include "session/ClientSession.h"
 #include "windows/uList.h"
 #include "windows/uLocal.h"
 #include "windows/uMinimized.h"
@@ -28,12 +30,18 @@ AppContext::~AppContext()
     m_Network.reset();
     m_Minimized.reset();
     m_dragform.reset();
+    m_session.reset();
     m_LC.reset();
 }
 
 void AppContext::createWindows()
 {
     m_LC = std::make_unique<TLC>(*this);
+    ClientSession::Config config;
+    config.settingsServer = settingsServerAddress();
+    config.folders = [this] { return folders(); };
+    config.languageCode = [this] { return languageCode(); };
+    m_session = std::make_unique<ClientSession>(config);
     m_dragform = std::make_unique<Tdragform>(*this);
     m_Minimized = std::make_unique<TMinimized>(*this);
     m_Network = std::make_unique<TNetwork>(*this);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+class ClientSession;
 class QWidget;
 class TLC;
 class Tdragform;
@@ -54,6 +55,9 @@ public:
     const StringTable& strings() const { return m_strings; }
     QString text(int row) const { return m_strings.text(row); }
 
+    // The server work of this client; created with the windows, before the main window.
+    ClientSession& session() const { return *m_session; }
+
     TLC* LC() const { return m_LC.get(); }
     Tdragform* dragform() const { return m_dragform.get(); }
     TMinimized* Minimized() const { return m_Minimized.get(); }
@@ -87,6 +91,7 @@ private:
 
     // Declared in creation order: destroyed in reverse.
     std::unique_ptr<TLC> m_LC;
+    std::unique_ptr<ClientSession> m_session;
     std::unique_ptr<Tdragform> m_dragform;
     std::unique_ptr<TMinimized> m_Minimized;
     std::unique_ptr<TNetwork> m_Network;

@@ -113,6 +113,26 @@ bool UserDirectory::reload(const std::optional<QStringList>& copy, const QString
     return changed;
 }
 
+void UserDirectory::adopt(const UserDirectory& copy, bool keepOwnSelection)
+{
+    if (!keepOwnSelection) {
+        *this = copy;
+        return;
+    }
+    const QString selectedName = m_selected >= 0 ? userentry::name(m_users.value(m_selected)) : QString();
+    m_userst = copy.m_userst;
+    m_ausers = copy.m_ausers;
+    m_users = copy.m_users;
+    m_selected = selectedName.isEmpty() ? -1 : find(m_users, selectedName);
+}
+
+QString UserDirectory::selectionKey() const
+{
+    return QString::number(m_selected) + u'\n' +
+           (m_selected >= 0 ? userentry::name(m_users.value(m_selected)) : QString()) + u'\n' +
+           m_selectedPeer + u'\n' + m_sendbutHint;
+}
+
 void UserDirectory::selectPeer()
 {
     const int row = find(m_users, m_selectedPeer);

@@ -60,6 +60,13 @@ public:
     // Replaces a line of users in place (marks).
     void setUserLine(int row, const QString& line);
 
+    // Takes the lists of a copy that work elsewhere brought up to date. The copy's selection
+    // comes with them unless the user chose another entry meanwhile: then this one's stays,
+    // on its entry's new row.
+    void adopt(const UserDirectory& copy, bool keepOwnSelection);
+    // The selection as one comparable value.
+    QString selectionKey() const;
+
     // Showing the sign-in screen forgets everything.
     void clear();
 

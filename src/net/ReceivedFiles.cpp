@@ -10,19 +10,6 @@
 
 namespace received {
 
-QString folderFor(const QString& networkDir, const QString& sender)
-{
-    return networkDir + sender + u'/';
-}
-
-bool hasFiles(const QString& networkDir, const QString& sender)
-{
-    if (networkDir.isEmpty() || !userentry::openable(sender))
-        return false;
-    const QString folder = folderFor(networkDir, sender);
-    return QFileInfo(folder).isDir() && helpers::folderHasEntries(folder);
-}
-
 FetchResult fetch(FtpClient& ftp, const QString& sender, const QString& networkDir,
                   const AfterFile& afterFile, const Progress& progress)
 {

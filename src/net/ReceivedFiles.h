@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ReceivedFolder.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,12 +12,6 @@ class FtpClient;
 // Files other users sent wait on the server in a folder named after the sender inside the
 // recipient's folder; the fetch moves them into the local received-files folder of that sender.
 namespace received {
-
-// NetworkDir + sender + "/".
-QString folderFor(const QString& networkDir, const QString& sender);
-
-// Whether the received-files button applies: the sender's folder exists and holds something.
-bool hasFiles(const QString& networkDir, const QString& sender);
 
 struct FetchResult
 {

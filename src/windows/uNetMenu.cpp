@@ -2,9 +2,7 @@
 
 #include "app/AppContext.h"
 #include "core/Error.h"
-#include "net/Messaging.h"
-#include "net/ServerSession.h"
-#include "net/StoreLayout.h"
+#include "session/ClientSession.h"
 #include "windows/WindowLook.h"
 #include "windows/uNetwork.h"
 
@@ -72,6 +70,7 @@ void TNetMenu::FormCreate()
     fx->setObjectName(QStringLiteral("fx"));
     fx->setInterval(kFadeTickMs);
     connect(fx, &QTimer::timeout, this, &TNetMenu::fxTimer);
+    connect(&m_ctx.session(), &ClientSession::quickSent, this, &TNetMenu::onQuickSent);
 
     LMDLabel1 = place(new QLabel(this), QStringLiteral("LMDLabel1"), 0, 0, 697, 49);
     LMDLabel1->setFont(pixelFont(kFontatigo, 24, false));
@@ -189,47 +188,25 @@ void TNetMenu::textChange()
 
 void TNetMenu::Button2Click()
 {
-    if (text->text().isEmpty() || holdsPlaceholder())
+    if (text->text().isEmpty() || holdsPlaceholder() || text->text() == m_sending)
         return;
-    TNetwork* net = m_ctx.Network();
-    ServerSession& session = net->session();
-    // Another operation holds the main connection: the text waits for another press.
-    if (session.busy())
+    m_sending = text->text();
+    m_ctx.session().quickSend(m_ctx.Network()->directory().sendbutHint(), m_sending);
+}
+
+void TNetMenu::onQuickSent(const QuickSendResult& result)
+{
+    if (result.text == m_sending)
+        m_sending.clear();
+    if (result.error.failed()) {
+        // The application's error report; the window stays open with the text.
+        m_ctx.platform().desktop->showError(result.error.text);
         return;
-    messaging::QuickSent sent;
-    {
-        const ServerSession::Busy busy(session);
-        FtpClient& ftp = session.IdFTP1();
-        if (!session.openMain())
-            return;
-        try {
-            // An earlier operation may have left the connection in another folder.
-            ftp.changeFolder(store::userFolder(session.ServerRoot(), net->SessionUser));
-        } catch (const Error&) {
-            // Nothing was sent; the window stays open with the text.
-            return;
-        }
-        const messaging::Place place{session.ServerRoot(), net->SessionUser,
-                                     m_ctx.folders().programDataDir + QStringLiteral("net/") +
-                                         net->SessionUser + u'/'};
-        try {
-            sent = messaging::quickSend(ftp, place, net->directory().sendbutHint(), text->text(),
-                                        QDateTime::currentDateTime());
-        } catch (const Error& e) {
-            // The application's error report; the window and the connection stay open.
-            m_ctx.platform().desktop->showError(e.message());
-            return;
-        }
     }
-    if (sent.result != messaging::Sent::Sent)
+    if (!result.reached || result.sent.result != messaging::Sent::Sent)
         return;
-    net->setChatLines(sent.chat);
-    // The main window's send looks the conversation up in this listing: a conversation started
-    // here must be in it.
-    net->userslist = sent.listing;
-    text->clear();
-    net->showConversationLayout();
-    session.closeMain();
+    if (text->text() == result.text)
+        text->clear();
     StartFadeOut();
 }
 

@@ -2,6 +2,8 @@
 
 #include "core/Fade.h"
 
+struct QuickSendResult;
+
 #include <QPoint>
 #include <QWidget>
 
@@ -58,6 +60,7 @@ protected:
 private:
     void FormCreate();
     void FormShow();
+    void onQuickSent(const QuickSendResult& result);
     bool holdsPlaceholder() const;
     void dragStart(QMouseEvent* event);
     void dragMove(QMouseEvent* event);
@@ -66,4 +69,5 @@ private:
     Fade m_fade;
     bool m_dragging = false;
     QPoint m_dragOrigin; // the pointer within the window at the press
+    QString m_sending;   // the text on its way, which a second press must not send again
 };

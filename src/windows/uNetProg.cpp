@@ -2,7 +2,8 @@
 
 #include "app/AppContext.h"
 #include "core/UserDirectory.h"
-#include "net/ReceivedFiles.h"
+#include "core/ReceivedFolder.h"
+#include "session/ClientSession.h"
 #include "windows/FrameImage.h"
 #include "windows/WindowLook.h"
 #include "windows/uNetwork.h"
@@ -24,6 +25,7 @@ constexpr int kHeight = 80;
 constexpr int kFull = 240;
 constexpr int kStep = 5;
 constexpr int kSquare = 40;
+constexpr int kTxtOpenFolder = 125; // the open button's caption, also what it is compared with
 const QString kTextMarker = QStringLiteral("text.text");
 
 QFont pixelFont(int pixels, bool bold)
@@ -70,6 +72,8 @@ Tnetprog::Tnetprog(AppContext& ctx) : m_ctx(ctx)
                                         "border: none; }"));
     opnow->hide();
     connect(opnow, &QPushButton::clicked, this, &Tnetprog::opnowClick);
+    connect(&m_ctx.session(), &ClientSession::announced, this, &Tnetprog::announce);
+    connect(&m_ctx.session(), &ClientSession::filesArrived, this, &Tnetprog::filesFetched);
     maximize = new QLabel(QStringLiteral("+"), this);
     maximize->setObjectName(QStringLiteral("maximize"));
     maximize->setGeometry(0, 0, kSquare, kSquare);
@@ -245,7 +249,7 @@ void Tnetprog::capClick()
 
 void Tnetprog::opnowClick()
 {
-    if (opnow->text() == m_ctx.text(125)) {
+    if (opnow->text() == m_ctx.text(kTxtOpenFolder)) {
         const QString folder = senderFolder();
         const QString file = receivedFile();
         if (!marker.isEmpty() && !file.isEmpty() && QFileInfo(file).isFile())
@@ -272,4 +276,36 @@ bool Tnetprog::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void Tnetprog::announce(const poll::Announcement& a)
+{
+    Hint = a.sender;
+    resetWidth();
+    if (a.isMessage) {
+        marker = QStringLiteral("text.text");
+        opnow->hide();
+        cap->setText(a.firstLine);
+        txt->setText(a.secondLine);
+        widenText();
+        mode = 0;
+    } else {
+        mode = 1;
+        marker = QStringLiteral("files");
+        opnow->setText(m_ctx.text(kTxtOpenFolder));
+        // The notice itself, also when its files are not (or no longer) on the server.
+        txt->setText(a.firstLine);
+    }
+    showRequest();
+    mode = 1;
+    opnow->setText(m_ctx.text(kTxtOpenFolder));
+}
+
+void Tnetprog::filesFetched(const poll::Announcement& a)
+{
+    // A later announcement owns the popup now.
+    if (Hint != a.sender || marker != u"files")
+        return;
+    marker = a.fileName;
+    widenText();
 }

@@ -2,6 +2,10 @@
 
 #include "core/Fade.h"
 
+namespace poll {
+struct Announcement;
+}
+
 #include <QWidget>
 
 class AppContext;
@@ -43,7 +47,11 @@ public:
     // Makes `txt` and the window wide enough for its text; never narrower.
     void widenText();
 
-    // Handlers, public so that the poll cycle and tests can run them as the events would.
+    // The poll cycle's news: a message or a notice of files, and later the notice's files.
+    void announce(const poll::Announcement& a);
+    void filesFetched(const poll::Announcement& a);
+
+    // Handlers, public so that tests can run them as the events would.
     void fxTimer();
     void Timer1Timer();
     void capClick();

@@ -2,7 +2,6 @@
 
 #include "app/AppContext.h"
 #include "core/Helpers.h"
-#include "net/ServerSession.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,19 +3,18 @@
 #include "core/Fade.h"
 #include "core/UserDirectory.h"
 #include "core/uLocal.h"
-#include "net/PollCycle.h"
-#include "net/StoreLayout.h"
+#include "session/ClientSession.h"
 
 #include <QPoint>
 #include <QStringList>
 
 #include <QString>
 #include <QWidget>
-#include <memory>
+
+#include <optional>
 
 class AppContext;
 class FrameImage;
-class ServerSession;
 class TXNetDetect;
 class QButtonGroup;
 class QCheckBox;
@@ -120,12 +119,12 @@ public:
 
     QTimer* fx = nullptr;
 
-    // Server access (uNetwork_server.cpp)
-    ServerSession& session() { return *m_session; }
-    // The connectivity state, "Connected!" or "disConnected!", mirrors the session's.
+    // Server access (uNetwork_server.cpp). Every server step runs in the session.
+    ClientSession& session();
+    // The connectivity state, "Connected!" or "disConnected!", as the detector last said.
     QLabel* lblStatus = nullptr;
-    int signedInMark = 0; // the Tag of lblStatus: 1 while a user is signed in
-    QString signOutMark;  // the Hint of lblStatus: "1" after the user signed out
+    int signedInMark = 0; // the Tag of lblStatus: 1 after a sign-in, until the network returns
+    bool signedIn() const { return m_signedIn; }
     TXNetDetect* XNetDetect1 = nullptr;
     QTimer* FTPCSpermit = nullptr;
     QTimer* nooper = nullptr;
@@ -133,7 +132,6 @@ public:
     QTimer* nonet = nullptr;
     // Keeps only the last lines of the poll cycles' trace.
     QStringList checkedusers;
-    poll::Memory m_pollMemory; // what earlier poll cycles saw on the server
 
     void XNetDetect1ConnectionStatus(bool reachable);
     void FTPCSpermitTimer();
@@ -142,6 +140,8 @@ public:
     void nonetTimer();
     // Opens the main connection in the users folder and refreshes the directory.
     void FTPConnect();
+    void onBootstrapped(const BootstrapResult& result);
+    void onConnected(const ConnectResult& result);
     bool connected() const;
 
     // Sign-in and saved credentials (uNetwork_signin.cpp, uNetwork_credentials.cpp)
@@ -164,7 +164,7 @@ public:
     void Timer4Timer();
     void usererrortimerTimer();
     void usernameChange();
-    void SystemShow();
+    void SystemShow(const QString& avatarFile);
     void RegShow();
     void SaveACC();
     void c1Click();
@@ -181,13 +181,10 @@ public:
 
     // Contacts (uNetwork_directory.cpp)
     UserDirectory& directory() { return m_directory; }
-    QStringList userslist; // names in the signed-in user's own server folder
     QStringList favlist;
     QTimer* high = nullptr;
     int highCount = 0;
     PhraseTable a; // notice phrases in the correspondent's language
-    void USERSRELOAD();
-    void firstFill();
     // Shows the directory's users list in the list control.
     void showUsers();
     void usersSelect();
@@ -206,11 +203,14 @@ public:
     // Conversations and the poll cycle (uNetwork_chat.cpp, uNetwork_poll.cpp)
     QTimer* msgrld = nullptr;
     void sendbutClick();
+    void onMessageSent(const MessageResult& result);
+    void onQuickSent(const QuickSendResult& result);
     // Opens the quick-send window, modal, for the send button's recipient.
     void smsClick();
     // Enter in the message box; true when the key was used up.
     bool msgKeyDown(int key);
     void msgrldTimer();
+    void onPolled(const PollResult& result);
     void showConversationLayout();
     QStringList chatLines() const;
     void setChatLines(const QStringList& lines);
@@ -218,6 +218,7 @@ public:
     // Dropped files (uNetwork_files.cpp)
     QStringList dropfiles;
     void dropFiles(const QStringList& paths);
+    void onFilesSent(const FilesResult& result);
     void LMDButton2Click();
 
     // Shows the main window from the popup, as the mini bar's click does.
@@ -260,10 +261,18 @@ private:
     void createSignIn();
     void createDirectory();
     void createChat();
+    void createPolling();
+    void createFileSending();
+    void applyDirectory(const ConnectResult& result);
+    void setSignInCaption(int row, const QString& suffix = {});
+    void onSignedIn(const SignInResult& result);
+    void onAutoSignedIn(const AutoSignInResult& result);
+    void onSignedOut(bool recordUploaded);
+    void onCorrespondentOpened(const CorrespondentResult& result);
+    void onPopupCorrespondentOpened(const CorrespondentResult& result);
     void loadSavedAccount();
     void tightenSavedFiles();
     void signInStep3();
-    void serverWork();
     void restartSequence(bool serverFault);
     void placeholderEnter(QLineEdit* box);
     void placeholderExit(QLineEdit* box);
@@ -271,18 +280,26 @@ private:
     // Writes the option into the record and forgets the saved password.
     void chooseOption(const QString& option);
     void checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button);
-    void openCorrespondentView(const QString& name, const QString& avatarType);
-    void sendMessage(const QString& recipient, bool keepFocus);
-    // "Busy, try again" in the busy label for a moment; what the user typed or dropped stays.
-    void showBusyNotice();
+    void openCorrespondentView(const QString& name, const QString& avatarFile);
+    void sendMessage(const QString& recipient, bool viaEnter);
     void usersRightButtonUp();
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
     // String rows this window shows.
+    static constexpr int kTxtNameNotClean = 20;
+    static constexpr int kTxtRegionPlaceholder = 110;
+    static constexpr int kTxtNamePlaceholder = 129;
+    static constexpr int kTxtSignIn = 131;
+    static constexpr int kTxtPasswordPlaceholder = 132;
+    static constexpr int kTxtWrongPassword = 133;
+    static constexpr int kTxtFillAllFields = 134;
+    static constexpr int kTxtWaitingForNetwork = 135;
+    static constexpr int kTxtServerNotAnswering = 136;
+    static constexpr int kTxtNotFilesNotSent = 137;
+    static constexpr int kTxtActivityPlaceholder = 320;
     static constexpr int kTxtLoading = 328;
     static constexpr int kTxtNoConversation = 138;
-    static constexpr int kTxtBusyTryAgain = 139;
     static constexpr int kTxtPeerCopyFailed = 140;
     static constexpr int kTxtNotSent = 150;
     static constexpr int kTxtServerUnreachable = 151;
@@ -296,9 +313,15 @@ private:
         QString header;
     };
     UnsentEntry m_unsentEntry;
+    std::optional<MessageRequest> m_pendingSend; // a message on its way
+    int m_filesPending = 0;                      // drops on their way
+    bool m_signedIn = false;                     // the signed-in screen is set up
+    bool m_signedOut = false;                    // the user signed out since the last connection
+    bool m_signInRunning = false;                // a sign-in pass waits for the session
+    int m_signInCaptionRow = 0;                  // the text row Button2 shows
+    QString m_pollSelection;                     // the selection when the running cycle began
 
     AppContext& m_ctx;
-    std::unique_ptr<ServerSession> m_session;
     UserDirectory m_directory;
     bool m_optionGuard = false; // the Tags of the option buttons while code checks them
     Fade m_fade;

@@ -4,8 +4,7 @@
 #include "app/AppContext.h"
 #include "core/Conversation.h"
 #include "core/Limits.h"
-#include "net/Messaging.h"
-#include "net/ServerSession.h"
+#include "session/ClientSession.h"
 #include "windows/uNetMenu.h"
 
 #include <QDateTime>
@@ -17,7 +16,6 @@
 
 namespace {
 constexpr int kListShort = 177;
-constexpr int kBusyNoticeMs = 3000;
 } // namespace
 
 void TNetwork::createChat()
@@ -30,6 +28,8 @@ void TNetwork::createChat()
     msgrld->start();
     connect(sendbut, &QPushButton::clicked, this, &TNetwork::sendbutClick);
     connect(sms, &QPushButton::clicked, this, &TNetwork::smsClick);
+    connect(&session(), &ClientSession::messageSent, this, &TNetwork::onMessageSent);
+    connect(&session(), &ClientSession::quickSent, this, &TNetwork::onQuickSent);
 }
 
 void TNetwork::smsClick()
@@ -65,91 +65,89 @@ void TNetwork::showConversationLayout()
     updateFbut();
 }
 
-void TNetwork::showBusyNotice()
+void TNetwork::sendMessage(const QString& recipient, bool viaEnter)
 {
-    LMDSimpleLabel2->setText(m_ctx.text(kTxtBusyTryAgain));
-    LMDSimpleLabel2->show();
-    QTimer::singleShot(kBusyNoticeMs, this, [this] {
-        if (LMDSimpleLabel2->text() != m_ctx.text(kTxtBusyTryAgain))
-            return;
-        LMDSimpleLabel2->setText(m_ctx.text(kTxtLoading));
-        LMDSimpleLabel2->hide();
-    });
-}
-
-void TNetwork::sendMessage(const QString& recipient, bool keepFocus)
-{
-    FtpClient& ftp = m_session->IdFTP1();
+    const QString text = msg->toPlainText();
+    if (text.isEmpty())
+        return;
+    // A second press while the same text is on its way would write it twice.
+    if (m_pendingSend && m_pendingSend->recipient == recipient && m_pendingSend->text == text)
+        return;
     if (chat->isHidden()) {
         users->setFixedHeight(kListShort);
         chat->show();
     }
-    const Folders f = m_ctx.folders();
-    const messaging::Place place{m_session->ServerRoot(), User->text(),
-                                 f.programDataDir + QStringLiteral("net/") + User->text() + u'/'};
-    const QString text = msg->toPlainText();
     // Pressing Send again after the correspondent's copy failed repeats the same entry, which
     // the conversation then holds once.
     const bool retry = m_unsentEntry.recipient == recipient && m_unsentEntry.text == text;
-    const QString header =
+    MessageRequest request;
+    request.recipient = recipient;
+    request.selectedName = selectedName();
+    request.chat = chatLines();
+    request.text = text;
+    request.header =
         retry ? m_unsentEntry.header
               : conversation::headerLine(User->text(), QDateTime::currentDateTime());
-    QStringList lines = chatLines();
-    QString failure;
-    messaging::Sent sent = messaging::Sent::Refused;
-    try {
-        sent = messaging::sendMessage(ftp, place, userslist, lines, selectedName(), recipient, text,
-                                      header, &failure);
-    } catch (const Error& e) {
-        // Nothing reached the own server copy; the text stays in the box for another try.
-        m_session->closeMain();
-        m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotSent) + u'\n' + e.message());
+    request.viaEnter = viaEnter;
+    m_pendingSend = request;
+    LMDSimpleLabel2->show();
+    session().sendMessage(request);
+}
+
+void TNetwork::onMessageSent(const MessageResult& result)
+{
+    const MessageRequest& request = result.request;
+    if (m_pendingSend && m_pendingSend->recipient == request.recipient &&
+        m_pendingSend->text == request.text)
+        m_pendingSend.reset();
+    LMDSimpleLabel2->hide();
+    // The view shows this conversation only while its correspondent is the one on screen.
+    const bool onScreen = request.recipient == m_directory.sendbutHint();
+    if (!result.reached) {
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtServerUnreachable));
         return;
     }
-    switch (sent) {
+    if (result.error.failed()) {
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotSent) + u'\n' + result.error.text);
+        return;
+    }
+    switch (result.sent) {
     case messaging::Sent::Refused:
     case messaging::Sent::NoConversation:
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtNoConversation));
         return;
     case messaging::Sent::PeerCopyFailed:
-        setChatLines(lines);
-        m_unsentEntry = {recipient, text, header};
-        m_session->closeMain();
-        m_ctx.platform().desktop->showError(m_ctx.text(kTxtPeerCopyFailed) + u'\n' + failure);
+        if (onScreen)
+            setChatLines(result.chat);
+        m_unsentEntry = {request.recipient, request.text, request.header};
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtPeerCopyFailed) + u'\n' +
+                                            result.failure);
         return;
     case messaging::Sent::Sent:
         break;
     }
     m_unsentEntry = {};
-    setChatLines(lines);
-    msg->clear();
-    if (!keepFocus)
+    if (onScreen)
+        setChatLines(result.chat);
+    // What the user typed after pressing Send stays for the next message.
+    if (msg->toPlainText() == request.text)
+        msg->clear();
+    if (!request.viaEnter)
         msg->setFocus();
+}
+
+void TNetwork::onQuickSent(const QuickSendResult& result)
+{
+    if (result.error.failed() || result.sent.result != messaging::Sent::Sent)
+        return;
+    if (result.recipient == m_directory.sendbutHint()) {
+        setChatLines(result.sent.chat);
+        showConversationLayout();
+    }
 }
 
 void TNetwork::sendbutClick()
 {
-    if (m_session->busy()) {
-        showBusyNotice();
-        return;
-    }
-    const ServerSession::Busy busy(*m_session);
-    FtpClient& ftp = m_session->IdFTP1();
-    if (!ftp.connected()) {
-        if (m_session->openMain()) {
-            try {
-                ftp.changeFolder(SessionUser);
-            } catch (const Error&) {
-                // Checked right below.
-            }
-        }
-    }
-    if (msg->toPlainText().isEmpty())
-        return;
-    if (!ftp.connected()) {
-        m_ctx.platform().desktop->showError(m_ctx.text(kTxtServerUnreachable));
-        return;
-    }
     sendMessage(m_directory.sendbutHint(), false);
 }
 
@@ -157,25 +155,6 @@ bool TNetwork::msgKeyDown(int key)
 {
     if (key != Qt::Key_Return && key != Qt::Key_Enter)
         return false;
-    if (m_session->busy()) {
-        showBusyNotice();
-        return true;
-    }
-    const ServerSession::Busy busy(*m_session);
-    FtpClient& ftp = m_session->IdFTP1();
-    if (!ftp.connected()) {
-        if (!m_session->openMain())
-            return false;
-        try {
-            ftp.changeFolder(User->text());
-        } catch (const Error&) {
-            return false;
-        }
-    }
-    if (msg->toPlainText().isEmpty()) {
-        m_session->closeMain();
-        return true;
-    }
     sendMessage(selectedName(), true);
     return true;
 }

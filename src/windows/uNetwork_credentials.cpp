@@ -5,10 +5,8 @@
 #include "app/AppContext.h"
 #include "core/Helpers.h"
 #include "core/StringList.h"
-#include "net/AccountService.h"
-#include "net/LocalCopy.h"
-#include "net/ServerSession.h"
 #include "net/XNetDetect.h"
+#include "session/ClientSession.h"
 
 #include <QFile>
 #include <QLabel>
@@ -181,9 +179,8 @@ void TNetwork::autologin()
 {
     if (!connected())
         return;
-    const auto closeMain = [this] { m_session->closeMain(); };
-    if (mem.option != u"autologin" || AutologinDone || signedInMark == 1 || signOutMark == u"1") {
-        closeMain();
+    if (mem.option != u"autologin" || AutologinDone || signedInMark == 1 || m_signedOut) {
+        session().closeMain();
         return;
     }
     AutologinDone = true;
@@ -195,30 +192,28 @@ void TNetwork::autologin()
     }
     loadSavedAccount();
     if (!QFile::exists(f.userDataDir + store::local::kPassword)) {
-        closeMain();
+        session().closeMain();
         return;
     }
     if (mem.option != u"autologin")
         return;
-    FTPConnect();
-    FtpClient& ftp = m_session->IdFTP1();
-    if (!ftp.connected())
-        return;
-    username->setText(mem.userName);
-    if (UserDirectory::find(m_directory.userst(), mem.userName) < 0) {
-        RegShow();
+    typedPassword = acc2;
+    session().autoSignIn({mem, acc2, m_directory.userst()});
+}
+
+void TNetwork::onAutoSignedIn(const AutoSignInResult& result)
+{
+    applyDirectory(result.connect);
+    if (result.error.failed()) {
+        // The application's error report.
+        m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
-    const ServerSession::Busy busy(*m_session);
-    // The connection may have been left open in any folder; the relative name would miss.
-    ftp.changeFolder(store::userFolder(m_session->ServerRoot(), mem.userName));
-    typedPassword = acc2;
-    const QString copy = f.tempDataDir + store::local::kPasswordCopy;
-    localcopy::download(ftp, store::kPasswordFile, copy, localcopy::kPrivate);
-    const QStringList server = stringlist::load(copy).value_or(QStringList());
-    QFile::remove(copy);
-    if (store::passwordAccepted(server, acc2))
-        SystemShow();
+    if (result.outcome == AutoSignInResult::Outcome::NoConnection)
+        return;
+    username->setText(mem.userName);
+    if (result.outcome == AutoSignInResult::Outcome::Accepted)
+        SystemShow(result.avatarFile);
     else
         RegShow();
 }
@@ -231,8 +226,9 @@ void TNetwork::Timer4Timer()
         return;
     }
     const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
-    if (!m_session->IdFTP1().connected() && QFile::exists(record) && mem.option == u"autologin" &&
-        !pass->isHidden() && !Timer2->isActive()) {
+    if (!session().mainOpen() && session().idle() && QFile::exists(record) &&
+        mem.option == u"autologin" && !pass->isHidden() && !Timer2->isActive() &&
+        !m_signInRunning) {
         username->setText(mem.userName);
         pass->setEchoMode(QLineEdit::Password);
         pass->setText(acc2);
@@ -262,10 +258,9 @@ void TNetwork::autoSignInFromRecord()
 void TNetwork::dscnClick()
 {
     m_directory.setSelectedPeer({});
-    FtpClient& ftp = m_session->IdFTP1();
     if (!connected()) {
         RegShow();
-        m_session->closeMain();
+        session().closeMain();
         return;
     }
     const QString name = User->text();
@@ -282,20 +277,12 @@ void TNetwork::dscnClick()
         checkGuarded({c2}, c2);
     }
     RegShow();
-    signOutMark = QStringLiteral("1");
-    if (ftp.connected() || m_session->busy())
-        return;
-    // The server's copy of the record learns the option too; failures change nothing here.
-    try {
-        const ServerSession::Busy busy(*m_session);
-        if (m_session->openMain()) {
-            ftp.changeFolder(name);
-            ftp.upload(m_ctx.folders().userDataDir + store::local::kAccountRecord,
-                       store::kAccountRecordFile);
-            ftp.disconnect();
-            Timer4->stop();
-        }
-    } catch (const Error&) {
-        // Signing out locally is what matters.
-    }
+    m_signedOut = true;
+    session().signOut(name);
+}
+
+void TNetwork::onSignedOut(bool recordUploaded)
+{
+    if (recordUploaded)
+        Timer4->stop();
 }

@@ -6,10 +6,8 @@
 #include "core/Helpers.h"
 #include "core/Limits.h"
 #include "core/StringList.h"
-#include "net/DirectoryFetch.h"
-#include "net/LocalCopy.h"
-#include "net/ReceivedFiles.h"
-#include "net/ServerSession.h"
+#include "core/ReceivedFolder.h"
+#include "session/ClientSession.h"
 #include "windows/FrameImage.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
@@ -26,9 +24,7 @@
 
 namespace {
 
-constexpr int kListTall = 561;
 constexpr int kListShort = 177;
-constexpr int kSeenCopyWaitMs = 3000;
 
 } // namespace
 
@@ -52,6 +48,10 @@ void TNetwork::createDirectory()
         usersSelect();
     });
     connect(fbut, &QPushButton::clicked, this, &TNetwork::fbutClick);
+    connect(&session(), &ClientSession::correspondentOpened, this,
+            &TNetwork::onCorrespondentOpened);
+    connect(&session(), &ClientSession::popupCorrespondentOpened, this,
+            &TNetwork::onPopupCorrespondentOpened);
 
     const QString favFile = m_ctx.folders().programDataDir + QStringLiteral("net/fav.xo");
     if (const auto lines = stringlist::load(favFile))
@@ -80,24 +80,6 @@ void TNetwork::showUsers()
         users->setCurrentItem(users->topLevelItem(m_directory.selected()));
 }
 
-void TNetwork::firstFill()
-{
-    const QString copy = m_ctx.folders().tempDataDir + store::local::kDirectoryCopy;
-    m_directory.firstFill(directory::fetch(m_session->IdFTP1(), copy, directory::sleepWait,
-                                           directory::OnFailure::Keep),
-                          User->text());
-    showUsers();
-}
-
-void TNetwork::USERSRELOAD()
-{
-    const QString copy = m_ctx.folders().tempDataDir + store::local::kDirectoryCopy;
-    m_directory.reload(directory::fetch(m_session->IdFTP1(), copy, directory::sleepWait,
-                                        directory::OnFailure::Keep),
-                       SessionUser);
-    showUsers();
-}
-
 void TNetwork::usersSelect()
 {
     const int row = m_directory.selected();
@@ -123,53 +105,36 @@ void TNetwork::usersSelect()
     const QString language = userentry::language(entry);
     if (language == u"rus/" || language == u"eng/")
         a.rebuild(language);
-    const Folders f = m_ctx.folders();
-    const QString seenFolder = f.programDataDir + QStringLiteral("net/") + SessionUser + u'/';
-    helpers::makePrivateFolder(seenFolder);
-
     LMDSimpleLabel2->show();
-    QCoreApplication::processEvents();
-    if (m_session->busy()) {
-        LMDSimpleLabel2->hide();
+    session().openCorrespondent(name);
+}
+
+void TNetwork::onCorrespondentOpened(const CorrespondentResult& result)
+{
+    // The user went on to someone else meanwhile: that answer is the one to show.
+    if (result.name != m_directory.selectedPeer())
         return;
-    }
-    const ServerSession::Busy busy(*m_session);
-    FtpClient& ftp = m_session->IdFTP1();
     // The view is empty now: sending from it would replace the stored conversation with it.
     const auto unreachable = [this] {
         for (QWidget* w : std::initializer_list<QWidget*>{chat, msg, sendbut, LMDButton2, fbut})
             w->hide();
         LMDSimpleLabel2->hide();
-        m_session->closeMain();
     };
-    m_session->closeMain();
-    if (!m_session->openMain()) {
+    if (!result.reached) {
         unreachable();
         return;
     }
-    try {
-        ftp.changeFolder(name);
-    } catch (const Error&) {
-        unreachable();
-        return;
-    }
+    const QString& name = result.name;
     if (!m_ctx.NetMenu() || !m_ctx.NetMenu()->isVisible())
         m_directory.setSendbutHint(name);
-    openCorrespondentView(name, QString());
-
-    ftp.folderUp();
-    userslist = ftp.listNames();
-    ftp.changeFolder(SessionUser);
-    userslist = ftp.listNames();
-    const QString conversationName = store::conversationFile(name);
-    if (userslist.contains(conversationName)) {
-        const QString seen = seenFolder + conversationName;
-        if (helpers::fileInUse(seen))
-            directory::sleepWait(kSeenCopyWaitMs);
-        localcopy::download(ftp, conversationName, seen, localcopy::kPrivate);
-        QStringList lines = stringlist::load(seen).value_or(QStringList());
-        conversation::dropFileLine(lines);
-        setChatLines(lines);
+    openCorrespondentView(name, result.avatarFile);
+    if (result.error.failed()) {
+        unreachable();
+        m_ctx.platform().desktop->showError(result.error.text);
+        return;
+    }
+    if (result.hasConversation) {
+        setChatLines(result.lines);
         showConversationLayout();
     } else {
         chat->clear();
@@ -183,28 +148,12 @@ void TNetwork::usersSelect()
         msg->setFocus();
 }
 
-void TNetwork::openCorrespondentView(const QString& name, const QString&)
+void TNetwork::openCorrespondentView(const QString& name, const QString& avatarFile)
 {
-    const Folders f = m_ctx.folders();
-    FtpClient& ftp = m_session->IdFTP1();
-    const QString record = f.tempDataDir + store::local::kPeerRecordCopy;
-    QString avatarType = QStringLiteral(".png");
-    try {
-        localcopy::download(ftp, store::kAccountRecordFile, record, localcopy::kPrivate);
-        const auto lines =
-            stringlist::loadAtMost(record, limits::kMaxRecordBytes).value_or(QStringList());
-        avatarType = store::AccountRecord::fromLines(lines).avatarExtension;
-        QFile::remove(record);
-        ftp.download(store::avatarFile(avatarType),
-                     f.tempDataDir + store::local::peerAvatarCopy(avatarType));
-    } catch (const FtpError&) {
-        // A peer without a record or picture is still a peer; the picture stays empty.
-        QFile::remove(record);
-    }
     users->setFixedHeight(kListShort);
     // A missing or broken picture: the stock one rather than an empty frame.
-    if (!user2->loadPicture(f.tempDataDir + store::local::peerAvatarCopy(avatarType)))
-        user2->loadPicture(f.programDataDir + QStringLiteral("avax.png"));
+    if (avatarFile.isEmpty() || !user2->loadPicture(avatarFile))
+        user2->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
     user2name->setText(name);
     user2->show();
     favs->show();
@@ -223,26 +172,21 @@ void TNetwork::select()
     const int row = UserDirectory::find(m_directory.users(), sender);
     // Only a listed correspondent is opened: the send button must never point elsewhere than
     // the conversation on screen.
-    if (row < 0 || !userentry::openable(sender) || m_session->busy())
+    if (row < 0 || !userentry::openable(sender))
         return;
-    FtpClient& ftp = m_session->IdFTP1();
-    {
-        const ServerSession::Busy busy(*m_session);
-        if (!ftp.connected()) {
-            QCoreApplication::processEvents();
-            if (!m_session->openMain())
-                return;
-        }
-        // An open connection may stand in any folder; the record and avatar must be the
-        // sender's.
-        try {
-            ftp.changeFolder(store::userFolder(m_session->ServerRoot(), sender));
-        } catch (const Error&) {
-            m_session->closeMain();
-            return;
-        }
-        openCorrespondentView(sender, QString());
-    }
+    session().openFromPopup(sender);
+}
+
+void TNetwork::onPopupCorrespondentOpened(const CorrespondentResult& result)
+{
+    if (!result.reached)
+        return;
+    const QString& sender = result.name;
+    // The directory may have changed while the picture came down.
+    const int row = UserDirectory::find(m_directory.users(), sender);
+    if (row < 0)
+        return;
+    openCorrespondentView(sender, result.avatarFile);
     const Folders f = m_ctx.folders();
     const QString fetched = f.userDataDir + QStringLiteral("net/") + SessionUser + u'/' + sender +
                             QStringLiteral(".mst");
@@ -261,7 +205,6 @@ void TNetwork::select()
     m_directory.setSendbutHint(sender);
     showUsers();
     msgrld->start();
-    m_session->closeMain();
 }
 
 void TNetwork::unmarkSelectedOnShow()

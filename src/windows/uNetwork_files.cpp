@@ -3,11 +3,8 @@
 
 #include "app/AppContext.h"
 #include "core/Conversation.h"
-#include "core/StringList.h"
 #include "core/UserDirectory.h"
-#include "net/FtpError.h"
-#include "net/Messaging.h"
-#include "net/ServerSession.h"
+#include "session/ClientSession.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -35,17 +32,22 @@ void TNetwork::dropEvent(QDropEvent* event)
     dropFiles(paths);
 }
 
+void TNetwork::createFileSending()
+{
+    connect(&session(), &ClientSession::transferProgress, this,
+            [this](const QString& name, int percent) {
+                // Only while a send of this window runs; a large file must not look like a hang.
+                if (m_filesPending == 0)
+                    return;
+                LMDSimpleLabel2->setText(
+                    QStringLiteral("%1 %2 %3%").arg(m_ctx.text(kTxtLoading), name).arg(percent));
+            });
+    connect(&session(), &ClientSession::filesSent, this, &TNetwork::onFilesSent);
+}
+
 void TNetwork::dropFiles(const QStringList& paths)
 {
-    if (m_session->busy()) {
-        // Kept for the user to see what did not go; nothing is sent behind their back.
-        dropfiles = paths;
-        showBusyNotice();
-        return;
-    }
-    FtpClient& ftp = m_session->IdFTP1();
-    m_session->closeMain();
-    if (User->text() == u"-" || m_directory.selected() < 0)
+    if (!m_signedIn || m_directory.selected() < 0)
         return;
     dropfiles.clear();
     for (const QString& p : paths) {
@@ -54,7 +56,6 @@ void TNetwork::dropFiles(const QStringList& paths)
     }
     if (dropfiles.isEmpty())
         return;
-    QCoreApplication::processEvents();
     const QString recipient = selectedName();
     if (!userentry::openable(recipient))
         return;
@@ -69,79 +70,48 @@ void TNetwork::dropFiles(const QStringList& paths)
         const QFileInfo info(p);
         (info.isFile() && info.isReadable() ? sendable : leftOut).append(p);
     }
-    const auto reportLeftOut = [&] {
-        if (leftOut.isEmpty())
-            return;
+    if (!leftOut.isEmpty()) {
         QStringList names;
         for (const QString& p : std::as_const(leftOut))
             names.append(QStringLiteral("\u2717 ") + QFileInfo(p).fileName());
-        m_ctx.platform().desktop->showError(m_ctx.text(137) + u'\n' + names.join(u'\n'));
-    };
-    if (sendable.isEmpty()) {
-        reportLeftOut();
-        return;
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotFilesNotSent) + u'\n' +
+                                            names.join(u'\n'));
     }
+    if (sendable.isEmpty())
+        return;
 
-    const ServerSession::Busy busy(*m_session);
-    if (!m_session->openMain())
-        return;
-    try {
-        ftp.changeFolder(recipient);
-    } catch (const Error&) {
-        return;
-    }
-    LMDSimpleLabel2->show();
-    LMDSimpleLabel2->repaint();
-    const Folders f = m_ctx.folders();
-    const messaging::Place place{m_session->ServerRoot(), SessionUser,
-                                 f.programDataDir + QStringLiteral("net/") + SessionUser + u'/'};
-    messaging::FileSend send;
-    send.recipient = recipient;
-    send.paths = sendable;
+    FilesRequest request;
+    request.recipient = recipient;
+    request.paths = sendable;
     // A recipient whose language is unknown reads the sender's.
     PhraseTable phrases = a;
     if (phrases.size() < 7)
         phrases.rebuild(m_ctx.languageCode());
     for (int i = 0; i < phrases.size(); ++i)
-        send.phrases.append(phrases.phrase(i));
-    send.now = QDateTime::currentDateTime();
-    const QString caption = m_ctx.text(328);
-    QStringList lines = chatLines();
-    try {
-        // The notice goes on top of the newest own copy: what the correspondent wrote since
-        // the view was last shown must not be lost.
-        const QString seen = place.seenFolder + store::conversationFile(recipient);
-        try {
-            ftp.download(store::userFolder(place.serverRoot, SessionUser) +
-                             store::conversationFile(recipient),
-                         seen);
-            lines = stringlist::load(seen).value_or(lines);
-            conversation::dropFileLine(lines);
-        } catch (const FtpError& e) {
-            // No conversation yet: the view is all there is.
-            if (e.kind() != FtpError::Kind::Reply || e.replyCode() != 550)
-                throw;
-        }
-        messaging::sendFiles(
-            ftp, place, lines, send, [&](const QString& name, qint64 done, qint64 total) {
-                // A large file must not look like a hang: repaint only.
-                const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
-                LMDSimpleLabel2->setText(
-                    QStringLiteral("%1 %2 %3%").arg(caption, name).arg(percent));
-                LMDSimpleLabel2->repaint();
-            });
-        setChatLines(lines);
-        showConversationLayout();
-    } catch (const Error&) {
-        LMDSimpleLabel2->setText(caption);
+        request.phrases.append(phrases.phrase(i));
+    request.chat = chatLines();
+    ++m_filesPending;
+    LMDSimpleLabel2->show();
+    session().sendFiles(request);
+}
+
+void TNetwork::onFilesSent(const FilesResult& result)
+{
+    if (--m_filesPending == 0) {
+        LMDSimpleLabel2->setText(m_ctx.text(kTxtLoading));
         LMDSimpleLabel2->hide();
-        m_session->closeMain();
-        throw;
     }
-    LMDSimpleLabel2->setText(caption);
-    m_session->closeMain();
-    LMDSimpleLabel2->hide();
-    reportLeftOut();
+    if (!result.reached)
+        return;
+    if (result.error.failed()) {
+        // The application's error report.
+        m_ctx.platform().desktop->showError(result.error.text);
+        return;
+    }
+    if (result.request.recipient == m_directory.sendbutHint()) {
+        setChatLines(result.chat);
+        showConversationLayout();
+    }
 }
 
 void TNetwork::LMDButton2Click()

@@ -91,6 +91,8 @@ void TNetwork::FormCreate()
     createSignIn();
     createDirectory();
     createChat();
+    createPolling();
+    createFileSending();
     setAcceptDrops(true);
     // The key preview: the window decides about each key before its focused control.
     qApp->installEventFilter(this);

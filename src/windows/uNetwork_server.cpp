@@ -1,12 +1,12 @@
 // The main window's hold on the servers: connectivity, the bootstrap of the main server's
-// settings, and the upkeep of the main connection.
+// settings, and the upkeep of the main connection. The work itself runs in the client session;
+// this file starts it on the timers and shows what comes back.
 #include "windows/uNetwork.h"
 
 #include "app/AppContext.h"
 #include "net/ServerAddress.h"
-#include "net/ServerSession.h"
 #include "net/XNetDetect.h"
-#include "windows/uMinimized.h"
+#include "session/ClientSession.h"
 
 #include <QLabel>
 #include <QLoggingCategory>
@@ -31,16 +31,19 @@ QTimer* makeTimer(QObject* parent, const char* name, int interval)
 
 } // namespace
 
+ClientSession& TNetwork::session()
+{
+    return m_ctx.session();
+}
+
 void TNetwork::createServerAccess()
 {
-    ServerSession::Config config;
-    config.settingsServer = settingsServerAddress();
-    config.tempDataDir = m_ctx.folders().tempDataDir;
-    // Every successful connect of the main connection clears the sign-out mark.
-    config.onConnected = [this] { signOutMark = QStringLiteral("0"); };
-    m_session = std::make_unique<ServerSession>(config);
+    ClientSession& s = session();
+    connect(&s, &ClientSession::mainConnectionOpened, this, [this] { m_signedOut = false; });
+    connect(&s, &ClientSession::bootstrapped, this, &TNetwork::onBootstrapped);
+    connect(&s, &ClientSession::connected, this, &TNetwork::onConnected);
 
-    lblStatus = new QLabel(m_session->status(), this);
+    lblStatus = new QLabel(QStringLiteral("lblStatus"), this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->hide();
 
@@ -69,22 +72,21 @@ void TNetwork::createServerAccess()
 
 bool TNetwork::connected() const
 {
-    return m_session->online();
+    return m_ctx.session().online();
 }
 
 void TNetwork::XNetDetect1ConnectionStatus(bool reachable)
 {
+    session().setOnline(reachable);
     if (reachable) {
-        m_session->setStatus(QString::fromUtf16(ServerSession::kConnected));
-        lblStatus->setText(m_session->status());
-        Button2->setText(m_ctx.text(131));
-        signOutMark = QStringLiteral("0");
+        lblStatus->setText(QString::fromUtf16(ServerSession::kConnected));
+        Button2->setText(m_ctx.text(kTxtSignIn));
+        m_signedOut = false;
         signedInMark = 0;
         autologin();
         return;
     }
-    m_session->setStatus(QString::fromUtf16(ServerSession::kDisconnected));
-    lblStatus->setText(m_session->status());
+    lblStatus->setText(QString::fromUtf16(ServerSession::kDisconnected));
     XNetDetect1->setEnabled(true);
     QTimer::singleShot(kRecheckPauseMs, XNetDetect1, &TXNetDetect::requestCheck);
     if (mem.option == u"autologin")
@@ -97,58 +99,51 @@ void TNetwork::FTPCSpermitTimer()
         XNetDetect1->setEnabled(true);
         XNetDetect1->requestCheck();
     }
-    if (m_session->busy())
-        return;
-    const ServerSession::Busy busy(*m_session);
-    QString problem;
-    const auto outcome = m_session->bootstrapTick(&problem);
-    if (!problem.isEmpty())
-        m_ctx.platform().desktop->showError(problem);
-    if (outcome == ServerSession::Bootstrap::Fetched ||
-        outcome == ServerSession::Bootstrap::EarlierCopy) {
-        qCInfo(lcServer) << "main server configured:" << m_session->IdFTP1().settings().host;
+    session().bootstrap();
+}
+
+void TNetwork::onBootstrapped(const BootstrapResult& result)
+{
+    if (!result.problem.isEmpty())
+        m_ctx.platform().desktop->showError(result.problem);
+    if (result.outcome == ServerSession::Bootstrap::Fetched ||
+        result.outcome == ServerSession::Bootstrap::EarlierCopy) {
+        qCInfo(lcServer) << "main server configured:" << result.host;
         FTPCSpermit->stop();
     }
 }
 
 void TNetwork::idftperTimer()
 {
-    if (m_session->busy())
-        return;
-    try {
-        m_session->keepAlive();
-    } catch (const Error& e) {
-        // Servers drop idle connections; the next piece of work connects again, so this is
-        // no news for the user.
-        qCInfo(lcServer) << "no-op failed:" << e.message();
-        m_session->closeMain();
-    }
+    session().keepAlive();
 }
 
 void TNetwork::FTPConnect()
 {
-    if (m_session->busy())
-        return;
-    const auto opening = [this] {
-        const ServerSession::Busy busy(*m_session);
-        return m_session->FTPConnect();
-    }();
-    if (opening != ServerSession::Opening::Opened)
+    session().connectMain();
+}
+
+void TNetwork::applyDirectory(const ConnectResult& result)
+{
+    if (result.opening != ServerSession::Opening::Opened)
         return;
     if (!directory().users().isEmpty())
-        USERSRELOAD();
+        m_directory.reload(result.directory, SessionUser);
     else
-        firstFill();
+        m_directory.firstFill(result.directory, User->text());
+    showUsers();
+}
+
+void TNetwork::onConnected(const ConnectResult& result)
+{
+    applyDirectory(result);
 }
 
 void TNetwork::longtimerTimer()
 {
     if (!isVisible()) {
-        if (!User->isHidden()) {
-            m_session->closeMain();
-            FTPConnect();
-            msgrld->start();
-        }
+        if (m_signedIn)
+            session().reconnect();
         autoSignInFromRecord();
     }
     msgrld->start();
@@ -157,6 +152,6 @@ void TNetwork::longtimerTimer()
 void TNetwork::nonetTimer()
 {
     XNetDetect1->requestCheck();
-    Button2->setText(m_ctx.text(131));
+    Button2->setText(m_ctx.text(kTxtSignIn));
     nonet->stop();
 }

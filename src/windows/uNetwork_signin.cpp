@@ -4,8 +4,7 @@
 
 #include "app/AppContext.h"
 #include "core/Helpers.h"
-#include "net/AccountService.h"
-#include "net/ServerSession.h"
+#include "session/ClientSession.h"
 #include "windows/FrameImage.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
@@ -59,6 +58,9 @@ void TNetwork::createSignIn()
     usererrortimer->setInterval(3000);
     connect(usererrortimer, &QTimer::timeout, this, &TNetwork::usererrortimerTimer);
 
+    connect(&session(), &ClientSession::signedIn, this, &TNetwork::onSignedIn);
+    connect(&session(), &ClientSession::autoSignedIn, this, &TNetwork::onAutoSignedIn);
+    connect(&session(), &ClientSession::signedOut, this, &TNetwork::onSignedOut);
     connect(Button2, &QPushButton::clicked, this, &TNetwork::Button2Click);
     connect(username, &QLineEdit::textEdited, this, &TNetwork::usernameChange);
     connect(c1, &QRadioButton::clicked, this, &TNetwork::c1Click);
@@ -119,17 +121,23 @@ void TNetwork::placeholderExit(QLineEdit* box)
     }
 }
 
+void TNetwork::setSignInCaption(int row, const QString& suffix)
+{
+    m_signInCaptionRow = row;
+    Button2->setText(m_ctx.text(row) + suffix);
+}
+
 void TNetwork::usernameChange()
 {
     if (!helpers::nameIsClean(username->text()))
-        Button2->setText(m_ctx.text(20));
+        setSignInCaption(kTxtNameNotClean);
 }
 
 void TNetwork::Timer1Timer()
 {
     if (!connected())
         return;
-    Button2->setText(m_ctx.text(131));
+    setSignInCaption(kTxtSignIn);
     Timer1->stop();
 }
 
@@ -142,31 +150,34 @@ void TNetwork::usererrortimerTimer()
 void TNetwork::Button2Click()
 {
     if (!connected()) {
-        Button2->setText(m_ctx.text(135));
+        setSignInCaption(kTxtWaitingForNetwork);
         nonet->start();
         return;
     }
-    m_session->closeMain();
+    // A pass already under way finishes first; its result decides what the screen shows.
+    if (m_signInRunning)
+        return;
+    session().closeMain();
     if (!usernameHoldsName() || !passHoldsPassword()) {
         if (username->text().isEmpty() || pass->text().isEmpty()) {
-            Button2->setText(m_ctx.text(134));
+            setSignInCaption(kTxtFillAllFields);
             Timer1->start();
         }
         return;
     }
-    if (Button2->text() == m_ctx.text(134) && passTag != 1)
+    if (m_signInCaptionRow == kTxtFillAllFields && passTag != 1)
         return;
     // The server's files hold windows-1251 only: such a name or password would be stored as
     // "?" and never match again.
     if (const QString refused =
             accounts::refusedCharacters(accounts::normalisedName(username->text()), pass->text());
         !refused.isEmpty()) {
-        Button2->setText(m_ctx.text(StringTable::kTxtRefusedCharacters) + refused);
+        setSignInCaption(StringTable::kTxtRefusedCharacters, refused);
         return;
     }
     passTag = 0;
     typedPassword = pass->text();
-    Button2->setText(m_ctx.text(131) + QStringLiteral("..."));
+    setSignInCaption(kTxtSignIn, QStringLiteral("..."));
     Label1->hide();
     if (c1->isChecked())
         mem.option = QStringLiteral("autologin");
@@ -192,17 +203,17 @@ void TNetwork::Timer2Timer()
 {
     switch (sequenceStep) {
     case 0:
-        Button2->setText(m_ctx.text(131) + QStringLiteral(".."));
+        setSignInCaption(kTxtSignIn, QStringLiteral(".."));
         sequenceStep = 1;
         return;
     case 1:
-        Button2->setText(m_ctx.text(131) + QStringLiteral("."));
+        setSignInCaption(kTxtSignIn, QStringLiteral("."));
         username->hide();
         pass->hide();
         sequenceStep = 2;
         return;
     case 2:
-        Button2->setText(m_ctx.text(131));
+        setSignInCaption(kTxtSignIn);
         sequenceStep = 3;
         return;
     default:
@@ -215,7 +226,6 @@ void TNetwork::signInStep3()
     Button2->hide();
     for (QRadioButton* c : {c1, c2, c3})
         c->hide();
-    FTPConnect();
     username->setText(accounts::normalisedName(username->text()));
     if (!connected()) {
         // The network is away: go round again until it is back.
@@ -225,24 +235,9 @@ void TNetwork::signInStep3()
     }
     Timer2->stop();
     sequenceStep = 0;
-    if (!m_session->IdFTP1().connected()) {
-        {
-            const ServerSession::Busy busy(*m_session);
-            m_session->openMain();
-        }
-        restartSequence(!m_session->IdFTP1().connected());
-        return;
-    }
-    try {
-        serverWork();
-    } catch (const Error& e) {
-        qCInfo(lcSignIn) << "sign-in pass failed:" << e.message();
-        LMDSimpleLabel2->hide();
-        // Left open in the user's folder, the next pass would find no directory there and
-        // take the name for a new one: it starts from a fresh connection instead.
-        m_session->closeMain();
-        restartSequence(true);
-    }
+    LMDSimpleLabel2->show();
+    m_signInRunning = true;
+    session().signIn({username->text(), typedPassword, mem, mem.adapterAddress});
 }
 
 void TNetwork::restartSequence(bool serverFault)
@@ -254,31 +249,37 @@ void TNetwork::restartSequence(bool serverFault)
         for (QWidget* w :
              std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3, Label1})
             w->show();
-        Button2->setText(m_ctx.text(136));
+        setSignInCaption(kTxtServerNotAnswering);
         return;
     }
     sequenceStep = 0;
     Timer2->start();
 }
 
-void TNetwork::serverWork()
+void TNetwork::onSignedIn(const SignInResult& result)
 {
-    const ServerSession::Busy busy(*m_session);
-    LMDSimpleLabel2->show();
-    LMDSimpleLabel2->repaint();
-    const Folders f = m_ctx.folders();
-    const accounts::Paths paths{f.userDataDir, f.tempDataDir,
-                                f.programDataDir + QStringLiteral("avax.png")};
-    const QString name = username->text();
-    // Whatever folder another feature left the connection in, the directory is read here.
-    m_session->IdFTP1().changeFolder(m_session->usersFolder());
-    const accounts::Result result =
-        accounts::signInOrRegister(m_session->IdFTP1(), paths, name, typedPassword, mem,
-                                   mem.adapterAddress, m_ctx.languageCode());
+    m_signInRunning = false;
+    applyDirectory(result.connect);
     LMDSimpleLabel2->hide();
+    switch (result.stage) {
+    case SignInResult::Stage::Offline:
+        restartSequence(false);
+        return;
+    case SignInResult::Stage::NoServer:
+        restartSequence(true);
+        return;
+    case SignInResult::Stage::Failed:
+        qCInfo(lcSignIn) << "sign-in pass failed:" << result.error.text;
+        restartSequence(true);
+        return;
+    case SignInResult::Stage::Done:
+        break;
+    }
+    mem = result.record;
+    const QString name = username->text();
     switch (result.outcome) {
     case accounts::Outcome::WrongPassword:
-        Button2->setText(m_ctx.text(133));
+        setSignInCaption(kTxtWrongPassword);
         acc2.clear();
         RegShow();
         pass->setFocus();
@@ -291,11 +292,11 @@ void TNetwork::serverWork()
              std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3, Label1})
             w->show();
         if (result.outcome == accounts::Outcome::RefusedCharacters)
-            Button2->setText(m_ctx.text(StringTable::kTxtRefusedCharacters) +
+            setSignInCaption(StringTable::kTxtRefusedCharacters,
                              accounts::refusedCharacters(name, typedPassword));
         else
-            Button2->setText(
-                m_ctx.text(result.outcome == accounts::Outcome::RefusedName ? 20 : 131));
+            setSignInCaption(result.outcome == accounts::Outcome::RefusedName ? kTxtNameNotClean
+                                                                              : kTxtSignIn);
         return;
     case accounts::Outcome::SignedIn:
     case accounts::Outcome::Registered:
@@ -304,10 +305,10 @@ void TNetwork::serverWork()
     failedPasses = 0;
     // "Don't save password" and "Another's computer" keep no password on this computer.
     if (mem.option != u"autologin")
-        QFile::remove(f.userDataDir + store::local::kPassword);
+        QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
     m_directory.firstFill(result.directory, name);
     showUsers();
-    SystemShow();
+    SystemShow(result.avatarFile);
     if (!m_directory.selectedPeer().isEmpty()) {
         m_directory.selectPeer();
         showUsers();
@@ -315,9 +316,10 @@ void TNetwork::serverWork()
     }
 }
 
-void TNetwork::SystemShow()
+void TNetwork::SystemShow(const QString& avatarFile)
 {
     signedInMark = 1;
+    m_signedIn = true;
     for (QWidget* w : std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3, Label1})
         w->hide();
     SessionUser = username->text();
@@ -346,20 +348,8 @@ void TNetwork::SystemShow()
     online->setChecked(true);
     online->show();
 
-    // The own avatar, from the own folder where the sign-in left the connection.
-    FtpClient& ftp = m_session->IdFTP1();
-    const QString avatar = store::local::ownAvatarCopy(mem.avatarExtension);
-    bool shown = false;
-    if (ftp.connected()) {
-        // A missing picture is no reason to go through the whole sign-in again and again.
-        try {
-            ftp.download(store::avatarFile(mem.avatarExtension), f.tempDataDir + avatar);
-            shown = ava->loadPicture(f.tempDataDir + avatar);
-        } catch (const FtpError&) {
-            // The stock picture stands in below.
-        }
-    }
-    if (!shown)
+    // A missing or broken picture: the stock one.
+    if (avatarFile.isEmpty() || !ava->loadPicture(avatarFile))
         ava->loadPicture(f.programDataDir + QStringLiteral("avax.png"));
     ava->show();
     more->show();
@@ -367,7 +357,6 @@ void TNetwork::SystemShow()
     users->clearSelection();
     if (isVisible())
         users->setFocus();
-    m_session->closeMain();
 }
 
 void TNetwork::RegShow()
@@ -383,6 +372,7 @@ void TNetwork::RegShow()
             w->hide();
     }
     signedInMark = 0;
+    m_signedIn = false;
     block1hide();
     m_directory.clear();
     showUsers();

@@ -100,6 +100,7 @@ protected:
         const int at = row(name);
         ASSERT_GE(at, 0) << name.toStdString();
         alice->w()->users->setCurrentItem(alice->w()->users->topLevelItem(at));
+        settleAll();
     }
 
     TempTree root;
@@ -263,6 +264,7 @@ TEST_F(Contacts, ThePopupOpensItsSenderByTheTrimmedName)
     w->showUsers();
     alice->ctx->netprog()->Hint = "  Bob ";
     w->select();
+    settleAll();
     EXPECT_EQ(alice->ctx->netprog()->Hint, "Bob");
     EXPECT_EQ(w->directory().sendbutHint(), "Bob");
     EXPECT_EQ(w->directory().selectedPeer(), "Bob");
@@ -304,6 +306,7 @@ TEST_F(Contacts, ThePopupShowsItsSendersOwnAvatar)
     TNetwork* w = alice->w();
     alice->ctx->netprog()->Hint = "Carol";
     w->select();
+    settleAll();
     EXPECT_EQ(w->user2name->text(), "Carol");
     EXPECT_EQ(w->user2->picture().size(), QSize(16, 16));
 }

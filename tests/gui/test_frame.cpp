@@ -6,6 +6,7 @@
 #include "windows/uMinimized.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetwork.h"
+#include "support/TestClient.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -170,16 +171,19 @@ TEST(FrameKeys, EscapeClosesPanelThenRenameFieldThenWindow)
     w->username->setFocus();
 
     QTest::keyClick(w->username, Qt::Key_Escape);
+    settleAll();
     EXPECT_FALSE(w->block1->isVisibleTo(w));
     EXPECT_FALSE(w->regionname->isVisibleTo(w));
     EXPECT_FALSE(w->fading());
 
     w->rnm->show();
     QTest::keyClick(w->username, Qt::Key_Escape);
+    settleAll();
     EXPECT_FALSE(w->rnm->isVisibleTo(w));
     EXPECT_FALSE(w->fading());
 
     QTest::keyClick(w->username, Qt::Key_Escape);
+    settleAll();
     EXPECT_TRUE(w->fading());
     EXPECT_EQ(w->fade().direction(), Fade::Direction::Out);
     finishFade(w);
@@ -215,6 +219,7 @@ TEST(FrameKeys, TheQuickSendWindowTakesTheKeysAway)
     EXPECT_TRUE(c.ctx->NetMenu()->isVisible());
     // Then nothing gets through, and the quick-send window goes away.
     QTest::keyClick(w->username, Qt::Key_A);
+    settleAll();
     EXPECT_TRUE(w->username->text().isEmpty());
     TNetMenu* quick = c.ctx->NetMenu();
     EXPECT_TRUE(quick->fx->isActive());
@@ -285,6 +290,7 @@ TEST(FrameMouse, CloseImagesAndMoreReactToClicks)
     for (FrameImage* image : {w->Image1, w->Image2, w->bclose}) {
         open(w);
         QTest::mouseClick(image, Qt::LeftButton, {}, QPoint(5, 5));
+        settleAll();
         EXPECT_EQ(w->fade().direction(), Fade::Direction::Out) << image->objectName().toStdString();
         finishFade(w);
         EXPECT_FALSE(w->isVisible());
@@ -292,10 +298,13 @@ TEST(FrameMouse, CloseImagesAndMoreReactToClicks)
     open(w);
     w->more->show();
     QTest::mouseClick(w->more, Qt::LeftButton, {}, QPoint(5, 5));
+    settleAll();
     EXPECT_TRUE(w->block1->isVisibleTo(w));
     QTest::mouseClick(w->more, Qt::LeftButton, {}, QPoint(5, 5));
+    settleAll();
     EXPECT_FALSE(w->block1->isVisibleTo(w));
     // The right button is no click.
     QTest::mouseClick(w->bclose, Qt::RightButton, {}, QPoint(5, 5));
+    settleAll();
     EXPECT_FALSE(w->fading());
 }

@@ -6,6 +6,7 @@
 #include "windows/FrameImage.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetwork.h"
+#include "support/TestClient.h"
 
 #include <QAction>
 #include <QCursor>
@@ -427,6 +428,7 @@ TEST(MiniBarWithoutTray, TheBarComesBackWheneverNothingElseIsOnScreen)
     ASSERT_FALSE(c.bar()->isVisible());
     QWidget* focused = c.network()->focusWidget() ? c.network()->focusWidget() : c.network();
     QTest::keyClick(focused, Qt::Key_Escape);
+    settleAll();
     finishFade(c.network());
     ASSERT_FALSE(c.network()->isVisible());
     QCoreApplication::processEvents();

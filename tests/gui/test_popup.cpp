@@ -4,9 +4,10 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "windows/FrameImage.h"
-#include "windows/PollSink.h"
+#include "session/ClientSession.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
+#include "support/TestClient.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -45,7 +46,7 @@ int runFade(Tnetprog* p)
     return ticks;
 }
 
-// Announces through the poll cycle's window sink, as a cycle does.
+// Announces through the session's signal, as a poll cycle does.
 void announceMessage(Client& c, const QString& text)
 {
     poll::Announcement a;
@@ -53,7 +54,7 @@ void announceMessage(Client& c, const QString& text)
     a.isMessage = true;
     a.firstLine = "Zoe     07.03.2026     14:05:07 :";
     a.secondLine = text;
-    WindowSink(*c.ctx->Network(), *c.ctx).announce(a);
+    emit c.ctx->session().announced(a);
 }
 
 poll::Announcement notice(const QString& sender, const QString& fileName)
@@ -125,6 +126,7 @@ TEST(Popup, ALinkIsOpenedAsALinkOnly)
     Tnetprog* p = c.popup();
     announceMessage(c, "www.example.org/page");
     p->capClick();
+    settleAll();
     EXPECT_EQ(c.fakes.shell->calls, QStringList{"link www.example.org/page"});
     EXPECT_FALSE(c.ctx->Network()->isVisible());
 }
@@ -133,9 +135,8 @@ TEST(Popup, AFileNoticeShowsAtOnceThenOpensTheFetchedFile)
 {
     Client c;
     Tnetprog* p = c.popup();
-    WindowSink sink(*c.ctx->Network(), *c.ctx);
     const poll::Announcement a = notice("Zoe", "report.pdf");
-    sink.announce(a);
+    emit c.ctx->session().announced(a);
     // On screen before any file has come down, with the open button.
     EXPECT_TRUE(p->isVisible());
     EXPECT_EQ(p->marker, QStringLiteral("files"));
@@ -144,19 +145,22 @@ TEST(Popup, AFileNoticeShowsAtOnceThenOpensTheFetchedFile)
     EXPECT_EQ(p->txt->text(), a.firstLine);
 
     const QString file = c.root.write("app/Network/Zoe/report.pdf", "pdf");
-    sink.filesFetched(a);
+    emit c.ctx->session().filesArrived(a);
     EXPECT_EQ(p->marker, QStringLiteral("report.pdf"));
     p->opnowClick();
+    settleAll();
     EXPECT_EQ(c.fakes.shell->calls, QStringList{"show " + file});
     c.fakes.shell->calls.clear();
     p->capClick();
+    settleAll();
     EXPECT_EQ(c.fakes.shell->calls, QStringList{"open " + file});
 
     // Several files: the open button opens the sender's folder.
-    sink.announce(notice("Zoe", QString()));
-    sink.filesFetched(notice("Zoe", QString()));
+    emit c.ctx->session().announced(notice("Zoe", QString()));
+    emit c.ctx->session().filesArrived(notice("Zoe", QString()));
     c.fakes.shell->calls.clear();
     p->opnowClick();
+    settleAll();
     EXPECT_EQ(c.fakes.shell->calls, QStringList{"open " + c.root.path("app/Network/Zoe/")});
 }
 
@@ -172,9 +176,12 @@ TEST(Popup, NamesFromANoticeNeverLeaveTheReceivedFilesFolder)
         p->mode = 1;
         p->opnow->setText(c.ctx->text(125));
         p->opnowClick();
+        settleAll();
         p->capClick();
+        settleAll();
         p->marker.clear();
         p->opnowClick();
+        settleAll();
     }
     EXPECT_EQ(c.fakes.shell->calls, QStringList());
 }

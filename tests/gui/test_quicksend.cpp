@@ -12,6 +12,7 @@
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
+#include "support/TestClient.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -54,13 +55,17 @@ public:
     void signIn(const QString& password)
     {
         w()->XNetDetect1ConnectionStatus(true);
+        settleAll();
         w()->FTPCSpermitTimer();
+        settleAll();
         w()->username->setText(m_name);
         w()->pass->setEchoMode(QLineEdit::Password);
         w()->pass->setText(password);
         w()->Button2Click();
+        settleAll();
         for (int tick = 0; tick < 4; ++tick)
             w()->Timer2Timer();
+        settleAll();
         stopTimers();
     }
 
@@ -69,6 +74,7 @@ public:
         const int row = UserDirectory::find(w()->directory().users(), peer);
         ASSERT_GE(row, 0) << peer.toStdString();
         w()->users->setCurrentItem(w()->users->topLevelItem(row));
+        settleAll();
     }
 
     std::unique_ptr<AppContext> ctx;
@@ -123,6 +129,7 @@ TEST_F(QuickSendWindow, OpensModalNamedFadedInWithThePlaceholderSelected)
     EXPECT_EQ(q->Button2->text(), QStringLiteral("Send"));
     EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
     c->w()->smsClick();
+    settleAll();
     EXPECT_TRUE(q->isVisible());
     EXPECT_EQ(q->windowModality(), Qt::ApplicationModal);
     EXPECT_EQ(q->LMDLabel1->text(), QStringLiteral("For Zoe"));
@@ -142,6 +149,7 @@ TEST_F(QuickSendWindow, TheFileButtonFollowsOnlyTheUsersEdits)
     EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Attach file"));
     q->text->selectAll();
     QTest::keyClick(q->text, Qt::Key_Backspace);
+    settleAll();
     EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
     QTest::keyClicks(q->text, "Send message");
     EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
@@ -165,15 +173,18 @@ TEST_F(QuickSendWindow, EnterWithNothingTypedSendsNothingAndEscCloses)
     TNetMenu* q = c->q();
     // The untouched placeholder, then an empty text: the connection is not even tried.
     QTest::keyRelease(q->text, Qt::Key_Return);
+    settleAll();
     q->text->clear();
     QTest::keyRelease(q->text, Qt::Key_Enter);
+    settleAll();
     EXPECT_TRUE(q->isVisible());
     EXPECT_FALSE(q->fx->isActive());
-    EXPECT_FALSE(c->w()->session().IdFTP1().connected());
+    EXPECT_FALSE(c->w()->session().mainOpen());
     EXPECT_TRUE(c->fakes.desktop->errors.isEmpty());
 
     q->text->setText("typed");
     QTest::keyRelease(q->text, Qt::Key_Escape);
+    settleAll();
     EXPECT_TRUE(q->fx->isActive());
     EXPECT_EQ(q->fade().alpha(), 245);
     EXPECT_EQ(finishFade(q), 8);
@@ -246,6 +257,7 @@ protected:
         ASSERT_EQ(bob->w()->User->text(), QStringLiteral("Bob"));
         // Alice's poll learns of Bob, who signed up after her.
         alice->w()->msgrldTimer();
+        settleAll();
     }
 
     QByteArray onServer(const QString& relative) const
@@ -271,12 +283,14 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     ASSERT_TRUE(a->chat->isHidden());
 
     QTest::mouseClick(a->sms, Qt::LeftButton);
+    settleAll();
     TNetMenu* q = alice->q();
     ASSERT_TRUE(q->isVisible());
     finishFade(q);
     EXPECT_EQ(q->LMDLabel1->text(), QStringLiteral("For Bob"));
     QTest::keyClicks(q->text, "Hello Bob");
     QTest::keyRelease(q->text, Qt::Key_Return);
+    settleAll();
 
     // Header and text, no trailing empty line, the same in both folders.
     const QByteArray own = onServer("Alice/Bob.ms");
@@ -295,7 +309,7 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     EXPECT_FALSE(a->chat->isHidden());
     EXPECT_FALSE(a->msg->isHidden());
     EXPECT_FALSE(a->sendbut->isHidden());
-    EXPECT_FALSE(a->session().IdFTP1().connected());
+    EXPECT_FALSE(a->session().mainOpen());
     EXPECT_TRUE(q->text->text().isEmpty());
     EXPECT_TRUE(q->fx->isActive());
     finishFade(q);
@@ -303,6 +317,7 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
 
     // Bob's poll cycle announces it.
     bob->w()->msgrldTimer();
+    settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
     Tnetprog* popup = bob->ctx->netprog();
     EXPECT_TRUE(popup->isVisible());
@@ -313,6 +328,7 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     // The main window's send goes on in the new conversation without opening Bob again.
     a->msg->setPlainText("Second");
     a->sendbutClick();
+    settleAll();
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Second"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")).size(), 5);
 }
@@ -322,16 +338,21 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     TNetwork* a = alice->w();
     alice->open("Bob");
     QTest::mouseClick(a->sms, Qt::LeftButton);
+    settleAll();
     QTest::keyClicks(alice->q()->text, "Hello Bob");
     alice->q()->Button2Click();
+    settleAll();
     finishFade(alice->q());
     ASSERT_EQ(a->chatLines().size(), 2);
 
     // Bob answers from his main window; Alice's view does not show it yet.
     bob->w()->msgrldTimer();
+    settleAll();
     bob->ctx->netprog()->capClick();
+    settleAll();
     bob->w()->msg->setPlainText("Hi Alice");
     bob->w()->sendbutClick();
+    settleAll();
     ASSERT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Hi Alice"));
     ASSERT_EQ(a->chatLines().size(), 2);
 
@@ -353,11 +374,13 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
         // Selected again without opening, so the view stays as it was.
         const QSignalBlocker quiet(a->users);
         a->users->setCurrentItem(a->users->topLevelItem(0));
+        settleAll();
     }
     rightRelease();
     ASSERT_TRUE(alice->q()->isVisible());
     QTest::keyClicks(alice->q()->text, "Got it");
     QTest::keyRelease(alice->q()->text, Qt::Key_Enter);
+    settleAll();
 
     const QStringList both = lines(onServer("Bob/Alice.ms"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")), both);
@@ -386,6 +409,7 @@ void typeMessage(TNetwork* w, const QString& text)
     auto* box = w->findChild<QPlainTextEdit*>(QStringLiteral("msg"));
     ASSERT_TRUE(box);
     QTest::mouseClick(box->viewport(), Qt::LeftButton);
+    settleAll();
     ASSERT_EQ(w->focusWidget(), box);
     QTest::keyClicks(box, text);
 }
@@ -395,6 +419,7 @@ void pressSend(TNetwork* w)
     auto* send = w->findChild<QPushButton*>(QStringLiteral("sendbut"));
     ASSERT_TRUE(send);
     QTest::mouseClick(send, Qt::LeftButton);
+    settleAll();
 }
 
 } // namespace
@@ -405,12 +430,15 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     TNetwork* b = bob->w();
     alice->open("Bob");
     QTest::mouseClick(a->sms, Qt::LeftButton);
+    settleAll();
     QTest::keyClicks(alice->q()->text, "Hello Bob");
     QTest::keyRelease(alice->q()->text, Qt::Key_Return);
+    settleAll();
     finishFade(alice->q());
 
     // Bob's popup announces it and shrinks to its "+", which stays until clicked.
     b->msgrldTimer();
+    settleAll();
     Tnetprog* popup = bob->ctx->netprog();
     ASSERT_TRUE(popup->isVisible());
     finishPopupFade(popup);
@@ -435,6 +463,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
 
     // Alice's next cycle announces the answer.
     a->msgrldTimer();
+    settleAll();
     EXPECT_EQ(alice->ctx->netprog()->txt->text(), QStringLiteral("Hi Alice"));
     EXPECT_EQ(alice->fakes.sound->played, 1);
 
@@ -442,10 +471,12 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     b->hide();
     TempTree desk;
     a->dropFiles({desk.write("report.txt", "numbers")});
+    settleAll();
     typeMessage(a, "see the report");
     pressSend(a);
     ASSERT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("see the report"));
     b->msgrldTimer();
+    settleAll();
     EXPECT_EQ(TempTree::read(root.path("bob/app/Network/Alice/report.txt")), "numbers");
     EXPECT_FALSE(QFileInfo::exists(server->tree("netwrk/users/Bob/Alice")));
 }
@@ -460,13 +491,16 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
 
     alice->open("Bob");
     QTest::mouseClick(alice->w()->sms, Qt::LeftButton);
+    settleAll();
     QTest::keyClicks(alice->q()->text, "Hello Bob");
     QTest::keyRelease(alice->q()->text, Qt::Key_Return);
+    settleAll();
 
     b->msgrldTimer(); // shows her message in his open conversation
     ASSERT_FALSE(b->msg->isHidden());
     typeMessage(b, "Hi");
     QTest::keyClick(b->msg, Qt::Key_Return);
+    settleAll();
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Hi"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Hi"));
 
@@ -477,19 +511,21 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     EXPECT_EQ(b->msg->toPlainText(), QStringLiteral("Still there?"));
     EXPECT_EQ(bob->fakes.desktop->errors, QStringList{bob->ctx->text(138)});
 
-    // While another server operation runs, Send and a drop say so and keep what was given.
+    // A press of Send while a poll cycle runs waits for it and is sent after it: the text shows
+    // until it went, with the busy label meanwhile.
     bob->fakes.desktop->errors.clear();
-    {
-        const ServerSession::Busy busy(b->session());
-        pressSend(b);
-        EXPECT_EQ(b->LMDSimpleLabel2->text(), bob->ctx->text(139));
-        EXPECT_TRUE(b->LMDSimpleLabel2->isVisibleTo(b));
-        TempTree desk;
-        const QString file = desk.write("a.txt", "a");
-        b->dropFiles({file});
-        EXPECT_EQ(b->dropfiles, QStringList{file});
-    }
+    QFile::copy(server->tree("netwrk/users/Alice/Bob.ms"), server->tree("netwrk/users/Bob/Alice.ms"));
+    b->msgrldTimer();
+    QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("sendbut")), Qt::LeftButton);
     EXPECT_EQ(b->msg->toPlainText(), QStringLiteral("Still there?"));
+    EXPECT_TRUE(b->LMDSimpleLabel2->isVisibleTo(b));
+    settleAll();
+    EXPECT_TRUE(bob->fakes.desktop->errors.isEmpty())
+        << bob->fakes.desktop->errors.join(u'|').toStdString();
+    EXPECT_TRUE(b->msg->toPlainText().isEmpty());
+    EXPECT_FALSE(b->LMDSimpleLabel2->isVisibleTo(b));
+    EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Still there?"));
+    EXPECT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Still there?"));
 }
 
 TEST_F(QuickSendTwoClients, HostileFilesFromTheServerAreShownWithinLimits)
@@ -513,6 +549,7 @@ TEST_F(QuickSendTwoClients, HostileFilesFromTheServerAreShownWithinLimits)
 
     TNetwork* a = alice->w();
     a->msgrldTimer();
+    settleAll();
     EXPECT_EQ(a->directory().users().size(), 1); // Bob; the long line is not listed
     alice->open("Bob");
     const QStringList shown = a->chat->toPlainText().split(u'\n');

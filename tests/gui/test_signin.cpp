@@ -142,7 +142,9 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
     // The network drops and returns: the detector's answer alone signs her in, without the
     // sign-in button's timers.
     alice->w()->XNetDetect1ConnectionStatus(false);
+    settleAll();
     alice->w()->XNetDetect1ConnectionStatus(true);
+    settleAll();
     alice->stopTimers();
     EXPECT_FALSE(alice->w()->Timer2->isActive());
     EXPECT_EQ(alice->w()->User->text(), "Alice");
@@ -152,6 +154,7 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
     alice->restart();
     alice->goOnline();
     alice->w()->Timer4Timer();
+    settleAll();
     ASSERT_TRUE(alice->w()->Timer2->isActive());
     alice->runSequence();
     EXPECT_EQ(alice->w()->User->text(), "Alice");
@@ -175,6 +178,7 @@ TEST_F(SignIn, NopassOffersTheNameAndWaitsForThePassword)
     EXPECT_TRUE(alice->w()->c2->isChecked());
     alice->goOnline();
     alice->w()->Timer4Timer();
+    settleAll();
     EXPECT_FALSE(alice->w()->Timer2->isActive());
     EXPECT_EQ(alice->w()->User->text(), "-");
 
@@ -194,6 +198,7 @@ TEST_F(SignIn, AnothersComputerKeepsNothingAlsoOnTheServerAfterSignOut)
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo"))) << "the password was kept";
 
     alice->w()->dscnClick();
+    settleAll();
     EXPECT_EQ(alice->w()->User->text(), "-");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
     EXPECT_EQ(linesOf(users("Alice/myacc.xo")).mid(0, 2), QStringList({"", "x"}));
@@ -205,6 +210,7 @@ TEST_F(SignIn, AnothersComputerKeepsNothingAlsoOnTheServerAfterSignOut)
     EXPECT_TRUE(alice->w()->c3->isChecked());
     alice->goOnline();
     alice->w()->Timer4Timer();
+    settleAll();
     EXPECT_FALSE(alice->w()->Timer2->isActive());
     EXPECT_EQ(alice->w()->User->text(), "-");
 
@@ -222,8 +228,10 @@ TEST_F(SignIn, AutologinRunsAgainWhenTheNetworkComesBack)
     alice->w()->AutologinDone = true;
 
     alice->w()->XNetDetect1ConnectionStatus(false);
+    settleAll();
     EXPECT_FALSE(alice->w()->AutologinDone);
     alice->w()->XNetDetect1ConnectionStatus(true);
+    settleAll();
     EXPECT_TRUE(alice->w()->AutologinDone);
     EXPECT_EQ(alice->w()->signedInMark, 1);
     EXPECT_EQ(alice->w()->User->text(), "Alice");
@@ -238,14 +246,18 @@ TEST_F(SignIn, AutologinAfterAnOutageWithACorrespondentOpen)
     ASSERT_EQ(alice->w()->User->text(), "Alice");
     // Opening Bob leaves the main connection open in Alice's own folder.
     alice->w()->msgrldTimer();
+    settleAll();
     alice->w()->directory().setSelectedPeer("Bob");
     alice->w()->directory().selectPeer();
     alice->w()->showUsers();
     alice->w()->usersSelect();
+    settleAll();
     ASSERT_FALSE(alice->w()->sms->isHidden());
 
     alice->w()->XNetDetect1ConnectionStatus(false);
+    settleAll();
     alice->w()->XNetDetect1ConnectionStatus(true);
+    settleAll();
     EXPECT_EQ(alice->w()->signedInMark, 1);
     EXPECT_EQ(alice->w()->User->text(), "Alice");
     EXPECT_FALSE(QDir(users("Alice/Alice")).exists());
@@ -262,18 +274,22 @@ TEST_F(SignIn, EnterInTheNameBoxLetsTheButtonPassTypeAllFields)
     w->pass->setFocus();
     w->pass->clear();
     w->Button2Click();
+    settleAll();
     ASSERT_EQ(caption(*alice), text(*alice, 134));
 
     QTest::keyClicks(w->pass, "alice-pw");
     w->Button2Click();
+    settleAll();
     EXPECT_EQ(caption(*alice), text(*alice, 134)) << "a press while the caption shows is ignored";
     EXPECT_FALSE(w->Timer2->isActive());
 
     w->username->setFocus();
     QTest::keyClick(w->username, Qt::Key_Return);
+    settleAll();
     EXPECT_EQ(w->focusWidget(), w->pass);
     EXPECT_EQ(w->passTag, 1);
     w->Button2Click();
+    settleAll();
     ASSERT_TRUE(w->Timer2->isActive());
     alice->runSequence();
     EXPECT_EQ(w->User->text(), "Alice");
@@ -293,6 +309,7 @@ TEST_F(SignIn, AFolderWithoutItsPasswordFileStopsAfterAFewPasses)
     w->pass->setEchoMode(QLineEdit::Password);
     w->pass->setText("alice-pw");
     w->Button2Click();
+    settleAll();
     int passes = 0;
     for (; passes < 50 && w->Timer2->isActive(); ++passes)
         bob->runSequence();
@@ -323,6 +340,7 @@ TEST_F(SignIn, AFaultThatGoesAwayLetsTheNextPassThrough)
     w->pass->setEchoMode(QLineEdit::Password);
     w->pass->setText("wrong-pw");
     w->Button2Click();
+    settleAll();
     bob->runSequence();
     ASSERT_TRUE(w->Timer2->isActive());
     ASSERT_TRUE(QFile::rename(users("acc.xo.aside"), users("Alice/acc.xo")));
@@ -359,6 +377,7 @@ TEST_F(SignIn, AMissingOwnAvatarDoesNotKeepTheUserOut)
     alice->restart();
     alice->goOnline();
     alice->w()->Timer4Timer();
+    settleAll();
     alice->runSequence();
     TNetwork* w = alice->w();
     EXPECT_FALSE(w->Timer2->isActive()) << "the sequence goes round again and again";
@@ -396,6 +415,7 @@ TEST_F(SignIn, NamesAndPasswordsOutsideTheCodePageAreRefusedWithTheirCharacters)
     const auto type = [](QWidget* box, const QString& text) {
         box->setFocus();
         QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        settleAll();
         for (const QChar c : text)
             QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
     };
@@ -403,6 +423,7 @@ TEST_F(SignIn, NamesAndPasswordsOutsideTheCodePageAreRefusedWithTheirCharacters)
         type(name, n);
         type(password, p);
         QTest::mouseClick(button, Qt::LeftButton);
+        settleAll();
     };
     attempt(QString::fromUtf8("José"), "pw");
     EXPECT_EQ(caption(*alice), "Characters not allowed: " + QString::fromUtf8("é"));

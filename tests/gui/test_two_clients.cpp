@@ -57,7 +57,7 @@ protected:
 TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
 {
     alice->goOnline();
-    ASSERT_EQ(alice->w()->session().mark(), 1);
+    ASSERT_TRUE(alice->w()->session().configured());
     alice->signIn("alice-pw");
     ASSERT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));
     EXPECT_TRUE(QFile::exists(server->tree("netwrk/users/Alice/acc.xo")));
@@ -73,18 +73,22 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
 
     // Alice's next poll learns of Bob; she opens him and writes.
     alice->w()->msgrldTimer();
+    settleAll();
     const int row = UserDirectory::find(alice->w()->directory().users(), "Bob");
     ASSERT_GE(row, 0);
     alice->w()->users->setCurrentItem(alice->w()->users->topLevelItem(row));
+    settleAll();
     ASSERT_EQ(alice->w()->directory().sendbutHint(), QStringLiteral("Bob"));
     ASSERT_FALSE(alice->w()->chat->isHidden());
     alice->w()->msg->setPlainText("Hello Bob");
     alice->w()->sendbutClick();
+    settleAll();
     EXPECT_TRUE(alice->w()->chatLines().value(1) == "Hello Bob")
         << alice->w()->chatLines().join('|').toStdString();
 
     // Bob, with his window hidden, hears it and sees the popup.
     bob->w()->msgrldTimer();
+    settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
     Tnetprog* popup = bob->ctx->netprog();
     EXPECT_TRUE(popup->isVisible());
@@ -95,12 +99,14 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
 
     // A click on the popup opens the conversation.
     popup->capClick();
+    settleAll();
     EXPECT_EQ(bob->w()->directory().sendbutHint(), QStringLiteral("Alice"));
     EXPECT_EQ(bob->w()->chatLines().value(1), QStringLiteral("Hello Bob"));
     EXPECT_FALSE(userentry::isMarked(bob->w()->directory().users().at(0)));
 
     // Nothing new: nothing announced.
     bob->w()->msgrldTimer();
+    settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
 
     // Alice quits and starts again: with the autologin option the detector's answer signs her
@@ -109,7 +115,9 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     alice->goOnline();
     EXPECT_EQ(alice->w()->User->text(), QStringLiteral("-"));
     alice->w()->XNetDetect1ConnectionStatus(false);
+    settleAll();
     alice->w()->XNetDetect1ConnectionStatus(true);
+    settleAll();
     alice->stopTimers();
     EXPECT_FALSE(alice->w()->Timer2->isActive());
     EXPECT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));

@@ -59,7 +59,9 @@ protected:
         alice->signIn("alice-pw");
         ASSERT_EQ(alice->w()->User->text(), "Alice");
         alice->w()->msgrldTimer();
+        settleAll();
         bob->w()->msgrldTimer();
+        settleAll();
     }
 
     QString users(const QString& relative = {}) const
@@ -71,6 +73,7 @@ protected:
         const int at = UserDirectory::find(c.w()->directory().users(), name);
         ASSERT_GE(at, 0) << name.toStdString();
         c.w()->users->setCurrentItem(c.w()->users->topLevelItem(at));
+        settleAll();
     }
     QString bobsNetwork() const { return bob->ctx->folders().networkDir; }
 
@@ -88,6 +91,7 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
     open(*alice, "Bob");
     const QString report = desk.write("report.txt", "quarterly numbers");
     alice->w()->dropFiles({report});
+    settleAll();
 
     EXPECT_EQ(TempTree::read(users("Bob/Alice/report.txt")), "quarterly numbers");
     PhraseTable eng;
@@ -107,6 +111,7 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
 
     // Bob's next cycle fetches the file and clears the sender folder on the server.
     bob->w()->msgrldTimer();
+    settleAll();
     const QString local = bobsNetwork() + "Alice/report.txt";
     EXPECT_TRUE(local.contains("/Network/Alice/"));
     EXPECT_EQ(TempTree::read(local), "quarterly numbers");
@@ -122,10 +127,12 @@ TEST_F(WindowFiles, NamesThatCouldLeaveTheFolderStayOnTheServer)
 {
     open(*alice, "Bob");
     alice->w()->dropFiles({desk.write("good.txt", "good")});
+    settleAll();
     for (const char* hostile : {"..\\evil", "a\\b"})
         QFile(users("Bob/Alice/") + hostile).open(QIODevice::WriteOnly);
 
     bob->w()->msgrldTimer();
+    settleAll();
     EXPECT_EQ(TempTree::read(bobsNetwork() + "Alice/good.txt"), "good");
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/good.txt")));
     EXPECT_TRUE(QFileInfo::exists(users("Bob/Alice/..\\evil")));
@@ -145,9 +152,11 @@ TEST_F(WindowFiles, TheNoticeGoesOnTopOfTheNewestServerCopy)
     open(*bob, "Alice");
     bob->w()->msg->setPlainText("second");
     bob->w()->sendbutClick();
+    settleAll();
     ASSERT_TRUE(linesOf(users("Alice/Bob.ms")).contains("second"));
 
     alice->w()->dropFiles({desk.write("report.txt", "numbers")});
+    settleAll();
     for (const QString& copy : {users("Alice/Bob.ms"), users("Bob/Alice.ms")}) {
         const QStringList lines = linesOf(copy);
         EXPECT_TRUE(lines.contains("second")) << copy.toStdString();
@@ -162,6 +171,7 @@ TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
     QDir().mkpath(desk.path("photos"));
     const QString file = desk.write("a.b.txt", "dots");
     alice->w()->dropFiles({desk.path("photos"), file});
+    settleAll();
     EXPECT_EQ(TempTree::read(users("Bob/Alice/a.b.txt")), "dots");
     const QStringList theirs = linesOf(users("Bob/Alice.ms"));
     ASSERT_FALSE(theirs.isEmpty());
@@ -178,6 +188,7 @@ TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
     QFile::remove(users("Alice/Bob.ms"));
     const QStringList shown = alice->w()->chatLines();
     alice->w()->dropFiles({desk.path("photos")});
+    settleAll();
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice.ms")));
     EXPECT_FALSE(QFileInfo::exists(users("Alice/Bob.ms")));
     EXPECT_EQ(alice->w()->chatLines(), shown);
@@ -191,8 +202,10 @@ TEST_F(WindowFiles, ARecipientWithoutALanguageGetsTheSendersWording)
     stringlist::save(users("lineup.xo"), lines);
     QDir().mkpath(users("Carol"));
     alice->w()->msgrldTimer();
+    settleAll();
     open(*alice, "Carol");
     alice->w()->dropFiles({desk.write("report.txt", "numbers")});
+    settleAll();
     PhraseTable rus;
     rus.rebuild("rus/");
     EXPECT_TRUE(linesOf(users("Carol/Alice.ms")).value(0).startsWith("Alice" + rus.phrase(0)));
@@ -202,6 +215,7 @@ TEST_F(WindowFiles, ADropWithNobodySelectedDoesNothing)
 {
     const QString file = desk.write("report.txt", "numbers");
     alice->w()->dropFiles({file});
+    settleAll();
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice.ms")));
     EXPECT_TRUE(alice->w()->chatLines().isEmpty());
@@ -214,12 +228,15 @@ TEST_F(WindowFiles, AfterThePopupTheNoticeSpeaksItsSendersLanguage)
     stringlist::save(users("lineup.xo"), lines);
     QDir().mkpath(users("Carol"));
     alice->w()->msgrldTimer();
+    settleAll();
     open(*alice, "Carol");
     // Bob's message brings up the popup; Alice opens his conversation from it.
     alice->ctx->netprog()->Hint = "Bob";
     alice->w()->select();
+    settleAll();
     ASSERT_EQ(alice->w()->directory().sendbutHint(), "Bob");
     alice->w()->dropFiles({desk.write("report.txt", "numbers")});
+    settleAll();
     PhraseTable eng;
     eng.rebuild("eng/");
     EXPECT_TRUE(linesOf(users("Bob/Alice.ms")).value(0).startsWith("Alice" + eng.phrase(0)))

@@ -2,13 +2,17 @@
 
 // One complete client (application context, windows, fake platform services) in its own
 // folder, for tests that run several clients in one process against one server. Its timers are
-// stopped: tests run the handlers by hand, so nothing steps in between.
+// stopped: tests run the handlers by hand, so nothing steps in between, and wait with settle()
+// for the session to finish what they started.
 #include "app/AppContext.h"
 #include "platform/fake/FakeServices.h"
+#include "session/ClientSession.h"
 #include "windows/uNetwork.h"
 
 #include "net/XNetDetect.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -43,6 +47,25 @@ public:
     }
 
     TNetwork* w() const { return ctx->Network(); }
+    ClientSession& session() const { return ctx->session(); }
+
+    // Waits until the session has run every request, and the windows have taken every result
+    // (which may make further requests).
+    void settle() const { settleSession(session()); }
+    static void settleSession(const ClientSession& s)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        // Far beyond any request of a test; a hang shows as a failure, not a stuck run.
+        while (waited.elapsed() < 120000) {
+            while (!s.idle() && waited.elapsed() < 120000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents();
+            if (s.idle())
+                return;
+        }
+    }
     const QString& root() const { return m_root; }
     void setName(const QString& name) { m_name = name; }
 
@@ -51,6 +74,7 @@ public:
     {
         w()->XNetDetect1ConnectionStatus(true);
         w()->FTPCSpermitTimer();
+        settle();
         stopTimers();
     }
 
@@ -59,6 +83,7 @@ public:
     {
         for (int tick = 0; tick < 4; ++tick)
             w()->Timer2Timer();
+        settle();
     }
 
     // Types the name and password and runs the sign-in sequence to its end.
@@ -79,3 +104,14 @@ private:
     QString m_root;
     QString m_name;
 };
+
+// Waits until the sessions of every client in the process have finished what the test started.
+inline void settleAll()
+{
+    for (int round = 0; round < 3; ++round) {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* main = qobject_cast<TNetwork*>(w))
+                TestClient::settleSession(main->session());
+        }
+    }
+}

@@ -1,0 +1,651 @@
+#include "session/ClientSession.h"
+
+#include "core/Conversation.h"
+#include "core/Helpers.h"
+#include "core/Limits.h"
+#include "core/StringList.h"
+#include "net/DirectoryFetch.h"
+#include "net/FtpError.h"
+#include "net/LocalCopy.h"
+#include "net/ServerAddress.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+#include <QThread>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcSession, "larkspire.session")
+
+// A SeenCopy another program of ours still writes is given this long before it is read.
+constexpr int kSeenCopyWaitMs = 3000;
+
+QString seenFolderOf(const Folders& f, const QString& user)
+{
+    return f.programDataDir + QStringLiteral("net/") + user + u'/';
+}
+
+} // namespace
+
+// What only the session's thread touches.
+class ClientSession::Worker
+{
+public:
+    explicit Worker(ClientSession& owner, const Config& config)
+        : owner(owner), server(serverConfig(owner, config))
+    {
+    }
+
+    static ServerSession::Config serverConfig(ClientSession& owner, const Config& config)
+    {
+        ServerSession::Config c;
+        c.settingsServer = config.settingsServer;
+        c.backoffFirstMs = config.backoffFirstMs;
+        c.backoffLongestMs = config.backoffLongestMs;
+        // Every successful opening of the main connection clears the sign-out mark.
+        c.onConnected = [&owner] { emit owner.mainConnectionOpened(); };
+        return c;
+    }
+
+    // Before each request: the detector's word, which the window thread keeps.
+    void sync(const Folders& f)
+    {
+        server.setStatus(QString::fromUtf16(owner.online() ? ServerSession::kConnected
+                                                           : ServerSession::kDisconnected));
+        server.config().tempDataDir = f.tempDataDir;
+    }
+
+    ConnectResult connectMain(const Folders& f)
+    {
+        ConnectResult r;
+        r.opening = server.FTPConnect();
+        if (r.opening != ServerSession::Opening::Opened)
+            return r;
+        r.directory = directory::fetch(server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
+                                       directory::sleepWait, directory::OnFailure::Keep);
+        return r;
+    }
+
+    // The own picture, from the own folder where a sign-in leaves the connection; a missing
+    // picture is no reason to fail the sign-in.
+    QString ownAvatar(const Folders& f, const store::AccountRecord& record)
+    {
+        FtpClient& ftp = server.IdFTP1();
+        if (!ftp.connected())
+            return {};
+        const QString copy = f.tempDataDir + store::local::ownAvatarCopy(record.avatarExtension);
+        try {
+            ftp.download(store::avatarFile(record.avatarExtension), copy);
+            return copy;
+        } catch (const FtpError&) {
+            return {};
+        }
+    }
+
+    // The correspondent's record tells the type of the picture; both come from the folder the
+    // connection stands in.
+    QString peerAvatar(const Folders& f)
+    {
+        FtpClient& ftp = server.IdFTP1();
+        const QString record = f.tempDataDir + store::local::kPeerRecordCopy;
+        QString avatarType = QStringLiteral(".png");
+        try {
+            localcopy::download(ftp, store::kAccountRecordFile, record, localcopy::kPrivate);
+            const auto lines =
+                stringlist::loadAtMost(record, limits::kMaxRecordBytes).value_or(QStringList());
+            avatarType = store::AccountRecord::fromLines(lines).avatarExtension;
+            QFile::remove(record);
+            const QString copy = f.tempDataDir + store::local::peerAvatarCopy(avatarType);
+            ftp.download(store::avatarFile(avatarType), copy);
+            return copy;
+        } catch (const FtpError&) {
+            // A peer without a record or picture is still a peer.
+            QFile::remove(record);
+            return {};
+        }
+    }
+
+    // Opens the main connection when it is closed, in the signed-in user's folder.
+    bool openInOwnFolder()
+    {
+        FtpClient& ftp = server.IdFTP1();
+        if (ftp.connected())
+            return true;
+        if (!server.openMain())
+            return false;
+        try {
+            ftp.changeFolder(store::userFolder(server.ServerRoot(), sessionUser));
+        } catch (const Error&) {
+            server.closeMain();
+            return false;
+        }
+        return true;
+    }
+
+    messaging::Place place(const Folders& f) const
+    {
+        return {server.ServerRoot(), sessionUser, seenFolderOf(f, sessionUser)};
+    }
+
+    ClientSession& owner;
+    ServerSession server;
+    QString sessionUser;
+    QStringList userslist; // the names in the signed-in user's server folder
+    poll::Memory pollMemory;
+};
+
+namespace {
+
+// Passes the poll cycle's news to the window thread as it happens.
+class SessionSink : public poll::Sink
+{
+public:
+    SessionSink(ClientSession& session, const QString& openPeer)
+        : m_session(session), m_openPeer(openPeer)
+    {
+    }
+    void playSound() override { emit m_session.newsSound(); }
+    void refreshOpenChat(const QStringList& chat) override
+    {
+        emit m_session.openChatChanged(m_openPeer, chat);
+    }
+    void announce(const poll::Announcement& a) override { emit m_session.announced(a); }
+    void filesFetched(const poll::Announcement& a) override { emit m_session.filesArrived(a); }
+
+private:
+    ClientSession& m_session;
+    QString m_openPeer;
+};
+
+template <typename Result>
+void fail(Result& r, const QString& text)
+{
+    r.error.text = text.isEmpty() ? QStringLiteral("?") : text;
+}
+
+} // namespace
+
+ClientSession::ClientSession(Config config, QObject* parent)
+    : QObject(parent), m_config(std::move(config)),
+      m_worker(std::make_unique<Worker>(*this, m_config)), m_thread(new QThread(this))
+{
+    m_thread->setObjectName(QStringLiteral("ClientSession"));
+    m_thread->start();
+}
+
+ClientSession::~ClientSession()
+{
+    m_thread->quit();
+    m_thread->wait();
+}
+
+void ClientSession::post(std::function<void()> job)
+{
+    ++m_pending;
+    // A context object living on the session's thread runs the job there, after the ones
+    // posted before it.
+    auto* runner = new QObject;
+    runner->moveToThread(m_thread);
+    QMetaObject::invokeMethod(
+        runner,
+        [this, runner, job = std::move(job)] {
+            try {
+                job();
+            } catch (const std::exception& e) {
+                // Each request reports its own failures; this is the last line of defence.
+                qCWarning(lcSession) << "request ended by" << e.what();
+                m_worker->server.closeMain();
+            }
+            m_mainOpen = m_worker->server.IdFTP1().connected();
+            --m_pending;
+            delete runner;
+        },
+        Qt::QueuedConnection);
+}
+
+bool ClientSession::postTimed(std::function<void()> job)
+{
+    if (!idle())
+        return false;
+    post(std::move(job));
+    return true;
+}
+
+void ClientSession::setOnline(bool online)
+{
+    m_online = online;
+}
+
+void ClientSession::setSessionUser(const QString& name)
+{
+    post([this, name] { m_worker->sessionUser = name; });
+}
+
+bool ClientSession::bootstrap()
+{
+    const Folders f = m_config.folders();
+    return postTimed([this, f] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        BootstrapResult r;
+        r.outcome = w.server.bootstrapTick(&r.problem);
+        r.host = w.server.IdFTP1().settings().host;
+        m_configured = w.server.mark() == 1;
+        emit bootstrapped(r);
+    });
+}
+
+bool ClientSession::keepAlive()
+{
+    return postTimed([this] {
+        try {
+            m_worker->server.keepAlive();
+        } catch (const Error& e) {
+            // Servers drop idle connections; the next piece of work connects again, so this
+            // is no news for the user.
+            qCInfo(lcSession) << "no-op failed:" << e.message();
+            m_worker->server.closeMain();
+        }
+    });
+}
+
+void ClientSession::connectMain()
+{
+    const Folders f = m_config.folders();
+    post([this, f] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        ConnectResult r;
+        try {
+            r = w.connectMain(f);
+        } catch (const Error& e) {
+            w.server.closeMain();
+            fail(r, e.message());
+        }
+        emit connected(r);
+    });
+}
+
+bool ClientSession::reconnect()
+{
+    const Folders f = m_config.folders();
+    return postTimed([this, f] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        w.server.closeMain();
+        ConnectResult r;
+        try {
+            r = w.connectMain(f);
+        } catch (const Error& e) {
+            w.server.closeMain();
+            fail(r, e.message());
+        }
+        emit connected(r);
+    });
+}
+
+void ClientSession::closeMain()
+{
+    post([this] { m_worker->server.closeMain(); });
+}
+
+void ClientSession::signIn(const SignInRequest& request)
+{
+    const Folders f = m_config.folders();
+    const QString language = m_config.languageCode ? m_config.languageCode() : QString();
+    post([this, f, language, request] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        SignInResult r;
+        r.record = request.record;
+        try {
+            r.connect = w.connectMain(f);
+        } catch (const Error& e) {
+            w.server.closeMain();
+            fail(r.connect, e.message());
+        }
+        if (!w.server.online()) {
+            r.stage = SignInResult::Stage::Offline;
+            emit signedIn(r);
+            return;
+        }
+        FtpClient& ftp = w.server.IdFTP1();
+        if (!ftp.connected()) {
+            w.server.openMain();
+            r.stage = ftp.connected() ? SignInResult::Stage::Offline
+                                      : SignInResult::Stage::NoServer;
+            emit signedIn(r);
+            return;
+        }
+        try {
+            const accounts::Paths paths{f.userDataDir, f.tempDataDir,
+                                        f.programDataDir + QStringLiteral("avax.png")};
+            // Whatever folder other work left the connection in, the directory is read here.
+            ftp.changeFolder(w.server.usersFolder());
+            const accounts::Result result =
+                accounts::signInOrRegister(ftp, paths, request.name, request.password, r.record,
+                                           request.adapterAddress, language);
+            r.stage = SignInResult::Stage::Done;
+            r.outcome = result.outcome;
+            r.directory = result.directory;
+            if (result.outcome == accounts::Outcome::SignedIn ||
+                result.outcome == accounts::Outcome::Registered) {
+                w.sessionUser = request.name;
+                r.avatarFile = w.ownAvatar(f, r.record);
+                w.server.closeMain();
+            }
+        } catch (const Error& e) {
+            qCInfo(lcSession) << "sign-in pass failed:" << e.message();
+            // Left open in the user's folder, the next pass would find no directory there and
+            // take the name for a new one: it starts from a fresh connection instead.
+            w.server.closeMain();
+            r.stage = SignInResult::Stage::Failed;
+            fail(r, e.message());
+        }
+        emit signedIn(r);
+    });
+}
+
+void ClientSession::autoSignIn(const AutoSignInRequest& request)
+{
+    const Folders f = m_config.folders();
+    post([this, f, request] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        AutoSignInResult r;
+        FtpClient& ftp = w.server.IdFTP1();
+        try {
+            r.connect = w.connectMain(f);
+            if (!ftp.connected()) {
+                emit autoSignedIn(r);
+                return;
+            }
+            const QString name = request.record.userName;
+            const QStringList users = r.connect.directory.value_or(request.knownUsers);
+            if (UserDirectory::find(users, name) < 0) {
+                r.outcome = AutoSignInResult::Outcome::Unknown;
+                emit autoSignedIn(r);
+                return;
+            }
+            // The connection may have been left open in any folder; the relative name would miss.
+            ftp.changeFolder(store::userFolder(w.server.ServerRoot(), name));
+            const QString copy = f.tempDataDir + store::local::kPasswordCopy;
+            localcopy::download(ftp, store::kPasswordFile, copy, localcopy::kPrivate);
+            const QStringList server = stringlist::load(copy).value_or(QStringList());
+            QFile::remove(copy);
+            if (store::passwordAccepted(server, request.password)) {
+                r.outcome = AutoSignInResult::Outcome::Accepted;
+                w.sessionUser = name;
+                r.avatarFile = w.ownAvatar(f, request.record);
+                w.server.closeMain();
+            } else {
+                r.outcome = AutoSignInResult::Outcome::Refused;
+            }
+        } catch (const Error& e) {
+            w.server.closeMain();
+            fail(r, e.message());
+        }
+        emit autoSignedIn(r);
+    });
+}
+
+void ClientSession::openCorrespondent(const QString& name)
+{
+    const Folders f = m_config.folders();
+    post([this, f, name] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        CorrespondentResult r;
+        r.name = name;
+        FtpClient& ftp = w.server.IdFTP1();
+        w.server.closeMain();
+        try {
+            if (!w.server.openMain()) {
+                emit correspondentOpened(r);
+                return;
+            }
+            ftp.changeFolder(name);
+        } catch (const Error&) {
+            w.server.closeMain();
+            emit correspondentOpened(r);
+            return;
+        }
+        r.reached = true;
+        try {
+            r.avatarFile = w.peerAvatar(f);
+            ftp.folderUp();
+            ftp.changeFolder(w.sessionUser);
+            w.userslist = ftp.listNames();
+            const QString conversationName = store::conversationFile(name);
+            if (w.userslist.contains(conversationName)) {
+                const QString seenFolder = seenFolderOf(f, w.sessionUser);
+                helpers::makePrivateFolder(seenFolder);
+                const QString seen = seenFolder + conversationName;
+                if (helpers::fileInUse(seen))
+                    directory::sleepWait(kSeenCopyWaitMs);
+                localcopy::download(ftp, conversationName, seen, localcopy::kPrivate);
+                r.lines = stringlist::load(seen).value_or(QStringList());
+                conversation::dropFileLine(r.lines);
+                r.hasConversation = true;
+            }
+        } catch (const Error& e) {
+            w.server.closeMain();
+            fail(r, e.message());
+        }
+        emit correspondentOpened(r);
+    });
+}
+
+void ClientSession::openFromPopup(const QString& sender)
+{
+    const Folders f = m_config.folders();
+    post([this, f, sender] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        CorrespondentResult r;
+        r.name = sender;
+        FtpClient& ftp = w.server.IdFTP1();
+        if (!ftp.connected() && !w.server.openMain()) {
+            emit popupCorrespondentOpened(r);
+            return;
+        }
+        // An open connection may stand in any folder; the record and avatar must be the
+        // sender's.
+        try {
+            ftp.changeFolder(store::userFolder(w.server.ServerRoot(), sender));
+            r.reached = true;
+            r.avatarFile = w.peerAvatar(f);
+        } catch (const Error& e) {
+            if (r.reached)
+                fail(r, e.message());
+        }
+        w.server.closeMain();
+        emit popupCorrespondentOpened(r);
+    });
+}
+
+void ClientSession::sendMessage(const MessageRequest& request)
+{
+    const Folders f = m_config.folders();
+    post([this, f, request] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        MessageResult r;
+        r.request = request;
+        r.chat = request.chat;
+        if (!w.openInOwnFolder()) {
+            emit messageSent(r);
+            return;
+        }
+        r.reached = true;
+        try {
+            r.sent = messaging::sendMessage(w.server.IdFTP1(), w.place(f), w.userslist, r.chat,
+                                            request.selectedName, request.recipient,
+                                            request.text, request.header, &r.failure);
+        } catch (const Error& e) {
+            // Nothing reached the own server copy; the text stays for another try.
+            fail(r, e.message());
+        }
+        if (r.error.failed() || r.sent == messaging::Sent::PeerCopyFailed)
+            w.server.closeMain();
+        emit messageSent(r);
+    });
+}
+
+void ClientSession::quickSend(const QString& recipient, const QString& text)
+{
+    const Folders f = m_config.folders();
+    const QDateTime now = QDateTime::currentDateTime();
+    post([this, f, recipient, text, now] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        QuickSendResult r;
+        r.recipient = recipient;
+        r.text = text;
+        // An earlier operation may have left the connection in another folder.
+        w.server.closeMain();
+        if (!w.openInOwnFolder()) {
+            emit quickSent(r);
+            return;
+        }
+        r.reached = true;
+        try {
+            r.sent = messaging::quickSend(w.server.IdFTP1(), w.place(f), recipient, text, now);
+            // Sends look their conversation up in this listing: one started here must be in it.
+            if (r.sent.result == messaging::Sent::Sent)
+                w.userslist = r.sent.listing;
+        } catch (const Error& e) {
+            fail(r, e.message());
+        }
+        w.server.closeMain();
+        emit quickSent(r);
+    });
+}
+
+void ClientSession::sendFiles(const FilesRequest& request)
+{
+    const Folders f = m_config.folders();
+    const QDateTime now = QDateTime::currentDateTime();
+    post([this, f, request, now] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        FilesResult r;
+        r.request = request;
+        r.chat = request.chat;
+        FtpClient& ftp = w.server.IdFTP1();
+        w.server.closeMain();
+        try {
+            if (!w.server.openMain()) {
+                emit filesSent(r);
+                return;
+            }
+            ftp.changeFolder(request.recipient);
+        } catch (const Error&) {
+            w.server.closeMain();
+            emit filesSent(r);
+            return;
+        }
+        r.reached = true;
+        const messaging::Place place = w.place(f);
+        messaging::FileSend send;
+        send.recipient = request.recipient;
+        send.paths = request.paths;
+        send.phrases = request.phrases;
+        send.now = now;
+        try {
+            // The notice goes on top of the newest own copy: what the correspondent wrote since
+            // the view was last shown must not be lost.
+            const QString seen = place.seenFolder + store::conversationFile(request.recipient);
+            try {
+                ftp.download(store::userFolder(place.serverRoot, w.sessionUser) +
+                                 store::conversationFile(request.recipient),
+                             seen);
+                r.chat = stringlist::load(seen).value_or(r.chat);
+                conversation::dropFileLine(r.chat);
+            } catch (const FtpError& e) {
+                // No conversation yet: the view is all there is.
+                if (e.kind() != FtpError::Kind::Reply || e.replyCode() != 550)
+                    throw;
+            }
+            int shown = -1;
+            QString shownName;
+            messaging::sendFiles(
+                ftp, place, r.chat, send, [&](const QString& name, qint64 done, qint64 total) {
+                    const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+                    // One signal per step is plenty for a label.
+                    if (percent == shown && name == shownName)
+                        return;
+                    shown = percent;
+                    shownName = name;
+                    emit transferProgress(name, percent);
+                });
+        } catch (const Error& e) {
+            fail(r, e.message());
+        }
+        w.server.closeMain();
+        emit filesSent(r);
+    });
+}
+
+void ClientSession::signOut(const QString& name)
+{
+    const Folders f = m_config.folders();
+    post([this, f, name] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        w.sessionUser.clear();
+        w.userslist.clear();
+        FtpClient& ftp = w.server.IdFTP1();
+        bool uploaded = false;
+        // The server's copy of the record learns the option too; failures change nothing here.
+        if (w.server.online() && !ftp.connected()) {
+            try {
+                if (w.server.openMain()) {
+                    ftp.changeFolder(name);
+                    ftp.upload(f.userDataDir + store::local::kAccountRecord,
+                               store::kAccountRecordFile);
+                    ftp.disconnect();
+                    uploaded = true;
+                }
+            } catch (const Error&) {
+                // Signing out locally is what matters.
+                w.server.closeMain();
+            }
+        }
+        emit signedOut(uploaded);
+    });
+}
+
+bool ClientSession::poll(const PollRequest& request)
+{
+    const Folders f = m_config.folders();
+    return postTimed([this, f, request] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        PollResult r;
+        r.directory = request.directory;
+        poll::Context ctx{w.server,
+                          r.directory,
+                          w.sessionUser,
+                          f.tempDataDir,
+                          seenFolderOf(f, w.sessionUser),
+                          f.userDataDir + QStringLiteral("net/") + w.sessionUser + u'/',
+                          f.networkDir,
+                          request.mainWindowVisible,
+                          {},
+                          &w.pollMemory};
+        const int open = request.directory.selected();
+        SessionSink sink(*this,
+                         open >= 0 ? userentry::name(request.directory.users().value(open)) : QString());
+        try {
+            r.cycle = poll::run(ctx, sink);
+            // Sends look for their conversation in this listing.
+            if (r.cycle.listed)
+                w.userslist = r.cycle.listing;
+        } catch (const Error& e) {
+            w.server.closeMain();
+            fail(r, e.message());
+        }
+        emit polled(r);
+    });
+}

@@ -1,0 +1,249 @@
+#pragma once
+
+#include "core/Folders.h"
+#include "core/UserDirectory.h"
+#include "net/AccountService.h"
+#include "net/Messaging.h"
+#include "net/PollCycle.h"
+#include "net/ServerSession.h"
+#include "net/StoreLayout.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QThread;
+
+// Every result carries the failure that ended its request, if one did: the window shows it;
+// nothing is thrown across the thread.
+struct RequestError
+{
+    QString text; // empty: the request ran to its end
+    bool failed() const { return !text.isEmpty(); }
+};
+
+struct BootstrapResult
+{
+    ServerSession::Bootstrap outcome = ServerSession::Bootstrap::Offline;
+    QString problem; // a settings file too short to use, reported once
+    QString host;
+};
+
+// The main connection opened and the directory read.
+struct ConnectResult
+{
+    ServerSession::Opening opening = ServerSession::Opening::NotReady;
+    std::optional<QStringList> directory; // the working copy, nullopt when it could not be read
+    RequestError error;
+};
+
+struct SignInRequest
+{
+    QString name; // normalised
+    QString password;
+    store::AccountRecord record;
+    QString adapterAddress;
+};
+
+struct SignInResult
+{
+    enum class Stage
+    {
+        Offline,  // the network went away: go round again
+        NoServer, // the main connection could not be opened: try again
+        Failed,   // a step failed on the server: try again from a fresh connection
+        Done      // `outcome` says how it ended
+    };
+    Stage stage = Stage::Offline;
+    ConnectResult connect;
+    accounts::Outcome outcome = accounts::Outcome::SignedIn;
+    QStringList directory;       // as loaded by the sign-in
+    store::AccountRecord record; // updated by the sign-in
+    QString avatarFile;          // the own picture's local copy, empty when it did not come down
+    RequestError error;
+};
+
+struct AutoSignInRequest
+{
+    store::AccountRecord record;
+    QString password;
+    QStringList knownUsers; // the directory as the window has it, should the read fail
+};
+
+struct AutoSignInResult
+{
+    enum class Outcome
+    {
+        NoConnection, // nothing to decide: the connection did not open
+        Unknown,      // the saved name is not in the directory
+        Refused,      // the saved password does not match the server's
+        Accepted
+    };
+    Outcome outcome = Outcome::NoConnection;
+    ConnectResult connect;
+    QString avatarFile;
+    RequestError error;
+};
+
+struct CorrespondentResult
+{
+    QString name;
+    bool reached = false;          // the correspondent's folder could be opened
+    QString avatarFile;            // empty: show the stock picture
+    bool hasConversation = false;  // else the quick-send button takes the view's place
+    QStringList lines;             // the conversation as last stored, file line dropped
+    RequestError error;
+};
+
+struct MessageRequest
+{
+    QString recipient;
+    QString selectedName; // the list's selection, which must be the recipient
+    QStringList chat;     // the view's lines when the user sent
+    QString text;
+    QString header;
+    bool viaEnter = false;
+};
+
+struct MessageResult
+{
+    MessageRequest request;
+    bool reached = false; // the main connection was open for the send
+    messaging::Sent sent = messaging::Sent::Refused;
+    QStringList chat; // the conversation as it now stands
+    QString failure;  // why the correspondent's copy failed
+    RequestError error;
+};
+
+struct QuickSendResult
+{
+    QString recipient;
+    QString text;
+    bool reached = false;
+    messaging::QuickSent sent;
+    RequestError error;
+};
+
+struct FilesRequest
+{
+    QString recipient;
+    QStringList paths;
+    QStringList phrases;
+    QStringList chat;
+};
+
+struct FilesResult
+{
+    FilesRequest request;
+    bool reached = false;
+    QStringList chat;
+    RequestError error;
+};
+
+struct PollRequest
+{
+    UserDirectory directory; // the window's, with its selection and marks
+    bool mainWindowVisible = false;
+};
+
+struct PollResult
+{
+    poll::Result cycle;
+    UserDirectory directory; // with the cycle's reload and marks
+    RequestError error;
+};
+
+// One signed-in client's work on the servers: the main connection, the listing of the own
+// folder, what earlier poll cycles saw, and every sequence of server steps the windows need. Each
+// request runs on the session's own thread, one at a time in the order made, so no two
+// operations ever overlap on the main connection and no window waits for the network. Requests
+// are made on the window thread; results come back there as signals.
+class ClientSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Config
+    {
+        QString settingsServer;
+        std::function<Folders()> folders; // read on the window thread when a request is made
+        std::function<QString()> languageCode; // likewise
+        qint64 backoffFirstMs = ConnectBackoff::kFirstWaitMs;
+        qint64 backoffLongestMs = ConnectBackoff::kLongestWaitMs;
+    };
+
+    explicit ClientSession(Config config, QObject* parent = nullptr);
+    ~ClientSession() override;
+
+    // What the connectivity detector says; requests that need the internet wait for it.
+    void setOnline(bool online);
+    bool online() const { return m_online.load(); }
+    // The main server's address and login are known.
+    bool configured() const { return m_configured.load(); }
+    // The main connection was open when the last request ended.
+    bool mainOpen() const { return m_mainOpen.load(); }
+    // No request waits or runs.
+    bool idle() const { return m_pending.load() == 0; }
+    // Sends go to the signed-in user's folder; set on the window thread at sign-in and sign-out.
+    void setSessionUser(const QString& name);
+
+    // Timer-driven requests skip their turn when other work waits or runs: false then.
+    bool bootstrap();
+    bool keepAlive();
+    bool poll(const PollRequest& request);
+    bool reconnect(); // closes the main connection and opens it again with the directory
+
+    // User requests are queued, never dropped.
+    void connectMain();
+    void closeMain();
+    void signIn(const SignInRequest& request);
+    void autoSignIn(const AutoSignInRequest& request);
+    void openCorrespondent(const QString& name);
+    void openFromPopup(const QString& sender);
+    void sendMessage(const MessageRequest& request);
+    void quickSend(const QString& recipient, const QString& text);
+    void sendFiles(const FilesRequest& request);
+    // Tells the server's copy of the record the sign-in option chosen at sign-out.
+    void signOut(const QString& name);
+
+signals:
+    void bootstrapped(const BootstrapResult& result);
+    void connected(const ConnectResult& result);
+    void mainConnectionOpened();
+    void signedIn(const SignInResult& result);
+    void autoSignedIn(const AutoSignInResult& result);
+    void correspondentOpened(const CorrespondentResult& result);
+    void popupCorrespondentOpened(const CorrespondentResult& result);
+    void messageSent(const MessageResult& result);
+    void quickSent(const QuickSendResult& result);
+    void filesSent(const FilesResult& result);
+    // The file being sent or received and how far it got.
+    void transferProgress(const QString& name, int percent);
+    void signedOut(bool recordUploaded);
+    void polled(const PollResult& result);
+    // The poll cycle's news, as it happens.
+    void newsSound();
+    void openChatChanged(const QString& peer, const QStringList& chat);
+    void announced(const poll::Announcement& announcement);
+    void filesArrived(const poll::Announcement& announcement);
+
+private:
+    class Worker;
+    // Runs job on the session's thread after everything requested before it.
+    void post(std::function<void()> job);
+    bool postTimed(std::function<void()> job);
+
+    Config m_config;
+    std::unique_ptr<Worker> m_worker;
+    QThread* m_thread = nullptr;
+    std::atomic<int> m_pending{0};
+    std::atomic<bool> m_online{false};
+    std::atomic<bool> m_configured{false};
+    std::atomic<bool> m_mainOpen{false};
+};
