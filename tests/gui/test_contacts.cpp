@@ -90,7 +90,11 @@ protected:
             stringlist::save(users(name + "/myacc.xo"), {name, "autologin", "x", ".png"});
         }
     }
-    void reload() { alice->w()->msgrldTimer(); }
+    void reload()
+    {
+        alice->w()->msgrldTimer();
+        alice->settle();
+    }
     int row(const QString& name) const
     {
         return UserDirectory::find(alice->w()->directory().users(), name);

@@ -497,6 +497,7 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     settleAll();
 
     b->msgrldTimer(); // shows her message in his open conversation
+    settleAll();
     ASSERT_FALSE(b->msg->isHidden());
     typeMessage(b, "Hi");
     QTest::keyClick(b->msg, Qt::Key_Return);

@@ -455,6 +455,7 @@ TEST_F(SignIn, AnAutomaticSignInAfterAnOutageLeavesTheUserOutOfTheList)
     // automatic sign-in fills them before the name is known.
     emit w->XNetDetect1->ConnectionStatus(w->XNetDetect1, false);
     emit w->XNetDetect1->ConnectionStatus(w->XNetDetect1, true);
+    alice->settle();
     alice->stopTimers();
     ASSERT_EQ(w->User->text(), "Alice");
     auto* list = w->findChild<QTreeWidget*>("users");

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -54,18 +55,22 @@ public:
     void settle() const { settleSession(session()); }
     static void settleSession(const ClientSession& s)
     {
+        // Results arrive as posted events; timers are left alone, so fades and polls move only
+        // when a test moves them.
         QElapsedTimer waited;
         waited.start();
         // Far beyond any request of a test; a hang shows as a failure, not a stuck run.
         while (waited.elapsed() < 120000) {
-            while (!s.idle() && waited.elapsed() < 120000)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents();
-            if (s.idle())
-                return;
+            if (s.idle()) {
+                QCoreApplication::sendPostedEvents();
+                if (s.idle())
+                    return;
+            }
+            QThread::msleep(1);
         }
     }
+
     const QString& root() const { return m_root; }
     void setName(const QString& name) { m_name = name; }
 
@@ -73,6 +78,8 @@ public:
     void goOnline()
     {
         w()->XNetDetect1ConnectionStatus(true);
+        // A timer's request skips its turn while other work waits.
+        settle();
         w()->FTPCSpermitTimer();
         settle();
         stopTimers();
