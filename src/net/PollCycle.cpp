@@ -229,8 +229,8 @@ bool fileHolds(const QString& path, QByteArrayView bytes)
 // it: new entries only ever go on top, so a copy that ends with the SeenCopy's bytes, starting at
 // a line, holds every line seen, and only the lines above them are new. nullopt where only the
 // whole text can tell: a SeenCopy not at the end (a cut copy, a conversation started anew, line
-// ends written differently), or the file line of a newest notice next to the join, which the
-// comparison of lines leaves out.
+// ends written differently), or a "..." file line that the comparison of lines leaves out: the
+// SeenCopy's own, or its first line when it would become the second line of the new copy.
 std::optional<QByteArrayView> newAboveSeen(QByteArrayView fetched, const QString& seen)
 {
     const qint64 seenSize = QFileInfo(seen).size();
