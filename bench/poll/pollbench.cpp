@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -80,15 +81,13 @@ QByteArray entry(const QString& sender, int serial)
            QByteArray::number(serial).rightJustified(8, '0') + QByteArray(62, 'x') + "\r\n\r\n";
 }
 
-// Whole entries, so a copy saved line by line has the server's bytes.
-QByteArray conversation(const QString& peer, qint64 size)
+// Whole entries, so a copy saved line by line has the server's bytes; appended an entry at a
+// time, so that writing it costs this process no memory of its own.
+void appendConversation(QFile& file, const QString& peer, qint64 size)
 {
     const qsizetype one = entry(peer, 0).size();
-    QByteArray body;
-    body.reserve(size);
-    for (int i = 0; body.size() + one <= size; ++i)
-        body += entry(peer, i);
-    return body;
+    for (qint64 i = 0, written = 0; written + one <= size; ++i, written += one)
+        file.write(entry(peer, static_cast<int>(i)));
 }
 
 } // namespace
@@ -140,11 +139,18 @@ int main(int argc, char** argv)
         ::utimensat(AT_FDCWD, QFile::encodeName(server->path(relative)).constData(), old, 0);
     };
     age(QStringLiteral("netwrk/users/lineup.xo"));
-    for (int i = 0; i < users; ++i) {
-        const QString relative = QStringLiteral("netwrk/users/Me/%1.ms").arg(peerName(i));
-        server->write(relative, conversation(peerName(i), size));
-        age(relative);
-    }
+    // A conversation of `size` bytes, below `top` when given.
+    const auto writeConversation = [&](int peer, const QByteArray& top) {
+        const QString relative = QStringLiteral("netwrk/users/Me/%1.ms").arg(peerName(peer));
+        server->write(relative, top);
+        QFile file(server->path(relative));
+        if (!file.open(QIODevice::Append))
+            std::exit(1);
+        appendConversation(file, peerName(peer), size);
+        return relative;
+    };
+    for (int i = 0; i < users; ++i)
+        age(writeConversation(i, {}));
 
     QTemporaryDir work;
     const QString w = work.path() + u'/';
@@ -233,9 +239,9 @@ int main(int argc, char** argv)
         steady.push_back(ms);
     }
 
-    // A peer writes one new entry on top of one conversation.
-    const QString changedPath = QStringLiteral("netwrk/users/Me/%1.ms").arg(peerName(users / 2));
-    server->write(changedPath, entry(peerName(users / 2), -1) + server->read(changedPath));
+    // A peer writes one new entry on top of one conversation (written here without reading the
+    // old one into this process, whose peak is the client's).
+    writeConversation(users / 2, entry(peerName(users / 2), -1));
     double changeMs = 0;
     qint64 changeBytes = 0;
     int changeLogins = 0;

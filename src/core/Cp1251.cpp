@@ -35,7 +35,7 @@ char encodeOne(char16_t c)
 
 namespace cp1251 {
 
-QString decode(const QByteArray& bytes)
+QString decode(QByteArrayView bytes)
 {
     QString out;
     out.resize(bytes.size());

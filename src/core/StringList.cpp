@@ -16,23 +16,42 @@
 
 namespace stringlist {
 
-QStringList decode(const QByteArray& bytes)
+bool LineReader::next(QString& line)
 {
-    const QString text = cp1251::decode(bytes);
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-            ++i;
-        start = i + 1;
+    const qsizetype n = m_bytes.size();
+    if (m_pos >= n)
+        return false;
+    qsizetype end = m_pos;
+    while (end < n && m_bytes[end] != '\r' && m_bytes[end] != '\n')
+        ++end;
+    line = cp1251::decode(m_bytes.sliced(m_pos, end - m_pos));
+    m_pos = end;
+    if (end < n) {
+        if (m_bytes[end] == '\r' && end + 1 < n && m_bytes[end + 1] == '\n')
+            ++m_pos;
+        ++m_pos;
     }
-    if (start < n)
-        lines.append(text.mid(start));
+    return true;
+}
+
+QStringList decodeHead(QByteArrayView bytes, qsizetype count)
+{
+    LineReader reader(bytes);
+    QStringList lines;
+    QString line;
+    while (lines.size() < count && reader.next(line))
+        lines.append(line);
+    return lines;
+}
+
+// Line by line: the text of a whole file is never held beside its lines.
+QStringList decode(QByteArrayView bytes)
+{
+    LineReader reader(bytes);
+    QStringList lines;
+    QString line;
+    while (reader.next(line))
+        lines.append(line);
     return lines;
 }
 

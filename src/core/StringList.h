@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QFileDevice>
 #include <QString>
 #include <QStringList>
@@ -11,7 +12,23 @@
 namespace stringlist {
 
 // Splits at CR LF, LF or CR; a line end after the last line does not add an empty line.
-QStringList decode(const QByteArray& bytes);
+QStringList decode(QByteArrayView bytes);
+// The first `count` lines of decode(bytes), without decoding the rest.
+QStringList decodeHead(QByteArrayView bytes, qsizetype count);
+
+// The lines of decode(bytes) one at a time, so that a large file can be scanned without holding
+// all of its text at once. The bytes must outlive the reader.
+class LineReader
+{
+public:
+    explicit LineReader(QByteArrayView bytes) : m_bytes(bytes) {}
+    // The next line without its line end; false after the last one.
+    bool next(QString& line);
+
+private:
+    QByteArrayView m_bytes;
+    qsizetype m_pos = 0;
+};
 // Every line is followed by CR LF; characters outside the code page become "?".
 QByteArray encode(const QStringList& lines);
 

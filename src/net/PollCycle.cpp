@@ -20,6 +20,7 @@
 #include <QTime>
 
 #include <algorithm>
+#include <optional>
 
 namespace poll {
 
@@ -148,18 +149,104 @@ QStringList conversationsToCompare(const QStringList& listing, const UserDirecto
     return names;
 }
 
-// True when an entry of `fresh` (the lines new since the last look) was written by someone
-// other than `self`. An entry starts at the top and after each empty line; a blank line inside
-// a message may start a false one, which only errs towards announcing.
-bool othersWrote(const QStringList& fresh, const QString& self)
+// True when an entry of the lines `next` yields (those new since the last look) was written by
+// someone other than `self`. An entry starts at the top and after each empty line; a blank line
+// inside a message may start a false one, which only errs towards announcing. Line by line, and
+// done at the first such entry: a long history new to this computer is rarely read to its end.
+template <typename NextLine> bool othersWrote(NextLine next, const QString& self)
 {
-    for (qsizetype i = 0; i < fresh.size(); ++i) {
-        if (fresh.at(i).isEmpty() || (i > 0 && !fresh.at(i - 1).isEmpty()))
-            continue;
-        if (conversation::newestEntry(fresh.mid(i)).sender != self)
+    QString line;
+    bool entryStarts = true;
+    while (next(line)) {
+        if (!line.isEmpty() && entryStarts && conversation::newestEntry({line}).sender != self)
             return true;
+        entryStarts = line.isEmpty();
     }
     return false;
+}
+
+bool othersWrote(const QStringList& fresh, const QString& self)
+{
+    qsizetype i = 0;
+    return othersWrote(
+        [&](QString& line) {
+            if (i >= fresh.size())
+                return false;
+            line = fresh.at(i++);
+            return true;
+        },
+        self);
+}
+
+// As othersWrote on decode(bytes) without the file line of a newest notice, decoding a line at
+// a time.
+bool othersWroteIn(QByteArrayView bytes, const QString& self)
+{
+    stringlist::LineReader reader(bytes);
+    qsizetype index = 0;
+    return othersWrote(
+        [&](QString& line) {
+            if (!reader.next(line))
+                return false;
+            if (index++ == 1 && line.startsWith(QStringLiteral("..."))) {
+                ++index;
+                return reader.next(line);
+            }
+            return true;
+        },
+        self);
+}
+
+// A file read whole into a buffer of exactly its size; empty when it cannot be read.
+QByteArray readWhole(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes(f.size(), Qt::Uninitialized);
+    const qint64 got = f.read(bytes.data(), bytes.size());
+    bytes.resize(std::max<qint64>(got, 0));
+    return bytes;
+}
+
+// Whether the file at `path` holds exactly `bytes`, read a chunk at a time.
+bool fileHolds(const QString& path, QByteArrayView bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() != bytes.size())
+        return false;
+    constexpr qint64 kChunk = 64 * 1024;
+    for (qsizetype at = 0; at < bytes.size();) {
+        const QByteArray chunk = f.read(std::min<qint64>(kChunk, bytes.size() - at));
+        if (chunk.isEmpty() || chunk != bytes.sliced(at, chunk.size()))
+            return false;
+        at += chunk.size();
+    }
+    return true;
+}
+
+// The part of a changed server copy that is new since the SeenCopy, where the bytes alone show
+// it: new entries only ever go on top, so a copy that ends with the SeenCopy's bytes, starting at
+// a line, holds every line seen, and only the lines above them are new. nullopt where only the
+// whole text can tell: a SeenCopy not at the end (a cut copy, a conversation started anew, line
+// ends written differently), or a "..." file line that the comparison of lines leaves out: the
+// SeenCopy's own, or its first line when it would become the second line of the new copy.
+std::optional<QByteArrayView> newAboveSeen(QByteArrayView fetched, const QString& seen)
+{
+    const qint64 seenSize = QFileInfo(seen).size();
+    if (seenSize <= 0 || seenSize >= fetched.size())
+        return std::nullopt;
+    const QByteArrayView above = fetched.first(fetched.size() - seenSize);
+    const QByteArrayView seenPart = fetched.sliced(above.size());
+    if (!above.endsWith('\n') || !fileHolds(seen, seenPart))
+        return std::nullopt;
+    const QStringList seenHead = stringlist::decodeHead(seenPart, 2);
+    if (conversation::hasFileLine(seenHead))
+        return std::nullopt;
+    if (stringlist::decodeHead(above, 2).size() == 1 &&
+        seenHead.first().startsWith(QStringLiteral("...")))
+        return std::nullopt;
+    return above;
 }
 
 } // namespace
@@ -294,57 +381,75 @@ Result run(Context& ctx, Sink& sink)
             const bool seenExists = QFile::exists(seen);
             if (seenExists && helpers::fileInUse(seen))
                 wait(kSeenCopyWaitMs);
-            if (seenExists && !helpers::fileInUse(seen) && sameBytes(seen, fetched)) {
+            // One still held reads as empty, like one that cannot be read.
+            const bool seenReadable = seenExists && !helpers::fileInUse(seen);
+            if (seenReadable && sameBytes(seen, fetched)) {
                 remember(n);
                 continue;
             }
-            QStringList load;
-            if (seenExists && !helpers::fileInUse(seen))
-                load = stringlist::load(seen).value_or(QStringList());
-            QByteArray fetchedBytes;
-            if (QFile f(fetched); f.open(QIODevice::ReadOnly))
-                fetchedBytes = f.readAll();
-            QStringList preload = stringlist::decode(fetchedBytes);
-            bool asFetched = true; // `preload` is the server copy's text
-            if (seenExists && load == preload) {
-                remember(n);
-                continue;
+            const QByteArray fetchedBytes = readWhole(fetched);
+            // Only the lines above what was seen are decoded, or of a copy new to this computer
+            // only as many as the news needs: a long history costs no memory while it is read.
+            std::optional<QByteArrayView> freshBytes;
+            if (!fetchedBytes.isEmpty()) {
+                if (!seenReadable || QFileInfo(seen).size() == 0)
+                    freshBytes = fetchedBytes;
+                else
+                    freshBytes = newAboveSeen(fetchedBytes, seen);
             }
-            // New entries only ever go on top. A copy that lost entries seen before (cut by a
-            // broken upload, emptied by a write in progress) is a broken read: only entries it
-            // has above the newest seen one are news, and they are kept above what was seen. A
-            // copy that shares no entry with the SeenCopy (a conversation started anew) is taken
-            // as it is.
-            QStringList seenTail = load;
-            if (seenExists && !conversationwrite::holdsSeen(preload, load)) {
-                QStringList seenLines = load;
-                conversation::dropFileLine(seenLines);
-                QStringList fetchedLines = preload;
-                conversation::dropFileLine(fetchedLines);
-                const bool shared =
-                    !seenLines.isEmpty() && fetchedLines.indexOf(seenLines.first()) >= 0;
-                const QStringList merged = conversationwrite::mergedOnto(preload, load);
-                if (preload.isEmpty() || (shared && merged == seenLines)) {
-                    trace(n + QStringLiteral(" lost entries; not news"));
+            QStringList preload;   // the text that becomes the SeenCopy, once decoded
+            bool asFetched = true; // that text is the server copy's
+            bool news = false;
+            if (freshBytes) {
+                news = othersWroteIn(*freshBytes, ctx.sessionUser);
+            } else {
+                QStringList load;
+                if (seenReadable)
+                    load = stringlist::load(seen).value_or(QStringList());
+                preload = stringlist::decode(fetchedBytes);
+                if (seenExists && load == preload) {
                     remember(n);
                     continue;
                 }
-                if (shared) {
-                    preload = merged;
-                    asFetched = false;
-                    seenTail = seenLines;
-                } else {
-                    seenTail.clear();
+                // New entries only ever go on top. A copy that lost entries seen before (cut by a
+                // broken upload, emptied by a write in progress) is a broken read: only entries
+                // it has above the newest seen one are news, and they are kept above what was
+                // seen. A copy that shares no entry with the SeenCopy (a conversation started
+                // anew) is taken as it is.
+                QStringList seenTail = load;
+                if (seenExists && !conversationwrite::holdsSeen(preload, load)) {
+                    QStringList seenLines = load;
+                    conversation::dropFileLine(seenLines);
+                    QStringList fetchedLines = preload;
+                    conversation::dropFileLine(fetchedLines);
+                    const bool shared =
+                        !seenLines.isEmpty() && fetchedLines.indexOf(seenLines.first()) >= 0;
+                    const QStringList merged = conversationwrite::mergedOnto(preload, load);
+                    if (preload.isEmpty() || (shared && merged == seenLines)) {
+                        trace(n + QStringLiteral(" lost entries; not news"));
+                        remember(n);
+                        continue;
+                    }
+                    if (shared) {
+                        preload = merged;
+                        asFetched = false;
+                        seenTail = seenLines;
+                    } else {
+                        seenTail.clear();
+                    }
                 }
+                // What this user wrote (from here or elsewhere) is never news to them.
+                QStringList fresh = preload;
+                conversation::dropFileLine(fresh);
+                QStringList tail = seenTail;
+                conversation::dropFileLine(tail);
+                if (fresh.size() >= tail.size())
+                    fresh = fresh.mid(0, fresh.size() - tail.size());
+                news = othersWrote(fresh, ctx.sessionUser);
             }
-            // What this user wrote (from here or elsewhere) is never news to them.
-            QStringList fresh = preload;
-            conversation::dropFileLine(fresh);
-            QStringList tail = seenTail;
-            conversation::dropFileLine(tail);
-            if (fresh.size() >= tail.size())
-                fresh = fresh.mid(0, fresh.size() - tail.size());
-            const bool news = othersWrote(fresh, ctx.sessionUser);
+            // The newest entry, and the file line of a notice, are all an announcement reads.
+            const QStringList head =
+                freshBytes ? stringlist::decodeHead(fetchedBytes, 2) : preload.mid(0, 2);
             ++result.changed;
             if (news)
                 sink.playSound();
@@ -370,7 +475,8 @@ Result run(Context& ctx, Sink& sink)
             if (row >= 0 && row == ctx.directory.selected() && ctx.mainWindowVisible) {
                 // The open chat follows even the user's own entries, silently.
                 trace(ctx.directory.users().at(row) + QStringLiteral(" SELECTED"));
-                QStringList chat = preload;
+                // The open chat shows the whole text.
+                QStringList chat = freshBytes ? stringlist::decode(fetchedBytes) : preload;
                 if (conversation::hasFileLine(chat)) {
                     conversation::dropFileLine(chat);
                     stringlist::save(fetched, chat);
@@ -385,7 +491,7 @@ Result run(Context& ctx, Sink& sink)
             }
             if (row >= 0)
                 ctx.directory.setUserLine(row, userentry::withMark(ctx.directory.users().at(row)));
-            const conversation::Newest newest = conversation::newestEntry(preload);
+            const conversation::Newest newest = conversation::newestEntry(head);
             Announcement a;
             a.sender = newest.sender;
             a.isMessage = newest.isMessage;
@@ -394,7 +500,7 @@ Result run(Context& ctx, Sink& sink)
             trace(QStringLiteral("AD netprog.hint ") + a.sender + u' ');
             if (!a.isMessage) {
                 // The name becomes part of a local path when the popup opens the file.
-                const QString file = conversation::fileLineName(preload);
+                const QString file = conversation::fileLineName(head);
                 a.fileName = userentry::openable(file) ? file : QString();
                 notices.append(a);
             }

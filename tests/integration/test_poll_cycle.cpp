@@ -429,3 +429,94 @@ TEST_F(PollCycleTest, AConversationBeyondTheSizeLimitIsNeitherReadNorNews)
     EXPECT_EQ(sink.announced[0].sender, QStringLiteral("Ann"));
     EXPECT_FALSE(QFile::exists(local.path("fetched/Zoe.mst")));
 }
+
+// A conversation new to this computer is news when any entry, however far down, is someone
+// else's, and is announced from its newest entry; its SeenCopy keeps the server's bytes.
+TEST_F(PollCycleTest, AHistoryNewHereIsNewsWhenAnyEntryIsAPeers)
+{
+    QByteArray mine; // "мой 0", "мой 1", ...: the signed-in user's answers, newest first
+    for (int i = 0; i < 3000; ++i)
+        mine += "Me     07.03.2026     15:" + QByteArray::number(10 + i % 50) +
+                ":00 :\r\n\xEC\xEE\xE9 " + QByteArray::number(i) + "\r\n\r\n";
+    const QByteArray zoe = mine + "Zoe     07.03.2026     14:05:07 :\r\nHi Me";
+    // Written from another computer only, its oldest line cut short.
+    const QByteArray ann = mine + "Me     07.03.2026     14:00:00 :\r\nthe first wo";
+    server->write("netwrk/users/Me/Zoe.ms", zoe);
+    server->write("netwrk/users/Me/Ann.ms", ann);
+    RecordingSink sink;
+    auto ctx = context();
+    const auto r = poll::run(ctx, sink);
+    ASSERT_EQ(r.outcome, poll::Outcome::Done);
+    EXPECT_EQ(r.changed, 2);
+    EXPECT_EQ(sink.sounds, 1);
+    ASSERT_EQ(sink.announced.size(), 1);
+    const poll::Announcement& a = sink.announced[0];
+    EXPECT_EQ(a.sender, QStringLiteral("Me"));
+    EXPECT_TRUE(a.isMessage);
+    EXPECT_EQ(a.firstLine, QStringLiteral("Me     07.03.2026     15:10:00 :"));
+    EXPECT_EQ(a.secondLine, QStringLiteral("мой 0"));
+    EXPECT_TRUE(r.trace.contains("Ann.ms own entries only"));
+    EXPECT_TRUE(userentry::isMarked(dir.users().at(UserDirectory::find(dir.users(), "Zoe"))));
+    EXPECT_FALSE(userentry::isMarked(dir.users().at(UserDirectory::find(dir.users(), "Ann"))));
+    EXPECT_EQ(TempTree::read(local.path("seen/Zoe.ms")), zoe);
+    EXPECT_EQ(TempTree::read(local.path("seen/Ann.ms")), ann);
+}
+
+TEST_F(PollCycleTest, OnlyTheLinesAboveTheSeenCopyAreNews)
+{
+    RecordingSink sink;
+    auto ctx = context();
+    ASSERT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Done);
+    const QByteArray zoeSeen = server->read("netwrk/users/Me/Zoe.ms");
+    const QByteArray annSeen = server->read("netwrk/users/Me/Ann.ms");
+
+    // Zoe's entry on top of what was seen: the SeenCopy takes the server's bytes.
+    const QByteArray zoe =
+        "Zoe     07.03.2026     14:06:00 :\r\n\xEF\xF0\xE8\xE2\xE5\xF2\r\n\r\n" + zoeSeen;
+    server->write("netwrk/users/Me/Zoe.ms", zoe);
+    // Ann's writer kept the file line of her notice below her message: the comparison leaves it
+    // out, and so does the SeenCopy.
+    server->write("netwrk/users/Me/Ann.ms",
+                  "Ann     07.03.2026     14:07:00 :\r\nLate\r\n\r\n" + annSeen);
+    RecordingSink next;
+    ASSERT_EQ(poll::run(ctx, next).outcome, poll::Outcome::Done);
+    ASSERT_EQ(next.announced.size(), 2);
+    EXPECT_EQ(next.announced[0].sender, QStringLiteral("Ann"));
+    EXPECT_EQ(next.announced[0].secondLine, QStringLiteral("Late"));
+    EXPECT_EQ(next.announced[1].sender, QStringLiteral("Zoe"));
+    EXPECT_EQ(next.announced[1].secondLine, QStringLiteral("привет"));
+    EXPECT_EQ(TempTree::read(local.path("seen/Zoe.ms")), zoe);
+    EXPECT_EQ(TempTree::read(local.path("seen/Ann.ms")),
+              "Ann     07.03.2026     14:07:00 :\r\nLate\r\n\r\nAnn sent \"a\" (07.03.2026   "
+              "14:05:07)\r\n");
+
+    // Ann's next entry as a writer stores it, without a line end after the last line: the
+    // SeenCopy, saved as lines, is no longer the end of the server's bytes, but still of its
+    // lines.
+    const QByteArray ann = "Ann     07.03.2026     14:08:00 :\r\nAgain\r\n\r\n"
+                           "Ann     07.03.2026     14:07:00 :\r\nLate\r\n\r\n"
+                           "Ann sent \"a\" (07.03.2026   14:05:07)";
+    server->write("netwrk/users/Me/Ann.ms", ann);
+    RecordingSink again;
+    ASSERT_EQ(poll::run(ctx, again).outcome, poll::Outcome::Done);
+    ASSERT_EQ(again.announced.size(), 1);
+    EXPECT_EQ(again.announced[0].secondLine, QStringLiteral("Again"));
+    EXPECT_EQ(TempTree::read(local.path("seen/Ann.ms")), ann);
+
+    // A writer that left out the line end between its entry and the old text: the server's
+    // bytes end with the SeenCopy's, but as lines the copy no longer holds what was seen, so
+    // all of it is new, Zoe's older entry included.
+    const QByteArray seen = "Zoe     07.03.2026     14:05:07 :\r\nHi Me\r\n\r\n"
+                            "Zoe     07.03.2026     14:00:00 :\r\nfirst";
+    local.write("seen/Zoe.ms", seen);
+    const QByteArray joined = "Me     07.03.2026     15:01:00 :\r\nmine" + seen;
+    server->write("netwrk/users/Me/Zoe.ms", joined);
+    RecordingSink last;
+    ASSERT_EQ(poll::run(ctx, last).outcome, poll::Outcome::Done);
+    EXPECT_EQ(last.sounds, 1);
+    ASSERT_EQ(last.announced.size(), 1);
+    EXPECT_EQ(last.announced[0].sender, QStringLiteral("Me"));
+    EXPECT_EQ(last.announced[0].secondLine,
+              QStringLiteral("mineZoe     07.03.2026     14:05:07 :"));
+    EXPECT_EQ(TempTree::read(local.path("seen/Zoe.ms")), joined);
+}

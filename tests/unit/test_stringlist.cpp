@@ -49,6 +49,26 @@ TEST(StringList, ReadsAnyLineEnd)
     EXPECT_EQ(stringlist::decode("x\r"), QStringList{"x"});
 }
 
+TEST(StringList, ReadsTheFirstLinesWithoutTheRest)
+{
+    const QByteArray text = "\xC0\xFF :\r\n\r\n\x98x\n\rlast";
+    const QStringList all{QStringLiteral("Ая :"), "", QString(QChar(0x98)) + u'x', "", "last"};
+    EXPECT_EQ(stringlist::decode(text), all);
+    EXPECT_EQ(stringlist::decodeHead(text, 2), all.mid(0, 2));
+    EXPECT_EQ(stringlist::decodeHead(text, 99), all);
+    EXPECT_TRUE(stringlist::decodeHead(text, 0).isEmpty());
+    // A CR LF cut in two by the end of the bytes ends the line once.
+    EXPECT_EQ(stringlist::decodeHead("a\r", 2), QStringList{"a"});
+
+    stringlist::LineReader reader(QByteArrayView(text).first(text.size() - 4));
+    QString line;
+    QStringList read;
+    while (reader.next(line))
+        read.append(line);
+    EXPECT_EQ(read, all.mid(0, 4));
+    EXPECT_FALSE(reader.next(line));
+}
+
 TEST(StringList, WritesCrLfAfterEveryLineInWindows1251)
 {
     const QStringList lines{QStringLiteral("Привет"), QString(), QStringLiteral("end ")};
