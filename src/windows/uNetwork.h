@@ -17,6 +17,7 @@ class AppContext;
 class FrameImage;
 class ServerSession;
 class TXNetDetect;
+class WindowFader;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -48,7 +49,7 @@ public:
     void StartFadeOut();
     // True while a fade in either direction is running.
     bool fading() const;
-    const Fade& fade() const { return m_fade; }
+    const Fade& fade() const;
 
     void block1show();
     void block1hide();
@@ -301,7 +302,7 @@ private:
     std::unique_ptr<ServerSession> m_session;
     UserDirectory m_directory;
     bool m_optionGuard = false; // the Tags of the option buttons while code checks them
-    Fade m_fade;
+    WindowFader* m_fader = nullptr;
     bool m_shownOnce = false;
     bool m_Image1Hovered = false;
     bool m_Image2Hovered = false;

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "core/FrameKeys.h"
 #include "windows/FrameImage.h"
+#include "windows/WindowFader.h"
 #include "windows/WindowLook.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetMenu.h"
@@ -78,10 +79,9 @@ void TNetwork::FormCreate()
     // Nothing of the program is in the taskbar until a window is shown.
     setTaskbarButton(false);
 
-    fx = new QTimer(this);
-    fx->setObjectName(QStringLiteral("fx"));
-    fx->setInterval(kFadeTickMs);
-    connect(fx, &QTimer::timeout, this, &TNetwork::fxTimer);
+    m_fader = new WindowFader(this, QStringLiteral("fx"));
+    fx = m_fader->timer();
+    connect(m_fader, &WindowFader::fadedOut, this, &TNetwork::close);
 
     createFrame();
     createControls();
@@ -360,9 +360,7 @@ void TNetwork::FormShow()
 
     m_ctx.platform().desktop->forceForeground(this);
     delbut->setText(m_ctx.text(130));
-    m_fade.startIn();
-    setWindowOpacity(m_fade.opacity());
-    fx->start();
+    m_fader->fadeIn();
 
     // The drop-zone window asks for a plain show that leaves the sign-in state alone.
     if (bg->hint() == kResume)
@@ -410,26 +408,22 @@ bool TNetwork::hasTaskbarButton() const
 
 void TNetwork::StartFadeOut()
 {
-    m_fade.startOut();
-    setWindowOpacity(m_fade.opacity());
-    fx->start();
+    m_fader->fadeOut();
 }
 
 bool TNetwork::fading() const
 {
-    return fx->isActive();
+    return m_fader->running();
+}
+
+const Fade& TNetwork::fade() const
+{
+    return m_fader->fade();
 }
 
 void TNetwork::fxTimer()
 {
-    const Fade::Outcome outcome = m_fade.tick();
-    setWindowOpacity(m_fade.opacity());
-    if (outcome == Fade::Outcome::FadedIn) {
-        fx->stop();
-    } else if (outcome == Fade::Outcome::FadedOut) {
-        fx->stop();
-        close();
-    }
+    m_fader->tick();
 }
 
 // Close images and the settings panel
