@@ -20,6 +20,13 @@ bool FrameImage::loadPicture(const QString& path)
     return !m_picture.isNull();
 }
 
+void FrameImage::clearPicture()
+{
+    m_file.clear();
+    m_picture = QPixmap();
+    update();
+}
+
 void FrameImage::paintEvent(QPaintEvent*)
 {
     if (m_picture.isNull())

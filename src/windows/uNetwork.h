@@ -250,6 +250,9 @@ private:
     void bcloseMouseMove();
     void moreMouseMove();
     void avaMouseMove();
+    // The viewer with the own picture (avaClick) or the correspondent's (user2Click).
+    void onOwnAvatarClick();
+    void onPeerAvatarClick();
     void dragTo(QMouseEvent* event);
     void restoreAllImages();
     void hover(FrameImage* image, bool& flag, const QString& file);
@@ -303,6 +306,8 @@ private:
     UserDirectory m_directory;
     bool m_optionGuard = false; // the Tags of the option buttons while code checks them
     WindowFader* m_fader = nullptr;
+    // The local copy of the correspondent's picture, for the viewer.
+    QString m_peerAvatarFile;
     bool m_shownOnce = false;
     bool m_Image1Hovered = false;
     bool m_Image2Hovered = false;

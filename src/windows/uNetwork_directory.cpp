@@ -202,8 +202,9 @@ void TNetwork::openCorrespondentView(const QString& name, const QString&)
         QFile::remove(record);
     }
     users->setFixedHeight(kListShort);
+    m_peerAvatarFile = f.tempDataDir + store::local::peerAvatarCopy(avatarType);
     // A missing or broken picture: the stock one rather than an empty frame.
-    if (!user2->loadPicture(f.tempDataDir + store::local::peerAvatarCopy(avatarType)))
+    if (!user2->loadPicture(m_peerAvatarFile))
         user2->loadPicture(f.programDataDir + QStringLiteral("avax.png"));
     user2name->setText(name);
     user2->show();

@@ -296,6 +296,8 @@ void TNetwork::createControls()
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
+    for (QWidget* w : std::initializer_list<QWidget*>{user2, user2name})
+        w->installEventFilter(this);
     users->viewport()->setMouseTracking(true);
     users->viewport()->installEventFilter(this);
 }
@@ -469,12 +471,21 @@ void TNetwork::block1hide()
 
 void TNetwork::closeAvatarViewer()
 {
-    TPhoto* photo = m_ctx.Photo();
-    if (!photo || !photo->isVisible())
-        return;
-    // The viewer fades itself out where it can.
-    if (!QMetaObject::invokeMethod(photo, "StartFadeOut"))
-        photo->close();
+    if (TPhoto* photo = m_ctx.Photo(); photo && photo->isVisible())
+        photo->StartFadeOut();
+}
+
+void TNetwork::onOwnAvatarClick()
+{
+    if (TPhoto* photo = m_ctx.Photo())
+        photo->showPicture(m_ctx.folders().tempDataDir +
+                           store::local::ownAvatarCopy(mem.avatarExtension));
+}
+
+void TNetwork::onPeerAvatarClick()
+{
+    if (TPhoto* photo = m_ctx.Photo())
+        photo->showPicture(m_peerAvatarFile);
 }
 
 // Keys
@@ -581,6 +592,10 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
             bgMouseUp();
         return true;
     }
+    if (watched == User && clicked(User)) {
+        onOwnAvatarClick();
+        return true;
+    }
     if (watched == User || watched == users->viewport()) {
         if (moved)
             bgMouseMove(event);
@@ -620,6 +635,14 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
     }
     if (watched == ava && moved)
         avaMouseMove();
+    if (watched == ava && clicked(ava)) {
+        onOwnAvatarClick();
+        return true;
+    }
+    if ((watched == user2 && clicked(user2)) || (watched == user2name && clicked(user2name))) {
+        onPeerAvatarClick();
+        return true;
+    }
     if (watched == favs && clicked(favs)) {
         favsClick();
         return true;

@@ -9,6 +9,7 @@
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
+#include "windows/uPhoto.h"
 
 #include <QTimer>
 
@@ -41,6 +42,9 @@ const FadingWindow kWindows[] = {
     {"netprog", [](AppContext& c) -> QWidget* { return c.netprog(); },
      [](AppContext& c) { c.netprog()->showRequest(); },
      [](AppContext& c) { c.netprog()->beginClosing(); }, 240, 5},
+    {"Photo", [](AppContext& c) -> QWidget* { return c.Photo(); },
+     [](AppContext& c) { c.Photo()->showPicture(QString()); },
+     [](AppContext& c) { c.Photo()->StartFadeOut(); }, 245, 35},
 };
 
 } // namespace
