@@ -1,5 +1,7 @@
 #include "windows/FrameImage.h"
 
+#include "core/PictureFit.h"
+
 #include <QPainter>
 
 FrameImage::FrameImage(const QString& name, QWidget* parent, Fit fit) : QWidget(parent), m_fit(fit)
@@ -16,6 +18,13 @@ bool FrameImage::loadPicture(const QString& path)
         resize(m_picture.deviceIndependentSize().toSize());
     update();
     return !m_picture.isNull();
+}
+
+void FrameImage::clearPicture()
+{
+    m_file.clear();
+    m_picture = QPixmap();
+    update();
 }
 
 void FrameImage::paintEvent(QPaintEvent*)
@@ -35,12 +44,8 @@ void FrameImage::paintEvent(QPaintEvent*)
     case Fit::Stretch:
         p.drawPixmap(rect(), m_picture);
         break;
-    case Fit::StretchProportional: {
-        const QSize fitted = own.scaled(size(), Qt::KeepAspectRatio);
-        const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2),
-                           fitted);
-        p.drawPixmap(target, m_picture);
+    case Fit::StretchProportional:
+        p.drawPixmap(fit::scaledInto(own, size()), m_picture);
         break;
-    }
     }
 }

@@ -24,6 +24,8 @@ public:
 
     // Reads the picture; a missing or broken file leaves the control empty and returns false.
     bool loadPicture(const QString& path);
+    // Lets go of the picture; the control shows nothing.
+    void clearPicture();
     // Resizes the control to its picture, as a panel that is "sized to its picture" does.
     void setAutoSize(bool on) { m_autoSize = on; }
 

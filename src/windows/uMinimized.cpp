@@ -46,10 +46,9 @@ TMinimized::TMinimized(AppContext& ctx) : m_ctx(ctx)
     Image1->setMouseTracking(true);
     Image1->installEventFilter(this);
 
-    fx = new QTimer(this);
-    fx->setObjectName(QStringLiteral("fx"));
-    fx->setInterval(kFadeTickMs);
-    connect(fx, &QTimer::timeout, this, &TMinimized::fxTimer);
+    m_fader = new WindowFader(this, QStringLiteral("fx"));
+    fx = m_fader->timer();
+    connect(m_fader, &WindowFader::fadedOut, this, &TMinimized::fadedOut);
     closetimer = new QTimer(this);
     closetimer->setObjectName(QStringLiteral("closetimer"));
     closetimer->setInterval(5000);
@@ -245,9 +244,7 @@ void TMinimized::FormShow()
 {
     resize(minibar::kSize, minibar::kSize);
     setMainWindowOpenFlag(0);
-    m_fade.startIn();
-    setWindowOpacity(m_fade.opacity());
-    fx->start();
+    m_fader->fadeIn();
     hideTaskbarButton();
     m_ctx.platform().desktop->forceForeground(this);
 
@@ -273,24 +270,20 @@ void TMinimized::FormHide()
 
 void TMinimized::StartFadeOut(const QString& action)
 {
-    m_fade.startOut();
-    setWindowOpacity(m_fade.opacity());
     m_barFadeAction = action;
-    fx->start();
+    m_fader->fadeOut();
 }
 
 void TMinimized::fxTimer()
 {
-    const Fade::Outcome outcome = m_fade.tick();
-    setWindowOpacity(m_fade.opacity());
-    if (outcome == Fade::Outcome::FadedIn) {
-        fx->stop();
-    } else if (outcome == Fade::Outcome::FadedOut) {
-        fx->stop();
-        hide();
-        if (m_barFadeAction == kOpenNetwork)
-            m_ctx.Network()->show();
-    }
+    m_fader->tick();
+}
+
+void TMinimized::fadedOut()
+{
+    hide();
+    if (m_barFadeAction == kOpenNetwork)
+        m_ctx.Network()->show();
 }
 
 bool TMinimized::eventFilter(QObject* watched, QEvent* event)

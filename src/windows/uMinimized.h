@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Fade.h"
 #include "core/MiniBarPlacement.h"
+#include "windows/WindowFader.h"
 
 #include <QPoint>
 #include <QStringList>
@@ -37,7 +37,7 @@ public:
     int MainWindowOpenFlag() const { return m_mainWindowOpenFlag; }
     void setMainWindowOpenFlag(int flag);
     const QString& BarFadeAction() const { return m_barFadeAction; }
-    const Fade& fade() const { return m_fade; }
+    const Fade& fade() const { return m_fader->fade(); }
     minibar::PositionRecord memory() const { return m_memory; }
     QString positionFile() const;
 
@@ -94,9 +94,10 @@ private:
     void Image1MouseUp(QMouseEvent* event);
     QRect screenRect() const;
     void hideTaskbarButton();
+    void fadedOut();
 
     AppContext& m_ctx;
-    Fade m_fade;
+    WindowFader* m_fader = nullptr;
     minibar::PositionRecord m_memory;
     int m_mainWindowOpenFlag = 0;
     QString m_barFadeAction;

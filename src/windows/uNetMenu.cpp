@@ -66,10 +66,9 @@ void TNetMenu::FormCreate()
     setPalette(pal);
     setAutoFillBackground(true);
 
-    fx = new QTimer(this);
-    fx->setObjectName(QStringLiteral("fx"));
-    fx->setInterval(kFadeTickMs);
-    connect(fx, &QTimer::timeout, this, &TNetMenu::fxTimer);
+    m_fader = new WindowFader(this, QStringLiteral("fx"));
+    fx = m_fader->timer();
+    connect(m_fader, &WindowFader::fadedOut, this, &TNetMenu::close);
     connect(&m_ctx.session(), &ClientSession::quickSent, this, &TNetMenu::onQuickSent);
 
     LMDLabel1 = place(new QLabel(this), QStringLiteral("LMDLabel1"), 0, 0, 697, 49);
@@ -135,9 +134,7 @@ void TNetMenu::showEvent(QShowEvent* event)
 void TNetMenu::FormShow()
 {
     LMDLabel1->setText(m_ctx.text(317) + m_ctx.Network()->directory().sendbutHint());
-    m_fade.startIn();
-    setWindowOpacity(m_fade.opacity());
-    fx->start();
+    m_fader->fadeIn();
     raise();
     move(placement(QCursor::pos(), width()));
     text->setText(m_ctx.text(207));
@@ -156,21 +153,12 @@ void TNetMenu::closeEvent(QCloseEvent* event)
 
 void TNetMenu::StartFadeOut()
 {
-    m_fade.startOut();
-    setWindowOpacity(m_fade.opacity());
-    fx->start();
+    m_fader->fadeOut();
 }
 
 void TNetMenu::fxTimer()
 {
-    const Fade::Outcome outcome = m_fade.tick();
-    setWindowOpacity(m_fade.opacity());
-    if (outcome == Fade::Outcome::FadedIn) {
-        fx->stop();
-    } else if (outcome == Fade::Outcome::FadedOut) {
-        fx->stop();
-        close();
-    }
+    m_fader->tick();
 }
 
 // The text and the buttons

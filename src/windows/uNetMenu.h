@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Fade.h"
+#include "windows/WindowFader.h"
 
 struct QuickSendResult;
 
@@ -30,7 +30,7 @@ public:
     void ShowModal();
     // Fades the window out from full opacity; it closes at the end of the fade.
     Q_INVOKABLE void StartFadeOut();
-    const Fade& fade() const { return m_fade; }
+    const Fade& fade() const { return m_fader->fade(); }
 
     // Handlers, public so that the main window and the tests can run them as the events would.
     void fxTimer();
@@ -66,7 +66,7 @@ private:
     void dragMove(QMouseEvent* event);
 
     AppContext& m_ctx;
-    Fade m_fade;
+    WindowFader* m_fader = nullptr;
     bool m_dragging = false;
     QPoint m_dragOrigin; // the pointer within the window at the press
     QString m_sending;   // the text on its way, which a second press must not send again

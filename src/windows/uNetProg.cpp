@@ -83,20 +83,14 @@ Tnetprog::Tnetprog(AppContext& ctx) : m_ctx(ctx)
     maximize->installEventFilter(this);
     maximize->hide();
 
-    fx = new QTimer(this);
-    fx->setObjectName(QStringLiteral("fx"));
-    fx->setInterval(kFadeTickMs);
-    connect(fx, &QTimer::timeout, this, &Tnetprog::fxTimer);
+    m_fader = new WindowFader(this, QStringLiteral("fx"), kFull, kStep);
+    fx = m_fader->timer();
+    connect(m_fader, &WindowFader::fadedOut, this, &Tnetprog::fadedOut);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(10000);
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &Tnetprog::Timer1Timer);
-}
-
-void Tnetprog::applyAlpha()
-{
-    setWindowOpacity(m_alpha / 255.0);
 }
 
 void Tnetprog::showRequest()
@@ -119,9 +113,7 @@ void Tnetprog::FormShow()
     if (TNetwork* main = m_ctx.Network())
         main->bg->setHint(QStringLiteral("justclose"));
     fadeMode = 0;
-    m_alpha = 0;
-    applyAlpha();
-    fx->start();
+    m_fader->fadeIn();
     if ((mode == 1 && marker != kTextMarker) || (mode == 0 && marker.isEmpty())) {
         cap->clear();
         opnow->show();
@@ -143,8 +135,7 @@ void Tnetprog::beginClosing()
 {
     Timer1->stop();
     fadeMode = 1;
-    m_alpha = kFull;
-    fx->start();
+    m_fader->fadeOut();
 }
 
 void Tnetprog::resetWidth()
@@ -168,36 +159,34 @@ void Tnetprog::widenText()
 
 void Tnetprog::fxTimer()
 {
-    if (fadeMode == 0 && m_alpha >= kFull) {
-        fx->stop();
-        return;
-    }
-    if (fadeMode == 1 && m_alpha <= 0) {
-        fx->stop();
+    m_fader->tick();
+}
+
+void Tnetprog::fadedOut()
+{
+    if (fadeMode != 2) {
         hide();
         return;
     }
-    if (fadeMode == 2 && m_alpha <= 0) {
-        fadeMode = 0;
-        setFixedSize(kSquare, kSquare);
-        const QScreen* screen = QGuiApplication::primaryScreen();
-        const int screenWidth = screen ? screen->geometry().width() : 1920;
-        move(screenWidth - width() - 150, 0);
-        opnow->hide();
-        cap->hide();
-        txt->hide();
-        maximize->show();
-    }
-    m_alpha += fadeMode == 0 ? kStep : -kStep;
-    applyAlpha();
+    fadeMode = 0;
+    setFixedSize(kSquare, kSquare);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int screenWidth = screen ? screen->geometry().width() : 1920;
+    move(screenWidth - width() - 150, 0);
+    opnow->hide();
+    cap->hide();
+    txt->hide();
+    maximize->show();
+    // The "+" fades in at once; this tick already takes its first step.
+    m_fader->fadeIn();
+    m_fader->tick();
 }
 
 void Tnetprog::Timer1Timer()
 {
     Timer1->stop();
     fadeMode = 2;
-    m_alpha = kFull;
-    fx->start();
+    m_fader->fadeOut();
 }
 
 QString Tnetprog::receivedFile() const

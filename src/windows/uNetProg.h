@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Fade.h"
+#include "windows/WindowFader.h"
 
 namespace poll {
 struct Announcement;
@@ -39,7 +39,7 @@ public:
     QTimer* fx = nullptr;
     QTimer* Timer1 = nullptr;
 
-    int alpha() const { return m_alpha; }
+    int alpha() const { return m_fader->fade().alpha(); }
 
     void showRequest();
     void beginClosing();
@@ -63,7 +63,7 @@ protected:
 
 private:
     void FormShow();
-    void applyAlpha();
+    void fadedOut();
     void place();
     void openConversation(bool focusMessage);
     // Empty when the sender or the file name could point outside the received-files folder.
@@ -71,5 +71,5 @@ private:
     QString senderFolder() const;
 
     AppContext& m_ctx;
-    int m_alpha = 0;
+    WindowFader* m_fader = nullptr;
 };

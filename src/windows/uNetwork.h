@@ -16,6 +16,7 @@
 class AppContext;
 class FrameImage;
 class TXNetDetect;
+class WindowFader;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -47,7 +48,7 @@ public:
     void StartFadeOut();
     // True while a fade in either direction is running.
     bool fading() const;
-    const Fade& fade() const { return m_fade; }
+    const Fade& fade() const;
 
     void block1show();
     void block1hide();
@@ -250,6 +251,9 @@ private:
     void bcloseMouseMove();
     void moreMouseMove();
     void avaMouseMove();
+    // The viewer with the own picture (avaClick) or the correspondent's (user2Click).
+    void onOwnAvatarClick();
+    void onPeerAvatarClick();
     void dragTo(QMouseEvent* event);
     void restoreAllImages();
     void hover(FrameImage* image, bool& flag, const QString& file);
@@ -324,7 +328,9 @@ private:
     AppContext& m_ctx;
     UserDirectory m_directory;
     bool m_optionGuard = false; // the Tags of the option buttons while code checks them
-    Fade m_fade;
+    WindowFader* m_fader = nullptr;
+    // The local copy of the correspondent's picture, for the viewer.
+    QString m_peerAvatarFile;
     bool m_shownOnce = false;
     bool m_Image1Hovered = false;
     bool m_Image2Hovered = false;

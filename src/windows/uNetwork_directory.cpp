@@ -151,6 +151,8 @@ void TNetwork::onCorrespondentOpened(const CorrespondentResult& result)
 void TNetwork::openCorrespondentView(const QString& name, const QString& avatarFile)
 {
     users->setFixedHeight(kListShort);
+    // The viewer shows this picture; none came down: the stock one.
+    m_peerAvatarFile = avatarFile;
     // A missing or broken picture: the stock one rather than an empty frame.
     if (avatarFile.isEmpty() || !user2->loadPicture(avatarFile))
         user2->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));

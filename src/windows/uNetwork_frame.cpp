@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "core/FrameKeys.h"
 #include "windows/FrameImage.h"
+#include "windows/WindowFader.h"
 #include "windows/WindowLook.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetMenu.h"
@@ -78,10 +79,9 @@ void TNetwork::FormCreate()
     // Nothing of the program is in the taskbar until a window is shown.
     setTaskbarButton(false);
 
-    fx = new QTimer(this);
-    fx->setObjectName(QStringLiteral("fx"));
-    fx->setInterval(kFadeTickMs);
-    connect(fx, &QTimer::timeout, this, &TNetwork::fxTimer);
+    m_fader = new WindowFader(this, QStringLiteral("fx"));
+    fx = m_fader->timer();
+    connect(m_fader, &WindowFader::fadedOut, this, &TNetwork::close);
 
     createFrame();
     createControls();
@@ -298,6 +298,8 @@ void TNetwork::createControls()
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
+    for (QWidget* w : std::initializer_list<QWidget*>{user2, user2name})
+        w->installEventFilter(this);
     users->viewport()->setMouseTracking(true);
     users->viewport()->installEventFilter(this);
 }
@@ -362,9 +364,7 @@ void TNetwork::FormShow()
 
     m_ctx.platform().desktop->forceForeground(this);
     delbut->setText(m_ctx.text(130));
-    m_fade.startIn();
-    setWindowOpacity(m_fade.opacity());
-    fx->start();
+    m_fader->fadeIn();
 
     // The drop-zone window asks for a plain show that leaves the sign-in state alone.
     if (bg->hint() == kResume)
@@ -412,26 +412,22 @@ bool TNetwork::hasTaskbarButton() const
 
 void TNetwork::StartFadeOut()
 {
-    m_fade.startOut();
-    setWindowOpacity(m_fade.opacity());
-    fx->start();
+    m_fader->fadeOut();
 }
 
 bool TNetwork::fading() const
 {
-    return fx->isActive();
+    return m_fader->running();
+}
+
+const Fade& TNetwork::fade() const
+{
+    return m_fader->fade();
 }
 
 void TNetwork::fxTimer()
 {
-    const Fade::Outcome outcome = m_fade.tick();
-    setWindowOpacity(m_fade.opacity());
-    if (outcome == Fade::Outcome::FadedIn) {
-        fx->stop();
-    } else if (outcome == Fade::Outcome::FadedOut) {
-        fx->stop();
-        close();
-    }
+    m_fader->tick();
 }
 
 // Close images and the settings panel
@@ -477,12 +473,21 @@ void TNetwork::block1hide()
 
 void TNetwork::closeAvatarViewer()
 {
-    TPhoto* photo = m_ctx.Photo();
-    if (!photo || !photo->isVisible())
-        return;
-    // The viewer fades itself out where it can.
-    if (!QMetaObject::invokeMethod(photo, "StartFadeOut"))
-        photo->close();
+    if (TPhoto* photo = m_ctx.Photo(); photo && photo->isVisible())
+        photo->StartFadeOut();
+}
+
+void TNetwork::onOwnAvatarClick()
+{
+    if (TPhoto* photo = m_ctx.Photo())
+        photo->showPicture(m_ctx.folders().tempDataDir +
+                           store::local::ownAvatarCopy(mem.avatarExtension));
+}
+
+void TNetwork::onPeerAvatarClick()
+{
+    if (TPhoto* photo = m_ctx.Photo())
+        photo->showPicture(m_peerAvatarFile);
 }
 
 // Keys
@@ -589,6 +594,10 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
             bgMouseUp();
         return true;
     }
+    if (watched == User && clicked(User)) {
+        onOwnAvatarClick();
+        return true;
+    }
     if (watched == User || watched == users->viewport()) {
         if (moved)
             bgMouseMove(event);
@@ -628,6 +637,14 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
     }
     if (watched == ava && moved)
         avaMouseMove();
+    if (watched == ava && clicked(ava)) {
+        onOwnAvatarClick();
+        return true;
+    }
+    if ((watched == user2 && clicked(user2)) || (watched == user2name && clicked(user2name))) {
+        onPeerAvatarClick();
+        return true;
+    }
     if (watched == favs && clicked(favs)) {
         favsClick();
         return true;
