@@ -45,6 +45,9 @@ void AppContext::createWindows()
 
 void AppContext::startUp()
 {
+    // A first start that installed the program ends here; the installed copy takes over.
+    if (m_ending)
+        return;
     if (m_platform.desktop->trayAvailable()) {
         m_Minimized->showTrayIcon();
         return;
@@ -79,6 +82,7 @@ void AppContext::bringBackBarIfAlone()
 
 void AppContext::requestQuit()
 {
+    m_ending = true;
     emit quitRequested();
 }
 

@@ -6,6 +6,7 @@
 #include "net/ServerAddress.h"
 #include "net/ServerSession.h"
 #include "net/XNetDetect.h"
+#include "windows/UpdateWatch.h"
 #include "windows/uMinimized.h"
 
 #include <QLabel>
@@ -65,6 +66,7 @@ void TNetwork::createServerAccess()
     longtimer->start();
     nonet = makeTimer(this, "nonet", 3000);
     connect(nonet, &QTimer::timeout, this, &TNetwork::nonetTimer);
+    updateWatch = new UpdateWatch(m_ctx, *this);
 }
 
 bool TNetwork::connected() const
