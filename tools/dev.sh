@@ -14,6 +14,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev
     python3-pyftpdlib curl util-linux
+    libsodium-dev desktop-file-utils xdg-user-dirs
     fonts-crosextra-carlito fonts-yanone-kaffeesatz fonts-comfortaa fonts-play fonts-lobster
 )
 

@@ -53,6 +53,9 @@ void AppContext::createWindows()
 
 void AppContext::startUp()
 {
+    // A first start that installed the program ends here; the installed copy takes over.
+    if (m_ending)
+        return;
     if (m_platform.desktop->trayAvailable()) {
         m_Minimized->showTrayIcon();
         return;
@@ -87,6 +90,7 @@ void AppContext::bringBackBarIfAlone()
 
 void AppContext::requestQuit()
 {
+    m_ending = true;
     emit quitRequested();
 }
 

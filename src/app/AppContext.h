@@ -38,6 +38,7 @@ public:
     void startUp();
     // Ends the program (the mini bar closed, the exit item, an update).
     void requestQuit();
+    bool ending() const { return m_ending; }
 
     const UserEnvironment& environment() const { return m_env; }
     PlatformServices& platform() { return m_platform; }
@@ -48,6 +49,10 @@ public:
     QString tempFolder() const;
     const QString& localBaseDir() const { return m_localBaseDir; }
     void setLocalBaseDir(const QString& folder) { m_localBaseDir = folder; }
+
+    // The release key that an updater must be signed with; empty: this build never updates.
+    const QByteArray& updatePublicKey() const { return m_updatePublicKey; }
+    void setUpdatePublicKey(const QByteArray& key) { m_updatePublicKey = key; }
 
     const QString& languageCode() const { return m_languageCode; }
     void setLanguageCode(const QString& code) { m_languageCode = code; }
@@ -83,10 +88,12 @@ private:
     void bringBackBarIfAlone();
 
     bool m_barStandsInForTray = false;
+    bool m_ending = false;
     UserEnvironment m_env;
     PlatformServices m_platform;
     QString m_localBaseDir;
     QString m_languageCode;
+    QByteArray m_updatePublicKey;
     StringTable m_strings;
 
     // Declared in creation order: destroyed in reverse.

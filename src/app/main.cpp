@@ -1,5 +1,6 @@
 #include "app/AppContext.h"
 #include "app/LarkspireApplication.h"
+#include "update/Signature.h"
 
 int main(int argc, char** argv)
 {
@@ -19,6 +20,10 @@ int main(int argc, char** argv)
     app.setErrorReport([&ctx](const QString& text) { ctx.platform().desktop->showError(text); });
     QObject::connect(&ctx, &AppContext::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    ctx.setUpdatePublicKey(
+        signing::keyFromHex(QStringLiteral(LARKSPIRE_UPDATE_PUBLIC_KEY), signing::kPublicKeyBytes));
+    if (ctx.updatePublicKey().isEmpty())
+        qInfo("This build has no release key: it never updates itself.");
     ctx.createWindows();
     ctx.startUp();
     return LarkspireApplication::exec();

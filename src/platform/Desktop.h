@@ -16,4 +16,6 @@ public:
     virtual void showError(const QString& text) = 0;
     // A yes/no question; true for yes.
     virtual bool confirm(const QString& title, const QString& question) = 0;
+    // The folder dialog, file-system folders only; empty when the user cancels.
+    virtual QString chooseFolder(const QString& caption, const QString& startFolder) = 0;
 };

@@ -284,6 +284,19 @@ bool ClientSession::reconnect()
     });
 }
 
+bool ClientSession::checkForUpdate(const selfupdate::Request& request)
+{
+    const Folders f = m_config.folders();
+    return postTimed([this, f, request] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        w.server.FTPCS();
+        selfupdate::Request r = request;
+        r.serverRoot = w.server.fcommemo().value(8);
+        emit updateChecked(selfupdate::check(w.server.IdFTP1(), r));
+    });
+}
+
 void ClientSession::closeMain()
 {
     post([this] { m_worker->server.closeMain(); });

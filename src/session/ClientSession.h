@@ -5,6 +5,7 @@
 #include "net/AccountService.h"
 #include "net/Messaging.h"
 #include "net/PollCycle.h"
+#include "net/SelfUpdate.h"
 #include "net/ServerSession.h"
 #include "net/StoreLayout.h"
 
@@ -27,6 +28,12 @@ struct RequestError
     QString text; // empty: the request ran to its end
     bool failed() const { return !text.isEmpty(); }
 };
+
+// The connectivity words of the detector, as the window shows them.
+inline constexpr const char16_t* kConnectedText = ServerSession::kConnected;
+inline constexpr const char16_t* kDisconnectedText = ServerSession::kDisconnected;
+using BootstrapOutcome = ServerSession::Bootstrap;
+using MainOpening = ServerSession::Opening;
 
 struct BootstrapResult
 {
@@ -198,6 +205,8 @@ public:
     bool keepAlive();
     bool poll(const PollRequest& request);
     bool reconnect(); // closes the main connection and opens it again with the directory
+    // Asks the server for a newer build; the server root comes from the session's settings.
+    bool checkForUpdate(const selfupdate::Request& request);
 
     // User requests are queued, never dropped.
     void connectMain();
@@ -226,6 +235,7 @@ signals:
     // The file being sent or received and how far it got.
     void transferProgress(const QString& name, int percent);
     void signedOut(bool recordUploaded);
+    void updateChecked(const selfupdate::Result& result);
     void polled(const PollResult& result);
     // The poll cycle's news, as it happens.
     void newsSound();

@@ -133,37 +133,6 @@ void TMinimized::createMenu()
     Tray1->setContextMenu(PopupMenu1);
 }
 
-void TMinimized::InstallOrRegister()
-{
-    // The first-start installation (choosing a folder, copying, launchers) takes its place
-    // here; a regular start only brings the fonts and the menu items.
-    const QString data = m_ctx.folders().programDataDir;
-    for (const QString& font : {QStringLiteral("Fontatigo 4F-Regular.ttf"),
-                                QStringLiteral("calibri.ttf"), QStringLiteral("HATTEN.TTF")})
-        m_ctx.platform().fonts->add(data + font);
-    pop1->setVisible(true);
-    sets->setVisible(true);
-    const bool autostart = m_ctx.platform().autostart->isEnabled();
-    s1->setEnabled(autostart);
-    s2->setEnabled(!autostart);
-}
-
-void TMinimized::s1Click()
-{
-    if (!m_ctx.platform().desktop->confirm(QStringLiteral("Larkspire"), m_ctx.text(368)))
-        return;
-    s1->setEnabled(false);
-    s2->setEnabled(true);
-    m_ctx.platform().autostart->disable();
-}
-
-void TMinimized::s2Click()
-{
-    s1->setEnabled(true);
-    s2->setEnabled(false);
-    m_ctx.platform().autostart->enable(m_ctx.environment().exePath);
-}
-
 void TMinimized::loadPicture()
 {
     // Without its picture the bar still works and shows its plain background colour; the
@@ -343,6 +312,8 @@ void TMinimized::Image1MouseUp(QMouseEvent* event)
 
 void TMinimized::Tray1Click()
 {
+    if (!m_trayClickActive)
+        return;
     if (m_ctx.Network()->User->text() == u"-")
         pop1Click();
     else

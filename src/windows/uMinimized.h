@@ -80,9 +80,13 @@ private:
     void FormCreate();
     void recordBuildNumber();
     void createMenu();
-    // The installation and autostart step of the creation. On a regular start it brings the
-    // fonts and shows the menu items that the first-start installation keeps hidden.
+    // The installation and autostart step of the creation (uMinimized_install.cpp): a first
+    // start for this user offers to install, every later one re-arms the autostart entry.
     void InstallOrRegister();
+    // The chosen folder's installation; false when it stopped and this copy runs on.
+    bool installInto(const QString& chosenFolder);
+    void addFonts();
+    bool installed() const;
     void loadPicture();
     void reportMissingPicture();
     void loadPosition();
@@ -105,4 +109,9 @@ private:
     bool m_barClickPending = false;
     QPoint m_downPoint;
     QString m_missingPicture;
+    // Off once a first start has installed the program and is about to end.
+    bool m_trayClickActive = true;
+
+    static constexpr int kTxtInstallFolder = 366;
+    static constexpr int kTxtRemoveAutostart = 368;
 };

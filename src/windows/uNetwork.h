@@ -17,6 +17,7 @@ class AppContext;
 class FrameImage;
 class TXNetDetect;
 class WindowFader;
+class UpdateWatch;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -131,6 +132,7 @@ public:
     QTimer* nooper = nullptr;
     QTimer* longtimer = nullptr;
     QTimer* nonet = nullptr;
+    UpdateWatch* updateWatch = nullptr; // owns updatetimer
     // Keeps only the last lines of the poll cycles' trace.
     QStringList checkedusers;
 

@@ -7,6 +7,8 @@
 #include "net/ServerAddress.h"
 #include "net/XNetDetect.h"
 #include "session/ClientSession.h"
+#include "windows/UpdateWatch.h"
+#include "windows/uMinimized.h"
 
 #include <QLabel>
 #include <QLoggingCategory>
@@ -68,6 +70,7 @@ void TNetwork::createServerAccess()
     longtimer->start();
     nonet = makeTimer(this, "nonet", 3000);
     connect(nonet, &QTimer::timeout, this, &TNetwork::nonetTimer);
+    updateWatch = new UpdateWatch(m_ctx, *this);
 }
 
 bool TNetwork::connected() const
@@ -79,14 +82,14 @@ void TNetwork::XNetDetect1ConnectionStatus(bool reachable)
 {
     session().setOnline(reachable);
     if (reachable) {
-        lblStatus->setText(QString::fromUtf16(ServerSession::kConnected));
+        lblStatus->setText(QString::fromUtf16(kConnectedText));
         Button2->setText(m_ctx.text(kTxtSignIn));
         m_signedOut = false;
         signedInMark = 0;
         autologin();
         return;
     }
-    lblStatus->setText(QString::fromUtf16(ServerSession::kDisconnected));
+    lblStatus->setText(QString::fromUtf16(kDisconnectedText));
     XNetDetect1->setEnabled(true);
     QTimer::singleShot(kRecheckPauseMs, XNetDetect1, &TXNetDetect::requestCheck);
     if (mem.option == u"autologin")
@@ -106,8 +109,8 @@ void TNetwork::onBootstrapped(const BootstrapResult& result)
 {
     if (!result.problem.isEmpty())
         m_ctx.platform().desktop->showError(result.problem);
-    if (result.outcome == ServerSession::Bootstrap::Fetched ||
-        result.outcome == ServerSession::Bootstrap::EarlierCopy) {
+    if (result.outcome == BootstrapOutcome::Fetched ||
+        result.outcome == BootstrapOutcome::EarlierCopy) {
         qCInfo(lcServer) << "main server configured:" << result.host;
         FTPCSpermit->stop();
     }
@@ -125,7 +128,7 @@ void TNetwork::FTPConnect()
 
 void TNetwork::applyDirectory(const ConnectResult& result)
 {
-    if (result.opening != ServerSession::Opening::Opened)
+    if (result.opening != MainOpening::Opened)
         return;
     if (!directory().users().isEmpty())
         m_directory.reload(result.directory, SessionUser);

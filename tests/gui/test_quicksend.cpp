@@ -3,7 +3,6 @@
 #include "app/AppContext.h"
 #include "core/Conversation.h"
 #include "core/UserDirectory.h"
-#include "net/ServerSession.h"
 #include "net/XNetDetect.h"
 #include "platform/fake/FakeServices.h"
 #include "support/DemoServer.h"

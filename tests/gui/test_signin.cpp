@@ -7,7 +7,6 @@
 #include "support/TestClient.h"
 
 #include "core/StringList.h"
-#include "net/ServerSession.h"
 #include "net/StoreLayout.h"
 
 #include <QCheckBox>

@@ -10,7 +10,6 @@
 #include "windows/uNetwork.h"
 
 #include "core/UserDirectory.h"
-#include "net/ServerSession.h"
 #include "net/XNetDetect.h"
 
 #include <QLabel>

@@ -74,7 +74,8 @@ TEST(Autostart, EntryIsWrittenQuotedAndRemoved)
 TEST(Launchers, MenuLauncherIsExecutable)
 {
     TempTree tmp;
-    XdgShortcuts shortcuts(tmp.path(QStringLiteral("home")), tmp.path(QStringLiteral("data/")));
+    XdgShortcuts shortcuts(tmp.path(QStringLiteral("home")), tmp.path(QStringLiteral("config/")),
+                           tmp.path(QStringLiteral("data/")));
     ASSERT_TRUE(shortcuts.createMenuLauncher(QStringLiteral("/opt/L/Larkspire"),
                                              QStringLiteral("/opt/L/0rg_System/Larkspire.png")));
     const QString path = tmp.path(QStringLiteral("data/applications/Larkspire.desktop"));

@@ -79,7 +79,13 @@ public:
         killed.append(name);
         return true;
     }
+    bool startDetached(const QString& program) override
+    {
+        started.append(program);
+        return true;
+    }
     QStringList killed;
+    QStringList started;
 };
 
 class FakeNetworkAdapter : public NetworkAdapter
@@ -119,10 +125,17 @@ public:
         questions.append(title + u'|' + question);
         return nextAnswer;
     }
+    QString chooseFolder(const QString& caption, const QString& startFolder) override
+    {
+        folderDialogs.append(caption + u'|' + startFolder);
+        return nextFolder;
+    }
     bool tray = true;
     bool nextAnswer = true;
     QStringList errors;
     QStringList questions;
+    QString nextFolder; // empty: the user cancels the folder dialog
+    QStringList folderDialogs;
 };
 
 // All doubles at once; the raw pointers stay valid while the services live.

@@ -8,6 +8,7 @@
 #include <QDBusReply>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
@@ -92,6 +93,9 @@ bool ProcProcesses::killProcessesNamed(const QString& name)
         const pid_t pid = entry.toInt(&isPid);
         if (!isPid)
             continue;
+        // Another user's copies are theirs to end, also when this one runs as root.
+        if (QFileInfo(QStringLiteral("/proc/") + entry).ownerId() != ::getuid())
+            continue;
         const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(entry)).symLinkTarget();
         if (exe.isEmpty() || !processMatches(exe, name))
             continue;
@@ -105,6 +109,11 @@ bool ProcProcesses::killProcessesNamed(const QString& name)
     if (killSelf)
         result = ::kill(self, SIGTERM) == 0;
     return matched && result;
+}
+
+bool ProcProcesses::startDetached(const QString& program)
+{
+    return QProcess::startDetached(program, {}, QFileInfo(program).absolutePath());
 }
 
 QString formatAdapterAddress(const QByteArray& hardwareAddress)
@@ -221,11 +230,18 @@ bool QtDesktop::confirm(const QString& title, const QString& question)
            QMessageBox::Yes;
 }
 
+QString QtDesktop::chooseFolder(const QString& caption, const QString& startFolder)
+{
+    return QFileDialog::getExistingDirectory(nullptr, caption, startFolder,
+                                             QFileDialog::ShowDirsOnly);
+}
+
 PlatformServices PlatformServices::forLinux(const UserEnvironment& env, const QString& soundFile)
 {
     PlatformServices p;
     p.autostart = std::make_unique<XdgAutostart>(env.effectiveConfigHome());
-    p.shortcuts = std::make_unique<XdgShortcuts>(env.home, env.effectiveDataHome());
+    p.shortcuts = std::make_unique<XdgShortcuts>(env.home, env.effectiveConfigHome(),
+                                                 env.effectiveDataHome());
     p.settings = std::make_unique<IniSettingsStore>(env.effectiveConfigHome() +
                                                     QStringLiteral("Larkspire/Larkspire.ini"));
     p.shell = std::make_unique<DesktopShell>();

@@ -21,8 +21,9 @@ private:
 class XdgShortcuts : public Shortcuts
 {
 public:
-    XdgShortcuts(QString home, QString dataHome)
-        : m_home(std::move(home)), m_dataHome(std::move(dataHome))
+    XdgShortcuts(QString home, QString configHome, QString dataHome)
+        : m_home(std::move(home)), m_configHome(std::move(configHome)),
+          m_dataHome(std::move(dataHome))
     {
     }
     bool createDesktopLauncher(const QString& command, const QString& iconPath) override;
@@ -31,6 +32,7 @@ public:
 
 private:
     QString m_home;
+    QString m_configHome;
     QString m_dataHome;
 };
 
@@ -58,6 +60,7 @@ class ProcProcesses : public Processes
 {
 public:
     bool killProcessesNamed(const QString& name) override;
+    bool startDetached(const QString& program) override;
 };
 
 class SysNetworkAdapter : public NetworkAdapter
@@ -94,6 +97,7 @@ public:
     bool forceForeground(QWidget* window) override;
     void showError(const QString& text) override;
     bool confirm(const QString& title, const QString& question) override;
+    QString chooseFolder(const QString& caption, const QString& startFolder) override;
 };
 
 // Exposed for tests: the address of an interface list, first non-loopback with a real address.

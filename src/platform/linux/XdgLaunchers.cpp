@@ -1,41 +1,21 @@
 #include "platform/linux/LinuxServices.h"
 
+#include "core/Install.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 namespace {
-
-// Quoting of the Exec key: the path is one argument in double quotes with the reserved
-// characters escaped, then escaped again as a string value of the file format.
-QString execValue(const QString& command)
-{
-    QString quoted;
-    for (const QChar c : command) {
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
-            quoted.append(u'\\');
-        quoted.append(c);
-    }
-    quoted = u'"' + quoted + u'"';
-    quoted.replace(u'\\', QStringLiteral("\\\\"));
-    quoted.replace(u'%', QStringLiteral("%%"));
-    return quoted;
-}
 
 bool writeLauncher(const QString& path, const QString& command, const QString& iconPath,
                    bool autostart)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    const QByteArray text = install::desktopEntry(command, iconPath, autostart);
+    if (text.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    QByteArray text = "[Desktop Entry]\nType=Application\nName=Larkspire\n";
-    text += "Exec=" + execValue(command).toUtf8() + "\n";
-    if (!iconPath.isEmpty())
-        text += "Icon=" + iconPath.toUtf8() + "\n";
-    text += "Terminal=false\nCategories=Network;InstantMessaging;\n";
-    if (autostart)
-        text += "X-GNOME-Autostart-enabled=true\n";
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -70,9 +50,18 @@ bool XdgAutostart::disable()
 
 QString XdgShortcuts::desktopFolder() const
 {
-    // The XDG user folder of the desktop, as the user's user-dirs.dirs names it.
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (folder.isEmpty())
+    // The user's own name for the desktop folder, as xdg-user-dir reads it from user-dirs.dirs.
+    QProcess query;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), m_home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_configHome);
+    query.setProcessEnvironment(env);
+    query.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("DESKTOP")});
+    QString folder;
+    if (query.waitForFinished(5000) && query.exitStatus() == QProcess::NormalExit &&
+        query.exitCode() == 0)
+        folder = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+    if (!folder.startsWith(u'/'))
         folder = m_home + QStringLiteral("/Desktop");
     return folder.endsWith(u'/') ? folder : folder + u'/';
 }

@@ -1,0 +1,100 @@
+#include "windows/UpdateWatch.h"
+
+#include "app/AppContext.h"
+#include "session/ClientSession.h"
+#include "net/XNetDetect.h"
+#include "windows/uList.h"
+#include "windows/uMinimized.h"
+#include "windows/uNetMenu.h"
+#include "windows/uNetProg.h"
+#include "windows/uNetwork.h"
+#include "windows/udragform.h"
+
+#include <QLoggingCategory>
+#include <QTimer>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcUpdate, "larkspire.update")
+
+} // namespace
+
+UpdateWatch::UpdateWatch(AppContext& ctx, TNetwork& network)
+    : QObject(&network), m_ctx(ctx), m_network(network)
+{
+    m_updateTimer = new QTimer(&network);
+    m_updateTimer->setObjectName(QStringLiteral("updatetimer"));
+    m_updateTimer->setInterval(kIntervalMs);
+    connect(m_updateTimer, &QTimer::timeout, this, &UpdateWatch::updatetimerTimer);
+    m_updateTimer->start();
+    connect(&ctx.session(), &ClientSession::updateChecked, this, &UpdateWatch::onUpdateChecked);
+}
+
+bool UpdateWatch::anyWindowVisible() const
+{
+    const QWidget* listed[] = {m_ctx.Network(),   m_ctx.netprog(),  m_ctx.NetMenu(),
+                               m_ctx.Minimized(), m_ctx.dragform(), m_ctx.fList()};
+    for (const QWidget* w : listed) {
+        if (w && w->isVisible())
+            return true;
+    }
+    return false;
+}
+
+void UpdateWatch::updatetimerTimer()
+{
+    if (!m_network.connected()) {
+        m_network.XNetDetect1->requestCheck();
+        m_network.XNetDetect1->setEnabled(true);
+        return;
+    }
+    // An update never starts while the user sees one of the program's windows.
+    if (anyWindowVisible())
+        return;
+    const Folders f = m_ctx.folders();
+    selfupdate::Request request;
+    request.languageCode = m_ctx.languageCode();
+    request.ownBuild = m_ctx.Minimized()->vinfo.value(0);
+    request.exeFolder = f.exeFolder;
+    request.tempDataDir = f.tempDataDir;
+    request.publicKey = m_ctx.updatePublicKey();
+    // While other work runs or waits, this pass skips its turn.
+    m_ctx.session().checkForUpdate(request);
+}
+
+void UpdateWatch::onUpdateChecked(const selfupdate::Result& result)
+{
+    m_lastResult = result;
+    report(m_lastResult);
+    if (m_lastResult.outcome != selfupdate::Outcome::Ready)
+        return;
+    // The user may have opened a window while the updater came down: the next pass starts it.
+    if (anyWindowVisible())
+        return;
+
+    PlatformServices& p = m_ctx.platform();
+    if (!p.processes->startDetached(m_lastResult.updaterPath)) {
+        qCWarning(lcUpdate) << "the updater could not be started:" << m_lastResult.updaterPath;
+        return;
+    }
+    qCInfo(lcUpdate) << "updating to build" << m_lastResult.serverBuild;
+    m_updateTimer->stop();
+    m_ctx.requestQuit();
+    p.processes->killProcessesNamed(QStringLiteral("Larkspire"));
+}
+
+void UpdateWatch::report(const selfupdate::Result& result)
+{
+    using selfupdate::Outcome;
+    if (result.outcome == Outcome::Current || result.outcome == Outcome::Ready) {
+        m_lastReported.clear();
+        return;
+    }
+    if (result.detail == m_lastReported)
+        return;
+    m_lastReported = result.detail;
+    if (result.outcome == Outcome::Failed)
+        qCInfo(lcUpdate) << "update check failed:" << result.detail;
+    else
+        qCWarning(lcUpdate) << "no update:" << result.detail;
+}
