@@ -7,6 +7,7 @@
 #include "net/FtpClient.h"
 #include "net/PollCycle.h"
 #include "net/ServerSession.h"
+#include "poll/ServerTree.h"
 #include "support/FtpServerFixture.h"
 
 #include <QCoreApplication>
@@ -15,8 +16,6 @@
 #include <QHash>
 #include <QTemporaryDir>
 
-#include <ctime>
-#include <fcntl.h>
 #include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -74,23 +73,6 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-QByteArray entry(const QString& sender, int serial)
-{
-    return sender.toLatin1() + "     07.03.2026     14:05:07 :\r\n" +
-           QByteArray::number(serial).rightJustified(8, '0') + QByteArray(62, 'x') + "\r\n\r\n";
-}
-
-// Whole entries, so a copy saved line by line has the server's bytes.
-QByteArray conversation(const QString& peer, qint64 size)
-{
-    const qsizetype one = entry(peer, 0).size();
-    QByteArray body;
-    body.reserve(size);
-    for (int i = 0; body.size() + one <= size; ++i)
-        body += entry(peer, i);
-    return body;
-}
-
 } // namespace
 
 // The resident peak since the last reset (VmHWM), or since the start where it cannot be reset.
@@ -129,20 +111,17 @@ int main(int argc, char** argv)
     server->write(QStringLiteral("fcom.xo"),
                   "0\r\n1\r\n2\r\n3\r\n4\r\n" + server->address().toUtf8() + "\r\n" +
                       server->user().toUtf8() + "\r\n" + server->password().toUtf8() + "\r\n/\r\n");
-    QByteArray lineup = "}Me}}}.png}eng/\r\n";
+    using benchtree::peerName;
+    QByteArray lineup = benchtree::lineupLine(QStringLiteral("Me"));
     for (int i = 0; i < users; ++i)
-        lineup += QStringLiteral("}Peer%1}}}.png}eng/\r\n").arg(i, 4, 10, QChar(u'0')).toLatin1();
+        lineup += benchtree::lineupLine(peerName(i));
     server->write(QStringLiteral("netwrk/users/lineup.xo"), lineup);
-    const auto peerName = [](int i) { return QStringLiteral("Peer%1").arg(i, 4, 10, QChar(u'0')); };
     // An hour-old history: what a steady cycle meets, and older than any recent-time rule.
-    const timespec old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
-    const auto age = [&](const QString& relative) {
-        ::utimensat(AT_FDCWD, QFile::encodeName(server->path(relative)).constData(), old, 0);
-    };
+    const auto age = [&](const QString& relative) { benchtree::makeOld(server->path(relative)); };
     age(QStringLiteral("netwrk/users/lineup.xo"));
     for (int i = 0; i < users; ++i) {
         const QString relative = QStringLiteral("netwrk/users/Me/%1.ms").arg(peerName(i));
-        server->write(relative, conversation(peerName(i), size));
+        server->write(relative, benchtree::conversation(peerName(i), size));
         age(relative);
     }
 
@@ -235,7 +214,8 @@ int main(int argc, char** argv)
 
     // A peer writes one new entry on top of one conversation.
     const QString changedPath = QStringLiteral("netwrk/users/Me/%1.ms").arg(peerName(users / 2));
-    server->write(changedPath, entry(peerName(users / 2), -1) + server->read(changedPath));
+    server->write(changedPath,
+                  benchtree::entry(peerName(users / 2), -1) + server->read(changedPath));
     double changeMs = 0;
     qint64 changeBytes = 0;
     int changeLogins = 0;
