@@ -36,8 +36,8 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs)
         if (left <= 0)
             return false;
         QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(std::min<qint64>(left, kLookEveryMs)), &loop,
-                           &QEventLoop::quit);
+        QTimer::singleShot(static_cast<int>(std::min<qint64>(left, kLookEveryMs)), Qt::PreciseTimer,
+                           &loop, &QEventLoop::quit);
         loop.exec();
     }
     return true;
@@ -46,7 +46,8 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs)
 void idle(int ms)
 {
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    // A coarse timer of a minute may end up to 3 s early.
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

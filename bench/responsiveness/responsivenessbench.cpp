@@ -85,7 +85,6 @@ struct Bench
 {
     QString dataFolder;             // the built 0rg_System copied beside each client
     BenchClient* current = nullptr; // where an error that escaped a handler is reported
-    std::function<void(const Row&)> report;
 };
 
 // Declared after the client, so that nothing is reported to it once it starts going.
@@ -147,7 +146,7 @@ void pollScenario(Bench& bench)
     if (why.isEmpty())
         why = signIn(*client);
     if (!why.isEmpty()) {
-        bench.report({QStringLiteral("poll"), {}, why});
+        printRow({QStringLiteral("poll"), {}, why});
         return;
     }
     QWidget* w = client->mainWindow();
@@ -192,12 +191,12 @@ void pollScenario(Bench& bench)
     clock.start();
     const bool seen = waitUntil(seenAll, 300'000);
     probe.stop();
-    bench.report({QStringLiteral("poll, first cycle"), probe.summary(),
-                  seen ? QStringLiteral("all %1 conversations fetched %2 after they were written "
-                                        "(poll every %3)")
-                             .arg(kPeers)
-                             .arg(seconds(clock.elapsed()), seconds(poll->interval()))
-                       : QStringLiteral("the conversations did not all come down in 300 s")});
+    printRow({QStringLiteral("poll, first cycle"), probe.summary(),
+              seen ? QStringLiteral("all %1 conversations fetched %2 after they were written "
+                                    "(poll every %3)")
+                         .arg(kPeers)
+                         .arg(seconds(clock.elapsed()), seconds(poll->interval()))
+                   : QStringLiteral("the conversations did not all come down in 300 s")});
     if (!seen)
         return;
 
@@ -208,10 +207,10 @@ void pollScenario(Bench& bench)
     probe.start();
     idle(kSteadyCycles * poll->interval());
     probe.stop();
-    bench.report({QStringLiteral("poll, steady"), probe.summary(),
-                  QStringLiteral("%1 cycles (by the server's log), %2 sounds")
-                      .arg(ownFolderVisits(*server) - visitsBefore)
-                      .arg(client->fakes.sound->played - played)});
+    printRow({QStringLiteral("poll, steady"), probe.summary(),
+              QStringLiteral("%1 cycles (by the server's log), %2 sounds")
+                  .arg(ownFolderVisits(*server) - visitsBefore)
+                  .arg(client->fakes.sound->played - played)});
 }
 
 void silentScenario(Bench& bench)
@@ -222,8 +221,7 @@ void silentScenario(Bench& bench)
     const CurrentClient current(bench);
     SilentServer silent;
     if (silent.port() == 0) {
-        bench.report(
-            {QStringLiteral("silent"), {}, QStringLiteral("no port for the silent server")});
+        printRow({QStringLiteral("silent"), {}, QStringLiteral("no port for the silent server")});
         return;
     }
     // The settings server sends the program to the silent server as its main server.
@@ -236,7 +234,7 @@ void silentScenario(Bench& bench)
     };
     if (const QString why = startClient(bench, server, home, client, pointAtSilent);
         !why.isEmpty()) {
-        bench.report({QStringLiteral("silent"), {}, why});
+        printRow({QStringLiteral("silent"), {}, why});
         return;
     }
     QWidget* w = client->mainWindow();
@@ -260,12 +258,11 @@ void silentScenario(Bench& bench)
     const QString what = errors.size() > errorsBefore
                              ? QStringLiteral("message \"%1\"").arg(errors.last().simplified())
                              : QStringLiteral("Button2 reads \"%1\"").arg(button->text());
-    bench.report(
-        {QStringLiteral("silent"), probe.summary(),
-         (reported ? QStringLiteral("error after %1: %2").arg(seconds(took), what)
-                   : QStringLiteral("no error within %1 (Button2 reads \"%2\")")
-                         .arg(seconds(kSilentWindowMs), button->text())) +
-             QStringLiteral(", %1 connections to the silent server").arg(silent.accepted())});
+    printRow({QStringLiteral("silent"), probe.summary(),
+              (reported ? QStringLiteral("error after %1: %2").arg(seconds(took), what)
+                        : QStringLiteral("no error within %1 (Button2 reads \"%2\")")
+                              .arg(seconds(kSilentWindowMs), button->text())) +
+                  QStringLiteral(", %1 connections to the silent server").arg(silent.accepted())});
     // Closing the program must not wait for answers that never come.
     silent.hangUpAll();
     idle(200);
@@ -306,14 +303,14 @@ void dropScenario(Bench& bench)
             why = QStringLiteral("the conversation with %1 did not open").arg(peer);
     }
     if (!why.isEmpty()) {
-        bench.report({QStringLiteral("drop"), {}, why});
+        printRow({QStringLiteral("drop"), {}, why});
         return;
     }
     const QString file = desk.path(QStringLiteral("payload.bin"));
     {
         QFile f(file);
         if (!f.open(QIODevice::WriteOnly)) {
-            bench.report({QStringLiteral("drop"), {}, QStringLiteral("cannot write ") + file});
+            printRow({QStringLiteral("drop"), {}, QStringLiteral("cannot write ") + file});
             return;
         }
         QByteArray chunk(1 << 20, '\0');
@@ -351,7 +348,7 @@ void dropScenario(Bench& bench)
     else
         outcome = QStringLiteral("on the server after %1, busy label gone after %2")
                       .arg(seconds(serverMs), finished ? seconds(doneMs) : QStringLiteral("never"));
-    bench.report({QStringLiteral("drop, 200 MiB"), probe.summary(), outcome});
+    printRow({QStringLiteral("drop, 200 MiB"), probe.summary(), outcome});
 }
 
 } // namespace
@@ -379,7 +376,6 @@ int main(int argc, char** argv)
     bench.dataFolder = qEnvironmentVariableIsEmpty("LARKSPIRE_BENCH_DATA")
                            ? QStringLiteral(LARKSPIRE_DATA_DIR)
                            : qEnvironmentVariable("LARKSPIRE_BENCH_DATA");
-    bench.report = printRow;
     // As the program does: a failure that escapes a handler is shown to the user.
     app.setErrorReport([&bench](const QString& text) {
         if (bench.current)
