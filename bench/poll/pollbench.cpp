@@ -7,6 +7,7 @@
 #include "net/FtpClient.h"
 #include "net/PollCycle.h"
 #include "net/ServerSession.h"
+#include "poll/ServerTree.h"
 #include "support/FtpServerFixture.h"
 
 #include <QCoreApplication>
@@ -15,8 +16,6 @@
 #include <QHash>
 #include <QTemporaryDir>
 
-#include <ctime>
-#include <fcntl.h>
 #include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -75,21 +74,6 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-QByteArray entry(const QString& sender, int serial)
-{
-    return sender.toLatin1() + "     07.03.2026     14:05:07 :\r\n" +
-           QByteArray::number(serial).rightJustified(8, '0') + QByteArray(62, 'x') + "\r\n\r\n";
-}
-
-// Whole entries, so a copy saved line by line has the server's bytes; appended an entry at a
-// time, so that writing it costs this process no memory of its own.
-void appendConversation(QFile& file, const QString& peer, qint64 size)
-{
-    const qsizetype one = entry(peer, 0).size();
-    for (qint64 i = 0, written = 0; written + one <= size; ++i, written += one)
-        file.write(entry(peer, static_cast<int>(i)));
-}
-
 } // namespace
 
 // The resident peak since the last reset (VmHWM), or since the start where it cannot be reset.
@@ -128,16 +112,13 @@ int main(int argc, char** argv)
     server->write(QStringLiteral("fcom.xo"),
                   "0\r\n1\r\n2\r\n3\r\n4\r\n" + server->address().toUtf8() + "\r\n" +
                       server->user().toUtf8() + "\r\n" + server->password().toUtf8() + "\r\n/\r\n");
-    QByteArray lineup = "}Me}}}.png}eng/\r\n";
+    using benchtree::peerName;
+    QByteArray lineup = benchtree::lineupLine(QStringLiteral("Me"));
     for (int i = 0; i < users; ++i)
-        lineup += QStringLiteral("}Peer%1}}}.png}eng/\r\n").arg(i, 4, 10, QChar(u'0')).toLatin1();
+        lineup += benchtree::lineupLine(peerName(i));
     server->write(QStringLiteral("netwrk/users/lineup.xo"), lineup);
-    const auto peerName = [](int i) { return QStringLiteral("Peer%1").arg(i, 4, 10, QChar(u'0')); };
     // An hour-old history: what a steady cycle meets, and older than any recent-time rule.
-    const timespec old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
-    const auto age = [&](const QString& relative) {
-        ::utimensat(AT_FDCWD, QFile::encodeName(server->path(relative)).constData(), old, 0);
-    };
+    const auto age = [&](const QString& relative) { benchtree::makeOld(server->path(relative)); };
     age(QStringLiteral("netwrk/users/lineup.xo"));
     // A conversation of `size` bytes, below `top` when given.
     const auto writeConversation = [&](int peer, const QByteArray& top) {
@@ -146,7 +127,7 @@ int main(int argc, char** argv)
         QFile file(server->path(relative));
         if (!file.open(QIODevice::Append))
             std::exit(1);
-        appendConversation(file, peerName(peer), size);
+        benchtree::appendConversation(file, peerName(peer), size);
         return relative;
     };
     for (int i = 0; i < users; ++i)
@@ -241,7 +222,7 @@ int main(int argc, char** argv)
 
     // A peer writes one new entry on top of one conversation (written here without reading the
     // old one into this process, whose peak is the client's).
-    writeConversation(users / 2, entry(peerName(users / 2), -1));
+    writeConversation(users / 2, benchtree::entry(peerName(users / 2), -1));
     double changeMs = 0;
     qint64 changeBytes = 0;
     int changeLogins = 0;
