@@ -9,3 +9,4 @@ add_larkspire_test(integration test_messaging LIBS larkspire_net larkspire_ftpse
 add_larkspire_test(integration test_poll_cycle LIBS larkspire_net larkspire_ftpserver)
 add_larkspire_test(gui test_two_clients LIBS larkspire_windows Qt6::Network TIMEOUT 300)
 add_larkspire_test(gui test_popup LIBS larkspire_windows)
+add_larkspire_test(integration test_client_session LIBS larkspire_session larkspire_ftpserver Qt6::Network TIMEOUT 300)

@@ -119,7 +119,8 @@ void UserDirectory::adopt(const UserDirectory& copy, bool keepOwnSelection)
         *this = copy;
         return;
     }
-    const QString selectedName = m_selected >= 0 ? userentry::name(m_users.value(m_selected)) : QString();
+    const QString selectedName =
+        m_selected >= 0 ? userentry::name(m_users.value(m_selected)) : QString();
     m_userst = copy.m_userst;
     m_ausers = copy.m_ausers;
     m_users = copy.m_users;

@@ -34,6 +34,8 @@ ServerSession::ServerSession(Config config)
         m_config.mainServer, m_config.settingsServer, m_config.onConnected);
     m_main.settings() = instances.idFtp1;
     m_settings.settings() = instances.fcommandftp;
+    m_main.settings().timeouts = m_config.timeouts;
+    m_settings.settings().timeouts = m_config.timeouts;
 }
 
 QString ServerSession::ServerRoot() const

@@ -27,6 +27,7 @@ public:
         QString mainServer;                // before the bootstrap replaces it
         QString tempDataDir;               // where "2.x" is kept
         std::function<void()> onConnected; // the main connection's hook
+        FtpTimeouts timeouts;              // of both connections
         // Waits between attempts to open the main connection after failures.
         qint64 backoffFirstMs = ConnectBackoff::kFirstWaitMs;
         qint64 backoffLongestMs = ConnectBackoff::kLongestWaitMs;

@@ -40,6 +40,7 @@ public:
     {
         ServerSession::Config c;
         c.settingsServer = config.settingsServer;
+        c.timeouts = config.timeouts;
         c.backoffFirstMs = config.backoffFirstMs;
         c.backoffLongestMs = config.backoffLongestMs;
         // Every successful opening of the main connection clears the sign-out mark.
@@ -61,8 +62,9 @@ public:
         r.opening = server.FTPConnect();
         if (r.opening != ServerSession::Opening::Opened)
             return r;
-        r.directory = directory::fetch(server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
-                                       directory::sleepWait, directory::OnFailure::Keep);
+        r.directory =
+            directory::fetch(server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
+                             directory::sleepWait, directory::OnFailure::Keep);
         return r;
     }
 
@@ -157,8 +159,7 @@ private:
     QString m_openPeer;
 };
 
-template <typename Result>
-void fail(Result& r, const QString& text)
+template <typename Result> void fail(Result& r, const QString& text)
 {
     r.error.text = text.isEmpty() ? QStringLiteral("?") : text;
 }
@@ -325,8 +326,8 @@ void ClientSession::signIn(const SignInRequest& request)
         FtpClient& ftp = w.server.IdFTP1();
         if (!ftp.connected()) {
             w.server.openMain();
-            r.stage = ftp.connected() ? SignInResult::Stage::Offline
-                                      : SignInResult::Stage::NoServer;
+            r.stage =
+                ftp.connected() ? SignInResult::Stage::Offline : SignInResult::Stage::NoServer;
             emit signedIn(r);
             return;
         }
@@ -493,8 +494,8 @@ void ClientSession::sendMessage(const MessageRequest& request)
         r.reached = true;
         try {
             r.sent = messaging::sendMessage(w.server.IdFTP1(), w.place(f), w.userslist, r.chat,
-                                            request.selectedName, request.recipient,
-                                            request.text, request.header, &r.failure);
+                                            request.selectedName, request.recipient, request.text,
+                                            request.header, &r.failure);
         } catch (const Error& e) {
             // Nothing reached the own server copy; the text stays for another try.
             fail(r, e.message());
@@ -648,8 +649,8 @@ bool ClientSession::poll(const PollRequest& request)
                           {},
                           &w.pollMemory};
         const int open = request.directory.selected();
-        SessionSink sink(*this,
-                         open >= 0 ? userentry::name(request.directory.users().value(open)) : QString());
+        SessionSink sink(*this, open >= 0 ? userentry::name(request.directory.users().value(open))
+                                          : QString());
         try {
             r.cycle = poll::run(ctx, sink);
             // Sends look for their conversation in this listing.

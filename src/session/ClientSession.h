@@ -101,10 +101,10 @@ struct AutoSignInResult
 struct CorrespondentResult
 {
     QString name;
-    bool reached = false;          // the correspondent's folder could be opened
-    QString avatarFile;            // empty: show the stock picture
-    bool hasConversation = false;  // else the quick-send button takes the view's place
-    QStringList lines;             // the conversation as last stored, file line dropped
+    bool reached = false;         // the correspondent's folder could be opened
+    QString avatarFile;           // empty: show the stock picture
+    bool hasConversation = false; // else the quick-send button takes the view's place
+    QStringList lines;            // the conversation as last stored, file line dropped
     RequestError error;
 };
 
@@ -179,8 +179,9 @@ public:
     struct Config
     {
         QString settingsServer;
-        std::function<Folders()> folders; // read on the window thread when a request is made
+        std::function<Folders()> folders;      // read on the window thread when a request is made
         std::function<QString()> languageCode; // likewise
+        FtpTimeouts timeouts;                  // tests shorten them
         qint64 backoffFirstMs = ConnectBackoff::kFirstWaitMs;
         qint64 backoffLongestMs = ConnectBackoff::kLongestWaitMs;
     };

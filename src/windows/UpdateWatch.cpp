@@ -1,8 +1,8 @@
 #include "windows/UpdateWatch.h"
 
 #include "app/AppContext.h"
-#include "session/ClientSession.h"
 #include "net/XNetDetect.h"
+#include "session/ClientSession.h"
 #include "windows/uList.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetMenu.h"

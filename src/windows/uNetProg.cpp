@@ -1,8 +1,8 @@
 #include "windows/uNetProg.h"
 
 #include "app/AppContext.h"
-#include "core/UserDirectory.h"
 #include "core/ReceivedFolder.h"
+#include "core/UserDirectory.h"
 #include "session/ClientSession.h"
 #include "windows/FrameImage.h"
 #include "windows/WindowLook.h"

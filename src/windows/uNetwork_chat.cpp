@@ -85,9 +85,8 @@ void TNetwork::sendMessage(const QString& recipient, bool viaEnter)
     request.selectedName = selectedName();
     request.chat = chatLines();
     request.text = text;
-    request.header =
-        retry ? m_unsentEntry.header
-              : conversation::headerLine(User->text(), QDateTime::currentDateTime());
+    request.header = retry ? m_unsentEntry.header
+                           : conversation::headerLine(User->text(), QDateTime::currentDateTime());
     request.viaEnter = viaEnter;
     m_pendingSend = request;
     LMDSimpleLabel2->show();

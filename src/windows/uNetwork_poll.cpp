@@ -21,7 +21,8 @@ void TNetwork::createPolling()
 {
     ClientSession& s = session();
     connect(&s, &ClientSession::polled, this, &TNetwork::onPolled);
-    connect(&s, &ClientSession::newsSound, this, [this] { m_ctx.platform().sound->playNewMessage(); });
+    connect(&s, &ClientSession::newsSound, this,
+            [this] { m_ctx.platform().sound->playNewMessage(); });
     connect(&s, &ClientSession::openChatChanged, this,
             [this](const QString& peer, const QStringList& lines) {
                 // The user may have opened someone else while the cycle ran.
@@ -55,5 +56,6 @@ void TNetwork::onPolled(const PollResult& result)
         qCInfo(lcPollWindow) << "cycle failed:" << result.error.text;
     else if (result.cycle.outcome == poll::Outcome::Failed ||
              result.cycle.outcome == poll::Outcome::Abandoned)
-        qCInfo(lcPollWindow) << "cycle ended early:" << result.cycle.trace.value(result.cycle.trace.size() - 1);
+        qCInfo(lcPollWindow) << "cycle ended early:"
+                             << result.cycle.trace.value(result.cycle.trace.size() - 1);
 }

@@ -3,10 +3,10 @@
 #include "platform/fake/FakeServices.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
+#include "support/TestClient.h"
 #include "windows/FrameImage.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetwork.h"
-#include "support/TestClient.h"
 
 #include <QAction>
 #include <QCursor>

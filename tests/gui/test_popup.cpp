@@ -1,13 +1,13 @@
 // The new-message popup: its fades, the shrink to "+", and what a click opens.
 #include "app/AppContext.h"
 #include "platform/fake/FakeServices.h"
+#include "session/ClientSession.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
+#include "support/TestClient.h"
 #include "windows/FrameImage.h"
-#include "session/ClientSession.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
-#include "support/TestClient.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -8,10 +8,10 @@
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
+#include "support/TestClient.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
-#include "support/TestClient.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -514,7 +514,8 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     // A press of Send while a poll cycle runs waits for it and is sent after it: the text shows
     // until it went, with the busy label meanwhile.
     bob->fakes.desktop->errors.clear();
-    QFile::copy(server->tree("netwrk/users/Alice/Bob.ms"), server->tree("netwrk/users/Bob/Alice.ms"));
+    QFile::copy(server->tree("netwrk/users/Alice/Bob.ms"),
+                server->tree("netwrk/users/Bob/Alice.ms"));
     b->msgrldTimer();
     QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("sendbut")), Qt::LeftButton);
     EXPECT_EQ(b->msg->toPlainText(), QStringLiteral("Still there?"));

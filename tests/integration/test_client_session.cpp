@@ -1,0 +1,172 @@
+// The client session runs server work on its own thread: the thread that asks stays free, a
+// silent server ends in an error result, failures come back as results, and requests keep
+// their order.
+#include "support/DemoServer.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+
+#include "core/StringList.h"
+#include "session/ClientSession.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QString kAdapter = QStringLiteral("02-00-00-00-00-01");
+
+// Accepts every connection and never says a word.
+class SilentServer
+{
+public:
+    SilentServer()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection())
+                m_held.push_back(s);
+        });
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+    std::vector<QTcpSocket*> m_held;
+};
+
+class ClientSessionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+    }
+
+    std::unique_ptr<ClientSession> makeSession()
+    {
+        ClientSession::Config config;
+        config.settingsServer = server->address();
+        const QString base = local.path("");
+        config.folders = [base] {
+            Folders f;
+            f.programDataDir = base + "data/";
+            f.userDataDir = base + "user/";
+            f.tempDataDir = base + "temp/";
+            f.networkDir = base + "received/";
+            return f;
+        };
+        config.languageCode = [] { return QStringLiteral("eng/"); };
+        // A silent server must fail the request soon, not after the real limits.
+        config.timeouts.connectMs = 2000;
+        config.timeouts.replyMs = 1500;
+        config.backoffFirstMs = 0;
+        config.backoffLongestMs = 0;
+        for (const char* folder : {"data/net", "user/net", "temp", "received"})
+            QDir().mkpath(local.path(folder));
+        local.write("data/avax.png", "stock picture");
+        auto session = std::make_unique<ClientSession>(config);
+        session->setOnline(true);
+        return session;
+    }
+
+    // The main server's address in the settings file the bootstrap reads.
+    void pointMainServerAt(const QString& address)
+    {
+        const QString file = server->tree("../settings/fcom.xo");
+        QStringList lines = stringlist::load(file).value_or(QStringList());
+        ASSERT_GE(lines.size(), 9);
+        lines[5] = address;
+        ASSERT_TRUE(stringlist::save(file, lines));
+    }
+
+    template <typename Signal> static QList<QVariant> waitFor(ClientSession& s, Signal signal)
+    {
+        QSignalSpy spy(&s, signal);
+        EXPECT_TRUE(spy.wait(60000));
+        return spy.isEmpty() ? QList<QVariant>() : spy.takeFirst();
+    }
+
+    TempTree local;
+    std::unique_ptr<DemoServer> server;
+};
+
+} // namespace
+
+TEST_F(ClientSessionTest, ASilentServerLeavesTheCallerFreeAndEndsAsAnError)
+{
+    SilentServer silent;
+    pointMainServerAt(silent.address());
+    auto session = makeSession();
+    ASSERT_TRUE(session->bootstrap());
+    auto booted = waitFor(*session, &ClientSession::bootstrapped);
+    ASSERT_FALSE(booted.isEmpty());
+    ASSERT_TRUE(session->configured());
+
+    QSignalSpy signedIn(session.get(), &ClientSession::signedIn);
+    session->signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
+    // The sign-in waits on the silent server; this thread goes on with its own events, and
+    // timer work finds the session busy instead of waiting for it.
+    bool ranMeanwhile = false;
+    QTimer::singleShot(0, [&] { ranMeanwhile = !session->idle(); });
+    QTest::qWait(100);
+    EXPECT_TRUE(ranMeanwhile);
+    EXPECT_FALSE(session->keepAlive());
+    EXPECT_FALSE(session->poll({}));
+
+    ASSERT_TRUE(signedIn.wait(60000));
+    const auto result = signedIn.takeFirst().value(0).value<SignInResult>();
+    EXPECT_EQ(result.stage, SignInResult::Stage::NoServer);
+    EXPECT_FALSE(session->mainOpen());
+}
+
+TEST_F(ClientSessionTest, RequestsRunInOrderAndAFailureComesBackAsAResult)
+{
+    auto session = makeSession();
+    ASSERT_TRUE(session->bootstrap());
+    waitFor(*session, &ClientSession::bootstrapped);
+    // A registration, then at once a correspondent whose folder is missing on the server and
+    // a message to them: all three run, one after the other, and say how they ended.
+    std::vector<QString> order;
+    QObject::connect(session.get(), &ClientSession::signedIn, [&] { order.push_back("signIn"); });
+    QObject::connect(session.get(), &ClientSession::correspondentOpened,
+                     [&] { order.push_back("open"); });
+    QObject::connect(session.get(), &ClientSession::messageSent, [&] { order.push_back("send"); });
+    QSignalSpy sent(session.get(), &ClientSession::messageSent);
+    session->signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
+    session->openCorrespondent(QStringLiteral("Nobody"));
+    MessageRequest message;
+    message.recipient = QStringLiteral("Nobody");
+    message.selectedName = message.recipient;
+    message.text = QStringLiteral("hello");
+    message.header = QStringLiteral("Anna     09.12.2026     10:00:00 :");
+    session->sendMessage(message);
+    ASSERT_TRUE(sent.wait(60000));
+    EXPECT_EQ(order, (std::vector<QString>{"signIn", "open", "send"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+
+    // Nothing was thrown across the thread: the missing conversation is a result.
+    const auto result = sent.takeFirst().value(0).value<MessageResult>();
+    EXPECT_TRUE(result.reached);
+    EXPECT_FALSE(result.error.failed()) << result.error.text.toStdString();
+    EXPECT_EQ(result.sent, messaging::Sent::NoConversation);
+
+    // A step that fails on the server comes back with its text: the correspondent's copy has
+    // no folder to go into.
+    QSignalSpy quick(session.get(), &ClientSession::quickSent);
+    session->quickSend(QStringLiteral("Nobody"), QStringLiteral("hi"));
+    ASSERT_TRUE(quick.wait(60000));
+    const auto q = quick.takeFirst().value(0).value<QuickSendResult>();
+    EXPECT_TRUE(q.reached);
+    EXPECT_TRUE(q.error.failed());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+    EXPECT_FALSE(session->mainOpen());
+}
