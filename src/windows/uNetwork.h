@@ -326,6 +326,7 @@ private:
     bool m_signInRunning = false;                // a sign-in pass waits for the session
     int m_signInCaptionRow = 0;                  // the text row Button2 shows
     QString m_pollSelection;                     // the selection when the running cycle began
+    QStringList m_shownUsers;                    // what the list control shows
 
     AppContext& m_ctx;
     UserDirectory m_directory;

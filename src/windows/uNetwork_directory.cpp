@@ -69,15 +69,25 @@ QString TNetwork::selectedName() const
 void TNetwork::showUsers()
 {
     const QSignalBlocker quiet(users);
-    users->clear();
-    for (const QString& line : m_directory.users()) {
-        QStringList columns;
-        for (int k = 0; k < 6; ++k)
-            columns.append(userentry::field(line, k));
-        users->addTopLevelItem(new QTreeWidgetItem(columns));
+    // Every poll cycle shows the list again; an unchanged one keeps its items and where it was
+    // scrolled to.
+    if (users->topLevelItemCount() != m_directory.users().size() ||
+        m_shownUsers != m_directory.users()) {
+        m_shownUsers = m_directory.users();
+        users->clear();
+        for (const QString& line : m_directory.users()) {
+            QStringList columns;
+            for (int k = 0; k < 6; ++k)
+                columns.append(userentry::field(line, k));
+            users->addTopLevelItem(new QTreeWidgetItem(columns));
+        }
     }
-    if (m_directory.selected() >= 0)
+    if (m_directory.selected() >= 0) {
         users->setCurrentItem(users->topLevelItem(m_directory.selected()));
+    } else {
+        users->clearSelection();
+        users->setCurrentItem(nullptr);
+    }
 }
 
 void TNetwork::usersSelect()
