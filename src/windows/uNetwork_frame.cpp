@@ -462,9 +462,12 @@ void TNetwork::moreClick()
 void TNetwork::block1show()
 {
     rnm->hide();
+    // Over everything of the signed-in view, the "online" box among it, which shares its place.
     for (QWidget* w : std::initializer_list<QWidget*>{block1, regionname, subjecttype, savesets, m2,
-                                                      m3, dscn, delbut})
+                                                      m3, dscn, delbut}) {
         w->show();
+        w->raise();
+    }
 }
 
 void TNetwork::block1hide()
