@@ -207,6 +207,7 @@ TEST_F(AccountUpkeepWindow, RenameChangesTheNameOnlyWhenTheServerHasIt)
     settleAll();
     EXPECT_TRUE(w->usererror->isVisibleTo(w));
     EXPECT_EQ(w->usererror->text(), alice->ctx->text(144));
+    EXPECT_TRUE(w->usererrortimer->isActive());
     EXPECT_EQ(field->text(), QStringLiteral("Alice"));
     EXPECT_TRUE(QDir(users("Alice")).exists());
     w->usererrortimerTimer();
@@ -282,4 +283,30 @@ TEST_F(AccountUpkeepWindow, APictureIsCheckedScaledAndFetchedByThePeer)
     bob->w()->users->setCurrentItem(bob->w()->users->topLevelItem(row));
     settleAll();
     EXPECT_EQ(QImage(bob->ctx->folders().tempDataDir + "myava.JPG").size(), QSize(700, 500));
+}
+
+TEST_F(AccountUpkeepWindow, AProfileSaveAndARenameOfTwoClientsAtOnceKeepBothLines)
+{
+    TNetwork* other = bob->w();
+    other->show();
+    bob->stopTimers();
+    for (int round = 0; round < 3; ++round) {
+        const QString region = QStringLiteral("Region %1").arg(round);
+        const QString bobName = bob->w()->User->text();
+        const QString newName = QStringLiteral("Bob%1").arg(round);
+        openPanel();
+        type(control<QComboBox>("regionname"), region);
+        QTest::mousePress(other->User, Qt::RightButton);
+        type(other->rnm, newName);
+        // Both requests are made before either session runs: they go to the server together.
+        QTest::mouseClick(control<QPushButton>("savesets"), Qt::LeftButton);
+        QTest::keyClick(other->rnm, Qt::Key_Return);
+        settleAll();
+        ASSERT_EQ(other->User->text(), newName) << round;
+        const QStringList lines = lineup();
+        EXPECT_EQ(lines.size(), 2) << lines.join('|').toStdString();
+        EXPECT_EQ(lineOf(lines, "Alice"), "}Alice}" + region + "}}.png}eng/");
+        EXPECT_EQ(lineOf(lines, newName), "}" + newName + "}}}.png}eng/");
+        EXPECT_TRUE(lineOf(lines, bobName).isEmpty());
+    }
 }
