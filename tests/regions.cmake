@@ -1,1 +1,2 @@
 add_larkspire_test(unit test_regions LIBS larkspire_core)
+add_larkspire_test(unit test_suggestions LIBS larkspire_core)

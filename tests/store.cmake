@@ -10,3 +10,5 @@ add_larkspire_test(integration test_poll_cycle LIBS larkspire_net larkspire_ftps
 add_larkspire_test(gui test_two_clients LIBS larkspire_windows Qt6::Network TIMEOUT 300)
 add_larkspire_test(gui test_popup LIBS larkspire_windows)
 add_larkspire_test(integration test_client_session LIBS larkspire_session larkspire_ftpserver Qt6::Network TIMEOUT 300)
+add_larkspire_test(integration test_account_upkeep LIBS larkspire_net larkspire_ftpserver TIMEOUT 300)
+add_larkspire_test(gui test_account_window LIBS larkspire_windows Qt6::Network TIMEOUT 300)

@@ -7,9 +7,15 @@
 class StringTable
 {
 public:
-    static constexpr int kRowCount = 373;
+    static constexpr int kRowCount = 377;
     // The characters a name or password may not hold follow this text.
     static constexpr int kTxtRefusedCharacters = 372;
+    static constexpr int kTxtProfileFieldRefused = 373;
+    // What is still on the server follows this text.
+    static constexpr int kTxtDeletionIncomplete = 374;
+    // The reason follows this text.
+    static constexpr int kTxtRenameRolledBack = 375;
+    static constexpr int kTxtPictureUnreadable = 376;
     static constexpr int kPhraseCount = 7;
 
     // Rows of the built-in source table, "description;russian;english".

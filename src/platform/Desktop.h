@@ -18,4 +18,7 @@ public:
     virtual bool confirm(const QString& title, const QString& question) = 0;
     // The folder dialog, file-system folders only; empty when the user cancels.
     virtual QString chooseFolder(const QString& caption, const QString& startFolder) = 0;
+    // The picture-open dialog; filters as QFileDialog takes them. Empty when the user cancels.
+    virtual QString choosePicture(const QString& title, const QString& startFolder,
+                                  const QString& filters) = 0;
 };

@@ -9,7 +9,9 @@
 #include "net/LocalCopy.h"
 #include "net/ServerAddress.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QThread>
 
@@ -661,5 +663,156 @@ bool ClientSession::poll(const PollRequest& request)
             fail(r, e.message());
         }
         emit polled(r);
+    });
+}
+
+void ClientSession::saveProfile(const QString& region, const QString& activity)
+{
+    const Folders f = m_config.folders();
+    post([this, f, region, activity] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        ProfileResult r;
+        // Whatever folder earlier work left it in, the standard opening starts in the users
+        // folder.
+        w.server.closeMain();
+        if (!w.server.online() || !w.server.openMain()) {
+            emit profileSaved(r);
+            return;
+        }
+        r.reached = true;
+        try {
+            const upkeep::ProfileSaved saved =
+                upkeep::saveProfile(w.server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
+                                    w.sessionUser, region, activity);
+            r.listed = saved.listed;
+            r.directory = saved.directory;
+        } catch (const Error& e) {
+            w.server.closeMain();
+            fail(r, e.message());
+        }
+        emit profileSaved(r);
+    });
+}
+
+void ClientSession::deleteAccount()
+{
+    const Folders f = m_config.folders();
+    post([this, f] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        DeletionResult r;
+        w.server.closeMain();
+        if (w.sessionUser.isEmpty() || !w.server.online() || !w.server.openMain()) {
+            emit accountDeleted(r);
+            return;
+        }
+        r.reached = true;
+        try {
+            r.deletion = upkeep::deleteAccount(w.server.IdFTP1(),
+                                               f.tempDataDir + store::local::kDeletionDirectoryCopy,
+                                               w.sessionUser);
+        } catch (const Error& e) {
+            fail(r, e.message());
+        }
+        if (r.deletion.folderRemoved && !r.error.failed()) {
+            w.sessionUser.clear();
+            w.userslist.clear();
+        }
+        w.server.closeMain();
+        emit accountDeleted(r);
+    });
+}
+
+void ClientSession::renameAccount(const RenameRequest& request)
+{
+    const Folders f = m_config.folders();
+    post([this, f, request] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        RenameResult r;
+        r.request = request;
+        r.record = request.record;
+        w.server.closeMain();
+        if (request.oldName != w.sessionUser || !w.server.online() || !w.server.openMain()) {
+            emit accountRenamed(r);
+            return;
+        }
+        r.reached = true;
+        try {
+            r.rename = upkeep::renameAccount(w.server.IdFTP1(),
+                                             f.tempDataDir + store::local::kDirectoryCopy,
+                                             request.oldName, request.newName);
+        } catch (const Error& e) {
+            fail(r, e.message());
+        }
+        w.server.closeMain();
+        if (r.error.failed() || r.rename.outcome != upkeep::Renamed::Renamed) {
+            emit accountRenamed(r);
+            return;
+        }
+        w.sessionUser = request.newName;
+        // The local folders named after the user: conversations seen, compared and received.
+        for (const QString& base : {f.tempDataDir, f.programDataDir, f.userDataDir}) {
+            const QString from = base + QStringLiteral("net/") + request.oldName;
+            const QString to = base + QStringLiteral("net/") + request.newName;
+            if (QFileInfo(from).isDir() && !QFileInfo::exists(to) && !QDir().rename(from, to))
+                qCWarning(lcSession) << "could not rename" << from;
+        }
+        // "Another's computer" keeps no name.
+        if (r.record.option != u"x")
+            r.record.userName = request.newName;
+        accounts::saveAccountRecord({f.userDataDir, f.tempDataDir, {}}, r.record);
+        emit accountRenamed(r);
+    });
+}
+
+void ClientSession::changeAvatar(const AvatarRequest& request)
+{
+    const Folders f = m_config.folders();
+    post([this, f, request] {
+        Worker& w = *m_worker;
+        w.sync(f);
+        AvatarResult r;
+        r.record = request.record;
+        FtpClient& ftp = w.server.IdFTP1();
+        w.server.closeMain();
+        try {
+            if (w.sessionUser.isEmpty() || !w.server.online() || !w.server.openMain()) {
+                emit avatarChanged(r);
+                return;
+            }
+            ftp.changeFolder(store::userFolder(w.server.ServerRoot(), w.sessionUser));
+        } catch (const Error&) {
+            w.server.closeMain();
+            emit avatarChanged(r);
+            return;
+        }
+        r.reached = true;
+        const accounts::Paths paths{f.userDataDir, f.tempDataDir, {}};
+        store::AccountRecord changed = request.record;
+        changed.avatarExtension = request.extension;
+        try {
+            if (!accounts::saveAccountRecord(paths, changed))
+                throw Error(QStringLiteral("Cannot write the account record in \"%1\".")
+                                .arg(f.userDataDir));
+            upkeep::changeAvatar(ftp, request.picture, request.extension,
+                                 f.userDataDir + store::local::kAccountRecord,
+                                 changed.adapterAddress);
+        } catch (const Error& e) {
+            // The record on this computer names the picture the server still has.
+            accounts::saveAccountRecord(paths, request.record);
+            w.server.closeMain();
+            fail(r, e.message());
+            emit avatarChanged(r);
+            return;
+        }
+        w.server.closeMain();
+        r.record = changed;
+        QFile::remove(f.tempDataDir + store::local::ownAvatarCopy(request.record.avatarExtension));
+        r.avatarFile = f.tempDataDir + store::local::ownAvatarCopy(request.extension);
+        QFile::remove(r.avatarFile);
+        QFile::copy(request.picture, r.avatarFile);
+        emit avatarChanged(r);
     });
 }

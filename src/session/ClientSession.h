@@ -3,6 +3,7 @@
 #include "core/Folders.h"
 #include "core/UserDirectory.h"
 #include "net/AccountService.h"
+#include "net/AccountUpkeep.h"
 #include "net/Messaging.h"
 #include "net/PollCycle.h"
 #include "net/SelfUpdate.h"
@@ -166,6 +167,52 @@ struct PollResult
     RequestError error;
 };
 
+struct ProfileResult
+{
+    bool reached = false; // the main connection opened in the users folder
+    bool listed = false;  // the user's line was found and rewritten
+    QStringList directory;
+    RequestError error;
+};
+
+struct DeletionResult
+{
+    bool reached = false;
+    upkeep::Deletion deletion;
+    RequestError error;
+};
+
+struct RenameRequest
+{
+    QString oldName;
+    QString newName; // normalised
+    store::AccountRecord record;
+};
+
+struct RenameResult
+{
+    RenameRequest request;
+    bool reached = false;
+    upkeep::Rename rename;
+    store::AccountRecord record; // as saved on this computer after the rename
+    RequestError error;
+};
+
+struct AvatarRequest
+{
+    QString picture;   // the picture to put up, already checked and scaled
+    QString extension; // with its dot, in the case of the picked file's name
+    store::AccountRecord record;
+};
+
+struct AvatarResult
+{
+    bool reached = false;
+    store::AccountRecord record; // as saved on this computer: the old one unless it went up
+    QString avatarFile;          // the own picture's local copy after the change
+    RequestError error;
+};
+
 // One signed-in client's work on the servers: the main connection, the listing of the own
 // folder, what earlier poll cycles saw, and every sequence of server steps the windows need. Each
 // request runs on the session's own thread, one at a time in the order made, so no two
@@ -221,6 +268,11 @@ public:
     void sendFiles(const FilesRequest& request);
     // Tells the server's copy of the record the sign-in option chosen at sign-out.
     void signOut(const QString& name);
+    // The signed-in user's account.
+    void saveProfile(const QString& region, const QString& activity);
+    void deleteAccount();
+    void renameAccount(const RenameRequest& request);
+    void changeAvatar(const AvatarRequest& request);
 
 signals:
     void bootstrapped(const BootstrapResult& result);
@@ -236,6 +288,10 @@ signals:
     // The file being sent or received and how far it got.
     void transferProgress(const QString& name, int percent);
     void signedOut(bool recordUploaded);
+    void profileSaved(const ProfileResult& result);
+    void accountDeleted(const DeletionResult& result);
+    void accountRenamed(const RenameResult& result);
+    void avatarChanged(const AvatarResult& result);
     void updateChecked(const selfupdate::Result& result);
     void polled(const PollResult& result);
     // The poll cycle's news, as it happens.

@@ -227,6 +227,22 @@ public:
     // Shows the main window from the popup, as the mini bar's click does.
     void showFromPopup();
 
+    // The account's upkeep (uNetwork_account.cpp)
+    QTimer* dbreset = nullptr; // dbreset: the confirmation window of the deletion
+    int deleteClicks = 0;      // presses of delbut within the confirmation window
+    void savesetsClick();
+    void delbutClick();
+    void dbresetTimer();
+    // The rename field over the name (UserMouseDown, right button).
+    void startRename();
+    // Enter in rnm (rnmKeyUp).
+    void confirmRename();
+    // The picture dialog (avaMouseDown, right button).
+    void changeAvatar();
+    // The largest picture put up as it is; larger ones go up scaled to fit this square, which
+    // the viewer shows at full size and the 150 x 150 box scales down.
+    static constexpr int kAvatarLimit = 700;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -269,6 +285,14 @@ private:
     void createChat();
     void createPolling();
     void createFileSending();
+    void createAccountUpkeep();
+    void loadSuggestions();
+    bool accountEvent(QObject* watched, QEvent* event);
+    void onProfileSaved(const ProfileResult& result);
+    void onAccountDeleted(const DeletionResult& result);
+    void onAccountRenamed(const RenameResult& result);
+    void onAvatarChanged(const AvatarResult& result);
+    void showUserError(const QString& text);
     void applyDirectory(const ConnectResult& result);
     void setSignInCaption(int row, const QString& suffix = {});
     void onSignedIn(const SignInResult& result);
@@ -327,6 +351,8 @@ private:
     int m_signInCaptionRow = 0;                  // the text row Button2 shows
     QString m_pollSelection;                     // the selection when the running cycle began
     QStringList m_shownUsers;                    // what the list control shows
+    QString m_renameFrom;                        // the hint of rnm: the name before the rename
+    QString m_stagedAvatar;                      // the picture on its way up
 
     AppContext& m_ctx;
     UserDirectory m_directory;

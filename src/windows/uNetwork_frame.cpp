@@ -93,6 +93,7 @@ void TNetwork::FormCreate()
     createChat();
     createPolling();
     createFileSending();
+    createAccountUpkeep();
     setAcceptDrops(true);
     // The key preview: the window decides about each key before its focused control.
     qApp->installEventFilter(this);
@@ -364,6 +365,8 @@ void TNetwork::FormShow()
 
     m_ctx.platform().desktop->forceForeground(this);
     delbut->setText(m_ctx.text(130));
+    deleteClicks = 0;
+    loadSuggestions();
     m_fader->fadeIn();
 
     // The drop-zone window asks for a plain show that leaves the sign-in state alone.
@@ -459,9 +462,12 @@ void TNetwork::moreClick()
 void TNetwork::block1show()
 {
     rnm->hide();
+    // Over everything of the signed-in view, the "online" box among it, which shares its place.
     for (QWidget* w : std::initializer_list<QWidget*>{block1, regionname, subjecttype, savesets, m2,
-                                                      m3, dscn, delbut})
+                                                      m3, dscn, delbut}) {
         w->show();
+        w->raise();
+    }
 }
 
 void TNetwork::block1hide()
@@ -526,6 +532,8 @@ bool TNetwork::FormKeyUp(int key)
 
 bool TNetwork::eventFilter(QObject* watched, QEvent* event)
 {
+    if (accountEvent(watched, event))
+        return true;
     if (event->type() == QEvent::KeyPress) {
         // Only keys meant for this window, and once: the first receiver is its focused control,
         // the controls above it only see the key again when it was not used.

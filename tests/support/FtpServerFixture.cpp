@@ -535,6 +535,16 @@ void FtpServerFixture::refuseDownloads(const QStringList& names) const
     writeText(m_base + QStringLiteral("/control/refuse-retr"), names.join(u'\n') + u'\n');
 }
 
+void FtpServerFixture::refuseDeletes(const QStringList& names) const
+{
+    writeText(m_base + QStringLiteral("/control/refuse-dele"), names.join(u'\n') + u'\n');
+}
+
+void FtpServerFixture::refuseUploads(const QStringList& prefixes) const
+{
+    writeText(m_base + QStringLiteral("/control/refuse-stor"), prefixes.join(u'\n') + u'\n');
+}
+
 void FtpServerFixture::stallDownloads(const QStringList& names) const
 {
     QFile::remove(m_base + QStringLiteral("/control/stalled"));

@@ -74,6 +74,11 @@ public:
     // pyftpdlib only: answers RETR of these names with 550, as a server does for a file that
     // another session is writing; an empty list answers normally again.
     void refuseDownloads(const QStringList& names) const;
+    // pyftpdlib only: answers DELE of these names with 550, as for a file the login may not
+    // delete; an empty list answers normally again.
+    void refuseDeletes(const QStringList& names) const;
+    // pyftpdlib only: answers STOR of names beginning with one of these with 550.
+    void refuseUploads(const QStringList& prefixes) const;
     // pyftpdlib only: RETR of these names waits until releaseDownloads(); downloadWaiting()
     // tells whether one waits now (or did).
     void stallDownloads(const QStringList& names) const;

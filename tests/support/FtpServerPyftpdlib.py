@@ -9,7 +9,8 @@ once it listens (port 0 picks a free one) and serves until it is terminated or i
                           [--control DIR] [--reply-delay-ms N] [--refuse-rename-over]
 
 With --control, the server answers RETR as a busy server would, as the files in DIR say (one
-file name per line): names in "refuse-retr" get 550 as a file that another session is writing;
+file name per line): names in "refuse-dele" get 550 for DELE, names beginning with a line of
+"refuse-stor" get 550 for STOR; names in "refuse-retr" get 550 as a file that another session is writing;
 names in "stall-retr" wait until they are taken out of that file, and "stalled" is created once
 such a transfer waits. A waiting transfer holds up no other session.
 --reply-delay-ms holds every reply back N ms (a distant server on loopback);
@@ -67,6 +68,19 @@ def main():
                 self.respond("553 Destination file exists.")
                 return
             return FTPHandler.ftp_RNTO(self, path)
+
+        def ftp_DELE(self, path):
+            if args.control and os.path.basename(path) in names("refuse-dele"):
+                self.respond("550 Permission denied.")
+                return
+            return FTPHandler.ftp_DELE(self, path)
+
+        def ftp_STOR(self, file, mode="w"):
+            name = os.path.basename(file)
+            if args.control and any(p and name.startswith(p) for p in names("refuse-stor")):
+                self.respond("550 Permission denied.")
+                return
+            return FTPHandler.ftp_STOR(self, file, mode)
 
         def ftp_RETR(self, file):
             name = os.path.basename(file)

@@ -130,12 +130,20 @@ public:
         folderDialogs.append(caption + u'|' + startFolder);
         return nextFolder;
     }
+    QString choosePicture(const QString& title, const QString& startFolder,
+                          const QString& filters) override
+    {
+        pictureDialogs.append(title + u'|' + startFolder + u'|' + filters);
+        return nextPicture;
+    }
     bool tray = true;
     bool nextAnswer = true;
     QStringList errors;
     QStringList questions;
     QString nextFolder; // empty: the user cancels the folder dialog
     QStringList folderDialogs;
+    QString nextPicture; // empty: the user cancels the picture dialog
+    QStringList pictureDialogs;
 };
 
 // All doubles at once; the raw pointers stay valid while the services live.

@@ -236,6 +236,12 @@ QString QtDesktop::chooseFolder(const QString& caption, const QString& startFold
                                              QFileDialog::ShowDirsOnly);
 }
 
+QString QtDesktop::choosePicture(const QString& title, const QString& startFolder,
+                                 const QString& filters)
+{
+    return QFileDialog::getOpenFileName(nullptr, title, startFolder, filters);
+}
+
 PlatformServices PlatformServices::forLinux(const UserEnvironment& env, const QString& soundFile)
 {
     PlatformServices p;

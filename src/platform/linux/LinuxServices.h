@@ -98,6 +98,8 @@ public:
     void showError(const QString& text) override;
     bool confirm(const QString& title, const QString& question) override;
     QString chooseFolder(const QString& caption, const QString& startFolder) override;
+    QString choosePicture(const QString& title, const QString& startFolder,
+                          const QString& filters) override;
 };
 
 // Exposed for tests: the address of an interface list, first non-loopback with a real address.
