@@ -61,8 +61,9 @@ public:
         r.opening = server.FTPConnect();
         if (r.opening != ServerSession::Opening::Opened)
             return r;
-        r.directory = directory::fetch(server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
-                                       directory::sleepWait, directory::OnFailure::Keep);
+        r.directory =
+            directory::fetch(server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
+                             directory::sleepWait, directory::OnFailure::Keep);
         return r;
     }
 
@@ -157,8 +158,7 @@ private:
     QString m_openPeer;
 };
 
-template <typename Result>
-void fail(Result& r, const QString& text)
+template <typename Result> void fail(Result& r, const QString& text)
 {
     r.error.text = text.isEmpty() ? QStringLiteral("?") : text;
 }
@@ -325,8 +325,8 @@ void ClientSession::signIn(const SignInRequest& request)
         FtpClient& ftp = w.server.IdFTP1();
         if (!ftp.connected()) {
             w.server.openMain();
-            r.stage = ftp.connected() ? SignInResult::Stage::Offline
-                                      : SignInResult::Stage::NoServer;
+            r.stage =
+                ftp.connected() ? SignInResult::Stage::Offline : SignInResult::Stage::NoServer;
             emit signedIn(r);
             return;
         }
@@ -493,8 +493,8 @@ void ClientSession::sendMessage(const MessageRequest& request)
         r.reached = true;
         try {
             r.sent = messaging::sendMessage(w.server.IdFTP1(), w.place(f), w.userslist, r.chat,
-                                            request.selectedName, request.recipient,
-                                            request.text, request.header, &r.failure);
+                                            request.selectedName, request.recipient, request.text,
+                                            request.header, &r.failure);
         } catch (const Error& e) {
             // Nothing reached the own server copy; the text stays for another try.
             fail(r, e.message());
@@ -559,12 +559,19 @@ void ClientSession::sendFiles(const FilesRequest& request)
             return;
         }
         r.reached = true;
+        emit filesReached(request);
         const messaging::Place place = w.place(f);
         messaging::FileSend send;
         send.recipient = request.recipient;
         send.paths = request.paths;
         send.phrases = request.phrases;
         send.now = now;
+        if (request.from != FilesRequest::From::MainWindow) {
+            send.countedVerbRow = 3;
+            send.fileNameLine = false;
+            send.waitForSeenCopy = false;
+            send.ignoreFailures = false;
+        }
         try {
             // The notice goes on top of the newest own copy: what the correspondent wrote since
             // the view was last shown must not be lost.
@@ -648,8 +655,8 @@ bool ClientSession::poll(const PollRequest& request)
                           {},
                           &w.pollMemory};
         const int open = request.directory.selected();
-        SessionSink sink(*this,
-                         open >= 0 ? userentry::name(request.directory.users().value(open)) : QString());
+        SessionSink sink(*this, open >= 0 ? userentry::name(request.directory.users().value(open))
+                                          : QString());
         try {
             r.cycle = poll::run(ctx, sink);
             // Sends look for their conversation in this listing.

@@ -101,10 +101,10 @@ struct AutoSignInResult
 struct CorrespondentResult
 {
     QString name;
-    bool reached = false;          // the correspondent's folder could be opened
-    QString avatarFile;            // empty: show the stock picture
-    bool hasConversation = false;  // else the quick-send button takes the view's place
-    QStringList lines;             // the conversation as last stored, file line dropped
+    bool reached = false;         // the correspondent's folder could be opened
+    QString avatarFile;           // empty: show the stock picture
+    bool hasConversation = false; // else the quick-send button takes the view's place
+    QStringList lines;            // the conversation as last stored, file line dropped
     RequestError error;
 };
 
@@ -139,6 +139,15 @@ struct QuickSendResult
 
 struct FilesRequest
 {
+    // Which window the files were dropped on: the small windows send without the main
+    // window's leniency, so a failure is reported rather than passed over.
+    enum class From
+    {
+        MainWindow,
+        DropZone,
+        MiniBar
+    };
+    From from = From::MainWindow;
     QString recipient;
     QStringList paths;
     QStringList phrases;
@@ -179,7 +188,7 @@ public:
     struct Config
     {
         QString settingsServer;
-        std::function<Folders()> folders; // read on the window thread when a request is made
+        std::function<Folders()> folders;      // read on the window thread when a request is made
         std::function<QString()> languageCode; // likewise
         qint64 backoffFirstMs = ConnectBackoff::kFirstWaitMs;
         qint64 backoffLongestMs = ConnectBackoff::kLongestWaitMs;
@@ -231,6 +240,8 @@ signals:
     void popupCorrespondentOpened(const CorrespondentResult& result);
     void messageSent(const MessageResult& result);
     void quickSent(const QuickSendResult& result);
+    // The recipient's folder was reached: the uploads begin.
+    void filesReached(const FilesRequest& request);
     void filesSent(const FilesResult& result);
     // The file being sent or received and how far it got.
     void transferProgress(const QString& name, int percent);
