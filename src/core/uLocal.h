@@ -7,7 +7,7 @@
 class StringTable
 {
 public:
-    static constexpr int kRowCount = 373;
+    static constexpr int kRowCount = 374;
     // The characters a name or password may not hold follow this text.
     static constexpr int kTxtRefusedCharacters = 372;
     static constexpr int kPhraseCount = 7;

@@ -44,7 +44,7 @@ TEST(StringTable, RowsKeepTheirNumbersAndBlanks)
     StringTable rus, eng;
     rus.build(QStringLiteral("rus/"));
     eng.build(QStringLiteral("eng/"));
-    ASSERT_EQ(rus.size(), 373);
+    ASSERT_EQ(rus.size(), 374);
     EXPECT_EQ(rus.text(317), QStringLiteral("Получатель: "));
     EXPECT_EQ(eng.text(317), QStringLiteral("For "));
     EXPECT_EQ(rus.text(20), QStringLiteral("Без пробелов и символов"));
@@ -59,7 +59,9 @@ TEST(StringTable, RowsKeepTheirNumbersAndBlanks)
     EXPECT_EQ(eng.text(371), QStringLiteral("Add Larkspire to Autostart"));
     EXPECT_EQ(rus.text(372), QStringLiteral("Недопустимые символы: "));
     EXPECT_EQ(eng.text(372), QStringLiteral("Characters not allowed: "));
-    EXPECT_EQ(eng.text(373), QString());
+    EXPECT_EQ(eng.text(373).arg("Carol"),
+              QStringLiteral("Not sent: Carol is not in the user list"));
+    EXPECT_EQ(eng.text(374), QString());
     EXPECT_EQ(eng.text(-1), QString());
     EXPECT_EQ(StringTable().text(131), QString());
 }
