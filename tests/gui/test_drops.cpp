@@ -151,8 +151,17 @@ TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
 
     const QString a = desk.write("plan.txt", "the plan");
     const QString b = desk.write("budget.csv", "1,2,3");
+    // The zone goes while the files go up: the mini bar's hint tells how far they got.
+    TMinimized* bar = alice->ctx->Minimized();
+    QStringList hints;
+    QObject::connect(&alice->session(), &ClientSession::transferProgress, bar,
+                     [&] { hints.append(bar->toolTip()); });
     ASSERT_TRUE(dropOn(zone, {a, b}));
     settleAll();
+    ASSERT_FALSE(hints.isEmpty());
+    EXPECT_TRUE(hints.last().contains("budget.csv 100%")) << hints.last().toStdString();
+    EXPECT_EQ(bar->toolTip(), QString());
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
 
     EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
     EXPECT_EQ(TempTree::read(users("Bob/Alice/budget.csv")), "1,2,3");
