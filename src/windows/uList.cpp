@@ -83,7 +83,10 @@ void TfList::FormShow()
     for (const QString& line : network->directory().users())
         names.append(userentry::name(line));
     // Names are shown as they are; nothing in them is markup.
-    m_names->addItems(offered(network->favlist, names));
+    QStringList shown = offered(network->favlist, names);
+    // An empty line of the favourites file is nobody to pick.
+    shown.removeAll(QString());
+    m_names->addItems(shown);
     for (int i = 0; i < m_names->count(); ++i)
         m_names->item(i)->setSizeHint(QSize(0, kItemHeight));
 

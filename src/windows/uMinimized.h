@@ -128,7 +128,6 @@ private:
     int m_uploadsRunning = 0;
     bool m_picking = false; // the picker is open for a drop
 
-    static constexpr int kTxtNotFilesNotSent = 137;
     static constexpr int kTxtUploading = 329;
     static constexpr int kTxtInstallFolder = 366;
     static constexpr int kTxtNotListed = 373;

@@ -35,7 +35,6 @@ public:
     // The paths of the last drop.
     const QStringList& dropfiles() const { return m_dropFiles; }
     void clearDropfiles() { m_dropFiles.clear(); }
-    QLabel* busyLabel() const { return m_busyLabel; }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -351,6 +351,11 @@ TEST_F(Drops, TheBarSendsToAPickedCorrespondentAndBecomesTheirConversation)
     EXPECT_TRUE(alice->ctx->Minimized()->dropfiles.isEmpty());
     EXPECT_TRUE(child<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
     EXPECT_EQ(alice->ctx->Minimized()->Tray1->toolTip(), "Larkspire");
+
+    bob->w()->msgrldTimer();
+    settleAll();
+    EXPECT_EQ(TempTree::read(bob->ctx->folders().networkDir + "Alice/a.txt"), "A");
+    EXPECT_EQ(TempTree::read(bob->ctx->folders().networkDir + "Alice/b.txt"), "B");
 }
 
 TEST_F(Drops, AFirstSendFromTheBarStartsTheConversation)
