@@ -562,12 +562,19 @@ void ClientSession::sendFiles(const FilesRequest& request)
             return;
         }
         r.reached = true;
+        emit filesReached(request);
         const messaging::Place place = w.place(f);
         messaging::FileSend send;
         send.recipient = request.recipient;
         send.paths = request.paths;
         send.phrases = request.phrases;
         send.now = now;
+        if (request.from != FilesRequest::From::MainWindow) {
+            send.countedVerbRow = 3;
+            send.fileNameLine = false;
+            send.waitForSeenCopy = false;
+            send.ignoreFailures = false;
+        }
         try {
             // The notice goes on top of the newest own copy: what the correspondent wrote since
             // the view was last shown must not be lost.

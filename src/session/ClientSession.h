@@ -140,6 +140,15 @@ struct QuickSendResult
 
 struct FilesRequest
 {
+    // Which window the files were dropped on: the small windows send without the main
+    // window's leniency, so a failure is reported rather than passed over.
+    enum class From
+    {
+        MainWindow,
+        DropZone,
+        MiniBar
+    };
+    From from = From::MainWindow;
     QString recipient;
     QStringList paths;
     QStringList phrases;
@@ -284,6 +293,8 @@ signals:
     void popupCorrespondentOpened(const CorrespondentResult& result);
     void messageSent(const MessageResult& result);
     void quickSent(const QuickSendResult& result);
+    // The recipient's folder was reached: the uploads begin.
+    void filesReached(const FilesRequest& request);
     void filesSent(const FilesResult& result);
     // The file being sent or received and how far it got.
     void transferProgress(const QString& name, int percent);

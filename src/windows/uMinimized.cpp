@@ -65,6 +65,7 @@ TMinimized::TMinimized(AppContext& ctx) : m_ctx(ctx)
             pop1Click();
     });
     FormCreate();
+    createDrops();
 }
 
 TMinimized::~TMinimized() = default;

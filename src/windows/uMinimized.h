@@ -9,6 +9,8 @@
 
 class AppContext;
 class FrameImage;
+struct FilesRequest;
+struct FilesResult;
 class QAction;
 class QMenu;
 class QMouseEvent;
@@ -75,6 +77,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate();
@@ -99,6 +103,14 @@ private:
     QRect screenRect() const;
     void hideTaskbarButton();
     void fadedOut();
+    // Files dropped on the bar (uMinimized_drops.cpp): the picker names the recipient.
+    void createDrops();
+    void dropFiles(const QStringList& paths);
+    void onPicked(const QString& name);
+    void onFilesReached(const FilesRequest& request);
+    void onProgress(const QString& name, int percent);
+    void onFilesSent(const FilesResult& result);
+    void showUploadState(const QString& text);
 
     AppContext& m_ctx;
     WindowFader* m_fader = nullptr;
@@ -112,6 +124,12 @@ private:
     // Off once a first start has installed the program and is about to end.
     bool m_trayClickActive = true;
 
+    // Sends of the small windows on their way, whose progress the hints show.
+    int m_uploadsRunning = 0;
+    bool m_picking = false; // the picker is open for a drop
+
+    static constexpr int kTxtUploading = 329;
     static constexpr int kTxtInstallFolder = 366;
+    static constexpr int kTxtNotListed = 377;
     static constexpr int kTxtRemoveAutostart = 368;
 };

@@ -222,7 +222,15 @@ public:
     QStringList dropfiles;
     void dropFiles(const QStringList& paths);
     void onFilesSent(const FilesResult& result);
+    // Opens the drop-zone window for the send button's recipient and fades this window away.
     void LMDButton2Click();
+    // The readable files of a drop; what is left out is reported.
+    QStringList sendableDropped(const QStringList& paths);
+    // The notice phrases for a recipient with these phrases, the sender's when they are missing.
+    QStringList noticePhrases(const PhraseTable& recipientPhrases) const;
+    // Makes the listed user `name` the correspondent on screen, as a click in the list does;
+    // false when no row of the list holds that name.
+    bool selectForDrop(const QString& name);
 
     // Shows the main window from the popup, as the mini bar's click does.
     void showFromPopup();
@@ -315,6 +323,8 @@ private:
     void usersRightButtonUp();
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Drag and drop events of the message box; true when they were files, taken here.
+    bool msgDragEvent(QEvent* event);
 
     // String rows this window shows.
     static constexpr int kTxtNameNotClean = 20;

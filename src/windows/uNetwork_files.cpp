@@ -5,6 +5,8 @@
 #include "core/Conversation.h"
 #include "core/UserDirectory.h"
 #include "session/ClientSession.h"
+#include "windows/DroppedFiles.h"
+#include "windows/udragform.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -13,23 +15,33 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
-#include <QUrl>
+#include <QPushButton>
+#include <QTreeWidget>
 
 void TNetwork::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls())
+    if (!dropped::localPaths(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void TNetwork::dropEvent(QDropEvent* event)
 {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
-    }
+    const QStringList paths = dropped::localPaths(event->mimeData());
     event->acceptProposedAction();
     dropFiles(paths);
+}
+
+bool TNetwork::msgDragEvent(QEvent* event)
+{
+    // The message box would take dropped files as "file:///" text; they are meant to be sent.
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (dropped::localPaths(drop->mimeData()).isEmpty())
+        return false;
+    if (event->type() == QEvent::Drop)
+        dropEvent(drop);
+    else
+        drop->acceptProposedAction();
+    return true;
 }
 
 void TNetwork::createFileSending()
@@ -43,6 +55,7 @@ void TNetwork::createFileSending()
                     QStringLiteral("%1 %2 %3%").arg(m_ctx.text(kTxtLoading), name).arg(percent));
             });
     connect(&session(), &ClientSession::filesSent, this, &TNetwork::onFilesSent);
+    connect(LMDButton2, &QPushButton::clicked, this, &TNetwork::LMDButton2Click);
 }
 
 void TNetwork::dropFiles(const QStringList& paths)
@@ -62,42 +75,46 @@ void TNetwork::dropFiles(const QStringList& paths)
     m_directory.setSelectedPeer(recipient);
     m_directory.setSendbutHint(recipient);
 
-    // Only files that can be read are sent and named in the notice: a folder or an unreadable
-    // item would be announced as sent when nothing of it reached the server.
-    QStringList sendable;
-    QStringList leftOut;
-    for (const QString& p : std::as_const(dropfiles)) {
-        const QFileInfo info(p);
-        (info.isFile() && info.isReadable() ? sendable : leftOut).append(p);
-    }
-    if (!leftOut.isEmpty()) {
-        QStringList names;
-        for (const QString& p : std::as_const(leftOut))
-            names.append(QStringLiteral("\u2717 ") + QFileInfo(p).fileName());
-        m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotFilesNotSent) + u'\n' +
-                                            names.join(u'\n'));
-    }
+    const QStringList sendable = sendableDropped(dropfiles);
     if (sendable.isEmpty())
         return;
 
     FilesRequest request;
     request.recipient = recipient;
     request.paths = sendable;
-    // A recipient whose language is unknown reads the sender's.
-    PhraseTable phrases = a;
-    if (phrases.size() < 7)
-        phrases.rebuild(m_ctx.languageCode());
-    for (int i = 0; i < phrases.size(); ++i)
-        request.phrases.append(phrases.phrase(i));
+    request.phrases = noticePhrases(a);
     request.chat = chatLines();
     ++m_filesPending;
     LMDSimpleLabel2->show();
     session().sendFiles(request);
 }
 
+QStringList TNetwork::sendableDropped(const QStringList& paths)
+{
+    const dropped::Split split = dropped::split(paths);
+    if (!split.leftOut.isEmpty())
+        m_ctx.platform().desktop->showError(
+            dropped::leftOutReport(m_ctx.text(kTxtNotFilesNotSent), split.leftOut));
+    return split.sendable;
+}
+
+QStringList TNetwork::noticePhrases(const PhraseTable& recipientPhrases) const
+{
+    // A recipient whose language is unknown reads the sender's.
+    PhraseTable phrases = recipientPhrases;
+    if (phrases.size() < 7)
+        phrases.rebuild(m_ctx.languageCode());
+    QStringList out;
+    for (int i = 0; i < phrases.size(); ++i)
+        out.append(phrases.phrase(i));
+    return out;
+}
+
 void TNetwork::onFilesSent(const FilesResult& result)
 {
-    if (--m_filesPending == 0) {
+    // The other windows report their own sends; the conversation on screen is this window's.
+    const bool own = result.request.from == FilesRequest::From::MainWindow;
+    if (own && --m_filesPending == 0) {
         LMDSimpleLabel2->setText(m_ctx.text(kTxtLoading));
         LMDSimpleLabel2->hide();
     }
@@ -105,7 +122,8 @@ void TNetwork::onFilesSent(const FilesResult& result)
         return;
     if (result.error.failed()) {
         // The application's error report.
-        m_ctx.platform().desktop->showError(result.error.text);
+        if (own)
+            m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
     if (result.request.recipient == m_directory.sendbutHint()) {
@@ -116,7 +134,27 @@ void TNetwork::onFilesSent(const FilesResult& result)
 
 void TNetwork::LMDButton2Click()
 {
-    // The drop-zone window takes over here once it exists.
+    Tdragform* zone = m_ctx.dragform();
+    if (!zone || m_directory.sendbutHint().isEmpty())
+        return;
+    session().closeMain();
+    zone->ShowForNetwork();
+    if (isVisible())
+        StartFadeOut();
+}
+
+bool TNetwork::selectForDrop(const QString& name)
+{
+    const int row = UserDirectory::find(m_directory.users(), name);
+    if (row < 0 || !userentry::openable(name))
+        return false;
+    if (m_directory.selected() == row && m_directory.sendbutHint() == name)
+        return true;
+    // The list's selection opens the correspondent as a click would: picture, favourite mark,
+    // phrases and the conversation.
+    if (QTreeWidgetItem* item = users->topLevelItem(row))
+        users->setCurrentItem(item);
+    return m_directory.sendbutHint() == name;
 }
 
 void TNetwork::showFromPopup()

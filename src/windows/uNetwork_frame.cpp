@@ -370,8 +370,11 @@ void TNetwork::FormShow()
     m_fader->fadeIn();
 
     // The drop-zone window asks for a plain show that leaves the sign-in state alone.
-    if (bg->hint() == kResume)
+    // The mark holds for one show only.
+    if (bg->hint() == kResume) {
+        bg->setHint(QString());
         return;
+    }
     FormShowSignIn();
     unmarkSelectedOnShow();
 }
@@ -566,6 +569,11 @@ bool TNetwork::eventFilter(QObject* watched, QEvent* event)
         placeholderExit(static_cast<QLineEdit*>(watched));
         return false;
     }
+    // Drags reach the message box through its viewport.
+    if (msg && (watched == msg || watched == msg->viewport()) &&
+        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+         event->type() == QEvent::Drop))
+        return msgDragEvent(event);
     if (event->type() == QEvent::Enter && watched == msg) {
         msg->setFocus();
         return false;

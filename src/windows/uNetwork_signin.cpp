@@ -367,10 +367,13 @@ void TNetwork::RegShow()
         popup->beginClosing();
     if (TNetMenu* quick = m_ctx.NetMenu(); quick && quick->isVisible())
         quick->StartFadeOut();
-    for (QWidget* w : std::initializer_list<QWidget*>{m_ctx.dragform(), m_ctx.Photo()}) {
-        if (w && w->isVisible())
-            w->hide();
+    // The drop zone forgets its drop and fades away; its close brings this window back.
+    if (Tdragform* zone = m_ctx.dragform(); zone && zone->isVisible()) {
+        zone->clearDropfiles();
+        zone->StartFadeOut();
     }
+    if (QWidget* viewer = m_ctx.Photo(); viewer && viewer->isVisible())
+        viewer->hide();
     signedInMark = 0;
     m_signedIn = false;
     block1hide();

@@ -1,10 +1,20 @@
 #pragma once
 
+#include "windows/WindowFader.h"
+
+#include <QPoint>
+#include <QStringList>
 #include <QWidget>
 
 class AppContext;
+class FrameImage;
+class QLabel;
+struct FilesRequest;
+struct FilesResult;
 
-// The drop-zone window.
+// The drop-zone window: a small picture in the bottom-right corner of the screen, above all
+// windows, that sends the files dropped on it to the main window's correspondent while the main
+// window is away, and brings the main window back when it closes.
 class Tdragform : public QWidget
 {
     Q_OBJECT
@@ -12,6 +22,47 @@ class Tdragform : public QWidget
 public:
     explicit Tdragform(AppContext& ctx);
 
+    // Where the window goes on a screen of this size.
+    static QPoint placement(QSize screen);
+
+    // Shown by the main window's file button: drops are sent, and the main window comes back
+    // when this window closes.
+    void ShowForNetwork();
+    // Fades the window out from full opacity; it closes at the end of the fade.
+    void StartFadeOut();
+    const Fade& fade() const { return m_fader->fade(); }
+    bool sendsToNetwork() const { return m_sendsToNetwork; }
+    // The paths of the last drop.
+    const QStringList& dropfiles() const { return m_dropFiles; }
+    void clearDropfiles() { m_dropFiles.clear(); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void FormCreate();
+    void FormShow();
+    void dropFiles(const QStringList& paths);
+    void onFilesReached(const FilesRequest& request);
+    void onProgress(const QString& name, int percent);
+    void onFilesSent(const FilesResult& result);
+    void hideBusyLabel();
+
     AppContext& m_ctx;
+    FrameImage* m_picture = nullptr;    // Image1
+    FrameImage* m_closeStrip = nullptr; // Image2
+    QLabel* m_busyLabel = nullptr;      // LMDSimpleLabel2
+    WindowFader* m_fader = nullptr;     // fx
+    QStringList m_dropFiles;            // dropfiles
+    bool m_sendsToNetwork = false;      // the window's mode "net"
+    int m_sendsPending = 0;
+    bool m_dragging = false;
+    QPoint m_dragOrigin; // the pointer within the window at the press
+
+    static constexpr int kTxtUploading = 329;
 };

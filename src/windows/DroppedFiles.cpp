@@ -1,0 +1,42 @@
+#include "windows/DroppedFiles.h"
+
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+namespace dropped {
+
+QStringList localPaths(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty())
+            paths.append(path);
+    }
+    return paths;
+}
+
+Split split(const QStringList& paths)
+{
+    Split s;
+    for (const QString& p : paths) {
+        const QFileInfo info(p);
+        (info.isFile() && info.isReadable() ? s.sendable : s.leftOut).append(p);
+    }
+    return s;
+}
+
+QString leftOutReport(const QString& heading, const QStringList& leftOut)
+{
+    QStringList names;
+    for (const QString& p : leftOut)
+        names.append(QStringLiteral("\u2717 ") + QFileInfo(p).fileName());
+    return heading + u'\n' + names.join(u'\n');
+}
+
+} // namespace dropped

@@ -1,0 +1,522 @@
+// Sending files without the main window on the demo server: the drop zone that the "Send file"
+// buttons open, the user picker, and files dropped on the mini bar; also files dropped on the
+// main window's message box.
+#include "support/DemoServer.h"
+#include "support/Fades.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+#include "support/TestClient.h"
+
+#include "core/StringList.h"
+#include "core/UserDirectory.h"
+#include "core/uLocal.h"
+#include "windows/FrameImage.h"
+#include "windows/uList.h"
+#include "windows/uMinimized.h"
+#include "windows/uNetMenu.h"
+#include "windows/udragform.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList linesOf(const QString& path)
+{
+    return stringlist::load(path).value_or(QStringList());
+}
+
+// Drags the files over `target` and lets them go there, as the file manager does; true when the
+// target took the drop.
+bool dropOn(QWidget* target, const QStringList& paths)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls.append(QUrl::fromLocalFile(p));
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+// The opacity steps of a fade run to its end: the last tick, which closes, changes nothing.
+int fadeSteps(const QList<int>& seen)
+{
+    int steps = 0;
+    for (int i = 0; i < seen.size(); ++i)
+        steps += i == 0 || seen.at(i) != seen.at(i - 1) ? 1 : 0;
+    return steps;
+}
+
+template <typename W> W* child(QWidget* window, const char* name)
+{
+    return window->findChild<W*>(QString::fromLatin1(name));
+}
+
+class Drops : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+        root.write("alice/app/0rg_System/LC.xo", "eng/\r\n");
+        root.write("bob/app/0rg_System/LC.xo", "eng/\r\n");
+        for (const char* who : {"alice", "bob", "carol"})
+            root.write(QString::fromLatin1(who) + "/app/0rg_System/avax.png", "avatar");
+        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
+        bob->goOnline();
+        bob->signIn("bob-pw");
+        alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
+        alice->goOnline();
+        alice->signIn("alice-pw");
+        ASSERT_EQ(alice->w()->User->text(), "Alice");
+        alice->w()->msgrldTimer();
+        settleAll();
+        ASSERT_GE(UserDirectory::find(alice->w()->directory().users(), "Bob"), 0);
+        bob->w()->msgrldTimer();
+        settleAll();
+    }
+
+    QString users(const QString& relative = {}) const
+    {
+        return server->tree("netwrk/users/" + relative);
+    }
+    static void open(TestClient& c, const QString& name)
+    {
+        const int at = UserDirectory::find(c.w()->directory().users(), name);
+        ASSERT_GE(at, 0) << name.toStdString();
+        c.w()->users->setCurrentItem(c.w()->users->topLevelItem(at));
+        settleAll();
+    }
+    void startConversation()
+    {
+        stringlist::save(users("Alice/Bob.ms"), {"Bob     1 :", "first", ""});
+        stringlist::save(users("Bob/Alice.ms"), {"Bob     1 :", "first", ""});
+    }
+    // Alice's main window, opened on Bob, hands over to the drop zone through its button.
+    Tdragform* openZone()
+    {
+        TNetwork* w = alice->w();
+        w->show();
+        settleAll();
+        runFade(w);
+        QTest::mouseClick(w->LMDButton2, Qt::LeftButton);
+        Tdragform* zone = alice->ctx->dragform();
+        runFade(w);
+        runFade(zone);
+        return zone;
+    }
+    QStringList noticeOf(const QString& copy) const { return linesOf(users(copy)); }
+
+    TempTree root;
+    TempTree desk; // the file manager's side
+    std::unique_ptr<DemoServer> server;
+    std::unique_ptr<TestClient> bob;
+    std::unique_ptr<TestClient> alice;
+};
+
+} // namespace
+
+// The drop zone
+
+TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
+{
+    startConversation();
+    open(*alice, "Bob");
+    Tdragform* zone = openZone();
+    ASSERT_TRUE(zone->isVisible());
+    EXPECT_FALSE(alice->w()->isVisible());
+    EXPECT_EQ(zone->size(), QSize(220, 180));
+    EXPECT_EQ(child<QLabel>(zone, "LMDSimpleLabel2")->text(), "Uploading...");
+
+    const QString a = desk.write("plan.txt", "the plan");
+    const QString b = desk.write("budget.csv", "1,2,3");
+    // The zone goes while the files go up: the mini bar's hint tells how far they got.
+    TMinimized* bar = alice->ctx->Minimized();
+    QStringList hints;
+    QObject::connect(&alice->session(), &ClientSession::transferProgress, bar,
+                     [&] { hints.append(bar->toolTip()); });
+    ASSERT_TRUE(dropOn(zone, {a, b}));
+    settleAll();
+    ASSERT_FALSE(hints.isEmpty());
+    EXPECT_TRUE(hints.last().contains("budget.csv 100%")) << hints.last().toStdString();
+    EXPECT_EQ(bar->toolTip(), QString());
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
+
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/budget.csv")), "1,2,3");
+    const QStringList theirs = noticeOf("Bob/Alice.ms");
+    ASSERT_EQ(theirs.size(), 4) << theirs.join('|').toStdString();
+    EXPECT_TRUE(theirs.at(0).startsWith("Alice sent \"plan\" and \"budget\" ("))
+        << theirs.at(0).toStdString();
+    EXPECT_EQ(theirs.at(1), "");
+    EXPECT_EQ(theirs.at(3), "first");
+    EXPECT_EQ(noticeOf("Alice/Bob.ms"), theirs);
+
+    // The zone went while the files went up, and the main window came back with the notice.
+    EXPECT_TRUE(zone->fade().running());
+    EXPECT_EQ(fadeSteps(runFade(zone)), 7);
+    EXPECT_FALSE(zone->isVisible());
+    EXPECT_TRUE(zone->dropfiles().isEmpty());
+    TNetwork* w = alice->w();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->chatLines().value(0), theirs.at(0));
+    EXPECT_FALSE(w->chat->isHidden());
+    EXPECT_TRUE(w->sms->isHidden());
+    EXPECT_EQ(w->bg->hint(), QString()) << "the resume mark holds for one show";
+
+    bob->w()->msgrldTimer();
+    settleAll();
+    const QString network = bob->ctx->folders().networkDir + "Alice/";
+    EXPECT_EQ(TempTree::read(network + "plan.txt"), "the plan");
+    EXPECT_EQ(TempTree::read(network + "budget.csv"), "1,2,3");
+}
+
+TEST_F(Drops, EscDoubleClickAndTheStripCloseTheZoneAndTheMainWindowReturns)
+{
+    startConversation();
+    open(*alice, "Bob");
+    const QList<std::function<void(Tdragform*)>> triggers = {
+        [](Tdragform* zone) { QTest::keyRelease(zone, Qt::Key_Escape); },
+        [](Tdragform* zone) {
+            QTest::mouseDClick(child<FrameImage>(zone, "Image1"), Qt::LeftButton, {},
+                               QPoint(150, 100));
+        },
+        [](Tdragform* zone) {
+            QTest::mouseClick(child<FrameImage>(zone, "Image2"), Qt::LeftButton, {}, QPoint(10, 5));
+        },
+    };
+    for (int i = 0; i < triggers.size(); ++i) {
+        Tdragform* zone = openZone();
+        ASSERT_TRUE(zone->isVisible()) << i;
+        ASSERT_FALSE(alice->w()->isVisible()) << i;
+        triggers.at(i)(zone);
+        EXPECT_EQ(fadeSteps(runFade(zone)), 7) << i;
+        EXPECT_FALSE(zone->isVisible()) << i;
+        EXPECT_TRUE(alice->w()->isVisible()) << i;
+    }
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
+}
+
+TEST_F(Drops, TheZoneMovesWithAnyButtonAndTheQuickSendButtonOpensIt)
+{
+    startConversation();
+    open(*alice, "Bob");
+    Tdragform* zone = openZone();
+    auto* picture = child<FrameImage>(zone, "Image1");
+    const QPoint before = zone->pos();
+    QTest::mousePress(picture, Qt::RightButton, {}, QPoint(50, 50));
+    QMouseEvent move(QEvent::MouseMove, QPointF(80, 70), picture->mapToGlobal(QPointF(80, 70)),
+                     Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(picture, &move);
+    QTest::mouseRelease(picture, Qt::RightButton, {}, QPoint(80, 70));
+    EXPECT_EQ(zone->pos(), before + QPoint(30, 20));
+    EXPECT_TRUE(zone->isVisible()) << "a single press does not close";
+    QTest::keyRelease(zone, Qt::Key_Escape);
+    runFade(zone);
+
+    // The quick-send window's file button goes the same way.
+    TNetMenu* quick = alice->ctx->NetMenu();
+    quick->ShowModal();
+    runFade(quick);
+    QTest::mouseClick(quick->LMDButton1, Qt::LeftButton);
+    runFade(quick);
+    runFade(alice->w());
+    EXPECT_FALSE(quick->isVisible());
+    EXPECT_TRUE(zone->isVisible());
+    EXPECT_TRUE(zone->sendsToNetwork());
+}
+
+TEST_F(Drops, ADropOnTheZoneWithoutTheNetworkOpensTheSignInScreen)
+{
+    startConversation();
+    open(*alice, "Bob");
+    Tdragform* zone = openZone();
+    alice->w()->XNetDetect1ConnectionStatus(false);
+    alice->stopTimers();
+    ASSERT_TRUE(dropOn(zone, {desk.write("plan.txt", "the plan")}));
+    settleAll();
+    runFade(zone);
+    EXPECT_FALSE(zone->isVisible());
+    TNetwork* w = alice->w();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->User->text(), "-");
+    EXPECT_FALSE(w->Button2->isHidden());
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
+}
+
+TEST_F(Drops, FilesDroppedOnTheMessageBoxAreSentNotTyped)
+{
+    startConversation();
+    open(*alice, "Bob");
+    QPlainTextEdit* msg = alice->w()->msg;
+    ASSERT_TRUE(dropOn(msg->viewport(), {desk.write("notes.txt", "notes")}));
+    settleAll();
+    EXPECT_EQ(msg->toPlainText(), QString());
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/notes.txt")), "notes");
+}
+
+// The mini bar and the picker
+
+namespace {
+
+QListWidget* pickerList(TestClient& c)
+{
+    return child<QListWidget>(c.ctx->fList(), "users");
+}
+
+QStringList pickerNames(TestClient& c)
+{
+    QStringList names;
+    QListWidget* list = pickerList(c);
+    for (int i = 0; i < list->count(); ++i)
+        names.append(list->item(i)->text());
+    return names;
+}
+
+void clickName(TestClient& c, const QString& name)
+{
+    QListWidget* list = pickerList(c);
+    list->doItemsLayout();
+    const QList<QListWidgetItem*> found = list->findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << name.toStdString();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(found.first()).center());
+    runFade(c.ctx->fList());
+    settleAll();
+}
+
+// Drops the files on the bar and waits for the picker.
+void dropOnBar(TestClient& c, const QStringList& paths)
+{
+    TMinimized* bar = c.ctx->Minimized();
+    bar->show();
+    runFade(bar);
+    // The test folders hold no picture for the bar, which it reports once.
+    settleAll();
+    c.fakes.desktop->errors.clear();
+    ASSERT_TRUE(dropOn(bar, paths));
+    settleAll();
+}
+
+} // namespace
+
+TEST_F(Drops, TheBarSendsToAPickedCorrespondentAndBecomesTheirConversation)
+{
+    startConversation();
+    dropOnBar(*alice, {desk.write("a.txt", "A"), desk.write("b.txt", "B")});
+    TfList* picker = alice->ctx->fList();
+    ASSERT_TRUE(picker->isVisible());
+    EXPECT_EQ(pickerNames(*alice), QStringList{"Bob"});
+    clickName(*alice, "Bob");
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(picker->Hint(), "Bob");
+
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/a.txt")), "A");
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/b.txt")), "B");
+    const QStringList theirs = noticeOf("Bob/Alice.ms");
+    ASSERT_GE(theirs.size(), 4);
+    EXPECT_TRUE(theirs.at(0).startsWith("Alice sent \"a\" and \"b\" ("))
+        << theirs.at(0).toStdString();
+    EXPECT_EQ(theirs.at(1), "");
+    EXPECT_EQ(theirs.at(3), "first");
+
+    TNetwork* w = alice->w();
+    EXPECT_EQ(w->directory().sendbutHint(), "Bob");
+    EXPECT_EQ(w->user2name->text(), "Bob");
+    EXPECT_FALSE(w->user2name->isHidden());
+    EXPECT_EQ(w->chatLines().value(0), theirs.at(0));
+    EXPECT_TRUE(w->chatLines().contains("first"));
+    EXPECT_FALSE(w->chat->isHidden());
+    EXPECT_TRUE(alice->ctx->Minimized()->dropfiles.isEmpty());
+    EXPECT_TRUE(child<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
+    EXPECT_EQ(alice->ctx->Minimized()->Tray1->toolTip(), "Larkspire");
+
+    bob->w()->msgrldTimer();
+    settleAll();
+    EXPECT_EQ(TempTree::read(bob->ctx->folders().networkDir + "Alice/a.txt"), "A");
+    EXPECT_EQ(TempTree::read(bob->ctx->folders().networkDir + "Alice/b.txt"), "B");
+}
+
+TEST_F(Drops, AFirstSendFromTheBarStartsTheConversation)
+{
+    dropOnBar(*alice, {desk.write("a.txt", "A")});
+    clickName(*alice, "Bob");
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/a.txt")), "A");
+    // The counted wording of the small windows, no file line, nothing below the notice.
+    const QStringList theirs = noticeOf("Bob/Alice.ms");
+    ASSERT_EQ(theirs.size(), 1) << theirs.join('|').toStdString();
+    EXPECT_TRUE(theirs.at(0).startsWith("Alice sent \"a\" (")) << theirs.at(0).toStdString();
+    EXPECT_EQ(noticeOf("Alice/Bob.ms"), theirs);
+    EXPECT_EQ(alice->w()->chatLines(), theirs);
+    EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
+        << alice->fakes.desktop->errors.join('|').toStdString();
+}
+
+TEST_F(Drops, AFavouriteWhoIsNotListedIsRefusedByName)
+{
+    startConversation();
+    open(*alice, "Bob");
+    const QStringList shown = alice->w()->chatLines();
+    alice->w()->favlist = QStringList{"Ghost"};
+    dropOnBar(*alice, {desk.write("a.txt", "A")});
+    EXPECT_EQ(pickerNames(*alice), QStringList{"Ghost"});
+    clickName(*alice, "Ghost");
+    EXPECT_FALSE(QFileInfo::exists(users("Ghost")));
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
+    EXPECT_EQ(noticeOf("Alice/Bob.ms").value(1), "first");
+    EXPECT_EQ(alice->w()->chatLines(), shown);
+    ASSERT_EQ(alice->fakes.desktop->errors.size(), 1);
+    EXPECT_TRUE(alice->fakes.desktop->errors.first().contains("Ghost"));
+}
+
+TEST_F(Drops, EscInThePickerSendsNothingEvenAfterAnEarlierPick)
+{
+    dropOnBar(*alice, {desk.write("a.txt", "A")});
+    clickName(*alice, "Bob");
+    ASSERT_EQ(alice->ctx->fList()->Hint(), "Bob");
+    QFile::remove(users("Bob/Alice/a.txt"));
+    const QStringList before = noticeOf("Bob/Alice.ms");
+
+    dropOnBar(*alice, {desk.write("c.txt", "C")});
+    TfList* picker = alice->ctx->fList();
+    ASSERT_TRUE(picker->isVisible());
+    QTest::keyPress(pickerList(*alice), Qt::Key_Escape);
+    EXPECT_EQ(fadeSteps(runFade(picker)), 7);
+    settleAll();
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(picker->Hint(), QString());
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/c.txt")));
+    EXPECT_EQ(noticeOf("Bob/Alice.ms"), before);
+    EXPECT_TRUE(alice->ctx->Minimized()->dropfiles.isEmpty());
+
+    // The right button cancels as well.
+    dropOnBar(*alice, {desk.write("c.txt", "C")});
+    QListWidget* list = pickerList(*alice);
+    list->doItemsLayout();
+    QTest::mousePress(list->viewport(), Qt::RightButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    runFade(picker);
+    settleAll();
+    EXPECT_EQ(picker->Hint(), QString());
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/c.txt")));
+}
+
+TEST_F(Drops, ADropOnTheBarWhileSignedOutOpensTheSignInScreen)
+{
+    TestClient carol(root.path("carol"), "Carol");
+    carol.goOnline();
+    dropOnBar(carol, {desk.write("a.txt", "A")});
+    EXPECT_FALSE(carol.ctx->fList()->isVisible());
+    EXPECT_TRUE(carol.w()->isVisible());
+    EXPECT_EQ(carol.w()->User->text(), "-");
+    EXPECT_FALSE(carol.w()->Button2->isHidden());
+    EXPECT_TRUE(carol.ctx->Minimized()->dropfiles.isEmpty());
+    settleAll();
+    EXPECT_FALSE(QFileInfo::exists(users("Alice/-")));
+}
+
+// The picker on its own
+
+namespace {
+
+class Picker : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        client = std::make_unique<TestClient>(root.path("c"), "Me");
+        bar = client->ctx->Minimized();
+        bar->show();
+        runFade(bar);
+    }
+    void list(const QStringList& names)
+    {
+        QStringList lines;
+        for (const QString& n : names)
+            lines.append("}" + n + "}r}a}.png}eng/");
+        client->w()->directory().firstFill(lines, "Me");
+    }
+    TfList* open()
+    {
+        TfList* picker = client->ctx->fList();
+        picker->Pick(bar->frameGeometry());
+        runFade(picker);
+        return picker;
+    }
+
+    TempTree root;
+    std::unique_ptr<TestClient> client;
+    TMinimized* bar = nullptr;
+};
+
+} // namespace
+
+TEST_F(Picker, OneFavouriteIsAllItOffersAboveAndLeftOfTheBar)
+{
+    list({"Ann", "Bea", "Cy", "Dot"});
+    client->w()->favlist = QStringList{"Cy"};
+    TfList* picker = open();
+    EXPECT_EQ(pickerNames(*client), QStringList{"Cy"});
+    QListWidget* names = pickerList(*client);
+    names->doItemsLayout();
+    EXPECT_EQ(names->visualItemRect(names->item(0)).height(), 44);
+    EXPECT_EQ(picker->height(), 44);
+    EXPECT_EQ(picker->width(), 50) << "a short name keeps the narrow column";
+    EXPECT_EQ(picker->frameGeometry().right() + 1, bar->frameGeometry().left());
+    EXPECT_EQ(picker->frameGeometry().bottom() + 1 + 16, bar->frameGeometry().top());
+    EXPECT_TRUE(picker->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(picker->windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(qRound(picker->windowOpacity() * 255), 245);
+
+    // Without favourites: everyone in the directory's order.
+    QTest::keyRelease(names, Qt::Key_Escape);
+    runFade(picker);
+    client->w()->favlist.clear();
+    open();
+    EXPECT_EQ(pickerNames(*client), QStringList({"Ann", "Bea", "Cy", "Dot"}));
+    EXPECT_EQ(picker->height(), 4 * 44);
+}
+
+TEST_F(Picker, AnEmptyDirectoryGivesNoHeightAndEscCloses)
+{
+    TfList* picker = open();
+    EXPECT_EQ(pickerList(*client)->count(), 0);
+    EXPECT_EQ(picker->height(), 0);
+    QTest::keyPress(picker, Qt::Key_Escape);
+    EXPECT_EQ(fadeSteps(runFade(picker)), 7);
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(picker->Hint(), QString());
+}
+
+TEST_F(Picker, ALongNameWidensThePickerToItsLeft)
+{
+    const QString longName = "Maximiliana-Konstantinopolskaya";
+    list({"Al", longName});
+    TfList* picker = open();
+    const int text = QFontMetrics(pickerList(*client)->font()).horizontalAdvance(longName);
+    ASSERT_GT(text, 50);
+    EXPECT_EQ(picker->width(), text + 25);
+    EXPECT_EQ(pickerList(*client)->width(), picker->width());
+    EXPECT_EQ(picker->frameGeometry().right() + 1, bar->frameGeometry().left());
+}
