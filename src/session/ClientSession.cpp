@@ -126,6 +126,22 @@ public:
         return true;
     }
 
+    // A fresh main connection standing in `folder`, relative to the users folder; false, with the
+    // connection closed, when either step fails.
+    bool reopenIn(const QString& folder)
+    {
+        server.closeMain();
+        try {
+            if (!server.openMain())
+                return false;
+            server.IdFTP1().changeFolder(folder);
+            return true;
+        } catch (const Error&) {
+            server.closeMain();
+            return false;
+        }
+    }
+
     messaging::Place place(const Folders& f) const
     {
         return {server.ServerRoot(), sessionUser, seenFolderOf(f, sessionUser)};
@@ -414,15 +430,7 @@ void ClientSession::openCorrespondent(const QString& name)
         CorrespondentResult r;
         r.name = name;
         FtpClient& ftp = w.server.IdFTP1();
-        w.server.closeMain();
-        try {
-            if (!w.server.openMain()) {
-                emit correspondentOpened(r);
-                return;
-            }
-            ftp.changeFolder(name);
-        } catch (const Error&) {
-            w.server.closeMain();
+        if (!w.reopenIn(name)) {
             emit correspondentOpened(r);
             return;
         }
@@ -549,15 +557,7 @@ void ClientSession::sendFiles(const FilesRequest& request)
         r.request = request;
         r.chat = request.chat;
         FtpClient& ftp = w.server.IdFTP1();
-        w.server.closeMain();
-        try {
-            if (!w.server.openMain()) {
-                emit filesSent(r);
-                return;
-            }
-            ftp.changeFolder(request.recipient);
-        } catch (const Error&) {
-            w.server.closeMain();
+        if (!w.reopenIn(request.recipient)) {
             emit filesSent(r);
             return;
         }
