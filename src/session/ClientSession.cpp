@@ -312,7 +312,13 @@ bool ClientSession::checkForUpdate(const selfupdate::Request& request)
         w.server.FTPCS();
         selfupdate::Request r = request;
         r.serverRoot = w.server.fcommemo().value(8);
-        emit updateChecked(selfupdate::check(w.server.IdFTP1(), r));
+        // A connection of its own: the check closes what it opens, and the poll keeps the
+        // main connection open between cycles. It is not the main connection, so its opening
+        // does not count as one (that would clear the sign-out mark).
+        FtpSettings settings = w.server.IdFTP1().settings();
+        settings.onConnected = nullptr;
+        FtpClient updates(settings);
+        emit updateChecked(selfupdate::check(updates, r));
     });
 }
 
