@@ -159,7 +159,7 @@ void TNetwork::FormShowSignIn()
     }
     if (mem.option == u"x" || !QFile::exists(record))
         offerName();
-    if (User->text() != u"-")
+    if (m_signedIn)
         return;
     if (!username->isHidden())
         username->selectAll();
