@@ -99,13 +99,7 @@ protected:
     {
         return UserDirectory::find(alice->w()->directory().users(), name);
     }
-    void open(const QString& name)
-    {
-        const int at = row(name);
-        ASSERT_GE(at, 0) << name.toStdString();
-        alice->w()->users->setCurrentItem(alice->w()->users->topLevelItem(at));
-        settleAll();
-    }
+    void open(const QString& name) { alice->open(name); }
 
     TempTree root;
     std::unique_ptr<DemoServer> server;

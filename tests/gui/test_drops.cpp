@@ -101,13 +101,6 @@ protected:
     {
         return server->tree("netwrk/users/" + relative);
     }
-    static void open(TestClient& c, const QString& name)
-    {
-        const int at = UserDirectory::find(c.w()->directory().users(), name);
-        ASSERT_GE(at, 0) << name.toStdString();
-        c.w()->users->setCurrentItem(c.w()->users->topLevelItem(at));
-        settleAll();
-    }
     void startConversation()
     {
         stringlist::save(users("Alice/Bob.ms"), {"Bob     1 :", "first", ""});
@@ -142,7 +135,7 @@ protected:
 TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
 {
     startConversation();
-    open(*alice, "Bob");
+    alice->open("Bob");
     Tdragform* zone = openZone();
     ASSERT_TRUE(zone->isVisible());
     EXPECT_FALSE(alice->w()->isVisible());
@@ -195,7 +188,7 @@ TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
 TEST_F(Drops, EscDoubleClickAndTheStripCloseTheZoneAndTheMainWindowReturns)
 {
     startConversation();
-    open(*alice, "Bob");
+    alice->open("Bob");
     const QList<std::function<void(Tdragform*)>> triggers = {
         [](Tdragform* zone) { QTest::keyRelease(zone, Qt::Key_Escape); },
         [](Tdragform* zone) {
@@ -221,7 +214,7 @@ TEST_F(Drops, EscDoubleClickAndTheStripCloseTheZoneAndTheMainWindowReturns)
 TEST_F(Drops, TheZoneMovesWithAnyButtonAndTheQuickSendButtonOpensIt)
 {
     startConversation();
-    open(*alice, "Bob");
+    alice->open("Bob");
     Tdragform* zone = openZone();
     auto* picture = child<FrameImage>(zone, "Image1");
     const QPoint before = zone->pos();
@@ -250,7 +243,7 @@ TEST_F(Drops, TheZoneMovesWithAnyButtonAndTheQuickSendButtonOpensIt)
 TEST_F(Drops, ADropOnTheZoneWithoutTheNetworkOpensTheSignInScreen)
 {
     startConversation();
-    open(*alice, "Bob");
+    alice->open("Bob");
     Tdragform* zone = openZone();
     alice->w()->XNetDetect1ConnectionStatus(false);
     alice->stopTimers();
@@ -268,7 +261,7 @@ TEST_F(Drops, ADropOnTheZoneWithoutTheNetworkOpensTheSignInScreen)
 TEST_F(Drops, FilesDroppedOnTheMessageBoxAreSentNotTyped)
 {
     startConversation();
-    open(*alice, "Bob");
+    alice->open("Bob");
     QPlainTextEdit* msg = alice->w()->msg;
     ASSERT_TRUE(dropOn(msg->viewport(), {desk.write("notes.txt", "notes")}));
     settleAll();
@@ -376,7 +369,7 @@ TEST_F(Drops, AFirstSendFromTheBarStartsTheConversation)
 TEST_F(Drops, AFavouriteWhoIsNotListedIsRefusedByName)
 {
     startConversation();
-    open(*alice, "Bob");
+    alice->open("Bob");
     const QStringList shown = alice->w()->chatLines();
     alice->w()->favlist = QStringList{"Ghost"};
     dropOnBar(*alice, {desk.write("a.txt", "A")});

@@ -244,10 +244,8 @@ protected:
     {
         if (const QString why = DemoServer::startFor(server); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
-        for (const char* who : {"alice", "bob"}) {
-            root.write(QString::fromLatin1(who) + "/app/0rg_System/LC.xo", "eng/\r\n");
-            root.write(QString::fromLatin1(who) + "/app/0rg_System/avax.png", "avatar");
-        }
+        for (const char* who : {"alice", "bob"})
+            writeClientFolder(root, QString::fromLatin1(who));
         alice = std::make_unique<Client>(root.path("alice"), "Alice");
         bob = std::make_unique<Client>(root.path("bob"), "Bob");
         alice->signIn("alice-pw");

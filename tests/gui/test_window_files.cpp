@@ -68,13 +68,6 @@ protected:
     {
         return server->tree("netwrk/users/" + relative);
     }
-    static void open(TestClient& c, const QString& name)
-    {
-        const int at = UserDirectory::find(c.w()->directory().users(), name);
-        ASSERT_GE(at, 0) << name.toStdString();
-        c.w()->users->setCurrentItem(c.w()->users->topLevelItem(at));
-        settleAll();
-    }
     QString bobsNetwork() const { return bob->ctx->folders().networkDir; }
 
     TempTree root;
@@ -88,7 +81,7 @@ protected:
 
 TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
 {
-    open(*alice, "Bob");
+    alice->open("Bob");
     const QString report = desk.write("report.txt", "quarterly numbers");
     alice->w()->dropFiles({report});
     settleAll();
@@ -117,7 +110,7 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
     EXPECT_EQ(TempTree::read(local), "quarterly numbers");
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
     EXPECT_TRUE(bob->ctx->netprog()->isVisible());
-    open(*bob, "Alice");
+    bob->open("Alice");
     EXPECT_FALSE(bob->w()->fbut->isHidden());
     bob->w()->fbutClick();
     EXPECT_EQ(bob->fakes.shell->calls.value(0), "open " + bobsNetwork() + "Alice/");
@@ -125,7 +118,7 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
 
 TEST_F(WindowFiles, NamesThatCouldLeaveTheFolderStayOnTheServer)
 {
-    open(*alice, "Bob");
+    alice->open("Bob");
     alice->w()->dropFiles({desk.write("good.txt", "good")});
     settleAll();
     for (const char* hostile : {"..\\evil", "a\\b"})
@@ -145,11 +138,11 @@ TEST_F(WindowFiles, TheNoticeGoesOnTopOfTheNewestServerCopy)
 {
     stringlist::save(users("Alice/Bob.ms"), {"Bob     1 :", "first", ""});
     stringlist::save(users("Bob/Alice.ms"), {"Bob     1 :", "first", ""});
-    open(*alice, "Bob");
+    alice->open("Bob");
     ASSERT_EQ(alice->w()->chatLines().value(1), "first");
 
     // Bob writes meanwhile; Alice's view has not caught up yet.
-    open(*bob, "Alice");
+    bob->open("Alice");
     bob->w()->msg->setPlainText("second");
     bob->w()->sendbutClick();
     settleAll();
@@ -167,7 +160,7 @@ TEST_F(WindowFiles, TheNoticeGoesOnTopOfTheNewestServerCopy)
 
 TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
 {
-    open(*alice, "Bob");
+    alice->open("Bob");
     QDir().mkpath(desk.path("photos"));
     const QString file = desk.write("a.b.txt", "dots");
     alice->w()->dropFiles({desk.path("photos"), file});
@@ -203,7 +196,7 @@ TEST_F(WindowFiles, ARecipientWithoutALanguageGetsTheSendersWording)
     QDir().mkpath(users("Carol"));
     alice->w()->msgrldTimer();
     settleAll();
-    open(*alice, "Carol");
+    alice->open("Carol");
     alice->w()->dropFiles({desk.write("report.txt", "numbers")});
     settleAll();
     PhraseTable rus;
@@ -229,7 +222,7 @@ TEST_F(WindowFiles, AfterThePopupTheNoticeSpeaksItsSendersLanguage)
     QDir().mkpath(users("Carol"));
     alice->w()->msgrldTimer();
     settleAll();
-    open(*alice, "Carol");
+    alice->open("Carol");
     // Bob's message brings up the popup; Alice opens his conversation from it.
     alice->ctx->netprog()->Hint = "Bob";
     alice->w()->select();

@@ -5,8 +5,10 @@
 // stopped: tests run the handlers by hand, so nothing steps in between, and wait with settle()
 // for the session to finish what they started.
 #include "app/AppContext.h"
+#include "core/UserDirectory.h"
 #include "platform/fake/FakeServices.h"
 #include "session/ClientSession.h"
+#include "support/TempTree.h"
 #include "windows/uNetwork.h"
 
 #include "net/XNetDetect.h"
@@ -16,6 +18,9 @@
 #include <QLineEdit>
 #include <QThread>
 #include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -72,6 +77,15 @@ public:
     }
 
     const QString& root() const { return m_root; }
+
+    // Picks `name` in the user list as a click does, and waits for the conversation.
+    void open(const QString& name)
+    {
+        const int at = UserDirectory::find(w()->directory().users(), name);
+        ASSERT_GE(at, 0) << name.toStdString();
+        w()->users->setCurrentItem(w()->users->topLevelItem(at));
+        settle();
+    }
     void setName(const QString& name) { m_name = name; }
 
     // The detector finds the internet and the settings of the main server are fetched.
@@ -121,4 +135,12 @@ inline void settleAll()
                 TestClient::settleSession(main->session());
         }
     }
+}
+
+// The program folder of a test client named `who` below `root`: English texts and a stock
+// picture, as an installation has them.
+inline void writeClientFolder(const TempTree& root, const QString& who)
+{
+    root.write(who + "/app/0rg_System/LC.xo", "eng/\r\n");
+    root.write(who + "/app/0rg_System/avax.png", "avatar");
 }
