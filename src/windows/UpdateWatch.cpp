@@ -44,8 +44,8 @@ bool UpdateWatch::anyWindowVisible() const
 void UpdateWatch::updatetimerTimer()
 {
     if (!m_network.connected()) {
-        m_network.XNetDetect1->requestCheck();
-        m_network.XNetDetect1->setEnabled(true);
+        m_network.netDetector->requestCheck();
+        m_network.netDetector->setEnabled(true);
         return;
     }
     // An update never starts while the user sees one of the program's windows.

@@ -83,7 +83,7 @@ void TfList::FormShow()
     for (const QString& line : network->directory().users())
         names.append(userentry::name(line));
     // Names are shown as they are; nothing in them is markup.
-    QStringList shown = offered(network->favlist, names);
+    QStringList shown = offered(network->favourites, names);
     // An empty line of the favourites file is nobody to pick.
     shown.removeAll(QString());
     m_names->addItems(shown);

@@ -315,7 +315,7 @@ void TMinimized::Tray1Click()
 {
     if (!m_trayClickActive)
         return;
-    if (m_ctx.Network()->User->text() == u"-")
+    if (m_ctx.Network()->ownNameLabel->text() == u"-")
         pop1Click();
     else
         show();

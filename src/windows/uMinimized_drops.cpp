@@ -78,7 +78,7 @@ void TMinimized::onPicked(const QString& name)
         // A drop zone opened for sending brings the main window back as it goes.
         if (Tdragform* zone = m_ctx.dragform(); zone && zone->isVisible())
             zone->StartFadeOut();
-        network->RegShow();
+        network->showSignInView();
         setMainWindowOpenFlag(1);
         network->show();
         return;

@@ -201,7 +201,7 @@ void TNetMenu::onQuickSent(const QuickSendResult& result)
 void TNetMenu::LMDButton1Click()
 {
     StartFadeOut();
-    m_ctx.Network()->LMDButton2Click();
+    m_ctx.Network()->onSendFile();
 }
 
 void TNetMenu::LMDButton2Click()

@@ -111,7 +111,7 @@ void Tnetprog::FormShow()
     cap->show();
     txt->show();
     if (TNetwork* main = m_ctx.Network())
-        main->bg->setHint(QStringLiteral("justclose"));
+        main->background->setHint(QStringLiteral("justclose"));
     fadeMode = 0;
     m_fader->fadeIn();
     if ((mode == 1 && marker != kTextMarker) || (mode == 0 && marker.isEmpty())) {
@@ -210,10 +210,10 @@ void Tnetprog::openConversation(bool focusMessage)
     TNetwork* main = m_ctx.Network();
     if (!main)
         return;
-    main->select();
-    main->msg->clear();
+    main->openPopupSender();
+    main->messageEdit->clear();
     if (focusMessage)
-        main->msg->setFocus();
+        main->messageEdit->setFocus();
 }
 
 void Tnetprog::capClick()

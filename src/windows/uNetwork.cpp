@@ -11,7 +11,7 @@ TNetwork::TNetwork(AppContext& ctx) : m_ctx(ctx)
 {
     setObjectName(QStringLiteral("Network"));
     setWindowTitle(QStringLiteral("Larkspire"));
-    FormCreate();
+    createWindow();
 }
 
 TNetwork::~TNetwork() = default;

@@ -51,8 +51,8 @@ public:
     bool fading() const;
     const Fade& fade() const;
 
-    void block1show();
-    void block1hide();
+    void showSettingsPanel(); // block1show
+    void hideSettingsPanel(); // block1hide
 
     // Whether the desktop's taskbar lists the window. Several windows of the program switch it,
     // as the one taskbar button of the program.
@@ -60,123 +60,123 @@ public:
     bool hasTaskbarButton() const;
 
     // Handlers, public so that other windows and the tests can run them as the events would.
-    void fxTimer();
-    void Image1Click();
-    void Image2Click();
-    void bcloseClick();
-    void moreClick();
+    void onFadeTick();        // fxTimer
+    void onBackClicked();     // Image1Click
+    void onMinimizeClicked(); // Image2Click
+    void onCloseClicked();    // bcloseClick
+    void onSettingsToggled(); // moreClick
     // The window sees every key before its focused control; true when the key was used up.
-    bool FormKeyUp(int key);
+    bool previewKey(int key); // FormKeyUp
 
     // Moving the window by its background; the quick-send window moves itself the same way.
     bool FrameDragging = false;
     QPoint FrameDragOrigin; // the pointer within the window at mouse-down
 
     // Frame
-    FrameImage* bg = nullptr;
-    FrameImage* Image1 = nullptr;
-    FrameImage* Image2 = nullptr;
-    FrameImage* bclose = nullptr;
-    FrameImage* more = nullptr;
-    FrameImage* block1 = nullptr;
+    FrameImage* background = nullptr;     // bg
+    FrameImage* backImage = nullptr;      // Image1
+    FrameImage* minimizeImage = nullptr;  // Image2
+    FrameImage* closeImage = nullptr;     // bclose
+    FrameImage* settingsToggle = nullptr; // more
+    FrameImage* settingsPanel = nullptr;  // block1
     // Sign-in view
-    QLabel* LMDSimpleLabel2 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLineEdit* username = nullptr;
-    QLineEdit* pass = nullptr;
-    QPushButton* Button2 = nullptr;
-    QRadioButton* c1 = nullptr;
-    QRadioButton* c2 = nullptr;
-    QRadioButton* c3 = nullptr;
+    QLabel* busyLabel = nullptr;                  // LMDSimpleLabel2
+    QLabel* signInTitle = nullptr;                // Label1
+    QLineEdit* nameEdit = nullptr;                // username
+    QLineEdit* passwordEdit = nullptr;            // pass
+    QPushButton* signInButton = nullptr;          // Button2
+    QRadioButton* autoSignInOption = nullptr;     // c1
+    QRadioButton* forgetPasswordOption = nullptr; // c2
+    QRadioButton* sharedComputerOption = nullptr; // c3
     QButtonGroup* signInOptions = nullptr;
     // Signed-in view
-    QTreeWidget* users = nullptr;
-    FrameImage* ava = nullptr;
-    QLabel* User = nullptr;
-    QLineEdit* rnm = nullptr;
-    QLabel* usererror = nullptr;
-    QPushButton* fbut = nullptr;
-    QPlainTextEdit* chat = nullptr;
-    QPushButton* sms = nullptr;
-    FrameImage* favs = nullptr;
-    FrameImage* user2 = nullptr;
-    QLabel* user2name = nullptr;
-    QPlainTextEdit* msg = nullptr;
-    QPushButton* sendbut = nullptr;
-    QPushButton* LMDButton2 = nullptr;
-    QPushButton* commonfiles = nullptr;
-    QCheckBox* online = nullptr; // online
+    QTreeWidget* userList = nullptr;            // users
+    FrameImage* ownAvatar = nullptr;            // ava
+    QLabel* ownNameLabel = nullptr;             // User
+    QLineEdit* renameEdit = nullptr;            // rnm
+    QLabel* renameError = nullptr;              // usererror
+    QPushButton* receivedFilesButton = nullptr; // fbut
+    QPlainTextEdit* conversationView = nullptr; // chat
+    QPushButton* quickSendButton = nullptr;     // sms
+    FrameImage* favouriteMark = nullptr;        // favs
+    FrameImage* peerAvatar = nullptr;           // user2
+    QLabel* peerNameLabel = nullptr;            // user2name
+    QPlainTextEdit* messageEdit = nullptr;      // msg
+    QPushButton* sendButton = nullptr;          // sendbut
+    QPushButton* sendFileButton = nullptr;      // LMDButton2
+    QPushButton* commonFilesButton = nullptr;   // commonfiles
+    QCheckBox* onlineCheck = nullptr;           // online
     // Settings panel, shown and hidden with block1
-    QComboBox* regionname = nullptr;
-    QComboBox* subjecttype = nullptr;
-    QPushButton* savesets = nullptr;
-    QRadioButton* m2 = nullptr;
-    QRadioButton* m3 = nullptr;
+    QComboBox* regionBox = nullptr;                    // regionname
+    QComboBox* activityBox = nullptr;                  // subjecttype
+    QPushButton* saveProfileButton = nullptr;          // savesets
+    QRadioButton* panelForgetPasswordOption = nullptr; // m2
+    QRadioButton* panelSharedComputerOption = nullptr; // m3
     QButtonGroup* panelOptions = nullptr;
-    QPushButton* dscn = nullptr;
-    QPushButton* delbut = nullptr;
-    QPushButton* LMDButton1 = nullptr;
+    QPushButton* signOutButton = nullptr;       // dscn
+    QPushButton* deleteAccountButton = nullptr; // delbut
+    QPushButton* panelCancelButton = nullptr;   // LMDButton1
     // The title of the picture dialog, which is created only when the user picks a picture.
-    QString OpenPicTitle;
+    QString pictureDialogTitle; // OpenPicTitle
 
-    QTimer* fx = nullptr;
+    QTimer* fadeTimer = nullptr; // fx
 
     // Server access (uNetwork_server.cpp). Every server step runs in the session.
     ClientSession& session();
     // The connectivity state, "Connected!" or "disConnected!", as the detector last said.
-    QLabel* lblStatus = nullptr;
+    QLabel* connectionStatus = nullptr; // lblStatus
     int signedInMark = 0; // the Tag of lblStatus: 1 after a sign-in, until the network returns
     bool signedIn() const { return m_signedIn; }
-    TXNetDetect* XNetDetect1 = nullptr;
-    QTimer* FTPCSpermit = nullptr;
-    QTimer* nooper = nullptr;
-    QTimer* longtimer = nullptr;
-    QTimer* nonet = nullptr;
+    TXNetDetect* netDetector = nullptr; // XNetDetect1
+    QTimer* bootstrapTimer = nullptr;   // FTPCSpermit
+    QTimer* keepAliveTimer = nullptr;   // nooper
+    QTimer* reconnectTimer = nullptr;   // longtimer
+    QTimer* noNetworkTimer = nullptr;   // nonet
     UpdateWatch* updateWatch = nullptr; // owns updatetimer
     // Keeps only the last lines of the poll cycles' trace.
-    QStringList checkedusers;
+    QStringList pollTrace; // checkedusers
 
-    void XNetDetect1ConnectionStatus(bool reachable);
-    void FTPCSpermitTimer();
-    void idftperTimer();
-    void longtimerTimer();
-    void nonetTimer();
+    void onConnectionStatus(bool reachable); // XNetDetect1ConnectionStatus
+    void onBootstrapTick();                  // FTPCSpermitTimer
+    void onKeepAliveTick();                  // idftperTimer
+    void onReconnectTick();                  // longtimerTimer
+    void onNoNetworkTick();                  // nonetTimer
     // Opens the main connection in the users folder and refreshes the directory.
-    void FTPConnect();
+    void connectMain(); // FTPConnect
     void onBootstrapped(const BootstrapResult& result);
     void onConnected(const ConnectResult& result);
     bool connected() const;
 
     // Sign-in and saved credentials (uNetwork_signin.cpp, uNetwork_credentials.cpp)
-    store::AccountRecord mem; // this computer's account record
-    QString acc2;             // the saved password
-    QString SessionUser;
-    bool AutologinDone = false;
-    QTimer* Timer1 = nullptr;
-    QTimer* Timer2 = nullptr;
-    QTimer* Timer4 = nullptr;
-    QTimer* usererrortimer = nullptr;
-    int sequenceStep = 0;  // the Tag of Timer2
-    int passTag = 0;       // the Tag of pass: 1 after Enter in the name box
-    QString typedPassword; // the Hint of pass
-    int failedPasses = 0;  // server failures in a row while the network is up
+    store::AccountRecord accountRecord;    // mem: this computer's account record
+    QString savedPassword;                 // acc2: the saved password
+    QString sessionUser;                   // SessionUser
+    bool autoSignInDone = false;           // AutologinDone
+    QTimer* signInCaptionTimer = nullptr;  // Timer1
+    QTimer* signInSequenceTimer = nullptr; // Timer2
+    QTimer* autoSignInTimer = nullptr;     // Timer4
+    QTimer* renameErrorTimer = nullptr;    // usererrortimer
+    int sequenceStep = 0;                  // the Tag of Timer2
+    int passTag = 0;                       // the Tag of pass: 1 after Enter in the name box
+    QString typedPassword;                 // the Hint of pass
+    int failedPasses = 0;                  // server failures in a row while the network is up
 
-    void Button2Click();
-    void Timer1Timer();
-    void Timer2Timer();
-    void Timer4Timer();
-    void usererrortimerTimer();
-    void usernameChange();
-    void SystemShow(const QString& avatarFile);
-    void RegShow();
-    void SaveACC();
-    void c1Click();
-    void c2Click();
-    void c3Click();
-    void m2Click();
-    void m3Click();
-    void dscnClick();
-    void autologin();
+    void onSignIn();                                  // Button2Click
+    void onSignInCaptionTick();                       // Timer1Timer
+    void onSignInSequenceTick();                      // Timer2Timer
+    void onAutoSignInTick();                          // Timer4Timer
+    void onRenameErrorTick();                         // usererrortimerTimer
+    void onNameEdited();                              // usernameChange
+    void showSignedInView(const QString& avatarFile); // SystemShow
+    void showSignInView();                            // RegShow
+    void saveAccountRecord();                         // SaveACC
+    void onAutoSignInOption();                        // c1Click
+    void onForgetPasswordOption();                    // c2Click
+    void onSharedComputerOption();                    // c3Click
+    void onPanelForgetPasswordOption();               // m2Click
+    void onPanelSharedComputerOption();               // m3Click
+    void onSignOut();                                 // dscnClick
+    void autoSignIn();                                // autologin
     // The sign-in part of the periodic reconnection while the window is hidden.
     void autoSignInFromRecord();
     bool passHoldsPassword() const;
@@ -184,46 +184,46 @@ public:
 
     // Contacts (uNetwork_directory.cpp)
     UserDirectory& directory() { return m_directory; }
-    QStringList favlist;
-    QTimer* high = nullptr;
-    int highCount = 0;
-    PhraseTable a; // notice phrases in the correspondent's language
+    QStringList favourites;           // favlist
+    QTimer* chatFlashTimer = nullptr; // high
+    int chatFlashCount = 0;           // highCount
+    PhraseTable peerPhrases;          // a: notice phrases in the correspondent's language
     // Shows the directory's users list in the list control.
     void showUsers();
-    void usersSelect();
+    void onUserSelected(); // usersSelect
     // Opens the conversation of the sender the popup names.
-    void select();
-    void favcheck();
-    void favsClick();
-    void highTimer();
+    void openPopupSender();    // select
+    void showFavouriteMark();  // favcheck
+    void onFavouriteToggled(); // favsClick
+    void onChatFlashTick();    // highTimer
     void startChatFlash();
     void unmarkSelectedOnShow();
     QString selectedName() const;
     // The received-files button follows the correspondent's local folder.
     void updateFbut();
-    void fbutClick();
+    void onReceivedFiles(); // fbutClick
 
     // Conversations and the poll cycle (uNetwork_chat.cpp, uNetwork_poll.cpp)
-    QTimer* msgrld = nullptr;
-    void sendbutClick();
+    QTimer* pollTimer = nullptr; // msgrld
+    void onSend();               // sendbutClick
     void onMessageSent(const MessageResult& result);
     void onQuickSent(const QuickSendResult& result);
     // Opens the quick-send window, modal, for the send button's recipient.
-    void smsClick();
+    void onQuickSend(); // smsClick
     // Enter in the message box; true when the key was used up.
-    bool msgKeyDown(int key);
-    void msgrldTimer();
+    bool messageKey(int key); // msgKeyDown
+    void onPollTick();        // msgrldTimer
     void onPolled(const PollResult& result);
     void showConversationLayout();
     QStringList chatLines() const;
     void setChatLines(const QStringList& lines);
 
     // Dropped files (uNetwork_files.cpp)
-    QStringList dropfiles;
+    QStringList droppedFiles; // dropfiles
     void dropFiles(const QStringList& paths);
     void onFilesSent(const FilesResult& result);
     // Opens the drop-zone window for the send button's recipient and fades this window away.
-    void LMDButton2Click();
+    void onSendFile(); // LMDButton2Click
     // The readable files of a drop; what is left out is reported.
     QStringList sendableDropped(const QStringList& paths);
     // The notice phrases for a recipient with these phrases, the sender's when they are missing.
@@ -236,11 +236,11 @@ public:
     void showFromPopup();
 
     // The account's upkeep (uNetwork_account.cpp)
-    QTimer* dbreset = nullptr; // dbreset: the confirmation window of the deletion
-    int deleteClicks = 0;      // presses of delbut within the confirmation window
-    void savesetsClick();
-    void delbutClick();
-    void dbresetTimer();
+    QTimer* deleteConfirmTimer = nullptr; // dbreset: the confirmation window of the deletion
+    int deletePresses = 0;                // presses of delbut within the confirmation window
+    void onSaveProfile();                 // savesetsClick
+    void onDeleteAccount();               // delbutClick
+    void onDeleteConfirmTimeout();        // dbresetTimer
     // The rename field over the name (UserMouseDown, right button).
     void startRename();
     // Enter in rnm (rnmKeyUp).
@@ -257,16 +257,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate();
+    void createWindow(); // FormCreate
     void createFrame();
     void createControls();
     void setCaptions();
     void prepareFolders();
     void prepareMyImages();
-    void FormShow();
+    void onShown(); // FormShow
     // The rest of the show step: focus and automatic sign-in.
     void FormShowSignIn();
-    void FormClose();
+    void onClosed(); // FormClose
 
     bool frameMouseEvent(QObject* watched, QMouseEvent* event);
     void bgMouseDown(QMouseEvent* event);

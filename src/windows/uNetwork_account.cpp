@@ -53,13 +53,13 @@ QStringList sortedForBox(QStringList values)
 
 void TNetwork::createAccountUpkeep()
 {
-    dbreset = new QTimer(this);
-    dbreset->setObjectName(QStringLiteral("dbreset"));
-    dbreset->setInterval(3000);
-    connect(dbreset, &QTimer::timeout, this, &TNetwork::dbresetTimer);
-    connect(savesets, &QPushButton::clicked, this, &TNetwork::savesetsClick);
-    connect(delbut, &QPushButton::clicked, this, &TNetwork::delbutClick);
-    for (QComboBox* box : {regionname, subjecttype}) {
+    deleteConfirmTimer = new QTimer(this);
+    deleteConfirmTimer->setObjectName(QStringLiteral("dbreset"));
+    deleteConfirmTimer->setInterval(3000);
+    connect(deleteConfirmTimer, &QTimer::timeout, this, &TNetwork::onDeleteConfirmTimeout);
+    connect(saveProfileButton, &QPushButton::clicked, this, &TNetwork::onSaveProfile);
+    connect(deleteAccountButton, &QPushButton::clicked, this, &TNetwork::onDeleteAccount);
+    for (QComboBox* box : {regionBox, activityBox}) {
         // Enter saves; it never adds the typed text as an item.
         box->setInsertPolicy(QComboBox::NoInsert);
         box->installEventFilter(this);
@@ -76,8 +76,8 @@ void TNetwork::loadSuggestions()
 {
     const QString data = m_ctx.folders().programDataDir;
     const std::pair<QComboBox*, QString> boxes[] = {
-        {regionname, data + suggestions::kRegionsFile},
-        {subjecttype, data + suggestions::kActivitiesFile}};
+        {regionBox, data + suggestions::kRegionsFile},
+        {activityBox, data + suggestions::kActivitiesFile}};
     for (const auto& [box, file] : boxes) {
         // The box keeps what it shows; only its list is new.
         const QString shown = box->currentText();
@@ -91,8 +91,8 @@ bool TNetwork::accountEvent(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
-        for (const auto& [box, row] : {std::pair{regionname, kTxtRegionPlaceholder},
-                                       {subjecttype, kTxtActivityPlaceholder}}) {
+        for (const auto& [box, row] : {std::pair{regionBox, kTxtRegionPlaceholder},
+                                       {activityBox, kTxtActivityPlaceholder}}) {
             if (watched != box)
                 continue;
             // regionnameEnter / regionnameExit and the same of subjecttype.
@@ -110,28 +110,28 @@ bool TNetwork::accountEvent(QObject* watched, QEvent* event)
             return false;
         const int key = static_cast<QKeyEvent*>(event)->key();
         const auto inBox = [w](QComboBox* box) { return w == box || w == box->lineEdit(); };
-        if (isEnter(key) && (inBox(regionname) || inBox(subjecttype))) {
-            savesetsClick();
+        if (isEnter(key) && (inBox(regionBox) || inBox(activityBox))) {
+            onSaveProfile();
             return true;
         }
-        if (w == rnm && isEnter(key)) {
+        if (w == renameEdit && isEnter(key)) {
             confirmRename();
             return true;
         }
-        if (w == rnm && key == Qt::Key_Escape) {
-            rnm->setText(m_renameFrom);
-            rnm->hide();
+        if (w == renameEdit && key == Qt::Key_Escape) {
+            renameEdit->setText(m_renameFrom);
+            renameEdit->hide();
             return true;
         }
         return false;
     }
     if (type == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
-        if (watched == User) {
+        if (watched == ownNameLabel) {
             startRename();
             return true;
         }
-        if (watched == ava) {
+        if (watched == ownAvatar) {
             changeAvatar();
             return true;
         }
@@ -141,12 +141,12 @@ bool TNetwork::accountEvent(QObject* watched, QEvent* event)
 
 // Profile
 
-void TNetwork::savesetsClick()
+void TNetwork::onSaveProfile()
 {
     if (!connected() || !m_signedIn)
         return;
-    QString region = regionname->currentText();
-    QString activity = subjecttype->currentText();
+    QString region = regionBox->currentText();
+    QString activity = activityBox->currentText();
     if (region == m_ctx.text(kTxtRegionPlaceholder))
         region.clear();
     if (activity == m_ctx.text(kTxtActivityPlaceholder))
@@ -162,26 +162,26 @@ void TNetwork::savesetsClick()
                                             refused);
         return;
     }
-    regionname->setEditText(region.isEmpty() ? m_ctx.text(kTxtRegionPlaceholder) : region);
-    subjecttype->setEditText(activity.isEmpty() ? m_ctx.text(kTxtActivityPlaceholder) : activity);
-    LMDSimpleLabel2->show();
+    regionBox->setEditText(region.isEmpty() ? m_ctx.text(kTxtRegionPlaceholder) : region);
+    activityBox->setEditText(activity.isEmpty() ? m_ctx.text(kTxtActivityPlaceholder) : activity);
+    busyLabel->show();
     session().saveProfile(region, activity);
 }
 
 void TNetwork::onProfileSaved(const ProfileResult& result)
 {
-    LMDSimpleLabel2->hide();
+    busyLabel->hide();
     if (!result.reached)
         return;
     if (result.error.failed()) {
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
-    if (m_signedIn && m_directory.reload(result.directory, SessionUser))
+    if (m_signedIn && m_directory.reload(result.directory, sessionUser))
         showUsers();
-    block1hide();
-    QString region = regionname->currentText();
-    QString activity = subjecttype->currentText();
+    hideSettingsPanel();
+    QString region = regionBox->currentText();
+    QString activity = activityBox->currentText();
     if (region == m_ctx.text(kTxtRegionPlaceholder))
         region.clear();
     if (activity == m_ctx.text(kTxtActivityPlaceholder))
@@ -193,33 +193,33 @@ void TNetwork::onProfileSaved(const ProfileResult& result)
 
 // Deletion
 
-void TNetwork::delbutClick()
+void TNetwork::onDeleteAccount()
 {
     // Started once: the window runs from the first press.
-    if (!dbreset->isActive())
-        dbreset->start();
-    if (deleteClicks == 2) {
-        dbresetTimer();
+    if (!deleteConfirmTimer->isActive())
+        deleteConfirmTimer->start();
+    if (deletePresses == 2) {
+        onDeleteConfirmTimeout();
         if (!connected() || !m_signedIn)
             return;
-        LMDSimpleLabel2->show();
+        busyLabel->show();
         session().deleteAccount();
         return;
     }
-    if (++deleteClicks == 2)
-        delbut->setText(m_ctx.text(kTxtConfirmDeleting));
+    if (++deletePresses == 2)
+        deleteAccountButton->setText(m_ctx.text(kTxtConfirmDeleting));
 }
 
-void TNetwork::dbresetTimer()
+void TNetwork::onDeleteConfirmTimeout()
 {
-    deleteClicks = 0;
-    delbut->setText(m_ctx.text(kTxtDeleteAccount));
-    dbreset->stop();
+    deletePresses = 0;
+    deleteAccountButton->setText(m_ctx.text(kTxtDeleteAccount));
+    deleteConfirmTimer->stop();
 }
 
 void TNetwork::onAccountDeleted(const DeletionResult& result)
 {
-    LMDSimpleLabel2->hide();
+    busyLabel->hide();
     if (!result.reached)
         return;
     const upkeep::Deletion& d = result.deletion;
@@ -234,49 +234,49 @@ void TNetwork::onAccountDeleted(const DeletionResult& result)
         m_ctx.platform().desktop->showError(m_ctx.text(StringTable::kTxtDeletionIncomplete) +
                                             QStringLiteral("lineup.xo: ") + result.error.text);
     // Forget the account here; the option buttons keep their state.
-    Timer4->stop();
-    AutologinDone = false;
-    mem.userName.clear();
-    acc2.clear();
-    username->clear();
+    autoSignInTimer->stop();
+    autoSignInDone = false;
+    accountRecord.userName.clear();
+    savedPassword.clear();
+    nameEdit->clear();
     QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
     session().setSessionUser(QString());
-    RegShow();
-    SessionUser.clear();
+    showSignInView();
+    sessionUser.clear();
 }
 
 // Rename
 
 void TNetwork::showUserError(const QString& text)
 {
-    usererror->setText(text);
-    usererror->show();
-    usererrortimer->start();
+    renameError->setText(text);
+    renameError->show();
+    renameErrorTimer->start();
 }
 
 void TNetwork::startRename()
 {
     if (!m_signedIn)
         return;
-    m_renameFrom = User->text();
-    rnm->setText(m_renameFrom);
-    rnm->setReadOnly(false);
-    rnm->setCursorPosition(static_cast<int>(m_renameFrom.size()));
-    rnm->show();
-    rnm->raise();
-    rnm->setFocus();
+    m_renameFrom = ownNameLabel->text();
+    renameEdit->setText(m_renameFrom);
+    renameEdit->setReadOnly(false);
+    renameEdit->setCursorPosition(static_cast<int>(m_renameFrom.size()));
+    renameEdit->show();
+    renameEdit->raise();
+    renameEdit->setFocus();
 }
 
 void TNetwork::confirmRename()
 {
-    const QString typed = rnm->text();
-    if (rnm->isReadOnly() || typed.isEmpty() ||
+    const QString typed = renameEdit->text();
+    if (renameEdit->isReadOnly() || typed.isEmpty() ||
         typed.compare(m_ctx.text(kTxtNamePlaceholder), Qt::CaseInsensitive) == 0 ||
         typed == m_renameFrom)
         return;
     const QString name = accounts::normalisedName(typed);
     if (name == m_renameFrom) {
-        rnm->hide();
+        renameEdit->hide();
         return;
     }
     if (const QString refused = cp1251::unencodable(name); !refused.isEmpty()) {
@@ -287,29 +287,29 @@ void TNetwork::confirmRename()
         showUserError(m_ctx.text(kTxtNameNotClean));
         return;
     }
-    rnm->setText(name);
+    renameEdit->setText(name);
     // One rename at a time; the name changes when the server says it has.
-    rnm->setReadOnly(true);
-    LMDSimpleLabel2->show();
-    session().renameAccount({m_renameFrom, name, mem});
+    renameEdit->setReadOnly(true);
+    busyLabel->show();
+    session().renameAccount({m_renameFrom, name, accountRecord});
 }
 
 void TNetwork::onAccountRenamed(const RenameResult& result)
 {
-    LMDSimpleLabel2->hide();
-    rnm->setReadOnly(false);
+    busyLabel->hide();
+    renameEdit->setReadOnly(false);
     const QString& from = result.request.oldName;
     const auto keepOldName = [this, &from] {
-        rnm->setText(from);
+        renameEdit->setText(from);
         if (usernameHoldsName())
-            username->setText(from);
+            nameEdit->setText(from);
     };
     if (!result.reached) {
-        rnm->hide();
+        renameEdit->hide();
         return;
     }
     if (result.error.failed()) {
-        rnm->hide();
+        renameEdit->hide();
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
@@ -324,7 +324,7 @@ void TNetwork::onAccountRenamed(const RenameResult& result)
         return;
     case upkeep::Renamed::RolledBack:
         keepOldName();
-        rnm->hide();
+        renameEdit->hide();
         m_ctx.platform().desktop->showError(m_ctx.text(StringTable::kTxtRenameRolledBack) +
                                             result.rename.failure);
         return;
@@ -332,13 +332,13 @@ void TNetwork::onAccountRenamed(const RenameResult& result)
         break;
     }
     const QString& name = result.request.newName;
-    mem = result.record;
-    SessionUser = name;
-    User->setText(name);
-    username->setText(name);
+    accountRecord = result.record;
+    sessionUser = name;
+    ownNameLabel->setText(name);
+    nameEdit->setText(name);
     m_renameFrom = name;
-    rnm->hide();
-    if (m_directory.reload(result.rename.directory, SessionUser))
+    renameEdit->hide();
+    if (m_directory.reload(result.rename.directory, sessionUser))
         showUsers();
 }
 
@@ -353,7 +353,7 @@ void TNetwork::changeAvatar()
     const QString start =
         QFileInfo(f.myImagesDir).isDir() ? f.myImagesDir : helpers::documentsFolder();
     const QString picked =
-        m_ctx.platform().desktop->choosePicture(OpenPicTitle, start, kPictureFilters);
+        m_ctx.platform().desktop->choosePicture(pictureDialogTitle, start, kPictureFilters);
     if (picked.isEmpty())
         return;
     // Checked before anything changes: a picture nobody can show must not become the avatar.
@@ -381,13 +381,13 @@ void TNetwork::changeAvatar()
         !image.scaled(kAvatarLimit, kAvatarLimit, Qt::KeepAspectRatio, Qt::SmoothTransformation)
              .save(m_stagedAvatar, format.constData()))
         QFile::copy(picked, m_stagedAvatar);
-    LMDSimpleLabel2->show();
-    session().changeAvatar({m_stagedAvatar, extension, mem});
+    busyLabel->show();
+    session().changeAvatar({m_stagedAvatar, extension, accountRecord});
 }
 
 void TNetwork::onAvatarChanged(const AvatarResult& result)
 {
-    LMDSimpleLabel2->hide();
+    busyLabel->hide();
     QFile::remove(m_stagedAvatar);
     if (!result.reached)
         return;
@@ -395,7 +395,7 @@ void TNetwork::onAvatarChanged(const AvatarResult& result)
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
-    mem = result.record;
-    if (!ava->loadPicture(result.avatarFile))
-        ava->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
+    accountRecord = result.record;
+    if (!ownAvatar->loadPicture(result.avatarFile))
+        ownAvatar->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
 }

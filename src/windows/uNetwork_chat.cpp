@@ -20,19 +20,19 @@ constexpr int kListShort = 177;
 
 void TNetwork::createChat()
 {
-    chat->setReadOnly(true);
-    msgrld = new QTimer(this);
-    msgrld->setObjectName(QStringLiteral("msgrld"));
-    msgrld->setInterval(15000);
-    connect(msgrld, &QTimer::timeout, this, &TNetwork::msgrldTimer);
-    msgrld->start();
-    connect(sendbut, &QPushButton::clicked, this, &TNetwork::sendbutClick);
-    connect(sms, &QPushButton::clicked, this, &TNetwork::smsClick);
+    conversationView->setReadOnly(true);
+    pollTimer = new QTimer(this);
+    pollTimer->setObjectName(QStringLiteral("msgrld"));
+    pollTimer->setInterval(15000);
+    connect(pollTimer, &QTimer::timeout, this, &TNetwork::onPollTick);
+    pollTimer->start();
+    connect(sendButton, &QPushButton::clicked, this, &TNetwork::onSend);
+    connect(quickSendButton, &QPushButton::clicked, this, &TNetwork::onQuickSend);
     connect(&session(), &ClientSession::messageSent, this, &TNetwork::onMessageSent);
     connect(&session(), &ClientSession::quickSent, this, &TNetwork::onQuickSent);
 }
 
-void TNetwork::smsClick()
+void TNetwork::onQuickSend()
 {
     if (TNetMenu* quick = m_ctx.NetMenu())
         quick->ShowModal();
@@ -40,42 +40,43 @@ void TNetwork::smsClick()
 
 void TNetwork::usersRightButtonUp()
 {
-    if (!users->selectedItems().isEmpty())
-        smsClick();
+    if (!userList->selectedItems().isEmpty())
+        onQuickSend();
 }
 
 QStringList TNetwork::chatLines() const
 {
-    const QString text = chat->toPlainText();
+    const QString text = conversationView->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(u'\n');
 }
 
 void TNetwork::setChatLines(const QStringList& lines)
 {
     // Laying out one line of megabytes would freeze the window; the file keeps it whole.
-    chat->setPlainText(limits::shownLines(lines).join(u'\n'));
+    conversationView->setPlainText(limits::shownLines(lines).join(u'\n'));
 }
 
 void TNetwork::showConversationLayout()
 {
-    sms->hide();
-    users->setFixedHeight(kListShort);
-    for (QWidget* w : std::initializer_list<QWidget*>{chat, msg, sendbut, LMDButton2})
+    quickSendButton->hide();
+    userList->setFixedHeight(kListShort);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{conversationView, messageEdit, sendButton, sendFileButton})
         w->show();
     updateFbut();
 }
 
 void TNetwork::sendMessage(const QString& recipient, bool viaEnter)
 {
-    const QString text = msg->toPlainText();
+    const QString text = messageEdit->toPlainText();
     if (text.isEmpty())
         return;
     // A second press while the same text is on its way would write it twice.
     if (m_pendingSend && m_pendingSend->recipient == recipient && m_pendingSend->text == text)
         return;
-    if (chat->isHidden()) {
-        users->setFixedHeight(kListShort);
-        chat->show();
+    if (conversationView->isHidden()) {
+        userList->setFixedHeight(kListShort);
+        conversationView->show();
     }
     // Pressing Send again after the correspondent's copy failed repeats the same entry, which
     // the conversation then holds once.
@@ -85,11 +86,12 @@ void TNetwork::sendMessage(const QString& recipient, bool viaEnter)
     request.selectedName = selectedName();
     request.chat = chatLines();
     request.text = text;
-    request.header = retry ? m_unsentEntry.header
-                           : conversation::headerLine(User->text(), QDateTime::currentDateTime());
+    request.header =
+        retry ? m_unsentEntry.header
+              : conversation::headerLine(ownNameLabel->text(), QDateTime::currentDateTime());
     request.viaEnter = viaEnter;
     m_pendingSend = request;
-    LMDSimpleLabel2->show();
+    busyLabel->show();
     session().sendMessage(request);
 }
 
@@ -99,7 +101,7 @@ void TNetwork::onMessageSent(const MessageResult& result)
     if (m_pendingSend && m_pendingSend->recipient == request.recipient &&
         m_pendingSend->text == request.text)
         m_pendingSend.reset();
-    LMDSimpleLabel2->hide();
+    busyLabel->hide();
     // The view shows this conversation only while its correspondent is the one on screen.
     const bool onScreen = request.recipient == m_directory.sendbutHint();
     if (!result.reached) {
@@ -129,10 +131,10 @@ void TNetwork::onMessageSent(const MessageResult& result)
     if (onScreen)
         setChatLines(result.chat);
     // What the user typed after pressing Send stays for the next message.
-    if (msg->toPlainText() == request.text)
-        msg->clear();
+    if (messageEdit->toPlainText() == request.text)
+        messageEdit->clear();
     if (!request.viaEnter)
-        msg->setFocus();
+        messageEdit->setFocus();
 }
 
 void TNetwork::onQuickSent(const QuickSendResult& result)
@@ -145,12 +147,12 @@ void TNetwork::onQuickSent(const QuickSendResult& result)
     }
 }
 
-void TNetwork::sendbutClick()
+void TNetwork::onSend()
 {
     sendMessage(m_directory.sendbutHint(), false);
 }
 
-bool TNetwork::msgKeyDown(int key)
+bool TNetwork::messageKey(int key)
 {
     if (key != Qt::Key_Return && key != Qt::Key_Enter)
         return false;

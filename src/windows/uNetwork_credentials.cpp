@@ -32,16 +32,16 @@ void TNetwork::loadSavedAccount()
 {
     const Folders f = m_ctx.folders();
     if (const auto record = stringlist::load(f.userDataDir + store::local::kAccountRecord))
-        mem = store::AccountRecord::fromLines(*record);
+        accountRecord = store::AccountRecord::fromLines(*record);
     if (const auto password = stringlist::load(f.userDataDir + store::local::kPassword))
-        acc2 = password->value(0);
+        savedPassword = password->value(0);
 }
 
-void TNetwork::SaveACC()
+void TNetwork::saveAccountRecord()
 {
     const QString path = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     if (!helpers::fileInUse(path))
-        stringlist::savePrivate(path, mem.toLines());
+        stringlist::savePrivate(path, accountRecord.toLines());
 }
 
 void TNetwork::checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button)
@@ -53,16 +53,16 @@ void TNetwork::checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadio
     const bool wasGuarded = m_optionGuard;
     m_optionGuard = guard;
     button->setChecked(true);
-    if (button == c1)
-        c1Click();
-    else if (button == c2)
-        c2Click();
-    else if (button == c3)
-        c3Click();
-    else if (button == m2)
-        m2Click();
-    else if (button == m3)
-        m3Click();
+    if (button == autoSignInOption)
+        onAutoSignInOption();
+    else if (button == forgetPasswordOption)
+        onForgetPasswordOption();
+    else if (button == sharedComputerOption)
+        onSharedComputerOption();
+    else if (button == panelForgetPasswordOption)
+        onPanelForgetPasswordOption();
+    else if (button == panelSharedComputerOption)
+        onPanelSharedComputerOption();
     m_optionGuard = wasGuarded;
 }
 
@@ -83,9 +83,9 @@ void forgetPassword(const QString& userDataDir)
 namespace {
 
 // The focus goes where the user will type next: the password when a name stands there.
-void focusNextBox(QLineEdit* username, QLineEdit* pass, bool nameTyped)
+void focusNextBox(QLineEdit* nameEdit, QLineEdit* passwordEdit, bool nameTyped)
 {
-    QLineEdit* box = nameTyped ? pass : username;
+    QLineEdit* box = nameTyped ? passwordEdit : nameEdit;
     box->setFocus();
     box->selectAll();
 }
@@ -94,49 +94,49 @@ void focusNextBox(QLineEdit* username, QLineEdit* pass, bool nameTyped)
 
 void TNetwork::chooseOption(const QString& option)
 {
-    mem.option = option;
-    SaveACC();
+    accountRecord.option = option;
+    saveAccountRecord();
     forgetPassword(m_ctx.folders().userDataDir);
 }
 
-void TNetwork::c1Click()
+void TNetwork::onAutoSignInOption()
 {
-    AutologinDone = true;
+    autoSignInDone = true;
     if (m_optionGuard)
         return;
-    focusNextBox(username, pass, usernameHoldsName());
+    focusNextBox(nameEdit, passwordEdit, usernameHoldsName());
 }
 
-void TNetwork::c2Click()
+void TNetwork::onForgetPasswordOption()
 {
-    AutologinDone = true;
+    autoSignInDone = true;
     if (m_optionGuard)
         return;
-    focusNextBox(username, pass, usernameHoldsName());
+    focusNextBox(nameEdit, passwordEdit, usernameHoldsName());
     chooseOption(QStringLiteral("nopass"));
 }
 
-void TNetwork::c3Click()
+void TNetwork::onSharedComputerOption()
 {
-    AutologinDone = true;
+    autoSignInDone = true;
     if (m_optionGuard)
         return;
-    focusNextBox(username, pass, usernameHoldsName());
+    focusNextBox(nameEdit, passwordEdit, usernameHoldsName());
     chooseOption(QStringLiteral("x"));
 }
 
-void TNetwork::m2Click()
+void TNetwork::onPanelForgetPasswordOption()
 {
     if (!m_optionGuard)
         chooseOption(QStringLiteral("nopass"));
 }
 
-void TNetwork::m3Click()
+void TNetwork::onPanelSharedComputerOption()
 {
     if (m_optionGuard)
         return;
-    mem.userName.clear();
-    username->setText(m_ctx.text(129));
+    accountRecord.userName.clear();
+    nameEdit->setText(m_ctx.text(129));
     chooseOption(QStringLiteral("x"));
 }
 
@@ -145,49 +145,50 @@ void TNetwork::FormShowSignIn()
     const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     const auto offerName = [this] {
         if (usernameHoldsName()) {
-            RegShow();
-            pass->setFocus();
+            showSignInView();
+            passwordEdit->setFocus();
         } else {
-            username->setText(m_ctx.text(129));
-            username->setFocus();
-            username->selectAll();
+            nameEdit->setText(m_ctx.text(129));
+            nameEdit->setFocus();
+            nameEdit->selectAll();
         }
     };
-    if (mem.option == u"nopass") {
-        username->setText(mem.userName);
-        pass->setFocus();
+    if (accountRecord.option == u"nopass") {
+        nameEdit->setText(accountRecord.userName);
+        passwordEdit->setFocus();
     }
-    if (mem.option == u"x" || !QFile::exists(record))
+    if (accountRecord.option == u"x" || !QFile::exists(record))
         offerName();
     if (m_signedIn)
         return;
-    if (!username->isHidden())
-        username->selectAll();
-    if (AutologinDone)
+    if (!nameEdit->isHidden())
+        nameEdit->selectAll();
+    if (autoSignInDone)
         return;
     if (!QFile::exists(record))
-        RegShow();
-    if (mem.option == u"autologin")
+        showSignInView();
+    if (accountRecord.option == u"autologin")
         return;
-    if (mem.option == u"x") {
-        username->setText(mem.userName);
+    if (accountRecord.option == u"x") {
+        nameEdit->setText(accountRecord.userName);
         offerName();
     }
 }
 
-void TNetwork::autologin()
+void TNetwork::autoSignIn()
 {
     if (!connected())
         return;
-    if (mem.option != u"autologin" || AutologinDone || signedInMark == 1 || m_signedOut) {
+    if (accountRecord.option != u"autologin" || autoSignInDone || signedInMark == 1 ||
+        m_signedOut) {
         session().closeMain();
         return;
     }
-    AutologinDone = true;
+    autoSignInDone = true;
     const Folders f = m_ctx.folders();
     const QString record = f.userDataDir + store::local::kAccountRecord;
     if (!QFile::exists(record)) {
-        checkGuarded({m2, m3}, c1);
+        checkGuarded({panelForgetPasswordOption, panelSharedComputerOption}, autoSignInOption);
         return;
     }
     loadSavedAccount();
@@ -195,10 +196,10 @@ void TNetwork::autologin()
         session().closeMain();
         return;
     }
-    if (mem.option != u"autologin")
+    if (accountRecord.option != u"autologin")
         return;
-    typedPassword = acc2;
-    session().autoSignIn({mem, acc2, m_directory.userst()});
+    typedPassword = savedPassword;
+    session().autoSignIn({accountRecord, savedPassword, m_directory.userst()});
 }
 
 void TNetwork::onAutoSignedIn(const AutoSignInResult& result)
@@ -211,31 +212,31 @@ void TNetwork::onAutoSignedIn(const AutoSignInResult& result)
     }
     if (result.outcome == AutoSignInResult::Outcome::NoConnection)
         return;
-    username->setText(mem.userName);
+    nameEdit->setText(accountRecord.userName);
     if (result.outcome == AutoSignInResult::Outcome::Accepted)
-        SystemShow(result.avatarFile);
+        showSignedInView(result.avatarFile);
     else
-        RegShow();
+        showSignInView();
 }
 
-void TNetwork::Timer4Timer()
+void TNetwork::onAutoSignInTick()
 {
     if (!connected()) {
-        XNetDetect1->setEnabled(true);
-        XNetDetect1->requestCheck();
+        netDetector->setEnabled(true);
+        netDetector->requestCheck();
         return;
     }
     const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     if (!session().mainOpen() && session().idle() && QFile::exists(record) &&
-        mem.option == u"autologin" && !pass->isHidden() && !Timer2->isActive() &&
-        !m_signInRunning) {
-        username->setText(mem.userName);
-        pass->setEchoMode(QLineEdit::Password);
-        pass->setText(acc2);
-        typedPassword = acc2;
+        accountRecord.option == u"autologin" && !passwordEdit->isHidden() &&
+        !signInSequenceTimer->isActive() && !m_signInRunning) {
+        nameEdit->setText(accountRecord.userName);
+        passwordEdit->setEchoMode(QLineEdit::Password);
+        passwordEdit->setText(savedPassword);
+        typedPassword = savedPassword;
         if (connected()) {
-            autologin();
-            Button2Click();
+            autoSignIn();
+            onSignIn();
         }
     }
 }
@@ -244,39 +245,39 @@ void TNetwork::autoSignInFromRecord()
 {
     const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     const auto lines = stringlist::load(record);
-    if (!lines || lines->value(1) != u"autologin" || pass->isHidden())
+    if (!lines || lines->value(1) != u"autologin" || passwordEdit->isHidden())
         return;
-    username->setText(lines->value(0));
-    pass->setEchoMode(QLineEdit::Password);
-    pass->setText(acc2);
+    nameEdit->setText(lines->value(0));
+    passwordEdit->setEchoMode(QLineEdit::Password);
+    passwordEdit->setText(savedPassword);
     if (connected()) {
-        autologin();
-        Button2Click();
+        autoSignIn();
+        onSignIn();
     }
 }
 
-void TNetwork::dscnClick()
+void TNetwork::onSignOut()
 {
     m_directory.setSelectedPeer({});
     if (!connected()) {
-        RegShow();
+        showSignInView();
         session().closeMain();
         return;
     }
-    const QString name = User->text();
-    if (m3->isChecked() || c3->isChecked()) {
-        mem.userName.clear();
-        mem.option = QStringLiteral("x");
-        SaveACC();
-        checkGuarded({c3}, c3);
+    const QString name = ownNameLabel->text();
+    if (panelSharedComputerOption->isChecked() || sharedComputerOption->isChecked()) {
+        accountRecord.userName.clear();
+        accountRecord.option = QStringLiteral("x");
+        saveAccountRecord();
+        checkGuarded({sharedComputerOption}, sharedComputerOption);
     }
-    if (m2->isChecked() || c2->isChecked()) {
-        mem.userName = name;
-        mem.option = QStringLiteral("nopass");
-        SaveACC();
-        checkGuarded({c2}, c2);
+    if (panelForgetPasswordOption->isChecked() || forgetPasswordOption->isChecked()) {
+        accountRecord.userName = name;
+        accountRecord.option = QStringLiteral("nopass");
+        saveAccountRecord();
+        checkGuarded({forgetPasswordOption}, forgetPasswordOption);
     }
-    RegShow();
+    showSignInView();
     m_signedOut = true;
     session().signOut(name);
 }
@@ -284,5 +285,5 @@ void TNetwork::dscnClick()
 void TNetwork::onSignedOut(bool recordUploaded)
 {
     if (recordUploaded)
-        Timer4->stop();
+        autoSignInTimer->stop();
 }

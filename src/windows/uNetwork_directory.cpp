@@ -30,24 +30,24 @@ constexpr int kListShort = 177;
 
 void TNetwork::createDirectory()
 {
-    high = new QTimer(this);
-    high->setObjectName(QStringLiteral("high"));
-    high->setInterval(100);
-    connect(high, &QTimer::timeout, this, &TNetwork::highTimer);
-    connect(users, &QTreeWidget::itemSelectionChanged, this, [this] {
-        const QList<QTreeWidgetItem*> selected = users->selectedItems();
+    chatFlashTimer = new QTimer(this);
+    chatFlashTimer->setObjectName(QStringLiteral("high"));
+    chatFlashTimer->setInterval(100);
+    connect(chatFlashTimer, &QTimer::timeout, this, &TNetwork::onChatFlashTick);
+    connect(userList, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> selected = userList->selectedItems();
         if (!m_directory.select(
-                selected.isEmpty() ? -1 : users->indexOfTopLevelItem(selected.first()))) {
+                selected.isEmpty() ? -1 : userList->indexOfTopLevelItem(selected.first()))) {
             // The list goes back to the correspondent on screen, who stays the recipient.
-            const QSignalBlocker quiet(users);
-            users->clearSelection();
+            const QSignalBlocker quiet(userList);
+            userList->clearSelection();
             if (m_directory.selected() >= 0)
-                users->setCurrentItem(users->topLevelItem(m_directory.selected()));
+                userList->setCurrentItem(userList->topLevelItem(m_directory.selected()));
             return;
         }
-        usersSelect();
+        onUserSelected();
     });
-    connect(fbut, &QPushButton::clicked, this, &TNetwork::fbutClick);
+    connect(receivedFilesButton, &QPushButton::clicked, this, &TNetwork::onReceivedFiles);
     connect(&session(), &ClientSession::correspondentOpened, this,
             &TNetwork::onCorrespondentOpened);
     connect(&session(), &ClientSession::popupCorrespondentOpened, this,
@@ -55,9 +55,9 @@ void TNetwork::createDirectory()
 
     const QString favFile = m_ctx.folders().programDataDir + QStringLiteral("net/fav.xo");
     if (const auto lines = stringlist::load(favFile))
-        favlist = *lines;
+        favourites = *lines;
     else
-        stringlist::save(favFile, favlist);
+        stringlist::save(favFile, favourites);
 }
 
 QString TNetwork::selectedName() const
@@ -68,29 +68,29 @@ QString TNetwork::selectedName() const
 
 void TNetwork::showUsers()
 {
-    const QSignalBlocker quiet(users);
+    const QSignalBlocker quiet(userList);
     // Every poll cycle shows the list again; an unchanged one keeps its items and where it was
     // scrolled to.
-    if (users->topLevelItemCount() != m_directory.users().size() ||
+    if (userList->topLevelItemCount() != m_directory.users().size() ||
         m_shownUsers != m_directory.users()) {
         m_shownUsers = m_directory.users();
-        users->clear();
+        userList->clear();
         for (const QString& line : m_directory.users()) {
             QStringList columns;
             for (int k = 0; k < 6; ++k)
                 columns.append(userentry::field(line, k));
-            users->addTopLevelItem(new QTreeWidgetItem(columns));
+            userList->addTopLevelItem(new QTreeWidgetItem(columns));
         }
     }
     if (m_directory.selected() >= 0) {
-        users->setCurrentItem(users->topLevelItem(m_directory.selected()));
+        userList->setCurrentItem(userList->topLevelItem(m_directory.selected()));
     } else {
-        users->clearSelection();
-        users->setCurrentItem(nullptr);
+        userList->clearSelection();
+        userList->setCurrentItem(nullptr);
     }
 }
 
-void TNetwork::usersSelect()
+void TNetwork::onUserSelected()
 {
     const int row = m_directory.selected();
     const QString entry = row >= 0 ? m_directory.users().at(row) : QString();
@@ -100,22 +100,22 @@ void TNetwork::usersSelect()
     if (row >= 0 && !entry.isEmpty() && !userentry::openable(name))
         return;
     if (!m_directory.selectedPeer().isEmpty() && row >= 0)
-        a.rebuild(QString());
+        peerPhrases.rebuild(QString());
     if (row < 0 || entry.isEmpty())
         return;
-    sms->hide();
-    chat->clear();
+    quickSendButton->hide();
+    conversationView->clear();
     m_directory.setSelectedPeer(name);
     m_directory.setSendbutHint(name);
     if (userentry::isMarked(entry)) {
         m_directory.setUserLine(row, userentry::withoutMark(entry));
-        if (QTreeWidgetItem* item = users->topLevelItem(row))
+        if (QTreeWidgetItem* item = userList->topLevelItem(row))
             item->setText(0, QString());
     }
     const QString language = userentry::language(entry);
     if (language == u"rus/" || language == u"eng/")
-        a.rebuild(language);
-    LMDSimpleLabel2->show();
+        peerPhrases.rebuild(language);
+    busyLabel->show();
     session().openCorrespondent(name);
 }
 
@@ -126,9 +126,10 @@ void TNetwork::onCorrespondentOpened(const CorrespondentResult& result)
         return;
     // The view is empty now: sending from it would replace the stored conversation with it.
     const auto unreachable = [this] {
-        for (QWidget* w : std::initializer_list<QWidget*>{chat, msg, sendbut, LMDButton2, fbut})
+        for (QWidget* w : std::initializer_list<QWidget*>{conversationView, messageEdit, sendButton,
+                                                          sendFileButton, receivedFilesButton})
             w->hide();
-        LMDSimpleLabel2->hide();
+        busyLabel->hide();
     };
     if (!result.reached) {
         unreachable();
@@ -147,34 +148,35 @@ void TNetwork::onCorrespondentOpened(const CorrespondentResult& result)
         setChatLines(result.lines);
         showConversationLayout();
     } else {
-        chat->clear();
-        msg->clear();
-        for (QWidget* w : std::initializer_list<QWidget*>{chat, msg, sendbut, fbut, LMDButton2})
+        conversationView->clear();
+        messageEdit->clear();
+        for (QWidget* w : std::initializer_list<QWidget*>{conversationView, messageEdit, sendButton,
+                                                          receivedFilesButton, sendFileButton})
             w->hide();
-        sms->show();
+        quickSendButton->show();
     }
-    LMDSimpleLabel2->hide();
-    if (!msg->isHidden())
-        msg->setFocus();
+    busyLabel->hide();
+    if (!messageEdit->isHidden())
+        messageEdit->setFocus();
 }
 
 void TNetwork::openCorrespondentView(const QString& name, const QString& avatarFile)
 {
-    users->setFixedHeight(kListShort);
+    userList->setFixedHeight(kListShort);
     // The viewer shows this picture; none came down: the stock one.
     m_peerAvatarFile = avatarFile;
     // A missing or broken picture: the stock one rather than an empty frame.
-    if (avatarFile.isEmpty() || !user2->loadPicture(avatarFile))
-        user2->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
-    user2name->setText(name);
-    user2->show();
-    favs->show();
-    favcheck();
-    commonfiles->show();
-    user2name->show();
+    if (avatarFile.isEmpty() || !peerAvatar->loadPicture(avatarFile))
+        peerAvatar->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
+    peerNameLabel->setText(name);
+    peerAvatar->show();
+    favouriteMark->show();
+    showFavouriteMark();
+    commonFilesButton->show();
+    peerNameLabel->show();
 }
 
-void TNetwork::select()
+void TNetwork::openPopupSender()
 {
     Tnetprog* popup = m_ctx.netprog();
     if (!popup)
@@ -200,7 +202,7 @@ void TNetwork::onPopupCorrespondentOpened(const CorrespondentResult& result)
         return;
     openCorrespondentView(sender, result.avatarFile);
     const Folders f = m_ctx.folders();
-    const QString fetched = f.userDataDir + QStringLiteral("net/") + SessionUser + u'/' + sender +
+    const QString fetched = f.userDataDir + QStringLiteral("net/") + sessionUser + u'/' + sender +
                             QStringLiteral(".mst");
     if (QFile::exists(fetched)) {
         QStringList lines = stringlist::load(fetched).value_or(QStringList());
@@ -211,81 +213,82 @@ void TNetwork::onPopupCorrespondentOpened(const CorrespondentResult& result)
     m_directory.setUserLine(row, userentry::withoutMark(m_directory.users().at(row)));
     // Notices written from here on speak the sender's language, as after a click in the list.
     const QString language = userentry::language(m_directory.users().at(row));
-    a.rebuild(language == u"rus/" || language == u"eng/" ? language : QString());
+    peerPhrases.rebuild(language == u"rus/" || language == u"eng/" ? language : QString());
     m_directory.select(row);
     m_directory.setSelectedPeer(sender);
     m_directory.setSendbutHint(sender);
     showUsers();
-    msgrld->start();
+    pollTimer->start();
 }
 
 void TNetwork::unmarkSelectedOnShow()
 {
     const int row = m_directory.selected();
-    if (users->isHidden() || row < 0 || !userentry::isMarked(m_directory.users().at(row)))
+    if (userList->isHidden() || row < 0 || !userentry::isMarked(m_directory.users().at(row)))
         return;
     m_directory.setUserLine(row, userentry::withoutMark(m_directory.users().at(row)));
-    if (QTreeWidgetItem* item = users->topLevelItem(row))
+    if (QTreeWidgetItem* item = userList->topLevelItem(row))
         item->setText(0, QString());
     startChatFlash();
 }
 
 void TNetwork::startChatFlash()
 {
-    highCount = 0;
-    high->start();
+    chatFlashCount = 0;
+    chatFlashTimer->start();
 }
 
-void TNetwork::highTimer()
+void TNetwork::onChatFlashTick()
 {
     static const QString plain =
         QStringLiteral("QPlainTextEdit { color: #1E1E1E; background: #E0E0E0; }");
     static const QString lit =
         QStringLiteral("QPlainTextEdit { color: #1E1E1E; background: #F4F4F4; }");
-    if (highCount > 3) {
-        chat->setStyleSheet(plain);
-        high->stop();
-        highCount = 0;
+    if (chatFlashCount > 3) {
+        conversationView->setStyleSheet(plain);
+        chatFlashTimer->stop();
+        chatFlashCount = 0;
         return;
     }
-    if (chat->styleSheet() != lit) {
-        chat->setStyleSheet(lit);
-        ++highCount;
+    if (conversationView->styleSheet() != lit) {
+        conversationView->setStyleSheet(lit);
+        ++chatFlashCount;
     } else {
-        chat->setStyleSheet(plain);
+        conversationView->setStyleSheet(plain);
     }
 }
 
-void TNetwork::favcheck()
+void TNetwork::showFavouriteMark()
 {
     const QString data = m_ctx.folders().programDataDir;
-    favs->loadPicture(data + (favlist.contains(user2name->text())
-                                  ? QStringLiteral("fav_icon.png")
-                                  : QStringLiteral("fav_icon_on.png")));
+    favouriteMark->loadPicture(data + (favourites.contains(peerNameLabel->text())
+                                           ? QStringLiteral("fav_icon.png")
+                                           : QStringLiteral("fav_icon_on.png")));
 }
 
-void TNetwork::favsClick()
+void TNetwork::onFavouriteToggled()
 {
     const QString name = m_directory.sendbutHint();
     const QString favFile = m_ctx.folders().programDataDir + QStringLiteral("net/fav.xo");
     const QString data = m_ctx.folders().programDataDir;
-    if (const int at = favlist.indexOf(name); at >= 0) {
-        favlist.removeAt(at);
-        stringlist::save(favFile, favlist);
-        favs->loadPicture(data + QStringLiteral("fav_icon_on.png"));
+    if (const int at = favourites.indexOf(name); at >= 0) {
+        favourites.removeAt(at);
+        stringlist::save(favFile, favourites);
+        favouriteMark->loadPicture(data + QStringLiteral("fav_icon_on.png"));
     } else {
-        favlist.append(name);
-        stringlist::save(favFile, favlist);
-        favs->loadPicture(data + QStringLiteral("fav_icon.png"));
+        favourites.append(name);
+        stringlist::save(favFile, favourites);
+        favouriteMark->loadPicture(data + QStringLiteral("fav_icon.png"));
     }
 }
 
 void TNetwork::updateFbut()
 {
-    fbut->setVisible(received::hasFiles(m_ctx.folders().networkDir, user2name->text()));
+    receivedFilesButton->setVisible(
+        received::hasFiles(m_ctx.folders().networkDir, peerNameLabel->text()));
 }
 
-void TNetwork::fbutClick()
+void TNetwork::onReceivedFiles()
 {
     const QString name = selectedName();
     const QString networkDir = m_ctx.folders().networkDir;

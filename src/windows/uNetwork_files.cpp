@@ -51,23 +51,23 @@ void TNetwork::createFileSending()
                 // Only while a send of this window runs; a large file must not look like a hang.
                 if (m_filesPending == 0)
                     return;
-                LMDSimpleLabel2->setText(
+                busyLabel->setText(
                     QStringLiteral("%1 %2 %3%").arg(m_ctx.text(kTxtLoading), name).arg(percent));
             });
     connect(&session(), &ClientSession::filesSent, this, &TNetwork::onFilesSent);
-    connect(LMDButton2, &QPushButton::clicked, this, &TNetwork::LMDButton2Click);
+    connect(sendFileButton, &QPushButton::clicked, this, &TNetwork::onSendFile);
 }
 
 void TNetwork::dropFiles(const QStringList& paths)
 {
     if (!m_signedIn || m_directory.selected() < 0)
         return;
-    dropfiles.clear();
+    droppedFiles.clear();
     for (const QString& p : paths) {
         if (!p.isEmpty())
-            dropfiles.append(p);
+            droppedFiles.append(p);
     }
-    if (dropfiles.isEmpty())
+    if (droppedFiles.isEmpty())
         return;
     const QString recipient = selectedName();
     if (!userentry::openable(recipient))
@@ -75,17 +75,17 @@ void TNetwork::dropFiles(const QStringList& paths)
     m_directory.setSelectedPeer(recipient);
     m_directory.setSendbutHint(recipient);
 
-    const QStringList sendable = sendableDropped(dropfiles);
+    const QStringList sendable = sendableDropped(droppedFiles);
     if (sendable.isEmpty())
         return;
 
     FilesRequest request;
     request.recipient = recipient;
     request.paths = sendable;
-    request.phrases = noticePhrases(a);
+    request.phrases = noticePhrases(peerPhrases);
     request.chat = chatLines();
     ++m_filesPending;
-    LMDSimpleLabel2->show();
+    busyLabel->show();
     session().sendFiles(request);
 }
 
@@ -115,8 +115,8 @@ void TNetwork::onFilesSent(const FilesResult& result)
     // The other windows report their own sends; the conversation on screen is this window's.
     const bool own = result.request.from == FilesRequest::From::MainWindow;
     if (own && --m_filesPending == 0) {
-        LMDSimpleLabel2->setText(m_ctx.text(kTxtLoading));
-        LMDSimpleLabel2->hide();
+        busyLabel->setText(m_ctx.text(kTxtLoading));
+        busyLabel->hide();
     }
     if (!result.reached)
         return;
@@ -132,7 +132,7 @@ void TNetwork::onFilesSent(const FilesResult& result)
     }
 }
 
-void TNetwork::LMDButton2Click()
+void TNetwork::onSendFile()
 {
     Tdragform* zone = m_ctx.dragform();
     if (!zone || m_directory.sendbutHint().isEmpty())
@@ -152,8 +152,8 @@ bool TNetwork::selectForDrop(const QString& name)
         return true;
     // The list's selection opens the correspondent as a click would: picture, favourite mark,
     // phrases and the conversation.
-    if (QTreeWidgetItem* item = users->topLevelItem(row))
-        users->setCurrentItem(item);
+    if (QTreeWidgetItem* item = userList->topLevelItem(row))
+        userList->setCurrentItem(item);
     return m_directory.sendbutHint() == name;
 }
 

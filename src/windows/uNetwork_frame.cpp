@@ -65,7 +65,7 @@ W* place(W* w, const QString& name, int left, int top, int width, int height, bo
 
 } // namespace
 
-void TNetwork::FormCreate()
+void TNetwork::createWindow()
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setFixedSize(kWidth, kHeight);
@@ -80,7 +80,7 @@ void TNetwork::FormCreate()
     setTaskbarButton(false);
 
     m_fader = new WindowFader(this, QStringLiteral("fx"));
-    fx = m_fader->timer();
+    fadeTimer = m_fader->timer();
     connect(m_fader, &WindowFader::fadedOut, this, &TNetwork::close);
 
     createFrame();
@@ -101,26 +101,28 @@ void TNetwork::FormCreate()
 
 void TNetwork::createFrame()
 {
-    bg = place(new FrameImage(QStringLiteral("bg"), this, FrameImage::Fit::Stretch),
-               QStringLiteral("bg"), 0, 0, kWidth, kHeight, true);
-    bg->loadPicture(dataFile(QStringLiteral("network.jpg")));
-    Image2 = place(new FrameImage(QStringLiteral("Image2"), this, FrameImage::Fit::Centre),
-                   QStringLiteral("Image2"), 514, 0, 176, 38, true);
-    Image1 = place(new FrameImage(QStringLiteral("Image1"), this, FrameImage::Fit::Centre),
-                   QStringLiteral("Image1"), 1154, 0, 38, 38, true);
-    bclose = place(new FrameImage(QStringLiteral("bclose"), this), QStringLiteral("bclose"), 987, 0,
-                   113, 17, true);
-    more = place(new FrameImage(QStringLiteral("more"), this, FrameImage::Fit::StretchProportional),
-                 QStringLiteral("more"), 1147, 78, 40, 136, false);
-    more->loadPicture(dataFile(QStringLiteral("more.png")));
-    block1 = place(new FrameImage(QStringLiteral("block1"), this), QStringLiteral("block1"), 880,
-                   200, 338, 417, false);
-    block1->setAutoSize(true);
-    block1->loadPicture(dataFile(QStringLiteral("block1.png")));
+    background = place(new FrameImage(QStringLiteral("bg"), this, FrameImage::Fit::Stretch),
+                       QStringLiteral("bg"), 0, 0, kWidth, kHeight, true);
+    background->loadPicture(dataFile(QStringLiteral("network.jpg")));
+    minimizeImage = place(new FrameImage(QStringLiteral("Image2"), this, FrameImage::Fit::Centre),
+                          QStringLiteral("Image2"), 514, 0, 176, 38, true);
+    backImage = place(new FrameImage(QStringLiteral("Image1"), this, FrameImage::Fit::Centre),
+                      QStringLiteral("Image1"), 1154, 0, 38, 38, true);
+    closeImage = place(new FrameImage(QStringLiteral("bclose"), this), QStringLiteral("bclose"),
+                       987, 0, 113, 17, true);
+    settingsToggle =
+        place(new FrameImage(QStringLiteral("more"), this, FrameImage::Fit::StretchProportional),
+              QStringLiteral("more"), 1147, 78, 40, 136, false);
+    settingsToggle->loadPicture(dataFile(QStringLiteral("more.png")));
+    settingsPanel = place(new FrameImage(QStringLiteral("block1"), this), QStringLiteral("block1"),
+                          880, 200, 338, 417, false);
+    settingsPanel->setAutoSize(true);
+    settingsPanel->loadPicture(dataFile(QStringLiteral("block1.png")));
 
-    for (FrameImage* image : {Image1, Image2, bclose, more})
+    for (FrameImage* image : {backImage, minimizeImage, closeImage, settingsToggle})
         image->setCursor(Qt::PointingHandCursor);
-    for (QWidget* w : std::initializer_list<QWidget*>{bg, block1, Image1, Image2, bclose, more}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{background, settingsPanel, backImage,
+                                                      minimizeImage, closeImage, settingsToggle}) {
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
@@ -129,208 +131,217 @@ void TNetwork::createFrame()
 void TNetwork::createControls()
 {
     // In the order of their places from the top, so later controls lie above earlier ones.
-    LMDSimpleLabel2 =
-        place(new QLabel(this), QStringLiteral("LMDSimpleLabel2"), 123, 16, 175, 24, false);
-    LMDSimpleLabel2->setFont(pixelFont(kFontatigo, 19, false));
-    LMDSimpleLabel2->setAlignment(Qt::AlignCenter);
-    colour(LMDSimpleLabel2, "QLabel", "#AD9A4B", "#6B1625");
+    busyLabel = place(new QLabel(this), QStringLiteral("LMDSimpleLabel2"), 123, 16, 175, 24, false);
+    busyLabel->setFont(pixelFont(kFontatigo, 19, false));
+    busyLabel->setAlignment(Qt::AlignCenter);
+    colour(busyLabel, "QLabel", "#AD9A4B", "#6B1625");
 
-    users = place(new QTreeWidget(this), QStringLiteral("users"), 52, 56, 800, 177, false);
-    users->setFont(pixelFont(kCalibri, 19, false));
-    users->setFrameShape(QFrame::NoFrame);
-    users->setRootIsDecorated(false);
-    users->setHeaderHidden(true);
-    users->setUniformRowHeights(true);
-    users->setColumnCount(6);
-    users->setHeaderLabels({QString(), QStringLiteral("Имя"), QStringLiteral("Регион"),
-                            QStringLiteral("Деятельность"), QStringLiteral("Тип аватара"),
-                            QStringLiteral("LANG")});
+    userList = place(new QTreeWidget(this), QStringLiteral("users"), 52, 56, 800, 177, false);
+    userList->setFont(pixelFont(kCalibri, 19, false));
+    userList->setFrameShape(QFrame::NoFrame);
+    userList->setRootIsDecorated(false);
+    userList->setHeaderHidden(true);
+    userList->setUniformRowHeights(true);
+    userList->setColumnCount(6);
+    userList->setHeaderLabels({QString(), QStringLiteral("Имя"), QStringLiteral("Регион"),
+                               QStringLiteral("Деятельность"), QStringLiteral("Тип аватара"),
+                               QStringLiteral("LANG")});
     for (const auto& [column, width] :
          {std::pair{0, 30}, {1, 250}, {2, 240}, {3, 310}, {4, 75}, {5, 50}})
-        users->setColumnWidth(column, width);
-    users->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    users->setStyleSheet(
+        userList->setColumnWidth(column, width);
+    userList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    userList->setStyleSheet(
         QStringLiteral("QTreeWidget { color: #595959; background: #E0E0E0; border: none; }"
                        "QTreeWidget::item { height: 24px; border-right: 1px dotted #9A9A9A; }"
                        "QTreeWidget::item:selected { color: #DBDDC6; background: #611422; }"));
 
-    ava = place(new FrameImage(QStringLiteral("ava"), this, FrameImage::Fit::StretchProportional),
-                QStringLiteral("ava"), 974, 72, 150, 150, false);
-    more->raise();
-    block1->raise();
+    ownAvatar =
+        place(new FrameImage(QStringLiteral("ava"), this, FrameImage::Fit::StretchProportional),
+              QStringLiteral("ava"), 974, 72, 150, 150, false);
+    settingsToggle->raise();
+    settingsPanel->raise();
 
-    User = place(new QLabel(this), QStringLiteral("User"), 915, 231, 270, 27, false);
-    User->setFont(pixelFont(kCalibri, 19, true));
-    User->setText(QStringLiteral("-"));
-    colour(User, "QLabel", "#F4F4F4");
+    ownNameLabel = place(new QLabel(this), QStringLiteral("User"), 915, 231, 270, 27, false);
+    ownNameLabel->setFont(pixelFont(kCalibri, 19, true));
+    ownNameLabel->setText(QStringLiteral("-"));
+    colour(ownNameLabel, "QLabel", "#F4F4F4");
 
-    rnm = place(new QLineEdit(this), QStringLiteral("rnm"), 927, 238, 245, 22, false);
-    rnm->setFont(pixelFont(kCalibri, 13, true));
-    colour(rnm, "QLineEdit", "#1E1E1E", "#E0E0E0");
+    renameEdit = place(new QLineEdit(this), QStringLiteral("rnm"), 927, 238, 245, 22, false);
+    renameEdit->setFont(pixelFont(kCalibri, 13, true));
+    colour(renameEdit, "QLineEdit", "#1E1E1E", "#E0E0E0");
 
-    fbut = place(new QPushButton(this), QStringLiteral("fbut"), 52, 240, 149, 25, false);
-    fbut->setFont(pixelFont(kCalibri, 13, true));
-    colour(fbut, "QPushButton", "#BFBD60", "#611422");
+    receivedFilesButton =
+        place(new QPushButton(this), QStringLiteral("fbut"), 52, 240, 149, 25, false);
+    receivedFilesButton->setFont(pixelFont(kCalibri, 13, true));
+    colour(receivedFilesButton, "QPushButton", "#BFBD60", "#611422");
 
-    chat = place(new QPlainTextEdit(this), QStringLiteral("chat"), 224, 240, 628, 289, false);
-    chat->setFont(pixelFont(kCalibri, 16, true));
-    chat->setFrameShape(QFrame::NoFrame);
-    colour(chat, "QPlainTextEdit", "#1E1E1E", "#E0E0E0");
+    conversationView =
+        place(new QPlainTextEdit(this), QStringLiteral("chat"), 224, 240, 628, 289, false);
+    conversationView->setFont(pixelFont(kCalibri, 16, true));
+    conversationView->setFrameShape(QFrame::NoFrame);
+    colour(conversationView, "QPlainTextEdit", "#1E1E1E", "#E0E0E0");
 
-    sms = place(new QPushButton(this), QStringLiteral("sms"), 224, 240, 628, 177, false);
-    sms->setFont(pixelFont(kFontatigo, 21, false));
-    colour(sms, "QPushButton", "#BFBD60", "#611422");
+    quickSendButton =
+        place(new QPushButton(this), QStringLiteral("sms"), 224, 240, 628, 177, false);
+    quickSendButton->setFont(pixelFont(kFontatigo, 21, false));
+    colour(quickSendButton, "QPushButton", "#BFBD60", "#611422");
 
-    Label1 = place(new QLabel(this), QStringLiteral("Label1"), 376, 256, 441, 23, true);
-    Label1->setFont(pixelFont(kCalibri, 16, true));
-    colour(Label1, "QLabel", "#DBDDC6");
+    signInTitle = place(new QLabel(this), QStringLiteral("Label1"), 376, 256, 441, 23, true);
+    signInTitle->setFont(pixelFont(kCalibri, 16, true));
+    colour(signInTitle, "QLabel", "#DBDDC6");
 
-    favs = place(new FrameImage(QStringLiteral("favs"), this, FrameImage::Fit::Centre),
-                 QStringLiteral("favs"), 102, 270, 44, 40, true);
+    favouriteMark = place(new FrameImage(QStringLiteral("favs"), this, FrameImage::Fit::Centre),
+                          QStringLiteral("favs"), 102, 270, 44, 40, true);
 
-    usererror = place(new QLabel(this), QStringLiteral("usererror"), 984, 279, 130, 15, false);
-    usererror->setFont(pixelFont(kCalibri, 13, true));
-    colour(usererror, "QLabel", "#E0E0E0");
+    renameError = place(new QLabel(this), QStringLiteral("usererror"), 984, 279, 130, 15, false);
+    renameError->setFont(pixelFont(kCalibri, 13, true));
+    colour(renameError, "QLabel", "#E0E0E0");
 
-    username = place(new QLineEdit(this), QStringLiteral("username"), 484, 288, 234, 21, true);
-    username->setFont(pixelFont(kCalibri, 13, true));
-    username->setAlignment(Qt::AlignCenter);
-    colour(username, "QLineEdit", "#1E1E1E", "#F4F4F4");
+    nameEdit = place(new QLineEdit(this), QStringLiteral("username"), 484, 288, 234, 21, true);
+    nameEdit->setFont(pixelFont(kCalibri, 13, true));
+    nameEdit->setAlignment(Qt::AlignCenter);
+    colour(nameEdit, "QLineEdit", "#1E1E1E", "#F4F4F4");
 
-    regionname = place(new QComboBox(this), QStringLiteral("regionname"), 898, 303, 302, 37, false);
-    regionname->setEditable(true);
-    regionname->setFont(pixelFont(kCalibri, 24, false));
-    colour(regionname, "QComboBox", "#1E1E1E", "#E0E0E0");
+    regionBox = place(new QComboBox(this), QStringLiteral("regionname"), 898, 303, 302, 37, false);
+    regionBox->setEditable(true);
+    regionBox->setFont(pixelFont(kCalibri, 24, false));
+    colour(regionBox, "QComboBox", "#1E1E1E", "#E0E0E0");
 
-    pass = place(new QLineEdit(this), QStringLiteral("pass"), 484, 312, 234, 21, true);
-    pass->setFont(pixelFont(kCalibri, 13, false));
-    pass->setAlignment(Qt::AlignCenter);
-    colour(pass, "QLineEdit", "#1E1E1E", "#F4F4F4");
+    passwordEdit = place(new QLineEdit(this), QStringLiteral("pass"), 484, 312, 234, 21, true);
+    passwordEdit->setFont(pixelFont(kCalibri, 13, false));
+    passwordEdit->setAlignment(Qt::AlignCenter);
+    colour(passwordEdit, "QLineEdit", "#1E1E1E", "#F4F4F4");
 
-    user2 =
+    peerAvatar =
         place(new FrameImage(QStringLiteral("user2"), this, FrameImage::Fit::StretchProportional),
               QStringLiteral("user2"), 70, 314, 110, 110, false);
 
-    Button2 = place(new QPushButton(this), QStringLiteral("Button2"), 484, 338, 234, 27, true);
-    Button2->setFont(pixelFont(kCalibri, 13, true));
-    colour(Button2, "QPushButton", "#AD9A4B", "#611422");
+    signInButton = place(new QPushButton(this), QStringLiteral("Button2"), 484, 338, 234, 27, true);
+    signInButton->setFont(pixelFont(kCalibri, 13, true));
+    colour(signInButton, "QPushButton", "#AD9A4B", "#611422");
 
-    subjecttype =
+    activityBox =
         place(new QComboBox(this), QStringLiteral("subjecttype"), 898, 354, 302, 37, false);
-    subjecttype->setEditable(true);
-    subjecttype->setFont(pixelFont(kCalibri, 24, false));
-    colour(subjecttype, "QComboBox", "#1E1E1E", "#E0E0E0");
+    activityBox->setEditable(true);
+    activityBox->setFont(pixelFont(kCalibri, 24, false));
+    colour(activityBox, "QComboBox", "#1E1E1E", "#E0E0E0");
 
-    c1 = place(new QRadioButton(this), QStringLiteral("c1"), 488, 368, 225, 50, true);
-    savesets = place(new QPushButton(this), QStringLiteral("savesets"), 898, 406, 302, 41, false);
-    savesets->setFont(pixelFont(kFontatigo, 16, false));
-    colour(savesets, "QPushButton", "#BFBD60", "#611422");
-    c2 = place(new QRadioButton(this), QStringLiteral("c2"), 488, 418, 225, 50, true);
+    autoSignInOption = place(new QRadioButton(this), QStringLiteral("c1"), 488, 368, 225, 50, true);
+    saveProfileButton =
+        place(new QPushButton(this), QStringLiteral("savesets"), 898, 406, 302, 41, false);
+    saveProfileButton->setFont(pixelFont(kFontatigo, 16, false));
+    colour(saveProfileButton, "QPushButton", "#BFBD60", "#611422");
+    forgetPasswordOption =
+        place(new QRadioButton(this), QStringLiteral("c2"), 488, 418, 225, 50, true);
 
-    user2name = place(new QLabel(this), QStringLiteral("user2name"), 24, 426, 201, 27, false);
-    user2name->setFont(pixelFont(kCalibri, 17, true));
-    user2name->setAlignment(Qt::AlignCenter);
-    colour(user2name, "QLabel", "#D8D8D8");
+    peerNameLabel = place(new QLabel(this), QStringLiteral("user2name"), 24, 426, 201, 27, false);
+    peerNameLabel->setFont(pixelFont(kCalibri, 17, true));
+    peerNameLabel->setAlignment(Qt::AlignCenter);
+    colour(peerNameLabel, "QLabel", "#D8D8D8");
 
-    c3 = place(new QRadioButton(this), QStringLiteral("c3"), 488, 468, 225, 50, true);
+    sharedComputerOption =
+        place(new QRadioButton(this), QStringLiteral("c3"), 488, 468, 225, 50, true);
     signInOptions = new QButtonGroup(this);
     signInOptions->setObjectName(QStringLiteral("signInOptions"));
-    for (QRadioButton* c : {c1, c2, c3}) {
+    for (QRadioButton* c : {autoSignInOption, forgetPasswordOption, sharedComputerOption}) {
         c->setFont(pixelFont(kCalibri, 16, true));
         colour(c, "QRadioButton", "#DBDDC6");
         signInOptions->addButton(c);
     }
 
-    m2 = place(new QRadioButton(this), QStringLiteral("m2"), 971, 530, 169, 20, false);
-    msg = place(new QPlainTextEdit(this), QStringLiteral("msg"), 224, 543, 514, 74, false);
-    msg->setFont(pixelFont(kCalibri, 16, true));
-    msg->setFrameShape(QFrame::NoFrame);
-    colour(msg, "QPlainTextEdit", "#1E1E1E", "#E0E0E0");
-    sendbut = place(new QPushButton(this), QStringLiteral("sendbut"), 739, 543, 113, 48, false);
-    sendbut->setFont(pixelFont(kCalibri, 13, true));
-    colour(sendbut, "QPushButton", "#BFBD60", "#611422");
-    m3 = place(new QRadioButton(this), QStringLiteral("m3"), 971, 548, 169, 20, false);
+    panelForgetPasswordOption =
+        place(new QRadioButton(this), QStringLiteral("m2"), 971, 530, 169, 20, false);
+    messageEdit = place(new QPlainTextEdit(this), QStringLiteral("msg"), 224, 543, 514, 74, false);
+    messageEdit->setFont(pixelFont(kCalibri, 16, true));
+    messageEdit->setFrameShape(QFrame::NoFrame);
+    colour(messageEdit, "QPlainTextEdit", "#1E1E1E", "#E0E0E0");
+    sendButton = place(new QPushButton(this), QStringLiteral("sendbut"), 739, 543, 113, 48, false);
+    sendButton->setFont(pixelFont(kCalibri, 13, true));
+    colour(sendButton, "QPushButton", "#BFBD60", "#611422");
+    panelSharedComputerOption =
+        place(new QRadioButton(this), QStringLiteral("m3"), 971, 548, 169, 20, false);
     panelOptions = new QButtonGroup(this);
     panelOptions->setObjectName(QStringLiteral("panelOptions"));
-    for (QRadioButton* m : {m2, m3}) {
+    for (QRadioButton* m : {panelForgetPasswordOption, panelSharedComputerOption}) {
         m->setFont(pixelFont(kCalibri, 13, true));
         colour(m, "QRadioButton", "#E0E0E0", "black");
         panelOptions->addButton(m);
     }
 
-    dscn = place(new QPushButton(this), QStringLiteral("dscn"), 979, 570, 153, 17, false);
-    dscn->setFont(pixelFont(kCalibri, 13, true));
-    colour(dscn, "QPushButton", "#BFBD60", "#611422");
-    delbut = place(new QPushButton(this), QStringLiteral("delbut"), 979, 587, 153, 17, false);
-    delbut->setFont(pixelFont(kCalibri, 11, true));
-    colour(delbut, "QPushButton", "#DBDDC6", "#611422");
-    LMDButton2 =
+    signOutButton = place(new QPushButton(this), QStringLiteral("dscn"), 979, 570, 153, 17, false);
+    signOutButton->setFont(pixelFont(kCalibri, 13, true));
+    colour(signOutButton, "QPushButton", "#BFBD60", "#611422");
+    deleteAccountButton =
+        place(new QPushButton(this), QStringLiteral("delbut"), 979, 587, 153, 17, false);
+    deleteAccountButton->setFont(pixelFont(kCalibri, 11, true));
+    colour(deleteAccountButton, "QPushButton", "#DBDDC6", "#611422");
+    sendFileButton =
         place(new QPushButton(this), QStringLiteral("LMDButton2"), 739, 592, 113, 25, false);
-    LMDButton2->setFont(pixelFont(kCalibri, 13, true));
-    colour(LMDButton2, "QPushButton", "#DBDDC6", "#611422");
+    sendFileButton->setFont(pixelFont(kCalibri, 13, true));
+    colour(sendFileButton, "QPushButton", "#DBDDC6", "#611422");
 
     // Placed by their own views.
-    LMDButton1 =
+    panelCancelButton =
         place(new QPushButton(this), QStringLiteral("LMDButton1"), 898, 454, 302, 25, false);
-    colour(LMDButton1, "QPushButton", "#BFBD60", "#611422");
-    commonfiles =
+    colour(panelCancelButton, "QPushButton", "#BFBD60", "#611422");
+    commonFilesButton =
         place(new QPushButton(this), QStringLiteral("commonfiles"), 52, 268, 149, 25, false);
-    colour(commonfiles, "QPushButton", "#BFBD60", "#611422");
+    colour(commonFilesButton, "QPushButton", "#BFBD60", "#611422");
 
     // "В сети": shown with the list; nothing reads it. Under the user's picture and name, where
     // it covers neither list height.
-    online = place(new QCheckBox(QStringLiteral("В сети"), this), QStringLiteral("online"), 974,
-                   300, 120, 24, false);
-    online->setFont(pixelFont(kCalibri, 13, true));
-    online->setChecked(true);
+    onlineCheck = place(new QCheckBox(QStringLiteral("В сети"), this), QStringLiteral("online"),
+                        974, 300, 120, 24, false);
+    onlineCheck->setFont(pixelFont(kCalibri, 13, true));
+    onlineCheck->setChecked(true);
     // Names come from the server; a name such as "<h1>x" must show as typed.
-    for (QLabel* l : {User, user2name})
+    for (QLabel* l : {ownNameLabel, peerNameLabel})
         l->setTextFormat(Qt::PlainText);
 
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{ava, user2, user2name, User, favs, LMDSimpleLabel2})
+    for (QWidget* w : std::initializer_list<QWidget*>{ownAvatar, peerAvatar, peerNameLabel,
+                                                      ownNameLabel, favouriteMark, busyLabel})
         w->setCursor(Qt::PointingHandCursor);
     for (QPushButton* b : findChildren<QPushButton*>()) {
         b->setFlat(true);
         b->setCursor(Qt::PointingHandCursor);
         b->setFocusPolicy(Qt::TabFocus);
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{User, ava}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{ownNameLabel, ownAvatar}) {
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{user2, user2name})
+    for (QWidget* w : std::initializer_list<QWidget*>{peerAvatar, peerNameLabel})
         w->installEventFilter(this);
-    users->viewport()->setMouseTracking(true);
-    users->viewport()->installEventFilter(this);
+    userList->viewport()->setMouseTracking(true);
+    userList->viewport()->installEventFilter(this);
 }
 
 void TNetwork::setCaptions()
 {
-    sms->setText(m_ctx.text(304));
-    fbut->setText(m_ctx.text(141));
-    sendbut->setText(m_ctx.text(142));
-    Button2->setText(m_ctx.text(131));
-    LMDButton2->setText(m_ctx.text(143));
-    usererror->setText(m_ctx.text(144));
-    OpenPicTitle = m_ctx.text(145);
-    c1->setText(m_ctx.text(146));
-    c2->setText(m_ctx.text(147));
-    c3->setText(m_ctx.text(148));
-    Label1->setText(m_ctx.text(296));
+    quickSendButton->setText(m_ctx.text(304));
+    receivedFilesButton->setText(m_ctx.text(141));
+    sendButton->setText(m_ctx.text(142));
+    signInButton->setText(m_ctx.text(131));
+    sendFileButton->setText(m_ctx.text(143));
+    renameError->setText(m_ctx.text(144));
+    pictureDialogTitle = m_ctx.text(145);
+    autoSignInOption->setText(m_ctx.text(146));
+    forgetPasswordOption->setText(m_ctx.text(147));
+    sharedComputerOption->setText(m_ctx.text(148));
+    signInTitle->setText(m_ctx.text(296));
     // The edits and boxes show their placeholder as their text until the user enters them.
-    username->setText(m_ctx.text(129));
-    pass->setText(m_ctx.text(132));
-    LMDButton1->setText(m_ctx.text(160));
-    m2->setText(c2->text());
-    m3->setText(c3->text());
-    dscn->setText(m_ctx.text(149));
-    subjecttype->setEditText(m_ctx.text(320));
-    regionname->setEditText(m_ctx.text(110));
-    savesets->setText(m_ctx.text(321));
-    LMDSimpleLabel2->setText(m_ctx.text(328));
-    commonfiles->setText(m_ctx.text(332));
-    favs->setToolTip(m_ctx.text(365));
+    nameEdit->setText(m_ctx.text(129));
+    passwordEdit->setText(m_ctx.text(132));
+    panelCancelButton->setText(m_ctx.text(160));
+    panelForgetPasswordOption->setText(forgetPasswordOption->text());
+    panelSharedComputerOption->setText(sharedComputerOption->text());
+    signOutButton->setText(m_ctx.text(149));
+    activityBox->setEditText(m_ctx.text(320));
+    regionBox->setEditText(m_ctx.text(110));
+    saveProfileButton->setText(m_ctx.text(321));
+    busyLabel->setText(m_ctx.text(328));
+    commonFilesButton->setText(m_ctx.text(332));
+    favouriteMark->setToolTip(m_ctx.text(365));
 }
 
 QString TNetwork::dataFile(const QString& name) const
@@ -347,32 +358,32 @@ void TNetwork::showEvent(QShowEvent* event)
         if (const QScreen* s = QGuiApplication::primaryScreen())
             move(s->geometry().center() - rect().center());
     }
-    FormShow();
+    onShown();
     QWidget::showEvent(event);
 }
 
-void TNetwork::FormShow()
+void TNetwork::onShown()
 {
     closeAvatarViewer();
     setTaskbarButton(true);
     // The normal pictures are read afresh at every show.
-    Image1->loadPicture(dataFile(QStringLiteral("back2.png")));
-    Image2->loadPicture(dataFile(QStringLiteral("minimize2.png")));
-    bclose->loadPicture(dataFile(QStringLiteral("close_button.png")));
+    backImage->loadPicture(dataFile(QStringLiteral("back2.png")));
+    minimizeImage->loadPicture(dataFile(QStringLiteral("minimize2.png")));
+    closeImage->loadPicture(dataFile(QStringLiteral("close_button.png")));
     m_Image1Hovered = m_Image2Hovered = m_bcloseHovered = false;
 
     prepareMyImages();
 
     m_ctx.platform().desktop->forceForeground(this);
-    delbut->setText(m_ctx.text(130));
-    deleteClicks = 0;
+    deleteAccountButton->setText(m_ctx.text(130));
+    deletePresses = 0;
     loadSuggestions();
     m_fader->fadeIn();
 
     // The drop-zone window asks for a plain show that leaves the sign-in state alone.
     // The mark holds for one show only.
-    if (bg->hint() == kResume) {
-        bg->setHint(QString());
+    if (background->hint() == kResume) {
+        background->setHint(QString());
         return;
     }
     FormShowSignIn();
@@ -381,12 +392,12 @@ void TNetwork::FormShow()
 
 void TNetwork::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    onClosed();
     // Closing only hides the window; the program goes on in the notification area.
     event->accept();
 }
 
-void TNetwork::FormClose()
+void TNetwork::onClosed()
 {
     setTaskbarButton(false);
     if (TMinimized* bar = m_ctx.Minimized())
@@ -431,52 +442,54 @@ const Fade& TNetwork::fade() const
     return m_fader->fade();
 }
 
-void TNetwork::fxTimer()
+void TNetwork::onFadeTick()
 {
     m_fader->tick();
 }
 
 // Close images and the settings panel
 
-void TNetwork::Image1Click()
+void TNetwork::onBackClicked()
 {
     StartFadeOut();
 }
 
-void TNetwork::Image2Click()
+void TNetwork::onMinimizeClicked()
 {
     StartFadeOut();
 }
 
-void TNetwork::bcloseClick()
+void TNetwork::onCloseClicked()
 {
     StartFadeOut();
 }
 
-void TNetwork::moreClick()
+void TNetwork::onSettingsToggled()
 {
     closeAvatarViewer();
-    if (block1->isVisibleTo(this))
-        block1hide();
+    if (settingsPanel->isVisibleTo(this))
+        hideSettingsPanel();
     else
-        block1show();
+        showSettingsPanel();
 }
 
-void TNetwork::block1show()
+void TNetwork::showSettingsPanel()
 {
-    rnm->hide();
+    renameEdit->hide();
     // Over everything of the signed-in view, the "online" box among it, which shares its place.
-    for (QWidget* w : std::initializer_list<QWidget*>{block1, regionname, subjecttype, savesets, m2,
-                                                      m3, dscn, delbut}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             settingsPanel, regionBox, activityBox, saveProfileButton, panelForgetPasswordOption,
+             panelSharedComputerOption, signOutButton, deleteAccountButton}) {
         w->show();
         w->raise();
     }
 }
 
-void TNetwork::block1hide()
+void TNetwork::hideSettingsPanel()
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{block1, regionname, subjecttype, savesets, m2,
-                                                      m3, dscn, delbut})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             settingsPanel, regionBox, activityBox, saveProfileButton, panelForgetPasswordOption,
+             panelSharedComputerOption, signOutButton, deleteAccountButton})
         w->hide();
 }
 
@@ -490,7 +503,7 @@ void TNetwork::onOwnAvatarClick()
 {
     if (TPhoto* photo = m_ctx.Photo())
         photo->showPicture(m_ctx.folders().tempDataDir +
-                           store::local::ownAvatarCopy(mem.avatarExtension));
+                           store::local::ownAvatarCopy(accountRecord.avatarExtension));
 }
 
 void TNetwork::onPeerAvatarClick()
@@ -501,17 +514,17 @@ void TNetwork::onPeerAvatarClick()
 
 // Keys
 
-bool TNetwork::FormKeyUp(int key)
+bool TNetwork::previewKey(int key)
 {
     frame::KeyContext k;
     k.escape = key == Qt::Key_Escape;
-    k.settingsPanelShown = block1->isVisibleTo(this);
+    k.settingsPanelShown = settingsPanel->isVisibleTo(this);
     k.quickSendShown = m_ctx.NetMenu() && m_ctx.NetMenu()->isVisible();
     k.avatarViewerShown = m_ctx.Photo() && m_ctx.Photo()->isVisible();
-    k.renameFieldShown = rnm->isVisibleTo(this);
+    k.renameFieldShown = renameEdit->isVisibleTo(this);
     switch (frame::keyAction(k)) {
     case frame::KeyAction::HideSettingsPanel:
-        block1hide();
+        hideSettingsPanel();
         return true;
     case frame::KeyAction::DiscardAndFadeQuickSend:
         if (!QMetaObject::invokeMethod(m_ctx.NetMenu(), "StartFadeOut"))
@@ -520,7 +533,7 @@ bool TNetwork::FormKeyUp(int key)
     case frame::KeyAction::Discard:
         return true;
     case frame::KeyAction::HideRenameField:
-        rnm->hide();
+        renameEdit->hide();
         return true;
     case frame::KeyAction::FadeOut:
         StartFadeOut();
@@ -545,37 +558,37 @@ bool TNetwork::eventFilter(QObject* watched, QEvent* event)
         if (!w || w != first)
             return false;
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (FormKeyUp(key))
+        if (previewKey(key))
             return true;
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
-        if (w == msg)
-            return msgKeyDown(key);
-        if (w == pass && enter) {
-            Button2Click();
+        if (w == messageEdit)
+            return messageKey(key);
+        if (w == passwordEdit && enter) {
+            onSignIn();
             return true;
         }
-        if (w == username && enter && !username->text().isEmpty()) {
+        if (w == nameEdit && enter && !nameEdit->text().isEmpty()) {
             passTag = 1;
-            pass->setFocus();
+            passwordEdit->setFocus();
             return true;
         }
         return false;
     }
-    if (event->type() == QEvent::FocusIn && (watched == username || watched == pass)) {
+    if (event->type() == QEvent::FocusIn && (watched == nameEdit || watched == passwordEdit)) {
         placeholderEnter(static_cast<QLineEdit*>(watched));
         return false;
     }
-    if (event->type() == QEvent::FocusOut && (watched == username || watched == pass)) {
+    if (event->type() == QEvent::FocusOut && (watched == nameEdit || watched == passwordEdit)) {
         placeholderExit(static_cast<QLineEdit*>(watched));
         return false;
     }
     // Drags reach the message box through its viewport.
-    if (msg && (watched == msg || watched == msg->viewport()) &&
+    if (messageEdit && (watched == messageEdit || watched == messageEdit->viewport()) &&
         (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
          event->type() == QEvent::Drop))
         return msgDragEvent(event);
-    if (event->type() == QEvent::Enter && watched == msg) {
-        msg->setFocus();
+    if (event->type() == QEvent::Enter && watched == messageEdit) {
+        messageEdit->setFocus();
         return false;
     }
     switch (event->type()) {
@@ -601,7 +614,7 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
                w->rect().contains(event->position().toPoint());
     };
 
-    if (watched == bg || watched == block1) {
+    if (watched == background || watched == settingsPanel) {
         if (down)
             bgMouseDown(event);
         else if (moved)
@@ -610,59 +623,60 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
             bgMouseUp();
         return true;
     }
-    if (watched == User && clicked(User)) {
+    if (watched == ownNameLabel && clicked(ownNameLabel)) {
         onOwnAvatarClick();
         return true;
     }
-    if (watched == User || watched == users->viewport()) {
+    if (watched == ownNameLabel || watched == userList->viewport()) {
         if (moved)
             bgMouseMove(event);
-        if (up && event->button() == Qt::RightButton && watched != User)
+        if (up && event->button() == Qt::RightButton && watched != ownNameLabel)
             usersRightButtonUp();
         return false;
     }
-    if (watched == Image1) {
+    if (watched == backImage) {
         if (moved)
             Image1MouseMove(event);
         else if (up)
             bgMouseUp();
-        if (clicked(Image1))
-            Image1Click();
+        if (clicked(backImage))
+            onBackClicked();
         return true;
     }
-    if (watched == Image2) {
+    if (watched == minimizeImage) {
         if (moved)
             Image2MouseMove(event);
-        if (clicked(Image2))
-            Image2Click();
+        if (clicked(minimizeImage))
+            onMinimizeClicked();
         return true;
     }
-    if (watched == bclose) {
+    if (watched == closeImage) {
         if (moved)
             bcloseMouseMove();
-        if (clicked(bclose))
-            bcloseClick();
+        if (clicked(closeImage))
+            onCloseClicked();
         return true;
     }
-    if (watched == more) {
+    if (watched == settingsToggle) {
         if (moved)
             moreMouseMove();
-        if (clicked(more))
-            moreClick();
+        if (clicked(settingsToggle))
+            onSettingsToggled();
         return true;
     }
-    if (watched == ava && moved)
+    if (watched == ownAvatar && moved)
         avaMouseMove();
-    if (watched == ava && clicked(ava)) {
+    if (watched == ownAvatar && clicked(ownAvatar)) {
         onOwnAvatarClick();
         return true;
     }
-    if ((watched == user2 && clicked(user2)) || (watched == user2name && clicked(user2name))) {
+    if ((watched == peerAvatar && clicked(peerAvatar)) ||
+        (watched == peerNameLabel && clicked(peerNameLabel))) {
         onPeerAvatarClick();
         return true;
     }
-    if (watched == favs && clicked(favs)) {
-        favsClick();
+    if (watched == favouriteMark && clicked(favouriteMark)) {
+        onFavouriteToggled();
         return true;
     }
     return false;
@@ -673,7 +687,7 @@ void TNetwork::bgMouseDown(QMouseEvent* event)
     closeAvatarViewer();
     FrameDragging = true;
     FrameDragOrigin = event->globalPosition().toPoint() - pos();
-    rnm->hide();
+    renameEdit->hide();
 }
 
 void TNetwork::bgMouseMove(QMouseEvent* event)
@@ -698,8 +712,8 @@ void TNetwork::Image1MouseMove(QMouseEvent* event)
     if (FrameDragging)
         dragTo(event);
     else
-        hover(Image1, m_Image1Hovered, QStringLiteral("back2M.png"));
-    restore(more, m_moreHovered, QStringLiteral("More.png"));
+        hover(backImage, m_Image1Hovered, QStringLiteral("back2M.png"));
+    restore(settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::Image2MouseMove(QMouseEvent* event)
@@ -707,31 +721,31 @@ void TNetwork::Image2MouseMove(QMouseEvent* event)
     if (FrameDragging)
         dragTo(event);
     else
-        hover(Image2, m_Image2Hovered, QStringLiteral("Minimize2M.png"));
+        hover(minimizeImage, m_Image2Hovered, QStringLiteral("Minimize2M.png"));
 }
 
 void TNetwork::bcloseMouseMove()
 {
-    hover(bclose, m_bcloseHovered, QStringLiteral("close_buttonM.png"));
-    restore(more, m_moreHovered, QStringLiteral("More.png"));
+    hover(closeImage, m_bcloseHovered, QStringLiteral("close_buttonM.png"));
+    restore(settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::moreMouseMove()
 {
-    hover(more, m_moreHovered, QStringLiteral("MoreM.png"));
+    hover(settingsToggle, m_moreHovered, QStringLiteral("MoreM.png"));
 }
 
 void TNetwork::avaMouseMove()
 {
-    restore(more, m_moreHovered, QStringLiteral("More.png"));
+    restore(settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::restoreAllImages()
 {
-    restore(Image1, m_Image1Hovered, QStringLiteral("back2.png"));
-    restore(Image2, m_Image2Hovered, QStringLiteral("minimize2.png"));
-    restore(bclose, m_bcloseHovered, QStringLiteral("close_button.png"));
-    restore(more, m_moreHovered, QStringLiteral("More.png"));
+    restore(backImage, m_Image1Hovered, QStringLiteral("back2.png"));
+    restore(minimizeImage, m_Image2Hovered, QStringLiteral("minimize2.png"));
+    restore(closeImage, m_bcloseHovered, QStringLiteral("close_button.png"));
+    restore(settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::hover(FrameImage* image, bool& flag, const QString& file)

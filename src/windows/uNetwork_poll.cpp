@@ -34,9 +34,9 @@ void TNetwork::createPolling()
             });
 }
 
-void TNetwork::msgrldTimer()
+void TNetwork::onPollTick()
 {
-    if (!connected() || !m_signedIn || SessionUser.isEmpty())
+    if (!connected() || !m_signedIn || sessionUser.isEmpty())
         return;
     if (session().poll({m_directory, isVisible()}))
         m_pollSelection = m_directory.selectionKey();
@@ -49,9 +49,9 @@ void TNetwork::onPolled(const PollResult& result)
     m_directory.adopt(result.directory, m_directory.selectionKey() != m_pollSelection);
     showUsers();
     updateFbut();
-    checkedusers.append(result.cycle.trace);
-    if (checkedusers.size() > kTraceLines)
-        checkedusers = checkedusers.mid(checkedusers.size() - kTraceLines);
+    pollTrace.append(result.cycle.trace);
+    if (pollTrace.size() > kTraceLines)
+        pollTrace = pollTrace.mid(pollTrace.size() - kTraceLines);
     if (result.error.failed())
         qCInfo(lcPollWindow) << "cycle failed:" << result.error.text;
     else if (result.cycle.outcome == poll::Outcome::Failed ||

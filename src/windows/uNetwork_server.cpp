@@ -45,31 +45,31 @@ void TNetwork::createServerAccess()
     connect(&s, &ClientSession::bootstrapped, this, &TNetwork::onBootstrapped);
     connect(&s, &ClientSession::connected, this, &TNetwork::onConnected);
 
-    lblStatus = new QLabel(QStringLiteral("lblStatus"), this);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->hide();
+    connectionStatus = new QLabel(QStringLiteral("lblStatus"), this);
+    connectionStatus->setObjectName(QStringLiteral("lblStatus"));
+    connectionStatus->hide();
 
-    XNetDetect1 = new TXNetDetect(connectivityProbeUrl(), this);
-    XNetDetect1->setObjectName(QStringLiteral("XNetDetect1"));
-    XNetDetect1->setTimeOut(500);
-    XNetDetect1->setInterval(2000);
-    XNetDetect1->setEnabled(true);
-    connect(XNetDetect1, &TXNetDetect::ConnectionStatus, this,
-            [this](TXNetDetect*, bool reachable) { XNetDetect1ConnectionStatus(reachable); });
-    connect(XNetDetect1, &TXNetDetect::ConnectionStatusChanged, this,
-            [this](TXNetDetect*, bool reachable) { XNetDetect1ConnectionStatus(reachable); });
+    netDetector = new TXNetDetect(connectivityProbeUrl(), this);
+    netDetector->setObjectName(QStringLiteral("XNetDetect1"));
+    netDetector->setTimeOut(500);
+    netDetector->setInterval(2000);
+    netDetector->setEnabled(true);
+    connect(netDetector, &TXNetDetect::ConnectionStatus, this,
+            [this](TXNetDetect*, bool reachable) { onConnectionStatus(reachable); });
+    connect(netDetector, &TXNetDetect::ConnectionStatusChanged, this,
+            [this](TXNetDetect*, bool reachable) { onConnectionStatus(reachable); });
 
-    FTPCSpermit = makeTimer(this, "FTPCSpermit", 5000);
-    connect(FTPCSpermit, &QTimer::timeout, this, &TNetwork::FTPCSpermitTimer);
-    FTPCSpermit->start();
-    nooper = makeTimer(this, "nooper", 30000);
-    connect(nooper, &QTimer::timeout, this, &TNetwork::idftperTimer);
-    nooper->start();
-    longtimer = makeTimer(this, "longtimer", 120000);
-    connect(longtimer, &QTimer::timeout, this, &TNetwork::longtimerTimer);
-    longtimer->start();
-    nonet = makeTimer(this, "nonet", 3000);
-    connect(nonet, &QTimer::timeout, this, &TNetwork::nonetTimer);
+    bootstrapTimer = makeTimer(this, "FTPCSpermit", 5000);
+    connect(bootstrapTimer, &QTimer::timeout, this, &TNetwork::onBootstrapTick);
+    bootstrapTimer->start();
+    keepAliveTimer = makeTimer(this, "nooper", 30000);
+    connect(keepAliveTimer, &QTimer::timeout, this, &TNetwork::onKeepAliveTick);
+    keepAliveTimer->start();
+    reconnectTimer = makeTimer(this, "longtimer", 120000);
+    connect(reconnectTimer, &QTimer::timeout, this, &TNetwork::onReconnectTick);
+    reconnectTimer->start();
+    noNetworkTimer = makeTimer(this, "nonet", 3000);
+    connect(noNetworkTimer, &QTimer::timeout, this, &TNetwork::onNoNetworkTick);
     updateWatch = new UpdateWatch(m_ctx, *this);
 }
 
@@ -78,29 +78,29 @@ bool TNetwork::connected() const
     return m_ctx.session().online();
 }
 
-void TNetwork::XNetDetect1ConnectionStatus(bool reachable)
+void TNetwork::onConnectionStatus(bool reachable)
 {
     session().setOnline(reachable);
     if (reachable) {
-        lblStatus->setText(QString::fromUtf16(kConnectedText));
-        Button2->setText(m_ctx.text(kTxtSignIn));
+        connectionStatus->setText(QString::fromUtf16(kConnectedText));
+        signInButton->setText(m_ctx.text(kTxtSignIn));
         m_signedOut = false;
         signedInMark = 0;
-        autologin();
+        autoSignIn();
         return;
     }
-    lblStatus->setText(QString::fromUtf16(kDisconnectedText));
-    XNetDetect1->setEnabled(true);
-    QTimer::singleShot(kRecheckPauseMs, XNetDetect1, &TXNetDetect::requestCheck);
-    if (mem.option == u"autologin")
-        AutologinDone = false;
+    connectionStatus->setText(QString::fromUtf16(kDisconnectedText));
+    netDetector->setEnabled(true);
+    QTimer::singleShot(kRecheckPauseMs, netDetector, &TXNetDetect::requestCheck);
+    if (accountRecord.option == u"autologin")
+        autoSignInDone = false;
 }
 
-void TNetwork::FTPCSpermitTimer()
+void TNetwork::onBootstrapTick()
 {
     if (!connected()) {
-        XNetDetect1->setEnabled(true);
-        XNetDetect1->requestCheck();
+        netDetector->setEnabled(true);
+        netDetector->requestCheck();
     }
     session().bootstrap();
 }
@@ -112,16 +112,16 @@ void TNetwork::onBootstrapped(const BootstrapResult& result)
     if (result.outcome == BootstrapOutcome::Fetched ||
         result.outcome == BootstrapOutcome::EarlierCopy) {
         qCInfo(lcServer) << "main server configured:" << result.host;
-        FTPCSpermit->stop();
+        bootstrapTimer->stop();
     }
 }
 
-void TNetwork::idftperTimer()
+void TNetwork::onKeepAliveTick()
 {
     session().keepAlive();
 }
 
-void TNetwork::FTPConnect()
+void TNetwork::connectMain()
 {
     session().connectMain();
 }
@@ -131,9 +131,9 @@ void TNetwork::applyDirectory(const ConnectResult& result)
     if (result.opening != MainOpening::Opened)
         return;
     if (!directory().users().isEmpty())
-        m_directory.reload(result.directory, SessionUser);
+        m_directory.reload(result.directory, sessionUser);
     else
-        m_directory.firstFill(result.directory, User->text());
+        m_directory.firstFill(result.directory, ownNameLabel->text());
     showUsers();
 }
 
@@ -142,19 +142,19 @@ void TNetwork::onConnected(const ConnectResult& result)
     applyDirectory(result);
 }
 
-void TNetwork::longtimerTimer()
+void TNetwork::onReconnectTick()
 {
     if (!isVisible()) {
         if (m_signedIn)
             session().reconnect();
         autoSignInFromRecord();
     }
-    msgrld->start();
+    pollTimer->start();
 }
 
-void TNetwork::nonetTimer()
+void TNetwork::onNoNetworkTick()
 {
-    XNetDetect1->requestCheck();
-    Button2->setText(m_ctx.text(kTxtSignIn));
-    nonet->stop();
+    netDetector->requestCheck();
+    signInButton->setText(m_ctx.text(kTxtSignIn));
+    noNetworkTimer->stop();
 }

@@ -39,72 +39,75 @@ constexpr int kUsersHeight = 561;
 
 void TNetwork::createSignIn()
 {
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(2000);
-    connect(Timer1, &QTimer::timeout, this, &TNetwork::Timer1Timer);
-    Timer1->start();
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(100);
-    connect(Timer2, &QTimer::timeout, this, &TNetwork::Timer2Timer);
-    Timer4 = new QTimer(this);
-    Timer4->setObjectName(QStringLiteral("Timer4"));
-    Timer4->setInterval(5000);
-    connect(Timer4, &QTimer::timeout, this, &TNetwork::Timer4Timer);
-    Timer4->start();
-    usererrortimer = new QTimer(this);
-    usererrortimer->setObjectName(QStringLiteral("usererrortimer"));
-    usererrortimer->setInterval(3000);
-    connect(usererrortimer, &QTimer::timeout, this, &TNetwork::usererrortimerTimer);
+    signInCaptionTimer = new QTimer(this);
+    signInCaptionTimer->setObjectName(QStringLiteral("Timer1"));
+    signInCaptionTimer->setInterval(2000);
+    connect(signInCaptionTimer, &QTimer::timeout, this, &TNetwork::onSignInCaptionTick);
+    signInCaptionTimer->start();
+    signInSequenceTimer = new QTimer(this);
+    signInSequenceTimer->setObjectName(QStringLiteral("Timer2"));
+    signInSequenceTimer->setInterval(100);
+    connect(signInSequenceTimer, &QTimer::timeout, this, &TNetwork::onSignInSequenceTick);
+    autoSignInTimer = new QTimer(this);
+    autoSignInTimer->setObjectName(QStringLiteral("Timer4"));
+    autoSignInTimer->setInterval(5000);
+    connect(autoSignInTimer, &QTimer::timeout, this, &TNetwork::onAutoSignInTick);
+    autoSignInTimer->start();
+    renameErrorTimer = new QTimer(this);
+    renameErrorTimer->setObjectName(QStringLiteral("usererrortimer"));
+    renameErrorTimer->setInterval(3000);
+    connect(renameErrorTimer, &QTimer::timeout, this, &TNetwork::onRenameErrorTick);
 
     connect(&session(), &ClientSession::signedIn, this, &TNetwork::onSignedIn);
     connect(&session(), &ClientSession::autoSignedIn, this, &TNetwork::onAutoSignedIn);
     connect(&session(), &ClientSession::signedOut, this, &TNetwork::onSignedOut);
-    connect(Button2, &QPushButton::clicked, this, &TNetwork::Button2Click);
-    connect(username, &QLineEdit::textEdited, this, &TNetwork::usernameChange);
-    connect(c1, &QRadioButton::clicked, this, &TNetwork::c1Click);
-    connect(c2, &QRadioButton::clicked, this, &TNetwork::c2Click);
-    connect(c3, &QRadioButton::clicked, this, &TNetwork::c3Click);
-    connect(m2, &QRadioButton::clicked, this, &TNetwork::m2Click);
-    connect(m3, &QRadioButton::clicked, this, &TNetwork::m3Click);
-    connect(dscn, &QPushButton::clicked, this, &TNetwork::dscnClick);
+    connect(signInButton, &QPushButton::clicked, this, &TNetwork::onSignIn);
+    connect(nameEdit, &QLineEdit::textEdited, this, &TNetwork::onNameEdited);
+    connect(autoSignInOption, &QRadioButton::clicked, this, &TNetwork::onAutoSignInOption);
+    connect(forgetPasswordOption, &QRadioButton::clicked, this, &TNetwork::onForgetPasswordOption);
+    connect(sharedComputerOption, &QRadioButton::clicked, this, &TNetwork::onSharedComputerOption);
+    connect(panelForgetPasswordOption, &QRadioButton::clicked, this,
+            &TNetwork::onPanelForgetPasswordOption);
+    connect(panelSharedComputerOption, &QRadioButton::clicked, this,
+            &TNetwork::onPanelSharedComputerOption);
+    connect(signOutButton, &QPushButton::clicked, this, &TNetwork::onSignOut);
     // The five options are one group: checking one clears the other four.
-    for (QRadioButton* m : {m2, m3}) {
+    for (QRadioButton* m : {panelForgetPasswordOption, panelSharedComputerOption}) {
         panelOptions->removeButton(m);
         signInOptions->addButton(m);
     }
-    c1->setChecked(true);
+    autoSignInOption->setChecked(true);
     tightenSavedFiles();
     loadSavedAccount();
     // The options show what this computer remembers; left at "Autologin", the next press of
     // the button would quietly turn "nopass" or "x" into automatic sign-in.
-    if (mem.option == u"nopass")
-        c2->setChecked(true);
-    else if (mem.option == u"x")
-        c3->setChecked(true);
+    if (accountRecord.option == u"nopass")
+        forgetPasswordOption->setChecked(true);
+    else if (accountRecord.option == u"x")
+        sharedComputerOption->setChecked(true);
 }
 
 bool TNetwork::usernameHoldsName() const
 {
-    return !username->text().isEmpty() && username->text() != m_ctx.text(129);
+    return !nameEdit->text().isEmpty() && nameEdit->text() != m_ctx.text(129);
 }
 
 bool TNetwork::passHoldsPassword() const
 {
-    return !pass->text().isEmpty() &&
-           !(pass->echoMode() == QLineEdit::Normal && pass->text() == m_ctx.text(132));
+    return !passwordEdit->text().isEmpty() && !(passwordEdit->echoMode() == QLineEdit::Normal &&
+                                                passwordEdit->text() == m_ctx.text(132));
 }
 
 void TNetwork::placeholderEnter(QLineEdit* box)
 {
-    AutologinDone = true;
-    if (box == username && box->text() == m_ctx.text(129))
+    autoSignInDone = true;
+    if (box == nameEdit && box->text() == m_ctx.text(129))
         box->clear();
-    if (box == pass) {
-        if (pass->echoMode() == QLineEdit::Normal && pass->text() == m_ctx.text(132))
-            pass->clear();
-        pass->setEchoMode(QLineEdit::Password);
+    if (box == passwordEdit) {
+        if (passwordEdit->echoMode() == QLineEdit::Normal &&
+            passwordEdit->text() == m_ctx.text(132))
+            passwordEdit->clear();
+        passwordEdit->setEchoMode(QLineEdit::Password);
     }
     box->selectAll();
 }
@@ -113,45 +116,45 @@ void TNetwork::placeholderExit(QLineEdit* box)
 {
     if (!box->text().isEmpty())
         return;
-    if (box == username) {
-        username->setText(m_ctx.text(129));
+    if (box == nameEdit) {
+        nameEdit->setText(m_ctx.text(129));
     } else {
-        pass->setEchoMode(QLineEdit::Normal);
-        pass->setText(m_ctx.text(132));
+        passwordEdit->setEchoMode(QLineEdit::Normal);
+        passwordEdit->setText(m_ctx.text(132));
     }
 }
 
 void TNetwork::setSignInCaption(int row, const QString& suffix)
 {
     m_signInCaptionRow = row;
-    Button2->setText(m_ctx.text(row) + suffix);
+    signInButton->setText(m_ctx.text(row) + suffix);
 }
 
-void TNetwork::usernameChange()
+void TNetwork::onNameEdited()
 {
-    if (!helpers::nameIsClean(username->text()))
+    if (!helpers::nameIsClean(nameEdit->text()))
         setSignInCaption(kTxtNameNotClean);
 }
 
-void TNetwork::Timer1Timer()
+void TNetwork::onSignInCaptionTick()
 {
     if (!connected())
         return;
     setSignInCaption(kTxtSignIn);
-    Timer1->stop();
+    signInCaptionTimer->stop();
 }
 
-void TNetwork::usererrortimerTimer()
+void TNetwork::onRenameErrorTick()
 {
-    usererror->hide();
-    usererrortimer->stop();
+    renameError->hide();
+    renameErrorTimer->stop();
 }
 
-void TNetwork::Button2Click()
+void TNetwork::onSignIn()
 {
     if (!connected()) {
         setSignInCaption(kTxtWaitingForNetwork);
-        nonet->start();
+        noNetworkTimer->start();
         return;
     }
     // A pass already under way finishes first; its result decides what the screen shows.
@@ -159,9 +162,9 @@ void TNetwork::Button2Click()
         return;
     session().closeMain();
     if (!usernameHoldsName() || !passHoldsPassword()) {
-        if (username->text().isEmpty() || pass->text().isEmpty()) {
+        if (nameEdit->text().isEmpty() || passwordEdit->text().isEmpty()) {
             setSignInCaption(kTxtFillAllFields);
-            Timer1->start();
+            signInCaptionTimer->start();
         }
         return;
     }
@@ -169,37 +172,37 @@ void TNetwork::Button2Click()
         return;
     // The server's files hold windows-1251 only: such a name or password would be stored as
     // "?" and never match again.
-    if (const QString refused =
-            accounts::refusedCharacters(accounts::normalisedName(username->text()), pass->text());
+    if (const QString refused = accounts::refusedCharacters(
+            accounts::normalisedName(nameEdit->text()), passwordEdit->text());
         !refused.isEmpty()) {
         setSignInCaption(StringTable::kTxtRefusedCharacters, refused);
         return;
     }
     passTag = 0;
-    typedPassword = pass->text();
+    typedPassword = passwordEdit->text();
     setSignInCaption(kTxtSignIn, QStringLiteral("..."));
-    Label1->hide();
-    if (c1->isChecked())
-        mem.option = QStringLiteral("autologin");
-    else if (c2->isChecked())
-        mem.option = QStringLiteral("nopass");
-    else if (c3->isChecked())
-        mem.option = QStringLiteral("x");
-    acc2 = typedPassword;
-    mem.adapterAddress = m_ctx.platform().adapter->adapterAddress();
+    signInTitle->hide();
+    if (autoSignInOption->isChecked())
+        accountRecord.option = QStringLiteral("autologin");
+    else if (forgetPasswordOption->isChecked())
+        accountRecord.option = QStringLiteral("nopass");
+    else if (sharedComputerOption->isChecked())
+        accountRecord.option = QStringLiteral("x");
+    savedPassword = typedPassword;
+    accountRecord.adapterAddress = m_ctx.platform().adapter->adapterAddress();
     m_optionGuard = true;
-    if (c2->isChecked())
-        m2->setChecked(true);
-    if (c3->isChecked())
-        m3->setChecked(true);
+    if (forgetPasswordOption->isChecked())
+        panelForgetPasswordOption->setChecked(true);
+    if (sharedComputerOption->isChecked())
+        panelSharedComputerOption->setChecked(true);
     m_optionGuard = false;
     failedPasses = 0;
     sequenceStep = 0;
-    Timer2->start();
-    Timer4->start();
+    signInSequenceTimer->start();
+    autoSignInTimer->start();
 }
 
-void TNetwork::Timer2Timer()
+void TNetwork::onSignInSequenceTick()
 {
     switch (sequenceStep) {
     case 0:
@@ -208,8 +211,8 @@ void TNetwork::Timer2Timer()
         return;
     case 1:
         setSignInCaption(kTxtSignIn, QStringLiteral("."));
-        username->hide();
-        pass->hide();
+        nameEdit->hide();
+        passwordEdit->hide();
         sequenceStep = 2;
         return;
     case 2:
@@ -223,44 +226,46 @@ void TNetwork::Timer2Timer()
 
 void TNetwork::signInStep3()
 {
-    Button2->hide();
-    for (QRadioButton* c : {c1, c2, c3})
+    signInButton->hide();
+    for (QRadioButton* c : {autoSignInOption, forgetPasswordOption, sharedComputerOption})
         c->hide();
-    username->setText(accounts::normalisedName(username->text()));
+    nameEdit->setText(accounts::normalisedName(nameEdit->text()));
     if (!connected()) {
         // The network is away: go round again until it is back.
         sequenceStep = 0;
-        Timer2->start();
+        signInSequenceTimer->start();
         return;
     }
-    Timer2->stop();
+    signInSequenceTimer->stop();
     sequenceStep = 0;
-    LMDSimpleLabel2->show();
+    busyLabel->show();
     m_signInRunning = true;
-    session().signIn({username->text(), typedPassword, mem, mem.adapterAddress});
+    session().signIn(
+        {nameEdit->text(), typedPassword, accountRecord, accountRecord.adapterAddress});
 }
 
 void TNetwork::restartSequence(bool serverFault)
 {
     if (serverFault && connected() && ++failedPasses >= kMaxFailedPasses) {
         failedPasses = 0;
-        Timer2->stop();
+        signInSequenceTimer->stop();
         sequenceStep = 0;
-        for (QWidget* w :
-             std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3, Label1})
+        for (QWidget* w : std::initializer_list<QWidget*>{nameEdit, passwordEdit, signInButton,
+                                                          autoSignInOption, forgetPasswordOption,
+                                                          sharedComputerOption, signInTitle})
             w->show();
         setSignInCaption(kTxtServerNotAnswering);
         return;
     }
     sequenceStep = 0;
-    Timer2->start();
+    signInSequenceTimer->start();
 }
 
 void TNetwork::onSignedIn(const SignInResult& result)
 {
     m_signInRunning = false;
     applyDirectory(result.connect);
-    LMDSimpleLabel2->hide();
+    busyLabel->hide();
     switch (result.stage) {
     case SignInResult::Stage::Offline:
         restartSequence(false);
@@ -275,21 +280,22 @@ void TNetwork::onSignedIn(const SignInResult& result)
     case SignInResult::Stage::Done:
         break;
     }
-    mem = result.record;
-    const QString name = username->text();
+    accountRecord = result.record;
+    const QString name = nameEdit->text();
     switch (result.outcome) {
     case accounts::Outcome::WrongPassword:
         setSignInCaption(kTxtWrongPassword);
-        acc2.clear();
-        RegShow();
-        pass->setFocus();
+        savedPassword.clear();
+        showSignInView();
+        passwordEdit->setFocus();
         return;
     case accounts::Outcome::RefusedName:
     case accounts::Outcome::RefusedCharacters:
     case accounts::Outcome::DirectoryBusy:
         // Nothing was written; the user gets the screen back to try again.
-        for (QWidget* w :
-             std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3, Label1})
+        for (QWidget* w : std::initializer_list<QWidget*>{nameEdit, passwordEdit, signInButton,
+                                                          autoSignInOption, forgetPasswordOption,
+                                                          sharedComputerOption, signInTitle})
             w->show();
         if (result.outcome == accounts::Outcome::RefusedCharacters)
             setSignInCaption(StringTable::kTxtRefusedCharacters,
@@ -304,65 +310,67 @@ void TNetwork::onSignedIn(const SignInResult& result)
     }
     failedPasses = 0;
     // "Don't save password" and "Another's computer" keep no password on this computer.
-    if (mem.option != u"autologin")
+    if (accountRecord.option != u"autologin")
         QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
     m_directory.firstFill(result.directory, name);
     showUsers();
-    SystemShow(result.avatarFile);
+    showSignedInView(result.avatarFile);
     if (!m_directory.selectedPeer().isEmpty()) {
         m_directory.selectPeer();
         showUsers();
-        usersSelect();
+        onUserSelected();
     }
 }
 
-void TNetwork::SystemShow(const QString& avatarFile)
+void TNetwork::showSignedInView(const QString& avatarFile)
 {
     signedInMark = 1;
     m_signedIn = true;
-    for (QWidget* w : std::initializer_list<QWidget*>{username, pass, Button2, c1, c2, c3, Label1})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{nameEdit, passwordEdit, signInButton, autoSignInOption,
+                                         forgetPasswordOption, sharedComputerOption, signInTitle})
         w->hide();
-    SessionUser = username->text();
-    User->setText(SessionUser);
+    sessionUser = nameEdit->text();
+    ownNameLabel->setText(sessionUser);
     const Folders f = m_ctx.folders();
     // Conversations stay with the user: other local accounts may not read them.
-    helpers::makePrivateFolder(f.programDataDir + QStringLiteral("net/") + SessionUser);
-    helpers::makePrivateFolder(f.userDataDir + QStringLiteral("net/") + SessionUser);
+    helpers::makePrivateFolder(f.programDataDir + QStringLiteral("net/") + sessionUser);
+    helpers::makePrivateFolder(f.userDataDir + QStringLiteral("net/") + sessionUser);
 
     // A fill that ran before the name was known (an automatic sign-in) left the own line in
     // the list; it goes, and its region and activity fill the profile.
-    QString own = m_directory.takeOwnLine(SessionUser);
+    QString own = m_directory.takeOwnLine(sessionUser);
     if (own.isEmpty()) {
-        const int at = UserDirectory::find(m_directory.userst(), SessionUser);
+        const int at = UserDirectory::find(m_directory.userst(), sessionUser);
         own = at >= 0 ? m_directory.userst().at(at) : QString();
     }
     const QString region = userentry::field(own, 2);
     const QString activity = userentry::field(own, 3);
-    regionname->setEditText(region.isEmpty() ? m_ctx.text(110) : region);
-    subjecttype->setEditText(activity.isEmpty() ? m_ctx.text(320) : activity);
+    regionBox->setEditText(region.isEmpty() ? m_ctx.text(110) : region);
+    activityBox->setEditText(activity.isEmpty() ? m_ctx.text(320) : activity);
     showUsers();
 
-    User->show();
-    users->setFixedHeight(kUsersHeight);
-    users->show();
-    online->setChecked(true);
-    online->show();
+    ownNameLabel->show();
+    userList->setFixedHeight(kUsersHeight);
+    userList->show();
+    onlineCheck->setChecked(true);
+    onlineCheck->show();
 
     // A missing or broken picture: the stock one.
-    if (avatarFile.isEmpty() || !ava->loadPicture(avatarFile))
-        ava->loadPicture(f.programDataDir + QStringLiteral("avax.png"));
-    ava->show();
-    more->show();
+    if (avatarFile.isEmpty() || !ownAvatar->loadPicture(avatarFile))
+        ownAvatar->loadPicture(f.programDataDir + QStringLiteral("avax.png"));
+    ownAvatar->show();
+    settingsToggle->show();
 
-    users->clearSelection();
+    userList->clearSelection();
     if (isVisible())
-        users->setFocus();
+        userList->setFocus();
 }
 
-void TNetwork::RegShow()
+void TNetwork::showSignInView()
 {
-    if (mem.toLines().isEmpty())
-        mem = store::AccountRecord();
+    if (accountRecord.toLines().isEmpty())
+        accountRecord = store::AccountRecord();
     if (Tnetprog* popup = m_ctx.netprog(); popup && popup->isVisible())
         popup->beginClosing();
     if (TNetMenu* quick = m_ctx.NetMenu(); quick && quick->isVisible())
@@ -376,33 +384,36 @@ void TNetwork::RegShow()
         viewer->hide();
     signedInMark = 0;
     m_signedIn = false;
-    block1hide();
+    hideSettingsPanel();
     m_directory.clear();
     showUsers();
-    checkGuarded({c1, c2, c3}, mem.option == u"x"           ? c3
-                               : mem.option == u"nopass"    ? c2
-                               : mem.option == u"autologin" ? c1
-                                                            : nullptr);
-    rnm->hide();
-    sms->hide();
-    Label1->show();
-    SessionUser = User->text();
-    User->setText(QStringLiteral("-"));
-    username->show();
-    pass->setEchoMode(QLineEdit::Normal);
-    pass->setText(m_ctx.text(132));
-    for (QWidget* w : std::initializer_list<QWidget*>{pass, Button2, c1, c2, c3})
+    checkGuarded({autoSignInOption, forgetPasswordOption, sharedComputerOption},
+                 accountRecord.option == u"x"           ? sharedComputerOption
+                 : accountRecord.option == u"nopass"    ? forgetPasswordOption
+                 : accountRecord.option == u"autologin" ? autoSignInOption
+                                                        : nullptr);
+    renameEdit->hide();
+    quickSendButton->hide();
+    signInTitle->show();
+    sessionUser = ownNameLabel->text();
+    ownNameLabel->setText(QStringLiteral("-"));
+    nameEdit->show();
+    passwordEdit->setEchoMode(QLineEdit::Normal);
+    passwordEdit->setText(m_ctx.text(132));
+    for (QWidget* w : std::initializer_list<QWidget*>{passwordEdit, signInButton, autoSignInOption,
+                                                      forgetPasswordOption, sharedComputerOption})
         w->show();
-    if (mem.userName.isEmpty() && isVisible()) {
-        username->setFocus();
-        username->setText(m_ctx.text(129));
-        username->selectAll();
+    if (accountRecord.userName.isEmpty() && isVisible()) {
+        nameEdit->setFocus();
+        nameEdit->setText(m_ctx.text(129));
+        nameEdit->selectAll();
     }
     if (usernameHoldsName() && isVisible())
-        pass->setFocus();
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{User, user2, user2name, favs, commonfiles, ava, more,
-                                         users, online, msg, chat, sendbut, LMDButton2, fbut})
+        passwordEdit->setFocus();
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ownNameLabel, peerAvatar, peerNameLabel, favouriteMark, commonFilesButton, ownAvatar,
+             settingsToggle, userList, onlineCheck, messageEdit, conversationView, sendButton,
+             sendFileButton, receivedFilesButton})
         w->hide();
-    users->setFixedHeight(kUsersHeight);
+    userList->setFixedHeight(kUsersHeight);
 }

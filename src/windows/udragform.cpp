@@ -113,7 +113,7 @@ void Tdragform::closeEvent(QCloseEvent* event)
     if (!m_sendsToNetwork || m_ctx.ending())
         return;
     TNetwork* network = m_ctx.Network();
-    network->bg->setHint(kResume);
+    network->background->setHint(kResume);
     network->show();
     m_ctx.platform().desktop->forceForeground(network);
 }
@@ -191,11 +191,11 @@ void Tdragform::dropFiles(const QStringList& paths)
     if (!m_sendsToNetwork || m_dropFiles.isEmpty())
         return;
     TNetwork* network = m_ctx.Network();
-    network->dropfiles = m_dropFiles;
+    network->droppedFiles = m_dropFiles;
     // Without the network, or with nobody signed in, the sign-in screen is where to go on.
     if (!network->connected() || !network->signedIn()) {
         StartFadeOut();
-        network->RegShow();
+        network->showSignInView();
         return;
     }
     const QString recipient = network->directory().sendbutHint();
@@ -208,7 +208,7 @@ void Tdragform::dropFiles(const QStringList& paths)
     request.from = FilesRequest::From::DropZone;
     request.recipient = recipient;
     request.paths = sendable;
-    request.phrases = network->noticePhrases(network->a);
+    request.phrases = network->noticePhrases(network->peerPhrases);
     request.chat = network->chatLines();
     ++m_sendsPending;
     m_busyLabel->setText(m_ctx.text(kTxtUploading));

@@ -38,8 +38,8 @@ protected:
         alice->signIn("alice-pw");
         bob->goOnline();
         bob->signIn("bob-pw");
-        ASSERT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));
-        ASSERT_EQ(bob->w()->User->text(), QStringLiteral("Bob"));
+        ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
+        ASSERT_EQ(bob->w()->ownNameLabel->text(), QStringLiteral("Bob"));
         w = alice->w();
         w->show();
         alice->stopTimers();
@@ -125,7 +125,7 @@ TEST_F(AccountUpkeepWindow, TheProfileReachesTheDirectoryAndTheSuggestions)
     EXPECT_EQ(suggestions("st.ind"), QStringList({"Tea"}));
 
     // Bob's next reload has it.
-    bob->w()->msgrldTimer();
+    bob->w()->onPollTick();
     settleAll();
     EXPECT_EQ(lineOf(bob->w()->directory().userst(), "Alice"),
               QStringLiteral("}Alice}  St Ives }Tea}.png}eng/"));
@@ -163,15 +163,15 @@ TEST_F(AccountUpkeepWindow, ThreeQuickPressesDeleteTheAccountTwoAndAPauseDoNot)
     QTest::mouseClick(button, Qt::LeftButton);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(button->text(), alice->ctx->text(84));
-    EXPECT_TRUE(w->dbreset->isActive());
+    EXPECT_TRUE(w->deleteConfirmTimer->isActive());
     // The confirmation window ends.
-    w->dbresetTimer();
+    w->onDeleteConfirmTimeout();
     EXPECT_EQ(button->text(), alice->ctx->text(130));
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(w->deleteClicks, 1) << "the next press counts as the first";
+    EXPECT_EQ(w->deletePresses, 1) << "the next press counts as the first";
     settleAll();
     EXPECT_TRUE(QDir(users("Alice")).exists());
-    w->dbresetTimer();
+    w->onDeleteConfirmTimeout();
 
     QFile(users("Bob/Alice.ms")).open(QIODevice::WriteOnly);
     QDir().mkpath(users("Alice/Bob"));
@@ -184,9 +184,9 @@ TEST_F(AccountUpkeepWindow, ThreeQuickPressesDeleteTheAccountTwoAndAPauseDoNot)
     EXPECT_TRUE(lineOf(lineup(), "Alice").isEmpty());
     EXPECT_FALSE(lineOf(lineup(), "Bob").isEmpty());
     EXPECT_TRUE(QFile::exists(users("Bob/Alice.ms")));
-    EXPECT_EQ(w->User->text(), QStringLiteral("-"));
-    EXPECT_TRUE(w->username->isVisibleTo(w));
-    EXPECT_EQ(w->username->text(), alice->ctx->text(129));
+    EXPECT_EQ(w->ownNameLabel->text(), QStringLiteral("-"));
+    EXPECT_TRUE(w->nameEdit->isVisibleTo(w));
+    EXPECT_EQ(w->nameEdit->text(), alice->ctx->text(129));
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
         << alice->fakes.desktop->errors.join('|').toStdString();
 }
@@ -194,36 +194,36 @@ TEST_F(AccountUpkeepWindow, ThreeQuickPressesDeleteTheAccountTwoAndAPauseDoNot)
 TEST_F(AccountUpkeepWindow, RenameChangesTheNameOnlyWhenTheServerHasIt)
 {
     auto* field = control<QLineEdit>("rnm");
-    QTest::mousePress(w->User, Qt::RightButton);
+    QTest::mousePress(w->ownNameLabel, Qt::RightButton);
     ASSERT_TRUE(field->isVisibleTo(w));
     EXPECT_EQ(field->text(), QStringLiteral("Alice"));
 
     // A taken name: the error for a while, nothing changed.
     type(field, "Bob");
-    EXPECT_EQ(w->User->text(), QStringLiteral("Alice")) << "typing renames nothing";
+    EXPECT_EQ(w->ownNameLabel->text(), QStringLiteral("Alice")) << "typing renames nothing";
     QTest::keyClick(field, Qt::Key_Return);
     settleAll();
-    EXPECT_TRUE(w->usererror->isVisibleTo(w));
-    EXPECT_EQ(w->usererror->text(), alice->ctx->text(144));
-    EXPECT_TRUE(w->usererrortimer->isActive());
+    EXPECT_TRUE(w->renameError->isVisibleTo(w));
+    EXPECT_EQ(w->renameError->text(), alice->ctx->text(144));
+    EXPECT_TRUE(w->renameErrorTimer->isActive());
     EXPECT_EQ(field->text(), QStringLiteral("Alice"));
     EXPECT_TRUE(QDir(users("Alice")).exists());
-    w->usererrortimerTimer();
+    w->onRenameErrorTick();
 
     // Esc leaves everything as it was.
     type(field, "Nobody");
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_FALSE(field->isVisibleTo(w));
-    EXPECT_EQ(w->User->text(), QStringLiteral("Alice"));
+    EXPECT_EQ(w->ownNameLabel->text(), QStringLiteral("Alice"));
 
     // A free name.
     const Folders f = alice->ctx->folders();
     ASSERT_TRUE(QDir(f.programDataDir + "net/Alice").exists());
-    QTest::mousePress(w->User, Qt::RightButton);
+    QTest::mousePress(w->ownNameLabel, Qt::RightButton);
     type(field, "Alicia");
     QTest::keyClick(field, Qt::Key_Return);
     settleAll();
-    EXPECT_EQ(w->User->text(), QStringLiteral("Alicia"));
+    EXPECT_EQ(w->ownNameLabel->text(), QStringLiteral("Alicia"));
     EXPECT_FALSE(field->isVisibleTo(w));
     EXPECT_TRUE(QFile::exists(users("Alicia/acc.xo")));
     EXPECT_FALSE(QDir(users("Alice")).exists());
@@ -235,8 +235,8 @@ TEST_F(AccountUpkeepWindow, RenameChangesTheNameOnlyWhenTheServerHasIt)
               QStringLiteral("Alicia"));
 
     // Her own poll works under the new name; Bob's reload sees it.
-    alice->w()->msgrldTimer();
-    bob->w()->msgrldTimer();
+    alice->w()->onPollTick();
+    bob->w()->onPollTick();
     settleAll();
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty());
     EXPECT_FALSE(lineOf(bob->w()->directory().userst(), "Alicia").isEmpty());
@@ -252,7 +252,7 @@ TEST_F(AccountUpkeepWindow, APictureIsCheckedScaledAndFetchedByThePeer)
     QTest::mousePress(w->findChild<FrameImage*>("ava"), Qt::RightButton);
     settleAll();
     EXPECT_EQ(alice->fakes.desktop->errors.value(0), alice->ctx->text(376));
-    EXPECT_EQ(w->mem.avatarExtension, QStringLiteral(".png"));
+    EXPECT_EQ(w->accountRecord.avatarExtension, QStringLiteral(".png"));
     EXPECT_FALSE(alice->fakes.desktop->pictureDialogs.value(0).contains(".emf"));
 
     QImage big(1400, 1000, QImage::Format_RGB32);
@@ -263,7 +263,7 @@ TEST_F(AccountUpkeepWindow, APictureIsCheckedScaledAndFetchedByThePeer)
     QTest::mousePress(w->findChild<FrameImage*>("ava"), Qt::RightButton);
     settleAll();
     EXPECT_EQ(alice->fakes.desktop->errors.size(), 1);
-    EXPECT_EQ(w->mem.avatarExtension, QStringLiteral(".JPG"));
+    EXPECT_EQ(w->accountRecord.avatarExtension, QStringLiteral(".JPG"));
     const QImage up(users("Alice/ava.JPG"));
     EXPECT_EQ(up.size(), QSize(700, 500));
     EXPECT_EQ(stringlist::load(users("Alice/myacc.xo")).value_or(QStringList()).value(3),
@@ -274,11 +274,11 @@ TEST_F(AccountUpkeepWindow, APictureIsCheckedScaledAndFetchedByThePeer)
     EXPECT_FALSE(QFile::exists(f.tempDataDir + "ava.png"));
 
     // Bob opens Alice and gets the new picture.
-    bob->w()->msgrldTimer();
+    bob->w()->onPollTick();
     settleAll();
     const int row = UserDirectory::find(bob->w()->directory().users(), "Alice");
     ASSERT_GE(row, 0);
-    bob->w()->users->setCurrentItem(bob->w()->users->topLevelItem(row));
+    bob->w()->userList->setCurrentItem(bob->w()->userList->topLevelItem(row));
     settleAll();
     EXPECT_EQ(QImage(bob->ctx->folders().tempDataDir + "myava.JPG").size(), QSize(700, 500));
 }
@@ -290,17 +290,17 @@ TEST_F(AccountUpkeepWindow, AProfileSaveAndARenameOfTwoClientsAtOnceKeepBothLine
     bob->stopTimers();
     for (int round = 0; round < 3; ++round) {
         const QString region = QStringLiteral("Region %1").arg(round);
-        const QString bobName = bob->w()->User->text();
+        const QString bobName = bob->w()->ownNameLabel->text();
         const QString newName = QStringLiteral("Bob%1").arg(round);
         openPanel();
         type(control<QComboBox>("regionname"), region);
-        QTest::mousePress(other->User, Qt::RightButton);
-        type(other->rnm, newName);
+        QTest::mousePress(other->ownNameLabel, Qt::RightButton);
+        type(other->renameEdit, newName);
         // Both requests are made before either session runs: they go to the server together.
         QTest::mouseClick(control<QPushButton>("savesets"), Qt::LeftButton);
-        QTest::keyClick(other->rnm, Qt::Key_Return);
+        QTest::keyClick(other->renameEdit, Qt::Key_Return);
         settleAll();
-        ASSERT_EQ(other->User->text(), newName) << round;
+        ASSERT_EQ(other->ownNameLabel->text(), newName) << round;
         const QStringList lines = lineup();
         EXPECT_EQ(lines.size(), 2) << lines.join('|').toStdString();
         EXPECT_EQ(lineOf(lines, "Alice"), "}Alice}" + region + "}}.png}eng/");

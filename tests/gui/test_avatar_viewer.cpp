@@ -80,7 +80,7 @@ protected:
         alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
         alice->goOnline();
         alice->signIn("alice-pw");
-        ASSERT_EQ(alice->w()->User->text(), "Alice");
+        ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
         // From here on Alice's stock picture is blue, to tell it from both avatars.
         root.write("alice/app/0rg_System/avax.png", png(8, 8, Qt::blue));
         photo = alice->ctx->Photo();
@@ -95,7 +95,7 @@ protected:
     void openBob() const
     {
         TNetwork* w = alice->w();
-        w->msgrldTimer();
+        w->onPollTick();
         alice->settle();
         const int row = UserDirectory::find(w->directory().users(), "Bob");
         ASSERT_GE(row, 0);

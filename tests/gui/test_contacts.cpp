@@ -72,7 +72,7 @@ protected:
         alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
         alice->goOnline();
         alice->signIn("alice-pw");
-        ASSERT_EQ(alice->w()->User->text(), "Alice");
+        ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     }
 
     QString users(const QString& relative = {}) const
@@ -92,7 +92,7 @@ protected:
     }
     void reload()
     {
-        alice->w()->msgrldTimer();
+        alice->w()->onPollTick();
         alice->settle();
     }
     int row(const QString& name) const
@@ -115,8 +115,8 @@ TEST_F(Contacts, TheListShowsEveryoneButOneself)
     reload();
     TNetwork* w = alice->w();
     QStringList listed;
-    for (int i = 0; i < w->users->topLevelItemCount(); ++i)
-        listed.append(w->users->topLevelItem(i)->text(1));
+    for (int i = 0; i < w->userList->topLevelItemCount(); ++i)
+        listed.append(w->userList->topLevelItem(i)->text(1));
     EXPECT_EQ(listed, QStringList({"Bob", "Carol"}));
     EXPECT_GE(UserDirectory::find(w->directory().userst(), "Alice"), 0);
     EXPECT_EQ(w->directory().userst().size(), 3);
@@ -127,15 +127,15 @@ TEST_F(Contacts, ACorrespondentWithoutAConversationOffersTheMessageButton)
     reload();
     open("Bob");
     TNetwork* w = alice->w();
-    EXPECT_EQ(w->user2name->text(), "Bob");
+    EXPECT_EQ(w->peerNameLabel->text(), "Bob");
     EXPECT_EQ(w->directory().sendbutHint(), "Bob");
-    EXPECT_FALSE(w->sms->isHidden());
-    EXPECT_TRUE(w->chat->isHidden());
-    EXPECT_TRUE(w->sendbut->isHidden());
-    EXPECT_TRUE(w->LMDSimpleLabel2->isHidden());
+    EXPECT_FALSE(w->quickSendButton->isHidden());
+    EXPECT_TRUE(w->conversationView->isHidden());
+    EXPECT_TRUE(w->sendButton->isHidden());
+    EXPECT_TRUE(w->busyLabel->isHidden());
     // Bob's avatar is no picture: the stock one stands in for it.
-    EXPECT_FALSE(w->user2->isHidden());
-    EXPECT_FALSE(w->user2->picture().isNull());
+    EXPECT_FALSE(w->peerAvatar->isHidden());
+    EXPECT_FALSE(w->peerAvatar->picture().isNull());
 }
 
 TEST_F(Contacts, AConversationIsShownWithoutItsFileLine)
@@ -145,12 +145,12 @@ TEST_F(Contacts, AConversationIsShownWithoutItsFileLine)
     reload();
     open("Bob");
     TNetwork* w = alice->w();
-    EXPECT_TRUE(w->sms->isHidden());
-    EXPECT_FALSE(w->chat->isHidden());
-    EXPECT_FALSE(w->sendbut->isHidden());
+    EXPECT_TRUE(w->quickSendButton->isHidden());
+    EXPECT_FALSE(w->conversationView->isHidden());
+    EXPECT_FALSE(w->sendButton->isHidden());
     EXPECT_EQ(w->chatLines().value(0), "Bob sent the file \"report\"");
     EXPECT_EQ(w->chatLines().value(1), "");
-    EXPECT_FALSE(w->chat->toPlainText().contains("..."));
+    EXPECT_FALSE(w->conversationView->toPlainText().contains("..."));
     // The SeenCopy is the server's copy as downloaded.
     const QString seen = alice->ctx->folders().programDataDir + "net/Alice/Bob.ms";
     EXPECT_EQ(TempTree::read(seen), TempTree::read(users("Alice/Bob.ms")));
@@ -166,13 +166,13 @@ TEST_F(Contacts, OpeningRemovesTheUnreadMarkInPlace)
     ASSERT_EQ(at, 1);
     w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
     w->showUsers();
-    ASSERT_EQ(w->users->topLevelItem(at)->text(0), "(+)");
+    ASSERT_EQ(w->userList->topLevelItem(at)->text(0), "(+)");
     open("Carol");
     EXPECT_EQ(row("Carol"), at);
     EXPECT_EQ(w->directory().users().at(at), "}Carol}}}.png}eng/");
-    EXPECT_EQ(w->users->topLevelItem(at)->text(0), "");
-    EXPECT_EQ(w->users->topLevelItem(at)->text(1), "Carol");
-    EXPECT_EQ(w->users->currentItem(), w->users->topLevelItem(at));
+    EXPECT_EQ(w->userList->topLevelItem(at)->text(0), "");
+    EXPECT_EQ(w->userList->topLevelItem(at)->text(1), "Carol");
+    EXPECT_EQ(w->userList->currentItem(), w->userList->topLevelItem(at));
 }
 
 TEST_F(Contacts, NoticePhrasesFollowTheCorrespondentsLanguage)
@@ -187,14 +187,14 @@ TEST_F(Contacts, NoticePhrasesFollowTheCorrespondentsLanguage)
     TNetwork* w = alice->w();
 
     open("Carol");
-    ASSERT_EQ(w->a.size(), rus.size());
+    ASSERT_EQ(w->peerPhrases.size(), rus.size());
     for (int n = 0; n < rus.size(); ++n)
-        EXPECT_EQ(w->a.phrase(n), rus.phrase(n)) << n;
+        EXPECT_EQ(w->peerPhrases.phrase(n), rus.phrase(n)) << n;
     open("Bob");
     for (int n = 0; n < eng.size(); ++n)
-        EXPECT_EQ(w->a.phrase(n), eng.phrase(n)) << n;
+        EXPECT_EQ(w->peerPhrases.phrase(n), eng.phrase(n)) << n;
     open("Dave");
-    EXPECT_EQ(w->a.size(), 0);
+    EXPECT_EQ(w->peerPhrases.size(), 0);
 }
 
 TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
@@ -204,10 +204,10 @@ TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
     TNetwork* w = alice->w();
     const QString fav = alice->ctx->folders().programDataDir + "net/fav.xo";
     EXPECT_TRUE(QFile::exists(fav));
-    EXPECT_TRUE(w->favs->pictureFile().endsWith("/fav_icon_on.png"));
-    w->favsClick();
+    EXPECT_TRUE(w->favouriteMark->pictureFile().endsWith("/fav_icon_on.png"));
+    w->onFavouriteToggled();
     EXPECT_EQ(linesOf(fav), QStringList({"Bob"}));
-    EXPECT_TRUE(w->favs->pictureFile().endsWith("/fav_icon.png"));
+    EXPECT_TRUE(w->favouriteMark->pictureFile().endsWith("/fav_icon.png"));
 
     // Known again after a restart and shown when Bob is opened.
     alice->restart();
@@ -215,11 +215,11 @@ TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
     alice->signIn("alice-pw");
     reload();
     open("Bob");
-    EXPECT_EQ(alice->w()->favlist, QStringList({"Bob"}));
-    EXPECT_TRUE(alice->w()->favs->pictureFile().endsWith("/fav_icon.png"));
-    alice->w()->favsClick();
+    EXPECT_EQ(alice->w()->favourites, QStringList({"Bob"}));
+    EXPECT_TRUE(alice->w()->favouriteMark->pictureFile().endsWith("/fav_icon.png"));
+    alice->w()->onFavouriteToggled();
     EXPECT_EQ(linesOf(fav), QStringList());
-    EXPECT_TRUE(alice->w()->favs->pictureFile().endsWith("/fav_icon_on.png"));
+    EXPECT_TRUE(alice->w()->favouriteMark->pictureFile().endsWith("/fav_icon_on.png"));
 }
 
 TEST_F(Contacts, HostileDirectoryLinesAreListedButNeverOpened)
@@ -242,11 +242,11 @@ TEST_F(Contacts, HostileDirectoryLinesAreListedButNeverOpened)
     for (const char* name : {"..", "a/b", "../x"}) {
         open(QString::fromLatin1(name));
         EXPECT_EQ(w->directory().sendbutHint(), "Bob") << name;
-        EXPECT_EQ(w->user2name->text(), "Bob") << name;
-        EXPECT_TRUE(w->LMDSimpleLabel2->isHidden()) << name;
+        EXPECT_EQ(w->peerNameLabel->text(), "Bob") << name;
+        EXPECT_TRUE(w->busyLabel->isHidden()) << name;
         // Bob stays open, and so do his notice phrases.
-        EXPECT_EQ(w->a.size(), eng.size()) << name;
-        EXPECT_EQ(w->a.phrase(0), eng.phrase(0)) << name;
+        EXPECT_EQ(w->peerPhrases.size(), eng.size()) << name;
+        EXPECT_EQ(w->peerPhrases.phrase(0), eng.phrase(0)) << name;
     }
     EXPECT_EQ(snapshot(root.path()), local);
     EXPECT_EQ(snapshot(server->tree("")), remote);
@@ -261,15 +261,15 @@ TEST_F(Contacts, ThePopupOpensItsSenderByTheTrimmedName)
     w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
     w->showUsers();
     alice->ctx->netprog()->Hint = "  Bob ";
-    w->select();
+    w->openPopupSender();
     settleAll();
     EXPECT_EQ(alice->ctx->netprog()->Hint, "Bob");
     EXPECT_EQ(w->directory().sendbutHint(), "Bob");
     EXPECT_EQ(w->directory().selectedPeer(), "Bob");
     EXPECT_EQ(w->directory().selected(), at);
     EXPECT_FALSE(userentry::isMarked(w->directory().users().at(at)));
-    EXPECT_EQ(w->user2name->text(), "Bob");
-    EXPECT_FALSE(w->chat->isHidden());
+    EXPECT_EQ(w->peerNameLabel->text(), "Bob");
+    EXPECT_FALSE(w->conversationView->isHidden());
 }
 
 TEST_F(Contacts, ACorrespondentWhoseFolderIsGoneCannotBeWrittenTo)
@@ -282,14 +282,15 @@ TEST_F(Contacts, ACorrespondentWhoseFolderIsGoneCannotBeWrittenTo)
     reload();
     open("Bob");
     TNetwork* w = alice->w();
-    ASSERT_FALSE(w->chat->isHidden());
+    ASSERT_FALSE(w->conversationView->isHidden());
 
     open("Carol");
-    for (QWidget* c : std::initializer_list<QWidget*>{w->chat, w->msg, w->sendbut, w->LMDButton2})
+    for (QWidget* c : std::initializer_list<QWidget*>{w->conversationView, w->messageEdit,
+                                                      w->sendButton, w->sendFileButton})
         EXPECT_TRUE(c->isHidden()) << c->objectName().toStdString();
     EXPECT_EQ(linesOf(users("Alice/Carol.ms")), QStringList({"Carol     1 :", "our history", ""}));
     EXPECT_EQ(linesOf(users("Alice/Bob.ms")), QStringList({"Bob     1 :", "hello", ""}));
-    EXPECT_TRUE(w->LMDSimpleLabel2->isHidden());
+    EXPECT_TRUE(w->busyLabel->isHidden());
 }
 
 TEST_F(Contacts, ThePopupShowsItsSendersOwnAvatar)
@@ -303,10 +304,10 @@ TEST_F(Contacts, ThePopupShowsItsSendersOwnAvatar)
     open("Bob");
     TNetwork* w = alice->w();
     alice->ctx->netprog()->Hint = "Carol";
-    w->select();
+    w->openPopupSender();
     settleAll();
-    EXPECT_EQ(w->user2name->text(), "Carol");
-    EXPECT_EQ(w->user2->picture().size(), QSize(16, 16));
+    EXPECT_EQ(w->peerNameLabel->text(), "Carol");
+    EXPECT_EQ(w->peerAvatar->picture().size(), QSize(16, 16));
 }
 
 TEST_F(Contacts, ShowingTheWindowReadsTheOpenCorrespondentsMark)
@@ -319,9 +320,9 @@ TEST_F(Contacts, ShowingTheWindowReadsTheOpenCorrespondentsMark)
     w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
     w->showUsers();
     w->show();
-    const bool flashing = w->high->isActive();
+    const bool flashing = w->chatFlashTimer->isActive();
     alice->stopTimers();
     EXPECT_TRUE(flashing);
     EXPECT_FALSE(userentry::isMarked(w->directory().users().at(at)));
-    EXPECT_EQ(w->users->topLevelItem(at)->text(0), "");
+    EXPECT_EQ(w->userList->topLevelItem(at)->text(0), "");
 }

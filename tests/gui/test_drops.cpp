@@ -89,11 +89,11 @@ protected:
         alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
         alice->goOnline();
         alice->signIn("alice-pw");
-        ASSERT_EQ(alice->w()->User->text(), "Alice");
-        alice->w()->msgrldTimer();
+        ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+        alice->w()->onPollTick();
         settleAll();
         ASSERT_GE(UserDirectory::find(alice->w()->directory().users(), "Bob"), 0);
-        bob->w()->msgrldTimer();
+        bob->w()->onPollTick();
         settleAll();
     }
 
@@ -113,7 +113,7 @@ protected:
         w->show();
         settleAll();
         runFade(w);
-        QTest::mouseClick(w->LMDButton2, Qt::LeftButton);
+        QTest::mouseClick(w->sendFileButton, Qt::LeftButton);
         Tdragform* zone = alice->ctx->dragform();
         runFade(w);
         runFade(zone);
@@ -174,11 +174,11 @@ TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
     TNetwork* w = alice->w();
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->chatLines().value(0), theirs.at(0));
-    EXPECT_FALSE(w->chat->isHidden());
-    EXPECT_TRUE(w->sms->isHidden());
-    EXPECT_EQ(w->bg->hint(), QString()) << "the resume mark holds for one show";
+    EXPECT_FALSE(w->conversationView->isHidden());
+    EXPECT_TRUE(w->quickSendButton->isHidden());
+    EXPECT_EQ(w->background->hint(), QString()) << "the resume mark holds for one show";
 
-    bob->w()->msgrldTimer();
+    bob->w()->onPollTick();
     settleAll();
     const QString network = bob->ctx->folders().networkDir + "Alice/";
     EXPECT_EQ(TempTree::read(network + "plan.txt"), "the plan");
@@ -245,7 +245,7 @@ TEST_F(Drops, ADropOnTheZoneWithoutTheNetworkOpensTheSignInScreen)
     startConversation();
     alice->open("Bob");
     Tdragform* zone = openZone();
-    alice->w()->XNetDetect1ConnectionStatus(false);
+    alice->w()->onConnectionStatus(false);
     alice->stopTimers();
     ASSERT_TRUE(dropOn(zone, {desk.write("plan.txt", "the plan")}));
     settleAll();
@@ -253,8 +253,8 @@ TEST_F(Drops, ADropOnTheZoneWithoutTheNetworkOpensTheSignInScreen)
     EXPECT_FALSE(zone->isVisible());
     TNetwork* w = alice->w();
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(w->User->text(), "-");
-    EXPECT_FALSE(w->Button2->isHidden());
+    EXPECT_EQ(w->ownNameLabel->text(), "-");
+    EXPECT_FALSE(w->signInButton->isHidden());
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
 }
 
@@ -262,7 +262,7 @@ TEST_F(Drops, FilesDroppedOnTheMessageBoxAreSentNotTyped)
 {
     startConversation();
     alice->open("Bob");
-    QPlainTextEdit* msg = alice->w()->msg;
+    QPlainTextEdit* msg = alice->w()->messageEdit;
     ASSERT_TRUE(dropOn(msg->viewport(), {desk.write("notes.txt", "notes")}));
     settleAll();
     EXPECT_EQ(msg->toPlainText(), QString());
@@ -336,16 +336,16 @@ TEST_F(Drops, TheBarSendsToAPickedCorrespondentAndBecomesTheirConversation)
 
     TNetwork* w = alice->w();
     EXPECT_EQ(w->directory().sendbutHint(), "Bob");
-    EXPECT_EQ(w->user2name->text(), "Bob");
-    EXPECT_FALSE(w->user2name->isHidden());
+    EXPECT_EQ(w->peerNameLabel->text(), "Bob");
+    EXPECT_FALSE(w->peerNameLabel->isHidden());
     EXPECT_EQ(w->chatLines().value(0), theirs.at(0));
     EXPECT_TRUE(w->chatLines().contains("first"));
-    EXPECT_FALSE(w->chat->isHidden());
+    EXPECT_FALSE(w->conversationView->isHidden());
     EXPECT_TRUE(alice->ctx->Minimized()->dropfiles.isEmpty());
     EXPECT_TRUE(child<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
     EXPECT_EQ(alice->ctx->Minimized()->Tray1->toolTip(), "Larkspire");
 
-    bob->w()->msgrldTimer();
+    bob->w()->onPollTick();
     settleAll();
     EXPECT_EQ(TempTree::read(bob->ctx->folders().networkDir + "Alice/a.txt"), "A");
     EXPECT_EQ(TempTree::read(bob->ctx->folders().networkDir + "Alice/b.txt"), "B");
@@ -371,7 +371,7 @@ TEST_F(Drops, AFavouriteWhoIsNotListedIsRefusedByName)
     startConversation();
     alice->open("Bob");
     const QStringList shown = alice->w()->chatLines();
-    alice->w()->favlist = QStringList{"Ghost"};
+    alice->w()->favourites = QStringList{"Ghost"};
     dropOnBar(*alice, {desk.write("a.txt", "A")});
     EXPECT_EQ(pickerNames(*alice), QStringList{"Ghost"});
     clickName(*alice, "Ghost");
@@ -422,8 +422,8 @@ TEST_F(Drops, ADropOnTheBarWhileSignedOutOpensTheSignInScreen)
     dropOnBar(carol, {desk.write("a.txt", "A")});
     EXPECT_FALSE(carol.ctx->fList()->isVisible());
     EXPECT_TRUE(carol.w()->isVisible());
-    EXPECT_EQ(carol.w()->User->text(), "-");
-    EXPECT_FALSE(carol.w()->Button2->isHidden());
+    EXPECT_EQ(carol.w()->ownNameLabel->text(), "-");
+    EXPECT_FALSE(carol.w()->signInButton->isHidden());
     EXPECT_TRUE(carol.ctx->Minimized()->dropfiles.isEmpty());
     settleAll();
     EXPECT_FALSE(QFileInfo::exists(users("Alice/-")));
@@ -468,7 +468,7 @@ protected:
 TEST_F(Picker, OneFavouriteIsAllItOffersAboveAndLeftOfTheBar)
 {
     list({"Ann", "Bea", "Cy", "Dot"});
-    client->w()->favlist = QStringList{"Cy"};
+    client->w()->favourites = QStringList{"Cy"};
     TfList* picker = open();
     EXPECT_EQ(pickerNames(*client), QStringList{"Cy"});
     QListWidget* names = pickerList(*client);
@@ -485,7 +485,7 @@ TEST_F(Picker, OneFavouriteIsAllItOffersAboveAndLeftOfTheBar)
     // Without favourites: everyone in the directory's order.
     QTest::keyRelease(names, Qt::Key_Escape);
     runFade(picker);
-    client->w()->favlist.clear();
+    client->w()->favourites.clear();
     open();
     EXPECT_EQ(pickerNames(*client), QStringList({"Ann", "Bea", "Cy", "Dot"}));
     EXPECT_EQ(picker->height(), 4 * 44);

@@ -63,8 +63,12 @@ QRect screen()
 template <typename W> int finishFade(W* w)
 {
     int ticks = 0;
-    while (w->fx->isActive() && ticks < 100) {
-        w->fxTimer();
+    const auto* timer = w->template findChild<QTimer*>(QStringLiteral("fx"));
+    while (timer->isActive() && ticks < 100) {
+        if constexpr (std::is_same_v<W, TNetwork>)
+            w->onFadeTick();
+        else
+            w->fxTimer();
         ++ticks;
     }
     return ticks;
@@ -313,7 +317,7 @@ TEST(MiniBarTray, ClickWhileNobodyIsSignedInOpensTheMainWindow)
 TEST(MiniBarTray, ClickAndDoubleClickWhileSignedIn)
 {
     Client c;
-    c.network()->User->setText("alice");
+    c.network()->ownNameLabel->setText("alice");
     c.bar()->Tray1Click();
     EXPECT_TRUE(c.bar()->isVisible());
     EXPECT_FALSE(c.network()->isVisible());
@@ -360,7 +364,7 @@ TEST(MiniBarMenu, CloseOpenedWindowWaitsForARunningFade)
     Client c;
     c.bar()->pop1Click();
     ASSERT_TRUE(c.network()->fading());
-    c.network()->fxTimer();
+    c.network()->onFadeTick();
     c.bar()->CloseOpenedWindow();
     // Nothing at all: the fade-in goes on and the menu still offers to minimise.
     EXPECT_EQ(c.network()->fade().direction(), Fade::Direction::In);

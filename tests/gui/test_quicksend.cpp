@@ -45,7 +45,7 @@ public:
     {
         for (QTimer* t : w()->findChildren<QTimer*>())
             t->stop();
-        w()->XNetDetect1->setEnabled(false);
+        w()->netDetector->setEnabled(false);
     }
 
     TNetwork* w() const { return ctx->Network(); }
@@ -53,17 +53,17 @@ public:
 
     void signIn(const QString& password)
     {
-        w()->XNetDetect1ConnectionStatus(true);
+        w()->onConnectionStatus(true);
         settleAll();
-        w()->FTPCSpermitTimer();
+        w()->onBootstrapTick();
         settleAll();
-        w()->username->setText(m_name);
-        w()->pass->setEchoMode(QLineEdit::Password);
-        w()->pass->setText(password);
-        w()->Button2Click();
+        w()->nameEdit->setText(m_name);
+        w()->passwordEdit->setEchoMode(QLineEdit::Password);
+        w()->passwordEdit->setText(password);
+        w()->onSignIn();
         settleAll();
         for (int tick = 0; tick < 4; ++tick)
-            w()->Timer2Timer();
+            w()->onSignInSequenceTick();
         settleAll();
         stopTimers();
     }
@@ -72,7 +72,7 @@ public:
     {
         const int row = UserDirectory::find(w()->directory().users(), peer);
         ASSERT_GE(row, 0) << peer.toStdString();
-        w()->users->setCurrentItem(w()->users->topLevelItem(row));
+        w()->userList->setCurrentItem(w()->userList->topLevelItem(row));
         settleAll();
     }
 
@@ -127,7 +127,7 @@ TEST_F(QuickSendWindow, OpensModalNamedFadedInWithThePlaceholderSelected)
     EXPECT_EQ(q->size(), QSize(700, 134));
     EXPECT_EQ(q->Button2->text(), QStringLiteral("Send"));
     EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
-    c->w()->smsClick();
+    c->w()->onQuickSend();
     settleAll();
     EXPECT_TRUE(q->isVisible());
     EXPECT_EQ(q->windowModality(), Qt::ApplicationModal);
@@ -205,8 +205,8 @@ TEST_F(QuickSendWindow, EveryOtherWayOutFadesTheWindow)
     EXPECT_TRUE(closedBy([&] { QTest::keyRelease(q->Button2, Qt::Key_Escape); }));
     EXPECT_TRUE(
         closedBy([&] { QTest::mouseRelease(q->LMDLabel1, Qt::RightButton, {}, QPoint(10, 10)); }));
-    EXPECT_TRUE(closedBy([&] { c->w()->FormKeyUp(Qt::Key_Escape); }));
-    EXPECT_TRUE(closedBy([&] { c->w()->RegShow(); }));
+    EXPECT_TRUE(closedBy([&] { c->w()->previewKey(Qt::Key_Escape); }));
+    EXPECT_TRUE(closedBy([&] { c->w()->showSignInView(); }));
     // A left click on the title does not close.
     EXPECT_FALSE(closedBy([&] { QTest::mouseClick(q->LMDLabel1, Qt::LeftButton); }));
 }
@@ -250,10 +250,10 @@ protected:
         bob = std::make_unique<Client>(root.path("bob"), "Bob");
         alice->signIn("alice-pw");
         bob->signIn("bob-pw");
-        ASSERT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));
-        ASSERT_EQ(bob->w()->User->text(), QStringLiteral("Bob"));
+        ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
+        ASSERT_EQ(bob->w()->ownNameLabel->text(), QStringLiteral("Bob"));
         // Alice's poll learns of Bob, who signed up after her.
-        alice->w()->msgrldTimer();
+        alice->w()->onPollTick();
         settleAll();
     }
 
@@ -276,10 +276,10 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     TNetwork* a = alice->w();
     alice->open("Bob");
     ASSERT_EQ(a->directory().sendbutHint(), QStringLiteral("Bob"));
-    ASSERT_FALSE(a->sms->isHidden()); // no conversation yet
-    ASSERT_TRUE(a->chat->isHidden());
+    ASSERT_FALSE(a->quickSendButton->isHidden()); // no conversation yet
+    ASSERT_TRUE(a->conversationView->isHidden());
 
-    QTest::mouseClick(a->sms, Qt::LeftButton);
+    QTest::mouseClick(a->quickSendButton, Qt::LeftButton);
     settleAll();
     TNetMenu* q = alice->q();
     ASSERT_TRUE(q->isVisible());
@@ -302,10 +302,10 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
 
     // The main window shows the conversation; the window fades out, emptied.
     EXPECT_EQ(a->chatLines(), sent);
-    EXPECT_TRUE(a->sms->isHidden());
-    EXPECT_FALSE(a->chat->isHidden());
-    EXPECT_FALSE(a->msg->isHidden());
-    EXPECT_FALSE(a->sendbut->isHidden());
+    EXPECT_TRUE(a->quickSendButton->isHidden());
+    EXPECT_FALSE(a->conversationView->isHidden());
+    EXPECT_FALSE(a->messageEdit->isHidden());
+    EXPECT_FALSE(a->sendButton->isHidden());
     EXPECT_FALSE(a->session().mainOpen());
     EXPECT_TRUE(q->text->text().isEmpty());
     EXPECT_TRUE(q->fx->isActive());
@@ -313,7 +313,7 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     EXPECT_FALSE(q->isVisible());
 
     // Bob's poll cycle announces it.
-    bob->w()->msgrldTimer();
+    bob->w()->onPollTick();
     settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
     Tnetprog* popup = bob->ctx->netprog();
@@ -323,8 +323,8 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     EXPECT_TRUE(userentry::isMarked(bob->w()->directory().users().at(0)));
 
     // The main window's send goes on in the new conversation without opening Bob again.
-    a->msg->setPlainText("Second");
-    a->sendbutClick();
+    a->messageEdit->setPlainText("Second");
+    a->onSend();
     settleAll();
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Second"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")).size(), 5);
@@ -334,7 +334,7 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
 {
     TNetwork* a = alice->w();
     alice->open("Bob");
-    QTest::mouseClick(a->sms, Qt::LeftButton);
+    QTest::mouseClick(a->quickSendButton, Qt::LeftButton);
     settleAll();
     QTest::keyClicks(alice->q()->text, "Hello Bob");
     alice->q()->Button2Click();
@@ -343,18 +343,18 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     ASSERT_EQ(a->chatLines().size(), 2);
 
     // Bob answers from his main window; Alice's view does not show it yet.
-    bob->w()->msgrldTimer();
+    bob->w()->onPollTick();
     settleAll();
     bob->ctx->netprog()->capClick();
     settleAll();
-    bob->w()->msg->setPlainText("Hi Alice");
-    bob->w()->sendbutClick();
+    bob->w()->messageEdit->setPlainText("Hi Alice");
+    bob->w()->onSend();
     settleAll();
     ASSERT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Hi Alice"));
     ASSERT_EQ(a->chatLines().size(), 2);
 
     // Without a selection the right button does nothing; over the selected Bob it opens.
-    QWidget* list = a->users->viewport();
+    QWidget* list = a->userList->viewport();
     const auto rightRelease = [&] {
         QMouseEvent e(QEvent::MouseButtonRelease, QPointF(20, 10),
                       QPointF(list->mapToGlobal(QPoint(20, 10))), Qt::RightButton, Qt::NoButton,
@@ -362,15 +362,15 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
         QApplication::sendEvent(list, &e);
     };
     {
-        const QSignalBlocker quiet(a->users);
-        a->users->clearSelection();
+        const QSignalBlocker quiet(a->userList);
+        a->userList->clearSelection();
     }
     rightRelease();
     EXPECT_FALSE(alice->q()->isVisible());
     {
         // Selected again without opening, so the view stays as it was.
-        const QSignalBlocker quiet(a->users);
-        a->users->setCurrentItem(a->users->topLevelItem(0));
+        const QSignalBlocker quiet(a->userList);
+        a->userList->setCurrentItem(a->userList->topLevelItem(0));
         settleAll();
     }
     rightRelease();
@@ -426,7 +426,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     TNetwork* a = alice->w();
     TNetwork* b = bob->w();
     alice->open("Bob");
-    QTest::mouseClick(a->sms, Qt::LeftButton);
+    QTest::mouseClick(a->quickSendButton, Qt::LeftButton);
     settleAll();
     QTest::keyClicks(alice->q()->text, "Hello Bob");
     QTest::keyRelease(alice->q()->text, Qt::Key_Return);
@@ -434,7 +434,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     finishFade(alice->q());
 
     // Bob's popup announces it and shrinks to its "+", which stays until clicked.
-    b->msgrldTimer();
+    b->onPollTick();
     settleAll();
     Tnetprog* popup = bob->ctx->netprog();
     ASSERT_TRUE(popup->isVisible());
@@ -447,11 +447,11 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     b->show();
     bob->open("Alice");
     typeMessage(b, "Hi Alice");
-    EXPECT_EQ(b->msg->toPlainText(), QStringLiteral("Hi Alice"));
+    EXPECT_EQ(b->messageEdit->toPlainText(), QStringLiteral("Hi Alice"));
     pressSend(b);
     EXPECT_TRUE(bob->fakes.desktop->errors.isEmpty())
         << bob->fakes.desktop->errors.join(u'|').toStdString();
-    EXPECT_TRUE(b->msg->toPlainText().isEmpty());
+    EXPECT_TRUE(b->messageEdit->toPlainText().isEmpty());
     const QStringList both = lines(onServer("Alice/Bob.ms"));
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")), both);
     ASSERT_EQ(both.size(), 5) << both.join('|').toStdString();
@@ -459,7 +459,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     EXPECT_EQ(both.count(QStringLiteral("Hello Bob")), 1);
 
     // Alice's next cycle announces the answer.
-    a->msgrldTimer();
+    a->onPollTick();
     settleAll();
     EXPECT_EQ(alice->ctx->netprog()->txt->text(), QStringLiteral("Hi Alice"));
     EXPECT_EQ(alice->fakes.sound->played, 1);
@@ -472,7 +472,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     typeMessage(a, "see the report");
     pressSend(a);
     ASSERT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("see the report"));
-    b->msgrldTimer();
+    b->onPollTick();
     settleAll();
     EXPECT_EQ(TempTree::read(root.path("bob/app/Network/Alice/report.txt")), "numbers");
     EXPECT_FALSE(QFileInfo::exists(server->tree("netwrk/users/Bob/Alice")));
@@ -484,20 +484,20 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     // Bob has Alice open before she has ever written.
     b->show();
     bob->open("Alice");
-    ASSERT_TRUE(b->chat->isHidden());
+    ASSERT_TRUE(b->conversationView->isHidden());
 
     alice->open("Bob");
-    QTest::mouseClick(alice->w()->sms, Qt::LeftButton);
+    QTest::mouseClick(alice->w()->quickSendButton, Qt::LeftButton);
     settleAll();
     QTest::keyClicks(alice->q()->text, "Hello Bob");
     QTest::keyRelease(alice->q()->text, Qt::Key_Return);
     settleAll();
 
-    b->msgrldTimer(); // shows her message in his open conversation
+    b->onPollTick(); // shows her message in his open conversation
     settleAll();
-    ASSERT_FALSE(b->msg->isHidden());
+    ASSERT_FALSE(b->messageEdit->isHidden());
     typeMessage(b, "Hi");
-    QTest::keyClick(b->msg, Qt::Key_Return);
+    QTest::keyClick(b->messageEdit, Qt::Key_Return);
     settleAll();
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Hi"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Hi"));
@@ -506,7 +506,7 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     QFile::remove(server->tree("netwrk/users/Bob/Alice.ms"));
     typeMessage(b, "Still there?");
     pressSend(b);
-    EXPECT_EQ(b->msg->toPlainText(), QStringLiteral("Still there?"));
+    EXPECT_EQ(b->messageEdit->toPlainText(), QStringLiteral("Still there?"));
     EXPECT_EQ(bob->fakes.desktop->errors, QStringList{bob->ctx->text(138)});
 
     // A press of Send while a poll cycle runs waits for it and is sent after it: the text shows
@@ -514,15 +514,15 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     bob->fakes.desktop->errors.clear();
     QFile::copy(server->tree("netwrk/users/Alice/Bob.ms"),
                 server->tree("netwrk/users/Bob/Alice.ms"));
-    b->msgrldTimer();
+    b->onPollTick();
     QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("sendbut")), Qt::LeftButton);
-    EXPECT_EQ(b->msg->toPlainText(), QStringLiteral("Still there?"));
-    EXPECT_TRUE(b->LMDSimpleLabel2->isVisibleTo(b));
+    EXPECT_EQ(b->messageEdit->toPlainText(), QStringLiteral("Still there?"));
+    EXPECT_TRUE(b->busyLabel->isVisibleTo(b));
     settleAll();
     EXPECT_TRUE(bob->fakes.desktop->errors.isEmpty())
         << bob->fakes.desktop->errors.join(u'|').toStdString();
-    EXPECT_TRUE(b->msg->toPlainText().isEmpty());
-    EXPECT_FALSE(b->LMDSimpleLabel2->isVisibleTo(b));
+    EXPECT_TRUE(b->messageEdit->toPlainText().isEmpty());
+    EXPECT_FALSE(b->busyLabel->isVisibleTo(b));
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Still there?"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Still there?"));
 }
@@ -547,11 +547,11 @@ TEST_F(QuickSendTwoClients, HostileFilesFromTheServerAreShownWithinLimits)
     put(server->tree("netwrk/users/lineup.xo"), directory);
 
     TNetwork* a = alice->w();
-    a->msgrldTimer();
+    a->onPollTick();
     settleAll();
     EXPECT_EQ(a->directory().users().size(), 1); // Bob; the long line is not listed
     alice->open("Bob");
-    const QStringList shown = a->chat->toPlainText().split(u'\n');
+    const QStringList shown = a->conversationView->toPlainText().split(u'\n');
     ASSERT_EQ(shown.size(), 2);
     EXPECT_EQ(shown[1].size(), 2001);
     EXPECT_TRUE(shown[1].endsWith(QChar(0x2026)));

@@ -74,7 +74,7 @@ protected:
     {
         return c.ctx->folders().userDataDir + name;
     }
-    QString caption(const TestClient& c) const { return c.w()->Button2->text(); }
+    QString caption(const TestClient& c) const { return c.w()->signInButton->text(); }
     QString text(const TestClient& c, int row) const { return c.ctx->text(row); }
 
     TempTree root;
@@ -89,7 +89,7 @@ TEST_F(SignIn, RegistrationWritesTheFourFilesAndTheDirectoryLine)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), "Alice");
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     QStringList files = QDir(users("Alice")).entryList(QDir::Files);
     files.sort();
     EXPECT_EQ(files, QStringList({"02-00-00-00-00-01", "acc.xo", "ava.png", "myacc.xo"}));
@@ -102,7 +102,7 @@ TEST_F(SignIn, RegistrationWritesTheFourFilesAndTheDirectoryLine)
     bob->goOnline();
     bob->signIn("guess");
     EXPECT_EQ(caption(*bob), text(*bob, 133));
-    EXPECT_EQ(bob->w()->User->text(), "-");
+    EXPECT_EQ(bob->w()->ownNameLabel->text(), "-");
     EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList({"Alice"}));
     EXPECT_EQ(linesOf(users("lineup.xo")).size(), 1);
 }
@@ -112,8 +112,8 @@ TEST_F(SignIn, ANameIsTrimmedAndTransliterated)
     alice->setName(QString::fromUtf8("  Иван  "));
     alice->goOnline();
     alice->signIn("pw");
-    EXPECT_EQ(alice->w()->username->text(), "Ivan");
-    EXPECT_EQ(alice->w()->User->text(), "Ivan");
+    EXPECT_EQ(alice->w()->nameEdit->text(), "Ivan");
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), "Ivan");
     EXPECT_TRUE(QFile::exists(users("Ivan/acc.xo")));
     EXPECT_EQ(linesOf(users("lineup.xo")), QStringList({"}Ivan}}}.png}eng/"}));
 
@@ -121,7 +121,7 @@ TEST_F(SignIn, ANameIsTrimmedAndTransliterated)
     bob->setName(QString::fromUtf8(" Иван"));
     bob->goOnline();
     bob->signIn("pw");
-    EXPECT_EQ(bob->w()->User->text(), "Ivan");
+    EXPECT_EQ(bob->w()->ownNameLabel->text(), "Ivan");
     EXPECT_EQ(linesOf(users("lineup.xo")).size(), 1);
 }
 
@@ -129,40 +129,40 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), "Alice");
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
 
     expectPrivate(*alice, "Alice");
     alice->restart();
-    EXPECT_EQ(alice->w()->mem.option, "autologin");
+    EXPECT_EQ(alice->w()->accountRecord.option, "autologin");
     alice->goOnline();
-    EXPECT_EQ(alice->w()->User->text(), "-");
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
     // The network drops and returns: the detector's answer alone signs her in, without the
     // sign-in button's timers.
-    alice->w()->XNetDetect1ConnectionStatus(false);
+    alice->w()->onConnectionStatus(false);
     settleAll();
-    alice->w()->XNetDetect1ConnectionStatus(true);
+    alice->w()->onConnectionStatus(true);
     settleAll();
     alice->stopTimers();
-    EXPECT_FALSE(alice->w()->Timer2->isActive());
-    EXPECT_EQ(alice->w()->User->text(), "Alice");
+    EXPECT_FALSE(alice->w()->signInSequenceTimer->isActive());
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     EXPECT_EQ(alice->w()->signedInMark, 1);
 
     // After the next restart the automatic press of the sign-in button does it.
     alice->restart();
     alice->goOnline();
-    alice->w()->Timer4Timer();
+    alice->w()->onAutoSignInTick();
     settleAll();
-    ASSERT_TRUE(alice->w()->Timer2->isActive());
+    ASSERT_TRUE(alice->w()->signInSequenceTimer->isActive());
     alice->runSequence();
-    EXPECT_EQ(alice->w()->User->text(), "Alice");
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
 }
 
 TEST_F(SignIn, NopassOffersTheNameAndWaitsForThePassword)
 {
     alice->goOnline();
-    alice->w()->c2->click();
+    alice->w()->forgetPasswordOption->click();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), "Alice");
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"Alice", "nopass"}));
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo"))) << "the password was kept";
     expectPrivate(*alice, "Alice");
@@ -170,49 +170,49 @@ TEST_F(SignIn, NopassOffersTheNameAndWaitsForThePassword)
     alice->restart();
     alice->w()->show();
     alice->stopTimers();
-    EXPECT_EQ(alice->w()->username->text(), "Alice");
-    EXPECT_EQ(alice->w()->focusWidget(), alice->w()->pass);
-    EXPECT_TRUE(alice->w()->c2->isChecked());
+    EXPECT_EQ(alice->w()->nameEdit->text(), "Alice");
+    EXPECT_EQ(alice->w()->focusWidget(), alice->w()->passwordEdit);
+    EXPECT_TRUE(alice->w()->forgetPasswordOption->isChecked());
     alice->goOnline();
-    alice->w()->Timer4Timer();
+    alice->w()->onAutoSignInTick();
     settleAll();
-    EXPECT_FALSE(alice->w()->Timer2->isActive());
-    EXPECT_EQ(alice->w()->User->text(), "-");
+    EXPECT_FALSE(alice->w()->signInSequenceTimer->isActive());
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
 
     // Signing in again keeps the choice.
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), "Alice");
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).value(1), "nopass");
 }
 
 TEST_F(SignIn, AnothersComputerKeepsNothingAlsoOnTheServerAfterSignOut)
 {
     alice->goOnline();
-    alice->w()->c3->click();
+    alice->w()->sharedComputerOption->click();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), "Alice");
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo"))) << "the password was kept";
 
-    alice->w()->dscnClick();
+    alice->w()->onSignOut();
     settleAll();
-    EXPECT_EQ(alice->w()->User->text(), "-");
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
     EXPECT_EQ(linesOf(users("Alice/myacc.xo")).mid(0, 2), QStringList({"", "x"}));
 
     alice->restart();
     alice->w()->show();
     alice->stopTimers();
-    EXPECT_EQ(alice->w()->username->text(), text(*alice, 129));
-    EXPECT_TRUE(alice->w()->c3->isChecked());
+    EXPECT_EQ(alice->w()->nameEdit->text(), text(*alice, 129));
+    EXPECT_TRUE(alice->w()->sharedComputerOption->isChecked());
     alice->goOnline();
-    alice->w()->Timer4Timer();
+    alice->w()->onAutoSignInTick();
     settleAll();
-    EXPECT_FALSE(alice->w()->Timer2->isActive());
-    EXPECT_EQ(alice->w()->User->text(), "-");
+    EXPECT_FALSE(alice->w()->signInSequenceTimer->isActive());
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
 
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), "Alice");
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
     expectPrivate(*alice, "Alice");
 }
@@ -221,17 +221,17 @@ TEST_F(SignIn, AutologinRunsAgainWhenTheNetworkComesBack)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), "Alice");
-    alice->w()->AutologinDone = true;
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    alice->w()->autoSignInDone = true;
 
-    alice->w()->XNetDetect1ConnectionStatus(false);
+    alice->w()->onConnectionStatus(false);
     settleAll();
-    EXPECT_FALSE(alice->w()->AutologinDone);
-    alice->w()->XNetDetect1ConnectionStatus(true);
+    EXPECT_FALSE(alice->w()->autoSignInDone);
+    alice->w()->onConnectionStatus(true);
     settleAll();
-    EXPECT_TRUE(alice->w()->AutologinDone);
+    EXPECT_TRUE(alice->w()->autoSignInDone);
     EXPECT_EQ(alice->w()->signedInMark, 1);
-    EXPECT_EQ(alice->w()->User->text(), "Alice");
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
 }
 
 TEST_F(SignIn, AutologinAfterAnOutageWithACorrespondentOpen)
@@ -240,23 +240,23 @@ TEST_F(SignIn, AutologinAfterAnOutageWithACorrespondentOpen)
     bob->signIn("bob-pw");
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), "Alice");
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     // Opening Bob leaves the main connection open in Alice's own folder.
-    alice->w()->msgrldTimer();
+    alice->w()->onPollTick();
     settleAll();
     alice->w()->directory().setSelectedPeer("Bob");
     alice->w()->directory().selectPeer();
     alice->w()->showUsers();
-    alice->w()->usersSelect();
+    alice->w()->onUserSelected();
     settleAll();
-    ASSERT_FALSE(alice->w()->sms->isHidden());
+    ASSERT_FALSE(alice->w()->quickSendButton->isHidden());
 
-    alice->w()->XNetDetect1ConnectionStatus(false);
+    alice->w()->onConnectionStatus(false);
     settleAll();
-    alice->w()->XNetDetect1ConnectionStatus(true);
+    alice->w()->onConnectionStatus(true);
     settleAll();
     EXPECT_EQ(alice->w()->signedInMark, 1);
-    EXPECT_EQ(alice->w()->User->text(), "Alice");
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     EXPECT_FALSE(QDir(users("Alice/Alice")).exists());
 }
 
@@ -266,58 +266,59 @@ TEST_F(SignIn, EnterInTheNameBoxLetsTheButtonPassTypeAllFields)
     alice->w()->show();
     alice->stopTimers();
     TNetwork* w = alice->w();
-    w->username->setFocus();
-    w->username->setText("Alice");
-    w->pass->setFocus();
-    w->pass->clear();
-    w->Button2Click();
+    w->nameEdit->setFocus();
+    w->nameEdit->setText("Alice");
+    w->passwordEdit->setFocus();
+    w->passwordEdit->clear();
+    w->onSignIn();
     settleAll();
     ASSERT_EQ(caption(*alice), text(*alice, 134));
 
-    QTest::keyClicks(w->pass, "alice-pw");
-    w->Button2Click();
+    QTest::keyClicks(w->passwordEdit, "alice-pw");
+    w->onSignIn();
     settleAll();
     EXPECT_EQ(caption(*alice), text(*alice, 134)) << "a press while the caption shows is ignored";
-    EXPECT_FALSE(w->Timer2->isActive());
+    EXPECT_FALSE(w->signInSequenceTimer->isActive());
 
-    w->username->setFocus();
-    QTest::keyClick(w->username, Qt::Key_Return);
+    w->nameEdit->setFocus();
+    QTest::keyClick(w->nameEdit, Qt::Key_Return);
     settleAll();
-    EXPECT_EQ(w->focusWidget(), w->pass);
+    EXPECT_EQ(w->focusWidget(), w->passwordEdit);
     EXPECT_EQ(w->passTag, 1);
-    w->Button2Click();
+    w->onSignIn();
     settleAll();
-    ASSERT_TRUE(w->Timer2->isActive());
+    ASSERT_TRUE(w->signInSequenceTimer->isActive());
     alice->runSequence();
-    EXPECT_EQ(w->User->text(), "Alice");
+    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
 }
 
 TEST_F(SignIn, AFolderWithoutItsPasswordFileStopsAfterAFewPasses)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), "Alice");
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     ASSERT_TRUE(QFile::remove(users("Alice/acc.xo")));
 
     bob->setName("Alice");
     bob->goOnline();
     TNetwork* w = bob->w();
-    w->username->setText("Alice");
-    w->pass->setEchoMode(QLineEdit::Password);
-    w->pass->setText("alice-pw");
-    w->Button2Click();
+    w->nameEdit->setText("Alice");
+    w->passwordEdit->setEchoMode(QLineEdit::Password);
+    w->passwordEdit->setText("alice-pw");
+    w->onSignIn();
     settleAll();
     int passes = 0;
-    for (; passes < 50 && w->Timer2->isActive(); ++passes)
+    for (; passes < 50 && w->signInSequenceTimer->isActive(); ++passes)
         bob->runSequence();
-    EXPECT_FALSE(w->Timer2->isActive()) << "the sequence never stopped";
+    EXPECT_FALSE(w->signInSequenceTimer->isActive()) << "the sequence never stopped";
     EXPECT_LE(passes, 10);
     EXPECT_EQ(caption(*bob), text(*bob, 136));
-    EXPECT_EQ(w->User->text(), "-");
-    for (QWidget* c : std::initializer_list<QWidget*>{w->username, w->pass, w->Button2, w->c1,
-                                                      w->c2, w->c3, w->Label1})
+    EXPECT_EQ(w->ownNameLabel->text(), "-");
+    for (QWidget* c : std::initializer_list<QWidget*>{w->nameEdit, w->passwordEdit, w->signInButton,
+                                                      w->autoSignInOption, w->forgetPasswordOption,
+                                                      w->sharedComputerOption, w->signInTitle})
         EXPECT_FALSE(c->isHidden()) << c->objectName().toStdString();
-    EXPECT_TRUE(w->LMDSimpleLabel2->isHidden());
+    EXPECT_TRUE(w->busyLabel->isHidden());
     // Nothing was made up on the server meanwhile.
     EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList({"Alice"}));
     EXPECT_EQ(QDir(users("Alice")).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
@@ -333,17 +334,17 @@ TEST_F(SignIn, AFaultThatGoesAwayLetsTheNextPassThrough)
     bob->setName("Alice");
     bob->goOnline();
     TNetwork* w = bob->w();
-    w->username->setText("Alice");
-    w->pass->setEchoMode(QLineEdit::Password);
-    w->pass->setText("wrong-pw");
-    w->Button2Click();
+    w->nameEdit->setText("Alice");
+    w->passwordEdit->setEchoMode(QLineEdit::Password);
+    w->passwordEdit->setText("wrong-pw");
+    w->onSignIn();
     settleAll();
     bob->runSequence();
-    ASSERT_TRUE(w->Timer2->isActive());
+    ASSERT_TRUE(w->signInSequenceTimer->isActive());
     ASSERT_TRUE(QFile::rename(users("acc.xo.aside"), users("Alice/acc.xo")));
     bob->runSequence();
     // The password is checked on the next pass like on the first.
-    EXPECT_EQ(w->User->text(), "-");
+    EXPECT_EQ(w->ownNameLabel->text(), "-");
     EXPECT_EQ(caption(*bob), text(*bob, 133));
     EXPECT_FALSE(QDir(users("Alice/Alice")).exists());
 }
@@ -352,14 +353,14 @@ TEST_F(SignIn, ANameWithABraceIsNotRegistered)
 {
     alice->setName("a}b");
     alice->goOnline();
-    alice->w()->username->setText("a}b");
-    alice->w()->usernameChange();
+    alice->w()->nameEdit->setText("a}b");
+    alice->w()->onNameEdited();
     EXPECT_EQ(caption(*alice), text(*alice, 20));
     alice->signIn("pw");
-    EXPECT_EQ(alice->w()->User->text(), "-");
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
     EXPECT_EQ(caption(*alice), text(*alice, 20));
-    EXPECT_FALSE(alice->w()->username->isHidden());
-    EXPECT_FALSE(alice->w()->Button2->isHidden());
+    EXPECT_FALSE(alice->w()->nameEdit->isHidden());
+    EXPECT_FALSE(alice->w()->signInButton->isHidden());
     EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     EXPECT_EQ(TempTree::read(users("lineup.xo")), QByteArray());
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo")));
@@ -373,16 +374,16 @@ TEST_F(SignIn, AMissingOwnAvatarDoesNotKeepTheUserOut)
 
     alice->restart();
     alice->goOnline();
-    alice->w()->Timer4Timer();
+    alice->w()->onAutoSignInTick();
     settleAll();
     alice->runSequence();
     TNetwork* w = alice->w();
-    EXPECT_FALSE(w->Timer2->isActive()) << "the sequence goes round again and again";
-    EXPECT_EQ(w->User->text(), "Alice");
+    EXPECT_FALSE(w->signInSequenceTimer->isActive()) << "the sequence goes round again and again";
+    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
     EXPECT_EQ(w->signedInMark, 1);
-    EXPECT_TRUE(w->username->isHidden());
-    EXPECT_TRUE(w->Button2->isHidden());
-    EXPECT_FALSE(w->users->isHidden());
+    EXPECT_TRUE(w->nameEdit->isHidden());
+    EXPECT_TRUE(w->signInButton->isHidden());
+    EXPECT_FALSE(w->userList->isHidden());
 }
 
 TEST_F(SignIn, FilesOfEarlierVersionsAreMadePrivateAtStart)
@@ -424,16 +425,16 @@ TEST_F(SignIn, NamesAndPasswordsOutsideTheCodePageAreRefusedWithTheirCharacters)
     };
     attempt(QString::fromUtf8("José"), "pw");
     EXPECT_EQ(caption(*alice), "Characters not allowed: " + QString::fromUtf8("é"));
-    EXPECT_FALSE(w->Timer2->isActive());
+    EXPECT_FALSE(w->signInSequenceTimer->isActive());
     attempt("Ivan", QString::fromUtf8("café ☕"));
     EXPECT_EQ(caption(*alice), "Characters not allowed: " + QString::fromUtf8("é☕"));
-    EXPECT_FALSE(w->Timer2->isActive());
+    EXPECT_FALSE(w->signInSequenceTimer->isActive());
     EXPECT_EQ(TempTree::read(users("lineup.xo")), QByteArray());
     EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo")));
 
     attempt("Ivan", "cafe");
-    EXPECT_TRUE(w->Timer2->isActive());
+    EXPECT_TRUE(w->signInSequenceTimer->isActive());
 }
 
 TEST_F(SignIn, AnAutomaticSignInAfterAnOutageLeavesTheUserOutOfTheList)
@@ -442,19 +443,19 @@ TEST_F(SignIn, AnAutomaticSignInAfterAnOutageLeavesTheUserOutOfTheList)
     bob->signIn("bob-pw");
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), "Alice");
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
 
     alice->restart();
     alice->goOnline();
     TNetwork* w = alice->w();
-    ASSERT_EQ(w->User->text(), "-");
+    ASSERT_EQ(w->ownNameLabel->text(), "-");
     // The detector reports the network gone and back: the lists are still empty, and the
     // automatic sign-in fills them before the name is known.
-    emit w->XNetDetect1->ConnectionStatus(w->XNetDetect1, false);
-    emit w->XNetDetect1->ConnectionStatus(w->XNetDetect1, true);
+    emit w->netDetector->ConnectionStatus(w->netDetector, false);
+    emit w->netDetector->ConnectionStatus(w->netDetector, true);
     alice->settle();
     alice->stopTimers();
-    ASSERT_EQ(w->User->text(), "Alice");
+    ASSERT_EQ(w->ownNameLabel->text(), "Alice");
     auto* list = w->findChild<QTreeWidget*>("users");
     QStringList listed;
     for (int i = 0; i < list->topLevelItemCount(); ++i)

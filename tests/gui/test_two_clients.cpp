@@ -56,12 +56,12 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     alice->goOnline();
     ASSERT_TRUE(alice->w()->session().configured());
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
     EXPECT_TRUE(QFile::exists(server->tree("netwrk/users/Alice/acc.xo")));
 
     bob->goOnline();
     bob->signIn("bob-pw");
-    ASSERT_EQ(bob->w()->User->text(), QStringLiteral("Bob"));
+    ASSERT_EQ(bob->w()->ownNameLabel->text(), QStringLiteral("Bob"));
     EXPECT_EQ(bob->w()->directory().users().size(), 1); // Alice
 
     // The quick-send window starts conversations; here the two files are laid out as it would.
@@ -69,22 +69,22 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     QFile(server->tree("netwrk/users/Bob/Alice.ms")).open(QIODevice::WriteOnly);
 
     // Alice's next poll learns of Bob; she opens him and writes.
-    alice->w()->msgrldTimer();
+    alice->w()->onPollTick();
     settleAll();
     const int row = UserDirectory::find(alice->w()->directory().users(), "Bob");
     ASSERT_GE(row, 0);
-    alice->w()->users->setCurrentItem(alice->w()->users->topLevelItem(row));
+    alice->w()->userList->setCurrentItem(alice->w()->userList->topLevelItem(row));
     settleAll();
     ASSERT_EQ(alice->w()->directory().sendbutHint(), QStringLiteral("Bob"));
-    ASSERT_FALSE(alice->w()->chat->isHidden());
-    alice->w()->msg->setPlainText("Hello Bob");
-    alice->w()->sendbutClick();
+    ASSERT_FALSE(alice->w()->conversationView->isHidden());
+    alice->w()->messageEdit->setPlainText("Hello Bob");
+    alice->w()->onSend();
     settleAll();
     EXPECT_TRUE(alice->w()->chatLines().value(1) == "Hello Bob")
         << alice->w()->chatLines().join('|').toStdString();
 
     // Bob, with his window hidden, hears it and sees the popup.
-    bob->w()->msgrldTimer();
+    bob->w()->onPollTick();
     settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
     Tnetprog* popup = bob->ctx->netprog();
@@ -102,7 +102,7 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     EXPECT_FALSE(userentry::isMarked(bob->w()->directory().users().at(0)));
 
     // Nothing new: nothing announced.
-    bob->w()->msgrldTimer();
+    bob->w()->onPollTick();
     settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
 
@@ -110,25 +110,25 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     // in by itself once the server's settings are known.
     alice->restart();
     alice->goOnline();
-    EXPECT_EQ(alice->w()->User->text(), QStringLiteral("-"));
-    alice->w()->XNetDetect1ConnectionStatus(false);
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("-"));
+    alice->w()->onConnectionStatus(false);
     settleAll();
-    alice->w()->XNetDetect1ConnectionStatus(true);
+    alice->w()->onConnectionStatus(true);
     settleAll();
     alice->stopTimers();
-    EXPECT_FALSE(alice->w()->Timer2->isActive());
-    EXPECT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));
+    EXPECT_FALSE(alice->w()->signInSequenceTimer->isActive());
+    EXPECT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
 }
 
 TEST_F(TwoClients, ATakenNameWithAnotherPasswordIsRefused)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->User->text(), QStringLiteral("Alice"));
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
 
     Client intruder(root.path("bob"), "Alice");
     intruder.goOnline();
     intruder.signIn("guess");
-    EXPECT_EQ(intruder.w()->Button2->text(), QStringLiteral("Wrong password"));
-    EXPECT_EQ(intruder.w()->User->text(), QStringLiteral("-"));
+    EXPECT_EQ(intruder.w()->signInButton->text(), QStringLiteral("Wrong password"));
+    EXPECT_EQ(intruder.w()->ownNameLabel->text(), QStringLiteral("-"));
 }

@@ -57,10 +57,10 @@ protected:
         alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
         alice->goOnline();
         alice->signIn("alice-pw");
-        ASSERT_EQ(alice->w()->User->text(), "Alice");
-        alice->w()->msgrldTimer();
+        ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+        alice->w()->onPollTick();
         settleAll();
-        bob->w()->msgrldTimer();
+        bob->w()->onPollTick();
         settleAll();
     }
 
@@ -98,12 +98,12 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
     EXPECT_EQ(linesOf(users("Alice/Bob.ms")), QStringList({theirs.at(0)}));
     TNetwork* w = alice->w();
     EXPECT_EQ(w->chatLines().value(0), theirs.at(0));
-    EXPECT_FALSE(w->chat->isHidden());
-    EXPECT_TRUE(w->sms->isHidden());
-    EXPECT_TRUE(w->LMDSimpleLabel2->isHidden());
+    EXPECT_FALSE(w->conversationView->isHidden());
+    EXPECT_TRUE(w->quickSendButton->isHidden());
+    EXPECT_TRUE(w->busyLabel->isHidden());
 
     // Bob's next cycle fetches the file and clears the sender folder on the server.
-    bob->w()->msgrldTimer();
+    bob->w()->onPollTick();
     settleAll();
     const QString local = bobsNetwork() + "Alice/report.txt";
     EXPECT_TRUE(local.contains("/Network/Alice/"));
@@ -111,8 +111,8 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
     EXPECT_TRUE(bob->ctx->netprog()->isVisible());
     bob->open("Alice");
-    EXPECT_FALSE(bob->w()->fbut->isHidden());
-    bob->w()->fbutClick();
+    EXPECT_FALSE(bob->w()->receivedFilesButton->isHidden());
+    bob->w()->onReceivedFiles();
     EXPECT_EQ(bob->fakes.shell->calls.value(0), "open " + bobsNetwork() + "Alice/");
 }
 
@@ -124,7 +124,7 @@ TEST_F(WindowFiles, NamesThatCouldLeaveTheFolderStayOnTheServer)
     for (const char* hostile : {"..\\evil", "a\\b"})
         QFile(users("Bob/Alice/") + hostile).open(QIODevice::WriteOnly);
 
-    bob->w()->msgrldTimer();
+    bob->w()->onPollTick();
     settleAll();
     EXPECT_EQ(TempTree::read(bobsNetwork() + "Alice/good.txt"), "good");
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/good.txt")));
@@ -143,8 +143,8 @@ TEST_F(WindowFiles, TheNoticeGoesOnTopOfTheNewestServerCopy)
 
     // Bob writes meanwhile; Alice's view has not caught up yet.
     bob->open("Alice");
-    bob->w()->msg->setPlainText("second");
-    bob->w()->sendbutClick();
+    bob->w()->messageEdit->setPlainText("second");
+    bob->w()->onSend();
     settleAll();
     ASSERT_TRUE(linesOf(users("Alice/Bob.ms")).contains("second"));
 
@@ -185,7 +185,7 @@ TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice.ms")));
     EXPECT_FALSE(QFileInfo::exists(users("Alice/Bob.ms")));
     EXPECT_EQ(alice->w()->chatLines(), shown);
-    EXPECT_TRUE(alice->w()->LMDSimpleLabel2->isHidden());
+    EXPECT_TRUE(alice->w()->busyLabel->isHidden());
 }
 
 TEST_F(WindowFiles, ARecipientWithoutALanguageGetsTheSendersWording)
@@ -194,7 +194,7 @@ TEST_F(WindowFiles, ARecipientWithoutALanguageGetsTheSendersWording)
     lines.append("}Carol}}}.png}");
     stringlist::save(users("lineup.xo"), lines);
     QDir().mkpath(users("Carol"));
-    alice->w()->msgrldTimer();
+    alice->w()->onPollTick();
     settleAll();
     alice->open("Carol");
     alice->w()->dropFiles({desk.write("report.txt", "numbers")});
@@ -220,12 +220,12 @@ TEST_F(WindowFiles, AfterThePopupTheNoticeSpeaksItsSendersLanguage)
     lines.append("}Carol}}}.png}rus/");
     stringlist::save(users("lineup.xo"), lines);
     QDir().mkpath(users("Carol"));
-    alice->w()->msgrldTimer();
+    alice->w()->onPollTick();
     settleAll();
     alice->open("Carol");
     // Bob's message brings up the popup; Alice opens his conversation from it.
     alice->ctx->netprog()->Hint = "Bob";
-    alice->w()->select();
+    alice->w()->openPopupSender();
     settleAll();
     ASSERT_EQ(alice->w()->directory().sendbutHint(), "Bob");
     alice->w()->dropFiles({desk.write("report.txt", "numbers")});

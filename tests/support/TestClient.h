@@ -43,7 +43,7 @@ public:
     {
         for (QTimer* t : w()->findChildren<QTimer*>())
             t->stop();
-        w()->XNetDetect1->setEnabled(false);
+        w()->netDetector->setEnabled(false);
     }
     // Quits and starts again on the same folders.
     void restart()
@@ -83,7 +83,7 @@ public:
     {
         const int at = UserDirectory::find(w()->directory().users(), name);
         ASSERT_GE(at, 0) << name.toStdString();
-        w()->users->setCurrentItem(w()->users->topLevelItem(at));
+        w()->userList->setCurrentItem(w()->userList->topLevelItem(at));
         settle();
     }
     void setName(const QString& name) { m_name = name; }
@@ -91,10 +91,10 @@ public:
     // The detector finds the internet and the settings of the main server are fetched.
     void goOnline()
     {
-        w()->XNetDetect1ConnectionStatus(true);
+        w()->onConnectionStatus(true);
         // A timer's request skips its turn while other work waits.
         settle();
-        w()->FTPCSpermitTimer();
+        w()->onBootstrapTick();
         settle();
         stopTimers();
     }
@@ -103,17 +103,17 @@ public:
     void runSequence()
     {
         for (int tick = 0; tick < 4; ++tick)
-            w()->Timer2Timer();
+            w()->onSignInSequenceTick();
         settle();
     }
 
     // Types the name and password and runs the sign-in sequence to its end.
     void signIn(const QString& password)
     {
-        w()->username->setText(m_name);
-        w()->pass->setEchoMode(QLineEdit::Password);
-        w()->pass->setText(password);
-        w()->Button2Click();
+        w()->nameEdit->setText(m_name);
+        w()->passwordEdit->setEchoMode(QLineEdit::Password);
+        w()->passwordEdit->setText(password);
+        w()->onSignIn();
         runSequence();
         stopTimers();
     }
