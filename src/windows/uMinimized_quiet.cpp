@@ -70,6 +70,12 @@ void TMinimized::createQuiet()
     connect(&session, &ClientSession::correspondentOpened, this, &TMinimized::onConversationOpened);
     connect(&session, &ClientSession::popupCorrespondentOpened, this,
             &TMinimized::onConversationOpened);
+    // Files dropped for a correspondent whose conversation was already selected open nothing
+    // new, yet the user has just turned to them.
+    connect(&session, &ClientSession::filesSent, this, [this](const FilesResult& result) {
+        if (result.reached && m_unread.remove(result.request.recipient))
+            showQuietAndUnread();
+    });
     // Another user may sign in next; what was unread was the last one's.
     connect(&session, &ClientSession::signedOut, this, [this] {
         if (m_unread.clear())

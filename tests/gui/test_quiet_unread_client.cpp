@@ -155,6 +155,8 @@ TEST_F(QuietAndUnread, AQuietClientMarksNewsUnreadUntilTheHourIsOverAlsoAcrossAR
     EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\nDo not disturb until I turn it off");
     item(bar, "quietTurnOff")->trigger();
     EXPECT_FALSE(bar->iconMuted());
+    EXPECT_FALSE(item(bar, "quietUntilTurnedOff")->isChecked());
+    EXPECT_FALSE(item(bar, "quietTurnOff")->isVisible());
     EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
 }
 
