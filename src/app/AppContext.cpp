@@ -15,9 +15,60 @@
 #include <QEvent>
 #include <QWidget>
 
+namespace {
+
+// The news sound, silent while do not disturb is on. Every window that announces news plays it
+// through here, so none of them needs to know.
+class SoundUnlessDisturbing : public Sound
+{
+public:
+    SoundUnlessDisturbing(std::unique_ptr<Sound> sound, const DoNotDisturb& quiet)
+        : m_sound(std::move(sound)), m_quiet(quiet)
+    {
+    }
+    void playNewMessage() override
+    {
+        if (m_sound && !m_quiet.isOn())
+            m_sound->playNewMessage();
+    }
+
+private:
+    std::unique_ptr<Sound> m_sound;
+    const DoNotDisturb& m_quiet;
+};
+
+} // namespace
+
 AppContext::AppContext(UserEnvironment env, PlatformServices platform)
     : m_env(std::move(env)), m_platform(std::move(platform))
 {
+    m_platform.sound =
+        std::make_unique<SoundUnlessDisturbing>(std::move(m_platform.sound), m_doNotDisturb);
+    m_doNotDisturb.restore(
+        m_platform.settings->value(QString::fromUtf16(DoNotDisturb::kSettingsKey), QString()));
+}
+
+void AppContext::setDoNotDisturb(std::optional<DoNotDisturb::Span> span)
+{
+    if (span)
+        m_doNotDisturb.turnOn(*span);
+    else
+        m_doNotDisturb.turnOff();
+    const QString key = QString::fromUtf16(DoNotDisturb::kSettingsKey);
+    if (m_doNotDisturb.isOn())
+        m_platform.settings->setValue(key, m_doNotDisturb.stored());
+    else
+        m_platform.settings->remove(key);
+    emit doNotDisturbChanged();
+}
+
+bool AppContext::dropExpiredDoNotDisturb()
+{
+    const QString key = QString::fromUtf16(DoNotDisturb::kSettingsKey);
+    if (m_doNotDisturb.isOn() || m_platform.settings->value(key, QString()).isEmpty())
+        return false;
+    setDoNotDisturb(std::nullopt);
+    return true;
 }
 
 AppContext::~AppContext()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DoNotDisturb.h"
 #include "core/Folders.h"
 #include "core/uLocal.h"
 #include "platform/PlatformServices.h"
@@ -8,6 +9,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ClientSession;
@@ -74,12 +76,22 @@ public:
     // In creation order.
     std::vector<QWidget*> windows() const;
 
+    // While it is on, news makes no popup and no sound; the choice outlives a restart until it
+    // ends. Tests replace its clock.
+    DoNotDisturb& doNotDisturb() { return m_doNotDisturb; }
+    const DoNotDisturb& doNotDisturb() const { return m_doNotDisturb; }
+    // Turns it on for the span, or off with nullopt, and keeps the choice in the settings store.
+    void setDoNotDisturb(std::optional<DoNotDisturb::Span> span);
+    // Forgets a stored choice whose span is over; true when it was.
+    bool dropExpiredDoNotDisturb();
+
     // Where the desktop has no tray, the mini bar is the way in and comes back whenever no
     // other window of the program is on screen.
     bool barStandsInForTray() const { return m_barStandsInForTray; }
 
 signals:
     void quitRequested();
+    void doNotDisturbChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -90,6 +102,8 @@ private:
     bool m_barStandsInForTray = false;
     bool m_ending = false;
     UserEnvironment m_env;
+    // Before the platform services: their sound asks it until they are gone.
+    DoNotDisturb m_doNotDisturb;
     PlatformServices m_platform;
     QString m_localBaseDir;
     QString m_languageCode;

@@ -494,6 +494,7 @@ Result run(Context& ctx, Sink& sink)
             const conversation::Newest newest = conversation::newestEntry(head);
             Announcement a;
             a.sender = newest.sender;
+            a.correspondent = peer;
             a.isMessage = newest.isMessage;
             a.firstLine = newest.firstLine;
             a.secondLine = newest.secondLine;

@@ -42,7 +42,8 @@ struct Memory
 // What the new-message popup is told about one changed conversation.
 struct Announcement
 {
-    QString sender; // the writer of the newest entry, trimmed
+    QString sender;        // the writer of the newest entry, trimmed
+    QString correspondent; // whose conversation it is, which may differ from the sender
     bool isMessage = false;
     QString firstLine;         // the header line of a message, the notice line of a file notice
     QString secondLine;        // the first line of a message

@@ -90,11 +90,13 @@ void TMinimized::FormCreate()
         plain.fill(kBarColour);
         icon = QIcon(plain);
     }
+    m_plainIcon = icon;
     Tray1->setIcon(icon);
     setWindowIcon(icon);
 
     loadPicture();
     loadPosition();
+    createQuiet();
 }
 
 void TMinimized::recordBuildNumber()

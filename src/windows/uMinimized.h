@@ -1,17 +1,26 @@
 #pragma once
 
+#include "core/DoNotDisturb.h"
 #include "core/MiniBarPlacement.h"
+#include "core/UnreadNews.h"
 #include "windows/WindowFader.h"
 
+#include <QIcon>
 #include <QPoint>
 #include <QStringList>
 #include <QWidget>
 
 class AppContext;
 class FrameImage;
+struct CorrespondentResult;
 struct FilesRequest;
 struct FilesResult;
+namespace poll {
+struct Announcement;
+}
 class QAction;
+class QActionGroup;
+class QLabel;
 class QMenu;
 class QMouseEvent;
 class QSystemTrayIcon;
@@ -54,6 +63,16 @@ public:
     void s1Click();
     void s2Click();
 
+    // Do not disturb and the unread count (uMinimized_quiet.cpp).
+    const UnreadNews& unread() const { return m_unread; }
+    // What the tray icon shows now.
+    bool iconMuted() const { return m_iconMuted; }
+    int iconUnread() const { return m_iconUnread; }
+    void quietChosen(DoNotDisturb::Span span);
+    void quietTurnOffClick();
+    // Notices a span that ended by itself, and keeps the end's wording current.
+    void quietTimerTimer();
+
     FrameImage* Image1 = nullptr;
     QSystemTrayIcon* Tray1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -65,6 +84,17 @@ public:
     QAction* s1 = nullptr;
     QAction* s2 = nullptr;
     QAction* NF = nullptr;
+    QMenu* quietMenu = nullptr;
+    // The check item that opens quietMenu: checked while do not disturb is on.
+    QAction* quietItem = nullptr;
+    QActionGroup* quietSpans = nullptr;
+    QAction* quietForAnHour = nullptr;
+    QAction* quietUntilMorning = nullptr;
+    QAction* quietUntilTurnedOff = nullptr;
+    QAction* quietTurnOff = nullptr;
+    QTimer* quietTimer = nullptr;
+    // The count and the muted mark drawn over the bar's picture, for a desktop without a tray.
+    QLabel* barMarks = nullptr;
     QTimer* fx = nullptr;
     QTimer* closetimer = nullptr;
     // The build number of this executable, one line.
@@ -111,6 +141,11 @@ private:
     void onProgress(const QString& name, int percent);
     void onFilesSent(const FilesResult& result);
     void showUploadState(const QString& text);
+    void createQuiet();
+    void onAnnounced(const poll::Announcement& announcement);
+    void onConversationOpened(const CorrespondentResult& result);
+    // The icon, the bar's marks, the hints and the menu, after anything they show changed.
+    void showQuietAndUnread();
 
     AppContext& m_ctx;
     WindowFader* m_fader = nullptr;
@@ -127,6 +162,12 @@ private:
     // Sends of the small windows on their way, whose progress the hints show.
     int m_uploadsRunning = 0;
     bool m_picking = false; // the picker is open for a drop
+    QString m_uploadState;  // the hints' first line while the small windows' files go up
+
+    QIcon m_plainIcon;
+    UnreadNews m_unread;
+    bool m_iconMuted = false;
+    int m_iconUnread = 0;
 
     static constexpr int kTxtUploading = 329;
     static constexpr int kTxtInstallFolder = 366;

@@ -17,12 +17,6 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-namespace {
-
-const QString kProgramName = QStringLiteral("Larkspire");
-
-} // namespace
-
 void TMinimized::createDrops()
 {
     setAcceptDrops(true);
@@ -117,8 +111,8 @@ void TMinimized::onPicked(const QString& name)
 
 void TMinimized::showUploadState(const QString& text)
 {
-    setToolTip(text);
-    Tray1->setToolTip(text.isEmpty() ? kProgramName : text);
+    m_uploadState = text;
+    showQuietAndUnread();
 }
 
 void TMinimized::onFilesReached(const FilesRequest& request)

@@ -269,6 +269,9 @@ bool Tnetprog::eventFilter(QObject* watched, QEvent* event)
 
 void Tnetprog::announce(const poll::Announcement& a)
 {
+    // The news is kept as unread on the tray icon instead.
+    if (m_ctx.doNotDisturb().isOn())
+        return;
     Hint = a.sender;
     resetWidth();
     if (a.isMessage) {

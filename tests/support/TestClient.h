@@ -29,13 +29,15 @@ class TestClient
 public:
     TestClient(const QString& root, const QString& name) : m_root(root), m_name(name) { start(); }
 
-    void start()
+    void start(const QMap<QString, QString>& settings = {})
     {
         UserEnvironment env;
         env.exePath = m_root + "/app/Larkspire";
         env.home = m_root + "/home";
         env.stateHome = m_root + "/state";
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        PlatformServices platform = FakePlatform::make(&fakes);
+        fakes.settings->values = settings;
+        ctx = std::make_unique<AppContext>(env, std::move(platform));
         ctx->createWindows();
         stopTimers();
     }
@@ -45,11 +47,13 @@ public:
             t->stop();
         w()->netDetector->setEnabled(false);
     }
-    // Quits and starts again on the same folders.
+    // Quits and starts again on the same folders. The per-user settings store outlives the
+    // program, as the real one does.
     void restart()
     {
+        const QMap<QString, QString> kept = fakes.settings->values;
         ctx.reset();
-        start();
+        start(kept);
     }
 
     TNetwork* w() const { return ctx->Network(); }

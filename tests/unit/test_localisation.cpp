@@ -44,7 +44,7 @@ TEST(StringTable, RowsKeepTheirNumbersAndBlanks)
     StringTable rus, eng;
     rus.build(QStringLiteral("rus/"));
     eng.build(QStringLiteral("eng/"));
-    ASSERT_EQ(rus.size(), 378);
+    ASSERT_EQ(rus.size(), StringTable::kRowCount);
     EXPECT_EQ(rus.text(317), QStringLiteral("Получатель: "));
     EXPECT_EQ(eng.text(317), QStringLiteral("For "));
     EXPECT_EQ(rus.text(20), QStringLiteral("Без пробелов и символов"));
@@ -63,7 +63,7 @@ TEST(StringTable, RowsKeepTheirNumbersAndBlanks)
               QStringLiteral("This picture cannot be read, the avatar was not changed"));
     EXPECT_EQ(eng.text(377).arg("Carol"),
               QStringLiteral("Not sent: Carol is not in the user list"));
-    EXPECT_EQ(eng.text(378), QString());
+    EXPECT_EQ(eng.text(StringTable::kRowCount), QString());
     EXPECT_EQ(eng.text(-1), QString());
     EXPECT_EQ(StringTable().text(131), QString());
 }

@@ -1,0 +1,202 @@
+// Do not disturb and the unread count on running clients against the demo server: messages
+// typed by other clients reach a client that is quiet, or that counts who wrote.
+#include "app/AppContext.h"
+#include "core/UserDirectory.h"
+#include "platform/fake/FakeServices.h"
+#include "support/DemoServer.h"
+#include "support/QtPrinters.h"
+#include "support/TempTree.h"
+#include "support/TestClient.h"
+#include "windows/uMinimized.h"
+#include "windows/uNetProg.h"
+#include "windows/uNetwork.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Client = TestClient;
+
+class QuietAndUnread : public ::testing::Test
+{
+protected:
+    // Signs everyone in, in order, so each later one finds the earlier ones listed.
+    void start(const QStringList& names)
+    {
+        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+        for (const QString& name : names) {
+            writeClientFolder(root, name.toLower());
+            auto c = std::make_unique<Client>(root.path(name.toLower()), name);
+            c->goOnline();
+            c->signIn(name.toLower() + "-pw");
+            ASSERT_EQ(c->w()->User->text(), name);
+            clients[name] = std::move(c);
+        }
+    }
+
+    // Lays out both copies of a new conversation, as the quick-send window does.
+    void startConversation(const QString& a, const QString& b)
+    {
+        for (const QString& file :
+             {"netwrk/users/" + a + "/" + b + ".ms", "netwrk/users/" + b + "/" + a + ".ms"}) {
+            QFile f(server->tree(file));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        }
+    }
+
+    // `from` opens `to` and types a message, as a person does.
+    void say(const QString& from, const QString& to, const QString& text)
+    {
+        Client& c = *clients.at(from);
+        c.open(to);
+        auto* msg = c.w()->findChild<QPlainTextEdit*>("msg");
+        ASSERT_TRUE(msg);
+        QTest::keyClicks(msg, text);
+        QTest::mouseClick(c.w()->findChild<QPushButton*>("sendbut"), Qt::LeftButton);
+        settleAll();
+        ASSERT_EQ(c.w()->chatLines().value(1), text);
+    }
+
+    void poll(const QString& who)
+    {
+        clients.at(who)->w()->msgrldTimer();
+        settleAll();
+    }
+
+    static QAction* item(TMinimized* bar, const char* name)
+    {
+        auto* action = bar->findChild<QAction*>(QString::fromLatin1(name));
+        EXPECT_TRUE(action) << name;
+        return action;
+    }
+
+    TempTree root;
+    std::unique_ptr<DemoServer> server;
+    std::map<QString, std::unique_ptr<Client>> clients;
+};
+
+} // namespace
+
+TEST_F(QuietAndUnread, AQuietClientMarksNewsUnreadUntilTheHourIsOverAlsoAcrossARestart)
+{
+    start({"Bob", "Alice"});
+    startConversation("Alice", "Bob");
+    poll("Bob");
+    Client& bob = *clients.at("Bob");
+    TMinimized* bar = bob.ctx->Minimized();
+    Tnetprog* popup = bob.ctx->netprog();
+
+    QDateTime now = QDateTime::currentDateTime();
+    bob.ctx->doNotDisturb().setClock([&] { return now; });
+    item(bar, "quietForAnHour")->trigger();
+    EXPECT_TRUE(item(bar, "quietItem")->isChecked());
+    EXPECT_TRUE(item(bar, "quietForAnHour")->isChecked());
+    EXPECT_TRUE(item(bar, "quietTurnOff")->isVisible());
+    EXPECT_TRUE(bar->iconMuted());
+    EXPECT_TRUE(bar->Tray1->toolTip().contains("Do not disturb until "))
+        << bar->Tray1->toolTip().toStdString();
+
+    say("Alice", "Bob", "Are you there?");
+    poll("Bob");
+    EXPECT_EQ(bob.fakes.sound->played, 0);
+    EXPECT_FALSE(popup->isVisible());
+    const int row = UserDirectory::find(bob.w()->directory().users(), "Alice");
+    ASSERT_GE(row, 0);
+    EXPECT_TRUE(userentry::isMarked(bob.w()->directory().users().at(row)));
+    EXPECT_EQ(bar->unread().names(), QStringList{"Alice"});
+    EXPECT_EQ(bar->iconUnread(), 1);
+    EXPECT_TRUE(bar->Tray1->toolTip().contains("1 unread: Alice"))
+        << bar->Tray1->toolTip().toStdString();
+
+    // The hour is over: the next message is heard and shown again.
+    now = now.addSecs(3601);
+    bar->quietTimerTimer();
+    EXPECT_FALSE(bar->iconMuted());
+    EXPECT_FALSE(item(bar, "quietItem")->isChecked());
+    EXPECT_FALSE(bob.fakes.settings->values.contains("DoNotDisturb"));
+    say("Alice", "Bob", "Hello again");
+    poll("Bob");
+    EXPECT_EQ(bob.fakes.sound->played, 1);
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_EQ(popup->txt->text(), "Hello again");
+
+    // Quiet again, and the program starts anew half an hour later: still quiet, until the hour
+    // it was chosen for is over.
+    item(bar, "quietForAnHour")->trigger();
+    bob.restart();
+    bob.ctx->doNotDisturb().setClock([&] { return now; });
+    bar = bob.ctx->Minimized();
+    now = now.addSecs(1800);
+    bar->quietTimerTimer();
+    EXPECT_TRUE(bar->iconMuted());
+    EXPECT_TRUE(item(bar, "quietItem")->isChecked());
+    EXPECT_TRUE(item(bar, "quietForAnHour")->isChecked());
+    now = now.addSecs(1801);
+    bar->quietTimerTimer();
+    EXPECT_FALSE(bar->iconMuted());
+    EXPECT_FALSE(bob.fakes.settings->values.contains("DoNotDisturb"));
+    bob.restart();
+    EXPECT_FALSE(bob.ctx->Minimized()->iconMuted());
+
+    // Until turned off lasts until the menu turns it off.
+    bar = bob.ctx->Minimized();
+    item(bar, "quietUntilTurnedOff")->trigger();
+    bob.restart();
+    bar = bob.ctx->Minimized();
+    EXPECT_TRUE(bar->iconMuted());
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\nDo not disturb until I turn it off");
+    item(bar, "quietTurnOff")->trigger();
+    EXPECT_FALSE(bar->iconMuted());
+    EXPECT_FALSE(item(bar, "quietUntilTurnedOff")->isChecked());
+    EXPECT_FALSE(item(bar, "quietTurnOff")->isVisible());
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
+}
+
+TEST_F(QuietAndUnread, TheBadgeCountsThreeWritersAndForgetsEachOneOpened)
+{
+    start({"Dave", "Alice", "Bob", "Carol"});
+    for (const QString writer : {"Alice", "Bob", "Carol"})
+        startConversation(writer, "Dave");
+    poll("Dave");
+    Client& dave = *clients.at("Dave");
+    TMinimized* bar = dave.ctx->Minimized();
+    EXPECT_EQ(bar->iconUnread(), 0);
+
+    for (const QString writer : {"Alice", "Bob", "Carol"})
+        say(writer, "Dave", "Hi Dave, " + writer + " here");
+    poll("Dave");
+    EXPECT_EQ(bar->iconUnread(), 3);
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\n3 unread: Alice, Bob, Carol");
+    // Where the bar stands in for the tray, it tells the same.
+    EXPECT_EQ(bar->toolTip(), "3 unread: Alice, Bob, Carol");
+    EXPECT_TRUE(bar->findChild<QLabel*>("barMarks")->isVisibleTo(bar));
+
+    // Opened in the list.
+    dave.open("Bob");
+    EXPECT_EQ(bar->iconUnread(), 2);
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\n2 unread: Alice, Carol");
+
+    // Opened from the popup, which shows the last news.
+    Tnetprog* popup = dave.ctx->netprog();
+    ASSERT_TRUE(popup->isVisible());
+    QTest::mouseClick(popup->findChild<QLabel*>("txt"), Qt::LeftButton);
+    settleAll();
+    EXPECT_EQ(bar->unread().names(), QStringList{"Alice"});
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\n1 unread: Alice");
+
+    // Nothing new: the count stays.
+    poll("Dave");
+    EXPECT_EQ(bar->iconUnread(), 1);
+    dave.open("Alice");
+    EXPECT_EQ(bar->iconUnread(), 0);
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
+    EXPECT_FALSE(bar->findChild<QLabel*>("barMarks")->isVisibleTo(bar));
+}
