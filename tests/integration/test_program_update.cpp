@@ -169,9 +169,19 @@ protected:
             << log().toStdString();
 
         local.write("release.key", testkeys::kSecretHex.toUtf8() + '\n');
+        const QString folder = release();
+        // Offered under another number, the release would install itself again after every
+        // start: the tool refuses it.
+        EXPECT_EQ(runAdminTool(QStringList{"publish-update", "--build", kBuildN, "--key",
+                                           local.path("release.key"), "--updater",
+                                           LARKSPIRE_TEST_UPDATER, folder} +
+                                   settingsAccount,
+                               &out),
+                  1);
+        EXPECT_TRUE(out.contains("is build " + kBuildN1 + ", not " + kBuildN)) << out.toStdString();
         ASSERT_EQ(runAdminTool(QStringList{"publish-update", "--build", kBuildN1, "--key",
                                            local.path("release.key"), "--updater",
-                                           LARKSPIRE_TEST_UPDATER, release()} +
+                                           LARKSPIRE_TEST_UPDATER, folder} +
                                    settingsAccount,
                                &out),
                   0)

@@ -192,14 +192,15 @@ void endProgram(const QByteArray& marker)
 TEST_F(SelfUpdate, PublishedReleaseInstallsItselfAndKeepsTheUsersFiles)
 {
     const auto tree = [&](const QString& p) { return local.path("home/apps/Larkspire/" + p); };
-    // The programs are scripts that say which version started (and its process), then stay.
+    // The programs are scripts that say which version started (and its process), then stay;
+    // "vN" carries the mark of build N.
     const QString marker = local.path("started");
     const auto program = [&](const QString& version, bool starts) {
-        return ("#!/bin/sh\necho \"" + version + " $$\" > '" + marker + "'\n" +
-                (starts ? "exec sleep 600\n" : "exit 1\n"))
+        return ("#!/bin/sh\n# larkspire-build:" + version.mid(1) + ";\necho \"" + version +
+                " $$\" > '" + marker + "'\n" + (starts ? "exec sleep 600\n" : "exit 1\n"))
             .toUtf8();
     };
-    local.write("home/apps/Larkspire/Larkspire", program("old", true));
+    local.write("home/apps/Larkspire/Larkspire", program("v1", true));
     QFile::setPermissions(tree("Larkspire"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     local.write("home/apps/Larkspire/0rg_System/Larkspire.jpg", "old picture");
