@@ -41,3 +41,7 @@ target_compile_definitions(test_program_update PRIVATE
     LARKSPIRE_PROGRAM_N1="$<TARGET_FILE:larkspire_build_N1>"
     LARKSPIRE_TEST_UPDATER="$<TARGET_FILE:test_updater_program>"
     LARKSPIRE_ADMIN="$<TARGET_FILE:larkspire-admin>")
+# A running update ends every Larkspire of the user, and an updater waits for all of them: the
+# tests that run either never overlap.
+set_tests_properties(integration.test_self_update integration.test_program_update
+    PROPERTIES RESOURCE_LOCK larkspire_programs)
