@@ -158,7 +158,7 @@ protected:
         EXPECT_EQ(runAdminTool(QStringList{"check"} + settingsAccount, &out), 0);
         EXPECT_EQ(out, "") << "the operators' check found problems";
 
-        install();
+        ASSERT_NO_FATAL_FAILURE(install());
         QProcess program;
         program.setProcessEnvironment(environment());
         program.setStandardOutputFile(root + "/program.log", QIODevice::Append);
@@ -232,7 +232,7 @@ TEST_F(ProgramUpdate, OnVsftpd)
     if (const QString why = FtpServerFixture::unavailable(FtpServerKind::Vsftpd); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
     const auto vsftpd = FtpServerFixture::start(FtpServerKind::Vsftpd);
-    useMainServer(*vsftpd);
+    ASSERT_NO_FATAL_FAILURE(useMainServer(*vsftpd));
     QString out;
     ASSERT_EQ(runAdminTool(QStringList{"init"} + settingsAccount, &out), 0) << out.toStdString();
     updateThroughTheServer();
