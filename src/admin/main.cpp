@@ -125,8 +125,19 @@ int publishUpdate(const QCommandLineParser& args, const QStringList& rest, const
     const QByteArray program = readFile(updaterPath, &ok);
     if (!ok)
         return fail(QStringLiteral("cannot read the updater %1").arg(updaterPath));
-    if (!QFileInfo(folder + QStringLiteral("/Larkspire")).isExecutable())
+    const QString programPath = folder + QStringLiteral("/Larkspire");
+    if (!QFileInfo(programPath).isExecutable())
         return fail(QStringLiteral("%1 holds no program Larkspire").arg(folder));
+    // Offered under another number, a program would find itself outdated after every start
+    // and install itself again, on every client.
+    const auto programBuild = payload::programBuild(readFile(programPath, &ok));
+    if (!programBuild)
+        return fail(QStringLiteral("%1 tells no build number").arg(programPath));
+    if (*programBuild != *build)
+        return fail(QStringLiteral("%1 is build %2, not %3")
+                        .arg(programPath)
+                        .arg(*programBuild)
+                        .arg(*build));
     QString error;
     const QByteArray archive = payload::packFolder(folder, &error, updater::updaterEntries());
     if (archive.isEmpty())

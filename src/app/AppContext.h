@@ -52,6 +52,10 @@ public:
     const QString& localBaseDir() const { return m_localBaseDir; }
     void setLocalBaseDir(const QString& folder) { m_localBaseDir = folder; }
 
+    // The build this program reports and compares when updating.
+    int buildNumber() const { return m_buildNumber; }
+    void setBuildNumber(int build) { m_buildNumber = build; }
+
     // The release key that an updater must be signed with; empty: this build never updates.
     const QByteArray& updatePublicKey() const { return m_updatePublicKey; }
     void setUpdatePublicKey(const QByteArray& key) { m_updatePublicKey = key; }
@@ -107,6 +111,7 @@ private:
     PlatformServices m_platform;
     QString m_localBaseDir;
     QString m_languageCode;
+    int m_buildNumber = LARKSPIRE_BUILD_NUMBER;
     QByteArray m_updatePublicKey;
     StringTable m_strings;
 

@@ -1,4 +1,5 @@
 #include "app/AppContext.h"
+#include "app/BuildInfo.h"
 #include "app/LarkspireApplication.h"
 #include "update/Signature.h"
 
@@ -20,8 +21,11 @@ int main(int argc, char** argv)
     app.setErrorReport([&ctx](const QString& text) { ctx.platform().desktop->showError(text); });
     QObject::connect(&ctx, &AppContext::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    // Said first, so that a log shows which build ran, also after an update.
+    qInfo("Larkspire build %d", buildinfo::buildNumber());
+    ctx.setBuildNumber(buildinfo::buildNumber());
     ctx.setUpdatePublicKey(
-        signing::keyFromHex(QStringLiteral(LARKSPIRE_UPDATE_PUBLIC_KEY), signing::kPublicKeyBytes));
+        signing::keyFromHex(buildinfo::updatePublicKeyHex(), signing::kPublicKeyBytes));
     if (ctx.updatePublicKey().isEmpty())
         qInfo("This build has no release key: it never updates itself.");
     ctx.createWindows();

@@ -149,4 +149,20 @@ QByteArray extract(const QByteArray& updaterFile)
     return updaterFile.mid(updaterFile.size() - trailer - qsizetype(size), qsizetype(size));
 }
 
+std::optional<int> programBuild(const QByteArray& programFile)
+{
+    const QByteArray mark(kBuildMark);
+    for (qsizetype at = programFile.indexOf(mark); at >= 0;
+         at = programFile.indexOf(mark, at + 1)) {
+        const qsizetype from = at + mark.size();
+        qsizetype end = from;
+        while (end < programFile.size() && end - from < 9 && programFile[end] >= '0' &&
+               programFile[end] <= '9')
+            ++end;
+        if (end > from && end < programFile.size() && programFile[end] == ';')
+            return programFile.mid(from, end - from).toInt();
+    }
+    return std::nullopt;
+}
+
 } // namespace payload

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The updater carries the new runnable folder inside itself: its own program bytes, then an
 // archive of the folder, then the archive's size and a mark, so one signed file holds all.
 namespace payload {
@@ -20,5 +22,11 @@ bool unpack(const QByteArray& archive, const QString& target, QString* error = n
 QByteArray attach(const QByteArray& program, const QByteArray& archive);
 // The archive of an updater file; empty when it carries none.
 QByteArray extract(const QByteArray& updaterFile);
+
+// A program file carries its build number as this text followed by the decimal number and ";",
+// so that a release can be checked against the number it is offered under.
+inline constexpr char kBuildMark[] = "larkspire-build:";
+// The build number the program file carries; nothing when it carries none.
+std::optional<int> programBuild(const QByteArray& programFile);
 
 } // namespace payload

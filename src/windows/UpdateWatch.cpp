@@ -34,8 +34,11 @@ bool UpdateWatch::anyWindowVisible() const
 {
     const QWidget* listed[] = {m_ctx.Network(),   m_ctx.netprog(),  m_ctx.NetMenu(),
                                m_ctx.Minimized(), m_ctx.dragform(), m_ctx.fList()};
+    // Where the desktop has no tray the mini bar never goes away; counting it would keep those
+    // users on their build for good.
+    const QWidget* alwaysShown = m_ctx.barStandsInForTray() ? m_ctx.Minimized() : nullptr;
     for (const QWidget* w : listed) {
-        if (w && w->isVisible())
+        if (w && w != alwaysShown && w->isVisible())
             return true;
     }
     return false;
@@ -86,14 +89,20 @@ void UpdateWatch::onUpdateChecked(const selfupdate::Result& result)
 void UpdateWatch::report(const selfupdate::Result& result)
 {
     using selfupdate::Outcome;
-    if (result.outcome == Outcome::Current || result.outcome == Outcome::Ready) {
+    if (result.outcome == Outcome::Ready) {
         m_lastReported.clear();
         return;
     }
-    if (result.detail == m_lastReported)
+    const QString reason = result.outcome == Outcome::Current
+                               ? QStringLiteral("current ") + result.serverBuild
+                               : result.detail;
+    if (reason == m_lastReported)
         return;
-    m_lastReported = result.detail;
-    if (result.outcome == Outcome::Failed)
+    m_lastReported = reason;
+    if (result.outcome == Outcome::Current)
+        qCInfo(lcUpdate, "up to date: the server offers build %s",
+               qUtf8Printable(result.serverBuild));
+    else if (result.outcome == Outcome::Failed)
         qCInfo(lcUpdate) << "update check failed:" << result.detail;
     else
         qCWarning(lcUpdate) << "no update:" << result.detail;

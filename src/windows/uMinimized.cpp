@@ -101,7 +101,7 @@ void TMinimized::FormCreate()
 
 void TMinimized::recordBuildNumber()
 {
-    vinfo = QStringList{QString::number(LARKSPIRE_BUILD_NUMBER & 0xFFFF)};
+    vinfo = QStringList{QString::number(m_ctx.buildNumber() & 0xFFFF)};
     const QString file = m_ctx.folders().programDataDir + QStringLiteral("vinfo.xo");
     // The updater may have put its own record there; it is never replaced.
     if (!QFile::exists(file))

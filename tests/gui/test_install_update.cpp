@@ -236,3 +236,25 @@ TEST_F(UpdateTick, ATamperedUpdaterIsNotStartedAndTheNextTickTriesAgain)
     client->settle();
     EXPECT_EQ(client->fakes.processes->started, QStringList{updater()});
 }
+
+TEST_F(UpdateTick, WithoutATrayTheAlwaysShownMiniBarDoesNotHoldTheUpdateBack)
+{
+    client->fakes.desktop->tray = false;
+    client->ctx->startUp();
+    ASSERT_TRUE(client->ctx->barStandsInForTray());
+    client->goOnline();
+    offer("38", signing::sign(kUpdater, testkeys::secretKey()));
+    // Any other window still does.
+    client->w()->show();
+    watch()->updatetimerTimer();
+    client->settle();
+    EXPECT_FALSE(QFile::exists(updater()));
+    client->w()->hide();
+    client->settle();
+    ASSERT_TRUE(client->ctx->Minimized()->isVisible());
+
+    watch()->updatetimerTimer();
+    client->settle();
+    EXPECT_EQ(client->fakes.processes->started, QStringList{updater()});
+    EXPECT_TRUE(client->ctx->ending());
+}

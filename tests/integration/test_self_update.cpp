@@ -1,6 +1,7 @@
 #include "net/FtpClient.h"
 #include "net/Operator.h"
 #include "net/SelfUpdate.h"
+#include "support/AdminTool.h"
 #include "support/FtpServerFixture.h"
 #include "support/QtPrinters.h"
 #include "support/ReleaseKeys.h"
@@ -167,17 +168,6 @@ TEST_F(SelfUpdate, OperatorsSetUpCheckListAndPublish)
 
 namespace {
 
-int runTool(const QStringList& args, QString* output = nullptr)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(LARKSPIRE_ADMIN, args);
-    p.waitForFinished(120000);
-    if (output)
-        *output = QString::fromUtf8(p.readAll());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
-
 // Waits for a file that a started program writes; the updater has returned by then, so the
 // program had its start already.
 QByteArray waitForFile(const QString& path)
@@ -202,14 +192,15 @@ void endProgram(const QByteArray& marker)
 TEST_F(SelfUpdate, PublishedReleaseInstallsItselfAndKeepsTheUsersFiles)
 {
     const auto tree = [&](const QString& p) { return local.path("home/apps/Larkspire/" + p); };
-    // The programs are scripts that say which version started (and its process), then stay.
+    // The programs are scripts that say which version started (and its process), then stay;
+    // "vN" carries the mark of build N.
     const QString marker = local.path("started");
     const auto program = [&](const QString& version, bool starts) {
-        return ("#!/bin/sh\necho \"" + version + " $$\" > '" + marker + "'\n" +
-                (starts ? "exec sleep 600\n" : "exit 1\n"))
+        return ("#!/bin/sh\n# larkspire-build:" + version.mid(1) + ";\necho \"" + version +
+                " $$\" > '" + marker + "'\n" + (starts ? "exec sleep 600\n" : "exit 1\n"))
             .toUtf8();
     };
-    local.write("home/apps/Larkspire/Larkspire", program("old", true));
+    local.write("home/apps/Larkspire/Larkspire", program("v1", true));
     QFile::setPermissions(tree("Larkspire"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     local.write("home/apps/Larkspire/0rg_System/Larkspire.jpg", "old picture");
@@ -228,16 +219,16 @@ TEST_F(SelfUpdate, PublishedReleaseInstallsItselfAndKeepsTheUsersFiles)
     local.write("release.key", testkeys::kSecretHex.toUtf8() + "\n");
     const QStringList account{"--host",     server->address(),  "--user", server->user(),
                               "--password", server->password(), "--root", "/"};
-    ASSERT_EQ(runTool(QStringList{"init"} + account), 0);
+    ASSERT_EQ(runAdminTool(QStringList{"init"} + account), 0);
     QString out;
-    ASSERT_EQ(
-        runTool(QStringList{"publish-update", "--build", "2", "--key", local.path("release.key"),
-                            "--updater", LARKSPIRE_TEST_UPDATER, local.path("release")} +
-                    account,
-                &out),
-        0)
+    ASSERT_EQ(runAdminTool(QStringList{"publish-update", "--build", "2", "--key",
+                                       local.path("release.key"), "--updater",
+                                       LARKSPIRE_TEST_UPDATER, local.path("release")} +
+                               account,
+                           &out),
+              0)
         << out.toStdString();
-    ASSERT_EQ(runTool(QStringList{"check"} + account, &out), 0) << out.toStdString();
+    ASSERT_EQ(runAdminTool(QStringList{"check"} + account, &out), 0) << out.toStdString();
 
     selfupdate::Request r;
     r.serverRoot = "/";
@@ -270,11 +261,11 @@ TEST_F(SelfUpdate, PublishedReleaseInstallsItselfAndKeepsTheUsersFiles)
     // A release whose program does not start: the version before it comes back.
     QFile::remove(marker);
     release("broken", "v3", false);
-    ASSERT_EQ(
-        runTool(QStringList{"publish-update", "--build", "3", "--key", local.path("release.key"),
-                            "--updater", LARKSPIRE_TEST_UPDATER, local.path("broken")} +
-                account),
-        0);
+    ASSERT_EQ(runAdminTool(QStringList{"publish-update", "--build", "3", "--key",
+                                       local.path("release.key"), "--updater",
+                                       LARKSPIRE_TEST_UPDATER, local.path("broken")} +
+                           account),
+              0);
     r.ownBuild = "2";
     ASSERT_EQ(selfupdate::check(ftp, r).outcome, selfupdate::Outcome::Ready);
     updater.start(result.updaterPath);
@@ -301,9 +292,9 @@ TEST_F(SelfUpdate, PublishedReleaseInstallsItselfAndKeepsTheUsersFiles)
 TEST_F(SelfUpdate, CheckToolNamesAMissingUsersFolder)
 {
     QString out;
-    const int code = runTool({"check", "--host", server->address(), "--user", server->user(),
-                              "--password", server->password()},
-                             &out);
+    const int code = runAdminTool({"check", "--host", server->address(), "--user", server->user(),
+                                   "--password", server->password()},
+                                  &out);
     EXPECT_EQ(code, 1);
     EXPECT_TRUE(out.contains("the users folder /netwrk/users/ is missing")) << out.toStdString();
 }

@@ -126,6 +126,17 @@ TEST(Payload, NamesThatLeaveTheTargetAreRefused)
     EXPECT_FALSE(payload::unpack("garbage", t.path("g")));
 }
 
+TEST(Payload, AProgramFileTellsItsBuildByItsMark)
+{
+    EXPECT_EQ(payload::programBuild("ELF...larkspire-build:42;..."), 42);
+    // Mentions of the mark without a number are passed over.
+    EXPECT_EQ(payload::programBuild("larkspire-build:%1;larkspire-build:;larkspire-build:7;"), 7);
+    for (const QByteArray& bad :
+         {QByteArray(), QByteArray("larkspire-build:42"), QByteArray("larkspire-build:4x;"),
+          QByteArray("larkspire-build:12345678901;")})
+        EXPECT_EQ(payload::programBuild(bad), std::nullopt) << bad.constData();
+}
+
 TEST(Installer, NewProgramReplacesTheOldAndEveryUserFileStays)
 {
     TempTree t;
