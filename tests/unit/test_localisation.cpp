@@ -44,7 +44,7 @@ TEST(StringTable, RowsKeepTheirNumbersAndBlanks)
     StringTable rus, eng;
     rus.build(QStringLiteral("rus/"));
     eng.build(QStringLiteral("eng/"));
-    ASSERT_EQ(rus.size(), 378);
+    ASSERT_EQ(rus.size(), StringTable::kRowCount);
     EXPECT_EQ(rus.text(317), QStringLiteral("Получатель: "));
     EXPECT_EQ(eng.text(317), QStringLiteral("For "));
     EXPECT_EQ(rus.text(20), QStringLiteral("Без пробелов и символов"));
