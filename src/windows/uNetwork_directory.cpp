@@ -8,6 +8,7 @@
 #include "core/ReceivedFolder.h"
 #include "core/StringList.h"
 #include "session/ClientSession.h"
+#include "windows/DraftKeeper.h"
 #include "windows/FrameImage.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
@@ -103,6 +104,7 @@ void TNetwork::usersSelect()
         a.rebuild(QString());
     if (row < 0 || entry.isEmpty())
         return;
+    drafts->leave(); // what msg holds stays with the correspondent it was typed for
     sms->hide();
     chat->clear();
     m_directory.setSelectedPeer(name);
@@ -153,6 +155,7 @@ void TNetwork::onCorrespondentOpened(const CorrespondentResult& result)
             w->hide();
         sms->show();
     }
+    drafts->open(SessionUser, name);
     LMDSimpleLabel2->hide();
     if (!msg->isHidden())
         msg->setFocus();
@@ -179,6 +182,8 @@ void TNetwork::select()
     Tnetprog* popup = m_ctx.netprog();
     if (!popup)
         return;
+    // The popup empties msg next; the draft in it stays with its correspondent.
+    drafts->leave();
     popup->Hint = popup->Hint.trimmed();
     const QString sender = popup->Hint;
     const int row = UserDirectory::find(m_directory.users(), sender);
@@ -208,6 +213,7 @@ void TNetwork::onPopupCorrespondentOpened(const CorrespondentResult& result)
         setChatLines(lines);
     }
     showConversationLayout();
+    drafts->open(SessionUser, sender);
     m_directory.setUserLine(row, userentry::withoutMark(m_directory.users().at(row)));
     // Notices written from here on speak the sender's language, as after a click in the list.
     const QString language = userentry::language(m_directory.users().at(row));

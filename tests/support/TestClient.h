@@ -7,6 +7,7 @@
 #include "app/AppContext.h"
 #include "core/UserDirectory.h"
 #include "platform/fake/FakeServices.h"
+#include "platform/linux/LinuxServices.h"
 #include "session/ClientSession.h"
 #include "support/TempTree.h"
 #include "windows/uNetwork.h"
@@ -27,7 +28,18 @@
 class TestClient
 {
 public:
-    TestClient(const QString& root, const QString& name) : m_root(root), m_name(name) { start(); }
+    // The settings store is a double, forgotten at a restart, unless the client keeps a settings
+    // file in its folder as the program does (fakes.settings is then null).
+    enum class Settings
+    {
+        Double,
+        File,
+    };
+    TestClient(const QString& root, const QString& name, Settings settings = Settings::Double)
+        : m_root(root), m_name(name), m_settings(settings)
+    {
+        start();
+    }
 
     void start()
     {
@@ -35,7 +47,12 @@ public:
         env.exePath = m_root + "/app/Larkspire";
         env.home = m_root + "/home";
         env.stateHome = m_root + "/state";
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        PlatformServices platform = FakePlatform::make(&fakes);
+        if (m_settings == Settings::File) {
+            platform.settings = std::make_unique<IniSettingsStore>(settingsFile());
+            fakes.settings = nullptr;
+        }
+        ctx = std::make_unique<AppContext>(env, std::move(platform));
         ctx->createWindows();
         stopTimers();
     }
@@ -77,6 +94,7 @@ public:
     }
 
     const QString& root() const { return m_root; }
+    QString settingsFile() const { return m_root + "/config/Larkspire/Larkspire.ini"; }
 
     // Picks `name` in the user list as a click does, and waits for the conversation.
     void open(const QString& name)
@@ -124,6 +142,7 @@ public:
 private:
     QString m_root;
     QString m_name;
+    Settings m_settings = Settings::Double;
 };
 
 // Waits until the sessions of every client in the process have finished what the test started.
