@@ -239,5 +239,10 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_view && event->type() == QEvent::Resize)
         place();
+    // The conversation put away (signing out): the bar does not come back with the next one.
+    if (watched == m_view && event->type() == QEvent::Hide && m_view->isHidden() && !isHidden()) {
+        hide();
+        m_view->setExtraSelections({});
+    }
     return QFrame::eventFilter(watched, event);
 }

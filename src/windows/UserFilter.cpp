@@ -12,8 +12,9 @@
 
 namespace {
 
-constexpr int kWidth = 300;
-constexpr int kHeight = 24;
+// Right-aligned on the list's top edge, clear of the frame's controls above it.
+constexpr int kWidth = 240;
+constexpr int kHeight = 22;
 
 // A key that types a character into the filter rather than moving or acting in the list.
 bool types(const QKeyEvent& key, bool filterEmpty)
@@ -49,7 +50,7 @@ UserFilter::UserFilter(AppContext& ctx, QTreeWidget* list, QList<int> columns)
     m_line->setFocusPolicy(Qt::NoFocus);
     m_line->setClearButtonEnabled(true);
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(6, 2, 2, 2);
+    row->setContentsMargins(6, 1, 1, 1);
     row->setSpacing(6);
     row->addWidget(m_caption);
     row->addWidget(m_line, 1);
@@ -130,8 +131,11 @@ int UserFilter::shownCount() const
 void UserFilter::apply()
 {
     applyTo(0, m_list->topLevelItemCount() - 1);
+    // The correspondent when found, else the first found: not some rows down the list.
     if (QTreeWidgetItem* current = m_list->currentItem(); current && !current->isHidden())
         m_list->scrollToItem(current);
+    else
+        m_list->scrollToTop();
 }
 
 void UserFilter::applyTo(int first, int last)

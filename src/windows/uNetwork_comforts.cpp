@@ -7,6 +7,8 @@
 #include "windows/DraftKeeper.h"
 #include "windows/FindBar.h"
 #include "windows/UserFilter.h"
+#include "windows/uNetMenu.h"
+#include "windows/uPhoto.h"
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -22,6 +24,10 @@ void TNetwork::installComforts()
 
 std::optional<bool> TNetwork::comfortKey(QWidget* receiver, const QKeyEvent& key)
 {
+    // While the quick-send window or the avatar viewer is open the window takes no typing.
+    if ((m_ctx.NetMenu() && m_ctx.NetMenu()->isVisible()) ||
+        (m_ctx.Photo() && m_ctx.Photo()->isVisible()))
+        return std::nullopt;
     if (const std::optional<bool> used = findBar->keyPress(receiver, key))
         return used;
     return userFilter->keyPress(receiver, key);
