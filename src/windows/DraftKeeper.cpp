@@ -54,6 +54,8 @@ void DraftKeeper::leave()
 void DraftKeeper::sent(const QString& peer, const QString& text)
 {
     flush();
+    if (m_owner.isEmpty())
+        return;
     const QString key = drafts::key(m_owner, peer, m_kind);
     if (m_store.value(key) == text)
         m_store.remove(key);
