@@ -7,7 +7,7 @@
 class StringTable
 {
 public:
-    static constexpr int kRowCount = 390;
+    static constexpr int kRowCount = 398;
     // The characters a name or password may not hold follow this text.
     static constexpr int kTxtRefusedCharacters = 372;
     static constexpr int kTxtProfileFieldRefused = 373;

@@ -1,6 +1,7 @@
 #include "windows/uNetMenu.h"
 
 #include "app/AppContext.h"
+#include "core/Drafts.h"
 #include "core/Error.h"
 #include "session/ClientSession.h"
 #include "windows/WindowLook.h"
@@ -53,6 +54,12 @@ TNetMenu::TNetMenu(AppContext& ctx) : m_ctx(ctx)
     setObjectName(QStringLiteral("NetMenu"));
     setWindowTitle(QStringLiteral("Larkspire"));
     FormCreate();
+}
+
+TNetMenu::~TNetMenu()
+{
+    // Quitting while the window is open.
+    keepDraft();
 }
 
 void TNetMenu::FormCreate()
@@ -133,17 +140,45 @@ void TNetMenu::showEvent(QShowEvent* event)
 
 void TNetMenu::FormShow()
 {
-    LMDLabel1->setText(m_ctx.text(317) + m_ctx.Network()->directory().sendbutHint());
+    TNetwork* main = m_ctx.Network();
+    const QString recipient = main->directory().sendbutHint();
+    LMDLabel1->setText(m_ctx.text(317) + recipient);
     m_fader->fadeIn();
     raise();
     move(placement(QCursor::pos(), width()));
+    // Drafts are the signed-in user's; without one the window keeps nothing.
+    m_draftKey.clear();
+    if (!main->sessionUser.isEmpty())
+        m_draftKey = drafts::key(main->sessionUser, recipient, drafts::Box::QuickSend);
+    const QString draft =
+        m_draftKey.isEmpty() ? QString() : m_ctx.platform().settings->value(m_draftKey);
+    if (!draft.isEmpty()) {
+        text->setText(draft);
+        textChange();
+        text->setFocus();
+        text->end(false);
+        return;
+    }
     text->setText(m_ctx.text(207));
     text->setFocus();
     text->selectAll();
 }
 
+void TNetMenu::keepDraft()
+{
+    if (m_draftKey.isEmpty())
+        return;
+    const QString typed = holdsPlaceholder() ? QString() : text->text();
+    if (typed.isEmpty())
+        m_ctx.platform().settings->remove(m_draftKey);
+    else
+        m_ctx.platform().settings->setValue(m_draftKey, typed);
+    m_draftKey.clear();
+}
+
 void TNetMenu::closeEvent(QCloseEvent* event)
 {
+    keepDraft();
     text->clear();
     m_dragging = false;
     event->accept();
@@ -193,6 +228,12 @@ void TNetMenu::onQuickSent(const QuickSendResult& result)
     }
     if (!result.reached || result.sent.result != messaging::Sent::Sent)
         return;
+    // The window may have closed, keeping the text as a draft, while the message went.
+    if (const QString owner = m_ctx.Network()->sessionUser; !owner.isEmpty()) {
+        const QString sent = drafts::key(owner, result.recipient, drafts::Box::QuickSend);
+        if (m_ctx.platform().settings->value(sent) == result.text)
+            m_ctx.platform().settings->remove(sent);
+    }
     if (text->text() == result.text)
         text->clear();
     StartFadeOut();

@@ -22,6 +22,7 @@ class TNetMenu : public QWidget
 
 public:
     explicit TNetMenu(AppContext& ctx);
+    ~TNetMenu() override;
 
     // Where the window goes for a pointer at `pointer`: beside it, on the side that fits.
     static QPoint placement(QPoint pointer, int width);
@@ -62,6 +63,8 @@ private:
     void FormShow();
     void onQuickSent(const QuickSendResult& result);
     bool holdsPlaceholder() const;
+    // What is typed and not sent stays as the recipient's draft of this window.
+    void keepDraft();
     void dragStart(QMouseEvent* event);
     void dragMove(QMouseEvent* event);
 
@@ -70,4 +73,5 @@ private:
     bool m_dragging = false;
     QPoint m_dragOrigin; // the pointer within the window at the press
     QString m_sending;   // the text on its way, which a second press must not send again
+    QString m_draftKey;  // the draft of the recipient while the window is open
 };

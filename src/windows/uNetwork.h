@@ -14,10 +14,13 @@
 #include <optional>
 
 class AppContext;
+class DraftKeeper;
+class FindBar;
 class FrameImage;
 class TXNetDetect;
 class WindowFader;
 class UpdateWatch;
+class UserFilter;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -235,6 +238,12 @@ public:
     // Shows the main window from the popup, as the mini bar's click does.
     void showFromPopup();
 
+    // Comforts (uNetwork_comforts.cpp): the draft of the correspondent in msg, the find bar
+    // over chat (Ctrl+F), and the filter line that typing in users opens.
+    DraftKeeper* drafts = nullptr;
+    FindBar* findBar = nullptr;
+    UserFilter* userFilter = nullptr;
+
     // The account's upkeep (uNetwork_account.cpp)
     QTimer* deleteConfirmTimer = nullptr; // dbreset: the confirmation window of the deletion
     int deletePresses = 0;                // presses of delbut within the confirmation window
@@ -294,6 +303,9 @@ private:
     void createPolling();
     void createFileSending();
     void createAccountUpkeep();
+    void installComforts();
+    // A key for the comforts, before the window's own handling: as keyPress of each comfort.
+    std::optional<bool> comfortKey(QWidget* receiver, const QKeyEvent& key);
     void loadSuggestions();
     bool accountEvent(QObject* watched, QEvent* event);
     void onProfileSaved(const ProfileResult& result);

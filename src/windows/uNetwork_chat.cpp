@@ -5,6 +5,7 @@
 #include "core/Conversation.h"
 #include "core/Limits.h"
 #include "session/ClientSession.h"
+#include "windows/DraftKeeper.h"
 #include "windows/uNetMenu.h"
 
 #include <QDateTime>
@@ -133,6 +134,7 @@ void TNetwork::onMessageSent(const MessageResult& result)
     // What the user typed after pressing Send stays for the next message.
     if (messageEdit->toPlainText() == request.text)
         messageEdit->clear();
+    drafts->sent(request.recipient, request.text);
     if (!request.viaEnter)
         messageEdit->setFocus();
 }

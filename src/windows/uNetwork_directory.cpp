@@ -8,6 +8,7 @@
 #include "core/ReceivedFolder.h"
 #include "core/StringList.h"
 #include "session/ClientSession.h"
+#include "windows/DraftKeeper.h"
 #include "windows/FrameImage.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
@@ -103,6 +104,7 @@ void TNetwork::onUserSelected()
         peerPhrases.rebuild(QString());
     if (row < 0 || entry.isEmpty())
         return;
+    drafts->leave(); // what the message box holds stays with the correspondent it was typed for
     quickSendButton->hide();
     conversationView->clear();
     m_directory.setSelectedPeer(name);
@@ -155,6 +157,7 @@ void TNetwork::onCorrespondentOpened(const CorrespondentResult& result)
             w->hide();
         quickSendButton->show();
     }
+    drafts->open(sessionUser, name);
     busyLabel->hide();
     if (!messageEdit->isHidden())
         messageEdit->setFocus();
@@ -181,6 +184,8 @@ void TNetwork::openPopupSender()
     Tnetprog* popup = m_ctx.netprog();
     if (!popup)
         return;
+    // The popup empties msg next; the draft in it stays with its correspondent.
+    drafts->leave();
     popup->Hint = popup->Hint.trimmed();
     const QString sender = popup->Hint;
     const int row = UserDirectory::find(m_directory.users(), sender);
@@ -210,6 +215,7 @@ void TNetwork::onPopupCorrespondentOpened(const CorrespondentResult& result)
         setChatLines(lines);
     }
     showConversationLayout();
+    drafts->open(sessionUser, sender);
     m_directory.setUserLine(row, userentry::withoutMark(m_directory.users().at(row)));
     // Notices written from here on speak the sender's language, as after a click in the list.
     const QString language = userentry::language(m_directory.users().at(row));

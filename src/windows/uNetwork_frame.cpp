@@ -94,6 +94,7 @@ void TNetwork::createWindow()
     createPolling();
     createFileSending();
     createAccountUpkeep();
+    installComforts();
     setAcceptDrops(true);
     // The key preview: the window decides about each key before its focused control.
     qApp->installEventFilter(this);
@@ -557,6 +558,9 @@ bool TNetwork::eventFilter(QObject* watched, QEvent* event)
         QWidget* first = focusWidget() ? focusWidget() : this;
         if (!w || w != first)
             return false;
+        // Ctrl+F and typing in the find bar or the filtered list are not the window's keys.
+        if (const std::optional<bool> used = comfortKey(w, *static_cast<QKeyEvent*>(event)))
+            return *used;
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (previewKey(key))
             return true;

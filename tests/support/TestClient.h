@@ -7,6 +7,7 @@
 #include "app/AppContext.h"
 #include "core/UserDirectory.h"
 #include "platform/fake/FakeServices.h"
+#include "platform/linux/LinuxServices.h"
 #include "session/ClientSession.h"
 #include "support/TempTree.h"
 #include "windows/uNetwork.h"
@@ -27,7 +28,18 @@
 class TestClient
 {
 public:
-    TestClient(const QString& root, const QString& name) : m_root(root), m_name(name) { start(); }
+    // The settings store is a double whose values a restart keeps, as the per-user store outlives
+    // the program, or a settings file in the client's folder (fakes.settings is then null).
+    enum class Settings
+    {
+        Double,
+        File,
+    };
+    TestClient(const QString& root, const QString& name, Settings settings = Settings::Double)
+        : m_root(root), m_name(name), m_settings(settings)
+    {
+        start();
+    }
 
     void start(const QMap<QString, QString>& settings = {})
     {
@@ -36,7 +48,12 @@ public:
         env.home = m_root + "/home";
         env.stateHome = m_root + "/state";
         PlatformServices platform = FakePlatform::make(&fakes);
-        fakes.settings->values = settings;
+        if (m_settings == Settings::File) {
+            platform.settings = std::make_unique<IniSettingsStore>(settingsFile());
+            fakes.settings = nullptr;
+        } else {
+            fakes.settings->values = settings;
+        }
         ctx = std::make_unique<AppContext>(env, std::move(platform));
         ctx->createWindows();
         stopTimers();
@@ -51,7 +68,8 @@ public:
     // program, as the real one does.
     void restart()
     {
-        const QMap<QString, QString> kept = fakes.settings->values;
+        const QMap<QString, QString> kept =
+            fakes.settings ? fakes.settings->values : QMap<QString, QString>();
         ctx.reset();
         start(kept);
     }
@@ -81,6 +99,7 @@ public:
     }
 
     const QString& root() const { return m_root; }
+    QString settingsFile() const { return m_root + "/config/Larkspire/Larkspire.ini"; }
 
     // Picks `name` in the user list as a click does, and waits for the conversation.
     void open(const QString& name)
@@ -128,6 +147,7 @@ public:
 private:
     QString m_root;
     QString m_name;
+    Settings m_settings = Settings::Double;
 };
 
 // Waits until the sessions of every client in the process have finished what the test started.

@@ -1,3 +1,4 @@
+#include "core/Drafts.h"
 #include "platform/linux/LinuxServices.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -116,4 +117,57 @@ TEST(Fonts, ShippedFilesStandInForTheFamiliesTheWindowsAskFor)
     AppFonts fonts;
     ASSERT_TRUE(fonts.add(carlito));
     EXPECT_EQ(QFontInfo(QFont(QStringLiteral("Calibri"))).family(), QStringLiteral("Carlito"));
+}
+
+namespace {
+
+bool ownerOnly(const QString& file)
+{
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    const QFile::Permissions p = QFile::permissions(file);
+    return (p & QFile::ReadOwner) && (p & QFile::WriteOwner) && !(p & others);
+}
+
+} // namespace
+
+TEST(SettingsStore, DraftsKeepTheirTextUnderAnyNamesAndStayPrivate)
+{
+    TempTree tmp;
+    const QString file = tmp.path(QStringLiteral("config/Larkspire/Larkspire.ini"));
+    using drafts::Box;
+    // Names that a store could take for groups, fold together or mix up.
+    const QStringList peers{"Bob", "bob", "a/b", "a\\b", "[x]=1;#", "Ёжик", ""};
+    QString longDraft;
+    for (int k = 0; k < 20000; ++k)
+        longDraft += QStringLiteral("строка %1; \"quoted\" = \\ tab\t\r\n").arg(k);
+    {
+        IniSettingsStore store(file);
+        for (const QString& peer : peers)
+            store.setValue(drafts::key("Alice", peer, Box::Message), "to " + peer + "\nline 2");
+        // The store's own markers, typed as text.
+        store.setValue(drafts::key("Alice", "Bob", Box::QuickSend), "@ByteArray(quick)");
+        store.setValue(drafts::key("Al", "iceBob", Box::Message), longDraft);
+    }
+    IniSettingsStore again(file);
+    for (const QString& peer : peers)
+        EXPECT_EQ(again.value(drafts::key("Alice", peer, Box::Message), {}),
+                  "to " + peer + "\nline 2")
+            << peer.toStdString();
+    EXPECT_EQ(again.value(drafts::key("Alice", "Bob", Box::QuickSend), {}), "@ByteArray(quick)");
+    EXPECT_EQ(again.value(drafts::key("Al", "iceBob", Box::Message), {}), longDraft);
+    EXPECT_EQ(again.value(drafts::key("Bob", "Alice", Box::Message), "none"), "none");
+    // Unsent messages are the user's alone.
+    EXPECT_TRUE(ownerOnly(file));
+}
+
+TEST(SettingsStore, AStoreReadableByOthersIsTightenedAtTheNextWrite)
+{
+    TempTree tmp;
+    const QString file = tmp.write(QStringLiteral("Larkspire.ini"), "[General]\nASt=1\n");
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
+                                    QFile::ReadGroup);
+    IniSettingsStore(file).setValue(drafts::key("Alice", "Bob", drafts::Box::Message), "hi");
+    EXPECT_TRUE(ownerOnly(file));
+    EXPECT_EQ(IniSettingsStore(file).value(QStringLiteral("ASt"), {}), QStringLiteral("1"));
 }

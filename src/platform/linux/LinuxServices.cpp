@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxServices.h"
 
 #include "core/Folders.h"
+#include "core/Helpers.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -8,6 +9,7 @@
 #include <QDBusReply>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
@@ -30,14 +32,36 @@ QString IniSettingsStore::value(const QString& key, const QString& fallback) con
     return QSettings(m_path, QSettings::IniFormat).value(key, fallback).toString();
 }
 
+namespace {
+
+// The store holds unsent messages: the file is the user's alone, from its first byte on. The
+// settings writer replaces the file but keeps the mode of the one it replaces.
+void makeStorePrivate(const QString& path)
+{
+    if (helpers::makePrivateFile(path))
+        return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    // Where it cannot be made here, the writer makes it and the caller tightens it after.
+    const bool made = file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                                QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    Q_UNUSED(made);
+}
+
+} // namespace
+
 void IniSettingsStore::setValue(const QString& key, const QString& value)
 {
+    makeStorePrivate(m_path);
     QSettings(m_path, QSettings::IniFormat).setValue(key, value);
+    helpers::makePrivateFile(m_path);
 }
 
 void IniSettingsStore::remove(const QString& key)
 {
+    makeStorePrivate(m_path);
     QSettings(m_path, QSettings::IniFormat).remove(key);
+    helpers::makePrivateFile(m_path);
 }
 
 bool DesktopShell::openPath(const QString& path)
