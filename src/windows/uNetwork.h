@@ -4,6 +4,7 @@
 #include "core/UserDirectory.h"
 #include "core/uLocal.h"
 #include "session/ClientSession.h"
+#include "windows/MainControls.h"
 
 #include <QPoint>
 #include <QStringList>
@@ -40,7 +41,7 @@ class QTimer;
 // when its background is dragged, and holds the sign-in view, the user list, the conversation
 // and the settings panel. Its implementation is split by feature area; uNetwork_frame.cpp holds
 // the frame: creation of the controls, fading, moving, the close images and the keys.
-class TNetwork : public QWidget
+class TNetwork : public QWidget, public MainControls
 {
     Q_OBJECT
 
@@ -74,53 +75,6 @@ public:
     // Moving the window by its background; the quick-send window moves itself the same way.
     bool FrameDragging = false;
     QPoint FrameDragOrigin; // the pointer within the window at mouse-down
-
-    // Frame
-    FrameImage* background = nullptr;     // bg
-    FrameImage* backImage = nullptr;      // Image1
-    FrameImage* minimizeImage = nullptr;  // Image2
-    FrameImage* closeImage = nullptr;     // bclose
-    FrameImage* settingsToggle = nullptr; // more
-    FrameImage* settingsPanel = nullptr;  // block1
-    // Sign-in view
-    QLabel* busyLabel = nullptr;                  // LMDSimpleLabel2
-    QLabel* signInTitle = nullptr;                // Label1
-    QLineEdit* nameEdit = nullptr;                // username
-    QLineEdit* passwordEdit = nullptr;            // pass
-    QPushButton* signInButton = nullptr;          // Button2
-    QRadioButton* autoSignInOption = nullptr;     // c1
-    QRadioButton* forgetPasswordOption = nullptr; // c2
-    QRadioButton* sharedComputerOption = nullptr; // c3
-    QButtonGroup* signInOptions = nullptr;
-    // Signed-in view
-    QTreeWidget* userList = nullptr;            // users
-    FrameImage* ownAvatar = nullptr;            // ava
-    QLabel* ownNameLabel = nullptr;             // User
-    QLineEdit* renameEdit = nullptr;            // rnm
-    QLabel* renameError = nullptr;              // usererror
-    QPushButton* receivedFilesButton = nullptr; // fbut
-    QPlainTextEdit* conversationView = nullptr; // chat
-    QPushButton* quickSendButton = nullptr;     // sms
-    FrameImage* favouriteMark = nullptr;        // favs
-    FrameImage* peerAvatar = nullptr;           // user2
-    QLabel* peerNameLabel = nullptr;            // user2name
-    QPlainTextEdit* messageEdit = nullptr;      // msg
-    QPushButton* sendButton = nullptr;          // sendbut
-    QPushButton* sendFileButton = nullptr;      // LMDButton2
-    QPushButton* commonFilesButton = nullptr;   // commonfiles
-    QCheckBox* onlineCheck = nullptr;           // online
-    // Settings panel, shown and hidden with block1
-    QComboBox* regionBox = nullptr;                    // regionname
-    QComboBox* activityBox = nullptr;                  // subjecttype
-    QPushButton* saveProfileButton = nullptr;          // savesets
-    QRadioButton* panelForgetPasswordOption = nullptr; // m2
-    QRadioButton* panelSharedComputerOption = nullptr; // m3
-    QButtonGroup* panelOptions = nullptr;
-    QPushButton* signOutButton = nullptr;       // dscn
-    QPushButton* deleteAccountButton = nullptr; // delbut
-    QPushButton* panelCancelButton = nullptr;   // LMDButton1
-    // The title of the picture dialog, which is created only when the user picks a picture.
-    QString pictureDialogTitle; // OpenPicTitle
 
     QTimer* fadeTimer = nullptr; // fx
 
@@ -267,9 +221,6 @@ protected:
 
 private:
     void createWindow(); // FormCreate
-    void createFrame();
-    void createControls();
-    void setCaptions();
     void prepareFolders();
     void prepareMyImages();
     void onShown(); // FormShow
