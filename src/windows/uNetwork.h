@@ -14,6 +14,7 @@
 
 #include <optional>
 
+class AccountPanel;
 class AppContext;
 class DraftKeeper;
 class FindBar;
@@ -112,7 +113,6 @@ public:
     QTimer* signInCaptionTimer = nullptr;  // Timer1
     QTimer* signInSequenceTimer = nullptr; // Timer2
     QTimer* autoSignInTimer = nullptr;     // Timer4
-    QTimer* renameErrorTimer = nullptr;    // usererrortimer
     int sequenceStep = 0;                  // the Tag of Timer2
     int passTag = 0;                       // the Tag of pass: 1 after Enter in the name box
     QString typedPassword;                 // the Hint of pass
@@ -122,7 +122,6 @@ public:
     void onSignInCaptionTick();                       // Timer1Timer
     void onSignInSequenceTick();                      // Timer2Timer
     void onAutoSignInTick();                          // Timer4Timer
-    void onRenameErrorTick();                         // usererrortimerTimer
     void onNameEdited();                              // usernameChange
     void showSignedInView(const QString& avatarFile); // SystemShow
     void showSignInView();                            // RegShow
@@ -198,21 +197,10 @@ public:
     FindBar* findBar = nullptr;
     UserFilter* userFilter = nullptr;
 
-    // The account's upkeep (uNetwork_account.cpp)
-    QTimer* deleteConfirmTimer = nullptr; // dbreset: the confirmation window of the deletion
-    int deletePresses = 0;                // presses of delbut within the confirmation window
-    void onSaveProfile();                 // savesetsClick
-    void onDeleteAccount();               // delbutClick
-    void onDeleteConfirmTimeout();        // dbresetTimer
-    // The rename field over the name (UserMouseDown, right button).
-    void startRename();
-    // Enter in rnm (rnmKeyUp).
-    void confirmRename();
-    // The picture dialog (avaMouseDown, right button).
-    void changeAvatar();
-    // The largest picture put up as it is; larger ones go up scaled to fit this square, which
-    // the viewer shows at full size and the 150 x 150 box scales down.
-    static constexpr int kAvatarLimit = 700;
+    // The account's upkeep: the settings panel's profile, deletion, rename and own picture.
+    AccountPanel& account() { return *m_account; }
+    // Closes the picture viewer when it is open.
+    void closeAvatarViewer();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -244,7 +232,6 @@ private:
     void restoreAllImages();
     void hover(FrameImage* image, bool& flag, const QString& file);
     void restore(FrameImage* image, bool& flag, const QString& file);
-    void closeAvatarViewer();
     QString dataFile(const QString& name) const;
 
     void createServerAccess();
@@ -253,17 +240,9 @@ private:
     void createChat();
     void createPolling();
     void createFileSending();
-    void createAccountUpkeep();
     void installComforts();
     // A key for the comforts, before the window's own handling: as keyPress of each comfort.
     std::optional<bool> comfortKey(QWidget* receiver, const QKeyEvent& key);
-    void loadSuggestions();
-    bool accountEvent(QObject* watched, QEvent* event);
-    void onProfileSaved(const ProfileResult& result);
-    void onAccountDeleted(const DeletionResult& result);
-    void onAccountRenamed(const RenameResult& result);
-    void onAvatarChanged(const AvatarResult& result);
-    void showUserError(const QString& text);
     void applyDirectory(const ConnectResult& result);
     void setSignInCaption(int row, const QString& suffix = {});
     void onSignedIn(const SignInResult& result);
@@ -324,13 +303,12 @@ private:
     int m_signInCaptionRow = 0;                  // the text row Button2 shows
     QString m_pollSelection;                     // the selection when the running cycle began
     QStringList m_shownUsers;                    // what the list control shows
-    QString m_renameFrom;                        // the hint of rnm: the name before the rename
-    QString m_stagedAvatar;                      // the picture on its way up
 
     AppContext& m_ctx;
     UserDirectory m_directory;
     bool m_optionGuard = false; // the Tags of the option buttons while code checks them
     WindowFader* m_fader = nullptr;
+    AccountPanel* m_account = nullptr;
     // The local copy of the correspondent's picture, for the viewer.
     QString m_peerAvatarFile;
     bool m_shownOnce = false;

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "core/FrameKeys.h"
+#include "windows/AccountPanel.h"
 #include "windows/FrameImage.h"
 #include "windows/WindowFader.h"
 #include "windows/WindowLook.h"
@@ -64,7 +65,7 @@ void TNetwork::createWindow()
     createChat();
     createPolling();
     createFileSending();
-    createAccountUpkeep();
+    m_account = new AccountPanel(*this, m_ctx);
     installComforts();
     setAcceptDrops(true);
     // The key preview: the window decides about each key before its focused control.
@@ -102,9 +103,8 @@ void TNetwork::onShown()
     prepareMyImages();
 
     m_ctx.platform().desktop->forceForeground(this);
-    deleteAccountButton->setText(m_ctx.text(130));
-    deletePresses = 0;
-    loadSuggestions();
+    m_account->resetDeletion();
+    m_account->loadSuggestions();
     m_fader->fadeIn();
 
     // The drop-zone window asks for a plain show that leaves the sign-in state alone.
@@ -275,7 +275,7 @@ bool TNetwork::previewKey(int key)
 
 bool TNetwork::eventFilter(QObject* watched, QEvent* event)
 {
-    if (accountEvent(watched, event))
+    if (m_account && m_account->handleEvent(watched, event))
         return true;
     if (event->type() == QEvent::KeyPress) {
         // Only keys meant for this window, and once: the first receiver is its focused control,

@@ -53,10 +53,6 @@ void TNetwork::createSignIn()
     autoSignInTimer->setInterval(5000);
     connect(autoSignInTimer, &QTimer::timeout, this, &TNetwork::onAutoSignInTick);
     autoSignInTimer->start();
-    renameErrorTimer = new QTimer(this);
-    renameErrorTimer->setObjectName(QStringLiteral("usererrortimer"));
-    renameErrorTimer->setInterval(3000);
-    connect(renameErrorTimer, &QTimer::timeout, this, &TNetwork::onRenameErrorTick);
 
     connect(&session(), &ClientSession::signedIn, this, &TNetwork::onSignedIn);
     connect(&session(), &ClientSession::autoSignedIn, this, &TNetwork::onAutoSignedIn);
@@ -142,12 +138,6 @@ void TNetwork::onSignInCaptionTick()
         return;
     setSignInCaption(kTxtSignIn);
     signInCaptionTimer->stop();
-}
-
-void TNetwork::onRenameErrorTick()
-{
-    renameError->hide();
-    renameErrorTimer->stop();
 }
 
 void TNetwork::onSignIn()

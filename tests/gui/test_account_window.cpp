@@ -8,6 +8,7 @@
 #include "support/TempTree.h"
 #include "support/TestClient.h"
 #include "windows/FrameImage.h"
+#include "windows/AccountPanel.h"
 #include "windows/uNetwork.h"
 
 #include <QComboBox>
@@ -163,15 +164,15 @@ TEST_F(AccountUpkeepWindow, ThreeQuickPressesDeleteTheAccountTwoAndAPauseDoNot)
     QTest::mouseClick(button, Qt::LeftButton);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(button->text(), alice->ctx->text(84));
-    EXPECT_TRUE(w->deleteConfirmTimer->isActive());
+    EXPECT_TRUE(w->account().deleteConfirmTimer->isActive());
     // The confirmation window ends.
-    w->onDeleteConfirmTimeout();
+    w->account().onDeleteConfirmTimeout();
     EXPECT_EQ(button->text(), alice->ctx->text(130));
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(w->deletePresses, 1) << "the next press counts as the first";
+    EXPECT_EQ(w->account().deletePresses, 1) << "the next press counts as the first";
     settleAll();
     EXPECT_TRUE(QDir(users("Alice")).exists());
-    w->onDeleteConfirmTimeout();
+    w->account().onDeleteConfirmTimeout();
 
     QFile(users("Bob/Alice.ms")).open(QIODevice::WriteOnly);
     QDir().mkpath(users("Alice/Bob"));
@@ -205,10 +206,10 @@ TEST_F(AccountUpkeepWindow, RenameChangesTheNameOnlyWhenTheServerHasIt)
     settleAll();
     EXPECT_TRUE(w->renameError->isVisibleTo(w));
     EXPECT_EQ(w->renameError->text(), alice->ctx->text(144));
-    EXPECT_TRUE(w->renameErrorTimer->isActive());
+    EXPECT_TRUE(w->account().renameErrorTimer->isActive());
     EXPECT_EQ(field->text(), QStringLiteral("Alice"));
     EXPECT_TRUE(QDir(users("Alice")).exists());
-    w->onRenameErrorTick();
+    w->account().onRenameErrorTick();
 
     // Esc leaves everything as it was.
     type(field, "Nobody");

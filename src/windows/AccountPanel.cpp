@@ -1,5 +1,7 @@
 // The account's upkeep: the profile of the settings panel, the deletion, the rename and the own
 // picture. Every server step is a request of the client session.
+#include "windows/AccountPanel.h"
+
 #include "windows/uNetwork.h"
 
 #include "app/AppContext.h"
@@ -51,33 +53,38 @@ QStringList sortedForBox(QStringList values)
 
 } // namespace
 
-void TNetwork::createAccountUpkeep()
+AccountPanel::AccountPanel(TNetwork& window, AppContext& ctx)
+    : QObject(&window), m_window(window), m_ui(window), m_ctx(ctx)
 {
+    renameErrorTimer = new QTimer(this);
+    renameErrorTimer->setObjectName(QStringLiteral("usererrortimer"));
+    renameErrorTimer->setInterval(3000);
+    connect(renameErrorTimer, &QTimer::timeout, this, &AccountPanel::onRenameErrorTick);
     deleteConfirmTimer = new QTimer(this);
     deleteConfirmTimer->setObjectName(QStringLiteral("dbreset"));
     deleteConfirmTimer->setInterval(3000);
-    connect(deleteConfirmTimer, &QTimer::timeout, this, &TNetwork::onDeleteConfirmTimeout);
-    connect(saveProfileButton, &QPushButton::clicked, this, &TNetwork::onSaveProfile);
-    connect(deleteAccountButton, &QPushButton::clicked, this, &TNetwork::onDeleteAccount);
-    for (QComboBox* box : {regionBox, activityBox}) {
+    connect(deleteConfirmTimer, &QTimer::timeout, this, &AccountPanel::onDeleteConfirmTimeout);
+    connect(m_ui.saveProfileButton, &QPushButton::clicked, this, &AccountPanel::onSaveProfile);
+    connect(m_ui.deleteAccountButton, &QPushButton::clicked, this, &AccountPanel::onDeleteAccount);
+    for (QComboBox* box : {m_ui.regionBox, m_ui.activityBox}) {
         // Enter saves; it never adds the typed text as an item.
         box->setInsertPolicy(QComboBox::NoInsert);
-        box->installEventFilter(this);
+        box->installEventFilter(&m_window);
     }
-    ClientSession& s = session();
-    connect(&s, &ClientSession::profileSaved, this, &TNetwork::onProfileSaved);
-    connect(&s, &ClientSession::accountDeleted, this, &TNetwork::onAccountDeleted);
-    connect(&s, &ClientSession::accountRenamed, this, &TNetwork::onAccountRenamed);
-    connect(&s, &ClientSession::avatarChanged, this, &TNetwork::onAvatarChanged);
+    ClientSession& s = m_window.session();
+    connect(&s, &ClientSession::profileSaved, this, &AccountPanel::onProfileSaved);
+    connect(&s, &ClientSession::accountDeleted, this, &AccountPanel::onAccountDeleted);
+    connect(&s, &ClientSession::accountRenamed, this, &AccountPanel::onAccountRenamed);
+    connect(&s, &ClientSession::avatarChanged, this, &AccountPanel::onAvatarChanged);
     suggestions::prepare(m_ctx.folders().programDataDir, builtInRegions(m_ctx.languageCode()));
 }
 
-void TNetwork::loadSuggestions()
+void AccountPanel::loadSuggestions()
 {
     const QString data = m_ctx.folders().programDataDir;
     const std::pair<QComboBox*, QString> boxes[] = {
-        {regionBox, data + suggestions::kRegionsFile},
-        {activityBox, data + suggestions::kActivitiesFile}};
+        {m_ui.regionBox, data + suggestions::kRegionsFile},
+        {m_ui.activityBox, data + suggestions::kActivitiesFile}};
     for (const auto& [box, file] : boxes) {
         // The box keeps what it shows; only its list is new.
         const QString shown = box->currentText();
@@ -87,12 +94,12 @@ void TNetwork::loadSuggestions()
     }
 }
 
-bool TNetwork::accountEvent(QObject* watched, QEvent* event)
+bool AccountPanel::handleEvent(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
-        for (const auto& [box, row] : {std::pair{regionBox, kTxtRegionPlaceholder},
-                                       {activityBox, kTxtActivityPlaceholder}}) {
+        for (const auto& [box, row] : {std::pair{m_ui.regionBox, kTxtRegionPlaceholder},
+                                       {m_ui.activityBox, kTxtActivityPlaceholder}}) {
             if (watched != box)
                 continue;
             // regionnameEnter / regionnameExit and the same of subjecttype.
@@ -105,33 +112,33 @@ bool TNetwork::accountEvent(QObject* watched, QEvent* event)
     }
     if (type == QEvent::KeyPress) {
         auto* w = qobject_cast<QWidget*>(watched);
-        QWidget* first = focusWidget() ? focusWidget() : this;
+        QWidget* first = m_window.focusWidget() ? m_window.focusWidget() : &m_window;
         if (!w || w != first)
             return false;
         const int key = static_cast<QKeyEvent*>(event)->key();
         const auto inBox = [w](QComboBox* box) { return w == box || w == box->lineEdit(); };
-        if (isEnter(key) && (inBox(regionBox) || inBox(activityBox))) {
+        if (isEnter(key) && (inBox(m_ui.regionBox) || inBox(m_ui.activityBox))) {
             onSaveProfile();
             return true;
         }
-        if (w == renameEdit && isEnter(key)) {
+        if (w == m_ui.renameEdit && isEnter(key)) {
             confirmRename();
             return true;
         }
-        if (w == renameEdit && key == Qt::Key_Escape) {
-            renameEdit->setText(m_renameFrom);
-            renameEdit->hide();
+        if (w == m_ui.renameEdit && key == Qt::Key_Escape) {
+            m_ui.renameEdit->setText(m_renameFrom);
+            m_ui.renameEdit->hide();
             return true;
         }
         return false;
     }
     if (type == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
-        if (watched == ownNameLabel) {
+        if (watched == m_ui.ownNameLabel) {
             startRename();
             return true;
         }
-        if (watched == ownAvatar) {
+        if (watched == m_ui.ownAvatar) {
             changeAvatar();
             return true;
         }
@@ -141,12 +148,12 @@ bool TNetwork::accountEvent(QObject* watched, QEvent* event)
 
 // Profile
 
-void TNetwork::onSaveProfile()
+void AccountPanel::onSaveProfile()
 {
-    if (!connected() || !m_signedIn)
+    if (!m_window.connected() || !m_window.signedIn())
         return;
-    QString region = regionBox->currentText();
-    QString activity = activityBox->currentText();
+    QString region = m_ui.regionBox->currentText();
+    QString activity = m_ui.activityBox->currentText();
     if (region == m_ctx.text(kTxtRegionPlaceholder))
         region.clear();
     if (activity == m_ctx.text(kTxtActivityPlaceholder))
@@ -162,26 +169,27 @@ void TNetwork::onSaveProfile()
                                             refused);
         return;
     }
-    regionBox->setEditText(region.isEmpty() ? m_ctx.text(kTxtRegionPlaceholder) : region);
-    activityBox->setEditText(activity.isEmpty() ? m_ctx.text(kTxtActivityPlaceholder) : activity);
-    busyLabel->show();
-    session().saveProfile(region, activity);
+    m_ui.regionBox->setEditText(region.isEmpty() ? m_ctx.text(kTxtRegionPlaceholder) : region);
+    m_ui.activityBox->setEditText(activity.isEmpty() ? m_ctx.text(kTxtActivityPlaceholder)
+                                                     : activity);
+    m_ui.busyLabel->show();
+    m_window.session().saveProfile(region, activity);
 }
 
-void TNetwork::onProfileSaved(const ProfileResult& result)
+void AccountPanel::onProfileSaved(const ProfileResult& result)
 {
-    busyLabel->hide();
+    m_ui.busyLabel->hide();
     if (!result.reached)
         return;
     if (result.error.failed()) {
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
-    if (m_signedIn && m_directory.reload(result.directory, sessionUser))
-        showUsers();
-    hideSettingsPanel();
-    QString region = regionBox->currentText();
-    QString activity = activityBox->currentText();
+    if (m_window.signedIn() && m_window.directory().reload(result.directory, m_window.sessionUser))
+        m_window.showUsers();
+    m_window.hideSettingsPanel();
+    QString region = m_ui.regionBox->currentText();
+    QString activity = m_ui.activityBox->currentText();
     if (region == m_ctx.text(kTxtRegionPlaceholder))
         region.clear();
     if (activity == m_ctx.text(kTxtActivityPlaceholder))
@@ -193,33 +201,33 @@ void TNetwork::onProfileSaved(const ProfileResult& result)
 
 // Deletion
 
-void TNetwork::onDeleteAccount()
+void AccountPanel::onDeleteAccount()
 {
     // Started once: the window runs from the first press.
     if (!deleteConfirmTimer->isActive())
         deleteConfirmTimer->start();
     if (deletePresses == 2) {
         onDeleteConfirmTimeout();
-        if (!connected() || !m_signedIn)
+        if (!m_window.connected() || !m_window.signedIn())
             return;
-        busyLabel->show();
-        session().deleteAccount();
+        m_ui.busyLabel->show();
+        m_window.session().deleteAccount();
         return;
     }
     if (++deletePresses == 2)
-        deleteAccountButton->setText(m_ctx.text(kTxtConfirmDeleting));
+        m_ui.deleteAccountButton->setText(m_ctx.text(kTxtConfirmDeleting));
 }
 
-void TNetwork::onDeleteConfirmTimeout()
+void AccountPanel::onDeleteConfirmTimeout()
 {
     deletePresses = 0;
-    deleteAccountButton->setText(m_ctx.text(kTxtDeleteAccount));
+    m_ui.deleteAccountButton->setText(m_ctx.text(kTxtDeleteAccount));
     deleteConfirmTimer->stop();
 }
 
-void TNetwork::onAccountDeleted(const DeletionResult& result)
+void AccountPanel::onAccountDeleted(const DeletionResult& result)
 {
-    busyLabel->hide();
+    m_ui.busyLabel->hide();
     if (!result.reached)
         return;
     const upkeep::Deletion& d = result.deletion;
@@ -234,49 +242,49 @@ void TNetwork::onAccountDeleted(const DeletionResult& result)
         m_ctx.platform().desktop->showError(m_ctx.text(StringTable::kTxtDeletionIncomplete) +
                                             QStringLiteral("lineup.xo: ") + result.error.text);
     // Forget the account here; the option buttons keep their state.
-    autoSignInTimer->stop();
-    autoSignInDone = false;
-    accountRecord.userName.clear();
-    savedPassword.clear();
-    nameEdit->clear();
+    m_window.autoSignInTimer->stop();
+    m_window.autoSignInDone = false;
+    m_window.accountRecord.userName.clear();
+    m_window.savedPassword.clear();
+    m_ui.nameEdit->clear();
     QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
-    session().setSessionUser(QString());
-    showSignInView();
-    sessionUser.clear();
+    m_window.session().setSessionUser(QString());
+    m_window.showSignInView();
+    m_window.sessionUser.clear();
 }
 
 // Rename
 
-void TNetwork::showUserError(const QString& text)
+void AccountPanel::showUserError(const QString& text)
 {
-    renameError->setText(text);
-    renameError->show();
+    m_ui.renameError->setText(text);
+    m_ui.renameError->show();
     renameErrorTimer->start();
 }
 
-void TNetwork::startRename()
+void AccountPanel::startRename()
 {
-    if (!m_signedIn)
+    if (!m_window.signedIn())
         return;
-    m_renameFrom = ownNameLabel->text();
-    renameEdit->setText(m_renameFrom);
-    renameEdit->setReadOnly(false);
-    renameEdit->setCursorPosition(static_cast<int>(m_renameFrom.size()));
-    renameEdit->show();
-    renameEdit->raise();
-    renameEdit->setFocus();
+    m_renameFrom = m_ui.ownNameLabel->text();
+    m_ui.renameEdit->setText(m_renameFrom);
+    m_ui.renameEdit->setReadOnly(false);
+    m_ui.renameEdit->setCursorPosition(static_cast<int>(m_renameFrom.size()));
+    m_ui.renameEdit->show();
+    m_ui.renameEdit->raise();
+    m_ui.renameEdit->setFocus();
 }
 
-void TNetwork::confirmRename()
+void AccountPanel::confirmRename()
 {
-    const QString typed = renameEdit->text();
-    if (renameEdit->isReadOnly() || typed.isEmpty() ||
+    const QString typed = m_ui.renameEdit->text();
+    if (m_ui.renameEdit->isReadOnly() || typed.isEmpty() ||
         typed.compare(m_ctx.text(kTxtNamePlaceholder), Qt::CaseInsensitive) == 0 ||
         typed == m_renameFrom)
         return;
     const QString name = accounts::normalisedName(typed);
     if (name == m_renameFrom) {
-        renameEdit->hide();
+        m_ui.renameEdit->hide();
         return;
     }
     if (const QString refused = cp1251::unencodable(name); !refused.isEmpty()) {
@@ -287,29 +295,29 @@ void TNetwork::confirmRename()
         showUserError(m_ctx.text(kTxtNameNotClean));
         return;
     }
-    renameEdit->setText(name);
+    m_ui.renameEdit->setText(name);
     // One rename at a time; the name changes when the server says it has.
-    renameEdit->setReadOnly(true);
-    busyLabel->show();
-    session().renameAccount({m_renameFrom, name, accountRecord});
+    m_ui.renameEdit->setReadOnly(true);
+    m_ui.busyLabel->show();
+    m_window.session().renameAccount({m_renameFrom, name, m_window.accountRecord});
 }
 
-void TNetwork::onAccountRenamed(const RenameResult& result)
+void AccountPanel::onAccountRenamed(const RenameResult& result)
 {
-    busyLabel->hide();
-    renameEdit->setReadOnly(false);
+    m_ui.busyLabel->hide();
+    m_ui.renameEdit->setReadOnly(false);
     const QString& from = result.request.oldName;
     const auto keepOldName = [this, &from] {
-        renameEdit->setText(from);
-        if (usernameHoldsName())
-            nameEdit->setText(from);
+        m_ui.renameEdit->setText(from);
+        if (m_window.usernameHoldsName())
+            m_ui.nameEdit->setText(from);
     };
     if (!result.reached) {
-        renameEdit->hide();
+        m_ui.renameEdit->hide();
         return;
     }
     if (result.error.failed()) {
-        renameEdit->hide();
+        m_ui.renameEdit->hide();
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
@@ -324,7 +332,7 @@ void TNetwork::onAccountRenamed(const RenameResult& result)
         return;
     case upkeep::Renamed::RolledBack:
         keepOldName();
-        renameEdit->hide();
+        m_ui.renameEdit->hide();
         m_ctx.platform().desktop->showError(m_ctx.text(StringTable::kTxtRenameRolledBack) +
                                             result.rename.failure);
         return;
@@ -332,28 +340,28 @@ void TNetwork::onAccountRenamed(const RenameResult& result)
         break;
     }
     const QString& name = result.request.newName;
-    accountRecord = result.record;
-    sessionUser = name;
-    ownNameLabel->setText(name);
-    nameEdit->setText(name);
+    m_window.accountRecord = result.record;
+    m_window.sessionUser = name;
+    m_ui.ownNameLabel->setText(name);
+    m_ui.nameEdit->setText(name);
     m_renameFrom = name;
-    renameEdit->hide();
-    if (m_directory.reload(result.rename.directory, sessionUser))
-        showUsers();
+    m_ui.renameEdit->hide();
+    if (m_window.directory().reload(result.rename.directory, m_window.sessionUser))
+        m_window.showUsers();
 }
 
 // Picture
 
-void TNetwork::changeAvatar()
+void AccountPanel::changeAvatar()
 {
-    closeAvatarViewer();
-    if (!m_signedIn)
+    m_window.closeAvatarViewer();
+    if (!m_window.signedIn())
         return;
     const Folders f = m_ctx.folders();
     const QString start =
         QFileInfo(f.myImagesDir).isDir() ? f.myImagesDir : helpers::documentsFolder();
     const QString picked =
-        m_ctx.platform().desktop->choosePicture(pictureDialogTitle, start, kPictureFilters);
+        m_ctx.platform().desktop->choosePicture(m_ui.pictureDialogTitle, start, kPictureFilters);
     if (picked.isEmpty())
         return;
     // Checked before anything changes: a picture nobody can show must not become the avatar.
@@ -381,13 +389,13 @@ void TNetwork::changeAvatar()
         !image.scaled(kAvatarLimit, kAvatarLimit, Qt::KeepAspectRatio, Qt::SmoothTransformation)
              .save(m_stagedAvatar, format.constData()))
         QFile::copy(picked, m_stagedAvatar);
-    busyLabel->show();
-    session().changeAvatar({m_stagedAvatar, extension, accountRecord});
+    m_ui.busyLabel->show();
+    m_window.session().changeAvatar({m_stagedAvatar, extension, m_window.accountRecord});
 }
 
-void TNetwork::onAvatarChanged(const AvatarResult& result)
+void AccountPanel::onAvatarChanged(const AvatarResult& result)
 {
-    busyLabel->hide();
+    m_ui.busyLabel->hide();
     QFile::remove(m_stagedAvatar);
     if (!result.reached)
         return;
@@ -395,7 +403,19 @@ void TNetwork::onAvatarChanged(const AvatarResult& result)
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
-    accountRecord = result.record;
-    if (!ownAvatar->loadPicture(result.avatarFile))
-        ownAvatar->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
+    m_window.accountRecord = result.record;
+    if (!m_ui.ownAvatar->loadPicture(result.avatarFile))
+        m_ui.ownAvatar->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
+}
+
+void AccountPanel::onRenameErrorTick()
+{
+    m_ui.renameError->hide();
+    renameErrorTimer->stop();
+}
+
+void AccountPanel::resetDeletion()
+{
+    m_ui.deleteAccountButton->setText(m_ctx.text(kTxtDeleteAccount));
+    deletePresses = 0;
 }

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "session/ClientSession.h"
+
+#include <QObject>
+#include <QString>
+
+class AppContext;
+class QEvent;
+class QTimer;
+class TNetwork;
+struct MainControls;
+
+// The account's upkeep in the main window: the profile of the settings panel, the deletion
+// with its confirmation, the rename field over the name and the own picture. Every server step
+// is a request of the client session; the panel shows its result.
+class AccountPanel : public QObject
+{
+    Q_OBJECT
+
+public:
+    AccountPanel(TNetwork& window, AppContext& ctx);
+
+    void onSaveProfile();          // savesetsClick
+    void onDeleteAccount();        // delbutClick
+    void onDeleteConfirmTimeout(); // dbresetTimer
+    void onRenameErrorTick();      // usererrortimerTimer
+    // The rename field over the name (UserMouseDown, right button).
+    void startRename();
+    // Enter in rnm (rnmKeyUp).
+    void confirmRename();
+    // The picture dialog (avaMouseDown, right button).
+    void changeAvatar();
+    // Fills the region and activity boxes' lists from the suggestion files.
+    void loadSuggestions();
+    // The deletion starts again from its first press, as at every show of the window.
+    void resetDeletion();
+    // The panel's keys, focus changes and right presses; true when the event was used up.
+    bool handleEvent(QObject* watched, QEvent* event);
+
+    QTimer* deleteConfirmTimer = nullptr; // dbreset: the confirmation window of the deletion
+    int deletePresses = 0;                // presses of delbut within the confirmation window
+    QTimer* renameErrorTimer = nullptr;   // usererrortimer
+
+    // The largest picture put up as it is; larger ones go up scaled to fit this square, which
+    // the viewer shows at full size and the 150 x 150 box scales down.
+    static constexpr int kAvatarLimit = 700;
+
+private:
+    void onProfileSaved(const ProfileResult& result);
+    void onAccountDeleted(const DeletionResult& result);
+    void onAccountRenamed(const RenameResult& result);
+    void onAvatarChanged(const AvatarResult& result);
+    void showUserError(const QString& text);
+
+    static constexpr int kTxtRegionPlaceholder = 110;
+    static constexpr int kTxtNamePlaceholder = 129;
+    static constexpr int kTxtActivityPlaceholder = 320;
+
+    TNetwork& m_window;
+    MainControls& m_ui;
+    AppContext& m_ctx;
+    QString m_renameFrom;   // the hint of rnm: the name before the rename
+    QString m_stagedAvatar; // the picture on its way up
+};
