@@ -2,6 +2,7 @@
 // picture. Every server step is a request of the client session.
 #include "windows/AccountPanel.h"
 
+#include "windows/SignInView.h"
 #include "windows/uNetwork.h"
 
 #include "app/AppContext.h"
@@ -242,14 +243,14 @@ void AccountPanel::onAccountDeleted(const DeletionResult& result)
         m_ctx.platform().desktop->showError(m_ctx.text(StringTable::kTxtDeletionIncomplete) +
                                             QStringLiteral("lineup.xo: ") + result.error.text);
     // Forget the account here; the option buttons keep their state.
-    m_window.autoSignInTimer->stop();
-    m_window.autoSignInDone = false;
-    m_window.accountRecord.userName.clear();
-    m_window.savedPassword.clear();
+    m_window.signIn().autoSignInTimer->stop();
+    m_window.signIn().autoSignInDone = false;
+    m_window.signIn().accountRecord.userName.clear();
+    m_window.signIn().savedPassword.clear();
     m_ui.nameEdit->clear();
     QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
     m_window.session().setSessionUser(QString());
-    m_window.showSignInView();
+    m_window.signIn().showSignInView();
     m_window.sessionUser.clear();
 }
 
@@ -299,7 +300,7 @@ void AccountPanel::confirmRename()
     // One rename at a time; the name changes when the server says it has.
     m_ui.renameEdit->setReadOnly(true);
     m_ui.busyLabel->show();
-    m_window.session().renameAccount({m_renameFrom, name, m_window.accountRecord});
+    m_window.session().renameAccount({m_renameFrom, name, m_window.signIn().accountRecord});
 }
 
 void AccountPanel::onAccountRenamed(const RenameResult& result)
@@ -309,7 +310,7 @@ void AccountPanel::onAccountRenamed(const RenameResult& result)
     const QString& from = result.request.oldName;
     const auto keepOldName = [this, &from] {
         m_ui.renameEdit->setText(from);
-        if (m_window.usernameHoldsName())
+        if (m_window.signIn().usernameHoldsName())
             m_ui.nameEdit->setText(from);
     };
     if (!result.reached) {
@@ -340,7 +341,7 @@ void AccountPanel::onAccountRenamed(const RenameResult& result)
         break;
     }
     const QString& name = result.request.newName;
-    m_window.accountRecord = result.record;
+    m_window.signIn().accountRecord = result.record;
     m_window.sessionUser = name;
     m_ui.ownNameLabel->setText(name);
     m_ui.nameEdit->setText(name);
@@ -390,7 +391,7 @@ void AccountPanel::changeAvatar()
              .save(m_stagedAvatar, format.constData()))
         QFile::copy(picked, m_stagedAvatar);
     m_ui.busyLabel->show();
-    m_window.session().changeAvatar({m_stagedAvatar, extension, m_window.accountRecord});
+    m_window.session().changeAvatar({m_stagedAvatar, extension, m_window.signIn().accountRecord});
 }
 
 void AccountPanel::onAvatarChanged(const AvatarResult& result)
@@ -403,7 +404,7 @@ void AccountPanel::onAvatarChanged(const AvatarResult& result)
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
-    m_window.accountRecord = result.record;
+    m_window.signIn().accountRecord = result.record;
     if (!m_ui.ownAvatar->loadPicture(result.avatarFile))
         m_ui.ownAvatar->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
 }

@@ -8,6 +8,7 @@
 #include "session/ClientSession.h"
 #include "windows/DroppedFiles.h"
 #include "windows/uList.h"
+#include "windows/SignInView.h"
 #include "windows/uNetwork.h"
 #include "windows/udragform.h"
 
@@ -72,7 +73,7 @@ void TMinimized::onPicked(const QString& name)
         // A drop zone opened for sending brings the main window back as it goes.
         if (Tdragform* zone = m_ctx.dragform(); zone && zone->isVisible())
             zone->StartFadeOut();
-        network->showSignInView();
+        network->signIn().showSignInView();
         setMainWindowOpenFlag(1);
         network->show();
         return;

@@ -16,6 +16,7 @@
 
 class AccountPanel;
 class AppContext;
+class SignInView;
 class DraftKeeper;
 class FindBar;
 class FrameImage;
@@ -105,38 +106,14 @@ public:
     void onConnected(const ConnectResult& result);
     bool connected() const;
 
-    // Sign-in and saved credentials (uNetwork_signin.cpp, uNetwork_credentials.cpp)
-    store::AccountRecord accountRecord;    // mem: this computer's account record
-    QString savedPassword;                 // acc2: the saved password
-    QString sessionUser;                   // SessionUser
-    bool autoSignInDone = false;           // AutologinDone
-    QTimer* signInCaptionTimer = nullptr;  // Timer1
-    QTimer* signInSequenceTimer = nullptr; // Timer2
-    QTimer* autoSignInTimer = nullptr;     // Timer4
-    int sequenceStep = 0;                  // the Tag of Timer2
-    int passTag = 0;                       // the Tag of pass: 1 after Enter in the name box
-    QString typedPassword;                 // the Hint of pass
-    int failedPasses = 0;                  // server failures in a row while the network is up
-
-    void onSignIn();                                  // Button2Click
-    void onSignInCaptionTick();                       // Timer1Timer
-    void onSignInSequenceTick();                      // Timer2Timer
-    void onAutoSignInTick();                          // Timer4Timer
-    void onNameEdited();                              // usernameChange
-    void showSignedInView(const QString& avatarFile); // SystemShow
-    void showSignInView();                            // RegShow
-    void saveAccountRecord();                         // SaveACC
-    void onAutoSignInOption();                        // c1Click
-    void onForgetPasswordOption();                    // c2Click
-    void onSharedComputerOption();                    // c3Click
-    void onPanelForgetPasswordOption();               // m2Click
-    void onPanelSharedComputerOption();               // m3Click
-    void onSignOut();                                 // dscnClick
-    void autoSignIn();                                // autologin
-    // The sign-in part of the periodic reconnection while the window is hidden.
-    void autoSignInFromRecord();
-    bool passHoldsPassword() const;
-    bool usernameHoldsName() const;
+    // The sign-in screen, the saved credentials and the sign-in options.
+    SignInView& signIn() { return *m_signIn; }
+    // The signed-in user's name, while signed in.
+    QString sessionUser; // SessionUser
+    // Marks the signed-in screen as set up or gone.
+    void setSignedIn(bool on) { m_signedIn = on; }
+    // Takes the directory a request brought back.
+    void applyDirectory(const ConnectResult& result);
 
     // Contacts (uNetwork_directory.cpp)
     UserDirectory& directory() { return m_directory; }
@@ -211,9 +188,7 @@ private:
     void createWindow(); // FormCreate
     void prepareFolders();
     void prepareMyImages();
-    void onShown(); // FormShow
-    // The rest of the show step: focus and automatic sign-in.
-    void FormShowSignIn();
+    void onShown();  // FormShow
     void onClosed(); // FormClose
 
     bool frameMouseEvent(QObject* watched, QMouseEvent* event);
@@ -235,7 +210,6 @@ private:
     QString dataFile(const QString& name) const;
 
     void createServerAccess();
-    void createSignIn();
     void createDirectory();
     void createChat();
     void createPolling();
@@ -243,23 +217,8 @@ private:
     void installComforts();
     // A key for the comforts, before the window's own handling: as keyPress of each comfort.
     std::optional<bool> comfortKey(QWidget* receiver, const QKeyEvent& key);
-    void applyDirectory(const ConnectResult& result);
-    void setSignInCaption(int row, const QString& suffix = {});
-    void onSignedIn(const SignInResult& result);
-    void onAutoSignedIn(const AutoSignInResult& result);
-    void onSignedOut(bool recordUploaded);
     void onCorrespondentOpened(const CorrespondentResult& result);
     void onPopupCorrespondentOpened(const CorrespondentResult& result);
-    void loadSavedAccount();
-    void tightenSavedFiles();
-    void signInStep3();
-    void restartSequence(bool serverFault);
-    void placeholderEnter(QLineEdit* box);
-    void placeholderExit(QLineEdit* box);
-    void checkOption(QRadioButton* button);
-    // Writes the option into the record and forgets the saved password.
-    void chooseOption(const QString& option);
-    void checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button);
     void openCorrespondentView(const QString& name, const QString& avatarFile);
     void sendMessage(const QString& recipient, bool viaEnter);
     void usersRightButtonUp();
@@ -298,17 +257,14 @@ private:
     std::optional<MessageRequest> m_pendingSend; // a message on its way
     int m_filesPending = 0;                      // drops on their way
     bool m_signedIn = false;                     // the signed-in screen is set up
-    bool m_signedOut = false;                    // the user signed out since the last connection
-    bool m_signInRunning = false;                // a sign-in pass waits for the session
-    int m_signInCaptionRow = 0;                  // the text row Button2 shows
     QString m_pollSelection;                     // the selection when the running cycle began
     QStringList m_shownUsers;                    // what the list control shows
 
     AppContext& m_ctx;
     UserDirectory m_directory;
-    bool m_optionGuard = false; // the Tags of the option buttons while code checks them
     WindowFader* m_fader = nullptr;
     AccountPanel* m_account = nullptr;
+    SignInView* m_signIn = nullptr;
     // The local copy of the correspondent's picture, for the viewer.
     QString m_peerAvatarFile;
     bool m_shownOnce = false;

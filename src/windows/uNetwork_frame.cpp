@@ -4,6 +4,7 @@
 #include "core/FrameKeys.h"
 #include "windows/AccountPanel.h"
 #include "windows/FrameImage.h"
+#include "windows/SignInView.h"
 #include "windows/WindowFader.h"
 #include "windows/WindowLook.h"
 #include "windows/uMinimized.h"
@@ -60,7 +61,7 @@ void TNetwork::createWindow()
     createControls(this, this, m_ctx);
     prepareFolders();
     createServerAccess();
-    createSignIn();
+    m_signIn = new SignInView(*this, m_ctx);
     createDirectory();
     createChat();
     createPolling();
@@ -113,7 +114,7 @@ void TNetwork::onShown()
         background->setHint(QString());
         return;
     }
-    FormShowSignIn();
+    m_signIn->FormShowSignIn();
     unmarkSelectedOnShow();
 }
 
@@ -230,7 +231,7 @@ void TNetwork::onOwnAvatarClick()
 {
     if (TPhoto* photo = m_ctx.Photo())
         photo->showPicture(m_ctx.folders().tempDataDir +
-                           store::local::ownAvatarCopy(accountRecord.avatarExtension));
+                           store::local::ownAvatarCopy(m_signIn->accountRecord.avatarExtension));
 }
 
 void TNetwork::onPeerAvatarClick()
@@ -294,22 +295,22 @@ bool TNetwork::eventFilter(QObject* watched, QEvent* event)
         if (w == messageEdit)
             return messageKey(key);
         if (w == passwordEdit && enter) {
-            onSignIn();
+            m_signIn->onSignIn();
             return true;
         }
         if (w == nameEdit && enter && !nameEdit->text().isEmpty()) {
-            passTag = 1;
+            m_signIn->passTag = 1;
             passwordEdit->setFocus();
             return true;
         }
         return false;
     }
     if (event->type() == QEvent::FocusIn && (watched == nameEdit || watched == passwordEdit)) {
-        placeholderEnter(static_cast<QLineEdit*>(watched));
+        m_signIn->placeholderEnter(static_cast<QLineEdit*>(watched));
         return false;
     }
     if (event->type() == QEvent::FocusOut && (watched == nameEdit || watched == passwordEdit)) {
-        placeholderExit(static_cast<QLineEdit*>(watched));
+        m_signIn->placeholderExit(static_cast<QLineEdit*>(watched));
         return false;
     }
     // Drags reach the message box through its viewport.

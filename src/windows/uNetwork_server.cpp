@@ -1,6 +1,7 @@
 // The main window's hold on the servers: connectivity, the bootstrap of the main server's
 // settings, and the upkeep of the main connection. The work itself runs in the client session;
 // this file starts it on the timers and shows what comes back.
+#include "windows/SignInView.h"
 #include "windows/uNetwork.h"
 
 #include "app/AppContext.h"
@@ -41,7 +42,8 @@ ClientSession& TNetwork::session()
 void TNetwork::createServerAccess()
 {
     ClientSession& s = session();
-    connect(&s, &ClientSession::mainConnectionOpened, this, [this] { m_signedOut = false; });
+    connect(&s, &ClientSession::mainConnectionOpened, this,
+            [this] { m_signIn->signedOut = false; });
     connect(&s, &ClientSession::bootstrapped, this, &TNetwork::onBootstrapped);
     connect(&s, &ClientSession::connected, this, &TNetwork::onConnected);
 
@@ -84,16 +86,16 @@ void TNetwork::onConnectionStatus(bool reachable)
     if (reachable) {
         connectionStatus->setText(QString::fromUtf16(kConnectedText));
         signInButton->setText(m_ctx.text(kTxtSignIn));
-        m_signedOut = false;
+        m_signIn->signedOut = false;
         signedInMark = 0;
-        autoSignIn();
+        m_signIn->autoSignIn();
         return;
     }
     connectionStatus->setText(QString::fromUtf16(kDisconnectedText));
     netDetector->setEnabled(true);
     QTimer::singleShot(kRecheckPauseMs, netDetector, &TXNetDetect::requestCheck);
-    if (accountRecord.option == u"autologin")
-        autoSignInDone = false;
+    if (m_signIn->accountRecord.option == u"autologin")
+        m_signIn->autoSignInDone = false;
 }
 
 void TNetwork::onBootstrapTick()
@@ -147,7 +149,7 @@ void TNetwork::onReconnectTick()
     if (!isVisible()) {
         if (m_signedIn)
             session().reconnect();
-        autoSignInFromRecord();
+        m_signIn->autoSignInFromRecord();
     }
     pollTimer->start();
 }

@@ -7,6 +7,7 @@
 #include "windows/FrameImage.h"
 #include "windows/WindowLook.h"
 #include "windows/uMinimized.h"
+#include "windows/SignInView.h"
 #include "windows/uNetwork.h"
 
 #include <QCloseEvent>
@@ -195,7 +196,7 @@ void Tdragform::dropFiles(const QStringList& paths)
     // Without the network, or with nobody signed in, the sign-in screen is where to go on.
     if (!network->connected() || !network->signedIn()) {
         StartFadeOut();
-        network->showSignInView();
+        network->signIn().showSignInView();
         return;
     }
     const QString recipient = network->directory().sendbutHint();

@@ -253,7 +253,7 @@ TEST_F(AccountUpkeepWindow, APictureIsCheckedScaledAndFetchedByThePeer)
     QTest::mousePress(w->findChild<FrameImage*>("ava"), Qt::RightButton);
     settleAll();
     EXPECT_EQ(alice->fakes.desktop->errors.value(0), alice->ctx->text(376));
-    EXPECT_EQ(w->accountRecord.avatarExtension, QStringLiteral(".png"));
+    EXPECT_EQ(w->signIn().accountRecord.avatarExtension, QStringLiteral(".png"));
     EXPECT_FALSE(alice->fakes.desktop->pictureDialogs.value(0).contains(".emf"));
 
     QImage big(1400, 1000, QImage::Format_RGB32);
@@ -264,7 +264,7 @@ TEST_F(AccountUpkeepWindow, APictureIsCheckedScaledAndFetchedByThePeer)
     QTest::mousePress(w->findChild<FrameImage*>("ava"), Qt::RightButton);
     settleAll();
     EXPECT_EQ(alice->fakes.desktop->errors.size(), 1);
-    EXPECT_EQ(w->accountRecord.avatarExtension, QStringLiteral(".JPG"));
+    EXPECT_EQ(w->signIn().accountRecord.avatarExtension, QStringLiteral(".JPG"));
     const QImage up(users("Alice/ava.JPG"));
     EXPECT_EQ(up.size(), QSize(700, 500));
     EXPECT_EQ(stringlist::load(users("Alice/myacc.xo")).value_or(QStringList()).value(3),

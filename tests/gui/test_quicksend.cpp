@@ -60,10 +60,10 @@ public:
         w()->nameEdit->setText(m_name);
         w()->passwordEdit->setEchoMode(QLineEdit::Password);
         w()->passwordEdit->setText(password);
-        w()->onSignIn();
+        w()->signIn().onSignIn();
         settleAll();
         for (int tick = 0; tick < 4; ++tick)
-            w()->onSignInSequenceTick();
+            w()->signIn().onSignInSequenceTick();
         settleAll();
         stopTimers();
     }
@@ -206,7 +206,7 @@ TEST_F(QuickSendWindow, EveryOtherWayOutFadesTheWindow)
     EXPECT_TRUE(
         closedBy([&] { QTest::mouseRelease(q->LMDLabel1, Qt::RightButton, {}, QPoint(10, 10)); }));
     EXPECT_TRUE(closedBy([&] { c->w()->previewKey(Qt::Key_Escape); }));
-    EXPECT_TRUE(closedBy([&] { c->w()->showSignInView(); }));
+    EXPECT_TRUE(closedBy([&] { c->w()->signIn().showSignInView(); }));
     // A left click on the title does not close.
     EXPECT_FALSE(closedBy([&] { QTest::mouseClick(q->LMDLabel1, Qt::LeftButton); }));
 }

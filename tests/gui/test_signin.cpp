@@ -133,7 +133,7 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
 
     expectPrivate(*alice, "Alice");
     alice->restart();
-    EXPECT_EQ(alice->w()->accountRecord.option, "autologin");
+    EXPECT_EQ(alice->w()->signIn().accountRecord.option, "autologin");
     alice->goOnline();
     EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
     // The network drops and returns: the detector's answer alone signs her in, without the
@@ -143,16 +143,16 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
     alice->w()->onConnectionStatus(true);
     settleAll();
     alice->stopTimers();
-    EXPECT_FALSE(alice->w()->signInSequenceTimer->isActive());
+    EXPECT_FALSE(alice->w()->signIn().signInSequenceTimer->isActive());
     EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     EXPECT_EQ(alice->w()->signedInMark, 1);
 
     // After the next restart the automatic press of the sign-in button does it.
     alice->restart();
     alice->goOnline();
-    alice->w()->onAutoSignInTick();
+    alice->w()->signIn().onAutoSignInTick();
     settleAll();
-    ASSERT_TRUE(alice->w()->signInSequenceTimer->isActive());
+    ASSERT_TRUE(alice->w()->signIn().signInSequenceTimer->isActive());
     alice->runSequence();
     EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
 }
@@ -174,9 +174,9 @@ TEST_F(SignIn, NopassOffersTheNameAndWaitsForThePassword)
     EXPECT_EQ(alice->w()->focusWidget(), alice->w()->passwordEdit);
     EXPECT_TRUE(alice->w()->forgetPasswordOption->isChecked());
     alice->goOnline();
-    alice->w()->onAutoSignInTick();
+    alice->w()->signIn().onAutoSignInTick();
     settleAll();
-    EXPECT_FALSE(alice->w()->signInSequenceTimer->isActive());
+    EXPECT_FALSE(alice->w()->signIn().signInSequenceTimer->isActive());
     EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
 
     // Signing in again keeps the choice.
@@ -194,7 +194,7 @@ TEST_F(SignIn, AnothersComputerKeepsNothingAlsoOnTheServerAfterSignOut)
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo"))) << "the password was kept";
 
-    alice->w()->onSignOut();
+    alice->w()->signIn().onSignOut();
     settleAll();
     EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
@@ -206,9 +206,9 @@ TEST_F(SignIn, AnothersComputerKeepsNothingAlsoOnTheServerAfterSignOut)
     EXPECT_EQ(alice->w()->nameEdit->text(), text(*alice, 129));
     EXPECT_TRUE(alice->w()->sharedComputerOption->isChecked());
     alice->goOnline();
-    alice->w()->onAutoSignInTick();
+    alice->w()->signIn().onAutoSignInTick();
     settleAll();
-    EXPECT_FALSE(alice->w()->signInSequenceTimer->isActive());
+    EXPECT_FALSE(alice->w()->signIn().signInSequenceTimer->isActive());
     EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
 
     alice->signIn("alice-pw");
@@ -222,14 +222,14 @@ TEST_F(SignIn, AutologinRunsAgainWhenTheNetworkComesBack)
     alice->goOnline();
     alice->signIn("alice-pw");
     ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
-    alice->w()->autoSignInDone = true;
+    alice->w()->signIn().autoSignInDone = true;
 
     alice->w()->onConnectionStatus(false);
     settleAll();
-    EXPECT_FALSE(alice->w()->autoSignInDone);
+    EXPECT_FALSE(alice->w()->signIn().autoSignInDone);
     alice->w()->onConnectionStatus(true);
     settleAll();
-    EXPECT_TRUE(alice->w()->autoSignInDone);
+    EXPECT_TRUE(alice->w()->signIn().autoSignInDone);
     EXPECT_EQ(alice->w()->signedInMark, 1);
     EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
 }
@@ -270,24 +270,24 @@ TEST_F(SignIn, EnterInTheNameBoxLetsTheButtonPassTypeAllFields)
     w->nameEdit->setText("Alice");
     w->passwordEdit->setFocus();
     w->passwordEdit->clear();
-    w->onSignIn();
+    w->signIn().onSignIn();
     settleAll();
     ASSERT_EQ(caption(*alice), text(*alice, 134));
 
     QTest::keyClicks(w->passwordEdit, "alice-pw");
-    w->onSignIn();
+    w->signIn().onSignIn();
     settleAll();
     EXPECT_EQ(caption(*alice), text(*alice, 134)) << "a press while the caption shows is ignored";
-    EXPECT_FALSE(w->signInSequenceTimer->isActive());
+    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive());
 
     w->nameEdit->setFocus();
     QTest::keyClick(w->nameEdit, Qt::Key_Return);
     settleAll();
     EXPECT_EQ(w->focusWidget(), w->passwordEdit);
-    EXPECT_EQ(w->passTag, 1);
-    w->onSignIn();
+    EXPECT_EQ(w->signIn().passTag, 1);
+    w->signIn().onSignIn();
     settleAll();
-    ASSERT_TRUE(w->signInSequenceTimer->isActive());
+    ASSERT_TRUE(w->signIn().signInSequenceTimer->isActive());
     alice->runSequence();
     EXPECT_EQ(w->ownNameLabel->text(), "Alice");
 }
@@ -305,12 +305,12 @@ TEST_F(SignIn, AFolderWithoutItsPasswordFileStopsAfterAFewPasses)
     w->nameEdit->setText("Alice");
     w->passwordEdit->setEchoMode(QLineEdit::Password);
     w->passwordEdit->setText("alice-pw");
-    w->onSignIn();
+    w->signIn().onSignIn();
     settleAll();
     int passes = 0;
-    for (; passes < 50 && w->signInSequenceTimer->isActive(); ++passes)
+    for (; passes < 50 && w->signIn().signInSequenceTimer->isActive(); ++passes)
         bob->runSequence();
-    EXPECT_FALSE(w->signInSequenceTimer->isActive()) << "the sequence never stopped";
+    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive()) << "the sequence never stopped";
     EXPECT_LE(passes, 10);
     EXPECT_EQ(caption(*bob), text(*bob, 136));
     EXPECT_EQ(w->ownNameLabel->text(), "-");
@@ -337,10 +337,10 @@ TEST_F(SignIn, AFaultThatGoesAwayLetsTheNextPassThrough)
     w->nameEdit->setText("Alice");
     w->passwordEdit->setEchoMode(QLineEdit::Password);
     w->passwordEdit->setText("wrong-pw");
-    w->onSignIn();
+    w->signIn().onSignIn();
     settleAll();
     bob->runSequence();
-    ASSERT_TRUE(w->signInSequenceTimer->isActive());
+    ASSERT_TRUE(w->signIn().signInSequenceTimer->isActive());
     ASSERT_TRUE(QFile::rename(users("acc.xo.aside"), users("Alice/acc.xo")));
     bob->runSequence();
     // The password is checked on the next pass like on the first.
@@ -354,7 +354,7 @@ TEST_F(SignIn, ANameWithABraceIsNotRegistered)
     alice->setName("a}b");
     alice->goOnline();
     alice->w()->nameEdit->setText("a}b");
-    alice->w()->onNameEdited();
+    alice->w()->signIn().onNameEdited();
     EXPECT_EQ(caption(*alice), text(*alice, 20));
     alice->signIn("pw");
     EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
@@ -374,11 +374,11 @@ TEST_F(SignIn, AMissingOwnAvatarDoesNotKeepTheUserOut)
 
     alice->restart();
     alice->goOnline();
-    alice->w()->onAutoSignInTick();
+    alice->w()->signIn().onAutoSignInTick();
     settleAll();
     alice->runSequence();
     TNetwork* w = alice->w();
-    EXPECT_FALSE(w->signInSequenceTimer->isActive()) << "the sequence goes round again and again";
+    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive()) << "the sequence goes round again and again";
     EXPECT_EQ(w->ownNameLabel->text(), "Alice");
     EXPECT_EQ(w->signedInMark, 1);
     EXPECT_TRUE(w->nameEdit->isHidden());
@@ -425,16 +425,16 @@ TEST_F(SignIn, NamesAndPasswordsOutsideTheCodePageAreRefusedWithTheirCharacters)
     };
     attempt(QString::fromUtf8("José"), "pw");
     EXPECT_EQ(caption(*alice), "Characters not allowed: " + QString::fromUtf8("é"));
-    EXPECT_FALSE(w->signInSequenceTimer->isActive());
+    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive());
     attempt("Ivan", QString::fromUtf8("café ☕"));
     EXPECT_EQ(caption(*alice), "Characters not allowed: " + QString::fromUtf8("é☕"));
-    EXPECT_FALSE(w->signInSequenceTimer->isActive());
+    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive());
     EXPECT_EQ(TempTree::read(users("lineup.xo")), QByteArray());
     EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo")));
 
     attempt("Ivan", "cafe");
-    EXPECT_TRUE(w->signInSequenceTimer->isActive());
+    EXPECT_TRUE(w->signIn().signInSequenceTimer->isActive());
 }
 
 TEST_F(SignIn, AnAutomaticSignInAfterAnOutageLeavesTheUserOutOfTheList)

@@ -116,7 +116,7 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     alice->w()->onConnectionStatus(true);
     settleAll();
     alice->stopTimers();
-    EXPECT_FALSE(alice->w()->signInSequenceTimer->isActive());
+    EXPECT_FALSE(alice->w()->signIn().signInSequenceTimer->isActive());
     EXPECT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
 }
 

@@ -10,6 +10,7 @@
 #include "platform/linux/LinuxServices.h"
 #include "session/ClientSession.h"
 #include "support/TempTree.h"
+#include "windows/SignInView.h"
 #include "windows/uNetwork.h"
 
 #include "net/XNetDetect.h"
@@ -126,7 +127,7 @@ public:
     void runSequence()
     {
         for (int tick = 0; tick < 4; ++tick)
-            w()->onSignInSequenceTick();
+            w()->signIn().onSignInSequenceTick();
         settle();
     }
 
@@ -136,7 +137,7 @@ public:
         w()->nameEdit->setText(m_name);
         w()->passwordEdit->setEchoMode(QLineEdit::Password);
         w()->passwordEdit->setText(password);
-        w()->onSignIn();
+        w()->signIn().onSignIn();
         runSequence();
         stopTimers();
     }

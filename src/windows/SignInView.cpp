@@ -1,0 +1,694 @@
+// The sign-in screen: its button and the stepped sequence that does the server work, the
+// switches between the sign-in and the signed-in screens, what this computer remembers of its
+// account, automatic sign-in, the sign-in options and signing out.
+#include "windows/SignInView.h"
+
+#include "app/AppContext.h"
+#include "core/Helpers.h"
+#include "core/StringList.h"
+#include "net/XNetDetect.h"
+#include "session/ClientSession.h"
+#include "windows/FrameImage.h"
+#include "windows/uNetMenu.h"
+#include "windows/uNetProg.h"
+#include "windows/uNetwork.h"
+#include "windows/uPhoto.h"
+#include "windows/udragform.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcSignIn, "larkspire.signin")
+
+// After this many failed passes with the network up, the sequence stops and says so, instead
+// of restarting every 100 ms with the controls hidden.
+constexpr int kMaxFailedPasses = 5;
+constexpr int kUsersHeight = 561;
+
+} // namespace
+
+SignInView::SignInView(TNetwork& window, AppContext& ctx)
+    : QObject(&window), m_window(window), m_ui(window), m_ctx(ctx)
+{
+    signInCaptionTimer = new QTimer(this);
+    signInCaptionTimer->setObjectName(QStringLiteral("Timer1"));
+    signInCaptionTimer->setInterval(2000);
+    connect(signInCaptionTimer, &QTimer::timeout, this, &SignInView::onSignInCaptionTick);
+    signInCaptionTimer->start();
+    signInSequenceTimer = new QTimer(this);
+    signInSequenceTimer->setObjectName(QStringLiteral("Timer2"));
+    signInSequenceTimer->setInterval(100);
+    connect(signInSequenceTimer, &QTimer::timeout, this, &SignInView::onSignInSequenceTick);
+    autoSignInTimer = new QTimer(this);
+    autoSignInTimer->setObjectName(QStringLiteral("Timer4"));
+    autoSignInTimer->setInterval(5000);
+    connect(autoSignInTimer, &QTimer::timeout, this, &SignInView::onAutoSignInTick);
+    autoSignInTimer->start();
+
+    connect(&m_window.session(), &ClientSession::signedIn, this, &SignInView::onSignedIn);
+    connect(&m_window.session(), &ClientSession::autoSignedIn, this, &SignInView::onAutoSignedIn);
+    connect(&m_window.session(), &ClientSession::signedOut, this, &SignInView::onSignedOut);
+    connect(m_ui.signInButton, &QPushButton::clicked, this, &SignInView::onSignIn);
+    connect(m_ui.nameEdit, &QLineEdit::textEdited, this, &SignInView::onNameEdited);
+    connect(m_ui.autoSignInOption, &QRadioButton::clicked, this, &SignInView::onAutoSignInOption);
+    connect(m_ui.forgetPasswordOption, &QRadioButton::clicked, this,
+            &SignInView::onForgetPasswordOption);
+    connect(m_ui.sharedComputerOption, &QRadioButton::clicked, this,
+            &SignInView::onSharedComputerOption);
+    connect(m_ui.panelForgetPasswordOption, &QRadioButton::clicked, this,
+            &SignInView::onPanelForgetPasswordOption);
+    connect(m_ui.panelSharedComputerOption, &QRadioButton::clicked, this,
+            &SignInView::onPanelSharedComputerOption);
+    connect(m_ui.signOutButton, &QPushButton::clicked, this, &SignInView::onSignOut);
+    // The five options are one group: checking one clears the other four.
+    for (QRadioButton* m : {m_ui.panelForgetPasswordOption, m_ui.panelSharedComputerOption}) {
+        m_ui.panelOptions->removeButton(m);
+        m_ui.signInOptions->addButton(m);
+    }
+    m_ui.autoSignInOption->setChecked(true);
+    tightenSavedFiles();
+    loadSavedAccount();
+    // The options show what this computer remembers; left at "Autologin", the next press of
+    // the button would quietly turn "nopass" or "x" into automatic sign-in.
+    if (accountRecord.option == u"nopass")
+        m_ui.forgetPasswordOption->setChecked(true);
+    else if (accountRecord.option == u"x")
+        m_ui.sharedComputerOption->setChecked(true);
+}
+
+bool SignInView::usernameHoldsName() const
+{
+    return !m_ui.nameEdit->text().isEmpty() && m_ui.nameEdit->text() != m_ctx.text(129);
+}
+
+bool SignInView::passHoldsPassword() const
+{
+    return !m_ui.passwordEdit->text().isEmpty() &&
+           !(m_ui.passwordEdit->echoMode() == QLineEdit::Normal &&
+             m_ui.passwordEdit->text() == m_ctx.text(132));
+}
+
+void SignInView::placeholderEnter(QLineEdit* box)
+{
+    autoSignInDone = true;
+    if (box == m_ui.nameEdit && box->text() == m_ctx.text(129))
+        box->clear();
+    if (box == m_ui.passwordEdit) {
+        if (m_ui.passwordEdit->echoMode() == QLineEdit::Normal &&
+            m_ui.passwordEdit->text() == m_ctx.text(132))
+            m_ui.passwordEdit->clear();
+        m_ui.passwordEdit->setEchoMode(QLineEdit::Password);
+    }
+    box->selectAll();
+}
+
+void SignInView::placeholderExit(QLineEdit* box)
+{
+    if (!box->text().isEmpty())
+        return;
+    if (box == m_ui.nameEdit) {
+        m_ui.nameEdit->setText(m_ctx.text(129));
+    } else {
+        m_ui.passwordEdit->setEchoMode(QLineEdit::Normal);
+        m_ui.passwordEdit->setText(m_ctx.text(132));
+    }
+}
+
+void SignInView::setSignInCaption(int row, const QString& suffix)
+{
+    m_signInCaptionRow = row;
+    m_ui.signInButton->setText(m_ctx.text(row) + suffix);
+}
+
+void SignInView::onNameEdited()
+{
+    if (!helpers::nameIsClean(m_ui.nameEdit->text()))
+        setSignInCaption(kTxtNameNotClean);
+}
+
+void SignInView::onSignInCaptionTick()
+{
+    if (!m_window.connected())
+        return;
+    setSignInCaption(kTxtSignIn);
+    signInCaptionTimer->stop();
+}
+
+void SignInView::onSignIn()
+{
+    if (!m_window.connected()) {
+        setSignInCaption(kTxtWaitingForNetwork);
+        m_window.noNetworkTimer->start();
+        return;
+    }
+    // A pass already under way finishes first; its result decides what the screen shows.
+    if (m_signInRunning)
+        return;
+    m_window.session().closeMain();
+    if (!usernameHoldsName() || !passHoldsPassword()) {
+        if (m_ui.nameEdit->text().isEmpty() || m_ui.passwordEdit->text().isEmpty()) {
+            setSignInCaption(kTxtFillAllFields);
+            signInCaptionTimer->start();
+        }
+        return;
+    }
+    if (m_signInCaptionRow == kTxtFillAllFields && passTag != 1)
+        return;
+    // The server's files hold windows-1251 only: such a name or password would be stored as
+    // "?" and never match again.
+    if (const QString refused = accounts::refusedCharacters(
+            accounts::normalisedName(m_ui.nameEdit->text()), m_ui.passwordEdit->text());
+        !refused.isEmpty()) {
+        setSignInCaption(StringTable::kTxtRefusedCharacters, refused);
+        return;
+    }
+    passTag = 0;
+    typedPassword = m_ui.passwordEdit->text();
+    setSignInCaption(kTxtSignIn, QStringLiteral("..."));
+    m_ui.signInTitle->hide();
+    if (m_ui.autoSignInOption->isChecked())
+        accountRecord.option = QStringLiteral("autologin");
+    else if (m_ui.forgetPasswordOption->isChecked())
+        accountRecord.option = QStringLiteral("nopass");
+    else if (m_ui.sharedComputerOption->isChecked())
+        accountRecord.option = QStringLiteral("x");
+    savedPassword = typedPassword;
+    accountRecord.adapterAddress = m_ctx.platform().adapter->adapterAddress();
+    m_optionGuard = true;
+    if (m_ui.forgetPasswordOption->isChecked())
+        m_ui.panelForgetPasswordOption->setChecked(true);
+    if (m_ui.sharedComputerOption->isChecked())
+        m_ui.panelSharedComputerOption->setChecked(true);
+    m_optionGuard = false;
+    failedPasses = 0;
+    sequenceStep = 0;
+    signInSequenceTimer->start();
+    autoSignInTimer->start();
+}
+
+void SignInView::onSignInSequenceTick()
+{
+    switch (sequenceStep) {
+    case 0:
+        setSignInCaption(kTxtSignIn, QStringLiteral(".."));
+        sequenceStep = 1;
+        return;
+    case 1:
+        setSignInCaption(kTxtSignIn, QStringLiteral("."));
+        m_ui.nameEdit->hide();
+        m_ui.passwordEdit->hide();
+        sequenceStep = 2;
+        return;
+    case 2:
+        setSignInCaption(kTxtSignIn);
+        sequenceStep = 3;
+        return;
+    default:
+        signInStep3();
+    }
+}
+
+void SignInView::signInStep3()
+{
+    m_ui.signInButton->hide();
+    for (QRadioButton* c :
+         {m_ui.autoSignInOption, m_ui.forgetPasswordOption, m_ui.sharedComputerOption})
+        c->hide();
+    m_ui.nameEdit->setText(accounts::normalisedName(m_ui.nameEdit->text()));
+    if (!m_window.connected()) {
+        // The network is away: go round again until it is back.
+        sequenceStep = 0;
+        signInSequenceTimer->start();
+        return;
+    }
+    signInSequenceTimer->stop();
+    sequenceStep = 0;
+    m_ui.busyLabel->show();
+    m_signInRunning = true;
+    m_window.session().signIn(
+        {m_ui.nameEdit->text(), typedPassword, accountRecord, accountRecord.adapterAddress});
+}
+
+void SignInView::restartSequence(bool serverFault)
+{
+    if (serverFault && m_window.connected() && ++failedPasses >= kMaxFailedPasses) {
+        failedPasses = 0;
+        signInSequenceTimer->stop();
+        sequenceStep = 0;
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 m_ui.nameEdit, m_ui.passwordEdit, m_ui.signInButton, m_ui.autoSignInOption,
+                 m_ui.forgetPasswordOption, m_ui.sharedComputerOption, m_ui.signInTitle})
+            w->show();
+        setSignInCaption(kTxtServerNotAnswering);
+        return;
+    }
+    sequenceStep = 0;
+    signInSequenceTimer->start();
+}
+
+void SignInView::onSignedIn(const SignInResult& result)
+{
+    m_signInRunning = false;
+    m_window.applyDirectory(result.connect);
+    m_ui.busyLabel->hide();
+    switch (result.stage) {
+    case SignInResult::Stage::Offline:
+        restartSequence(false);
+        return;
+    case SignInResult::Stage::NoServer:
+        restartSequence(true);
+        return;
+    case SignInResult::Stage::Failed:
+        qCInfo(lcSignIn) << "sign-in pass failed:" << result.error.text;
+        restartSequence(true);
+        return;
+    case SignInResult::Stage::Done:
+        break;
+    }
+    accountRecord = result.record;
+    const QString name = m_ui.nameEdit->text();
+    switch (result.outcome) {
+    case accounts::Outcome::WrongPassword:
+        setSignInCaption(kTxtWrongPassword);
+        savedPassword.clear();
+        showSignInView();
+        m_ui.passwordEdit->setFocus();
+        return;
+    case accounts::Outcome::RefusedName:
+    case accounts::Outcome::RefusedCharacters:
+    case accounts::Outcome::DirectoryBusy:
+        // Nothing was written; the user gets the screen back to try again.
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 m_ui.nameEdit, m_ui.passwordEdit, m_ui.signInButton, m_ui.autoSignInOption,
+                 m_ui.forgetPasswordOption, m_ui.sharedComputerOption, m_ui.signInTitle})
+            w->show();
+        if (result.outcome == accounts::Outcome::RefusedCharacters)
+            setSignInCaption(StringTable::kTxtRefusedCharacters,
+                             accounts::refusedCharacters(name, typedPassword));
+        else
+            setSignInCaption(result.outcome == accounts::Outcome::RefusedName ? kTxtNameNotClean
+                                                                              : kTxtSignIn);
+        return;
+    case accounts::Outcome::SignedIn:
+    case accounts::Outcome::Registered:
+        break;
+    }
+    failedPasses = 0;
+    // "Don't save password" and "Another's computer" keep no password on this computer.
+    if (accountRecord.option != u"autologin")
+        QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
+    m_window.directory().firstFill(result.directory, name);
+    m_window.showUsers();
+    showSignedInView(result.avatarFile);
+    if (!m_window.directory().selectedPeer().isEmpty()) {
+        m_window.directory().selectPeer();
+        m_window.showUsers();
+        m_window.onUserSelected();
+    }
+}
+
+void SignInView::showSignedInView(const QString& avatarFile)
+{
+    m_window.signedInMark = 1;
+    m_window.setSignedIn(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_ui.nameEdit, m_ui.passwordEdit, m_ui.signInButton, m_ui.autoSignInOption,
+             m_ui.forgetPasswordOption, m_ui.sharedComputerOption, m_ui.signInTitle})
+        w->hide();
+    m_window.sessionUser = m_ui.nameEdit->text();
+    m_ui.ownNameLabel->setText(m_window.sessionUser);
+    const Folders f = m_ctx.folders();
+    // Conversations stay with the user: other local accounts may not read them.
+    helpers::makePrivateFolder(f.programDataDir + QStringLiteral("net/") + m_window.sessionUser);
+    helpers::makePrivateFolder(f.userDataDir + QStringLiteral("net/") + m_window.sessionUser);
+
+    // A fill that ran before the name was known (an automatic sign-in) left the own line in
+    // the list; it goes, and its region and activity fill the profile.
+    QString own = m_window.directory().takeOwnLine(m_window.sessionUser);
+    if (own.isEmpty()) {
+        const int at = UserDirectory::find(m_window.directory().userst(), m_window.sessionUser);
+        own = at >= 0 ? m_window.directory().userst().at(at) : QString();
+    }
+    const QString region = userentry::field(own, 2);
+    const QString activity = userentry::field(own, 3);
+    m_ui.regionBox->setEditText(region.isEmpty() ? m_ctx.text(110) : region);
+    m_ui.activityBox->setEditText(activity.isEmpty() ? m_ctx.text(320) : activity);
+    m_window.showUsers();
+
+    m_ui.ownNameLabel->show();
+    m_ui.userList->setFixedHeight(kUsersHeight);
+    m_ui.userList->show();
+    m_ui.onlineCheck->setChecked(true);
+    m_ui.onlineCheck->show();
+
+    // A missing or broken picture: the stock one.
+    if (avatarFile.isEmpty() || !m_ui.ownAvatar->loadPicture(avatarFile))
+        m_ui.ownAvatar->loadPicture(f.programDataDir + QStringLiteral("avax.png"));
+    m_ui.ownAvatar->show();
+    m_ui.settingsToggle->show();
+
+    m_ui.userList->clearSelection();
+    if (m_window.isVisible())
+        m_ui.userList->setFocus();
+}
+
+void SignInView::showSignInView()
+{
+    if (accountRecord.toLines().isEmpty())
+        accountRecord = store::AccountRecord();
+    if (Tnetprog* popup = m_ctx.netprog(); popup && popup->isVisible())
+        popup->beginClosing();
+    if (TNetMenu* quick = m_ctx.NetMenu(); quick && quick->isVisible())
+        quick->StartFadeOut();
+    // The drop zone forgets its drop and fades away; its close brings this window back.
+    if (Tdragform* zone = m_ctx.dragform(); zone && zone->isVisible()) {
+        zone->clearDropfiles();
+        zone->StartFadeOut();
+    }
+    if (QWidget* viewer = m_ctx.Photo(); viewer && viewer->isVisible())
+        viewer->hide();
+    m_window.signedInMark = 0;
+    m_window.setSignedIn(false);
+    m_window.hideSettingsPanel();
+    m_window.directory().clear();
+    m_window.showUsers();
+    checkGuarded({m_ui.autoSignInOption, m_ui.forgetPasswordOption, m_ui.sharedComputerOption},
+                 accountRecord.option == u"x"           ? m_ui.sharedComputerOption
+                 : accountRecord.option == u"nopass"    ? m_ui.forgetPasswordOption
+                 : accountRecord.option == u"autologin" ? m_ui.autoSignInOption
+                                                        : nullptr);
+    m_ui.renameEdit->hide();
+    m_ui.quickSendButton->hide();
+    m_ui.signInTitle->show();
+    m_window.sessionUser = m_ui.ownNameLabel->text();
+    m_ui.ownNameLabel->setText(QStringLiteral("-"));
+    m_ui.nameEdit->show();
+    m_ui.passwordEdit->setEchoMode(QLineEdit::Normal);
+    m_ui.passwordEdit->setText(m_ctx.text(132));
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_ui.passwordEdit, m_ui.signInButton, m_ui.autoSignInOption, m_ui.forgetPasswordOption,
+             m_ui.sharedComputerOption})
+        w->show();
+    if (accountRecord.userName.isEmpty() && m_window.isVisible()) {
+        m_ui.nameEdit->setFocus();
+        m_ui.nameEdit->setText(m_ctx.text(129));
+        m_ui.nameEdit->selectAll();
+    }
+    if (usernameHoldsName() && m_window.isVisible())
+        m_ui.passwordEdit->setFocus();
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_ui.ownNameLabel, m_ui.peerAvatar, m_ui.peerNameLabel, m_ui.favouriteMark,
+             m_ui.commonFilesButton, m_ui.ownAvatar, m_ui.settingsToggle, m_ui.userList,
+             m_ui.onlineCheck, m_ui.messageEdit, m_ui.conversationView, m_ui.sendButton,
+             m_ui.sendFileButton, m_ui.receivedFilesButton})
+        w->hide();
+    m_ui.userList->setFixedHeight(kUsersHeight);
+}
+
+void SignInView::tightenSavedFiles()
+{
+    // Earlier versions left these readable by every local account; they hold passwords and
+    // the shared server's login.
+    const Folders f = m_ctx.folders();
+    for (const QString& path :
+         {f.userDataDir + store::local::kAccountRecord, f.userDataDir + store::local::kPassword,
+          f.tempDataDir + store::local::kPasswordCopy,
+          f.tempDataDir + store::local::kPeerRecordCopy,
+          f.tempDataDir + store::local::kSettingsCopy})
+        helpers::makePrivateFile(path);
+}
+
+void SignInView::loadSavedAccount()
+{
+    const Folders f = m_ctx.folders();
+    if (const auto record = stringlist::load(f.userDataDir + store::local::kAccountRecord))
+        accountRecord = store::AccountRecord::fromLines(*record);
+    if (const auto password = stringlist::load(f.userDataDir + store::local::kPassword))
+        savedPassword = password->value(0);
+}
+
+void SignInView::saveAccountRecord()
+{
+    const QString path = m_ctx.folders().userDataDir + store::local::kAccountRecord;
+    if (!helpers::fileInUse(path))
+        stringlist::savePrivate(path, accountRecord.toLines());
+}
+
+void SignInView::checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button)
+{
+    if (!button)
+        return;
+    // Checking a button runs its handler, as a click would; the guarded ones only take note.
+    const bool guard = std::find(guarded.begin(), guarded.end(), button) != guarded.end();
+    const bool wasGuarded = m_optionGuard;
+    m_optionGuard = guard;
+    button->setChecked(true);
+    if (button == m_ui.autoSignInOption)
+        onAutoSignInOption();
+    else if (button == m_ui.forgetPasswordOption)
+        onForgetPasswordOption();
+    else if (button == m_ui.sharedComputerOption)
+        onSharedComputerOption();
+    else if (button == m_ui.panelForgetPasswordOption)
+        onPanelForgetPasswordOption();
+    else if (button == m_ui.panelSharedComputerOption)
+        onPanelSharedComputerOption();
+    m_optionGuard = wasGuarded;
+}
+
+void SignInView::checkOption(QRadioButton* button)
+{
+    checkGuarded({}, button);
+}
+
+namespace {
+
+void forgetPassword(const QString& userDataDir)
+{
+    QFile::remove(userDataDir + store::local::kPassword);
+}
+
+} // namespace
+
+namespace {
+
+// The focus goes where the user will type next: the password when a name stands there.
+void focusNextBox(QLineEdit* nameEdit, QLineEdit* passwordEdit, bool nameTyped)
+{
+    QLineEdit* box = nameTyped ? passwordEdit : nameEdit;
+    box->setFocus();
+    box->selectAll();
+}
+
+} // namespace
+
+void SignInView::chooseOption(const QString& option)
+{
+    accountRecord.option = option;
+    saveAccountRecord();
+    forgetPassword(m_ctx.folders().userDataDir);
+}
+
+void SignInView::onAutoSignInOption()
+{
+    autoSignInDone = true;
+    if (m_optionGuard)
+        return;
+    focusNextBox(m_ui.nameEdit, m_ui.passwordEdit, usernameHoldsName());
+}
+
+void SignInView::onForgetPasswordOption()
+{
+    autoSignInDone = true;
+    if (m_optionGuard)
+        return;
+    focusNextBox(m_ui.nameEdit, m_ui.passwordEdit, usernameHoldsName());
+    chooseOption(QStringLiteral("nopass"));
+}
+
+void SignInView::onSharedComputerOption()
+{
+    autoSignInDone = true;
+    if (m_optionGuard)
+        return;
+    focusNextBox(m_ui.nameEdit, m_ui.passwordEdit, usernameHoldsName());
+    chooseOption(QStringLiteral("x"));
+}
+
+void SignInView::onPanelForgetPasswordOption()
+{
+    if (!m_optionGuard)
+        chooseOption(QStringLiteral("nopass"));
+}
+
+void SignInView::onPanelSharedComputerOption()
+{
+    if (m_optionGuard)
+        return;
+    accountRecord.userName.clear();
+    m_ui.nameEdit->setText(m_ctx.text(129));
+    chooseOption(QStringLiteral("x"));
+}
+
+void SignInView::FormShowSignIn()
+{
+    const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
+    const auto offerName = [this] {
+        if (usernameHoldsName()) {
+            showSignInView();
+            m_ui.passwordEdit->setFocus();
+        } else {
+            m_ui.nameEdit->setText(m_ctx.text(129));
+            m_ui.nameEdit->setFocus();
+            m_ui.nameEdit->selectAll();
+        }
+    };
+    if (accountRecord.option == u"nopass") {
+        m_ui.nameEdit->setText(accountRecord.userName);
+        m_ui.passwordEdit->setFocus();
+    }
+    if (accountRecord.option == u"x" || !QFile::exists(record))
+        offerName();
+    if (m_window.signedIn())
+        return;
+    if (!m_ui.nameEdit->isHidden())
+        m_ui.nameEdit->selectAll();
+    if (autoSignInDone)
+        return;
+    if (!QFile::exists(record))
+        showSignInView();
+    if (accountRecord.option == u"autologin")
+        return;
+    if (accountRecord.option == u"x") {
+        m_ui.nameEdit->setText(accountRecord.userName);
+        offerName();
+    }
+}
+
+void SignInView::autoSignIn()
+{
+    if (!m_window.connected())
+        return;
+    if (accountRecord.option != u"autologin" || autoSignInDone || m_window.signedInMark == 1 ||
+        signedOut) {
+        m_window.session().closeMain();
+        return;
+    }
+    autoSignInDone = true;
+    const Folders f = m_ctx.folders();
+    const QString record = f.userDataDir + store::local::kAccountRecord;
+    if (!QFile::exists(record)) {
+        checkGuarded({m_ui.panelForgetPasswordOption, m_ui.panelSharedComputerOption},
+                     m_ui.autoSignInOption);
+        return;
+    }
+    loadSavedAccount();
+    if (!QFile::exists(f.userDataDir + store::local::kPassword)) {
+        m_window.session().closeMain();
+        return;
+    }
+    if (accountRecord.option != u"autologin")
+        return;
+    typedPassword = savedPassword;
+    m_window.session().autoSignIn({accountRecord, savedPassword, m_window.directory().userst()});
+}
+
+void SignInView::onAutoSignedIn(const AutoSignInResult& result)
+{
+    m_window.applyDirectory(result.connect);
+    if (result.error.failed()) {
+        // The application's error report.
+        m_ctx.platform().desktop->showError(result.error.text);
+        return;
+    }
+    if (result.outcome == AutoSignInResult::Outcome::NoConnection)
+        return;
+    m_ui.nameEdit->setText(accountRecord.userName);
+    if (result.outcome == AutoSignInResult::Outcome::Accepted)
+        showSignedInView(result.avatarFile);
+    else
+        showSignInView();
+}
+
+void SignInView::onAutoSignInTick()
+{
+    if (!m_window.connected()) {
+        m_window.netDetector->setEnabled(true);
+        m_window.netDetector->requestCheck();
+        return;
+    }
+    const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
+    if (!m_window.session().mainOpen() && m_window.session().idle() && QFile::exists(record) &&
+        accountRecord.option == u"autologin" && !m_ui.passwordEdit->isHidden() &&
+        !signInSequenceTimer->isActive() && !m_signInRunning) {
+        m_ui.nameEdit->setText(accountRecord.userName);
+        m_ui.passwordEdit->setEchoMode(QLineEdit::Password);
+        m_ui.passwordEdit->setText(savedPassword);
+        typedPassword = savedPassword;
+        if (m_window.connected()) {
+            autoSignIn();
+            onSignIn();
+        }
+    }
+}
+
+void SignInView::autoSignInFromRecord()
+{
+    const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
+    const auto lines = stringlist::load(record);
+    if (!lines || lines->value(1) != u"autologin" || m_ui.passwordEdit->isHidden())
+        return;
+    m_ui.nameEdit->setText(lines->value(0));
+    m_ui.passwordEdit->setEchoMode(QLineEdit::Password);
+    m_ui.passwordEdit->setText(savedPassword);
+    if (m_window.connected()) {
+        autoSignIn();
+        onSignIn();
+    }
+}
+
+void SignInView::onSignOut()
+{
+    m_window.directory().setSelectedPeer({});
+    if (!m_window.connected()) {
+        showSignInView();
+        m_window.session().closeMain();
+        return;
+    }
+    const QString name = m_ui.ownNameLabel->text();
+    if (m_ui.panelSharedComputerOption->isChecked() || m_ui.sharedComputerOption->isChecked()) {
+        accountRecord.userName.clear();
+        accountRecord.option = QStringLiteral("x");
+        saveAccountRecord();
+        checkGuarded({m_ui.sharedComputerOption}, m_ui.sharedComputerOption);
+    }
+    if (m_ui.panelForgetPasswordOption->isChecked() || m_ui.forgetPasswordOption->isChecked()) {
+        accountRecord.userName = name;
+        accountRecord.option = QStringLiteral("nopass");
+        saveAccountRecord();
+        checkGuarded({m_ui.forgetPasswordOption}, m_ui.forgetPasswordOption);
+    }
+    showSignInView();
+    signedOut = true;
+    m_window.session().signOut(name);
+}
+
+void SignInView::onSignedOut(bool recordUploaded)
+{
+    if (recordUploaded)
+        autoSignInTimer->stop();
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "session/ClientSession.h"
+
+#include <QObject>
+#include <QString>
+
+#include <initializer_list>
+
+class AppContext;
+class QLineEdit;
+class QRadioButton;
+class QTimer;
+class TNetwork;
+struct MainControls;
+
+// The main window's sign-in screen: the name and password boxes, the sign-in button with its
+// stepped sequence, the three options and their twins in the settings panel, what this
+// computer remembers of its account, automatic sign-in and signing out. The server work of
+// each step is a request of the client session.
+class SignInView : public QObject
+{
+    Q_OBJECT
+
+public:
+    SignInView(TNetwork& window, AppContext& ctx);
+
+    store::AccountRecord accountRecord;    // mem: this computer's account record
+    QString savedPassword;                 // acc2: the saved password
+    bool autoSignInDone = false;           // AutologinDone
+    QTimer* signInCaptionTimer = nullptr;  // Timer1
+    QTimer* signInSequenceTimer = nullptr; // Timer2
+    QTimer* autoSignInTimer = nullptr;     // Timer4
+    int sequenceStep = 0;                  // the Tag of Timer2
+    int passTag = 0;                       // the Tag of pass: 1 after Enter in the name box
+    QString typedPassword;                 // the Hint of pass
+    int failedPasses = 0;                  // server failures in a row while the network is up
+    // The user signed out since the main connection was last opened.
+    bool signedOut = false;
+
+    void onSignIn();                                  // Button2Click
+    void onSignInCaptionTick();                       // Timer1Timer
+    void onSignInSequenceTick();                      // Timer2Timer
+    void onAutoSignInTick();                          // Timer4Timer
+    void onNameEdited();                              // usernameChange
+    void showSignedInView(const QString& avatarFile); // SystemShow
+    void showSignInView();                            // RegShow
+    void saveAccountRecord();                         // SaveACC
+    void onAutoSignInOption();                        // c1Click
+    void onForgetPasswordOption();                    // c2Click
+    void onSharedComputerOption();                    // c3Click
+    void onPanelForgetPasswordOption();               // m2Click
+    void onPanelSharedComputerOption();               // m3Click
+    void onSignOut();                                 // dscnClick
+    void autoSignIn();                                // autologin
+    // The sign-in part of the periodic reconnection while the window is hidden.
+    void autoSignInFromRecord();
+    bool passHoldsPassword() const;
+    bool usernameHoldsName() const;
+    // The placeholder texts of the name and password boxes leave as the user enters a box and
+    // come back when it is left empty.
+    void placeholderEnter(QLineEdit* box);
+    void placeholderExit(QLineEdit* box);
+    // The sign-in part of the window's show: focus and automatic sign-in.
+    void FormShowSignIn();
+
+private:
+    void setSignInCaption(int row, const QString& suffix = {});
+    void onSignedIn(const SignInResult& result);
+    void onAutoSignedIn(const AutoSignInResult& result);
+    void onSignedOut(bool recordUploaded);
+    void loadSavedAccount();
+    void tightenSavedFiles();
+    void signInStep3();
+    void restartSequence(bool serverFault);
+    void checkOption(QRadioButton* button);
+    // Writes the option into the record and forgets the saved password.
+    void chooseOption(const QString& option);
+    void checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button);
+
+    static constexpr int kTxtNameNotClean = 20;
+    static constexpr int kTxtRegionPlaceholder = 110;
+    static constexpr int kTxtNamePlaceholder = 129;
+    static constexpr int kTxtSignIn = 131;
+    static constexpr int kTxtPasswordPlaceholder = 132;
+    static constexpr int kTxtWrongPassword = 133;
+    static constexpr int kTxtFillAllFields = 134;
+    static constexpr int kTxtWaitingForNetwork = 135;
+    static constexpr int kTxtServerNotAnswering = 136;
+    static constexpr int kTxtActivityPlaceholder = 320;
+
+    TNetwork& m_window;
+    MainControls& m_ui;
+    AppContext& m_ctx;
+    bool m_signInRunning = false; // a sign-in pass waits for the session
+    int m_signInCaptionRow = 0;   // the text row Button2 shows
+    bool m_optionGuard = false;   // the Tags of the option buttons while code checks them
+};
