@@ -9,6 +9,7 @@
 #include "windows/DroppedFiles.h"
 #include "windows/uList.h"
 #include "windows/SignInView.h"
+#include "windows/ConversationView.h"
 #include "windows/uNetwork.h"
 #include "windows/udragform.h"
 
@@ -86,12 +87,12 @@ void TMinimized::onPicked(const QString& name)
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotListed).arg(name));
         return;
     }
-    const QStringList sendable = network->sendableDropped(dropfiles);
+    const QStringList sendable = network->conversation().sendableDropped(dropfiles);
     if (sendable.isEmpty()) {
         dropfiles.clear();
         return;
     }
-    if (!network->selectForDrop(name)) {
+    if (!network->conversation().selectForDrop(name)) {
         dropfiles.clear();
         return;
     }
@@ -103,7 +104,7 @@ void TMinimized::onPicked(const QString& name)
     request.from = FilesRequest::From::MiniBar;
     request.recipient = name;
     request.paths = sendable;
-    request.phrases = network->noticePhrases(phrases);
+    request.phrases = network->conversation().noticePhrases(phrases);
     // The session puts the notice on top of the own server copy; with none the files start the
     // conversation.
     request.chat = QStringList();

@@ -5,6 +5,7 @@
 #include "core/Error.h"
 #include "session/ClientSession.h"
 #include "windows/WindowLook.h"
+#include "windows/ConversationView.h"
 #include "windows/uNetwork.h"
 
 #include <QCloseEvent>
@@ -242,7 +243,7 @@ void TNetMenu::onQuickSent(const QuickSendResult& result)
 void TNetMenu::LMDButton1Click()
 {
     StartFadeOut();
-    m_ctx.Network()->onSendFile();
+    m_ctx.Network()->conversation().onSendFile();
 }
 
 void TNetMenu::LMDButton2Click()

@@ -16,6 +16,7 @@
 
 class AccountPanel;
 class AppContext;
+class ConversationView;
 class SignInView;
 class DraftKeeper;
 class FindBar;
@@ -136,34 +137,13 @@ public:
     void updateFbut();
     void onReceivedFiles(); // fbutClick
 
-    // Conversations and the poll cycle (uNetwork_chat.cpp, uNetwork_poll.cpp)
+    // The poll cycle (uNetwork_poll.cpp)
     QTimer* pollTimer = nullptr; // msgrld
-    void onSend();               // sendbutClick
-    void onMessageSent(const MessageResult& result);
-    void onQuickSent(const QuickSendResult& result);
-    // Opens the quick-send window, modal, for the send button's recipient.
-    void onQuickSend(); // smsClick
-    // Enter in the message box; true when the key was used up.
-    bool messageKey(int key); // msgKeyDown
-    void onPollTick();        // msgrldTimer
+    void onPollTick();           // msgrldTimer
     void onPolled(const PollResult& result);
-    void showConversationLayout();
-    QStringList chatLines() const;
-    void setChatLines(const QStringList& lines);
 
-    // Dropped files (uNetwork_files.cpp)
-    QStringList droppedFiles; // dropfiles
-    void dropFiles(const QStringList& paths);
-    void onFilesSent(const FilesResult& result);
-    // Opens the drop-zone window for the send button's recipient and fades this window away.
-    void onSendFile(); // LMDButton2Click
-    // The readable files of a drop; what is left out is reported.
-    QStringList sendableDropped(const QStringList& paths);
-    // The notice phrases for a recipient with these phrases, the sender's when they are missing.
-    QStringList noticePhrases(const PhraseTable& recipientPhrases) const;
-    // Makes the listed user `name` the correspondent on screen, as a click in the list does;
-    // false when no row of the list holds that name.
-    bool selectForDrop(const QString& name);
+    // The conversation on screen, the message box and dropped files.
+    ConversationView& conversation() { return *m_conversation; }
 
     // Shows the main window from the popup, as the mini bar's click does.
     void showFromPopup();
@@ -211,21 +191,15 @@ private:
 
     void createServerAccess();
     void createDirectory();
-    void createChat();
     void createPolling();
-    void createFileSending();
     void installComforts();
     // A key for the comforts, before the window's own handling: as keyPress of each comfort.
     std::optional<bool> comfortKey(QWidget* receiver, const QKeyEvent& key);
     void onCorrespondentOpened(const CorrespondentResult& result);
     void onPopupCorrespondentOpened(const CorrespondentResult& result);
     void openCorrespondentView(const QString& name, const QString& avatarFile);
-    void sendMessage(const QString& recipient, bool viaEnter);
-    void usersRightButtonUp();
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    // Drag and drop events of the message box; true when they were files, taken here.
-    bool msgDragEvent(QEvent* event);
 
     // String rows this window shows.
     static constexpr int kTxtNameNotClean = 20;
@@ -245,26 +219,16 @@ private:
     static constexpr int kTxtNotSent = 150;
     static constexpr int kTxtServerUnreachable = 151;
 
-    // A message in the own copy whose correspondent's copy failed: sending the same text to
-    // the same correspondent again reuses its header, so it is not written twice.
-    struct UnsentEntry
-    {
-        QString recipient;
-        QString text;
-        QString header;
-    };
-    UnsentEntry m_unsentEntry;
-    std::optional<MessageRequest> m_pendingSend; // a message on its way
-    int m_filesPending = 0;                      // drops on their way
-    bool m_signedIn = false;                     // the signed-in screen is set up
-    QString m_pollSelection;                     // the selection when the running cycle began
-    QStringList m_shownUsers;                    // what the list control shows
+    bool m_signedIn = false;  // the signed-in screen is set up
+    QString m_pollSelection;  // the selection when the running cycle began
+    QStringList m_shownUsers; // what the list control shows
 
     AppContext& m_ctx;
     UserDirectory m_directory;
     WindowFader* m_fader = nullptr;
     AccountPanel* m_account = nullptr;
     SignInView* m_signIn = nullptr;
+    ConversationView* m_conversation = nullptr;
     // The local copy of the correspondent's picture, for the viewer.
     QString m_peerAvatarFile;
     bool m_shownOnce = false;

@@ -1,4 +1,5 @@
 // Contacts: the directory lists, the visible user list, opening a correspondent, favourites.
+#include "windows/ConversationView.h"
 #include "windows/uNetwork.h"
 
 #include "app/AppContext.h"
@@ -147,8 +148,8 @@ void TNetwork::onCorrespondentOpened(const CorrespondentResult& result)
         return;
     }
     if (result.hasConversation) {
-        setChatLines(result.lines);
-        showConversationLayout();
+        m_conversation->setChatLines(result.lines);
+        m_conversation->showConversationLayout();
     } else {
         conversationView->clear();
         messageEdit->clear();
@@ -212,9 +213,9 @@ void TNetwork::onPopupCorrespondentOpened(const CorrespondentResult& result)
     if (QFile::exists(fetched)) {
         QStringList lines = stringlist::load(fetched).value_or(QStringList());
         conversation::dropFileLine(lines);
-        setChatLines(lines);
+        m_conversation->setChatLines(lines);
     }
-    showConversationLayout();
+    m_conversation->showConversationLayout();
     drafts->open(sessionUser, sender);
     m_directory.setUserLine(row, userentry::withoutMark(m_directory.users().at(row)));
     // Notices written from here on speak the sender's language, as after a click in the list.

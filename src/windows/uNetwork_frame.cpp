@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "core/FrameKeys.h"
 #include "windows/AccountPanel.h"
+#include "windows/ConversationView.h"
 #include "windows/FrameImage.h"
 #include "windows/SignInView.h"
 #include "windows/WindowFader.h"
@@ -63,9 +64,8 @@ void TNetwork::createWindow()
     createServerAccess();
     m_signIn = new SignInView(*this, m_ctx);
     createDirectory();
-    createChat();
+    m_conversation = new ConversationView(*this, m_ctx);
     createPolling();
-    createFileSending();
     m_account = new AccountPanel(*this, m_ctx);
     installComforts();
     setAcceptDrops(true);
@@ -293,7 +293,7 @@ bool TNetwork::eventFilter(QObject* watched, QEvent* event)
             return true;
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
         if (w == messageEdit)
-            return messageKey(key);
+            return m_conversation->messageKey(key);
         if (w == passwordEdit && enter) {
             m_signIn->onSignIn();
             return true;
@@ -317,7 +317,7 @@ bool TNetwork::eventFilter(QObject* watched, QEvent* event)
     if (messageEdit && (watched == messageEdit || watched == messageEdit->viewport()) &&
         (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
          event->type() == QEvent::Drop))
-        return msgDragEvent(event);
+        return m_conversation->msgDragEvent(event);
     if (event->type() == QEvent::Enter && watched == messageEdit) {
         messageEdit->setFocus();
         return false;
@@ -362,7 +362,7 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
         if (moved)
             bgMouseMove(event);
         if (up && event->button() == Qt::RightButton && watched != ownNameLabel)
-            usersRightButtonUp();
+            m_conversation->usersRightButtonUp();
         return false;
     }
     if (watched == backImage) {

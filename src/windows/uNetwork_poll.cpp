@@ -1,5 +1,6 @@
 // The message poll cycle: every 15 seconds the client session looks for what changed in the
 // conversations; the main window shows it, the popup announces it.
+#include "windows/ConversationView.h"
 #include "windows/uNetwork.h"
 
 #include "app/AppContext.h"
@@ -19,6 +20,11 @@ constexpr int kTraceLines = 500;
 
 void TNetwork::createPolling()
 {
+    pollTimer = new QTimer(this);
+    pollTimer->setObjectName(QStringLiteral("msgrld"));
+    pollTimer->setInterval(15000);
+    connect(pollTimer, &QTimer::timeout, this, &TNetwork::onPollTick);
+    pollTimer->start();
     ClientSession& s = session();
     connect(&s, &ClientSession::polled, this, &TNetwork::onPolled);
     connect(&s, &ClientSession::newsSound, this,
@@ -29,8 +35,8 @@ void TNetwork::createPolling()
                 if (peer != selectedName())
                     return;
                 startChatFlash();
-                setChatLines(lines);
-                showConversationLayout();
+                m_conversation->setChatLines(lines);
+                m_conversation->showConversationLayout();
             });
 }
 

@@ -8,6 +8,7 @@
 #include "windows/WindowLook.h"
 #include "windows/uMinimized.h"
 #include "windows/SignInView.h"
+#include "windows/ConversationView.h"
 #include "windows/uNetwork.h"
 
 #include <QCloseEvent>
@@ -192,7 +193,7 @@ void Tdragform::dropFiles(const QStringList& paths)
     if (!m_sendsToNetwork || m_dropFiles.isEmpty())
         return;
     TNetwork* network = m_ctx.Network();
-    network->droppedFiles = m_dropFiles;
+    network->conversation().droppedFiles = m_dropFiles;
     // Without the network, or with nobody signed in, the sign-in screen is where to go on.
     if (!network->connected() || !network->signedIn()) {
         StartFadeOut();
@@ -202,15 +203,15 @@ void Tdragform::dropFiles(const QStringList& paths)
     const QString recipient = network->directory().sendbutHint();
     if (!userentry::openable(recipient))
         return;
-    const QStringList sendable = network->sendableDropped(m_dropFiles);
+    const QStringList sendable = network->conversation().sendableDropped(m_dropFiles);
     if (sendable.isEmpty())
         return;
     FilesRequest request;
     request.from = FilesRequest::From::DropZone;
     request.recipient = recipient;
     request.paths = sendable;
-    request.phrases = network->noticePhrases(network->peerPhrases);
-    request.chat = network->chatLines();
+    request.phrases = network->conversation().noticePhrases(network->peerPhrases);
+    request.chat = network->conversation().chatLines();
     ++m_sendsPending;
     m_busyLabel->setText(m_ctx.text(kTxtUploading));
     m_busyLabel->show();

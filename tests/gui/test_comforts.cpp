@@ -166,7 +166,7 @@ TEST_F(Comforts, ADraftStaysWithItsCorrespondentThroughASwitchAndARestart)
     // Sent: the draft goes.
     QTest::mouseClick(w->sendButton, Qt::LeftButton);
     settleAll();
-    EXPECT_EQ(w->chatLines().value(1), "half a thought and more");
+    EXPECT_EQ(w->conversation().chatLines().value(1), "half a thought and more");
     EXPECT_EQ(w->messageEdit->toPlainText(), "");
     alice->open("Carol");
     alice->open("Bob");

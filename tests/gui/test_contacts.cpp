@@ -148,8 +148,8 @@ TEST_F(Contacts, AConversationIsShownWithoutItsFileLine)
     EXPECT_TRUE(w->quickSendButton->isHidden());
     EXPECT_FALSE(w->conversationView->isHidden());
     EXPECT_FALSE(w->sendButton->isHidden());
-    EXPECT_EQ(w->chatLines().value(0), "Bob sent the file \"report\"");
-    EXPECT_EQ(w->chatLines().value(1), "");
+    EXPECT_EQ(w->conversation().chatLines().value(0), "Bob sent the file \"report\"");
+    EXPECT_EQ(w->conversation().chatLines().value(1), "");
     EXPECT_FALSE(w->conversationView->toPlainText().contains("..."));
     // The SeenCopy is the server's copy as downloaded.
     const QString seen = alice->ctx->folders().programDataDir + "net/Alice/Bob.ms";

@@ -173,7 +173,7 @@ TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
     EXPECT_TRUE(zone->dropfiles().isEmpty());
     TNetwork* w = alice->w();
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(w->chatLines().value(0), theirs.at(0));
+    EXPECT_EQ(w->conversation().chatLines().value(0), theirs.at(0));
     EXPECT_FALSE(w->conversationView->isHidden());
     EXPECT_TRUE(w->quickSendButton->isHidden());
     EXPECT_EQ(w->background->hint(), QString()) << "the resume mark holds for one show";
@@ -338,8 +338,8 @@ TEST_F(Drops, TheBarSendsToAPickedCorrespondentAndBecomesTheirConversation)
     EXPECT_EQ(w->directory().sendbutHint(), "Bob");
     EXPECT_EQ(w->peerNameLabel->text(), "Bob");
     EXPECT_FALSE(w->peerNameLabel->isHidden());
-    EXPECT_EQ(w->chatLines().value(0), theirs.at(0));
-    EXPECT_TRUE(w->chatLines().contains("first"));
+    EXPECT_EQ(w->conversation().chatLines().value(0), theirs.at(0));
+    EXPECT_TRUE(w->conversation().chatLines().contains("first"));
     EXPECT_FALSE(w->conversationView->isHidden());
     EXPECT_TRUE(alice->ctx->Minimized()->dropfiles.isEmpty());
     EXPECT_TRUE(child<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
@@ -361,7 +361,7 @@ TEST_F(Drops, AFirstSendFromTheBarStartsTheConversation)
     ASSERT_EQ(theirs.size(), 1) << theirs.join('|').toStdString();
     EXPECT_TRUE(theirs.at(0).startsWith("Alice sent \"a\" (")) << theirs.at(0).toStdString();
     EXPECT_EQ(noticeOf("Alice/Bob.ms"), theirs);
-    EXPECT_EQ(alice->w()->chatLines(), theirs);
+    EXPECT_EQ(alice->w()->conversation().chatLines(), theirs);
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
         << alice->fakes.desktop->errors.join('|').toStdString();
 }
@@ -370,7 +370,7 @@ TEST_F(Drops, AFavouriteWhoIsNotListedIsRefusedByName)
 {
     startConversation();
     alice->open("Bob");
-    const QStringList shown = alice->w()->chatLines();
+    const QStringList shown = alice->w()->conversation().chatLines();
     alice->w()->favourites = QStringList{"Ghost"};
     dropOnBar(*alice, {desk.write("a.txt", "A")});
     EXPECT_EQ(pickerNames(*alice), QStringList{"Ghost"});
@@ -378,7 +378,7 @@ TEST_F(Drops, AFavouriteWhoIsNotListedIsRefusedByName)
     EXPECT_FALSE(QFileInfo::exists(users("Ghost")));
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
     EXPECT_EQ(noticeOf("Alice/Bob.ms").value(1), "first");
-    EXPECT_EQ(alice->w()->chatLines(), shown);
+    EXPECT_EQ(alice->w()->conversation().chatLines(), shown);
     ASSERT_EQ(alice->fakes.desktop->errors.size(), 1);
     EXPECT_TRUE(alice->fakes.desktop->errors.first().contains("Ghost"));
 }

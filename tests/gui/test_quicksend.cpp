@@ -127,7 +127,7 @@ TEST_F(QuickSendWindow, OpensModalNamedFadedInWithThePlaceholderSelected)
     EXPECT_EQ(q->size(), QSize(700, 134));
     EXPECT_EQ(q->Button2->text(), QStringLiteral("Send"));
     EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
-    c->w()->onQuickSend();
+    c->w()->conversation().onQuickSend();
     settleAll();
     EXPECT_TRUE(q->isVisible());
     EXPECT_EQ(q->windowModality(), Qt::ApplicationModal);
@@ -301,7 +301,7 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
         << alice->fakes.desktop->errors.join(u'|').toStdString();
 
     // The main window shows the conversation; the window fades out, emptied.
-    EXPECT_EQ(a->chatLines(), sent);
+    EXPECT_EQ(a->conversation().chatLines(), sent);
     EXPECT_TRUE(a->quickSendButton->isHidden());
     EXPECT_FALSE(a->conversationView->isHidden());
     EXPECT_FALSE(a->messageEdit->isHidden());
@@ -324,7 +324,7 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
 
     // The main window's send goes on in the new conversation without opening Bob again.
     a->messageEdit->setPlainText("Second");
-    a->onSend();
+    a->conversation().onSend();
     settleAll();
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Second"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")).size(), 5);
@@ -340,7 +340,7 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     alice->q()->Button2Click();
     settleAll();
     finishFade(alice->q());
-    ASSERT_EQ(a->chatLines().size(), 2);
+    ASSERT_EQ(a->conversation().chatLines().size(), 2);
 
     // Bob answers from his main window; Alice's view does not show it yet.
     bob->w()->onPollTick();
@@ -348,10 +348,10 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     bob->ctx->netprog()->capClick();
     settleAll();
     bob->w()->messageEdit->setPlainText("Hi Alice");
-    bob->w()->onSend();
+    bob->w()->conversation().onSend();
     settleAll();
     ASSERT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Hi Alice"));
-    ASSERT_EQ(a->chatLines().size(), 2);
+    ASSERT_EQ(a->conversation().chatLines().size(), 2);
 
     // Without a selection the right button does nothing; over the selected Bob it opens.
     QWidget* list = a->userList->viewport();
@@ -387,7 +387,7 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     EXPECT_TRUE(both[3].startsWith("Bob     "));
     EXPECT_EQ(both[4], QStringLiteral("Hi Alice"));
     EXPECT_EQ(both[7], QStringLiteral("Hello Bob"));
-    EXPECT_EQ(a->chatLines(), both);
+    EXPECT_EQ(a->conversation().chatLines(), both);
 }
 
 namespace {
@@ -467,7 +467,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     // Alice drops a file and writes within one poll period; Bob's window is closed again.
     b->hide();
     TempTree desk;
-    a->dropFiles({desk.write("report.txt", "numbers")});
+    a->conversation().dropFiles({desk.write("report.txt", "numbers")});
     settleAll();
     typeMessage(a, "see the report");
     pressSend(a);

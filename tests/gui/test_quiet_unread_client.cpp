@@ -62,7 +62,7 @@ protected:
         QTest::keyClicks(msg, text);
         QTest::mouseClick(c.w()->findChild<QPushButton*>("sendbut"), Qt::LeftButton);
         settleAll();
-        ASSERT_EQ(c.w()->chatLines().value(1), text);
+        ASSERT_EQ(c.w()->conversation().chatLines().value(1), text);
     }
 
     void poll(const QString& who)

@@ -78,10 +78,10 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     ASSERT_EQ(alice->w()->directory().sendbutHint(), QStringLiteral("Bob"));
     ASSERT_FALSE(alice->w()->conversationView->isHidden());
     alice->w()->messageEdit->setPlainText("Hello Bob");
-    alice->w()->onSend();
+    alice->w()->conversation().onSend();
     settleAll();
-    EXPECT_TRUE(alice->w()->chatLines().value(1) == "Hello Bob")
-        << alice->w()->chatLines().join('|').toStdString();
+    EXPECT_TRUE(alice->w()->conversation().chatLines().value(1) == "Hello Bob")
+        << alice->w()->conversation().chatLines().join('|').toStdString();
 
     // Bob, with his window hidden, hears it and sees the popup.
     bob->w()->onPollTick();
@@ -98,7 +98,7 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     popup->capClick();
     settleAll();
     EXPECT_EQ(bob->w()->directory().sendbutHint(), QStringLiteral("Alice"));
-    EXPECT_EQ(bob->w()->chatLines().value(1), QStringLiteral("Hello Bob"));
+    EXPECT_EQ(bob->w()->conversation().chatLines().value(1), QStringLiteral("Hello Bob"));
     EXPECT_FALSE(userentry::isMarked(bob->w()->directory().users().at(0)));
 
     // Nothing new: nothing announced.

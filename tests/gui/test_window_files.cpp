@@ -83,7 +83,7 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
 {
     alice->open("Bob");
     const QString report = desk.write("report.txt", "quarterly numbers");
-    alice->w()->dropFiles({report});
+    alice->w()->conversation().dropFiles({report});
     settleAll();
 
     EXPECT_EQ(TempTree::read(users("Bob/Alice/report.txt")), "quarterly numbers");
@@ -97,7 +97,7 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
     EXPECT_EQ(theirs.at(1), "...report.txt");
     EXPECT_EQ(linesOf(users("Alice/Bob.ms")), QStringList({theirs.at(0)}));
     TNetwork* w = alice->w();
-    EXPECT_EQ(w->chatLines().value(0), theirs.at(0));
+    EXPECT_EQ(w->conversation().chatLines().value(0), theirs.at(0));
     EXPECT_FALSE(w->conversationView->isHidden());
     EXPECT_TRUE(w->quickSendButton->isHidden());
     EXPECT_TRUE(w->busyLabel->isHidden());
@@ -119,7 +119,7 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
 TEST_F(WindowFiles, NamesThatCouldLeaveTheFolderStayOnTheServer)
 {
     alice->open("Bob");
-    alice->w()->dropFiles({desk.write("good.txt", "good")});
+    alice->w()->conversation().dropFiles({desk.write("good.txt", "good")});
     settleAll();
     for (const char* hostile : {"..\\evil", "a\\b"})
         QFile(users("Bob/Alice/") + hostile).open(QIODevice::WriteOnly);
@@ -139,23 +139,23 @@ TEST_F(WindowFiles, TheNoticeGoesOnTopOfTheNewestServerCopy)
     stringlist::save(users("Alice/Bob.ms"), {"Bob     1 :", "first", ""});
     stringlist::save(users("Bob/Alice.ms"), {"Bob     1 :", "first", ""});
     alice->open("Bob");
-    ASSERT_EQ(alice->w()->chatLines().value(1), "first");
+    ASSERT_EQ(alice->w()->conversation().chatLines().value(1), "first");
 
     // Bob writes meanwhile; Alice's view has not caught up yet.
     bob->open("Alice");
     bob->w()->messageEdit->setPlainText("second");
-    bob->w()->onSend();
+    bob->w()->conversation().onSend();
     settleAll();
     ASSERT_TRUE(linesOf(users("Alice/Bob.ms")).contains("second"));
 
-    alice->w()->dropFiles({desk.write("report.txt", "numbers")});
+    alice->w()->conversation().dropFiles({desk.write("report.txt", "numbers")});
     settleAll();
     for (const QString& copy : {users("Alice/Bob.ms"), users("Bob/Alice.ms")}) {
         const QStringList lines = linesOf(copy);
         EXPECT_TRUE(lines.contains("second")) << copy.toStdString();
         EXPECT_TRUE(lines.contains("first")) << copy.toStdString();
     }
-    EXPECT_TRUE(alice->w()->chatLines().contains("second"));
+    EXPECT_TRUE(alice->w()->conversation().chatLines().contains("second"));
 }
 
 TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
@@ -163,7 +163,7 @@ TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
     alice->open("Bob");
     QDir().mkpath(desk.path("photos"));
     const QString file = desk.write("a.b.txt", "dots");
-    alice->w()->dropFiles({desk.path("photos"), file});
+    alice->w()->conversation().dropFiles({desk.path("photos"), file});
     settleAll();
     EXPECT_EQ(TempTree::read(users("Bob/Alice/a.b.txt")), "dots");
     const QStringList theirs = linesOf(users("Bob/Alice.ms"));
@@ -179,12 +179,12 @@ TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
     // Nothing that can be sent: no notice, no conversation.
     QFile::remove(users("Bob/Alice.ms"));
     QFile::remove(users("Alice/Bob.ms"));
-    const QStringList shown = alice->w()->chatLines();
-    alice->w()->dropFiles({desk.path("photos")});
+    const QStringList shown = alice->w()->conversation().chatLines();
+    alice->w()->conversation().dropFiles({desk.path("photos")});
     settleAll();
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice.ms")));
     EXPECT_FALSE(QFileInfo::exists(users("Alice/Bob.ms")));
-    EXPECT_EQ(alice->w()->chatLines(), shown);
+    EXPECT_EQ(alice->w()->conversation().chatLines(), shown);
     EXPECT_TRUE(alice->w()->busyLabel->isHidden());
 }
 
@@ -197,7 +197,7 @@ TEST_F(WindowFiles, ARecipientWithoutALanguageGetsTheSendersWording)
     alice->w()->onPollTick();
     settleAll();
     alice->open("Carol");
-    alice->w()->dropFiles({desk.write("report.txt", "numbers")});
+    alice->w()->conversation().dropFiles({desk.write("report.txt", "numbers")});
     settleAll();
     PhraseTable rus;
     rus.rebuild("rus/");
@@ -207,11 +207,11 @@ TEST_F(WindowFiles, ARecipientWithoutALanguageGetsTheSendersWording)
 TEST_F(WindowFiles, ADropWithNobodySelectedDoesNothing)
 {
     const QString file = desk.write("report.txt", "numbers");
-    alice->w()->dropFiles({file});
+    alice->w()->conversation().dropFiles({file});
     settleAll();
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice.ms")));
-    EXPECT_TRUE(alice->w()->chatLines().isEmpty());
+    EXPECT_TRUE(alice->w()->conversation().chatLines().isEmpty());
 }
 
 TEST_F(WindowFiles, AfterThePopupTheNoticeSpeaksItsSendersLanguage)
@@ -228,7 +228,7 @@ TEST_F(WindowFiles, AfterThePopupTheNoticeSpeaksItsSendersLanguage)
     alice->w()->openPopupSender();
     settleAll();
     ASSERT_EQ(alice->w()->directory().sendbutHint(), "Bob");
-    alice->w()->dropFiles({desk.write("report.txt", "numbers")});
+    alice->w()->conversation().dropFiles({desk.write("report.txt", "numbers")});
     settleAll();
     PhraseTable eng;
     eng.rebuild("eng/");

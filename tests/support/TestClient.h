@@ -11,6 +11,7 @@
 #include "session/ClientSession.h"
 #include "support/TempTree.h"
 #include "windows/SignInView.h"
+#include "windows/ConversationView.h"
 #include "windows/uNetwork.h"
 
 #include "net/XNetDetect.h"

@@ -1,0 +1,291 @@
+// The conversation on screen: the chat view, sending a message from the message box, the
+// quick-send window's results, and files dropped on the main window for the correspondent.
+#include "windows/ConversationView.h"
+
+#include "app/AppContext.h"
+#include "core/Conversation.h"
+#include "core/Limits.h"
+#include "core/UserDirectory.h"
+#include "session/ClientSession.h"
+#include "windows/DraftKeeper.h"
+#include "windows/DroppedFiles.h"
+#include "windows/uNetMenu.h"
+#include "windows/uNetwork.h"
+#include "windows/udragform.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+constexpr int kListShort = 177;
+} // namespace
+
+ConversationView::ConversationView(TNetwork& window, AppContext& ctx)
+    : QObject(&window), m_window(window), m_ui(window), m_ctx(ctx)
+{
+    connect(&m_window.session(), &ClientSession::transferProgress, this,
+            [this](const QString& name, int percent) {
+                // Only while a send of this window runs; a large file must not look like a hang.
+                if (m_filesPending == 0)
+                    return;
+                m_ui.busyLabel->setText(
+                    QStringLiteral("%1 %2 %3%").arg(m_ctx.text(kTxtLoading), name).arg(percent));
+            });
+    connect(&m_window.session(), &ClientSession::filesSent, this, &ConversationView::onFilesSent);
+    connect(m_ui.sendFileButton, &QPushButton::clicked, this, &ConversationView::onSendFile);
+    m_ui.conversationView->setReadOnly(true);
+    connect(m_ui.sendButton, &QPushButton::clicked, this, &ConversationView::onSend);
+    connect(m_ui.quickSendButton, &QPushButton::clicked, this, &ConversationView::onQuickSend);
+    connect(&m_window.session(), &ClientSession::messageSent, this,
+            &ConversationView::onMessageSent);
+    connect(&m_window.session(), &ClientSession::quickSent, this, &ConversationView::onQuickSent);
+}
+
+void ConversationView::onQuickSend()
+{
+    if (TNetMenu* quick = m_ctx.NetMenu())
+        quick->ShowModal();
+}
+
+void ConversationView::usersRightButtonUp()
+{
+    if (!m_ui.userList->selectedItems().isEmpty())
+        onQuickSend();
+}
+
+QStringList ConversationView::chatLines() const
+{
+    const QString text = m_ui.conversationView->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(u'\n');
+}
+
+void ConversationView::setChatLines(const QStringList& lines)
+{
+    // Laying out one line of megabytes would freeze the window; the file keeps it whole.
+    m_ui.conversationView->setPlainText(limits::shownLines(lines).join(u'\n'));
+}
+
+void ConversationView::showConversationLayout()
+{
+    m_ui.quickSendButton->hide();
+    m_ui.userList->setFixedHeight(kListShort);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui.conversationView, m_ui.messageEdit,
+                                                      m_ui.sendButton, m_ui.sendFileButton})
+        w->show();
+    m_window.updateFbut();
+}
+
+void ConversationView::sendMessage(const QString& recipient, bool viaEnter)
+{
+    const QString text = m_ui.messageEdit->toPlainText();
+    if (text.isEmpty())
+        return;
+    // A second press while the same text is on its way would write it twice.
+    if (m_pendingSend && m_pendingSend->recipient == recipient && m_pendingSend->text == text)
+        return;
+    if (m_ui.conversationView->isHidden()) {
+        m_ui.userList->setFixedHeight(kListShort);
+        m_ui.conversationView->show();
+    }
+    // Pressing Send again after the correspondent's copy failed repeats the same entry, which
+    // the conversation then holds once.
+    const bool retry = m_unsentEntry.recipient == recipient && m_unsentEntry.text == text;
+    MessageRequest request;
+    request.recipient = recipient;
+    request.selectedName = m_window.selectedName();
+    request.chat = chatLines();
+    request.text = text;
+    request.header =
+        retry ? m_unsentEntry.header
+              : conversation::headerLine(m_ui.ownNameLabel->text(), QDateTime::currentDateTime());
+    request.viaEnter = viaEnter;
+    m_pendingSend = request;
+    m_ui.busyLabel->show();
+    m_window.session().sendMessage(request);
+}
+
+void ConversationView::onMessageSent(const MessageResult& result)
+{
+    const MessageRequest& request = result.request;
+    if (m_pendingSend && m_pendingSend->recipient == request.recipient &&
+        m_pendingSend->text == request.text)
+        m_pendingSend.reset();
+    m_ui.busyLabel->hide();
+    // The view shows this conversation only while its correspondent is the one on screen.
+    const bool onScreen = request.recipient == m_window.directory().sendbutHint();
+    if (!result.reached) {
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtServerUnreachable));
+        return;
+    }
+    if (result.error.failed()) {
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotSent) + u'\n' + result.error.text);
+        return;
+    }
+    switch (result.sent) {
+    case messaging::Sent::Refused:
+    case messaging::Sent::NoConversation:
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtNoConversation));
+        return;
+    case messaging::Sent::PeerCopyFailed:
+        if (onScreen)
+            setChatLines(result.chat);
+        m_unsentEntry = {request.recipient, request.text, request.header};
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtPeerCopyFailed) + u'\n' +
+                                            result.failure);
+        return;
+    case messaging::Sent::Sent:
+        break;
+    }
+    m_unsentEntry = {};
+    if (onScreen)
+        setChatLines(result.chat);
+    // What the user typed after pressing Send stays for the next message.
+    if (m_ui.messageEdit->toPlainText() == request.text)
+        m_ui.messageEdit->clear();
+    m_window.drafts->sent(request.recipient, request.text);
+    if (!request.viaEnter)
+        m_ui.messageEdit->setFocus();
+}
+
+void ConversationView::onQuickSent(const QuickSendResult& result)
+{
+    if (result.error.failed() || result.sent.result != messaging::Sent::Sent)
+        return;
+    if (result.recipient == m_window.directory().sendbutHint()) {
+        setChatLines(result.sent.chat);
+        showConversationLayout();
+    }
+}
+
+void ConversationView::onSend()
+{
+    sendMessage(m_window.directory().sendbutHint(), false);
+}
+
+bool ConversationView::messageKey(int key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    sendMessage(m_window.selectedName(), true);
+    return true;
+}
+
+bool ConversationView::msgDragEvent(QEvent* event)
+{
+    // The message box would take dropped files as "file:///" text; they are meant to be sent.
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (dropped::localPaths(drop->mimeData()).isEmpty())
+        return false;
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop)
+        dropFiles(dropped::localPaths(drop->mimeData()));
+    return true;
+}
+
+void ConversationView::dropFiles(const QStringList& paths)
+{
+    if (!m_window.signedIn() || m_window.directory().selected() < 0)
+        return;
+    droppedFiles.clear();
+    for (const QString& p : paths) {
+        if (!p.isEmpty())
+            droppedFiles.append(p);
+    }
+    if (droppedFiles.isEmpty())
+        return;
+    const QString recipient = m_window.selectedName();
+    if (!userentry::openable(recipient))
+        return;
+    m_window.directory().setSelectedPeer(recipient);
+    m_window.directory().setSendbutHint(recipient);
+
+    const QStringList sendable = sendableDropped(droppedFiles);
+    if (sendable.isEmpty())
+        return;
+
+    FilesRequest request;
+    request.recipient = recipient;
+    request.paths = sendable;
+    request.phrases = noticePhrases(m_window.peerPhrases);
+    request.chat = chatLines();
+    ++m_filesPending;
+    m_ui.busyLabel->show();
+    m_window.session().sendFiles(request);
+}
+
+QStringList ConversationView::sendableDropped(const QStringList& paths)
+{
+    const dropped::Split split = dropped::split(paths);
+    if (!split.leftOut.isEmpty())
+        m_ctx.platform().desktop->showError(
+            dropped::leftOutReport(m_ctx.text(kTxtNotFilesNotSent), split.leftOut));
+    return split.sendable;
+}
+
+QStringList ConversationView::noticePhrases(const PhraseTable& recipientPhrases) const
+{
+    // A recipient whose language is unknown reads the sender's.
+    PhraseTable phrases = recipientPhrases;
+    if (phrases.size() < 7)
+        phrases.rebuild(m_ctx.languageCode());
+    QStringList out;
+    for (int i = 0; i < phrases.size(); ++i)
+        out.append(phrases.phrase(i));
+    return out;
+}
+
+void ConversationView::onFilesSent(const FilesResult& result)
+{
+    // The other windows report their own sends; the conversation on screen is this window's.
+    const bool own = result.request.from == FilesRequest::From::MainWindow;
+    if (own && --m_filesPending == 0) {
+        m_ui.busyLabel->setText(m_ctx.text(kTxtLoading));
+        m_ui.busyLabel->hide();
+    }
+    if (!result.reached)
+        return;
+    if (result.error.failed()) {
+        // The application's error report.
+        if (own)
+            m_ctx.platform().desktop->showError(result.error.text);
+        return;
+    }
+    if (result.request.recipient == m_window.directory().sendbutHint()) {
+        setChatLines(result.chat);
+        showConversationLayout();
+    }
+}
+
+void ConversationView::onSendFile()
+{
+    Tdragform* zone = m_ctx.dragform();
+    if (!zone || m_window.directory().sendbutHint().isEmpty())
+        return;
+    m_window.session().closeMain();
+    zone->ShowForNetwork();
+    if (m_window.isVisible())
+        m_window.StartFadeOut();
+}
+
+bool ConversationView::selectForDrop(const QString& name)
+{
+    const int row = UserDirectory::find(m_window.directory().users(), name);
+    if (row < 0 || !userentry::openable(name))
+        return false;
+    if (m_window.directory().selected() == row && m_window.directory().sendbutHint() == name)
+        return true;
+    // The list's selection opens the correspondent as a click would: picture, favourite mark,
+    // phrases and the conversation.
+    if (QTreeWidgetItem* item = m_ui.userList->topLevelItem(row))
+        m_ui.userList->setCurrentItem(item);
+    return m_window.directory().sendbutHint() == name;
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "core/UserDirectory.h"
+#include "core/uLocal.h"
+#include "session/ClientSession.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class AppContext;
+class QEvent;
+class TNetwork;
+struct MainControls;
+
+// The conversation on screen in the main window: the chat view, the message box and its send
+// button, the quick-send window's results, and files dropped for the correspondent. Sending is
+// a request of the client session; the view shows its result.
+class ConversationView : public QObject
+{
+    Q_OBJECT
+
+public:
+    ConversationView(TNetwork& window, AppContext& ctx);
+
+    QStringList droppedFiles; // dropfiles
+
+    void onSend(); // sendbutClick
+    void onMessageSent(const MessageResult& result);
+    void onQuickSent(const QuickSendResult& result);
+    // Opens the quick-send window, modal, for the send button's recipient.
+    void onQuickSend(); // smsClick
+    // The right button released over the list opens the quick-send window for its selection.
+    void usersRightButtonUp();
+    // Enter in the message box; true when the key was used up.
+    bool messageKey(int key); // msgKeyDown
+    void showConversationLayout();
+    QStringList chatLines() const;
+    void setChatLines(const QStringList& lines);
+
+    void dropFiles(const QStringList& paths);
+    void onFilesSent(const FilesResult& result);
+    // Opens the drop-zone window for the send button's recipient and fades the window away.
+    void onSendFile(); // LMDButton2Click
+    // The readable files of a drop; what is left out is reported.
+    QStringList sendableDropped(const QStringList& paths);
+    // The notice phrases for a recipient with these phrases, the sender's when they are missing.
+    QStringList noticePhrases(const PhraseTable& recipientPhrases) const;
+    // Makes the listed user `name` the correspondent on screen, as a click in the list does;
+    // false when no row of the list holds that name.
+    bool selectForDrop(const QString& name);
+    // Drag and drop events of the message box; true when they were files, taken here.
+    bool msgDragEvent(QEvent* event);
+
+private:
+    void sendMessage(const QString& recipient, bool viaEnter);
+
+    static constexpr int kTxtNotFilesNotSent = 137;
+    static constexpr int kTxtNoConversation = 138;
+    static constexpr int kTxtPeerCopyFailed = 140;
+    static constexpr int kTxtNotSent = 150;
+    static constexpr int kTxtServerUnreachable = 151;
+    static constexpr int kTxtLoading = 328;
+
+    // A message in the own copy whose correspondent's copy failed: sending the same text to
+    // the same correspondent again reuses its header, so it is not written twice.
+    struct UnsentEntry
+    {
+        QString recipient;
+        QString text;
+        QString header;
+    };
+
+    TNetwork& m_window;
+    MainControls& m_ui;
+    AppContext& m_ctx;
+    UnsentEntry m_unsentEntry;
+    std::optional<MessageRequest> m_pendingSend; // a message on its way
+    int m_filesPending = 0;                      // drops on their way
+};
