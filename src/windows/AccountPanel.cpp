@@ -2,6 +2,7 @@
 // picture. Every server step is a request of the client session.
 #include "windows/AccountPanel.h"
 
+#include "windows/ContactsView.h"
 #include "windows/SignInView.h"
 #include "windows/uNetwork.h"
 
@@ -187,7 +188,7 @@ void AccountPanel::onProfileSaved(const ProfileResult& result)
         return;
     }
     if (m_window.signedIn() && m_window.directory().reload(result.directory, m_window.sessionUser))
-        m_window.showUsers();
+        m_window.contacts().showUsers();
     m_window.hideSettingsPanel();
     QString region = m_ui.regionBox->currentText();
     QString activity = m_ui.activityBox->currentText();
@@ -348,7 +349,7 @@ void AccountPanel::onAccountRenamed(const RenameResult& result)
     m_renameFrom = name;
     m_ui.renameEdit->hide();
     if (m_window.directory().reload(result.rename.directory, m_window.sessionUser))
-        m_window.showUsers();
+        m_window.contacts().showUsers();
 }
 
 // Picture

@@ -7,6 +7,7 @@
 #include "core/Limits.h"
 #include "core/UserDirectory.h"
 #include "session/ClientSession.h"
+#include "windows/ContactsView.h"
 #include "windows/DraftKeeper.h"
 #include "windows/DroppedFiles.h"
 #include "windows/uNetMenu.h"
@@ -81,7 +82,7 @@ void ConversationView::showConversationLayout()
     for (QWidget* w : std::initializer_list<QWidget*>{m_ui.conversationView, m_ui.messageEdit,
                                                       m_ui.sendButton, m_ui.sendFileButton})
         w->show();
-    m_window.updateFbut();
+    m_window.contacts().updateFbut();
 }
 
 void ConversationView::sendMessage(const QString& recipient, bool viaEnter)
@@ -101,7 +102,7 @@ void ConversationView::sendMessage(const QString& recipient, bool viaEnter)
     const bool retry = m_unsentEntry.recipient == recipient && m_unsentEntry.text == text;
     MessageRequest request;
     request.recipient = recipient;
-    request.selectedName = m_window.selectedName();
+    request.selectedName = m_window.contacts().selectedName();
     request.chat = chatLines();
     request.text = text;
     request.header =
@@ -175,7 +176,7 @@ bool ConversationView::messageKey(int key)
 {
     if (key != Qt::Key_Return && key != Qt::Key_Enter)
         return false;
-    sendMessage(m_window.selectedName(), true);
+    sendMessage(m_window.contacts().selectedName(), true);
     return true;
 }
 
@@ -202,7 +203,7 @@ void ConversationView::dropFiles(const QStringList& paths)
     }
     if (droppedFiles.isEmpty())
         return;
-    const QString recipient = m_window.selectedName();
+    const QString recipient = m_window.contacts().selectedName();
     if (!userentry::openable(recipient))
         return;
     m_window.directory().setSelectedPeer(recipient);
@@ -215,7 +216,7 @@ void ConversationView::dropFiles(const QStringList& paths)
     FilesRequest request;
     request.recipient = recipient;
     request.paths = sendable;
-    request.phrases = noticePhrases(m_window.peerPhrases);
+    request.phrases = noticePhrases(m_window.contacts().peerPhrases);
     request.chat = chatLines();
     ++m_filesPending;
     m_ui.busyLabel->show();

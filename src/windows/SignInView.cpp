@@ -8,6 +8,7 @@
 #include "core/StringList.h"
 #include "net/XNetDetect.h"
 #include "session/ClientSession.h"
+#include "windows/ContactsView.h"
 #include "windows/FrameImage.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
@@ -312,12 +313,12 @@ void SignInView::onSignedIn(const SignInResult& result)
     if (accountRecord.option != u"autologin")
         QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
     m_window.directory().firstFill(result.directory, name);
-    m_window.showUsers();
+    m_window.contacts().showUsers();
     showSignedInView(result.avatarFile);
     if (!m_window.directory().selectedPeer().isEmpty()) {
         m_window.directory().selectPeer();
-        m_window.showUsers();
-        m_window.onUserSelected();
+        m_window.contacts().showUsers();
+        m_window.contacts().onUserSelected();
     }
 }
 
@@ -347,7 +348,7 @@ void SignInView::showSignedInView(const QString& avatarFile)
     const QString activity = userentry::field(own, 3);
     m_ui.regionBox->setEditText(region.isEmpty() ? m_ctx.text(110) : region);
     m_ui.activityBox->setEditText(activity.isEmpty() ? m_ctx.text(320) : activity);
-    m_window.showUsers();
+    m_window.contacts().showUsers();
 
     m_ui.ownNameLabel->show();
     m_ui.userList->setFixedHeight(kUsersHeight);
@@ -385,7 +386,7 @@ void SignInView::showSignInView()
     m_window.setSignedIn(false);
     m_window.hideSettingsPanel();
     m_window.directory().clear();
-    m_window.showUsers();
+    m_window.contacts().showUsers();
     checkGuarded({m_ui.autoSignInOption, m_ui.forgetPasswordOption, m_ui.sharedComputerOption},
                  accountRecord.option == u"x"           ? m_ui.sharedComputerOption
                  : accountRecord.option == u"nopass"    ? m_ui.forgetPasswordOption

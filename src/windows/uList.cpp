@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "core/UserDirectory.h"
+#include "windows/ContactsView.h"
 #include "windows/WindowLook.h"
 #include "windows/uNetwork.h"
 
@@ -83,7 +84,7 @@ void TfList::FormShow()
     for (const QString& line : network->directory().users())
         names.append(userentry::name(line));
     // Names are shown as they are; nothing in them is markup.
-    QStringList shown = offered(network->favourites, names);
+    QStringList shown = offered(network->contacts().favourites, names);
     // An empty line of the favourites file is nobody to pick.
     shown.removeAll(QString());
     m_names->addItems(shown);

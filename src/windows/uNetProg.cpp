@@ -4,6 +4,7 @@
 #include "core/ReceivedFolder.h"
 #include "core/UserDirectory.h"
 #include "session/ClientSession.h"
+#include "windows/ContactsView.h"
 #include "windows/FrameImage.h"
 #include "windows/WindowLook.h"
 #include "windows/uNetwork.h"
@@ -210,7 +211,7 @@ void Tnetprog::openConversation(bool focusMessage)
     TNetwork* main = m_ctx.Network();
     if (!main)
         return;
-    main->openPopupSender();
+    main->contacts().openPopupSender();
     main->messageEdit->clear();
     if (focusMessage)
         main->messageEdit->setFocus();

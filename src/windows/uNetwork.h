@@ -16,6 +16,7 @@
 
 class AccountPanel;
 class AppContext;
+class ContactsView;
 class ConversationView;
 class SignInView;
 class DraftKeeper;
@@ -116,31 +117,10 @@ public:
     // Takes the directory a request brought back.
     void applyDirectory(const ConnectResult& result);
 
-    // Contacts (uNetwork_directory.cpp)
+    // The directory this window shows; the session works on copies of it.
     UserDirectory& directory() { return m_directory; }
-    QStringList favourites;           // favlist
-    QTimer* chatFlashTimer = nullptr; // high
-    int chatFlashCount = 0;           // highCount
-    PhraseTable peerPhrases;          // a: notice phrases in the correspondent's language
-    // Shows the directory's users list in the list control.
-    void showUsers();
-    void onUserSelected(); // usersSelect
-    // Opens the conversation of the sender the popup names.
-    void openPopupSender();    // select
-    void showFavouriteMark();  // favcheck
-    void onFavouriteToggled(); // favsClick
-    void onChatFlashTick();    // highTimer
-    void startChatFlash();
-    void unmarkSelectedOnShow();
-    QString selectedName() const;
-    // The received-files button follows the correspondent's local folder.
-    void updateFbut();
-    void onReceivedFiles(); // fbutClick
-
-    // The poll cycle (uNetwork_poll.cpp)
-    QTimer* pollTimer = nullptr; // msgrld
-    void onPollTick();           // msgrldTimer
-    void onPolled(const PollResult& result);
+    // The user list, opening correspondents, favourites and the poll's results.
+    ContactsView& contacts() { return *m_contacts; }
 
     // The conversation on screen, the message box and dropped files.
     ConversationView& conversation() { return *m_conversation; }
@@ -190,14 +170,9 @@ private:
     QString dataFile(const QString& name) const;
 
     void createServerAccess();
-    void createDirectory();
-    void createPolling();
     void installComforts();
     // A key for the comforts, before the window's own handling: as keyPress of each comfort.
     std::optional<bool> comfortKey(QWidget* receiver, const QKeyEvent& key);
-    void onCorrespondentOpened(const CorrespondentResult& result);
-    void onPopupCorrespondentOpened(const CorrespondentResult& result);
-    void openCorrespondentView(const QString& name, const QString& avatarFile);
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -219,9 +194,7 @@ private:
     static constexpr int kTxtNotSent = 150;
     static constexpr int kTxtServerUnreachable = 151;
 
-    bool m_signedIn = false;  // the signed-in screen is set up
-    QString m_pollSelection;  // the selection when the running cycle began
-    QStringList m_shownUsers; // what the list control shows
+    bool m_signedIn = false; // the signed-in screen is set up
 
     AppContext& m_ctx;
     UserDirectory m_directory;
@@ -229,8 +202,7 @@ private:
     AccountPanel* m_account = nullptr;
     SignInView* m_signIn = nullptr;
     ConversationView* m_conversation = nullptr;
-    // The local copy of the correspondent's picture, for the viewer.
-    QString m_peerAvatarFile;
+    ContactsView* m_contacts = nullptr;
     bool m_shownOnce = false;
     bool m_Image1Hovered = false;
     bool m_Image2Hovered = false;

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "core/FrameKeys.h"
 #include "windows/AccountPanel.h"
+#include "windows/ContactsView.h"
 #include "windows/ConversationView.h"
 #include "windows/FrameImage.h"
 #include "windows/SignInView.h"
@@ -63,9 +64,8 @@ void TNetwork::createWindow()
     prepareFolders();
     createServerAccess();
     m_signIn = new SignInView(*this, m_ctx);
-    createDirectory();
+    m_contacts = new ContactsView(*this, m_ctx);
     m_conversation = new ConversationView(*this, m_ctx);
-    createPolling();
     m_account = new AccountPanel(*this, m_ctx);
     installComforts();
     setAcceptDrops(true);
@@ -115,7 +115,7 @@ void TNetwork::onShown()
         return;
     }
     m_signIn->FormShowSignIn();
-    unmarkSelectedOnShow();
+    m_contacts->unmarkSelectedOnShow();
 }
 
 void TNetwork::closeEvent(QCloseEvent* event)
@@ -237,7 +237,7 @@ void TNetwork::onOwnAvatarClick()
 void TNetwork::onPeerAvatarClick()
 {
     if (TPhoto* photo = m_ctx.Photo())
-        photo->showPicture(m_peerAvatarFile);
+        photo->showPicture(m_contacts->peerAvatarFile());
 }
 
 // Keys
@@ -407,7 +407,7 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
         return true;
     }
     if (watched == favouriteMark && clicked(favouriteMark)) {
-        onFavouriteToggled();
+        m_contacts->onFavouriteToggled();
         return true;
     }
     return false;

@@ -1,6 +1,7 @@
 // The main window's hold on the servers: connectivity, the bootstrap of the main server's
 // settings, and the upkeep of the main connection. The work itself runs in the client session;
 // this file starts it on the timers and shows what comes back.
+#include "windows/ContactsView.h"
 #include "windows/SignInView.h"
 #include "windows/uNetwork.h"
 
@@ -136,7 +137,7 @@ void TNetwork::applyDirectory(const ConnectResult& result)
         m_directory.reload(result.directory, sessionUser);
     else
         m_directory.firstFill(result.directory, ownNameLabel->text());
-    showUsers();
+    m_contacts->showUsers();
 }
 
 void TNetwork::onConnected(const ConnectResult& result)
@@ -151,7 +152,7 @@ void TNetwork::onReconnectTick()
             session().reconnect();
         m_signIn->autoSignInFromRecord();
     }
-    pollTimer->start();
+    m_contacts->pollTimer->start();
 }
 
 void TNetwork::onNoNetworkTick()

@@ -3,12 +3,13 @@
 #include "app/AppContext.h"
 #include "core/UserDirectory.h"
 #include "session/ClientSession.h"
+#include "windows/ContactsView.h"
+#include "windows/ConversationView.h"
 #include "windows/DroppedFiles.h"
 #include "windows/FrameImage.h"
+#include "windows/SignInView.h"
 #include "windows/WindowLook.h"
 #include "windows/uMinimized.h"
-#include "windows/SignInView.h"
-#include "windows/ConversationView.h"
 #include "windows/uNetwork.h"
 
 #include <QCloseEvent>
@@ -210,7 +211,7 @@ void Tdragform::dropFiles(const QStringList& paths)
     request.from = FilesRequest::From::DropZone;
     request.recipient = recipient;
     request.paths = sendable;
-    request.phrases = network->conversation().noticePhrases(network->peerPhrases);
+    request.phrases = network->conversation().noticePhrases(network->contacts().peerPhrases);
     request.chat = network->conversation().chatLines();
     ++m_sendsPending;
     m_busyLabel->setText(m_ctx.text(kTxtUploading));

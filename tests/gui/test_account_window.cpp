@@ -126,7 +126,7 @@ TEST_F(AccountUpkeepWindow, TheProfileReachesTheDirectoryAndTheSuggestions)
     EXPECT_EQ(suggestions("st.ind"), QStringList({"Tea"}));
 
     // Bob's next reload has it.
-    bob->w()->onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     EXPECT_EQ(lineOf(bob->w()->directory().userst(), "Alice"),
               QStringLiteral("}Alice}  St Ives }Tea}.png}eng/"));
@@ -236,8 +236,8 @@ TEST_F(AccountUpkeepWindow, RenameChangesTheNameOnlyWhenTheServerHasIt)
               QStringLiteral("Alicia"));
 
     // Her own poll works under the new name; Bob's reload sees it.
-    alice->w()->onPollTick();
-    bob->w()->onPollTick();
+    alice->w()->contacts().onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty());
     EXPECT_FALSE(lineOf(bob->w()->directory().userst(), "Alicia").isEmpty());
@@ -275,7 +275,7 @@ TEST_F(AccountUpkeepWindow, APictureIsCheckedScaledAndFetchedByThePeer)
     EXPECT_FALSE(QFile::exists(f.tempDataDir + "ava.png"));
 
     // Bob opens Alice and gets the new picture.
-    bob->w()->onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     const int row = UserDirectory::find(bob->w()->directory().users(), "Alice");
     ASSERT_GE(row, 0);

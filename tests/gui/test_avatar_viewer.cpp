@@ -95,7 +95,7 @@ protected:
     void openBob() const
     {
         TNetwork* w = alice->w();
-        w->onPollTick();
+        w->contacts().onPollTick();
         alice->settle();
         const int row = UserDirectory::find(w->directory().users(), "Bob");
         ASSERT_GE(row, 0);

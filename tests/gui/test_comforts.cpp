@@ -72,7 +72,7 @@ protected:
     }
     void reload()
     {
-        alice->w()->onPollTick();
+        alice->w()->contacts().onPollTick();
         settleAll();
     }
     // A right click on the open correspondent's row brings the quick-send window, faded in.

@@ -92,7 +92,7 @@ protected:
     }
     void reload()
     {
-        alice->w()->onPollTick();
+        alice->w()->contacts().onPollTick();
         alice->settle();
     }
     int row(const QString& name) const
@@ -165,7 +165,7 @@ TEST_F(Contacts, OpeningRemovesTheUnreadMarkInPlace)
     const int at = row("Carol");
     ASSERT_EQ(at, 1);
     w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
-    w->showUsers();
+    w->contacts().showUsers();
     ASSERT_EQ(w->userList->topLevelItem(at)->text(0), "(+)");
     open("Carol");
     EXPECT_EQ(row("Carol"), at);
@@ -187,14 +187,14 @@ TEST_F(Contacts, NoticePhrasesFollowTheCorrespondentsLanguage)
     TNetwork* w = alice->w();
 
     open("Carol");
-    ASSERT_EQ(w->peerPhrases.size(), rus.size());
+    ASSERT_EQ(w->contacts().peerPhrases.size(), rus.size());
     for (int n = 0; n < rus.size(); ++n)
-        EXPECT_EQ(w->peerPhrases.phrase(n), rus.phrase(n)) << n;
+        EXPECT_EQ(w->contacts().peerPhrases.phrase(n), rus.phrase(n)) << n;
     open("Bob");
     for (int n = 0; n < eng.size(); ++n)
-        EXPECT_EQ(w->peerPhrases.phrase(n), eng.phrase(n)) << n;
+        EXPECT_EQ(w->contacts().peerPhrases.phrase(n), eng.phrase(n)) << n;
     open("Dave");
-    EXPECT_EQ(w->peerPhrases.size(), 0);
+    EXPECT_EQ(w->contacts().peerPhrases.size(), 0);
 }
 
 TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
@@ -205,7 +205,7 @@ TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
     const QString fav = alice->ctx->folders().programDataDir + "net/fav.xo";
     EXPECT_TRUE(QFile::exists(fav));
     EXPECT_TRUE(w->favouriteMark->pictureFile().endsWith("/fav_icon_on.png"));
-    w->onFavouriteToggled();
+    w->contacts().onFavouriteToggled();
     EXPECT_EQ(linesOf(fav), QStringList({"Bob"}));
     EXPECT_TRUE(w->favouriteMark->pictureFile().endsWith("/fav_icon.png"));
 
@@ -215,9 +215,9 @@ TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
     alice->signIn("alice-pw");
     reload();
     open("Bob");
-    EXPECT_EQ(alice->w()->favourites, QStringList({"Bob"}));
+    EXPECT_EQ(alice->w()->contacts().favourites, QStringList({"Bob"}));
     EXPECT_TRUE(alice->w()->favouriteMark->pictureFile().endsWith("/fav_icon.png"));
-    alice->w()->onFavouriteToggled();
+    alice->w()->contacts().onFavouriteToggled();
     EXPECT_EQ(linesOf(fav), QStringList());
     EXPECT_TRUE(alice->w()->favouriteMark->pictureFile().endsWith("/fav_icon_on.png"));
 }
@@ -245,8 +245,8 @@ TEST_F(Contacts, HostileDirectoryLinesAreListedButNeverOpened)
         EXPECT_EQ(w->peerNameLabel->text(), "Bob") << name;
         EXPECT_TRUE(w->busyLabel->isHidden()) << name;
         // Bob stays open, and so do his notice phrases.
-        EXPECT_EQ(w->peerPhrases.size(), eng.size()) << name;
-        EXPECT_EQ(w->peerPhrases.phrase(0), eng.phrase(0)) << name;
+        EXPECT_EQ(w->contacts().peerPhrases.size(), eng.size()) << name;
+        EXPECT_EQ(w->contacts().peerPhrases.phrase(0), eng.phrase(0)) << name;
     }
     EXPECT_EQ(snapshot(root.path()), local);
     EXPECT_EQ(snapshot(server->tree("")), remote);
@@ -259,9 +259,9 @@ TEST_F(Contacts, ThePopupOpensItsSenderByTheTrimmedName)
     TNetwork* w = alice->w();
     const int at = row("Bob");
     w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
-    w->showUsers();
+    w->contacts().showUsers();
     alice->ctx->netprog()->Hint = "  Bob ";
-    w->openPopupSender();
+    w->contacts().openPopupSender();
     settleAll();
     EXPECT_EQ(alice->ctx->netprog()->Hint, "Bob");
     EXPECT_EQ(w->directory().sendbutHint(), "Bob");
@@ -304,7 +304,7 @@ TEST_F(Contacts, ThePopupShowsItsSendersOwnAvatar)
     open("Bob");
     TNetwork* w = alice->w();
     alice->ctx->netprog()->Hint = "Carol";
-    w->openPopupSender();
+    w->contacts().openPopupSender();
     settleAll();
     EXPECT_EQ(w->peerNameLabel->text(), "Carol");
     EXPECT_EQ(w->peerAvatar->picture().size(), QSize(16, 16));
@@ -318,9 +318,9 @@ TEST_F(Contacts, ShowingTheWindowReadsTheOpenCorrespondentsMark)
     const int at = row("Bob");
     // A message arrived while the window was hidden.
     w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
-    w->showUsers();
+    w->contacts().showUsers();
     w->show();
-    const bool flashing = w->chatFlashTimer->isActive();
+    const bool flashing = w->contacts().chatFlashTimer->isActive();
     alice->stopTimers();
     EXPECT_TRUE(flashing);
     EXPECT_FALSE(userentry::isMarked(w->directory().users().at(at)));

@@ -90,10 +90,10 @@ protected:
         alice->goOnline();
         alice->signIn("alice-pw");
         ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
-        alice->w()->onPollTick();
+        alice->w()->contacts().onPollTick();
         settleAll();
         ASSERT_GE(UserDirectory::find(alice->w()->directory().users(), "Bob"), 0);
-        bob->w()->onPollTick();
+        bob->w()->contacts().onPollTick();
         settleAll();
     }
 
@@ -178,7 +178,7 @@ TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
     EXPECT_TRUE(w->quickSendButton->isHidden());
     EXPECT_EQ(w->background->hint(), QString()) << "the resume mark holds for one show";
 
-    bob->w()->onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     const QString network = bob->ctx->folders().networkDir + "Alice/";
     EXPECT_EQ(TempTree::read(network + "plan.txt"), "the plan");
@@ -345,7 +345,7 @@ TEST_F(Drops, TheBarSendsToAPickedCorrespondentAndBecomesTheirConversation)
     EXPECT_TRUE(child<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
     EXPECT_EQ(alice->ctx->Minimized()->Tray1->toolTip(), "Larkspire");
 
-    bob->w()->onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     EXPECT_EQ(TempTree::read(bob->ctx->folders().networkDir + "Alice/a.txt"), "A");
     EXPECT_EQ(TempTree::read(bob->ctx->folders().networkDir + "Alice/b.txt"), "B");
@@ -371,7 +371,7 @@ TEST_F(Drops, AFavouriteWhoIsNotListedIsRefusedByName)
     startConversation();
     alice->open("Bob");
     const QStringList shown = alice->w()->conversation().chatLines();
-    alice->w()->favourites = QStringList{"Ghost"};
+    alice->w()->contacts().favourites = QStringList{"Ghost"};
     dropOnBar(*alice, {desk.write("a.txt", "A")});
     EXPECT_EQ(pickerNames(*alice), QStringList{"Ghost"});
     clickName(*alice, "Ghost");
@@ -468,7 +468,7 @@ protected:
 TEST_F(Picker, OneFavouriteIsAllItOffersAboveAndLeftOfTheBar)
 {
     list({"Ann", "Bea", "Cy", "Dot"});
-    client->w()->favourites = QStringList{"Cy"};
+    client->w()->contacts().favourites = QStringList{"Cy"};
     TfList* picker = open();
     EXPECT_EQ(pickerNames(*client), QStringList{"Cy"});
     QListWidget* names = pickerList(*client);
@@ -485,7 +485,7 @@ TEST_F(Picker, OneFavouriteIsAllItOffersAboveAndLeftOfTheBar)
     // Without favourites: everyone in the directory's order.
     QTest::keyRelease(names, Qt::Key_Escape);
     runFade(picker);
-    client->w()->favourites.clear();
+    client->w()->contacts().favourites.clear();
     open();
     EXPECT_EQ(pickerNames(*client), QStringList({"Ann", "Bea", "Cy", "Dot"}));
     EXPECT_EQ(picker->height(), 4 * 44);

@@ -253,7 +253,7 @@ protected:
         ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
         ASSERT_EQ(bob->w()->ownNameLabel->text(), QStringLiteral("Bob"));
         // Alice's poll learns of Bob, who signed up after her.
-        alice->w()->onPollTick();
+        alice->w()->contacts().onPollTick();
         settleAll();
     }
 
@@ -313,7 +313,7 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     EXPECT_FALSE(q->isVisible());
 
     // Bob's poll cycle announces it.
-    bob->w()->onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
     Tnetprog* popup = bob->ctx->netprog();
@@ -343,7 +343,7 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     ASSERT_EQ(a->conversation().chatLines().size(), 2);
 
     // Bob answers from his main window; Alice's view does not show it yet.
-    bob->w()->onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     bob->ctx->netprog()->capClick();
     settleAll();
@@ -434,7 +434,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     finishFade(alice->q());
 
     // Bob's popup announces it and shrinks to its "+", which stays until clicked.
-    b->onPollTick();
+    b->contacts().onPollTick();
     settleAll();
     Tnetprog* popup = bob->ctx->netprog();
     ASSERT_TRUE(popup->isVisible());
@@ -459,7 +459,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     EXPECT_EQ(both.count(QStringLiteral("Hello Bob")), 1);
 
     // Alice's next cycle announces the answer.
-    a->onPollTick();
+    a->contacts().onPollTick();
     settleAll();
     EXPECT_EQ(alice->ctx->netprog()->txt->text(), QStringLiteral("Hi Alice"));
     EXPECT_EQ(alice->fakes.sound->played, 1);
@@ -472,7 +472,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     typeMessage(a, "see the report");
     pressSend(a);
     ASSERT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("see the report"));
-    b->onPollTick();
+    b->contacts().onPollTick();
     settleAll();
     EXPECT_EQ(TempTree::read(root.path("bob/app/Network/Alice/report.txt")), "numbers");
     EXPECT_FALSE(QFileInfo::exists(server->tree("netwrk/users/Bob/Alice")));
@@ -493,7 +493,7 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     QTest::keyRelease(alice->q()->text, Qt::Key_Return);
     settleAll();
 
-    b->onPollTick(); // shows her message in his open conversation
+    b->contacts().onPollTick(); // shows her message in his open conversation
     settleAll();
     ASSERT_FALSE(b->messageEdit->isHidden());
     typeMessage(b, "Hi");
@@ -514,7 +514,7 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     bob->fakes.desktop->errors.clear();
     QFile::copy(server->tree("netwrk/users/Alice/Bob.ms"),
                 server->tree("netwrk/users/Bob/Alice.ms"));
-    b->onPollTick();
+    b->contacts().onPollTick();
     QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("sendbut")), Qt::LeftButton);
     EXPECT_EQ(b->messageEdit->toPlainText(), QStringLiteral("Still there?"));
     EXPECT_TRUE(b->busyLabel->isVisibleTo(b));
@@ -547,7 +547,7 @@ TEST_F(QuickSendTwoClients, HostileFilesFromTheServerAreShownWithinLimits)
     put(server->tree("netwrk/users/lineup.xo"), directory);
 
     TNetwork* a = alice->w();
-    a->onPollTick();
+    a->contacts().onPollTick();
     settleAll();
     EXPECT_EQ(a->directory().users().size(), 1); // Bob; the long line is not listed
     alice->open("Bob");

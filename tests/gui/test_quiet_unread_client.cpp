@@ -67,7 +67,7 @@ protected:
 
     void poll(const QString& who)
     {
-        clients.at(who)->w()->onPollTick();
+        clients.at(who)->w()->contacts().onPollTick();
         settleAll();
     }
 

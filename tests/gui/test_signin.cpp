@@ -242,12 +242,12 @@ TEST_F(SignIn, AutologinAfterAnOutageWithACorrespondentOpen)
     alice->signIn("alice-pw");
     ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     // Opening Bob leaves the main connection open in Alice's own folder.
-    alice->w()->onPollTick();
+    alice->w()->contacts().onPollTick();
     settleAll();
     alice->w()->directory().setSelectedPeer("Bob");
     alice->w()->directory().selectPeer();
-    alice->w()->showUsers();
-    alice->w()->onUserSelected();
+    alice->w()->contacts().showUsers();
+    alice->w()->contacts().onUserSelected();
     settleAll();
     ASSERT_FALSE(alice->w()->quickSendButton->isHidden());
 

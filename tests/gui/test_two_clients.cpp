@@ -69,7 +69,7 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     QFile(server->tree("netwrk/users/Bob/Alice.ms")).open(QIODevice::WriteOnly);
 
     // Alice's next poll learns of Bob; she opens him and writes.
-    alice->w()->onPollTick();
+    alice->w()->contacts().onPollTick();
     settleAll();
     const int row = UserDirectory::find(alice->w()->directory().users(), "Bob");
     ASSERT_GE(row, 0);
@@ -84,7 +84,7 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
         << alice->w()->conversation().chatLines().join('|').toStdString();
 
     // Bob, with his window hidden, hears it and sees the popup.
-    bob->w()->onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
     Tnetprog* popup = bob->ctx->netprog();
@@ -102,7 +102,7 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     EXPECT_FALSE(userentry::isMarked(bob->w()->directory().users().at(0)));
 
     // Nothing new: nothing announced.
-    bob->w()->onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
 

@@ -58,9 +58,9 @@ protected:
         alice->goOnline();
         alice->signIn("alice-pw");
         ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
-        alice->w()->onPollTick();
+        alice->w()->contacts().onPollTick();
         settleAll();
-        bob->w()->onPollTick();
+        bob->w()->contacts().onPollTick();
         settleAll();
     }
 
@@ -103,7 +103,7 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
     EXPECT_TRUE(w->busyLabel->isHidden());
 
     // Bob's next cycle fetches the file and clears the sender folder on the server.
-    bob->w()->onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     const QString local = bobsNetwork() + "Alice/report.txt";
     EXPECT_TRUE(local.contains("/Network/Alice/"));
@@ -112,7 +112,7 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
     EXPECT_TRUE(bob->ctx->netprog()->isVisible());
     bob->open("Alice");
     EXPECT_FALSE(bob->w()->receivedFilesButton->isHidden());
-    bob->w()->onReceivedFiles();
+    bob->w()->contacts().onReceivedFiles();
     EXPECT_EQ(bob->fakes.shell->calls.value(0), "open " + bobsNetwork() + "Alice/");
 }
 
@@ -124,7 +124,7 @@ TEST_F(WindowFiles, NamesThatCouldLeaveTheFolderStayOnTheServer)
     for (const char* hostile : {"..\\evil", "a\\b"})
         QFile(users("Bob/Alice/") + hostile).open(QIODevice::WriteOnly);
 
-    bob->w()->onPollTick();
+    bob->w()->contacts().onPollTick();
     settleAll();
     EXPECT_EQ(TempTree::read(bobsNetwork() + "Alice/good.txt"), "good");
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/good.txt")));
@@ -194,7 +194,7 @@ TEST_F(WindowFiles, ARecipientWithoutALanguageGetsTheSendersWording)
     lines.append("}Carol}}}.png}");
     stringlist::save(users("lineup.xo"), lines);
     QDir().mkpath(users("Carol"));
-    alice->w()->onPollTick();
+    alice->w()->contacts().onPollTick();
     settleAll();
     alice->open("Carol");
     alice->w()->conversation().dropFiles({desk.write("report.txt", "numbers")});
@@ -220,12 +220,12 @@ TEST_F(WindowFiles, AfterThePopupTheNoticeSpeaksItsSendersLanguage)
     lines.append("}Carol}}}.png}rus/");
     stringlist::save(users("lineup.xo"), lines);
     QDir().mkpath(users("Carol"));
-    alice->w()->onPollTick();
+    alice->w()->contacts().onPollTick();
     settleAll();
     alice->open("Carol");
     // Bob's message brings up the popup; Alice opens his conversation from it.
     alice->ctx->netprog()->Hint = "Bob";
-    alice->w()->openPopupSender();
+    alice->w()->contacts().openPopupSender();
     settleAll();
     ASSERT_EQ(alice->w()->directory().sendbutHint(), "Bob");
     alice->w()->conversation().dropFiles({desk.write("report.txt", "numbers")});

@@ -12,6 +12,7 @@
 #include "support/TempTree.h"
 #include "windows/SignInView.h"
 #include "windows/ConversationView.h"
+#include "windows/ContactsView.h"
 #include "windows/uNetwork.h"
 
 #include "net/XNetDetect.h"
