@@ -42,9 +42,11 @@ class QRadioButton;
 class QTimer;
 
 // The main window: one borderless picture of 1200 x 700 pixels that fades in and out, moves
-// when its background is dragged, and holds the sign-in view, the user list, the conversation
-// and the settings panel. Its implementation is split by feature area; uNetwork_frame.cpp holds
-// the frame: creation of the controls, fading, moving, the close images and the keys.
+// when its background is dragged, and holds the sign-in screen (SignInView), the user list
+// (ContactsView), the conversation (ConversationView) and the settings panel (AccountPanel).
+// The window itself keeps the frame (uNetwork_frame.cpp: fading, moving, the frame pictures
+// and the keys) and the connection's timers (uNetwork_server.cpp); its controls are created
+// once in MainControls and shared by the views.
 class TNetwork : public QWidget, public MainControls
 {
     Q_OBJECT
@@ -177,22 +179,7 @@ private:
     void dropEvent(QDropEvent* event) override;
 
     // String rows this window shows.
-    static constexpr int kTxtNameNotClean = 20;
-    static constexpr int kTxtRegionPlaceholder = 110;
-    static constexpr int kTxtNamePlaceholder = 129;
     static constexpr int kTxtSignIn = 131;
-    static constexpr int kTxtPasswordPlaceholder = 132;
-    static constexpr int kTxtWrongPassword = 133;
-    static constexpr int kTxtFillAllFields = 134;
-    static constexpr int kTxtWaitingForNetwork = 135;
-    static constexpr int kTxtServerNotAnswering = 136;
-    static constexpr int kTxtNotFilesNotSent = 137;
-    static constexpr int kTxtActivityPlaceholder = 320;
-    static constexpr int kTxtLoading = 328;
-    static constexpr int kTxtNoConversation = 138;
-    static constexpr int kTxtPeerCopyFailed = 140;
-    static constexpr int kTxtNotSent = 150;
-    static constexpr int kTxtServerUnreachable = 151;
 
     bool m_signedIn = false; // the signed-in screen is set up
 
