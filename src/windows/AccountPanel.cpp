@@ -150,16 +150,22 @@ bool AccountPanel::handleEvent(QObject* watched, QEvent* event)
 
 // Profile
 
+std::pair<QString, QString> AccountPanel::typedProfile() const
+{
+    // A box that still shows its placeholder holds nothing.
+    const auto typed = [this](const QComboBox* box, int placeholder) {
+        const QString text = box->currentText();
+        return text == m_ctx.text(placeholder) ? QString() : text;
+    };
+    return {typed(m_ui.regionBox, kTxtRegionPlaceholder),
+            typed(m_ui.activityBox, kTxtActivityPlaceholder)};
+}
+
 void AccountPanel::onSaveProfile()
 {
     if (!m_window.connected() || !m_window.signedIn())
         return;
-    QString region = m_ui.regionBox->currentText();
-    QString activity = m_ui.activityBox->currentText();
-    if (region == m_ctx.text(kTxtRegionPlaceholder))
-        region.clear();
-    if (activity == m_ctx.text(kTxtActivityPlaceholder))
-        activity.clear();
+    const auto [region, activity] = typedProfile();
     // "}" would split the directory line into more fields, a line break into more lines.
     if (!suggestions::fitsDirectoryField(region) || !suggestions::fitsDirectoryField(activity)) {
         m_ctx.platform().desktop->showError(m_ctx.text(StringTable::kTxtProfileFieldRefused));
@@ -190,12 +196,7 @@ void AccountPanel::onProfileSaved(const ProfileResult& result)
     if (m_window.signedIn() && m_window.directory().reload(result.directory, m_window.sessionUser))
         m_window.contacts().showUsers();
     m_window.hideSettingsPanel();
-    QString region = m_ui.regionBox->currentText();
-    QString activity = m_ui.activityBox->currentText();
-    if (region == m_ctx.text(kTxtRegionPlaceholder))
-        region.clear();
-    if (activity == m_ctx.text(kTxtActivityPlaceholder))
-        activity.clear();
+    const auto [region, activity] = typedProfile();
     const QString data = m_ctx.folders().programDataDir;
     suggestions::add(data + suggestions::kActivitiesFile, activity);
     suggestions::add(data + suggestions::kRegionsFile, region);

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <utility>
+
 class AppContext;
 class QEvent;
 class QTimer;
@@ -52,6 +54,8 @@ private:
     void onAccountRenamed(const RenameResult& result);
     void onAvatarChanged(const AvatarResult& result);
     void showUserError(const QString& text);
+    // The region and activity as typed; a box showing its placeholder gives an empty one.
+    std::pair<QString, QString> typedProfile() const;
 
     static constexpr int kTxtRegionPlaceholder = 110;
     static constexpr int kTxtNamePlaceholder = 129;
