@@ -7,8 +7,8 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
-#include "windows/FrameImage.h"
 #include "windows/AccountPanel.h"
+#include "windows/FrameImage.h"
 #include "windows/uNetwork.h"
 
 #include <QComboBox>

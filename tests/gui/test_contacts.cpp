@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -205,7 +206,7 @@ TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
     const QString fav = alice->ctx->folders().programDataDir + "net/fav.xo";
     EXPECT_TRUE(QFile::exists(fav));
     EXPECT_TRUE(w->favouriteMark->pictureFile().endsWith("/fav_icon_on.png"));
-    w->contacts().onFavouriteToggled();
+    QTest::mouseClick(w->favouriteMark, Qt::LeftButton);
     EXPECT_EQ(linesOf(fav), QStringList({"Bob"}));
     EXPECT_TRUE(w->favouriteMark->pictureFile().endsWith("/fav_icon.png"));
 
@@ -217,7 +218,7 @@ TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
     open("Bob");
     EXPECT_EQ(alice->w()->contacts().favourites, QStringList({"Bob"}));
     EXPECT_TRUE(alice->w()->favouriteMark->pictureFile().endsWith("/fav_icon.png"));
-    alice->w()->contacts().onFavouriteToggled();
+    QTest::mouseClick(alice->w()->favouriteMark, Qt::LeftButton);
     EXPECT_EQ(linesOf(fav), QStringList());
     EXPECT_TRUE(alice->w()->favouriteMark->pictureFile().endsWith("/fav_icon_on.png"));
 }

@@ -60,7 +60,7 @@ public:
         w()->nameEdit->setText(m_name);
         w()->passwordEdit->setEchoMode(QLineEdit::Password);
         w()->passwordEdit->setText(password);
-        w()->signIn().onSignIn();
+        QTest::mouseClick(w()->signInButton, Qt::LeftButton);
         settleAll();
         for (int tick = 0; tick < 4; ++tick)
             w()->signIn().onSignInSequenceTick();
@@ -127,7 +127,7 @@ TEST_F(QuickSendWindow, OpensModalNamedFadedInWithThePlaceholderSelected)
     EXPECT_EQ(q->size(), QSize(700, 134));
     EXPECT_EQ(q->Button2->text(), QStringLiteral("Send"));
     EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
-    c->w()->conversation().onQuickSend();
+    QTest::mouseClick(c->w()->quickSendButton, Qt::LeftButton);
     settleAll();
     EXPECT_TRUE(q->isVisible());
     EXPECT_EQ(q->windowModality(), Qt::ApplicationModal);
@@ -324,7 +324,7 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
 
     // The main window's send goes on in the new conversation without opening Bob again.
     a->messageEdit->setPlainText("Second");
-    a->conversation().onSend();
+    QTest::mouseClick(a->sendButton, Qt::LeftButton);
     settleAll();
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Second"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")).size(), 5);
@@ -348,7 +348,7 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     bob->ctx->netprog()->capClick();
     settleAll();
     bob->w()->messageEdit->setPlainText("Hi Alice");
-    bob->w()->conversation().onSend();
+    QTest::mouseClick(bob->w()->sendButton, Qt::LeftButton);
     settleAll();
     ASSERT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Hi Alice"));
     ASSERT_EQ(a->conversation().chatLines().size(), 2);

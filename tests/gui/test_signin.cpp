@@ -194,7 +194,7 @@ TEST_F(SignIn, AnothersComputerKeepsNothingAlsoOnTheServerAfterSignOut)
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo"))) << "the password was kept";
 
-    alice->w()->signIn().onSignOut();
+    QTest::mouseClick(alice->w()->signOutButton, Qt::LeftButton);
     settleAll();
     EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
@@ -270,12 +270,12 @@ TEST_F(SignIn, EnterInTheNameBoxLetsTheButtonPassTypeAllFields)
     w->nameEdit->setText("Alice");
     w->passwordEdit->setFocus();
     w->passwordEdit->clear();
-    w->signIn().onSignIn();
+    QTest::mouseClick(w->signInButton, Qt::LeftButton);
     settleAll();
     ASSERT_EQ(caption(*alice), text(*alice, 134));
 
     QTest::keyClicks(w->passwordEdit, "alice-pw");
-    w->signIn().onSignIn();
+    QTest::mouseClick(w->signInButton, Qt::LeftButton);
     settleAll();
     EXPECT_EQ(caption(*alice), text(*alice, 134)) << "a press while the caption shows is ignored";
     EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive());
@@ -285,7 +285,7 @@ TEST_F(SignIn, EnterInTheNameBoxLetsTheButtonPassTypeAllFields)
     settleAll();
     EXPECT_EQ(w->focusWidget(), w->passwordEdit);
     EXPECT_EQ(w->signIn().passTag, 1);
-    w->signIn().onSignIn();
+    QTest::mouseClick(w->signInButton, Qt::LeftButton);
     settleAll();
     ASSERT_TRUE(w->signIn().signInSequenceTimer->isActive());
     alice->runSequence();
@@ -305,7 +305,7 @@ TEST_F(SignIn, AFolderWithoutItsPasswordFileStopsAfterAFewPasses)
     w->nameEdit->setText("Alice");
     w->passwordEdit->setEchoMode(QLineEdit::Password);
     w->passwordEdit->setText("alice-pw");
-    w->signIn().onSignIn();
+    QTest::mouseClick(w->signInButton, Qt::LeftButton);
     settleAll();
     int passes = 0;
     for (; passes < 50 && w->signIn().signInSequenceTimer->isActive(); ++passes)
@@ -337,7 +337,7 @@ TEST_F(SignIn, AFaultThatGoesAwayLetsTheNextPassThrough)
     w->nameEdit->setText("Alice");
     w->passwordEdit->setEchoMode(QLineEdit::Password);
     w->passwordEdit->setText("wrong-pw");
-    w->signIn().onSignIn();
+    QTest::mouseClick(w->signInButton, Qt::LeftButton);
     settleAll();
     bob->runSequence();
     ASSERT_TRUE(w->signIn().signInSequenceTimer->isActive());
@@ -378,7 +378,8 @@ TEST_F(SignIn, AMissingOwnAvatarDoesNotKeepTheUserOut)
     settleAll();
     alice->runSequence();
     TNetwork* w = alice->w();
-    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive()) << "the sequence goes round again and again";
+    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive())
+        << "the sequence goes round again and again";
     EXPECT_EQ(w->ownNameLabel->text(), "Alice");
     EXPECT_EQ(w->signedInMark, 1);
     EXPECT_TRUE(w->nameEdit->isHidden());

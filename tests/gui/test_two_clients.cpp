@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
@@ -78,7 +79,7 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     ASSERT_EQ(alice->w()->directory().sendbutHint(), QStringLiteral("Bob"));
     ASSERT_FALSE(alice->w()->conversationView->isHidden());
     alice->w()->messageEdit->setPlainText("Hello Bob");
-    alice->w()->conversation().onSend();
+    QTest::mouseClick(alice->w()->sendButton, Qt::LeftButton);
     settleAll();
     EXPECT_TRUE(alice->w()->conversation().chatLines().value(1) == "Hello Bob")
         << alice->w()->conversation().chatLines().join('|').toStdString();

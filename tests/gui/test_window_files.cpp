@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -112,7 +113,7 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
     EXPECT_TRUE(bob->ctx->netprog()->isVisible());
     bob->open("Alice");
     EXPECT_FALSE(bob->w()->receivedFilesButton->isHidden());
-    bob->w()->contacts().onReceivedFiles();
+    QTest::mouseClick(bob->w()->receivedFilesButton, Qt::LeftButton);
     EXPECT_EQ(bob->fakes.shell->calls.value(0), "open " + bobsNetwork() + "Alice/");
 }
 
@@ -144,7 +145,7 @@ TEST_F(WindowFiles, TheNoticeGoesOnTopOfTheNewestServerCopy)
     // Bob writes meanwhile; Alice's view has not caught up yet.
     bob->open("Alice");
     bob->w()->messageEdit->setPlainText("second");
-    bob->w()->conversation().onSend();
+    QTest::mouseClick(bob->w()->sendButton, Qt::LeftButton);
     settleAll();
     ASSERT_TRUE(linesOf(users("Alice/Bob.ms")).contains("second"));
 

@@ -10,9 +10,9 @@
 #include "platform/linux/LinuxServices.h"
 #include "session/ClientSession.h"
 #include "support/TempTree.h"
-#include "windows/SignInView.h"
-#include "windows/ConversationView.h"
 #include "windows/ContactsView.h"
+#include "windows/ConversationView.h"
+#include "windows/SignInView.h"
 #include "windows/uNetwork.h"
 
 #include "net/XNetDetect.h"
@@ -20,6 +20,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
@@ -139,7 +141,7 @@ public:
         w()->nameEdit->setText(m_name);
         w()->passwordEdit->setEchoMode(QLineEdit::Password);
         w()->passwordEdit->setText(password);
-        w()->signIn().onSignIn();
+        QTest::mouseClick(w()->signInButton, Qt::LeftButton);
         runSequence();
         stopTimers();
     }
