@@ -26,3 +26,16 @@ endforeach()
 if(faults)
     message(FATAL_ERROR "Server work in the windows:\n${faults}")
 endif()
+
+# The application context has a target of its own below the windows: it makes them through the
+# factory it is given and includes none of their headers.
+foreach(path "${SOURCE_DIR}/src/app/AppContext.h" "${SOURCE_DIR}/src/app/AppContext.cpp"
+        "${SOURCE_DIR}/src/app/WindowSet.h")
+    file(READ "${path}" text)
+    if(text MATCHES "#include \"windows/")
+        string(APPEND faults "${path}: includes a window header\n")
+    endif()
+endforeach()
+if(faults)
+    message(FATAL_ERROR "The application context reaches into the windows:\n${faults}")
+endif()

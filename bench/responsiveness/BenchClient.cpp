@@ -4,6 +4,7 @@
 
 #include "core/Helpers.h"
 #include "net/StoreLayout.h"
+#include "windows/ClientWindows.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetwork.h"
 
@@ -27,7 +28,7 @@ BenchClient::BenchClient(const QString& root, const QString& dataFolder)
     env.stateHome = root + QStringLiteral("/state");
     env.configHome = root + QStringLiteral("/config");
     env.dataHome = root + QStringLiteral("/data");
-    m_ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+    m_ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
     m_ctx->createWindows();
     // A desktop without a tray: the mini bar is the way in, as the user sees it there.
     fakes.desktop->tray = false;

@@ -3,14 +3,6 @@
 #include "core/Helpers.h"
 #include "net/ServerAddress.h"
 #include "session/ClientSession.h"
-#include "windows/uList.h"
-#include "windows/uLocal.h"
-#include "windows/uMinimized.h"
-#include "windows/uNetMenu.h"
-#include "windows/uNetProg.h"
-#include "windows/uNetwork.h"
-#include "windows/uPhoto.h"
-#include "windows/udragform.h"
 
 #include <QEvent>
 #include <QWidget>
@@ -39,8 +31,8 @@ private:
 
 } // namespace
 
-AppContext::AppContext(UserEnvironment env, PlatformServices platform)
-    : m_env(std::move(env)), m_platform(std::move(platform))
+AppContext::AppContext(UserEnvironment env, PlatformServices platform, WindowSet::Factory windows)
+    : m_env(std::move(env)), m_platform(std::move(platform)), m_makeWindows(std::move(windows))
 {
     m_platform.sound =
         std::make_unique<SoundUnlessDisturbing>(std::move(m_platform.sound), m_doNotDisturb);
@@ -73,33 +65,22 @@ bool AppContext::dropExpiredDoNotDisturb()
 
 AppContext::~AppContext()
 {
-    // Windows go first, in reverse order of creation, while the services they use still exist.
-    m_fList.reset();
-    m_Photo.reset();
-    m_NetMenu.reset();
-    m_netprog.reset();
-    m_Network.reset();
-    m_Minimized.reset();
-    m_dragform.reset();
+    // Windows go first, while the session and services they use still exist.
+    if (m_windows)
+        m_windows->destroy();
+    m_windows.reset();
     m_session.reset();
-    m_LC.reset();
 }
 
 void AppContext::createWindows()
 {
-    m_LC = std::make_unique<TLC>(*this);
     ClientSession::Config config;
     config.settingsServer = settingsServerAddress();
     config.folders = [this] { return folders(); };
     config.languageCode = [this] { return languageCode(); };
     m_session = std::make_unique<ClientSession>(config);
-    m_dragform = std::make_unique<Tdragform>(*this);
-    m_Minimized = std::make_unique<TMinimized>(*this);
-    m_Network = std::make_unique<TNetwork>(*this);
-    m_netprog = std::make_unique<Tnetprog>(*this);
-    m_NetMenu = std::make_unique<TNetMenu>(*this);
-    m_Photo = std::make_unique<TPhoto>(*this);
-    m_fList = std::make_unique<TfList>(*this);
+    m_windows = m_makeWindows();
+    m_windows->create(*this);
 }
 
 void AppContext::startUp()
@@ -108,7 +89,7 @@ void AppContext::startUp()
     if (m_ending)
         return;
     if (m_platform.desktop->trayAvailable()) {
-        m_Minimized->showTrayIcon();
+        m_windows->showTrayIcon();
         return;
     }
     m_barStandsInForTray = true;
@@ -116,7 +97,7 @@ void AppContext::startUp()
         if (w)
             w->installEventFilter(this);
     }
-    m_Minimized->show();
+    m_windows->showMiniBar();
 }
 
 bool AppContext::eventFilter(QObject* watched, QEvent* event)
@@ -130,13 +111,13 @@ bool AppContext::eventFilter(QObject* watched, QEvent* event)
 
 void AppContext::bringBackBarIfAlone()
 {
-    if (!m_barStandsInForTray || !m_Minimized)
+    if (!m_barStandsInForTray || !Minimized())
         return;
     for (QWidget* w : windows()) {
         if (w && w->isVisible())
             return;
     }
-    m_Minimized->show();
+    m_windows->showMiniBar();
 }
 
 void AppContext::requestQuit()
@@ -167,6 +148,5 @@ Folders AppContext::folders() const
 
 std::vector<QWidget*> AppContext::windows() const
 {
-    return {m_LC.get(),      m_dragform.get(), m_Minimized.get(), m_Network.get(),
-            m_netprog.get(), m_NetMenu.get(),  m_Photo.get(),     m_fList.get()};
+    return m_windows ? m_windows->all() : std::vector<QWidget*>();
 }

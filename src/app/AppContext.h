@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/WindowSet.h"
 #include "core/DoNotDisturb.h"
 #include "core/Folders.h"
 #include "core/uLocal.h"
@@ -13,27 +14,19 @@
 #include <vector>
 
 class ClientSession;
-class QWidget;
-class TLC;
-class Tdragform;
-class TMinimized;
-class TNetwork;
-class Tnetprog;
-class TNetMenu;
-class TPhoto;
-class TfList;
 
-// One client: its folders, texts, operating-system services and windows. Nothing of a client
-// lives outside its context, so two clients can run side by side in one process.
+// One client: its folders, texts, operating-system services, session and windows. Nothing of a
+// client lives outside its context, so two clients can run side by side in one process. The
+// windows come from `windows`, the factory of the windows library.
 class AppContext : public QObject
 {
     Q_OBJECT
 
 public:
-    AppContext(UserEnvironment env, PlatformServices platform);
+    AppContext(UserEnvironment env, PlatformServices platform, WindowSet::Factory windows);
     ~AppContext() override;
 
-    // Creates the eight windows, hidden, in the order each one's creation relies on.
+    // Creates the session, then the eight windows, hidden.
     void createWindows();
     // After creation: the notification-area icon, or the mini bar where there is no tray, so
     // that the program is never invisible.
@@ -69,15 +62,16 @@ public:
     // The server work of this client; created with the windows, before the main window.
     ClientSession& session() const { return *m_session; }
 
-    TLC* LC() const { return m_LC.get(); }
-    Tdragform* dragform() const { return m_dragform.get(); }
-    TMinimized* Minimized() const { return m_Minimized.get(); }
-    TNetwork* Network() const { return m_Network.get(); }
-    Tnetprog* netprog() const { return m_netprog.get(); }
-    TNetMenu* NetMenu() const { return m_NetMenu.get(); }
-    TPhoto* Photo() const { return m_Photo.get(); }
-    TfList* fList() const { return m_fList.get(); }
-    // In creation order.
+    // Null until created.
+    TLC* LC() const { return m_windows ? m_windows->LC() : nullptr; }
+    Tdragform* dragform() const { return m_windows ? m_windows->dragform() : nullptr; }
+    TMinimized* Minimized() const { return m_windows ? m_windows->Minimized() : nullptr; }
+    TNetwork* Network() const { return m_windows ? m_windows->Network() : nullptr; }
+    Tnetprog* netprog() const { return m_windows ? m_windows->netprog() : nullptr; }
+    TNetMenu* NetMenu() const { return m_windows ? m_windows->NetMenu() : nullptr; }
+    TPhoto* Photo() const { return m_windows ? m_windows->Photo() : nullptr; }
+    TfList* fList() const { return m_windows ? m_windows->fList() : nullptr; }
+    // In creation order; none before they are created.
     std::vector<QWidget*> windows() const;
 
     // While it is on, news makes no popup and no sound; the choice outlives a restart until it
@@ -115,14 +109,8 @@ private:
     QByteArray m_updatePublicKey;
     StringTable m_strings;
 
-    // Declared in creation order: destroyed in reverse.
-    std::unique_ptr<TLC> m_LC;
+    WindowSet::Factory m_makeWindows;
+    // Declared in creation order: the windows go before the session they use.
     std::unique_ptr<ClientSession> m_session;
-    std::unique_ptr<Tdragform> m_dragform;
-    std::unique_ptr<TMinimized> m_Minimized;
-    std::unique_ptr<TNetwork> m_Network;
-    std::unique_ptr<Tnetprog> m_netprog;
-    std::unique_ptr<TNetMenu> m_NetMenu;
-    std::unique_ptr<TPhoto> m_Photo;
-    std::unique_ptr<TfList> m_fList;
+    std::unique_ptr<WindowSet> m_windows;
 };

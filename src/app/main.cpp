@@ -2,6 +2,7 @@
 #include "app/BuildInfo.h"
 #include "app/LarkspireApplication.h"
 #include "update/Signature.h"
+#include "windows/ClientWindows.h"
 
 int main(int argc, char** argv)
 {
@@ -17,7 +18,7 @@ int main(int argc, char** argv)
     LarkspireApplication::setQuitOnLastWindowClosed(false);
 
     const UserEnvironment env = UserEnvironment::fromProcess();
-    AppContext ctx(env, PlatformServices::forLinux(env));
+    AppContext ctx(env, PlatformServices::forLinux(env), ClientWindows::make);
     app.setErrorReport([&ctx](const QString& text) { ctx.platform().desktop->showError(text); });
     QObject::connect(&ctx, &AppContext::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -3,6 +3,7 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
+#include "windows/ClientWindows.h"
 #include "windows/FrameImage.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetMenu.h"
@@ -36,7 +37,7 @@ struct Client
         env.exePath = root.path("app/Larkspire");
         env.home = root.path("home");
         env.stateHome = root.path("state");
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
         ctx->createWindows();
     }
     TNetwork* w() const { return ctx->Network(); }

@@ -7,6 +7,7 @@
 #include "support/ReleaseKeys.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
+#include "windows/ClientWindows.h"
 #include "windows/UpdateWatch.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetwork.h"
@@ -43,7 +44,7 @@ struct Unpacked
         PlatformServices services = FakePlatform::make(&fakes);
         services.settings = std::make_unique<IniSettingsStore>(root.path("config/Larkspire.ini"));
         fakes.desktop->nextFolder = choice;
-        ctx = std::make_unique<AppContext>(env, std::move(services));
+        ctx = std::make_unique<AppContext>(env, std::move(services), ClientWindows::make);
         ctx->createWindows();
     }
     TMinimized* bar() const { return ctx->Minimized(); }

@@ -4,6 +4,7 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
+#include "windows/ClientWindows.h"
 #include "windows/FrameImage.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetwork.h"
@@ -46,7 +47,7 @@ struct Client
         env.stateHome = root.path("state");
         if (positionFile)
             root.write("state/larkspire/tmp/0rg_System/mps.xo", *positionFile);
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
         ctx->createWindows();
     }
     TMinimized* bar() const { return ctx->Minimized(); }
@@ -137,7 +138,7 @@ TEST(MiniBarCreation, AnExistingBuildRecordIsNeverReplaced)
     UserEnvironment env;
     env.exePath = c.root.path("app/Larkspire");
     env.stateHome = c.root.path("state");
-    AppContext again(env, FakePlatform::make());
+    AppContext again(env, FakePlatform::make(), ClientWindows::make);
     again.createWindows();
     EXPECT_EQ(TempTree::read(c.root.path("app/0rg_System/vinfo.xo")), QByteArray("7\r\n"));
     EXPECT_EQ(again.Minimized()->vinfo, QStringList{QString::number(LARKSPIRE_BUILD_NUMBER)});

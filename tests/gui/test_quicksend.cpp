@@ -9,6 +9,7 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
+#include "windows/ClientWindows.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
@@ -36,7 +37,7 @@ public:
         env.exePath = m_root + "/app/Larkspire";
         env.home = m_root + "/home";
         env.stateHome = m_root + "/state";
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
         ctx->createWindows();
         stopTimers();
     }

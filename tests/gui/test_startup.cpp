@@ -3,6 +3,7 @@
 #include "platform/fake/FakeServices.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
+#include "windows/ClientWindows.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetwork.h"
 
@@ -31,7 +32,7 @@ struct Client
         env.exePath = root.path(QStringLiteral("app/Larkspire"));
         env.home = root.path(QStringLiteral("home"));
         env.stateHome = root.path(QStringLiteral("state"));
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
         ctx->createWindows();
     }
     QString path(const QString& relative) const { return root.path(relative); }
@@ -90,7 +91,7 @@ TEST(StartUp, ASecondStartKeepsWhatIsThere)
     env.exePath = c.path(QStringLiteral("app/Larkspire"));
     env.home = c.path(QStringLiteral("home"));
     env.stateHome = c.path(QStringLiteral("state"));
-    AppContext again(env, FakePlatform::make());
+    AppContext again(env, FakePlatform::make(), ClientWindows::make);
     again.createWindows();
     again.Network()->show();
     EXPECT_FALSE(QFile::exists(f.myImagesDir + QStringLiteral("sample.png")));

@@ -5,6 +5,7 @@
 #include "app/AppContext.h"
 #include "platform/fake/FakeServices.h"
 #include "support/TempTree.h"
+#include "windows/ClientWindows.h"
 
 #include <memory>
 
@@ -18,7 +19,7 @@ public:
         env.exePath = root.path("app/Larkspire");
         env.home = root.path("home");
         env.stateHome = root.path("state");
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes));
+        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
         ctx->createWindows();
     }
 

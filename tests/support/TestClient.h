@@ -10,6 +10,7 @@
 #include "platform/linux/LinuxServices.h"
 #include "session/ClientSession.h"
 #include "support/TempTree.h"
+#include "windows/ClientWindows.h"
 #include "windows/ContactsView.h"
 #include "windows/ConversationView.h"
 #include "windows/SignInView.h"
@@ -59,7 +60,7 @@ public:
         } else {
             fakes.settings->values = settings;
         }
-        ctx = std::make_unique<AppContext>(env, std::move(platform));
+        ctx = std::make_unique<AppContext>(env, std::move(platform), ClientWindows::make);
         ctx->createWindows();
         stopTimers();
     }

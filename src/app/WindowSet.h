@@ -1,0 +1,49 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class AppContext;
+class QWidget;
+class TLC;
+class Tdragform;
+class TMinimized;
+class TNetwork;
+class Tnetprog;
+class TNetMenu;
+class TPhoto;
+class TfList;
+
+// The eight windows of one client. The windows library implements it and the program hands the
+// context a factory for it, so the context needs no window code: the windows depend on the
+// context, never the other way round.
+class WindowSet
+{
+public:
+    using Factory = std::function<std::unique_ptr<WindowSet>()>;
+
+    virtual ~WindowSet() = default;
+
+    // Creates the windows, hidden, in the order each one's creation relies on. The context holds
+    // the set before this runs, so a window can already reach those made before it.
+    virtual void create(AppContext& ctx) = 0;
+    // Destroys them in reverse order of creation; the context still reaches the ones left, as a
+    // window may use an earlier one while it goes.
+    virtual void destroy() = 0;
+
+    virtual TLC* LC() const = 0;
+    virtual Tdragform* dragform() const = 0;
+    virtual TMinimized* Minimized() const = 0;
+    virtual TNetwork* Network() const = 0;
+    virtual Tnetprog* netprog() const = 0;
+    virtual TNetMenu* NetMenu() const = 0;
+    virtual TPhoto* Photo() const = 0;
+    virtual TfList* fList() const = 0;
+    // In creation order; those not made yet are null.
+    virtual std::vector<QWidget*> all() const = 0;
+
+    // The two ways into a running client.
+    virtual void showTrayIcon() = 0;
+    virtual void showMiniBar() = 0;
+};

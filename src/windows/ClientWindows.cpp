@@ -1,0 +1,59 @@
+#include "windows/ClientWindows.h"
+
+#include "windows/uList.h"
+#include "windows/uLocal.h"
+#include "windows/uMinimized.h"
+#include "windows/uNetMenu.h"
+#include "windows/uNetProg.h"
+#include "windows/uNetwork.h"
+#include "windows/uPhoto.h"
+#include "windows/udragform.h"
+
+std::unique_ptr<WindowSet> ClientWindows::make()
+{
+    return std::make_unique<ClientWindows>();
+}
+
+ClientWindows::ClientWindows() = default;
+
+ClientWindows::~ClientWindows() = default;
+
+void ClientWindows::destroy()
+{
+    m_fList.reset();
+    m_Photo.reset();
+    m_NetMenu.reset();
+    m_netprog.reset();
+    m_Network.reset();
+    m_Minimized.reset();
+    m_dragform.reset();
+    m_LC.reset();
+}
+
+void ClientWindows::create(AppContext& ctx)
+{
+    m_LC = std::make_unique<TLC>(ctx);
+    m_dragform = std::make_unique<Tdragform>(ctx);
+    m_Minimized = std::make_unique<TMinimized>(ctx);
+    m_Network = std::make_unique<TNetwork>(ctx);
+    m_netprog = std::make_unique<Tnetprog>(ctx);
+    m_NetMenu = std::make_unique<TNetMenu>(ctx);
+    m_Photo = std::make_unique<TPhoto>(ctx);
+    m_fList = std::make_unique<TfList>(ctx);
+}
+
+std::vector<QWidget*> ClientWindows::all() const
+{
+    return {m_LC.get(),      m_dragform.get(), m_Minimized.get(), m_Network.get(),
+            m_netprog.get(), m_NetMenu.get(),  m_Photo.get(),     m_fList.get()};
+}
+
+void ClientWindows::showTrayIcon()
+{
+    m_Minimized->showTrayIcon();
+}
+
+void ClientWindows::showMiniBar()
+{
+    m_Minimized->show();
+}
