@@ -317,7 +317,7 @@ void TMinimized::Tray1Click()
 {
     if (!m_trayClickActive)
         return;
-    if (m_ctx.Network()->ownNameLabel->text() == u"-")
+    if (!m_ctx.Network()->signedIn())
         pop1Click();
     else
         show();

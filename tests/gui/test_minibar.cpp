@@ -1,6 +1,7 @@
 #include "app/AppContext.h"
 #include "core/MiniBarPlacement.h"
 #include "platform/fake/FakeServices.h"
+#include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
@@ -317,18 +318,32 @@ TEST(MiniBarTray, ClickWhileNobodyIsSignedInOpensTheMainWindow)
 
 TEST(MiniBarTray, ClickAndDoubleClickWhileSignedIn)
 {
-    Client c;
-    c.network()->ownNameLabel->setText("alice");
-    c.bar()->Tray1Click();
-    EXPECT_TRUE(c.bar()->isVisible());
-    EXPECT_FALSE(c.network()->isVisible());
+    TempTree root;
+    std::unique_ptr<DemoServer> server;
+    if (const QString why = DemoServer::startFor(server); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    writeClientFolder(root, "alice");
+    // Signed in for real: the bar goes by the main window's state, not by what a label says.
+    TestClient alice(root.path("alice"), "Alice");
+    alice.goOnline();
+    alice.signIn("alice-pw");
+    TNetwork* network = alice.w();
+    ASSERT_TRUE(network->signedIn());
+    ASSERT_FALSE(network->isVisible());
+    TMinimized* bar = alice.ctx->Minimized();
+    auto* tray = bar->findChild<QSystemTrayIcon*>("Tray1");
+    ASSERT_NE(tray, nullptr);
+
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_FALSE(network->isVisible());
     // The double click follows at once with the default item.
-    c.bar()->pop1Click();
-    EXPECT_TRUE(c.network()->isVisible());
-    EXPECT_FALSE(c.bar()->isVisible());
-    EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
+    emit tray->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(network->isVisible());
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(bar->MainWindowOpenFlag(), 1);
     // The main window came before the bar went: no taskbar button.
-    EXPECT_FALSE(c.network()->hasTaskbarButton());
+    EXPECT_FALSE(network->hasTaskbarButton());
 }
 
 TEST(MiniBarMenu, Pop1InStateOneRaisesOrClosesTheMainWindow)
