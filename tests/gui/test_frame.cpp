@@ -1,9 +1,9 @@
 #include "app/AppContext.h"
 #include "platform/fake/FakeServices.h"
+#include "support/OfflineClient.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
-#include "windows/ClientWindows.h"
 #include "windows/FrameImage.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetMenu.h"
@@ -24,25 +24,7 @@
 
 namespace {
 
-struct Client
-{
-    TempTree root;
-    FakePlatform fakes{};
-    std::unique_ptr<AppContext> ctx;
-
-    explicit Client(const QByteArray& language = "eng/\r\n")
-    {
-        root.write("app/0rg_System/LC.xo", language);
-        UserEnvironment env;
-        env.exePath = root.path("app/Larkspire");
-        env.home = root.path("home");
-        env.stateHome = root.path("state");
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
-        ctx->createWindows();
-    }
-    TNetwork* w() const { return ctx->Network(); }
-    QString data(const QString& name) const { return root.path("app/0rg_System/" + name); }
-};
+using Client = OfflineClient;
 
 int finishFade(TNetwork* w)
 {

@@ -2,6 +2,7 @@
 #include "core/MiniBarPlacement.h"
 #include "platform/fake/FakeServices.h"
 #include "support/DemoServer.h"
+#include "support/OfflineClient.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
@@ -27,33 +28,16 @@
 
 namespace {
 
-// One installation with its own folders; the mini bar's picture and position file optional.
-struct Client
+// An installation with the mini bar's picture unless told otherwise, and the position file
+// given.
+struct Client : OfflineClient
 {
-    TempTree root;
-    FakePlatform fakes{};
-    std::unique_ptr<AppContext> ctx;
-
     explicit Client(bool picture = true, const QByteArray* positionFile = nullptr)
+        : OfflineClient(
+              Install{.barPicture = picture,
+                      .barPosition = positionFile ? std::optional(*positionFile) : std::nullopt})
     {
-        root.write("app/0rg_System/LC.xo", "eng/\r\n");
-        if (picture) {
-            QImage image(48, 48, QImage::Format_RGB32);
-            image.fill(Qt::darkMagenta);
-            image.save(root.path("app/0rg_System/Larkspire.jpg"));
-        }
-        UserEnvironment env;
-        env.exePath = root.path("app/Larkspire");
-        env.home = root.path("home");
-        env.stateHome = root.path("state");
-        if (positionFile)
-            root.write("state/larkspire/tmp/0rg_System/mps.xo", *positionFile);
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
-        ctx->createWindows();
     }
-    TMinimized* bar() const { return ctx->Minimized(); }
-    TNetwork* network() const { return ctx->Network(); }
-    QByteArray positionFile() const { return TempTree::read(bar()->positionFile()); }
 };
 
 QRect screen()
@@ -217,14 +201,14 @@ TEST(MiniBarMouse, AClickFadesTheBarAndThenOpensTheMainWindow)
     EXPECT_EQ(c.bar()->fade().alpha(), 245);
     // Not before the fade is over.
     c.bar()->fxTimer();
-    EXPECT_FALSE(c.network()->isVisible());
+    EXPECT_FALSE(c.w()->isVisible());
     finishFade(c.bar());
     EXPECT_FALSE(c.bar()->isVisible());
-    EXPECT_TRUE(c.network()->isVisible());
+    EXPECT_TRUE(c.w()->isVisible());
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
     EXPECT_EQ(c.bar()->pop1->text(), "Minimize");
     // The bar went first, so the main window keeps its taskbar button.
-    EXPECT_TRUE(c.network()->hasTaskbarButton());
+    EXPECT_TRUE(c.w()->hasTaskbarButton());
 }
 
 TEST(MiniBarMouse, TheRightButtonOnlyPutsTheBarAway)
@@ -236,7 +220,7 @@ TEST(MiniBarMouse, TheRightButtonOnlyPutsTheBarAway)
     EXPECT_TRUE(c.bar()->BarFadeAction().isEmpty());
     finishFade(c.bar());
     EXPECT_FALSE(c.bar()->isVisible());
-    EXPECT_FALSE(c.network()->isVisible());
+    EXPECT_FALSE(c.w()->isVisible());
 }
 
 TEST(MiniBarMouse, DraggingMovesTheBarAndRecordsIt)
@@ -279,7 +263,7 @@ TEST(MiniBarMouse, ARightDragMovesAndThenHides)
     EXPECT_TRUE(c.bar()->BarFadeAction().isEmpty());
     finishFade(c.bar());
     EXPECT_FALSE(c.bar()->isVisible());
-    EXPECT_FALSE(c.network()->isVisible());
+    EXPECT_FALSE(c.w()->isVisible());
 }
 
 TEST(MiniBarMouse, TheDockColumnIsStoredAsXAndHoldsForFiftyPixels)
@@ -310,7 +294,7 @@ TEST(MiniBarTray, ClickWhileNobodyIsSignedInOpensTheMainWindow)
     Client c;
     c.ctx->startUp();
     c.bar()->Tray1Click();
-    EXPECT_TRUE(c.network()->isVisible());
+    EXPECT_TRUE(c.w()->isVisible());
     EXPECT_FALSE(c.bar()->isVisible());
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
     EXPECT_EQ(c.bar()->pop1->text(), "Minimize");
@@ -322,7 +306,7 @@ TEST(MiniBarTray, ClickAndDoubleClickWhileSignedIn)
     std::unique_ptr<DemoServer> server;
     if (const QString why = DemoServer::startFor(server); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
-    writeClientFolder(root, "alice");
+    prepareClientFolder(root, "alice");
     // Signed in for real: the bar goes by the main window's state, not by what a label says.
     TestClient alice(root.path("alice"), "Alice");
     alice.goOnline();
@@ -350,45 +334,45 @@ TEST(MiniBarMenu, Pop1InStateOneRaisesOrClosesTheMainWindow)
 {
     Client c;
     c.bar()->pop1Click();
-    ASSERT_TRUE(c.network()->isVisible());
-    finishFade(c.network());
+    ASSERT_TRUE(c.w()->isVisible());
+    finishFade(c.w());
 
     QWidget other;
     other.show();
     other.activateWindow();
     QCoreApplication::processEvents();
-    if (c.network()->isActiveWindow())
+    if (c.w()->isActiveWindow())
         GTEST_SKIP() << "this platform does not move the activation";
     c.bar()->pop1Click();
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
-    EXPECT_FALSE(c.network()->fading());
+    EXPECT_FALSE(c.w()->fading());
 
-    c.network()->activateWindow();
+    c.w()->activateWindow();
     QCoreApplication::processEvents();
-    ASSERT_TRUE(c.network()->isActiveWindow());
+    ASSERT_TRUE(c.w()->isActiveWindow());
     c.bar()->pop1Click();
-    EXPECT_TRUE(c.network()->fading());
-    EXPECT_EQ(c.network()->fade().direction(), Fade::Direction::Out);
+    EXPECT_TRUE(c.w()->fading());
+    EXPECT_EQ(c.w()->fade().direction(), Fade::Direction::Out);
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 0);
     EXPECT_EQ(c.bar()->pop1->text(), "Open");
-    finishFade(c.network());
-    EXPECT_FALSE(c.network()->isVisible());
+    finishFade(c.w());
+    EXPECT_FALSE(c.w()->isVisible());
 }
 
 TEST(MiniBarMenu, CloseOpenedWindowWaitsForARunningFade)
 {
     Client c;
     c.bar()->pop1Click();
-    ASSERT_TRUE(c.network()->fading());
-    c.network()->onFadeTick();
+    ASSERT_TRUE(c.w()->fading());
+    c.w()->onFadeTick();
     c.bar()->CloseOpenedWindow();
     // Nothing at all: the fade-in goes on and the menu still offers to minimise.
-    EXPECT_EQ(c.network()->fade().direction(), Fade::Direction::In);
-    EXPECT_EQ(c.network()->fade().alpha(), 35);
+    EXPECT_EQ(c.w()->fade().direction(), Fade::Direction::In);
+    EXPECT_EQ(c.w()->fade().alpha(), 35);
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
 
     // With the main window closed it only resets the menu.
-    c.network()->close();
+    c.w()->close();
     c.bar()->setMainWindowOpenFlag(1);
     c.bar()->CloseOpenedWindow();
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 0);
@@ -426,7 +410,7 @@ TEST(MiniBarMenu, OpenFolderAndCloseTimer)
     EXPECT_TRUE(c.bar()->BarFadeAction().isEmpty());
     finishFade(c.bar());
     EXPECT_FALSE(c.bar()->isVisible());
-    EXPECT_FALSE(c.network()->isVisible());
+    EXPECT_FALSE(c.w()->isVisible());
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
 }
 
@@ -444,13 +428,13 @@ TEST(MiniBarWithoutTray, TheBarComesBackWheneverNothingElseIsOnScreen)
     QTest::mousePress(c.bar()->Image1, Qt::LeftButton, {}, QPoint(20, 20));
     QTest::mouseRelease(c.bar()->Image1, Qt::LeftButton, {}, QPoint(20, 20));
     finishFade(c.bar());
-    ASSERT_TRUE(c.network()->isVisible());
+    ASSERT_TRUE(c.w()->isVisible());
     ASSERT_FALSE(c.bar()->isVisible());
-    QWidget* focused = c.network()->focusWidget() ? c.network()->focusWidget() : c.network();
+    QWidget* focused = c.w()->focusWidget() ? c.w()->focusWidget() : c.w();
     QTest::keyClick(focused, Qt::Key_Escape);
     settleAll();
-    finishFade(c.network());
-    ASSERT_FALSE(c.network()->isVisible());
+    finishFade(c.w());
+    ASSERT_FALSE(c.w()->isVisible());
     QCoreApplication::processEvents();
     EXPECT_TRUE(c.bar()->isVisible());
 

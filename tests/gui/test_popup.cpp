@@ -2,10 +2,10 @@
 #include "app/AppContext.h"
 #include "platform/fake/FakeServices.h"
 #include "session/ClientSession.h"
+#include "support/OfflineClient.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
-#include "windows/ClientWindows.h"
 #include "windows/FrameImage.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
@@ -18,24 +18,7 @@
 
 namespace {
 
-struct Client
-{
-    TempTree root;
-    FakePlatform fakes{};
-    std::unique_ptr<AppContext> ctx;
-
-    Client()
-    {
-        root.write("app/0rg_System/LC.xo", "eng/\r\n");
-        UserEnvironment env;
-        env.exePath = root.path("app/Larkspire");
-        env.home = root.path("home");
-        env.stateHome = root.path("state");
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
-        ctx->createWindows();
-    }
-    Tnetprog* popup() const { return ctx->netprog(); }
-};
+using Client = OfflineClient;
 
 int runFade(Tnetprog* p)
 {
