@@ -3,6 +3,7 @@
 #include "core/StringList.h"
 #include "core/UserDirectory.h"
 #include "platform/fake/FakeServices.h"
+#include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -24,23 +25,17 @@
 
 namespace {
 
-class AccountUpkeepWindow : public ::testing::Test
+class AccountUpkeepWindow : public DemoPair
 {
 protected:
     void SetUp() override
     {
-        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
-        for (const char* who : {"alice", "bob"})
-            writeClientFolder(root, QString::fromLatin1(who));
-        alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
-        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
-        alice->goOnline();
-        alice->signIn("alice-pw");
-        bob->goOnline();
-        bob->signIn("bob-pw");
-        ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
-        ASSERT_EQ(bob->w()->ownNameLabel->text(), QStringLiteral("Bob"));
+        DemoPair::SetUp();
+        if (IsSkipped())
+            return;
+        signInBoth();
+        if (HasFatalFailure())
+            return;
         w = alice->w();
         w->show();
         alice->stopTimers();
@@ -53,10 +48,6 @@ protected:
         return found;
     }
 
-    QString users(const QString& relative) const
-    {
-        return server->tree("netwrk/users/" + relative);
-    }
     QStringList lineup() const
     {
         return stringlist::load(users("lineup.xo")).value_or(QStringList());
@@ -88,10 +79,6 @@ protected:
         ASSERT_TRUE(control<QPushButton>("savesets")->isVisibleTo(w));
     }
 
-    TempTree root;
-    std::unique_ptr<DemoServer> server;
-    std::unique_ptr<TestClient> alice;
-    std::unique_ptr<TestClient> bob;
     TNetwork* w = nullptr;
 };
 

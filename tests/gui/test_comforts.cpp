@@ -1,6 +1,7 @@
 // The main window's comforts against the local demo server, driven with keys and clicks: a
 // draft kept per correspondent through a switch and a restart, finding in the conversation,
 // and finding a user in a long list.
+#include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -25,15 +26,14 @@
 
 namespace {
 
-class Comforts : public ::testing::Test
+class Comforts : public DemoPair
 {
 protected:
     void SetUp() override
     {
-        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
-        for (const char* who : {"alice", "bob"})
-            writeClientFolder(root, QString::fromLatin1(who));
+        DemoPair::SetUp();
+        if (IsSkipped())
+            return;
         bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
         bob->goOnline();
         bob->signIn("bob-pw");
@@ -48,10 +48,6 @@ protected:
         ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     }
 
-    QString users(const QString& relative = {}) const
-    {
-        return server->tree("netwrk/users/" + relative);
-    }
     // Directory lines of users registered elsewhere.
     void addUsers(const QStringList& lines)
     {
@@ -97,11 +93,6 @@ protected:
         w->setFocus();
         QTest::keyClicks(w, text);
     }
-
-    TempTree root;
-    std::unique_ptr<DemoServer> server;
-    std::unique_ptr<TestClient> bob;
-    std::unique_ptr<TestClient> alice;
 };
 
 QStringList shownNames(QTreeWidget* list)

@@ -5,11 +5,11 @@
 #include "core/UserDirectory.h"
 #include "net/XNetDetect.h"
 #include "platform/fake/FakeServices.h"
+#include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
-#include "windows/ClientWindows.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
@@ -28,62 +28,7 @@
 
 namespace {
 
-class Client
-{
-public:
-    Client(const QString& root, const QString& name) : m_root(root), m_name(name)
-    {
-        UserEnvironment env;
-        env.exePath = m_root + "/app/Larkspire";
-        env.home = m_root + "/home";
-        env.stateHome = m_root + "/state";
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
-        ctx->createWindows();
-        stopTimers();
-    }
-    // Handlers are run by hand; no timer may step in between.
-    void stopTimers()
-    {
-        for (QTimer* t : w()->findChildren<QTimer*>())
-            t->stop();
-        w()->netDetector->setEnabled(false);
-    }
-
-    TNetwork* w() const { return ctx->Network(); }
-    TNetMenu* q() const { return ctx->NetMenu(); }
-
-    void signIn(const QString& password)
-    {
-        w()->onConnectionStatus(true);
-        settleAll();
-        w()->onBootstrapTick();
-        settleAll();
-        w()->nameEdit->setText(m_name);
-        w()->passwordEdit->setEchoMode(QLineEdit::Password);
-        w()->passwordEdit->setText(password);
-        QTest::mouseClick(w()->signInButton, Qt::LeftButton);
-        settleAll();
-        for (int tick = 0; tick < 4; ++tick)
-            w()->signIn().onSignInSequenceTick();
-        settleAll();
-        stopTimers();
-    }
-
-    void open(const QString& peer)
-    {
-        const int row = UserDirectory::find(w()->directory().users(), peer);
-        ASSERT_GE(row, 0) << peer.toStdString();
-        w()->userList->setCurrentItem(w()->userList->topLevelItem(row));
-        settleAll();
-    }
-
-    std::unique_ptr<AppContext> ctx;
-    FakePlatform fakes{};
-
-private:
-    QString m_root;
-    QString m_name;
-};
+using Client = TestClient;
 
 int finishFade(TNetMenu* q)
 {
@@ -105,8 +50,8 @@ protected:
     }
     void show()
     {
-        c->q()->ShowModal();
-        finishFade(c->q());
+        c->quickSend()->ShowModal();
+        finishFade(c->quickSend());
     }
     TempTree root;
     std::unique_ptr<Client> c;
@@ -124,7 +69,7 @@ TEST(QuickSendPlacement, BesideThePointerOnTheSideThatFits)
 
 TEST_F(QuickSendWindow, OpensModalNamedFadedInWithThePlaceholderSelected)
 {
-    TNetMenu* q = c->q();
+    TNetMenu* q = c->quickSend();
     EXPECT_EQ(q->size(), QSize(700, 134));
     EXPECT_EQ(q->Button2->text(), QStringLiteral("Send"));
     EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
@@ -143,7 +88,7 @@ TEST_F(QuickSendWindow, OpensModalNamedFadedInWithThePlaceholderSelected)
 TEST_F(QuickSendWindow, TheFileButtonFollowsOnlyTheUsersEdits)
 {
     show();
-    TNetMenu* q = c->q();
+    TNetMenu* q = c->quickSend();
     QTest::keyClicks(q->text, "Hi");
     EXPECT_EQ(q->text->text(), QStringLiteral("Hi"));
     EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Attach file"));
@@ -170,7 +115,7 @@ TEST_F(QuickSendWindow, TheFileButtonFollowsOnlyTheUsersEdits)
 TEST_F(QuickSendWindow, EnterWithNothingTypedSendsNothingAndEscCloses)
 {
     show();
-    TNetMenu* q = c->q();
+    TNetMenu* q = c->quickSend();
     // The untouched placeholder, then an empty text: the connection is not even tried.
     QTest::keyRelease(q->text, Qt::Key_Return);
     settleAll();
@@ -194,7 +139,7 @@ TEST_F(QuickSendWindow, EnterWithNothingTypedSendsNothingAndEscCloses)
 
 TEST_F(QuickSendWindow, EveryOtherWayOutFadesTheWindow)
 {
-    TNetMenu* q = c->q();
+    TNetMenu* q = c->quickSend();
     const auto closedBy = [&](const std::function<void()>& how) {
         show();
         how();
@@ -215,7 +160,7 @@ TEST_F(QuickSendWindow, EveryOtherWayOutFadesTheWindow)
 TEST_F(QuickSendWindow, DraggingTheTitleMovesTheWindowWithThePointer)
 {
     show();
-    TNetMenu* q = c->q();
+    TNetMenu* q = c->quickSend();
     q->move(100, 100);
     const QPoint start = q->pos();
     const auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButton button,
@@ -238,36 +183,24 @@ TEST_F(QuickSendWindow, DraggingTheTitleMovesTheWindowWithThePointer)
 
 namespace {
 
-class QuickSendTwoClients : public ::testing::Test
+class QuickSendTwoClients : public DemoPair
 {
 protected:
     void SetUp() override
     {
-        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
-        for (const char* who : {"alice", "bob"})
-            writeClientFolder(root, QString::fromLatin1(who));
-        alice = std::make_unique<Client>(root.path("alice"), "Alice");
-        bob = std::make_unique<Client>(root.path("bob"), "Bob");
-        alice->signIn("alice-pw");
-        bob->signIn("bob-pw");
-        ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
-        ASSERT_EQ(bob->w()->ownNameLabel->text(), QStringLiteral("Bob"));
+        DemoPair::SetUp();
+        if (IsSkipped())
+            return;
+        signInBoth();
+        if (HasFatalFailure())
+            return;
         // Alice's poll learns of Bob, who signed up after her.
         alice->w()->contacts().onPollTick();
         settleAll();
     }
 
-    QByteArray onServer(const QString& relative) const
-    {
-        return TempTree::read(server->tree("netwrk/users/" + relative));
-    }
+    QByteArray onServer(const QString& relative) const { return TempTree::read(users(relative)); }
     static QStringList lines(const QByteArray& bytes) { return conversation::decode(bytes); }
-
-    TempTree root;
-    std::unique_ptr<DemoServer> server;
-    std::unique_ptr<Client> alice;
-    std::unique_ptr<Client> bob;
 };
 
 } // namespace
@@ -282,7 +215,7 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
 
     QTest::mouseClick(a->quickSendButton, Qt::LeftButton);
     settleAll();
-    TNetMenu* q = alice->q();
+    TNetMenu* q = alice->quickSend();
     ASSERT_TRUE(q->isVisible());
     finishFade(q);
     EXPECT_EQ(q->LMDLabel1->text(), QStringLiteral("For Bob"));
@@ -337,10 +270,10 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     alice->open("Bob");
     QTest::mouseClick(a->quickSendButton, Qt::LeftButton);
     settleAll();
-    QTest::keyClicks(alice->q()->text, "Hello Bob");
-    alice->q()->Button2Click();
+    QTest::keyClicks(alice->quickSend()->text, "Hello Bob");
+    alice->quickSend()->Button2Click();
     settleAll();
-    finishFade(alice->q());
+    finishFade(alice->quickSend());
     ASSERT_EQ(a->conversation().chatLines().size(), 2);
 
     // Bob answers from his main window; Alice's view does not show it yet.
@@ -367,7 +300,7 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
         a->userList->clearSelection();
     }
     rightRelease();
-    EXPECT_FALSE(alice->q()->isVisible());
+    EXPECT_FALSE(alice->quickSend()->isVisible());
     {
         // Selected again without opening, so the view stays as it was.
         const QSignalBlocker quiet(a->userList);
@@ -375,9 +308,9 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
         settleAll();
     }
     rightRelease();
-    ASSERT_TRUE(alice->q()->isVisible());
-    QTest::keyClicks(alice->q()->text, "Got it");
-    QTest::keyRelease(alice->q()->text, Qt::Key_Enter);
+    ASSERT_TRUE(alice->quickSend()->isVisible());
+    QTest::keyClicks(alice->quickSend()->text, "Got it");
+    QTest::keyRelease(alice->quickSend()->text, Qt::Key_Enter);
     settleAll();
 
     const QStringList both = lines(onServer("Bob/Alice.ms"));
@@ -429,10 +362,10 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     alice->open("Bob");
     QTest::mouseClick(a->quickSendButton, Qt::LeftButton);
     settleAll();
-    QTest::keyClicks(alice->q()->text, "Hello Bob");
-    QTest::keyRelease(alice->q()->text, Qt::Key_Return);
+    QTest::keyClicks(alice->quickSend()->text, "Hello Bob");
+    QTest::keyRelease(alice->quickSend()->text, Qt::Key_Return);
     settleAll();
-    finishFade(alice->q());
+    finishFade(alice->quickSend());
 
     // Bob's popup announces it and shrinks to its "+", which stays until clicked.
     b->contacts().onPollTick();
@@ -490,8 +423,8 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     alice->open("Bob");
     QTest::mouseClick(alice->w()->quickSendButton, Qt::LeftButton);
     settleAll();
-    QTest::keyClicks(alice->q()->text, "Hello Bob");
-    QTest::keyRelease(alice->q()->text, Qt::Key_Return);
+    QTest::keyClicks(alice->quickSend()->text, "Hello Bob");
+    QTest::keyRelease(alice->quickSend()->text, Qt::Key_Return);
     settleAll();
 
     b->contacts().onPollTick(); // shows her message in his open conversation

@@ -33,7 +33,7 @@ protected:
         if (const QString why = DemoServer::startFor(server); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
         for (const QString& name : names) {
-            writeClientFolder(root, name.toLower());
+            prepareClientFolder(root, name.toLower());
             auto c = std::make_unique<Client>(root.path(name.toLower()), name);
             c->goOnline();
             c->signIn(name.toLower() + "-pw");

@@ -1,6 +1,7 @@
 // The sign-in screen against the local demo server: names as typed, the three options across a
 // restart, network outages with automatic sign-in, the "Type all fields" caption, a server
 // fault that recurs, and names that may not be registered.
+#include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -53,34 +54,22 @@ void expectPrivate(const TestClient& c, const QString& user)
     }
 }
 
-class SignIn : public ::testing::Test
+class SignIn : public DemoPair
 {
 protected:
     void SetUp() override
     {
-        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
-        for (const char* who : {"alice", "bob"})
-            writeClientFolder(root, QString::fromLatin1(who));
-        alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
-        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
+        DemoPair::SetUp();
+        if (!IsSkipped())
+            startBoth();
     }
 
-    QString users(const QString& relative = {}) const
-    {
-        return server->tree("netwrk/users/" + relative);
-    }
     QString userData(const TestClient& c, const QString& name) const
     {
         return c.ctx->folders().userDataDir + name;
     }
     QString caption(const TestClient& c) const { return c.w()->signInButton->text(); }
     QString text(const TestClient& c, int row) const { return c.ctx->text(row); }
-
-    TempTree root;
-    std::unique_ptr<DemoServer> server;
-    std::unique_ptr<TestClient> alice;
-    std::unique_ptr<TestClient> bob;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 // from one to the other, its announcement, and automatic sign-in after a restart.
 #include "app/AppContext.h"
 #include "platform/fake/FakeServices.h"
+#include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -31,23 +32,15 @@ namespace {
 
 using Client = TestClient;
 
-class TwoClients : public ::testing::Test
+class TwoClients : public DemoPair
 {
 protected:
     void SetUp() override
     {
-        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
-        for (const char* who : {"alice", "bob"})
-            writeClientFolder(root, QString::fromLatin1(who));
-        alice = std::make_unique<Client>(root.path("alice"), "Alice");
-        bob = std::make_unique<Client>(root.path("bob"), "Bob");
+        DemoPair::SetUp();
+        if (!IsSkipped())
+            startBoth();
     }
-
-    TempTree root;
-    std::unique_ptr<DemoServer> server;
-    std::unique_ptr<Client> alice;
-    std::unique_ptr<Client> bob;
 };
 
 } // namespace

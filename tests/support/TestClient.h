@@ -9,11 +9,13 @@
 #include "platform/fake/FakeServices.h"
 #include "platform/linux/LinuxServices.h"
 #include "session/ClientSession.h"
+#include "support/ClientFolder.h"
 #include "support/TempTree.h"
 #include "windows/ClientWindows.h"
 #include "windows/ContactsView.h"
 #include "windows/ConversationView.h"
 #include "windows/SignInView.h"
+#include "windows/uNetMenu.h"
 #include "windows/uNetwork.h"
 
 #include "net/XNetDetect.h"
@@ -81,6 +83,7 @@ public:
     }
 
     TNetwork* w() const { return ctx->Network(); }
+    TNetMenu* quickSend() const { return ctx->NetMenu(); }
     ClientSession& session() const { return ctx->session(); }
 
     // Waits until the session has run every request, and the windows have taken every result
@@ -165,12 +168,4 @@ inline void settleAll()
                 TestClient::settleSession(main->session());
         }
     }
-}
-
-// The program folder of a test client named `who` below `root`: English texts and a stock
-// picture, as an installation has them.
-inline void writeClientFolder(const TempTree& root, const QString& who)
-{
-    root.write(who + "/app/0rg_System/LC.xo", "eng/\r\n");
-    root.write(who + "/app/0rg_System/avax.png", "avatar");
 }

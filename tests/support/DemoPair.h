@@ -1,0 +1,58 @@
+#pragma once
+
+// Alice and Bob, each a complete client in a folder of its own, against a demo server of the
+// test's own. The test is skipped where no demo server can run.
+#include "support/ClientFolder.h"
+#include "support/DemoServer.h"
+#include "support/TempTree.h"
+#include "support/TestClient.h"
+
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class DemoPair : public ::testing::Test
+{
+protected:
+    // Starts the server and writes both program folders. A fixture that overrides it calls it
+    // first and stops when IsSkipped().
+    void SetUp() override
+    {
+        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+        for (const char* who : {"alice", "bob"})
+            prepareClientFolder(root, QString::fromLatin1(who));
+    }
+
+    // Both clients started, nobody online yet.
+    void startBoth()
+    {
+        alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
+        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
+    }
+    // Both started, online and signed in, Alice first.
+    void signInBoth()
+    {
+        startBoth();
+        alice->goOnline();
+        alice->signIn("alice-pw");
+        bob->goOnline();
+        bob->signIn("bob-pw");
+        ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
+        ASSERT_EQ(bob->w()->ownNameLabel->text(), QStringLiteral("Bob"));
+    }
+
+    // A file or folder below the server's user folders.
+    QString users(const QString& relative = {}) const
+    {
+        return server->tree("netwrk/users/" + relative);
+    }
+
+    // Declared so that the clients go before the server and their folders.
+    TempTree root;
+    std::unique_ptr<DemoServer> server;
+    std::unique_ptr<TestClient> alice;
+    std::unique_ptr<TestClient> bob;
+};
