@@ -2,6 +2,7 @@
 // picture it shows, how large and where, and how it goes away. CTest gives this test a
 // 1920 x 1080 screen (support/screen-1920x1080.json).
 #include "support/ClientFolder.h"
+#include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/Fades.h"
 #include "support/QtPrinters.h"
@@ -63,23 +64,20 @@ QColor colourAt(QWidget* window, QPoint at)
     return window->grab().toImage().pixelColor(at);
 }
 
-class AvatarViewer : public ::testing::Test
+class AvatarViewer : public DemoPair
 {
 protected:
     void SetUp() override
     {
-        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
+        DemoPair::SetUp();
+        if (IsSkipped())
+            return;
         // Each registers with the picture of its data folder: Bob a wide one, Alice a large
         // square one.
         prepareClientFolder(root, "bob", png(350, 200, Qt::red));
         prepareClientFolder(root, "alice", png(1400, 1400, Qt::green));
-        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
-        bob->goOnline();
-        bob->signIn("bob-pw");
-        alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
-        alice->goOnline();
-        alice->signIn("alice-pw");
+        bob = signedIn("Bob");
+        alice = signedIn("Alice");
         ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
         // From here on Alice's stock picture is blue, to tell it from both avatars.
         root.write("alice/app/0rg_System/avax.png", png(8, 8, Qt::blue));
@@ -120,10 +118,6 @@ protected:
         EXPECT_EQ(photo->fade().alpha(), 0);
     }
 
-    TempTree root;
-    std::unique_ptr<DemoServer> server;
-    std::unique_ptr<TestClient> bob;
-    std::unique_ptr<TestClient> alice;
     TPhoto* photo = nullptr;
 };
 

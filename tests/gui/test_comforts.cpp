@@ -34,17 +34,12 @@ protected:
         DemoPair::SetUp();
         if (IsSkipped())
             return;
-        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
-        bob->goOnline();
-        bob->signIn("bob-pw");
+        bob = signedIn("Bob");
         startAlice();
     }
     void startAlice()
     {
-        alice =
-            std::make_unique<TestClient>(root.path("alice"), "Alice", TestClient::Settings::File);
-        alice->goOnline();
-        alice->signIn("alice-pw");
+        alice = signedIn("Alice", TestClient::Settings::File);
         ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     }
 

@@ -1,6 +1,7 @@
 // The user list against the local demo server: who is listed, opening a correspondent with and
 // without a conversation, unread marks, the notice phrases, favourites, and directory lines
 // whose names must never become paths.
+#include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -46,40 +47,31 @@ QStringList snapshot(const QString& folder)
     return out;
 }
 
-class Contacts : public ::testing::Test
+class Contacts : public DemoPair
 {
 protected:
     void SetUp() override
     {
-        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
+        DemoPair::SetUp();
+        if (IsSkipped())
+            return;
+        // Bob's own avatar is uploaded from his folder's avax.png; it is no picture.
         for (const char* who : {"alice", "bob"}) {
             const QString data = QString::fromLatin1(who) + "/app/0rg_System/";
-            root.write(data + "LC.xo", "eng/\r\n");
-            // Bob's own avatar is uploaded from here; it is no picture.
-            root.write(data + "avax.png", "avatar");
             for (const char* icon : {"fav_icon.png", "fav_icon_on.png"}) {
                 QImage image(4, 4, QImage::Format_RGB32);
                 image.fill(Qt::red);
                 image.save(root.path(data + icon));
             }
         }
-        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
-        bob->goOnline();
-        bob->signIn("bob-pw");
+        bob = signedIn("Bob");
         QImage stock(8, 8, QImage::Format_RGB32);
         stock.fill(Qt::blue);
         stock.save(root.path("alice/app/0rg_System/avax.png"));
-        alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
-        alice->goOnline();
-        alice->signIn("alice-pw");
+        alice = signedIn("Alice");
         ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
     }
 
-    QString users(const QString& relative = {}) const
-    {
-        return server->tree("netwrk/users/" + relative);
-    }
     // A user registered by another client: a directory line and a folder with a record.
     void addUser(const QString& name, const QString& language)
     {
@@ -101,11 +93,6 @@ protected:
         return UserDirectory::find(alice->w()->directory().users(), name);
     }
     void open(const QString& name) { alice->open(name); }
-
-    TempTree root;
-    std::unique_ptr<DemoServer> server;
-    std::unique_ptr<TestClient> bob;
-    std::unique_ptr<TestClient> alice;
 };
 
 } // namespace

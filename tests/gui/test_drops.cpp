@@ -1,6 +1,7 @@
 // Sending files without the main window on the demo server: the drop zone that the "Send file"
 // buttons open, the user picker, and files dropped on the mini bar; also files dropped on the
 // main window's message box.
+#include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/Fades.h"
 #include "support/QtPrinters.h"
@@ -72,23 +73,17 @@ template <typename W> W* child(QWidget* window, const char* name)
     return window->findChild<W*>(QString::fromLatin1(name));
 }
 
-class Drops : public ::testing::Test
+class Drops : public DemoPair
 {
 protected:
     void SetUp() override
     {
-        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
-        root.write("alice/app/0rg_System/LC.xo", "eng/\r\n");
-        root.write("bob/app/0rg_System/LC.xo", "eng/\r\n");
-        for (const char* who : {"alice", "bob", "carol"})
-            root.write(QString::fromLatin1(who) + "/app/0rg_System/avax.png", "avatar");
-        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
-        bob->goOnline();
-        bob->signIn("bob-pw");
-        alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
-        alice->goOnline();
-        alice->signIn("alice-pw");
+        DemoPair::SetUp();
+        if (IsSkipped())
+            return;
+        root.write("carol/app/0rg_System/avax.png", "avatar");
+        bob = signedIn("Bob");
+        alice = signedIn("Alice");
         ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
         alice->w()->contacts().onPollTick();
         settleAll();
@@ -97,10 +92,6 @@ protected:
         settleAll();
     }
 
-    QString users(const QString& relative = {}) const
-    {
-        return server->tree("netwrk/users/" + relative);
-    }
     void startConversation()
     {
         stringlist::save(users("Alice/Bob.ms"), {"Bob     1 :", "first", ""});
@@ -121,11 +112,7 @@ protected:
     }
     QStringList noticeOf(const QString& copy) const { return linesOf(users(copy)); }
 
-    TempTree root;
     TempTree desk; // the file manager's side
-    std::unique_ptr<DemoServer> server;
-    std::unique_ptr<TestClient> bob;
-    std::unique_ptr<TestClient> alice;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 // Files dropped on the main window against the local demo server: the upload into the sender
 // folder, the notice on top of the conversation, the recipient's fetch and its button, names
 // that must stay on the server, items that cannot be sent, and a view that went stale.
+#include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -40,24 +41,18 @@ QStringList filesBelow(const QString& folder)
     return out;
 }
 
-class WindowFiles : public ::testing::Test
+class WindowFiles : public DemoPair
 {
 protected:
     void SetUp() override
     {
-        if (const QString why = DemoServer::startFor(server); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
+        DemoPair::SetUp();
+        if (IsSkipped())
+            return;
         // Alice works in Russian, Bob in English.
         root.write("alice/app/0rg_System/LC.xo", "rus/\r\n");
-        root.write("bob/app/0rg_System/LC.xo", "eng/\r\n");
-        for (const char* who : {"alice", "bob"})
-            root.write(QString::fromLatin1(who) + "/app/0rg_System/avax.png", "avatar");
-        bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
-        bob->goOnline();
-        bob->signIn("bob-pw");
-        alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
-        alice->goOnline();
-        alice->signIn("alice-pw");
+        bob = signedIn("Bob");
+        alice = signedIn("Alice");
         ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
         alice->w()->contacts().onPollTick();
         settleAll();
@@ -65,17 +60,9 @@ protected:
         settleAll();
     }
 
-    QString users(const QString& relative = {}) const
-    {
-        return server->tree("netwrk/users/" + relative);
-    }
     QString bobsNetwork() const { return bob->ctx->folders().networkDir; }
 
-    TempTree root;
     TempTree desk; // the file manager's side
-    std::unique_ptr<DemoServer> server;
-    std::unique_ptr<TestClient> bob;
-    std::unique_ptr<TestClient> alice;
 };
 
 } // namespace

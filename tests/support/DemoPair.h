@@ -35,13 +35,20 @@ protected:
     // Both started, online and signed in, Alice first.
     void signInBoth()
     {
-        startBoth();
-        alice->goOnline();
-        alice->signIn("alice-pw");
-        bob->goOnline();
-        bob->signIn("bob-pw");
+        alice = signedIn("Alice");
+        bob = signedIn("Bob");
         ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
         ASSERT_EQ(bob->w()->ownNameLabel->text(), QStringLiteral("Bob"));
+    }
+    // The client of `name` ("Alice", "Bob"), started in its folder, online and signed in with
+    // the demo password.
+    std::unique_ptr<TestClient>
+    signedIn(const QString& name, TestClient::Settings settings = TestClient::Settings::Double)
+    {
+        auto c = std::make_unique<TestClient>(root.path(name.toLower()), name, settings);
+        c->goOnline();
+        c->signIn(name.toLower() + QStringLiteral("-pw"));
+        return c;
     }
 
     // A file or folder below the server's user folders.
