@@ -17,7 +17,7 @@ class ClientSession;
 
 // One client: its folders, texts, operating-system services, session and windows. Nothing of a
 // client lives outside its context, so two clients can run side by side in one process. The
-// windows come from `windows`, the factory of the windows library.
+// windows come from the factory it is given (ClientWindows::make of the windows library).
 class AppContext : public QObject
 {
     Q_OBJECT
@@ -59,7 +59,7 @@ public:
     const StringTable& strings() const { return m_strings; }
     QString text(int row) const { return m_strings.text(row); }
 
-    // The server work of this client; created with the windows, before the main window.
+    // The server work of this client; created by createWindows(), before any window.
     ClientSession& session() const { return *m_session; }
 
     // Null until created.
