@@ -8,6 +8,14 @@ class StringTable
 {
 public:
     static constexpr int kRowCount = 398;
+    // Rows that several windows and views show.
+    static constexpr int kTxtNameNotClean = 20;
+    static constexpr int kTxtRegionPlaceholder = 110;
+    static constexpr int kTxtNamePlaceholder = 129;
+    static constexpr int kTxtSignIn = 131;
+    static constexpr int kTxtPasswordPlaceholder = 132;
+    static constexpr int kTxtActivityPlaceholder = 320;
+    static constexpr int kTxtUploading = 329;
     // The characters a name or password may not hold follow this text.
     static constexpr int kTxtRefusedCharacters = 372;
     static constexpr int kTxtProfileFieldRefused = 373;

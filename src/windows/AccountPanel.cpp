@@ -32,7 +32,6 @@ namespace {
 constexpr int kTxtDeleteAccount = 130;
 constexpr int kTxtConfirmDeleting = 84;
 constexpr int kTxtNameTaken = 144;
-constexpr int kTxtNameNotClean = 20;
 
 // Qt cannot read Enhanced Metafiles and Metafiles on Linux, so they are not offered.
 const QString kPictureFilters = QStringLiteral("All (*.png *.jpg *.jpeg *.bmp *.ico);;"
@@ -100,8 +99,9 @@ bool AccountPanel::handleEvent(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
-        for (const auto& [box, row] : {std::pair{m_ui.regionBox, kTxtRegionPlaceholder},
-                                       {m_ui.activityBox, kTxtActivityPlaceholder}}) {
+        for (const auto& [box, row] :
+             {std::pair{m_ui.regionBox, StringTable::kTxtRegionPlaceholder},
+              {m_ui.activityBox, StringTable::kTxtActivityPlaceholder}}) {
             if (watched != box)
                 continue;
             // regionnameEnter / regionnameExit and the same of subjecttype.
@@ -157,8 +157,8 @@ std::pair<QString, QString> AccountPanel::typedProfile() const
         const QString text = box->currentText();
         return text == m_ctx.text(placeholder) ? QString() : text;
     };
-    return {typed(m_ui.regionBox, kTxtRegionPlaceholder),
-            typed(m_ui.activityBox, kTxtActivityPlaceholder)};
+    return {typed(m_ui.regionBox, StringTable::kTxtRegionPlaceholder),
+            typed(m_ui.activityBox, StringTable::kTxtActivityPlaceholder)};
 }
 
 void AccountPanel::onSaveProfile()
@@ -177,9 +177,10 @@ void AccountPanel::onSaveProfile()
                                             refused);
         return;
     }
-    m_ui.regionBox->setEditText(region.isEmpty() ? m_ctx.text(kTxtRegionPlaceholder) : region);
-    m_ui.activityBox->setEditText(activity.isEmpty() ? m_ctx.text(kTxtActivityPlaceholder)
-                                                     : activity);
+    m_ui.regionBox->setEditText(region.isEmpty() ? m_ctx.text(StringTable::kTxtRegionPlaceholder)
+                                                 : region);
+    m_ui.activityBox->setEditText(
+        activity.isEmpty() ? m_ctx.text(StringTable::kTxtActivityPlaceholder) : activity);
     m_ui.busyLabel->show();
     m_window.session().saveProfile(region, activity);
 }
@@ -282,7 +283,7 @@ void AccountPanel::confirmRename()
 {
     const QString typed = m_ui.renameEdit->text();
     if (m_ui.renameEdit->isReadOnly() || typed.isEmpty() ||
-        typed.compare(m_ctx.text(kTxtNamePlaceholder), Qt::CaseInsensitive) == 0 ||
+        typed.compare(m_ctx.text(StringTable::kTxtNamePlaceholder), Qt::CaseInsensitive) == 0 ||
         typed == m_renameFrom)
         return;
     const QString name = accounts::normalisedName(typed);
@@ -295,7 +296,7 @@ void AccountPanel::confirmRename()
         return;
     }
     if (!accounts::registrableName(name)) {
-        showUserError(m_ctx.text(kTxtNameNotClean));
+        showUserError(m_ctx.text(StringTable::kTxtNameNotClean));
         return;
     }
     m_ui.renameEdit->setText(name);
@@ -331,7 +332,7 @@ void AccountPanel::onAccountRenamed(const RenameResult& result)
         return;
     case upkeep::Renamed::RefusedName:
         keepOldName();
-        showUserError(m_ctx.text(kTxtNameNotClean));
+        showUserError(m_ctx.text(StringTable::kTxtNameNotClean));
         return;
     case upkeep::Renamed::RolledBack:
         keepOldName();

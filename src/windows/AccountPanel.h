@@ -57,10 +57,6 @@ private:
     // The region and activity as typed; a box showing its placeholder gives an empty one.
     std::pair<QString, QString> typedProfile() const;
 
-    static constexpr int kTxtRegionPlaceholder = 110;
-    static constexpr int kTxtNamePlaceholder = 129;
-    static constexpr int kTxtActivityPlaceholder = 320;
-
     TNetwork& m_window;
     MainControls& m_ui;
     AppContext& m_ctx;

@@ -93,24 +93,25 @@ SignInView::SignInView(TNetwork& window, AppContext& ctx)
 
 bool SignInView::usernameHoldsName() const
 {
-    return !m_ui.nameEdit->text().isEmpty() && m_ui.nameEdit->text() != m_ctx.text(129);
+    return !m_ui.nameEdit->text().isEmpty() &&
+           m_ui.nameEdit->text() != m_ctx.text(StringTable::kTxtNamePlaceholder);
 }
 
 bool SignInView::passHoldsPassword() const
 {
     return !m_ui.passwordEdit->text().isEmpty() &&
            !(m_ui.passwordEdit->echoMode() == QLineEdit::Normal &&
-             m_ui.passwordEdit->text() == m_ctx.text(132));
+             m_ui.passwordEdit->text() == m_ctx.text(StringTable::kTxtPasswordPlaceholder));
 }
 
 void SignInView::placeholderEnter(QLineEdit* box)
 {
     autoSignInDone = true;
-    if (box == m_ui.nameEdit && box->text() == m_ctx.text(129))
+    if (box == m_ui.nameEdit && box->text() == m_ctx.text(StringTable::kTxtNamePlaceholder))
         box->clear();
     if (box == m_ui.passwordEdit) {
         if (m_ui.passwordEdit->echoMode() == QLineEdit::Normal &&
-            m_ui.passwordEdit->text() == m_ctx.text(132))
+            m_ui.passwordEdit->text() == m_ctx.text(StringTable::kTxtPasswordPlaceholder))
             m_ui.passwordEdit->clear();
         m_ui.passwordEdit->setEchoMode(QLineEdit::Password);
     }
@@ -122,10 +123,10 @@ void SignInView::placeholderExit(QLineEdit* box)
     if (!box->text().isEmpty())
         return;
     if (box == m_ui.nameEdit) {
-        m_ui.nameEdit->setText(m_ctx.text(129));
+        m_ui.nameEdit->setText(m_ctx.text(StringTable::kTxtNamePlaceholder));
     } else {
         m_ui.passwordEdit->setEchoMode(QLineEdit::Normal);
-        m_ui.passwordEdit->setText(m_ctx.text(132));
+        m_ui.passwordEdit->setText(m_ctx.text(StringTable::kTxtPasswordPlaceholder));
     }
 }
 
@@ -138,14 +139,14 @@ void SignInView::setSignInCaption(int row, const QString& suffix)
 void SignInView::onNameEdited()
 {
     if (!helpers::nameIsClean(m_ui.nameEdit->text()))
-        setSignInCaption(kTxtNameNotClean);
+        setSignInCaption(StringTable::kTxtNameNotClean);
 }
 
 void SignInView::onSignInCaptionTick()
 {
     if (!m_window.connected())
         return;
-    setSignInCaption(kTxtSignIn);
+    setSignInCaption(StringTable::kTxtSignIn);
     signInCaptionTimer->stop();
 }
 
@@ -179,7 +180,7 @@ void SignInView::onSignIn()
     }
     passTag = 0;
     typedPassword = m_ui.passwordEdit->text();
-    setSignInCaption(kTxtSignIn, QStringLiteral("..."));
+    setSignInCaption(StringTable::kTxtSignIn, QStringLiteral("..."));
     m_ui.signInTitle->hide();
     if (m_ui.autoSignInOption->isChecked())
         accountRecord.option = QStringLiteral("autologin");
@@ -205,17 +206,17 @@ void SignInView::onSignInSequenceTick()
 {
     switch (sequenceStep) {
     case 0:
-        setSignInCaption(kTxtSignIn, QStringLiteral(".."));
+        setSignInCaption(StringTable::kTxtSignIn, QStringLiteral(".."));
         sequenceStep = 1;
         return;
     case 1:
-        setSignInCaption(kTxtSignIn, QStringLiteral("."));
+        setSignInCaption(StringTable::kTxtSignIn, QStringLiteral("."));
         m_ui.nameEdit->hide();
         m_ui.passwordEdit->hide();
         sequenceStep = 2;
         return;
     case 2:
-        setSignInCaption(kTxtSignIn);
+        setSignInCaption(StringTable::kTxtSignIn);
         sequenceStep = 3;
         return;
     default:
@@ -301,8 +302,9 @@ void SignInView::onSignedIn(const SignInResult& result)
             setSignInCaption(StringTable::kTxtRefusedCharacters,
                              accounts::refusedCharacters(name, typedPassword));
         else
-            setSignInCaption(result.outcome == accounts::Outcome::RefusedName ? kTxtNameNotClean
-                                                                              : kTxtSignIn);
+            setSignInCaption(result.outcome == accounts::Outcome::RefusedName
+                                 ? StringTable::kTxtNameNotClean
+                                 : StringTable::kTxtSignIn);
         return;
     case accounts::Outcome::SignedIn:
     case accounts::Outcome::Registered:
@@ -346,8 +348,10 @@ void SignInView::showSignedInView(const QString& avatarFile)
     }
     const QString region = userentry::field(own, 2);
     const QString activity = userentry::field(own, 3);
-    m_ui.regionBox->setEditText(region.isEmpty() ? m_ctx.text(110) : region);
-    m_ui.activityBox->setEditText(activity.isEmpty() ? m_ctx.text(320) : activity);
+    m_ui.regionBox->setEditText(region.isEmpty() ? m_ctx.text(StringTable::kTxtRegionPlaceholder)
+                                                 : region);
+    m_ui.activityBox->setEditText(
+        activity.isEmpty() ? m_ctx.text(StringTable::kTxtActivityPlaceholder) : activity);
     m_window.contacts().showUsers();
 
     m_ui.ownNameLabel->show();
@@ -399,14 +403,14 @@ void SignInView::showSignInView()
     m_ui.ownNameLabel->setText(QStringLiteral("-"));
     m_ui.nameEdit->show();
     m_ui.passwordEdit->setEchoMode(QLineEdit::Normal);
-    m_ui.passwordEdit->setText(m_ctx.text(132));
+    m_ui.passwordEdit->setText(m_ctx.text(StringTable::kTxtPasswordPlaceholder));
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_ui.passwordEdit, m_ui.signInButton, m_ui.autoSignInOption, m_ui.forgetPasswordOption,
              m_ui.sharedComputerOption})
         w->show();
     if (accountRecord.userName.isEmpty() && m_window.isVisible()) {
         m_ui.nameEdit->setFocus();
-        m_ui.nameEdit->setText(m_ctx.text(129));
+        m_ui.nameEdit->setText(m_ctx.text(StringTable::kTxtNamePlaceholder));
         m_ui.nameEdit->selectAll();
     }
     if (usernameHoldsName() && m_window.isVisible())
@@ -541,7 +545,7 @@ void SignInView::onPanelSharedComputerOption()
     if (m_optionGuard)
         return;
     accountRecord.userName.clear();
-    m_ui.nameEdit->setText(m_ctx.text(129));
+    m_ui.nameEdit->setText(m_ctx.text(StringTable::kTxtNamePlaceholder));
     chooseOption(QStringLiteral("x"));
 }
 
@@ -553,7 +557,7 @@ void SignInView::FormShowSignIn()
             showSignInView();
             m_ui.passwordEdit->setFocus();
         } else {
-            m_ui.nameEdit->setText(m_ctx.text(129));
+            m_ui.nameEdit->setText(m_ctx.text(StringTable::kTxtNamePlaceholder));
             m_ui.nameEdit->setFocus();
             m_ui.nameEdit->selectAll();
         }

@@ -78,16 +78,10 @@ private:
     void chooseOption(const QString& option);
     void checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button);
 
-    static constexpr int kTxtNameNotClean = 20;
-    static constexpr int kTxtRegionPlaceholder = 110;
-    static constexpr int kTxtNamePlaceholder = 129;
-    static constexpr int kTxtSignIn = 131;
-    static constexpr int kTxtPasswordPlaceholder = 132;
     static constexpr int kTxtWrongPassword = 133;
     static constexpr int kTxtFillAllFields = 134;
     static constexpr int kTxtWaitingForNetwork = 135;
     static constexpr int kTxtServerNotAnswering = 136;
-    static constexpr int kTxtActivityPlaceholder = 320;
 
     TNetwork& m_window;
     MainControls& m_ui;

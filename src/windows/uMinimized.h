@@ -169,7 +169,6 @@ private:
     bool m_iconMuted = false;
     int m_iconUnread = 0;
 
-    static constexpr int kTxtUploading = 329;
     static constexpr int kTxtInstallFolder = 366;
     static constexpr int kTxtNotListed = 377;
     static constexpr int kTxtRemoveAutostart = 368;

@@ -6,10 +6,10 @@
 #include "core/UserDirectory.h"
 #include "core/uLocal.h"
 #include "session/ClientSession.h"
-#include "windows/DroppedFiles.h"
-#include "windows/uList.h"
-#include "windows/SignInView.h"
 #include "windows/ConversationView.h"
+#include "windows/DroppedFiles.h"
+#include "windows/SignInView.h"
+#include "windows/uList.h"
 #include "windows/uNetwork.h"
 #include "windows/udragform.h"
 
@@ -122,14 +122,15 @@ void TMinimized::onFilesReached(const FilesRequest& request)
     if (request.from == FilesRequest::From::MainWindow)
         return;
     ++m_uploadsRunning;
-    showUploadState(m_ctx.text(kTxtUploading));
+    showUploadState(m_ctx.text(StringTable::kTxtUploading));
 }
 
 void TMinimized::onProgress(const QString& name, int percent)
 {
     if (m_uploadsRunning > 0)
-        showUploadState(
-            QStringLiteral("%1 %2 %3%").arg(m_ctx.text(kTxtUploading), name).arg(percent));
+        showUploadState(QStringLiteral("%1 %2 %3%")
+                            .arg(m_ctx.text(StringTable::kTxtUploading), name)
+                            .arg(percent));
 }
 
 void TMinimized::onFilesSent(const FilesResult& result)

@@ -4,8 +4,8 @@
 #include "core/Drafts.h"
 #include "core/Error.h"
 #include "session/ClientSession.h"
-#include "windows/WindowLook.h"
 #include "windows/ConversationView.h"
+#include "windows/WindowLook.h"
 #include "windows/uNetwork.h"
 
 #include <QCloseEvent>

@@ -178,9 +178,6 @@ private:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-    // String rows this window shows.
-    static constexpr int kTxtSignIn = 131;
-
     bool m_signedIn = false; // the signed-in screen is set up
 
     AppContext& m_ctx;

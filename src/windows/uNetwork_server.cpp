@@ -86,7 +86,7 @@ void TNetwork::onConnectionStatus(bool reachable)
     session().setOnline(reachable);
     if (reachable) {
         connectionStatus->setText(QString::fromUtf16(kConnectedText));
-        signInButton->setText(m_ctx.text(kTxtSignIn));
+        signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
         m_signIn->signedOut = false;
         signedInMark = 0;
         m_signIn->autoSignIn();
@@ -158,6 +158,6 @@ void TNetwork::onReconnectTick()
 void TNetwork::onNoNetworkTick()
 {
     netDetector->requestCheck();
-    signInButton->setText(m_ctx.text(kTxtSignIn));
+    signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
     noNetworkTimer->stop();
 }

@@ -60,7 +60,7 @@ void Tdragform::FormCreate()
     m_busyLabel->setTextFormat(Qt::PlainText); // file names come from the user's disk
     m_busyLabel->setStyleSheet(
         QStringLiteral("QLabel { color: #AD9A4B; background-color: #6B1625; }"));
-    m_busyLabel->setText(m_ctx.text(kTxtUploading));
+    m_busyLabel->setText(m_ctx.text(StringTable::kTxtUploading));
     m_busyLabel->hide();
 
     for (QWidget* w : std::initializer_list<QWidget*>{m_picture, m_closeStrip})
@@ -214,7 +214,7 @@ void Tdragform::dropFiles(const QStringList& paths)
     request.phrases = network->conversation().noticePhrases(network->contacts().peerPhrases);
     request.chat = network->conversation().chatLines();
     ++m_sendsPending;
-    m_busyLabel->setText(m_ctx.text(kTxtUploading));
+    m_busyLabel->setText(m_ctx.text(StringTable::kTxtUploading));
     m_busyLabel->show();
     m_ctx.session().sendFiles(request);
 }
@@ -234,7 +234,7 @@ void Tdragform::onProgress(const QString& name, int percent)
 
 void Tdragform::hideBusyLabel()
 {
-    m_busyLabel->setText(m_ctx.text(kTxtUploading));
+    m_busyLabel->setText(m_ctx.text(StringTable::kTxtUploading));
     m_busyLabel->hide();
 }
 

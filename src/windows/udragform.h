@@ -63,6 +63,4 @@ private:
     int m_sendsPending = 0;
     bool m_dragging = false;
     QPoint m_dragOrigin; // the pointer within the window at the press
-
-    static constexpr int kTxtUploading = 329;
 };
