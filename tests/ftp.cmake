@@ -11,12 +11,14 @@ find_package(Threads REQUIRED)
 add_library(larkspire_ftpserver STATIC
     support/FtpServerFixture.cpp
     support/FtpServerScripted.cpp
+    support/FaultyFtpServer.cpp
 )
 target_link_libraries(larkspire_ftpserver PUBLIC larkspire_options larkspire_net Qt6::Core Threads::Threads)
 target_include_directories(larkspire_ftpserver PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(larkspire_ftpserver PRIVATE
     LARKSPIRE_FTPSERVERS_DIR="${LARKSPIRE_FTPSERVERS_DIR}"
-    LARKSPIRE_FTP_PYFTPDLIB_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/support/FtpServerPyftpdlib.py")
+    LARKSPIRE_FTP_PYFTPDLIB_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/support/FtpServerPyftpdlib.py"
+    LARKSPIRE_FTP_FAULTY_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/support/FaultyFtpServer.py")
 
 add_larkspire_test(integration test_ftp_client LIBS larkspire_net larkspire_ftpserver TIMEOUT 600)
 add_larkspire_test(integration test_ftp_scripted LIBS larkspire_net larkspire_ftpserver TIMEOUT 120)
