@@ -5,6 +5,7 @@ add_larkspire_test(integration test_accounts LIBS larkspire_net larkspire_ftpser
 add_larkspire_test(unit test_user_directory LIBS larkspire_core)
 add_larkspire_test(unit test_finding LIBS larkspire_core)
 add_larkspire_test(unit test_conversation LIBS larkspire_core)
+add_larkspire_test(unit test_conversation_merge LIBS larkspire_core)
 add_larkspire_test(integration test_received_files LIBS larkspire_net larkspire_ftpserver)
 add_larkspire_test(integration test_messaging LIBS larkspire_net larkspire_ftpserver)
 add_larkspire_test(integration test_poll_cycle LIBS larkspire_net larkspire_ftpserver)
