@@ -1,5 +1,7 @@
 #include "net/FtpClient.h"
 
+#include <QRandomGenerator>
+
 #include "core/Cp1251.h"
 #include "net/ServerAddress.h"
 
@@ -295,7 +297,11 @@ private:
     qint64 m_bytes = 0;
 };
 
-FtpClient::FtpClient(FtpSettings settings) : m_settings(std::move(settings)) {}
+FtpClient::FtpClient(FtpSettings settings)
+    : m_settings(std::move(settings)),
+      m_ownerToken(QString::number(QRandomGenerator::system()->generate64(), 36))
+{
+}
 
 FtpClient::~FtpClient() = default;
 

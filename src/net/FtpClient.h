@@ -58,6 +58,9 @@ public:
 
     FtpSettings& settings() { return m_settings; }
     const FtpSettings& settings() const { return m_settings; }
+    // A random name of this client object, the same over reconnects, by which the locks it takes
+    // on the server are known as its own (ServerLock).
+    const QString& ownerToken() const { return m_ownerToken; }
 
     // Opens the control connection and logs in: greeting (1xx then 220, or 220), HOST (once
     // more without it if the server drops the connection), USER/PASS, FEAT, CLNT, the command
@@ -160,4 +163,5 @@ private:
     bool m_utf8 = false;
     std::unique_ptr<char[]> m_buffer;
     int m_bufferSize = 0;
+    QString m_ownerToken;
 };

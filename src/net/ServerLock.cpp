@@ -6,52 +6,53 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QSysInfo>
-#include <QTemporaryFile>
+#include <QRegularExpression>
 
-#include <cerrno>
-#include <csignal>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-const QString kStamp = QStringLiteral("/held");
-
-// This computer, as a digest that says nothing about it to other users of the server.
-QByteArray machineDigest()
-{
-    QByteArray id = QSysInfo::machineUniqueId();
-    if (id.isEmpty())
-        id = QSysInfo::machineHostName().toUtf8();
-    return QCryptographicHash::hash(id, QCryptographicHash::Sha1).toHex().left(16);
-}
-
-// The stamp's text: the holder's computer and process.
-QByteArray holderText()
-{
-    return machineDigest() + ' ' + QByteArray::number(::getpid()) + "\r\n";
-}
-
-// True for a stamp written on this computer by a process that no longer runs (a holder killed
-// or crashed; its restarted program may go on at once).
-bool holderIsGone(const QByteArray& stamp)
-{
-    const QList<QByteArray> parts = stamp.trimmed().split(' ');
-    if (parts.size() != 2 || parts[0] != machineDigest())
-        return false;
-    bool ok = false;
-    const qint64 pid = parts[1].toLongLong(&ok);
-    if (!ok || pid <= 0 || pid == ::getpid())
-        return false;
-    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-}
-
 QString joined(const QString& folder, const QString& name)
 {
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+}
+
+// Random per boot, so two computers (cloned ones with one machine id included) never share it.
+QString bootDigest()
+{
+    QFile file(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+    QByteArray id;
+    if (file.open(QIODevice::ReadOnly))
+        id = file.readAll().trimmed();
+    if (id.isEmpty())
+        return QStringLiteral("0");
+    return QString::fromLatin1(
+        QCryptographicHash::hash(id, QCryptographicHash::Sha1).toHex().left(8));
+}
+
+// The start time of a process in clock ticks since boot, or 0 when it does not run: a pid taken
+// again by a later process has another start time.
+qint64 startTimeOf(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = file.readAll();
+    // The command name in parentheses may hold blanks; the fields after it do not.
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0)
+        return 0;
+    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    // Field 22 of the whole line is the 20th after the name.
+    return fields.size() > 19 ? fields.at(19).toLongLong() : 0;
+}
+
+void pause(int ms)
+{
+    const int jitter = static_cast<int>(
+        QRandomGenerator::global()->bounded(static_cast<quint32>(std::max(1, ms))));
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms + jitter));
 }
 
 } // namespace
@@ -61,11 +62,55 @@ QString ServerLock::folderName(const QString& target)
     return target + QStringLiteral("}lock");
 }
 
+bool ServerLock::parseMark(const QString& name, Mark* mark)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^([0-9a-z]{1,32})-([0-9a-f]{1,16})-(\\d{1,10})-(\\d{1,20})\\.(\\d{1,9})$"));
+    const QRegularExpressionMatch m = pattern.match(name);
+    if (!m.hasMatch())
+        return false;
+    if (mark) {
+        mark->owner = m.captured(1);
+        mark->boot = m.captured(2);
+        mark->pid = m.captured(3).toLongLong();
+        mark->start = m.captured(4).toLongLong();
+        mark->count = m.captured(5).toInt();
+    }
+    return true;
+}
+
+QString ServerLock::markName(const Mark& mark)
+{
+    return QStringLiteral("%1-%2-%3-%4.%5")
+        .arg(mark.owner, mark.boot)
+        .arg(mark.pid)
+        .arg(mark.start)
+        .arg(mark.count);
+}
+
+ServerLock::Mark ServerLock::ownMark(const QString& owner)
+{
+    Mark mark;
+    mark.owner = owner;
+    mark.boot = bootDigest();
+    mark.pid = ::getpid();
+    mark.start = startTimeOf(mark.pid);
+    return mark;
+}
+
+bool ServerLock::holderIsGone(const Mark& mark)
+{
+    if (mark.boot != bootDigest() || mark.pid <= 0 || mark.start <= 0)
+        return false;
+    return startTimeOf(mark.pid) != mark.start;
+}
+
 ServerLock::ServerLock(FtpClient& ftp, const QString& target, const Limits& limits)
-    : m_ftp(ftp), m_limits(limits)
+    : m_ftp(ftp), m_limits(limits), m_mark(ownMark(ftp.ownerToken()))
 {
     // Absolute, so that the holder may change folders before it releases.
-    m_folder = joined(m_ftp.currentFolder(), folderName(target));
+    m_parent = m_ftp.currentFolder();
+    m_folder = joined(m_parent, folderName(target));
     acquire();
 }
 
@@ -76,113 +121,157 @@ ServerLock::~ServerLock()
     release();
 }
 
-bool ServerLock::fresh() const
-{
-    return m_held && Clock::now() - m_since < std::chrono::milliseconds(m_limits.holdMs);
-}
-
 void ServerLock::acquire()
 {
-    const QString stamp = m_folder + kStamp;
     const auto deadline = Clock::now() + std::chrono::milliseconds(m_limits.waitMs);
-    QDateTime seenStamp;
-    bool seenOnce = false;
+    QStringList watched;
+    bool watching = false;
     Clock::time_point unchangedSince = Clock::now();
     for (;;) {
+        const Clock::time_point sent = Clock::now();
         try {
             m_ftp.makeFolder(m_folder);
             m_held = true;
-            m_since = Clock::now();
+            m_proof = sent;
             break;
         } catch (const FtpError& e) {
             if (e.kind() != FtpError::Kind::Reply)
                 throw;
         }
-        const QDateTime written = m_ftp.modificationTime(stamp);
-        const auto now = Clock::now();
-        bool gone = false;
-        if (!seenOnce || written != seenStamp) {
-            seenOnce = true;
-            seenStamp = written;
-            unchangedSince = now;
-            gone = written.isValid() && holderIsGone(readStamp(stamp));
+        bool missing = false;
+        const QStringList marks = marksOf(m_folder, &missing);
+        if (missing) {
+            watching = false;
+            continue; // released in between
         }
-        const bool old = written.isValid() &&
-                         written.secsTo(QDateTime::currentDateTimeUtc()) > m_limits.oldStampSeconds;
-        const auto watched = now - unchangedSince;
-        // A holder dates its lock within a few replies of taking it.
-        const bool unchanged =
-            watched >= std::chrono::milliseconds(written.isValid() ? m_limits.unchangedMs
-                                                                   : m_limits.undatedMs);
-        if ((gone || old || unchanged) && tryBreak(m_folder)) {
+        const auto now = Clock::now();
+        bool own = false;
+        bool gone = false;
+        for (const QString& name : marks) {
+            Mark mark;
+            if (!parseMark(name, &mark))
+                continue;
+            own = own || mark.owner == m_mark.owner;
+            gone = gone || holderIsGone(mark);
+        }
+        if (!watching || marks != watched) {
+            watching = true;
+            watched = marks;
+            unchangedSince = now;
+        }
+        const int limit = marks.isEmpty() ? m_limits.undatedMs : m_limits.unchangedMs;
+        const bool unchanged = now - unchangedSince >= std::chrono::milliseconds(limit);
+        if ((own || gone || unchanged) && tryBreak()) {
             ++m_brokeStale;
-            seenOnce = false;
+            m_tookBackOwn = m_tookBackOwn || own;
+            watching = false;
             continue;
         }
         if (now >= deadline)
             throw FtpError(FtpError::Kind::Timeout,
                            QStringLiteral("Another client kept %1 locked").arg(m_folder));
-        const int pause =
-            m_limits.retryMs + static_cast<int>(QRandomGenerator::global()->bounded(
-                                   static_cast<quint32>(std::max(1, m_limits.retryMs))));
-        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        pause(m_limits.retryMs);
     }
 
-    // Waiters take a lock that stays undated for long as abandoned, so a holder that cannot
-    // date its lock gives it up.
-    QTemporaryFile local;
+    // Waiters take a lock without a mark for abandoned after a while, so a holder that cannot
+    // mark its lock gives it up.
     try {
-        if (!local.open() || local.write(holderText()) <= 0 || !local.flush())
-            throw FtpError(
-                FtpError::Kind::Local,
-                QStringLiteral("Cannot write a temporary file: %1").arg(local.errorString()));
-        m_ftp.upload(local.fileName(), stamp);
+        m_ftp.makeFolder(joined(m_folder, markName(m_mark)));
     } catch (const FtpError&) {
         release();
         throw;
     }
 }
 
-QByteArray ServerLock::readStamp(const QString& stamp)
+QStringList ServerLock::marksOf(const QString& folder, bool* missing)
 {
-    QTemporaryFile local;
-    if (!local.open())
-        return {};
-    local.close();
+    *missing = false;
+    QStringList names;
     try {
-        m_ftp.download(stamp, local.fileName());
+        m_ftp.changeFolder(folder);
     } catch (const FtpError& e) {
-        if (e.kind() != FtpError::Kind::Reply && e.kind() != FtpError::Kind::Incomplete)
+        if (e.kind() != FtpError::Kind::Reply)
             throw;
-        return {}; // released meanwhile
+        *missing = true;
+        return names;
     }
-    QFile file(local.fileName());
-    return file.open(QIODevice::ReadOnly) ? file.read(256) : QByteArray();
+    try {
+        for (const QString& n : m_ftp.listNames()) {
+            const QString name = n.section(u'/', -1);
+            if (name != u"." && name != u"..")
+                names.append(name);
+        }
+    } catch (const FtpError& e) {
+        if (e.kind() != FtpError::Kind::Reply)
+            throw;
+    }
+    m_ftp.changeFolder(m_parent);
+    names.sort();
+    return names;
 }
 
-bool ServerLock::tryBreak(const QString& folder)
+bool ServerLock::tryBreak()
 {
-    // Renaming is atomic: of several waiters that judged the lock stale, one moves it away and
-    // the others find it gone.
-    const QString aside = folder + u'}' + serverfile::newToken();
+    // Renaming is atomic: of several waiters that judged the lock abandoned, one moves it away
+    // and the others find it gone.
+    const QString aside = m_folder + u'}' + serverfile::newToken();
     try {
-        m_ftp.rename(folder, aside);
+        m_ftp.rename(m_folder, aside);
     } catch (const FtpError& e) {
         if (e.kind() != FtpError::Kind::Reply)
             throw;
         return false;
     }
-    try {
-        m_ftp.deleteFile(aside + kStamp);
-    } catch (const FtpError&) {
-        // A lock without a stamp has none to delete.
+    bool missing = false;
+    for (const QString& name : marksOf(aside, &missing)) {
+        const QString path = joined(aside, name);
+        try {
+            m_ftp.removeFolder(path);
+        } catch (const FtpError& e) {
+            if (e.kind() != FtpError::Kind::Reply)
+                throw;
+            try {
+                m_ftp.deleteFile(path); // an earlier version's "held"
+            } catch (const FtpError& f) {
+                if (f.kind() != FtpError::Kind::Reply)
+                    throw;
+            }
+        }
     }
     try {
         m_ftp.removeFolder(aside);
-    } catch (const FtpError&) {
+    } catch (const FtpError& e) {
+        if (e.kind() != FtpError::Kind::Reply)
+            throw;
         // Left behind under a name no client takes for a lock.
     }
     return true;
+}
+
+void ServerLock::confirm()
+{
+    if (!m_held)
+        throw FtpError(FtpError::Kind::Usage,
+                       QStringLiteral("The lock %1 is no longer held").arg(m_folder));
+    if (Clock::now() - m_proof >= std::chrono::milliseconds(m_limits.renewMs)) {
+        Mark next = m_mark;
+        ++next.count;
+        const Clock::time_point sent = Clock::now();
+        try {
+            m_ftp.rename(joined(m_folder, markName(m_mark)), joined(m_folder, markName(next)));
+        } catch (const FtpError& e) {
+            // Broken by a waiter: it is someone else's now, and must not be released by us.
+            if (e.kind() == FtpError::Kind::Reply)
+                m_held = false;
+            throw;
+        }
+        m_mark = next;
+        m_proof = sent;
+    }
+    if (Clock::now() - m_proof >= std::chrono::milliseconds(m_limits.proofMs))
+        throw FtpError(
+            FtpError::Kind::Timeout,
+            QStringLiteral("The server answered too slowly to write %1 safely").arg(m_folder));
 }
 
 void ServerLock::release()
@@ -191,15 +280,16 @@ void ServerLock::release()
         return;
     m_held = false;
     if (!m_ftp.connected())
-        return; // the lock goes stale and the next writer breaks it
+        return; // our own mark: this client takes it back at its next write
     try {
-        m_ftp.deleteFile(m_folder + kStamp);
+        m_ftp.removeFolder(joined(m_folder, markName(m_mark)));
     } catch (const FtpError&) {
-        // The stamp may never have been written.
+        // Never marked, or taken over: the lock folder may be another holder's now.
+        return;
     }
     try {
         m_ftp.removeFolder(m_folder);
     } catch (const FtpError&) {
-        // Nothing more to do here: the lock goes stale and the next writer breaks it.
+        // Waiters break it once it stays unchanged.
     }
 }

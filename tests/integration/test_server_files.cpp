@@ -144,7 +144,7 @@ TEST_P(ServerFiles, OneLockHolderAtATimeAndTheWaiterGetsItOnRelease)
     quick.waitMs = 300;
     auto first = std::make_unique<ServerLock>(*a, QStringLiteral("bob.ms"));
     EXPECT_TRUE(first->held());
-    EXPECT_TRUE(first->fresh());
+    EXPECT_NO_THROW(first->confirm());
     try {
         ServerLock second(*b, QStringLiteral("bob.ms"), quick);
         FAIL() << "two clients held one lock";
@@ -171,22 +171,24 @@ TEST_P(ServerFiles, OneLockHolderAtATimeAndTheWaiterGetsItOnRelease)
     EXPECT_EQ(temporaries(a->listNames()), QStringList());
 }
 
-TEST_P(ServerFiles, StaleLocksAreBroken)
+TEST_P(ServerFiles, AbandonedLocksAreBrokenOnlyAfterTheWaiterWatchedThemUnchanged)
 {
-    // A holder killed ten minutes and more ago.
+    // An earlier version's lock, with a "held" file dated long ago: its date means nothing to
+    // the waiter, only that it stays unchanged while watched.
     server->makeFolder(QStringLiteral("users/anna/bob.ms}lock"));
     server->write(QStringLiteral("users/anna/bob.ms}lock/held"), "gone\r\n");
     age(server->path(QStringLiteral("users/anna/bob.ms}lock/held")), 3600);
+    ServerLock::Limits limits;
+    limits.unchangedMs = 600;
+    limits.undatedMs = 400;
+    limits.waitMs = 20'000;
     {
-        ServerLock lock(*a, QStringLiteral("bob.ms"));
+        ServerLock lock(*a, QStringLiteral("bob.ms"), limits);
         EXPECT_TRUE(lock.held());
         EXPECT_EQ(lock.brokeStale(), 1);
     }
-    // A holder killed before it dated its lock: stale once it stays unchanged long enough.
+    // A holder killed before it marked its lock.
     server->makeFolder(QStringLiteral("users/anna/carl.ms}lock"));
-    ServerLock::Limits limits;
-    limits.undatedMs = 500;
-    limits.waitMs = 20'000;
     {
         ServerLock lock(*b, QStringLiteral("carl.ms"), limits);
         EXPECT_TRUE(lock.held());
@@ -195,7 +197,65 @@ TEST_P(ServerFiles, StaleLocksAreBroken)
     EXPECT_EQ(temporaries(a->listNames()), QStringList());
 }
 
-TEST_P(ServerFiles, ALockOfAKilledProcessOfThisComputerIsTakenAtOnce)
+TEST_P(ServerFiles, ALiveHolderThatRenewsKeepsItsLockHoweverLongItWorks)
+{
+    ServerLock::Limits holder;
+    holder.renewMs = 0; // every confirm() renews
+    ServerLock held(*a, QStringLiteral("bob.ms"), holder);
+    ServerLock::Limits waiter;
+    waiter.unchangedMs = 800;
+    waiter.waitMs = 3000;
+    std::atomic<bool> done = false;
+    std::thread work([&] {
+        while (!done) {
+            held.confirm();
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
+    EXPECT_THROW(ServerLock(*b, QStringLiteral("bob.ms"), waiter), FtpError);
+    done = true;
+    work.join();
+    EXPECT_NO_THROW(held.confirm()) << "the holder still holds it";
+}
+
+TEST_P(ServerFiles, AHolderWhoseLockWasBrokenWritesNothingMore)
+{
+    ServerLock::Limits holder;
+    holder.renewMs = 0;
+    ServerLock held(*a, QStringLiteral("bob.ms"), holder);
+    // The holder stops renewing (a stalled link); the waiter takes the lock over.
+    ServerLock::Limits waiter;
+    waiter.unchangedMs = 300;
+    ServerLock taken(*b, QStringLiteral("bob.ms"), waiter);
+    EXPECT_EQ(taken.brokeStale(), 1);
+    EXPECT_THROW(held.confirm(), FtpError);
+    EXPECT_FALSE(held.held());
+    held.release();
+    EXPECT_NO_THROW(taken.confirm()) << "the old holder's release left the new lock alone";
+}
+
+TEST_P(ServerFiles, AClientTakesItsOwnLockBackAfterItsConnectionBroke)
+{
+    {
+        ServerLock lock(*a, QStringLiteral("bob.ms"));
+        a->disconnect(); // the lock stays on the server with this client's mark
+    }
+    a->connect();
+    a->changeFolder(QStringLiteral("/users/anna"));
+    ServerLock::Limits limits;
+    limits.unchangedMs = 600'000;
+    limits.undatedMs = 600'000;
+    limits.waitMs = 5000;
+    ServerLock again(*a, QStringLiteral("bob.ms"), limits);
+    EXPECT_TRUE(again.tookBackOwn());
+    // Another client never takes it for its own.
+    ServerLock::Limits quick;
+    quick.waitMs = 500;
+    quick.unchangedMs = 600'000;
+    EXPECT_THROW(ServerLock(*b, QStringLiteral("bob.ms"), quick), FtpError);
+}
+
+TEST_P(ServerFiles, ALockIsTakenAtOnceOnlyWhenItsHolderIsADeadProcessOfThisBoot)
 {
     const QString address = server->address();
     const pid_t child = ::fork();
@@ -214,14 +274,24 @@ TEST_P(ServerFiles, ALockOfAKilledProcessOfThisComputerIsTakenAtOnce)
     }
     int status = 0;
     ::waitpid(child, &status, 0);
-    ASSERT_TRUE(QFileInfo::exists(server->path(QStringLiteral("users/anna/bob.ms}lock/held"))));
-    // Only the dead holder rule can free it within this wait.
+    ASSERT_TRUE(QFileInfo::exists(server->path(QStringLiteral("users/anna/bob.ms}lock"))));
     ServerLock::Limits limits;
     limits.waitMs = 5000;
     limits.unchangedMs = 600'000;
-    ServerLock lock(*a, QStringLiteral("bob.ms"), limits);
-    EXPECT_TRUE(lock.held());
-    EXPECT_EQ(lock.brokeStale(), 1);
+    {
+        ServerLock lock(*a, QStringLiteral("bob.ms"), limits);
+        EXPECT_TRUE(lock.held());
+        EXPECT_EQ(lock.brokeStale(), 1);
+    }
+
+    // Another computer whose process has the same id (its machine id may even be the same):
+    // another boot, so its lock is not judged by this computer's processes.
+    ServerLock::Mark foreign = ServerLock::ownMark(QStringLiteral("zz"));
+    foreign.boot = QStringLiteral("0badb007");
+    foreign.pid = 999'999'999;
+    server->makeFolder(QStringLiteral("users/anna/bob.ms}lock/") + ServerLock::markName(foreign));
+    limits.waitMs = 1000;
+    EXPECT_THROW(ServerLock(*a, QStringLiteral("bob.ms"), limits), FtpError);
 }
 
 TEST_P(ServerFiles, ALockReleasesWhenItsHolderLeavesByAnException)
