@@ -34,17 +34,26 @@ QString withoutSlash(QString path)
 }
 
 // The request that puts one entry on top of both copies of the conversation with `recipient`.
-conversationwrite::Request
-writeRequest(const Place& place, const QString& recipient,
-             std::function<void(QStringList& lines, bool forRecipient)> putOnTop)
+conversationwrite::Request writeRequest(const Place& place, const QString& recipient,
+                                        const QStringList& entry,
+                                        const QStringList& recipientEntry = {})
 {
     conversationwrite::Request r;
     r.serverRoot = place.serverRoot;
     r.sender = place.sessionUser;
     r.recipient = recipient;
     r.seenPath = place.seenFolder + store::conversationFile(recipient);
-    r.putOnTop = std::move(putOnTop);
+    r.entry = entry;
+    r.recipientEntry = recipientEntry;
+    r.memo = place.memo;
     return r;
+}
+
+QStringList messageEntry(const QString& header, const QString& message)
+{
+    QStringList lines;
+    conversation::insertMessage(lines, header, message);
+    return lines;
 }
 
 } // namespace
@@ -80,15 +89,12 @@ Sent sendMessage(FtpClient& ftp, const Place& place, QStringList& userslist, QSt
         return Sent::NoConversation;
     const QString seen = place.seenFolder + name;
     waitIfInUse(seen, kBeforeChangeWaitMs, wait);
-    // The message goes on top of the newest whole copy, under the conversation's lock; a retry
-    // after a failed upload finds its entry there and does not write it twice.
+    // A retry after an unknown outcome carries the same header: the entry it finds in a copy is
+    // not written twice.
     conversationwrite::Result written;
     try {
         written = conversationwrite::write(
-            ftp, writeRequest(place, recipient, [&](QStringList& lines, bool) {
-                if (!conversation::holdsEntry(lines, header, message))
-                    conversation::insertMessage(lines, header, message);
-            }));
+            ftp, writeRequest(place, recipient, messageEntry(header, message)));
     } catch (const FtpError& e) {
         // Gone since the listing (an account deleted on the other side): say so, not "550".
         if (e.kind() != FtpError::Kind::Reply || !ftp.connected())
@@ -122,9 +128,7 @@ QuickSent quickSend(FtpClient& ftp, const Place& place, const QString& recipient
     QDir().mkpath(place.seenFolder);
     sent.started = !sent.listing.contains(name);
     const QString header = conversation::headerLine(place.sessionUser, now);
-    auto request = writeRequest(place, recipient, [&](QStringList& lines, bool) {
-        conversation::insertMessage(lines, header, message);
-    });
+    auto request = writeRequest(place, recipient, messageEntry(header, message));
     request.mayStart = true;
     const conversationwrite::Result written = conversationwrite::write(ftp, request);
     if (!written.peerCopyFailure.isEmpty())
@@ -186,10 +190,7 @@ FileSendResult sendFiles(FtpClient& ftp, const Place& place, QStringList& chat,
     if (send.waitForSeenCopy)
         waitIfInUse(seen, kBeforeSaveWaitMs, wait);
     try {
-        auto request =
-            writeRequest(place, send.recipient, [&](QStringList& lines, bool forRecipient) {
-                conversation::insertNotice(lines, forRecipient ? recipientNotice : ownNotice);
-            });
+        auto request = writeRequest(place, send.recipient, ownNotice, recipientNotice);
         // Files may be the first thing sent to someone.
         request.mayStart = true;
         const conversationwrite::Result written = conversationwrite::write(ftp, request);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/ConversationWrite.h"
 #include "net/DirectoryFetch.h"
 
 #include <QDateTime>
@@ -19,6 +20,8 @@ struct Place
     QString serverRoot;
     QString sessionUser;
     QString seenFolder; // ProgramDataDir + "net/" + SessionUser + "/"
+    // What this client last read of each server copy; null: every send reads both copies.
+    conversationwrite::Memo* memo = nullptr;
 };
 
 // Saves a conversation the way the chat view writes it (no line end after the last line).

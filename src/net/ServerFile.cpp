@@ -51,17 +51,10 @@ bool isTemporary(const QString& name, QString* target, bool* aside)
     return true;
 }
 
-Replaced replace(FtpClient& ftp, const QString& localPath, const QString& remoteName,
-                 const std::optional<QStringList>& listing,
-                 const std::function<void(qint64 done, qint64 total)>& progress)
+QString uploadTemporary(FtpClient& ftp, const QString& localPath, const QString& remoteName,
+                        const std::function<void(qint64 done, qint64 total)>& progress)
 {
-    Replaced result;
-    const QString token = newToken();
-    const QString fresh = temporaryName(remoteName, token);
-    const auto dropFresh = [&] {
-        if (ftp.connected())
-            tryQuietly([&] { ftp.deleteFile(fresh); });
-    };
+    const QString fresh = temporaryName(remoteName, newToken());
     try {
         ftp.upload(localPath, fresh, progress);
         // A server that stored less than was sent (a full disk that still answers 226) must not
@@ -77,37 +70,57 @@ Replaced replace(FtpClient& ftp, const QString& localPath, const QString& remote
                                    .arg(remoteName));
         }
     } catch (const FtpError&) {
-        dropFresh();
+        dropTemporary(ftp, fresh);
         throw;
     }
+    return fresh;
+}
 
+void dropTemporary(FtpClient& ftp, const QString& temporary)
+{
+    if (ftp.connected())
+        tryQuietly([&] { ftp.deleteFile(temporary); });
+}
+
+bool commit(FtpClient& ftp, const QString& temporary, const QString& remoteName)
+{
     try {
-        ftp.rename(fresh, remoteName);
+        ftp.rename(temporary, remoteName);
+        return false;
     } catch (const FtpError& e) {
         // Servers that refuse to rename over an existing file: move the old one aside, put the
         // new one in, then delete the old one, putting it back when the second step fails.
         if (e.kind() != FtpError::Kind::Reply || !ftp.connected() || ftp.size(remoteName) < 0) {
-            dropFresh();
+            dropTemporary(ftp, temporary);
             throw;
         }
-        const QString old = temporaryName(remoteName, token, true);
-        try {
-            ftp.rename(remoteName, old);
-        } catch (const FtpError&) {
-            dropFresh();
-            throw;
-        }
-        try {
-            ftp.rename(fresh, remoteName);
-        } catch (const FtpError&) {
-            if (ftp.connected())
-                tryQuietly([&] { ftp.rename(old, remoteName); });
-            dropFresh();
-            throw;
-        }
-        tryQuietly([&] { ftp.deleteFile(old); });
-        result.renamedAside = true;
     }
+    const QString old = temporaryName(remoteName, temporary.section(u'}', -1), true);
+    try {
+        ftp.rename(remoteName, old);
+    } catch (const FtpError&) {
+        dropTemporary(ftp, temporary);
+        throw;
+    }
+    try {
+        ftp.rename(temporary, remoteName);
+    } catch (const FtpError&) {
+        if (ftp.connected())
+            tryQuietly([&] { ftp.rename(old, remoteName); });
+        dropTemporary(ftp, temporary);
+        throw;
+    }
+    tryQuietly([&] { ftp.deleteFile(old); });
+    return true;
+}
+
+Replaced replace(FtpClient& ftp, const QString& localPath, const QString& remoteName,
+                 const std::optional<QStringList>& listing,
+                 const std::function<void(qint64 done, qint64 total)>& progress)
+{
+    Replaced result;
+    const QString fresh = uploadTemporary(ftp, localPath, remoteName, progress);
+    result.renamedAside = commit(ftp, fresh, remoteName);
 
     // Tidying up after others: failures here do not undo the write.
     tryQuietly([&] {

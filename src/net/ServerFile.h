@@ -46,6 +46,17 @@ Replaced replace(FtpClient& ftp, const QString& localPath, const QString& remote
                  const std::optional<QStringList>& listing = std::nullopt,
                  const std::function<void(qint64 done, qint64 total)>& progress = {});
 
+// The two halves of replace(), for writers that check the target between them: the whole file
+// goes up under a new temporary name (its stored size checked) and that name is returned; the
+// temporary is then renamed over the target, or the old target moved aside first on servers
+// that refuse (returns true then). Both throw FtpError, removing the temporary, and leave the
+// target as it was.
+QString uploadTemporary(FtpClient& ftp, const QString& localPath, const QString& remoteName,
+                        const std::function<void(qint64 done, qint64 total)>& progress = {});
+bool commit(FtpClient& ftp, const QString& temporary, const QString& remoteName);
+// Removes a temporary that will not be committed; failures are ignored.
+void dropTemporary(FtpClient& ftp, const QString& temporary);
+
 // Removes the left-overs in `listing` (names of the current folder) older than `maxAgeSeconds`
 // by the server's time `serverNow`, and puts back old files moved aside whose target is gone.
 // Returns how many were removed or restored; failures are ignored.

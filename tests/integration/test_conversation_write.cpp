@@ -29,36 +29,6 @@ QStringList entries(const QString& who, int from, int count)
     return lines;
 }
 
-TEST(ConversationCopies, ASeenCopyMustBeTheTailOfAFetchedCopy)
-{
-    const QStringList seen = entries("anna", 0, 3);
-    QStringList newer = seen;
-    conversation::insertMessage(newer, "bob     01.02.2026     11:00:00 :", "new");
-    EXPECT_TRUE(conversationwrite::holdsSeen(seen, seen));
-    EXPECT_TRUE(conversationwrite::holdsSeen(newer, seen));
-    EXPECT_TRUE(conversationwrite::holdsSeen(newer, {}));
-    EXPECT_FALSE(conversationwrite::holdsSeen({}, seen)) << "an emptied copy";
-    EXPECT_FALSE(conversationwrite::holdsSeen(newer.mid(0, newer.size() - 2), seen)) << "a cut";
-
-    // The file line of a newest notice goes when the next entry is written on top.
-    QStringList notice = seen;
-    conversation::insertNotice(notice, {"bob sent \"a\" (01.02.2026   11:00:00)", "...a.txt"});
-    QStringList afterNotice = notice;
-    conversation::dropFileLine(afterNotice);
-    conversation::insertMessage(afterNotice, "anna     01.02.2026     11:01:00 :", "thanks");
-    EXPECT_TRUE(conversationwrite::holdsSeen(afterNotice, notice));
-
-    // A cut copy keeps its newer entries above the seen ones; a junk one gives the seen alone.
-    EXPECT_EQ(conversationwrite::mergedOnto(newer.mid(0, newer.size() - 2), seen), newer);
-    EXPECT_EQ(conversationwrite::mergedOnto({"junk"}, seen), seen);
-
-    EXPECT_TRUE(conversationwrite::looksLikeConversation({}));
-    EXPECT_TRUE(conversationwrite::looksLikeConversation(newer));
-    EXPECT_TRUE(conversationwrite::looksLikeConversation(notice));
-    EXPECT_FALSE(conversationwrite::looksLikeConversation({"GIF89a"}));
-    EXPECT_FALSE(conversationwrite::looksLikeConversation({QString("a :") + QChar(0) + "b"}));
-}
-
 class ConversationWrite : public ::testing::Test
 {
 protected:
@@ -89,15 +59,15 @@ protected:
         r.sender = from;
         r.recipient = to;
         r.seenPath = local.path(from + "/" + to + ".ms");
-        r.putOnTop = [from, message](QStringList& lines, bool) {
-            conversation::insertMessage(lines, from + "     01.02.2026     12:00:00 :", message);
-        };
+        r.entry = {from + "     01.02.2026     12:00:00 :", message};
+        r.memo = &memo;
         return r;
     }
 
     std::unique_ptr<FtpServerFixture> server;
     QByteArray history;
     TempTree local;
+    mutable conversationwrite::Memo memo;
 };
 
 TEST_F(ConversationWrite, TwoWritersAtOnceKeepBothMessagesInBothCopies)
@@ -129,7 +99,7 @@ TEST_F(ConversationWrite, ACutCopyIsNeverTheBaseOfTheNextWrite)
     server->write("netwrk/users/anna/bob.ms", history.left(history.size() / 3));
     auto a = connect();
     const auto result = conversationwrite::write(*a, request("anna", "bob", "after the cut"));
-    EXPECT_FALSE(result.rebuilt);
+    EXPECT_EQ(result.repaired.size(), 1);
     for (const QString copy : {"netwrk/users/anna/bob.ms", "netwrk/users/bob/anna.ms"}) {
         const QByteArray text = server->read(copy);
         EXPECT_TRUE(text.startsWith("anna     01.02.2026     12:00:00 :\r\nafter the cut\r\n\r\n"));
@@ -137,7 +107,7 @@ TEST_F(ConversationWrite, ACutCopyIsNeverTheBaseOfTheNextWrite)
     }
     EXPECT_EQ(TempTree::read(local.path("anna/bob.ms")), server->read("netwrk/users/anna/bob.ms"));
 
-    // Both cut, one of them with an entry the SeenCopy has not seen yet: rebuilt on the
+    // Both damaged, one of them with an entry the SeenCopy has not seen yet: rebuilt on the
     // SeenCopy with that entry kept.
     QStringList newer = entries("anna", 0, 40);
     conversation::insertMessage(newer, "bob     01.02.2026     12:30:00 :", "unseen");
@@ -146,7 +116,7 @@ TEST_F(ConversationWrite, ACutCopyIsNeverTheBaseOfTheNextWrite)
     server->write("netwrk/users/bob/anna.ms", "");
     local.write("anna/bob.ms", history);
     const auto rebuilt = conversationwrite::write(*a, request("anna", "bob", "repaired"));
-    EXPECT_TRUE(rebuilt.rebuilt);
+    EXPECT_EQ(rebuilt.repaired.size(), 2);
     const QByteArray text = server->read("netwrk/users/bob/anna.ms");
     EXPECT_TRUE(text.contains("unseen"));
     EXPECT_TRUE(text.contains("repaired"));
