@@ -1,11 +1,11 @@
 #include "net/PollCycle.h"
 
 #include "core/Conversation.h"
+#include "core/ConversationMerge.h"
 #include "core/Helpers.h"
 #include "core/Limits.h"
 #include "core/StringList.h"
 #include "core/UserDirectory.h"
-#include "net/ConversationWrite.h"
 #include "net/DirectoryFetch.h"
 #include "net/ReceivedFiles.h"
 #include "net/ServerFile.h"
@@ -407,43 +407,49 @@ Result run(Context& ctx, Sink& sink)
                 if (seenReadable)
                     load = stringlist::load(seen).value_or(QStringList());
                 preload = stringlist::decode(fetchedBytes);
+                if (conversation::dropStaleFileLines(preload))
+                    asFetched = false;
                 if (seenExists && load == preload) {
                     remember(n);
                     continue;
                 }
-                // New entries only ever go on top. A copy that lost entries seen before (cut by a
-                // broken upload, emptied by a write in progress) is a broken read: only entries
-                // it has above the newest seen one are news, and they are kept above what was
-                // seen. A copy that shares no entry with the SeenCopy (a conversation started
-                // anew) is taken as it is.
-                QStringList seenTail = load;
-                if (seenExists && !conversationwrite::holdsSeen(preload, load)) {
-                    QStringList seenLines = load;
-                    conversation::dropFileLine(seenLines);
-                    QStringList fetchedLines = preload;
-                    conversation::dropFileLine(fetchedLines);
-                    const bool shared =
-                        !seenLines.isEmpty() && fetchedLines.indexOf(seenLines.first()) >= 0;
-                    const QStringList merged = conversationwrite::mergedOnto(preload, load);
-                    if (preload.isEmpty() || (shared && merged == seenLines)) {
-                        trace(n + QStringLiteral(" lost entries; not news"));
-                        remember(n);
-                        continue;
-                    }
-                    if (shared) {
+                // A copy that lacks entries seen before (cut by a broken upload, emptied, or
+                // overwritten with something that is not a conversation) is a damaged copy, not
+                // the new state: the SeenCopy keeps all it holds, and the entries the copy has
+                // beyond it are news. A copy that shares no entry with the SeenCopy (a
+                // conversation started anew) is taken as it is.
+                QStringList fresh = preload;
+                conversation::dropFileLine(fresh);
+                QStringList tail = load;
+                conversation::dropFileLine(tail);
+                bool extracted = false;
+                if (seenExists && !conversation::holdsAll(preload, load)) {
+                    const bool valid = conversation::looksLikeConversation(preload);
+                    const bool shared = valid && conversation::sharesEntry(preload, load);
+                    if (!valid || conversation::splitEntries(preload).isEmpty() || shared) {
+                        result.damaged.append(n);
+                        trace(n + QStringLiteral(" lost entries"));
+                        const QStringList merged =
+                            valid ? conversation::united({load, preload}) : load;
+                        QList<QStringList> added;
+                        for (const QStringList& e : conversation::splitEntries(merged))
+                            if (!conversation::holdsEntryLines(load, e))
+                                added.append(e);
+                        if (added.isEmpty()) {
+                            trace(n + QStringLiteral(" lost entries; not news"));
+                            remember(n);
+                            continue;
+                        }
                         preload = merged;
                         asFetched = false;
-                        seenTail = seenLines;
+                        fresh = conversation::joinEntries(added);
+                        extracted = true;
                     } else {
-                        seenTail.clear();
+                        tail.clear();
                     }
                 }
                 // What this user wrote (from here or elsewhere) is never news to them.
-                QStringList fresh = preload;
-                conversation::dropFileLine(fresh);
-                QStringList tail = seenTail;
-                conversation::dropFileLine(tail);
-                if (fresh.size() >= tail.size())
+                if (!extracted && fresh.size() >= tail.size())
                     fresh = fresh.mid(0, fresh.size() - tail.size());
                 news = othersWrote(fresh, ctx.sessionUser);
             }

@@ -100,6 +100,9 @@ struct Result
     bool fullCheck = false;  // everything was fetched, whatever the listing said
     int downloaded = 0;      // conversation files fetched
     bool directoryFetched = false;
+    // Conversations whose server copy lacked entries the SeenCopy holds (empty, cut or not a
+    // conversation): the SeenCopy kept them, and the next write repairs the copy.
+    QStringList damaged;
 };
 
 // The sender folders a listing of the own folder shows: names of listed users other than

@@ -1,6 +1,7 @@
 #include "session/ClientSession.h"
 
 #include "core/Conversation.h"
+#include "core/ConversationMerge.h"
 #include "core/Helpers.h"
 #include "core/Limits.h"
 #include "core/StringList.h"
@@ -14,6 +15,8 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QThread>
+
+#include <cstdio>
 
 namespace {
 
@@ -142,9 +145,25 @@ public:
         }
     }
 
-    messaging::Place place(const Folders& f) const
+    messaging::Place place(const Folders& f)
     {
-        return {server.ServerRoot(), sessionUser, seenFolderOf(f, sessionUser)};
+        return {server.ServerRoot(), sessionUser, seenFolderOf(f, sessionUser), &writeMemo};
+    }
+
+    // Runs a server write once more on a fresh connection when the connection broke during it:
+    // its outcome is unknown, and the write looks what landed before writing what is missing.
+    template <typename F> void retryingOnce(F&& write)
+    {
+        try {
+            write();
+        } catch (const FtpError& e) {
+            const bool lost = !server.IdFTP1().connected() || e.kind() == FtpError::Kind::Closed ||
+                              e.kind() == FtpError::Kind::Socket;
+            server.closeMain();
+            if (!lost || !openInOwnFolder())
+                throw;
+            write();
+        }
     }
 
     ClientSession& owner;
@@ -152,9 +171,40 @@ public:
     QString sessionUser;
     QStringList userslist; // the names in the signed-in user's server folder
     poll::Memory pollMemory;
+    conversationwrite::Memo writeMemo;
 };
 
 namespace {
+
+// The server copy `fetched` becomes the SeenCopy, unless it lacks entries the SeenCopy holds
+// (emptied, cut, or not a conversation): then the SeenCopy keeps them and takes the copy's
+// other entries. Returns the new SeenCopy's lines.
+QStringList adoptedCopy(const QString& seen, const QString& fetched, bool* damaged)
+{
+    QStringList copy = stringlist::load(fetched).value_or(QStringList());
+    const std::optional<QStringList> before =
+        QFileInfo::exists(seen) ? stringlist::load(seen) : std::nullopt;
+    QStringList lines = copy;
+    *damaged = false;
+    if (before && !conversation::holdsAll(copy, *before)) {
+        const bool valid = conversation::looksLikeConversation(copy);
+        if (!valid || conversation::splitEntries(copy).isEmpty() ||
+            conversation::sharesEntry(copy, *before)) {
+            *damaged = true;
+            lines = valid ? conversation::united({copy, *before}) : *before;
+        }
+    }
+    if (*damaged) {
+        QFile::remove(fetched);
+        if (!stringlist::save(seen, lines))
+            throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
+    } else if (::rename(QFile::encodeName(fetched).constData(),
+                        QFile::encodeName(seen).constData()) != 0) {
+        QFile::remove(fetched);
+        throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
+    }
+    return lines;
+}
 
 // Passes the poll cycle's news to the window thread as it happens.
 class SessionSink : public poll::Sink
@@ -453,8 +503,9 @@ void ClientSession::openCorrespondent(const QString& name)
                 const QString seen = seenFolder + conversationName;
                 if (helpers::fileInUse(seen))
                     directory::sleepWait(kSeenCopyWaitMs);
-                localcopy::download(ftp, conversationName, seen, localcopy::kPrivate);
-                r.lines = stringlist::load(seen).value_or(QStringList());
+                const QString fetched = seen + QStringLiteral(".open");
+                localcopy::download(ftp, conversationName, fetched, localcopy::kPrivate);
+                r.lines = adoptedCopy(seen, fetched, &r.damaged);
                 conversation::dropFileLine(r.lines);
                 r.hasConversation = true;
             }
@@ -509,9 +560,11 @@ void ClientSession::sendMessage(const MessageRequest& request)
         }
         r.reached = true;
         try {
-            r.sent = messaging::sendMessage(w.server.IdFTP1(), w.place(f), w.userslist, r.chat,
-                                            request.selectedName, request.recipient, request.text,
-                                            request.header, &r.failure);
+            w.retryingOnce([&] {
+                r.sent = messaging::sendMessage(w.server.IdFTP1(), w.place(f), w.userslist, r.chat,
+                                                request.selectedName, request.recipient,
+                                                request.text, request.header, &r.failure);
+            });
         } catch (const Error& e) {
             // Nothing reached the own server copy; the text stays for another try.
             fail(r, e.message());
@@ -540,7 +593,9 @@ void ClientSession::quickSend(const QString& recipient, const QString& text)
         }
         r.reached = true;
         try {
-            r.sent = messaging::quickSend(w.server.IdFTP1(), w.place(f), recipient, text, now);
+            w.retryingOnce([&] {
+                r.sent = messaging::quickSend(w.server.IdFTP1(), w.place(f), recipient, text, now);
+            });
             // Sends look their conversation up in this listing: one started here must be in it.
             if (r.sent.result == messaging::Sent::Sent)
                 w.userslist = r.sent.listing;

@@ -106,6 +106,9 @@ struct CorrespondentResult
     QString avatarFile;           // empty: show the stock picture
     bool hasConversation = false; // else the quick-send button takes the view's place
     QStringList lines;            // the conversation as last stored, file line dropped
+    // The server copy lacked entries this computer had seen: they were kept, and the next send
+    // writes them back.
+    bool damaged = false;
     RequestError error;
 };
 

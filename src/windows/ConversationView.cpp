@@ -97,8 +97,8 @@ void ConversationView::sendMessage(const QString& recipient, bool viaEnter)
         m_ui.userList->setFixedHeight(kListShort);
         m_ui.conversationView->show();
     }
-    // Pressing Send again after the correspondent's copy failed repeats the same entry, which
-    // the conversation then holds once.
+    // Pressing Send again after a failure repeats the same entry: a send whose outcome was
+    // unknown may have landed, and the conversation then holds it once.
     const bool retry = m_unsentEntry.recipient == recipient && m_unsentEntry.text == text;
     MessageRequest request;
     request.recipient = recipient;
@@ -128,6 +128,7 @@ void ConversationView::onMessageSent(const MessageResult& result)
         return;
     }
     if (result.error.failed()) {
+        m_unsentEntry = {request.recipient, request.text, request.header};
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotSent) + u'\n' + result.error.text);
         return;
     }

@@ -1,4 +1,5 @@
 #include "core/Conversation.h"
+#include "core/ConversationMerge.h"
 #include "core/Helpers.h"
 #include "core/Limits.h"
 #include "core/StringList.h"
@@ -503,20 +504,21 @@ TEST_F(PollCycleTest, OnlyTheLinesAboveTheSeenCopyAreNews)
     EXPECT_EQ(again.announced[0].secondLine, QStringLiteral("Again"));
     EXPECT_EQ(TempTree::read(local.path("seen/Ann.ms")), ann);
 
-    // A writer that left out the line end between its entry and the old text: the server's
-    // bytes end with the SeenCopy's, but as lines the copy no longer holds what was seen, so
-    // all of it is new, Zoe's older entry included.
+    // A writer that left out the line end between its entry and the old text: as entries the
+    // copy lost Zoe's "Hi Me", so it is a damaged copy. The SeenCopy keeps that entry, takes the
+    // new one, and the new one is Me's own: no news.
     const QByteArray seen = "Zoe     07.03.2026     14:05:07 :\r\nHi Me\r\n\r\n"
                             "Zoe     07.03.2026     14:00:00 :\r\nfirst";
     local.write("seen/Zoe.ms", seen);
     const QByteArray joined = "Me     07.03.2026     15:01:00 :\r\nmine" + seen;
     server->write("netwrk/users/Me/Zoe.ms", joined);
     RecordingSink last;
-    ASSERT_EQ(poll::run(ctx, last).outcome, poll::Outcome::Done);
-    EXPECT_EQ(last.sounds, 1);
-    ASSERT_EQ(last.announced.size(), 1);
-    EXPECT_EQ(last.announced[0].sender, QStringLiteral("Me"));
-    EXPECT_EQ(last.announced[0].secondLine,
-              QStringLiteral("mineZoe     07.03.2026     14:05:07 :"));
-    EXPECT_EQ(TempTree::read(local.path("seen/Zoe.ms")), joined);
+    const poll::Result damaged = poll::run(ctx, last);
+    ASSERT_EQ(damaged.outcome, poll::Outcome::Done);
+    EXPECT_EQ(damaged.damaged, QStringList{"Zoe.ms"});
+    EXPECT_EQ(last.sounds, 0);
+    EXPECT_TRUE(last.announced.isEmpty());
+    const QStringList kept = conversation::decode(TempTree::read(local.path("seen/Zoe.ms")));
+    EXPECT_TRUE(conversation::holdsAll(kept, conversation::decode(seen)));
+    EXPECT_TRUE(conversation::holdsAll(kept, conversation::decode(joined)));
 }
