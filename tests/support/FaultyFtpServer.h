@@ -51,12 +51,12 @@ public:
     // up, the first reply, drop or cut of the matching rules applies.
     struct Rule
     {
-        QString command;        // "RETR", "STOR", "MDTM", ... or "*" for any
-        QString name;           // fnmatch pattern on the argument's base name; empty for any
+        QString command = {};   // "RETR", "STOR", "MDTM", ... or "*" for any
+        QString name = {};      // fnmatch pattern on the argument's base name; empty for any
         int delayMs = 0;        // held back this long before the command runs (its session only)
         qint64 dropAfter = -1;  // RETR, STOR: data connection closed after this many bytes, 426
         qint64 shortAfter = -1; // RETR: only this many bytes sent, then 226 as if complete
-        QString reply;          // answered instead of running the command; 421 also hangs up
+        QString reply = {};     // answered instead of running the command; 421 also hangs up
         int times = -1;         // matches before the rule expires; -1 for ever
     };
     int addRule(const Rule& rule); // the rule's id, for matched()

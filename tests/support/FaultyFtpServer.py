@@ -306,6 +306,7 @@ def make_server(args):
                 self.session = sessions[0]
             self.transfer_cut = None  # (bytes, drop) for this session's current transfer
             self.transfer_dropped = False
+            self.hanging_up = False
             FTPHandler.__init__(self, conn, server, ioloop)
 
         def on_connect(self):
@@ -321,6 +322,8 @@ def make_server(args):
         def pre_process_command(self, line, cmd, arg):
             verb = line.split(" ")[0].upper()
             log_line(self.session, "<- " + ("PASS ******" if verb == "PASS" else line))
+            if self.hanging_up:
+                return  # after a 421 nothing more is answered, however soon it comes
             fired = faults.fire(verb, arg)
             delay = sum(r.delay_ms for r in fired)
             reply = next((r.reply for r in fired if r.reply), "")
@@ -341,6 +344,7 @@ def make_server(args):
             if reply:
                 self.respond(reply)
                 if reply.startswith("421"):
+                    self.hanging_up = True
                     self.close_when_done()
                 return
             FTPHandler.pre_process_command(self, line, cmd, arg)
