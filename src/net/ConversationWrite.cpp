@@ -410,4 +410,18 @@ Result write(FtpClient& ftp, const Request& request)
     return Writer(ftp, request).run();
 }
 
+void retryingOnce(FtpClient& ftp, const std::function<bool()>& reconnect,
+                  const std::function<void()>& write)
+{
+    try {
+        write();
+    } catch (const FtpError& e) {
+        const bool lost = !ftp.connected() || e.kind() == FtpError::Kind::Closed ||
+                          e.kind() == FtpError::Kind::Socket;
+        if (!lost || !reconnect())
+            throw;
+        write();
+    }
+}
+
 } // namespace conversationwrite

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class FtpClient;
 
 // Putting one entry into a conversation's two server copies so that nothing any writer, a
@@ -81,5 +83,11 @@ struct Result
 // each as before or holding the entry, and the SeenCopy is changed only once the sender's own
 // copy holds the entry. A refused recipient's copy is reported in the result.
 Result write(FtpClient& ftp, const Request& request);
+
+// Runs `write`; when the connection broke during it (its outcome unknown), runs it once more
+// after `reconnect` returned true. A write that finds its entry in a copy does not put it there
+// again, so the second run writes only what the first left missing.
+void retryingOnce(FtpClient& ftp, const std::function<bool()>& reconnect,
+                  const std::function<void()>& write);
 
 } // namespace conversationwrite

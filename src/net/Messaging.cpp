@@ -46,6 +46,7 @@ conversationwrite::Request writeRequest(const Place& place, const QString& recip
     r.entry = entry;
     r.recipientEntry = recipientEntry;
     r.memo = place.memo;
+    r.lock = place.lock;
     return r;
 }
 

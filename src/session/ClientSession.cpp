@@ -150,20 +150,16 @@ public:
         return {server.ServerRoot(), sessionUser, seenFolderOf(f, sessionUser), &writeMemo};
     }
 
-    // Runs a server write once more on a fresh connection when the connection broke during it:
-    // its outcome is unknown, and the write looks what landed before writing what is missing.
+    // A server write, once more on a fresh connection when the connection broke during it.
     template <typename F> void retryingOnce(F&& write)
     {
-        try {
-            write();
-        } catch (const FtpError& e) {
-            const bool lost = !server.IdFTP1().connected() || e.kind() == FtpError::Kind::Closed ||
-                              e.kind() == FtpError::Kind::Socket;
-            server.closeMain();
-            if (!lost || !openInOwnFolder())
-                throw;
-            write();
-        }
+        conversationwrite::retryingOnce(
+            server.IdFTP1(),
+            [this] {
+                server.closeMain();
+                return openInOwnFolder();
+            },
+            write);
     }
 
     ClientSession& owner;
@@ -427,7 +423,10 @@ void ClientSession::signIn(const SignInRequest& request)
             // Left open in the user's folder, the next pass would find no directory there and
             // take the name for a new one: it starts from a fresh connection instead.
             w.server.closeMain();
-            r.stage = SignInResult::Stage::Failed;
+            const auto* ftpError = dynamic_cast<const FtpError*>(&e);
+            r.stage = ftpError && ftpError->kind() == FtpError::Kind::TooLarge
+                          ? SignInResult::Stage::Refused
+                          : SignInResult::Stage::Failed;
             fail(r, e.message());
         }
         emit signedIn(r);
@@ -458,7 +457,8 @@ void ClientSession::autoSignIn(const AutoSignInRequest& request)
             // The connection may have been left open in any folder; the relative name would miss.
             ftp.changeFolder(store::userFolder(w.server.ServerRoot(), name));
             const QString copy = f.tempDataDir + store::local::kPasswordCopy;
-            localcopy::download(ftp, store::kPasswordFile, copy, localcopy::kPrivate);
+            localcopy::download(ftp, store::kPasswordFile, copy, localcopy::kPrivate,
+                                limits::kMaxRecordBytes);
             const QStringList server = stringlist::load(copy).value_or(QStringList());
             QFile::remove(copy);
             if (store::passwordAccepted(server, request.password)) {
