@@ -38,11 +38,14 @@ QStringList freshDirectory(FtpClient& ftp, const QString& workingCopy, const Wai
     return *read;
 }
 
-void upload(FtpClient& ftp, const QString& workingCopy, const QStringList& users)
+// Replaces the directory, only while `lock` is still this writer's: a lock taken over while
+// the holder was slow must not let it overwrite what the new holder writes.
+void upload(FtpClient& ftp, ServerLock& lock, const QString& workingCopy, const QStringList& users)
 {
     QString why;
     if (!stringlist::save(workingCopy, users, &why))
         throw Error(why);
+    lock.confirm();
     serverfile::replace(ftp, workingCopy, store::kDirectoryFile);
 }
 
@@ -120,7 +123,7 @@ ProfileSaved saveProfile(FtpClient& ftp, const QString& workingCopy, const QStri
         result.listed = true;
     }
     if (result.listed)
-        upload(ftp, workingCopy, result.directory);
+        upload(ftp, lock, workingCopy, result.directory);
     return result;
 }
 
@@ -138,7 +141,7 @@ Deletion deleteAccount(FtpClient& ftp, const QString& workingCopy, const QString
     const qsizetype before = users.size();
     users.removeIf([&key](const QString& line) { return userentry::name(line) == key; });
     if (users.size() != before) {
-        upload(ftp, workingCopy, users);
+        upload(ftp, lock, workingCopy, users);
         result.lineRemoved = true;
     }
     result.directory = users;
@@ -178,7 +181,7 @@ Rename renameAccount(FtpClient& ftp, const QString& workingCopy, const QString& 
                     withFields(line, newName, userentry::field(line, 2), userentry::field(line, 3));
         }
         UserDirectory::sort(users);
-        upload(ftp, workingCopy, users);
+        upload(ftp, lock, workingCopy, users);
     } catch (const Error& e) {
         // A folder that its directory line does not name is an account nobody can reach.
         try {
