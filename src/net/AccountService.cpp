@@ -115,16 +115,25 @@ Result signIn(FtpClient& ftp, const Paths& paths, const QString& name, const QSt
               store::AccountRecord& mem, const QString& adapterAddress, QStringList directory)
 {
     ftp.changeFolder(name);
-    localcopy::download(ftp, store::kAccountRecordFile, localRecord(paths), localcopy::kPrivate);
-    localcopy::download(ftp, store::kPasswordFile, localPassword(paths), localcopy::kPrivate);
+    // An oversized record is read as missing and replaced below; it is not downloaded.
+    std::optional<QStringList> record;
+    try {
+        localcopy::download(ftp, store::kAccountRecordFile, localRecord(paths), localcopy::kPrivate,
+                            limits::kMaxRecordBytes);
+        record = stringlist::loadAtMost(localRecord(paths), limits::kMaxRecordBytes);
+    } catch (const FtpError& e) {
+        if (e.kind() != FtpError::Kind::TooLarge)
+            throw;
+    }
+    // An oversized password file cannot be checked: the sign-in is refused with the reason.
+    localcopy::download(ftp, store::kPasswordFile, localPassword(paths), localcopy::kPrivate,
+                        limits::kMaxRecordBytes);
     const QStringList acc2 = stringlist::load(localPassword(paths)).value_or(QStringList());
     if (!store::passwordAccepted(acc2, typedPassword)) {
         QFile::remove(localPassword(paths));
         return {Outcome::WrongPassword, directory};
     }
-    const auto server = store::AccountRecord::fromLines(
-        stringlist::loadAtMost(localRecord(paths), limits::kMaxRecordBytes)
-            .value_or(QStringList()));
+    const auto server = store::AccountRecord::fromLines(record.value_or(QStringList()));
     mem.avatarExtension = server.avatarExtension;
     mem.userName = keepsName(mem.option) ? name : QString();
     saveAccountRecord(paths, mem);
@@ -163,8 +172,10 @@ Result registerUser(FtpClient& ftp, const Paths& paths, const QString& name,
             ftp.folderUp();
             UserDirectory::sort(users);
             UserDirectory::insertSorted(users, store::newDirectoryLine(name, languageCode));
-            if (stringlist::save(copy, users))
+            if (stringlist::save(copy, users)) {
+                lock.confirm();
                 serverfile::replace(ftp, copy, store::kDirectoryFile);
+            }
             ftp.changeFolder(name);
             result.directory = users;
         }
@@ -180,8 +191,11 @@ Result registerUser(FtpClient& ftp, const Paths& paths, const QString& name,
     saveAccountRecord(paths, mem);
     savePassword(paths, typedPassword);
     uploadRecord(ftp, paths, adapterAddress);
+    // Each step renews the lock, so a slow link does not make it look abandoned.
+    lock.confirm();
     serverfile::replace(ftp, paths.defaultAvatar, store::avatarFile(mem.avatarExtension),
                         QStringList());
+    lock.confirm();
     serverfile::replace(ftp, localPassword(paths), store::kPasswordFile, QStringList());
     if (!listed) {
         UserDirectory::sort(users);
@@ -193,6 +207,7 @@ Result registerUser(FtpClient& ftp, const Paths& paths, const QString& name,
         if (!stringlist::save(copy, users))
             throw Error(QStringLiteral("Cannot write the user directory copy \"%1\".").arg(copy));
         ftp.folderUp();
+        lock.confirm();
         serverfile::replace(ftp, copy, store::kDirectoryFile);
         ftp.changeFolder(name);
     }

@@ -17,7 +17,8 @@ void sleepWait(int ms);
 enum class OnFailure
 {
     // Sign-in and registration: a copy held by another program is waited for once; a failed
-    // download throws, and the caller starts over.
+    // download throws, and the caller starts over (FtpError::Kind::TooLarge for a directory
+    // beyond limits::kMaxDirectoryBytes, with a message for the user).
     Throw,
     // The reloads of a signed-in session: a copy held by another program is skipped at once,
     // and a failed download leaves the previous complete copy to be read.
@@ -29,8 +30,10 @@ enum class OnFailure
 // directory behind. A refused download counts as "no directory yet" only when a listing of the
 // folder shows no "lineup.xo": servers also refuse a file that another session is writing or
 // that they may not read, and taking that for an empty directory would let a registration
-// upload a directory of one line over everyone's. nullopt when the copy is held by another
-// program.
+// upload a directory of one line over everyone's. A directory larger than
+// limits::kMaxDirectoryBytes is refused before its download where the server answers SIZE, and
+// its download stopped at the limit where it does not; the working copy stays as it was.
+// nullopt when the copy is held by another program.
 std::optional<QStringList> fetch(FtpClient& ftp, const QString& workingCopy, const Wait& wait,
                                  OnFailure onFailure);
 

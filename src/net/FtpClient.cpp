@@ -171,6 +171,17 @@ FtpError localError(const QString& what, const QString& path, int error)
         error);
 }
 
+// `size` -1: not known, only that the transfer went past the limit.
+FtpError tooLarge(const QString& name, const QString& host, qint64 size, qint64 maxBytes)
+{
+    const QString what = size >= 0 ? QStringLiteral("is %1 bytes").arg(size)
+                                   : QStringLiteral("grew beyond %1 bytes").arg(maxBytes);
+    return FtpError(FtpError::Kind::TooLarge,
+                    QStringLiteral("The file %1 on %2 %3, more than the %4 this program reads.")
+                        .arg(name, host, what)
+                        .arg(maxBytes));
+}
+
 // The port of a 227 reply "... (h1,h2,h3,h4,p1,p2)"; the address part is not used.
 int pasvPort(const QString& text)
 {
@@ -696,7 +707,7 @@ QString partialDownloadPath(const QString& localPath)
 }
 
 void FtpClient::download(const QString& remoteName, const QString& localPath,
-                         const FtpProgress& progress, unsigned permissions)
+                         const FtpProgress& progress, unsigned permissions, qint64 maxBytes)
 {
     ensureConnected();
     const QByteArray transfer = "RETR " + encode(remoteName);
@@ -714,9 +725,14 @@ void FtpClient::download(const QString& remoteName, const QString& localPath,
     // The size the server reports is what makes a transfer complete: a server that closes the
     // data connection early may still answer 226.
     const qint64 reported = offers(QStringLiteral("SIZE")) ? size(remoteName) : -1;
+    const bool limited = maxBytes >= 0;
+    if (limited && reported > maxBytes)
+        throw tooLarge(remoteName, m_hostText, reported, maxBytes);
     FtpSocket data = openDataConnection(transfer);
     const qint64 announced = announcedSize(command(transfer, kTransferStarted));
     const qint64 total = announced >= 0 ? announced : reported;
+    if (limited && total > maxBytes)
+        abandonTransfer(data, tooLarge(remoteName, m_hostText, total, maxBytes));
     FtpPace pace(m_settings.timeouts, data.label());
     char* buffer = transferBuffer();
     qint64 done = 0;
@@ -726,6 +742,9 @@ void FtpClient::download(const QString& remoteName, const QString& localPath,
         const qint64 n = receiveData(data, pace);
         if (n == 0)
             break;
+        // A file that grows while it is read, or whose size the server did not tell.
+        if (limited && done + n > maxBytes)
+            abandonTransfer(data, tooLarge(remoteName, m_hostText, -1, maxBytes));
         for (qint64 written = 0; written < n;) {
             const ssize_t w =
                 ::write(file.fd(), buffer + written, static_cast<size_t>(n - written));

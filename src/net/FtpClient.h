@@ -76,9 +76,12 @@ public:
     // replaces localPath only after a complete transfer: a failed download leaves an existing
     // local file as it was. Always overwrites, never resumes. The transfer counts only when it
     // brings exactly the size the server reports: the 150 reply's "(123 bytes)", else SIZE
-    // asked first when FEAT offers it.
+    // asked first when FEAT offers it. With maxBytes >= 0, a file reported larger is refused
+    // before RETR, and a transfer that brings more is stopped (the connection stays usable):
+    // both throw Kind::TooLarge and leave localPath as it was.
     void download(const QString& remoteName, const QString& localPath,
-                  const FtpProgress& progress = {}, unsigned permissions = 0666);
+                  const FtpProgress& progress = {}, unsigned permissions = 0666,
+                  qint64 maxBytes = -1);
     // STOR of the whole local file, opened read-only; an empty remote name means the local
     // file's name.
     void upload(const QString& localPath, const QString& remoteName = {},

@@ -10,14 +10,15 @@ class FtpError : public Error
 public:
     enum class Kind
     {
-        Reply,     // the server answered with a code the operation does not accept
-        Socket,    // connect, send or receive failed (sysError() holds errno)
-        Closed,    // the server closed the connection
-        Timeout,   // a bounded wait expired
-        Local,     // the local file could not be opened, read or written
-        Usage,     // the call was not possible: not connected, already connected, empty host
-        Protocol,  // the server sent something that is not an FTP reply
-        Incomplete // a download brought other than the size the server reported
+        Reply,      // the server answered with a code the operation does not accept
+        Socket,     // connect, send or receive failed (sysError() holds errno)
+        Closed,     // the server closed the connection
+        Timeout,    // a bounded wait expired
+        Local,      // the local file could not be opened, read or written
+        Usage,      // the call was not possible: not connected, already connected, empty host
+        Protocol,   // the server sent something that is not an FTP reply
+        Incomplete, // a download brought other than the size the server reported
+        TooLarge    // a download would bring more than the caller's limit; nothing was kept
     };
 
     FtpError(Kind kind, const QString& message, int replyCode = 0, int sysError = 0)

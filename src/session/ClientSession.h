@@ -66,7 +66,10 @@ struct SignInResult
         Offline,  // the network went away: go round again
         NoServer, // the main connection could not be opened: try again
         Failed,   // a step failed on the server: try again from a fresh connection
-        Done      // `outcome` says how it ended
+        // A file the sign-in reads is larger than the program takes (`error` says which and
+        // how large): it fails the same way until someone replaces it, so try again later.
+        Refused,
+        Done // `outcome` says how it ended
     };
     Stage stage = Stage::Offline;
     ConnectResult connect;
