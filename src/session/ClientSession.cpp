@@ -147,7 +147,37 @@ public:
 
     messaging::Place place(const Folders& f)
     {
-        return {server.ServerRoot(), sessionUser, seenFolderOf(f, sessionUser), &writeMemo};
+        messaging::Place p;
+        p.serverRoot = server.ServerRoot();
+        p.sessionUser = sessionUser;
+        p.seenFolder = seenFolderOf(f, sessionUser);
+        p.memo = &writeMemo;
+        return p;
+    }
+
+    // Writes back into both server copies of these conversations ("peer.ms") the entries that
+    // one of them lost; failures wait for the next send, which unites the copies as well.
+    void repair(const Folders& f, const QStringList& conversations)
+    {
+        for (const QString& name : conversations) {
+            const QString peer = name.chopped(3);
+            if (!userentry::openable(peer) || !openInOwnFolder())
+                continue;
+            conversationwrite::Request r;
+            r.serverRoot = server.ServerRoot();
+            r.sender = sessionUser;
+            r.recipient = peer;
+            r.seenPath = seenFolderOf(f, sessionUser) + name;
+            r.memo = &writeMemo;
+            try {
+                const auto done = conversationwrite::write(server.IdFTP1(), r);
+                qCInfo(lcSession) << "repaired" << done.repaired.size() << "copies of" << name;
+            } catch (const Error& e) {
+                qCWarning(lcSession) << "could not repair" << name << e.message();
+                server.closeMain();
+            }
+        }
+        server.closeMain();
     }
 
     // A server write, once more on a fresh connection when the connection broke during it.
@@ -514,6 +544,8 @@ void ClientSession::openCorrespondent(const QString& name)
             fail(r, e.message());
         }
         emit correspondentOpened(r);
+        if (r.damaged)
+            w.repair(f, {store::conversationFile(name)});
     });
 }
 
@@ -726,6 +758,8 @@ bool ClientSession::poll(const PollRequest& request)
             // Sends look for their conversation in this listing.
             if (r.cycle.listed)
                 w.userslist = r.cycle.listing;
+            if (!r.cycle.damaged.isEmpty())
+                w.repair(f, r.cycle.damaged);
         } catch (const Error& e) {
             w.server.closeMain();
             fail(r, e.message());

@@ -5,6 +5,7 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 
+#include "core/Conversation.h"
 #include "core/StringList.h"
 #include "session/ClientSession.h"
 
@@ -169,4 +170,41 @@ TEST_F(ClientSessionTest, RequestsRunInOrderAndAFailureComesBackAsAResult)
     EXPECT_TRUE(q.error.failed());
     ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
     EXPECT_FALSE(session->mainOpen());
+}
+
+TEST_F(ClientSessionTest, AnEmptiedServerCopyNeverWipesWhatWasSeenAndIsWrittenBack)
+{
+    auto session = makeSession();
+    ASSERT_TRUE(session->bootstrap());
+    waitFor(*session, &ClientSession::bootstrapped);
+    session->signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
+    waitFor(*session, &ClientSession::signedIn);
+    QStringList history;
+    for (int k = 0; k < 30; ++k)
+        conversation::insertMessage(
+            history, QStringLiteral("Bob     09.12.2026     10:00:%1 :").arg(k, 2, 10, QChar(u'0')),
+            QStringLiteral("entry %1").arg(k));
+    QDir().mkpath(server->tree("netwrk/users/Bob"));
+    for (const char* copy : {"netwrk/users/Anna/Bob.ms", "netwrk/users/Bob/Anna.ms"})
+        ASSERT_TRUE(stringlist::save(server->tree(copy), history));
+
+    session->openCorrespondent(QStringLiteral("Bob"));
+    auto opened = waitFor(*session, &ClientSession::correspondentOpened)
+                      .value(0)
+                      .value<CorrespondentResult>();
+    EXPECT_EQ(opened.lines, history);
+    EXPECT_FALSE(opened.damaged);
+
+    // Emptied on the server (a broken upload of another client): opening again keeps what was
+    // seen, says so, and puts it back into the server copy.
+    ASSERT_TRUE(stringlist::save(server->tree("netwrk/users/Anna/Bob.ms"), {}));
+    session->openCorrespondent(QStringLiteral("Bob"));
+    opened = waitFor(*session, &ClientSession::correspondentOpened)
+                 .value(0)
+                 .value<CorrespondentResult>();
+    EXPECT_EQ(opened.lines, history);
+    EXPECT_TRUE(opened.damaged);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 20000));
+    EXPECT_EQ(conversation::decode(TempTree::read(server->tree("netwrk/users/Anna/Bob.ms"))),
+              history);
 }
