@@ -42,19 +42,6 @@ void insertMessage(QStringList& lines, const QString& header, const QString& mes
     lines.prepend(header);
 }
 
-bool holdsEntry(const QStringList& lines, const QString& header, const QString& message)
-{
-    // Compared as stored: characters the code page lacks are "?" in the file.
-    const auto stored = [](const QString& text) { return cp1251::decode(cp1251::encode(text)); };
-    const QString head = stored(header);
-    const QStringList text = splitLines(stored(message));
-    for (qsizetype i = lines.indexOf(head); i >= 0; i = lines.indexOf(head, i + 1)) {
-        if (lines.mid(i + 1, text.size()) == text)
-            return true;
-    }
-    return false;
-}
-
 QByteArray encode(const QStringList& lines)
 {
     return cp1251::encode(lines.join(QStringLiteral("\r\n")));

@@ -17,8 +17,6 @@ QString headerLine(const QString& sender, const QDateTime& when);
 // Puts a message on top: an empty line (only when there is something below it), the message's
 // lines as typed, then the header above them.
 void insertMessage(QStringList& lines, const QString& header, const QString& message);
-// Whether an entry with this header line and text is in the conversation, as the file stores it.
-bool holdsEntry(const QStringList& lines, const QString& header, const QString& message);
 
 // The form the chat view writes: lines joined by CR LF, no line end after the last one.
 QByteArray encode(const QStringList& lines);
