@@ -59,6 +59,10 @@ SignInView::SignInView(TNetwork& window, AppContext& ctx)
     autoSignInTimer->setInterval(5000);
     connect(autoSignInTimer, &QTimer::timeout, this, &SignInView::onAutoSignInTick);
     autoSignInTimer->start();
+    signInRetryTimer = new QTimer(this);
+    signInRetryTimer->setObjectName(QStringLiteral("signInRetryTimer"));
+    signInRetryTimer->setSingleShot(true);
+    connect(signInRetryTimer, &QTimer::timeout, this, &SignInView::onSignInRetryTick);
 
     connect(&m_window.session(), &ClientSession::signedIn, this, &SignInView::onSignedIn);
     connect(&m_window.session(), &ClientSession::autoSignedIn, this, &SignInView::onAutoSignedIn);
@@ -160,6 +164,7 @@ void SignInView::onSignIn()
     // A pass already under way finishes first; its result decides what the screen shows.
     if (m_signInRunning)
         return;
+    signInRetryTimer->stop();
     m_window.session().closeMain();
     if (!usernameHoldsName() || !passHoldsPassword()) {
         if (m_ui.nameEdit->text().isEmpty() || m_ui.passwordEdit->text().isEmpty()) {
@@ -245,21 +250,62 @@ void SignInView::signInStep3()
         {m_ui.nameEdit->text(), typedPassword, accountRecord, accountRecord.adapterAddress});
 }
 
+void SignInView::showSignInControls()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_ui.nameEdit, m_ui.passwordEdit, m_ui.signInButton, m_ui.autoSignInOption,
+             m_ui.forgetPasswordOption, m_ui.sharedComputerOption, m_ui.signInTitle})
+        w->show();
+}
+
 void SignInView::restartSequence(bool serverFault)
 {
     if (serverFault && m_window.connected() && ++failedPasses >= kMaxFailedPasses) {
         failedPasses = 0;
         signInSequenceTimer->stop();
         sequenceStep = 0;
-        for (QWidget* w : std::initializer_list<QWidget*>{
-                 m_ui.nameEdit, m_ui.passwordEdit, m_ui.signInButton, m_ui.autoSignInOption,
-                 m_ui.forgetPasswordOption, m_ui.sharedComputerOption, m_ui.signInTitle})
-            w->show();
+        showSignInControls();
         setSignInCaption(kTxtServerNotAnswering);
         return;
     }
     sequenceStep = 0;
     signInSequenceTimer->start();
+}
+
+void SignInView::retryAfter(retrypacing::Failure failure, const QString& text)
+{
+    // An automatic sign-in got there meanwhile.
+    if (m_window.signedIn())
+        return;
+    const qint64 pause = m_pacing.failed(failure, text);
+    if (pause == 0) {
+        restartSequence(true);
+        return;
+    }
+    failedPasses = 0;
+    signInSequenceTimer->stop();
+    sequenceStep = 0;
+    showSignInControls();
+    setSignInCaption(kTxtTryingLater);
+    signInRetryTimer->start(static_cast<int>(pause));
+    // The message box waits for the user; the retry goes on meanwhile and does not open another.
+    if (text != m_shownFailure) {
+        m_shownFailure = text;
+        m_ctx.platform().desktop->showError(text);
+    }
+}
+
+void SignInView::onSignInRetryTick()
+{
+    if (m_window.signedIn() || m_signInRunning || signInSequenceTimer->isActive())
+        return;
+    // Away from the network the sequence goes round until it is back, as after the button.
+    if (!m_window.connected()) {
+        sequenceStep = 0;
+        signInSequenceTimer->start();
+        return;
+    }
+    onSignIn();
 }
 
 void SignInView::onSignedIn(const SignInResult& result)
@@ -276,11 +322,17 @@ void SignInView::onSignedIn(const SignInResult& result)
         return;
     case SignInResult::Stage::Failed:
         qCInfo(lcSignIn) << "sign-in pass failed:" << result.error.text;
-        restartSequence(true);
+        retryAfter(retrypacing::Failure::Step, result.error.text);
+        return;
+    case SignInResult::Stage::Refused:
+        qCInfo(lcSignIn) << "sign-in refused:" << result.error.text;
+        retryAfter(retrypacing::Failure::Refused, result.error.text);
         return;
     case SignInResult::Stage::Done:
         break;
     }
+    m_pacing.succeeded();
+    m_shownFailure.clear();
     accountRecord = result.record;
     const QString name = m_ui.nameEdit->text();
     switch (result.outcome) {
@@ -326,6 +378,7 @@ void SignInView::onSignedIn(const SignInResult& result)
 
 void SignInView::showSignedInView(const QString& avatarFile)
 {
+    signInRetryTimer->stop();
     m_window.signedInMark = 1;
     m_window.setSignedIn(true);
     for (QWidget* w : std::initializer_list<QWidget*>{
@@ -639,7 +692,7 @@ void SignInView::onAutoSignInTick()
     const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     if (!m_window.session().mainOpen() && m_window.session().idle() && QFile::exists(record) &&
         accountRecord.option == u"autologin" && !m_ui.passwordEdit->isHidden() &&
-        !signInSequenceTimer->isActive() && !m_signInRunning) {
+        !signInSequenceTimer->isActive() && !m_signInRunning && !signInRetryTimer->isActive()) {
         m_ui.nameEdit->setText(accountRecord.userName);
         m_ui.passwordEdit->setEchoMode(QLineEdit::Password);
         m_ui.passwordEdit->setText(savedPassword);
@@ -655,7 +708,8 @@ void SignInView::autoSignInFromRecord()
 {
     const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     const auto lines = stringlist::load(record);
-    if (!lines || lines->value(1) != u"autologin" || m_ui.passwordEdit->isHidden())
+    if (!lines || lines->value(1) != u"autologin" || m_ui.passwordEdit->isHidden() ||
+        signInRetryTimer->isActive())
         return;
     m_ui.nameEdit->setText(lines->value(0));
     m_ui.passwordEdit->setEchoMode(QLineEdit::Password);

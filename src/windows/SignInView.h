@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/RetryPacing.h"
 #include "session/ClientSession.h"
 
 #include <QObject>
@@ -37,6 +38,9 @@ public:
     int failedPasses = 0;                  // server failures in a row while the network is up
     // The user signed out since the main connection was last opened.
     bool signedOut = false;
+    // The pause before a sign-in tries again after a failure that would only repeat at once;
+    // no automatic sign-in starts while it runs.
+    QTimer* signInRetryTimer = nullptr;
 
     void onSignIn();                                  // Button2Click
     void onSignInCaptionTick();                       // Timer1Timer
@@ -63,6 +67,7 @@ public:
     void placeholderExit(QLineEdit* box);
     // The sign-in part of the window's show: focus and automatic sign-in.
     void FormShowSignIn();
+    void onSignInRetryTick();
 
 private:
     void setSignInCaption(int row, const QString& suffix = {});
@@ -73,6 +78,10 @@ private:
     void tightenSavedFiles();
     void signInStep3();
     void restartSequence(bool serverFault);
+    // Restarts the sequence, or shows the screen again with the reason and waits the pause the
+    // failure calls for.
+    void retryAfter(retrypacing::Failure failure, const QString& text);
+    void showSignInControls();
     void checkOption(QRadioButton* button);
     // Writes the option into the record and forgets the saved password.
     void chooseOption(const QString& option);
@@ -82,6 +91,7 @@ private:
     static constexpr int kTxtFillAllFields = 134;
     static constexpr int kTxtWaitingForNetwork = 135;
     static constexpr int kTxtServerNotAnswering = 136;
+    static constexpr int kTxtTryingLater = 398;
 
     TNetwork& m_window;
     MainControls& m_ui;
@@ -89,4 +99,6 @@ private:
     bool m_signInRunning = false; // a sign-in pass waits for the session
     int m_signInCaptionRow = 0;   // the text row Button2 shows
     bool m_optionGuard = false;   // the Tags of the option buttons while code checks them
+    retrypacing::Pacing m_pacing; // the failures of the passes since the last that got through
+    QString m_shownFailure;       // the reason last shown, not shown again at each retry
 };

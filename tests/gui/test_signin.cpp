@@ -281,7 +281,7 @@ TEST_F(SignIn, EnterInTheNameBoxLetsTheButtonPassTypeAllFields)
     EXPECT_EQ(w->ownNameLabel->text(), "Alice");
 }
 
-TEST_F(SignIn, AFolderWithoutItsPasswordFileStopsAfterAFewPasses)
+TEST_F(SignIn, AFolderWithoutItsPasswordFileWaitsAfterAFewPasses)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
@@ -301,7 +301,10 @@ TEST_F(SignIn, AFolderWithoutItsPasswordFileStopsAfterAFewPasses)
         bob->runSequence();
     EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive()) << "the sequence never stopped";
     EXPECT_LE(passes, 10);
-    EXPECT_EQ(caption(*bob), text(*bob, 136));
+    // The failure repeats itself: the next pass waits, and the reason is shown once.
+    EXPECT_TRUE(w->signIn().signInRetryTimer->isActive());
+    EXPECT_EQ(caption(*bob), text(*bob, 398));
+    EXPECT_EQ(bob->fakes.desktop->errors.size(), 1);
     EXPECT_EQ(w->ownNameLabel->text(), "-");
     for (QWidget* c : std::initializer_list<QWidget*>{w->nameEdit, w->passwordEdit, w->signInButton,
                                                       w->autoSignInOption, w->forgetPasswordOption,
@@ -336,6 +339,71 @@ TEST_F(SignIn, AFaultThatGoesAwayLetsTheNextPassThrough)
     EXPECT_EQ(w->ownNameLabel->text(), "-");
     EXPECT_EQ(caption(*bob), text(*bob, 133));
     EXPECT_FALSE(QDir(users("Alice/Alice")).exists());
+}
+
+TEST_F(SignIn, AnOversizedDirectoryIsRefusedWithItsReasonAndTriedAgainAfterGrowingPauses)
+{
+    alice->goOnline();
+    alice->signIn("alice-pw");
+    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    const QByteArray mended = TempTree::read(users("lineup.xo"));
+    const auto retrievals = [&] {
+        return server->log().count(QStringLiteral("/netwrk/users/lineup.xo completed="));
+    };
+    const qsizetype before = retrievals();
+    ASSERT_GT(before, 0) << "the log does not show downloads";
+
+    // Restarted with no copy of the directory to fall back on, and the server's is 20 MiB.
+    alice->restart();
+    QFile::remove(alice->ctx->folders().tempDataDir + "lnplk.xo");
+    {
+        QFile huge(users("lineup.xo"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        huge.write(QByteArray(20 * 1024 * 1024 - 2, 'x') + "\r\n");
+    }
+    alice->goOnline();
+    SignInView& view = alice->w()->signIn();
+    view.onAutoSignInTick();
+    settleAll();
+    ASSERT_TRUE(view.signInSequenceTimer->isActive());
+    alice->runSequence();
+
+    // The screen is back with the reason, and the next pass waits.
+    const QString reason = "The user directory on the server (lineup.xo) is 20971520 bytes, "
+                           "more than the 4194304 this program reads.";
+    EXPECT_EQ(alice->fakes.desktop->errors, QStringList({reason}));
+    EXPECT_FALSE(view.signInSequenceTimer->isActive());
+    ASSERT_TRUE(view.signInRetryTimer->isActive());
+    EXPECT_EQ(view.signInRetryTimer->interval(), 5000);
+    EXPECT_EQ(caption(*alice), text(*alice, 398));
+    TNetwork* w = alice->w();
+    for (QWidget* c :
+         std::initializer_list<QWidget*>{w->nameEdit, w->passwordEdit, w->signInButton})
+        EXPECT_FALSE(c->isHidden()) << c->objectName().toStdString();
+    // The automatic press of the button waits for the pause too.
+    view.onAutoSignInTick();
+    settleAll();
+    EXPECT_FALSE(view.signInSequenceTimer->isActive());
+
+    // The pause runs out: the same refusal waits twice as long and is not shown again.
+    view.onSignInRetryTick();
+    alice->runSequence();
+    ASSERT_TRUE(view.signInRetryTimer->isActive());
+    EXPECT_EQ(view.signInRetryTimer->interval(), 10000);
+    EXPECT_EQ(alice->fakes.desktop->errors.size(), 1);
+    EXPECT_EQ(retrievals(), before);
+
+    // Someone mends the directory: the next retry gets through.
+    {
+        QFile directory(users("lineup.xo"));
+        ASSERT_TRUE(directory.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        directory.write(mended);
+    }
+    view.onSignInRetryTick();
+    alice->runSequence();
+    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+    EXPECT_FALSE(view.signInRetryTimer->isActive());
+    EXPECT_GT(retrievals(), before);
 }
 
 TEST_F(SignIn, ANameWithABraceIsNotRegistered)

@@ -40,6 +40,11 @@ public:
     }
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
     QString tree(const QString& relative) const { return m_data.path("demo/main/" + relative); }
+    // The server's log: pyftpdlib's line for each transfer ("RETR /path completed=1 ...").
+    QString log() const
+    {
+        return QString::fromUtf8(TempTree::read(m_data.path("demo/server.log")));
+    }
 
 private:
     TempTree m_data;
