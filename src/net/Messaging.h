@@ -22,7 +22,7 @@ struct Place
     QString seenFolder; // ProgramDataDir + "net/" + SessionUser + "/"
     // What this client last read of each server copy; null: every send reads both copies.
     conversationwrite::Memo* memo = nullptr;
-    ServerLock::Limits lock;
+    ServerLock::Limits lock = {};
 };
 
 // Saves a conversation the way the chat view writes it (no line end after the last line).
