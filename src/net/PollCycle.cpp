@@ -314,7 +314,11 @@ Result run(Context& ctx, Sink& sink)
         const std::optional<ftplisting::Entry> lineup = directoryEntry(ftp, now);
         const bool directoryKnown = !full && lineup && QFile::exists(copy) &&
                                     !mayHaveChanged(&memory.directory, *lineup, memory.listedAt);
-        if (directoryKnown) {
+        // Far beyond any real directory: the lists stay as they were, and nothing comes down.
+        const bool directoryTooLarge = lineup && lineup->size > limits::kMaxDirectoryBytes;
+        if (directoryTooLarge) {
+            ctx.directory.reload(std::nullopt, ctx.sessionUser);
+        } else if (directoryKnown) {
             std::optional<QStringList> lines;
             // Read as a downloaded one is, with the same bound.
             if (!helpers::fileInUse(copy))

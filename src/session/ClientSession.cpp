@@ -97,7 +97,8 @@ public:
         const QString record = f.tempDataDir + store::local::kPeerRecordCopy;
         QString avatarType = QStringLiteral(".png");
         try {
-            localcopy::download(ftp, store::kAccountRecordFile, record, localcopy::kPrivate);
+            localcopy::download(ftp, store::kAccountRecordFile, record, localcopy::kPrivate,
+                                limits::kMaxRecordBytes);
             const auto lines =
                 stringlist::loadAtMost(record, limits::kMaxRecordBytes).value_or(QStringList());
             avatarType = store::AccountRecord::fromLines(lines).avatarExtension;
