@@ -28,3 +28,4 @@ add_larkspire_test(integration test_server_files LIBS larkspire_net larkspire_ft
 add_larkspire_test(integration test_conversation_write LIBS larkspire_net larkspire_ftpserver)
 add_larkspire_test(integration test_faulty_server LIBS larkspire_net larkspire_ftpserver)
 add_larkspire_test(integration test_write_faults LIBS larkspire_net larkspire_ftpserver TIMEOUT 600)
+add_larkspire_test(integration test_files_in_transit LIBS larkspire_net larkspire_ftpserver TIMEOUT 300)

@@ -6,12 +6,15 @@
 #include "core/UserDirectory.h"
 #include "net/ConversationWrite.h"
 #include "net/FtpClient.h"
+#include "net/ServerFile.h"
 #include "net/StoreLayout.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace messaging {
 
@@ -157,6 +160,7 @@ FileSendResult sendFiles(FtpClient& ftp, const Place& place, QStringList& chat,
         }
     }
     ftp.changeFolder(place.sessionUser);
+    QStringList failed;
     for (const QString& path : send.paths) {
         // A folder, a device or a pipe cannot be sent, and a pipe would never end.
         if (!QFileInfo(path).isFile()) {
@@ -164,20 +168,50 @@ FileSendResult sendFiles(FtpClient& ftp, const Place& place, QStringList& chat,
             continue;
         }
         const QString upload = conversation::uploadName(path);
+        // Under a temporary name until it is whole: a receiver never takes a part of it.
         try {
-            ftp.upload(path, upload, [&](qint64 done, qint64 total) {
-                if (progress)
-                    progress(upload, done, total);
-            });
+            const QString temporary =
+                serverfile::uploadTemporary(ftp, path, upload, [&](qint64 done, qint64 total) {
+                    if (progress)
+                        progress(upload, done, total);
+                });
+            serverfile::commit(ftp, temporary, upload);
             result.uploaded.append(path);
-        } catch (const FtpError&) {
-            if (!send.ignoreFailures)
+        } catch (const FtpError& e) {
+            if (!send.ignoreFailures || !ftp.connected())
                 throw;
             result.skipped.append(path);
+            result.failures.append(QFileInfo(path).fileName() + QStringLiteral(": ") + e.message());
+            failed.append(path);
         }
     }
+    // What a killed upload of an earlier send left behind.
+    try {
+        const QStringList names = ftp.listNames();
+        if (!result.uploaded.isEmpty() &&
+            std::any_of(names.cbegin(), names.cend(),
+                        [](const QString& n) { return serverfile::isTemporary(n); })) {
+            const QDateTime now =
+                ftp.modificationTime(conversation::uploadName(result.uploaded.last()));
+            if (now.isValid())
+                serverfile::removeLeftovers(ftp, names, now);
+        }
+    } catch (const FtpError&) {
+        // Tidying up only; the next send tries again.
+        if (!ftp.connected())
+            throw;
+    }
+    // Files that did not go up get no notice; with none gone up there is nothing to tell.
+    if (result.uploaded.isEmpty() && !failed.isEmpty()) {
+        ftp.changeFolder(store::userFolder(place.serverRoot, place.sessionUser));
+        return result;
+    }
+    QStringList counted;
+    for (const QString& p : send.paths)
+        if (!failed.contains(p))
+            counted.append(p);
 
-    conversation::Notice notice{place.sessionUser,   send.paths,        send.phrases,
+    conversation::Notice notice{place.sessionUser,   counted,           send.phrases,
                                 send.countedVerbRow, send.fileNameLine, send.now};
     if (notice.phrases.size() < 7)
         notice.phrases = conversation::fallbackPhrases();

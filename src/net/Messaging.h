@@ -81,7 +81,8 @@ struct FileSend
 struct FileSendResult
 {
     QStringList uploaded;
-    QStringList skipped; // not regular files, or refused by the server
+    QStringList skipped;  // not regular files, or refused by the server
+    QStringList failures; // "file name: why" of each upload that failed
 };
 using Progress = std::function<void(const QString& name, qint64 done, qint64 total)>;
 FileSendResult sendFiles(FtpClient& ftp, const Place& place, QStringList& chat,

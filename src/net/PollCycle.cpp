@@ -280,8 +280,10 @@ Result run(Context& ctx, Sink& sink)
     Memory& memory = ctx.memory ? *ctx.memory : scratch;
     const QString owner =
         ftp.settings().host + u'\n' + ftp.settings().user + u'\n' + ctx.sessionUser;
-    if (memory.owner != owner)
-        memory = Memory{owner, {}, {}, {}, 0};
+    if (memory.owner != owner) {
+        memory = Memory();
+        memory.owner = owner;
+    }
     const bool full = memory.cyclesToFullCheck <= 0;
     result.fullCheck = full;
 
@@ -529,16 +531,26 @@ Result run(Context& ctx, Sink& sink)
                 result.outcome = Outcome::NoServer;
                 return result;
             }
+            received::Settling settling;
+            settling.previous = &memory.senderFolders[sender];
+            settling.wait = wait;
             const received::FetchResult got = received::fetchListed(
-                ftp, sender, ctx.networkDir, [&](const QString&) { sink.pumpEvents(); });
-            if (got.found)
+                ftp, sender, ctx.networkDir, [&](const QString&) { sink.pumpEvents(); }, {},
+                settling);
+            if (!got.fetched.isEmpty())
                 result.fetchedFrom.append(sender);
             for (Announcement& a : notices) {
-                if (a.sender == sender && got.found) {
+                if (a.sender == sender && !got.fetched.isEmpty()) {
                     a.filesFetched = true;
                     sink.filesFetched(a);
                 }
             }
+        }
+        for (auto it = memory.senderFolders.begin(); it != memory.senderFolders.end();) {
+            if (senders.contains(it.key()))
+                ++it;
+            else
+                it = memory.senderFolders.erase(it);
         }
         for (auto it = memory.compared.begin(); it != memory.compared.end();) {
             if (listed.contains(it.key()))

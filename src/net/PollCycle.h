@@ -37,6 +37,8 @@ struct Memory
     ftplisting::Entry directory; // "lineup.xo" when last fetched
     QDateTime listedAt;          // our clock (UTC) when the previous listing was taken
     int cyclesToFullCheck = 0;
+    // Per sender folder, its files as last listed: a file alike in two listings is whole.
+    QHash<QString, QHash<QString, ftplisting::Entry>> senderFolders;
 };
 
 // What the new-message popup is told about one changed conversation.

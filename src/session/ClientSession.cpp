@@ -670,23 +670,9 @@ void ClientSession::sendFiles(const FilesRequest& request)
             send.ignoreFailures = false;
         }
         try {
-            // The notice goes on top of the newest own copy: what the correspondent wrote since
-            // the view was last shown must not be lost.
-            const QString seen = place.seenFolder + store::conversationFile(request.recipient);
-            try {
-                ftp.download(store::userFolder(place.serverRoot, w.sessionUser) +
-                                 store::conversationFile(request.recipient),
-                             seen);
-                r.chat = stringlist::load(seen).value_or(r.chat);
-                conversation::dropFileLine(r.chat);
-            } catch (const FtpError& e) {
-                // No conversation yet: the view is all there is.
-                if (e.kind() != FtpError::Kind::Reply || e.replyCode() != 550)
-                    throw;
-            }
             int shown = -1;
             QString shownName;
-            messaging::sendFiles(
+            const messaging::FileSendResult sent = messaging::sendFiles(
                 ftp, place, r.chat, send, [&](const QString& name, qint64 done, qint64 total) {
                     const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
                     // One signal per step is plenty for a label.
@@ -696,6 +682,7 @@ void ClientSession::sendFiles(const FilesRequest& request)
                     shownName = name;
                     emit transferProgress(name, percent);
                 });
+            r.notSent = sent.failures;
         } catch (const Error& e) {
             fail(r, e.message());
         }

@@ -166,6 +166,7 @@ struct FilesResult
     FilesRequest request;
     bool reached = false;
     QStringList chat;
+    QStringList notSent; // "file name: why" of each file whose upload failed; no notice for it
     RequestError error;
 };
 
