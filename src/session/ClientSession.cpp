@@ -333,6 +333,9 @@ bool ClientSession::bootstrap()
 
 bool ClientSession::keepAlive()
 {
+    // A waiting cycle uses the connection anyway.
+    if (m_pollQueued)
+        return false;
     return postTimed([this] {
         try {
             m_worker->server.keepAlive();
@@ -722,8 +725,13 @@ void ClientSession::signOut(const QString& name)
 
 bool ClientSession::poll(const PollRequest& request)
 {
+    // A tick that finds other work waits behind it rather than being lost: a keep-alive or a
+    // send must not cost the user a cycle of news. One waiting cycle is enough.
+    if (m_pollQueued.exchange(true))
+        return false;
     const Folders f = m_config.folders();
-    return postTimed([this, f, request] {
+    post([this, f, request] {
+        m_pollQueued = false;
         Worker& w = *m_worker;
         w.sync(f);
         PollResult r;
@@ -754,6 +762,7 @@ bool ClientSession::poll(const PollRequest& request)
         }
         emit polled(r);
     });
+    return true;
 }
 
 void ClientSession::saveProfile(const QString& region, const QString& activity)

@@ -264,7 +264,9 @@ public:
     // Sends go to the signed-in user's folder; set on the window thread at sign-in and sign-out.
     void setSessionUser(const QString& name);
 
-    // Timer-driven requests skip their turn when other work waits or runs: false then.
+    // Timer-driven requests skip their turn when other work waits or runs: false then. A poll
+    // is queued behind such work instead, unless one is queued already; the keep-alive stands
+    // aside while one is.
     bool bootstrap();
     bool keepAlive();
     bool poll(const PollRequest& request);
@@ -331,4 +333,5 @@ private:
     std::atomic<bool> m_online{false};
     std::atomic<bool> m_configured{false};
     std::atomic<bool> m_mainOpen{false};
+    std::atomic<bool> m_pollQueued{false};
 };

@@ -115,18 +115,39 @@ TEST_F(ClientSessionTest, ASilentServerLeavesTheCallerFreeAndEndsAsAnError)
     QSignalSpy signedIn(session.get(), &ClientSession::signedIn);
     session->signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
     // The sign-in waits on the silent server; this thread goes on with its own events, and
-    // timer work finds the session busy instead of waiting for it.
+    // timer work finds the session busy instead of waiting for it. One poll waits its turn.
     bool ranMeanwhile = false;
     QTimer::singleShot(0, [&] { ranMeanwhile = !session->idle(); });
     QTest::qWait(100);
     EXPECT_TRUE(ranMeanwhile);
     EXPECT_FALSE(session->keepAlive());
-    EXPECT_FALSE(session->poll({}));
+    EXPECT_TRUE(session->poll({}));
+    EXPECT_FALSE(session->poll({})) << "one waiting cycle is enough";
+    EXPECT_FALSE(session->keepAlive()) << "the waiting cycle uses the connection";
 
+    QSignalSpy polled(session.get(), &ClientSession::polled);
     ASSERT_TRUE(signedIn.wait(60000));
     const auto result = signedIn.takeFirst().value(0).value<SignInResult>();
     EXPECT_EQ(result.stage, SignInResult::Stage::NoServer);
+    EXPECT_TRUE(polled.count() > 0 || polled.wait(10000)) << "the waiting tick ran";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
     EXPECT_FALSE(session->mainOpen());
+}
+
+TEST_F(ClientSessionTest, APollTickIsNeverLostToAKeepAlive)
+{
+    auto session = makeSession();
+    ASSERT_TRUE(session->bootstrap());
+    waitFor(*session, &ClientSession::bootstrapped);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+    QSignalSpy polled(session.get(), &ClientSession::polled);
+    // The two timers fire in the same second, the keep-alive first: both run.
+    for (int tick = 0; tick < 3; ++tick) {
+        EXPECT_TRUE(session->keepAlive());
+        EXPECT_TRUE(session->poll({}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+    }
+    EXPECT_EQ(polled.count(), 3);
 }
 
 TEST_F(ClientSessionTest, RequestsRunInOrderAndAFailureComesBackAsAResult)
