@@ -1,5 +1,7 @@
 #include "core/UserDirectory.h"
 
+#include <QSet>
+
 #include "core/Limits.h"
 
 #include "core/StringList.h"
@@ -103,11 +105,18 @@ bool UserDirectory::reload(const std::optional<QStringList>& copy, const QString
     if (changed) {
         if (m_selected >= 0)
             m_selectedPeer = userentry::name(m_users.at(m_selected));
-        if (m_userst.size() != m_ausers.size()) {
-            m_users = m_userst;
-            m_selected = -1;
-            removeOwnLines(sessionUser);
-        }
+        // Every change shows, a renamed user or a new region as much as a new user; the unread
+        // marks of users still listed stay.
+        QSet<QString> marked;
+        for (const QString& line : std::as_const(m_users))
+            if (userentry::isMarked(line))
+                marked.insert(userentry::name(line));
+        m_users = m_userst;
+        for (QString& line : m_users)
+            if (marked.contains(userentry::name(line)))
+                line = userentry::withMark(line);
+        m_selected = -1;
+        removeOwnLines(sessionUser);
     }
     selectPeer();
     return changed;

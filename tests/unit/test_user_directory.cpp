@@ -56,16 +56,24 @@ TEST(UserDirectory, AnEntryThatCannotBeOpenedNeverBecomesTheSelection)
     EXPECT_EQ(d.selectedPeer(), QStringLiteral("Zoe"));
 }
 
-TEST(UserDirectory, ASameSizedChangeReachesUserstButNotUsers)
+TEST(UserDirectory, EveryChangedLineShowsAndUnreadMarksStay)
 {
     UserDirectory d;
     d.firstFill(QStringList{kAnna, kIvan, kMe}, QStringLiteral("Me"));
     d.setUserLine(1, userentry::withMark(kIvan));
+    // A new region: the same number of lines.
     const QString moved = QStringLiteral("}Ivan}Moscow}}.png}rus/");
     EXPECT_TRUE(d.reload(QStringList{kAnna, moved, kMe}, QStringLiteral("Me")));
     EXPECT_TRUE(d.userst().contains(moved));
-    EXPECT_EQ(d.users().at(1), userentry::withMark(kIvan)); // mark kept, region old
+    EXPECT_EQ(d.users().at(1), userentry::withMark(moved));
     EXPECT_FALSE(d.reload(QStringList{kAnna, moved, kMe}, QStringLiteral("Me")));
+
+    // Anna renamed herself: the list follows, and the open correspondent's name is no more.
+    d.select(0);
+    const QString renamed = QStringLiteral("}Annika}Oslo}Art}.png}eng/");
+    EXPECT_TRUE(d.reload(QStringList{renamed, moved, kMe}, QStringLiteral("Me")));
+    EXPECT_EQ(d.users(), (QStringList{renamed, userentry::withMark(moved)}));
+    EXPECT_EQ(d.selected(), -1);
 }
 
 TEST(UserDirectory, ANewUserRebuildsUsersAndReselectsThePeer)
@@ -75,7 +83,7 @@ TEST(UserDirectory, ANewUserRebuildsUsersAndReselectsThePeer)
     d.setUserLine(0, userentry::withMark(kAnna));
     d.select(1);
     EXPECT_TRUE(d.reload(QStringList{kAnna, kIvan, kMe, kZoe}, QStringLiteral("Me")));
-    EXPECT_EQ(d.users(), (QStringList{kAnna, kIvan, kZoe})); // marks gone
+    EXPECT_EQ(d.users(), (QStringList{userentry::withMark(kAnna), kIvan, kZoe}));
     EXPECT_EQ(d.selectedPeer(), QStringLiteral("Ivan"));
     EXPECT_EQ(d.selected(), 1);
     EXPECT_EQ(d.sendbutHint(), QStringLiteral("Ivan"));
