@@ -8,7 +8,9 @@
 #include "windows/uNetMenu.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
+
 #include "windows/udragform.h"
+#include <QCoreApplication>
 
 #include <QLoggingCategory>
 #include <QTimer>
@@ -83,7 +85,8 @@ void UpdateWatch::onUpdateChecked(const selfupdate::Result& result)
     qCInfo(lcUpdate) << "updating to build" << m_lastResult.serverBuild;
     m_updateTimer->stop();
     m_ctx.requestQuit();
-    p.processes->killProcessesNamed(QStringLiteral("Larkspire"));
+    // This installation's copies only: another user's or another folder's stay.
+    p.processes->killProcessesNamed(QCoreApplication::applicationFilePath());
 }
 
 void UpdateWatch::report(const selfupdate::Result& result)

@@ -216,7 +216,8 @@ TEST_F(UpdateTick, AHigherBuildWaitsForEveryWindowToBeHiddenThenStartsTheUpdater
     client->settle();
     EXPECT_EQ(TempTree::read(updater()), kUpdater);
     EXPECT_EQ(client->fakes.processes->started, QStringList{updater()});
-    EXPECT_EQ(client->fakes.processes->killed, QStringList{"Larkspire"});
+    EXPECT_EQ(client->fakes.processes->killed,
+              QStringList{QCoreApplication::applicationFilePath()});
     EXPECT_TRUE(client->ctx->ending());
     EXPECT_FALSE(watch()->timer()->isActive());
 }

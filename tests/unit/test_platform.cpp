@@ -4,6 +4,7 @@
 #include "support/TempTree.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QFontInfo>
@@ -53,6 +54,30 @@ TEST(Processes, EndsEveryProcessOfTheName)
     EXPECT_TRUE(b.waitForFinished(10000));
     EXPECT_EQ(a.exitStatus(), QProcess::CrashExit); // ended by a signal
     EXPECT_FALSE(processes.killProcessesNamed(name));
+}
+
+TEST(Processes, EndsOnlyTheCopiesOfOneInstallationWhenGivenItsPath)
+{
+    const QString sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
+    ASSERT_FALSE(sleep.isEmpty());
+    TempTree tmp;
+    // Two installations of one program, as two users try it on one machine.
+    const QString name = QStringLiteral("LkInstalled%1").arg(QCoreApplication::applicationPid());
+    const QString mine = tmp.path(QStringLiteral("one/") + name);
+    const QString other = tmp.path(QStringLiteral("two/") + name);
+    QDir().mkpath(tmp.path(QStringLiteral("one")));
+    QDir().mkpath(tmp.path(QStringLiteral("two")));
+    ASSERT_TRUE(QFile::copy(sleep, mine) && QFile::copy(sleep, other));
+    QProcess a, b;
+    a.start(mine, {QStringLiteral("60")});
+    b.start(other, {QStringLiteral("60")});
+    ASSERT_TRUE(a.waitForStarted() && b.waitForStarted());
+    ProcProcesses processes;
+    EXPECT_TRUE(processes.killProcessesNamed(mine));
+    EXPECT_TRUE(a.waitForFinished(10000));
+    EXPECT_FALSE(b.waitForFinished(300)) << "the other installation runs on";
+    b.kill();
+    b.waitForFinished(10000);
 }
 
 TEST(Autostart, EntryIsWrittenQuotedAndRemoved)
