@@ -40,6 +40,12 @@ void ClientWindows::create(AppContext& ctx)
     m_NetMenu = std::make_unique<TNetMenu>(ctx);
     m_Photo = std::make_unique<TPhoto>(ctx);
     m_fList = std::make_unique<TfList>(ctx);
+
+    // Files the small windows hold for the server go up when the detector finds it again.
+    QObject::connect(m_Network.get(), &TNetwork::connectionStateChanged, m_Minimized.get(),
+                     &TMinimized::sendWaitingFiles);
+    QObject::connect(m_Network.get(), &TNetwork::connectionStateChanged, m_dragform.get(),
+                     &Tdragform::sendWaitingFiles);
 }
 
 std::vector<QWidget*> ClientWindows::all() const

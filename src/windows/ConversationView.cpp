@@ -184,11 +184,11 @@ bool ConversationView::messageKey(int key)
 bool ConversationView::msgDragEvent(QEvent* event)
 {
     // The message box would take dropped files as "file:///" text; they are meant to be sent.
+    // Anything else is the box's own: text dropped there is typed.
     auto* drop = static_cast<QDropEvent*>(event);
     if (dropped::localPaths(drop->mimeData()).isEmpty())
         return false;
-    drop->acceptProposedAction();
-    if (event->type() == QEvent::Drop)
+    if (dropped::takeAsCopy(drop) && event->type() == QEvent::Drop)
         dropFiles(dropped::localPaths(drop->mimeData()));
     return true;
 }

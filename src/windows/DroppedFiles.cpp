@@ -1,5 +1,6 @@
 #include "windows/DroppedFiles.h"
 
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
@@ -19,6 +20,18 @@ QStringList localPaths(const QMimeData* data)
             paths.append(path);
     }
     return paths;
+}
+
+bool takeAsCopy(QDropEvent* event)
+{
+    // A source that allows no copy would be answered with a move whatever is asked for.
+    if (!(event->possibleActions() & Qt::CopyAction) || localPaths(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
 }
 
 Split split(const QStringList& paths)

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+class QDropEvent;
 class QMimeData;
 
 // What a drop from the file manager brings, and which of it can be sent.
@@ -10,6 +11,11 @@ namespace dropped {
 
 // The local paths of a drop, in the file manager's order; other items (links, text) are left out.
 QStringList localPaths(const QMimeData* data);
+
+// Takes a drag (enter, move) or a drop of local files as a copy, whatever the source proposed:
+// a file manager that is answered with a move deletes the original, sent or not. Anything
+// without local files, or from a source that allows no copy, is refused. True when it was taken.
+bool takeAsCopy(QDropEvent* event);
 
 struct Split
 {

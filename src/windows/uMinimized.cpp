@@ -238,6 +238,11 @@ void TMinimized::FormHide()
 {
     setMainWindowOpenFlag(1);
     hideTaskbarButton();
+    // The reason belonged to that drop; files that wait stay in the hints.
+    if (!m_dropReason.isEmpty()) {
+        m_dropReason.clear();
+        showQuietAndUnread();
+    }
 }
 
 void TMinimized::StartFadeOut(const QString& action)
@@ -260,6 +265,13 @@ void TMinimized::fadedOut()
 
 bool TMinimized::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == waitingMark && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            waitingMark->rect().contains(mouse->position().toPoint()))
+            cancelWaitingFiles();
+        return true;
+    }
     if (watched != Image1)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {

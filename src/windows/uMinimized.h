@@ -2,6 +2,7 @@
 
 #include "core/DoNotDisturb.h"
 #include "core/MiniBarPlacement.h"
+#include "core/PendingDrop.h"
 #include "core/UnreadNews.h"
 #include "windows/WindowFader.h"
 
@@ -101,6 +102,13 @@ public:
     QStringList vinfo{QStringLiteral("Version")};
     // The files last dropped on the bar.
     QStringList dropfiles;
+    // How many dropped files wait for the server, over the bottom of the picture; a click on it
+    // gives them up.
+    QLabel* waitingMark = nullptr;
+    // Files dropped while the server was away, which go up when it is back.
+    const PendingDrop& waitingFiles() const { return m_waitingFiles; }
+    // The connection state changed: waiting files go up once the server is there.
+    void sendWaitingFiles();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -108,6 +116,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
@@ -137,6 +146,12 @@ private:
     void createDrops();
     void dropFiles(const QStringList& paths);
     void onPicked(const QString& name);
+    void send(const QString& name, const QStringList& paths);
+    // The hints' line for the waiting files, else the reason the last drop did not go up.
+    QString dropStateLine() const;
+    // The mark and the hints after either changed; `announce` also shows the line at once.
+    void showDropState(bool announce);
+    void cancelWaitingFiles();
     void onFilesReached(const FilesRequest& request);
     void onProgress(const QString& name, int percent);
     void onFilesSent(const FilesResult& result);
@@ -163,6 +178,8 @@ private:
     int m_uploadsRunning = 0;
     bool m_picking = false; // the picker is open for a drop
     QString m_uploadState;  // the hints' first line while the small windows' files go up
+    PendingDrop m_waitingFiles;
+    QString m_dropReason; // nobody was signed in for the last drop
 
     QIcon m_plainIcon;
     UnreadNews m_unread;

@@ -8,36 +8,60 @@
 #include "session/ClientSession.h"
 #include "windows/ConversationView.h"
 #include "windows/DroppedFiles.h"
-#include "windows/SignInView.h"
 #include "windows/uList.h"
 #include "windows/uNetwork.h"
-#include "windows/udragform.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QToolTip>
+
+namespace {
+
+constexpr int kWaitingMarkHeight = 16;
+
+} // namespace
 
 void TMinimized::createDrops()
 {
     setAcceptDrops(true);
+    waitingMark = new QLabel(this);
+    waitingMark->setObjectName(QStringLiteral("waitingMark"));
+    waitingMark->setGeometry(0, minibar::kSize - kWaitingMarkHeight, minibar::kSize,
+                             kWaitingMarkHeight);
+    waitingMark->setAlignment(Qt::AlignCenter);
+    waitingMark->setCursor(Qt::PointingHandCursor);
+    waitingMark->setStyleSheet(
+        QStringLiteral("QLabel { color: #AD9A4B; background-color: #6B1625; }"));
+    waitingMark->installEventFilter(this);
+    waitingMark->hide();
+
     ClientSession& session = m_ctx.session();
     connect(&session, &ClientSession::filesReached, this, &TMinimized::onFilesReached);
     connect(&session, &ClientSession::transferProgress, this, &TMinimized::onProgress);
     connect(&session, &ClientSession::filesSent, this, &TMinimized::onFilesSent);
+    // A poll that reaches the server says it is back even where the detector never said it left.
+    connect(&session, &ClientSession::mainConnectionOpened, this, &TMinimized::sendWaitingFiles);
 }
 
 void TMinimized::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!dropped::localPaths(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    dropped::takeAsCopy(event);
+}
+
+void TMinimized::dragMoveEvent(QDragMoveEvent* event)
+{
+    dropped::takeAsCopy(event);
 }
 
 void TMinimized::dropEvent(QDropEvent* event)
 {
+    if (!dropped::takeAsCopy(event))
+        return;
     const QStringList paths = dropped::localPaths(event->mimeData());
-    event->acceptProposedAction();
     // The picker is shown after the drop has been let go, not inside the file manager's drag.
     QMetaObject::invokeMethod(
         this, [this, paths] { dropFiles(paths); }, Qt::QueuedConnection);
@@ -47,10 +71,13 @@ void TMinimized::dropFiles(const QStringList& paths)
 {
     if (m_picking || paths.isEmpty())
         return;
+    m_dropReason.clear();
     TNetwork* network = m_ctx.Network();
-    // Nobody to send as: the main window's sign-in screen, as its own drop would need.
-    if (!network->signedIn()) {
+    // Nobody to send as: the bar says so, and the main window's sign-in screen is where to go.
+    if (PendingDrop::decide(network->sendConditions()) == PendingDrop::Verdict::SignInFirst) {
         dropfiles.clear();
+        m_dropReason = PendingDrop::reason(PendingDrop::Verdict::SignInFirst, 0, m_ctx.strings());
+        showDropState(true);
         setMainWindowOpenFlag(1);
         network->show();
         return;
@@ -65,20 +92,27 @@ void TMinimized::dropFiles(const QStringList& paths)
 void TMinimized::onPicked(const QString& name)
 {
     m_picking = false;
+    const QStringList paths = dropfiles;
     if (name.isEmpty()) {
         dropfiles.clear();
         return;
     }
-    TNetwork* network = m_ctx.Network();
-    if (!network->connected() || !network->signedIn()) {
-        // A drop zone opened for sending brings the main window back as it goes.
-        if (Tdragform* zone = m_ctx.dragform(); zone && zone->isVisible())
-            zone->StartFadeOut();
-        network->signIn().showSignInView();
-        setMainWindowOpenFlag(1);
-        network->show();
+    // Without the server the files wait for it: the sign-in screen would sign the user out.
+    const PendingDrop::Conditions now = m_ctx.Network()->sendConditions();
+    const PendingDrop::Verdict verdict = m_waitingFiles.offer({now.user, name, paths}, now);
+    if (verdict != PendingDrop::Verdict::Send) {
+        dropfiles.clear();
+        if (verdict == PendingDrop::Verdict::SignInFirst)
+            m_dropReason = PendingDrop::reason(verdict, 0, m_ctx.strings());
+        showDropState(true);
         return;
     }
+    send(name, paths);
+}
+
+void TMinimized::send(const QString& name, const QStringList& paths)
+{
+    TNetwork* network = m_ctx.Network();
     const int row = UserDirectory::find(network->directory().users(), name);
     // A favourite who is no longer listed has no folder to send to that the directory vouches
     // for, and the conversation on screen is someone else's.
@@ -87,7 +121,7 @@ void TMinimized::onPicked(const QString& name)
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotListed).arg(name));
         return;
     }
-    const QStringList sendable = network->conversation().sendableDropped(dropfiles);
+    const QStringList sendable = network->conversation().sendableDropped(paths);
     if (sendable.isEmpty()) {
         dropfiles.clear();
         return;
@@ -109,6 +143,49 @@ void TMinimized::onPicked(const QString& name)
     // conversation.
     request.chat = QStringList();
     m_ctx.session().sendFiles(request);
+}
+
+void TMinimized::sendWaitingFiles()
+{
+    if (!m_waitingFiles.waiting())
+        return;
+    const QList<PendingDrop::Files> ready =
+        m_waitingFiles.release(m_ctx.Network()->sendConditions());
+    if (m_waitingFiles.waiting())
+        return;
+    showDropState(false);
+    for (const PendingDrop::Files& files : ready)
+        send(files.recipient, files.paths);
+}
+
+void TMinimized::cancelWaitingFiles()
+{
+    m_waitingFiles.cancel();
+    showDropState(false);
+}
+
+QString TMinimized::dropStateLine() const
+{
+    if (m_waitingFiles.waiting())
+        return PendingDrop::reason(PendingDrop::Verdict::Wait, m_waitingFiles.fileCount(),
+                                   m_ctx.strings());
+    return m_dropReason;
+}
+
+void TMinimized::showDropState(bool announce)
+{
+    if (m_waitingFiles.waiting()) {
+        waitingMark->setText(QStringLiteral("%1 \u2715").arg(m_waitingFiles.fileCount()));
+        waitingMark->setToolTip(m_waitingFiles.waitingText(m_ctx.strings()));
+        waitingMark->show();
+        waitingMark->raise();
+    } else {
+        waitingMark->hide();
+    }
+    showQuietAndUnread();
+    // Said at once where the files were let go, not only when the pointer rests on the bar.
+    if (announce && isVisible() && !dropStateLine().isEmpty())
+        QToolTip::showText(mapToGlobal(QPoint(0, height())), dropStateLine(), this);
 }
 
 void TMinimized::showUploadState(const QString& text)
@@ -144,12 +221,18 @@ void TMinimized::onFilesSent(const FilesResult& result)
     }
     if (from != FilesRequest::From::MiniBar)
         return;
+    // The server went away although the detector had not said so: the files wait for it.
+    if (!result.reached) {
+        const PendingDrop::Conditions now = m_ctx.Network()->sendConditions();
+        m_waitingFiles.putBack({now.user, result.request.recipient, result.request.paths});
+        showDropState(true);
+        return;
+    }
     if (result.error.failed()) {
         // The application's error report.
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
     dropfiles.clear();
-    if (result.reached)
-        closetimer->start();
+    closetimer->start();
 }

@@ -155,6 +155,9 @@ void TMinimized::showQuietAndUnread()
         if (!line.isEmpty())
             lines.append(line);
     }
+    // Files that wait, or a drop that went nowhere, come before the news.
+    if (const QString drop = dropStateLine(); !drop.isEmpty())
+        lines.prepend(drop);
     QStringList barLines = lines;
     if (!m_uploadState.isEmpty())
         barLines.prepend(m_uploadState);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Fade.h"
+#include "core/PendingDrop.h"
 #include "core/UserDirectory.h"
 #include "core/uLocal.h"
 #include "session/ClientSession.h"
@@ -30,6 +31,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QDragEnterEvent;
+class QDragMoveEvent;
 class QDropEvent;
 class QKeyEvent;
 class QLabel;
@@ -129,6 +131,8 @@ public:
 
     // Shows the main window from the popup, as the mini bar's click does.
     void showFromPopup();
+    // Who would send a drop now, and whether the server is there for it.
+    PendingDrop::Conditions sendConditions() const;
 
     // Comforts (uNetwork_comforts.cpp): the draft of the correspondent in msg, the find bar
     // over chat (Ctrl+F), and the filter line that typing in users opens.
@@ -140,6 +144,10 @@ public:
     AccountPanel& account() { return *m_account; }
     // Closes the picture viewer when it is open.
     void closeAvatarViewer();
+
+signals:
+    // The detector's word changed, or was said again; the small windows' waiting files go then.
+    void connectionStateChanged(bool online);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -176,6 +184,7 @@ private:
     // A key for the comforts, before the window's own handling: as keyPress of each comfort.
     std::optional<bool> comfortKey(QWidget* receiver, const QKeyEvent& key);
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
     bool m_signedIn = false; // the signed-in screen is set up

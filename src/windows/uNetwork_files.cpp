@@ -10,15 +10,23 @@
 
 void TNetwork::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!dropped::localPaths(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    dropped::takeAsCopy(event);
+}
+
+void TNetwork::dragMoveEvent(QDragMoveEvent* event)
+{
+    dropped::takeAsCopy(event);
 }
 
 void TNetwork::dropEvent(QDropEvent* event)
 {
-    const QStringList paths = dropped::localPaths(event->mimeData());
-    event->acceptProposedAction();
-    m_conversation->dropFiles(paths);
+    if (dropped::takeAsCopy(event))
+        m_conversation->dropFiles(dropped::localPaths(event->mimeData()));
+}
+
+PendingDrop::Conditions TNetwork::sendConditions() const
+{
+    return {signedIn() ? sessionUser : QString(), connected()};
 }
 
 void TNetwork::showFromPopup()

@@ -90,6 +90,7 @@ void TNetwork::onConnectionStatus(bool reachable)
         m_signIn->signedOut = false;
         signedInMark = 0;
         m_signIn->autoSignIn();
+        emit connectionStateChanged(true);
         return;
     }
     connectionStatus->setText(QString::fromUtf16(kDisconnectedText));
@@ -97,6 +98,7 @@ void TNetwork::onConnectionStatus(bool reachable)
     QTimer::singleShot(kRecheckPauseMs, netDetector, &TXNetDetect::requestCheck);
     if (m_signIn->accountRecord.option == u"autologin")
         m_signIn->autoSignInDone = false;
+    emit connectionStateChanged(false);
 }
 
 void TNetwork::onBootstrapTick()

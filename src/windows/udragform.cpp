@@ -7,7 +7,6 @@
 #include "windows/ConversationView.h"
 #include "windows/DroppedFiles.h"
 #include "windows/FrameImage.h"
-#include "windows/SignInView.h"
 #include "windows/WindowLook.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetwork.h"
@@ -63,7 +62,17 @@ void Tdragform::FormCreate()
     m_busyLabel->setText(m_ctx.text(StringTable::kTxtUploading));
     m_busyLabel->hide();
 
-    for (QWidget* w : std::initializer_list<QWidget*>{m_picture, m_closeStrip})
+    m_dropStateLabel =
+        look::place(new QLabel(this), QStringLiteral("dropState"), 0, 96, kWidth, 60);
+    m_dropStateLabel->setFont(look::pixelFont(look::fontatigo(), 15, false));
+    m_dropStateLabel->setTextFormat(Qt::PlainText);
+    m_dropStateLabel->setWordWrap(true);
+    m_dropStateLabel->setAlignment(Qt::AlignCenter);
+    m_dropStateLabel->setCursor(Qt::PointingHandCursor);
+    m_dropStateLabel->setStyleSheet(m_busyLabel->styleSheet());
+    m_dropStateLabel->hide();
+
+    for (QWidget* w : std::initializer_list<QWidget*>{m_picture, m_closeStrip, m_dropStateLabel})
         w->installEventFilter(this);
 
     m_fader = new WindowFader(this, QStringLiteral("fx"));
@@ -73,6 +82,8 @@ void Tdragform::FormCreate()
     connect(&session, &ClientSession::filesReached, this, &Tdragform::onFilesReached);
     connect(&session, &ClientSession::transferProgress, this, &Tdragform::onProgress);
     connect(&session, &ClientSession::filesSent, this, &Tdragform::onFilesSent);
+    // A poll that reaches the server says it is back even where the detector never said it left.
+    connect(&session, &ClientSession::mainConnectionOpened, this, &Tdragform::sendWaitingFiles);
 }
 
 QPoint Tdragform::placement(QSize screen)
@@ -113,6 +124,8 @@ void Tdragform::closeEvent(QCloseEvent* event)
 {
     m_dragging = false;
     event->accept();
+    // Closing the window gives up what waits in it.
+    cancelWaitingFiles();
     if (!m_sendsToNetwork || m_ctx.ending())
         return;
     TNetwork* network = m_ctx.Network();
@@ -157,6 +170,12 @@ bool Tdragform::eventFilter(QObject* watched, QEvent* event)
             move(mouse->globalPosition().toPoint() - m_dragOrigin);
         return m_dragging;
     case QEvent::MouseButtonRelease:
+        if (watched == m_dropStateLabel) {
+            if (mouse->button() == Qt::LeftButton &&
+                m_dropStateLabel->rect().contains(mouse->position().toPoint()))
+                cancelWaitingFiles();
+            return true;
+        }
         if (watched == m_picture) {
             m_dragging = false;
             return true;
@@ -177,15 +196,18 @@ bool Tdragform::eventFilter(QObject* watched, QEvent* event)
 
 void Tdragform::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!dropped::localPaths(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    dropped::takeAsCopy(event);
+}
+
+void Tdragform::dragMoveEvent(QDragMoveEvent* event)
+{
+    dropped::takeAsCopy(event);
 }
 
 void Tdragform::dropEvent(QDropEvent* event)
 {
-    const QStringList paths = dropped::localPaths(event->mimeData());
-    event->acceptProposedAction();
-    dropFiles(paths);
+    if (dropped::takeAsCopy(event))
+        dropFiles(dropped::localPaths(event->mimeData()));
 }
 
 void Tdragform::dropFiles(const QStringList& paths)
@@ -195,21 +217,31 @@ void Tdragform::dropFiles(const QStringList& paths)
         return;
     TNetwork* network = m_ctx.Network();
     network->conversation().droppedFiles = m_dropFiles;
-    // Without the network, or with nobody signed in, the sign-in screen is where to go on.
-    if (!network->connected() || !network->signedIn()) {
-        StartFadeOut();
-        network->signIn().showSignInView();
-        return;
-    }
     const QString recipient = network->directory().sendbutHint();
     if (!userentry::openable(recipient))
         return;
-    const QStringList sendable = network->conversation().sendableDropped(m_dropFiles);
+    // Without the server the files wait here; the sign-in screen would sign the user out.
+    const PendingDrop::Conditions now = network->sendConditions();
+    const PendingDrop::Verdict verdict = m_waitingFiles.offer({now.user, recipient, paths}, now);
+    if (verdict != PendingDrop::Verdict::Send) {
+        showDropState(verdict == PendingDrop::Verdict::Wait
+                          ? m_waitingFiles.waitingText(m_ctx.strings())
+                          : PendingDrop::reason(verdict, 0, m_ctx.strings()));
+        return;
+    }
+    showDropState(QString());
+    send({now.user, recipient, paths});
+}
+
+void Tdragform::send(const PendingDrop::Files& files)
+{
+    TNetwork* network = m_ctx.Network();
+    const QStringList sendable = network->conversation().sendableDropped(files.paths);
     if (sendable.isEmpty())
         return;
     FilesRequest request;
     request.from = FilesRequest::From::DropZone;
-    request.recipient = recipient;
+    request.recipient = files.recipient;
     request.paths = sendable;
     request.phrases = network->conversation().noticePhrases(network->contacts().peerPhrases);
     request.chat = network->conversation().chatLines();
@@ -217,6 +249,33 @@ void Tdragform::dropFiles(const QStringList& paths)
     m_busyLabel->setText(m_ctx.text(StringTable::kTxtUploading));
     m_busyLabel->show();
     m_ctx.session().sendFiles(request);
+}
+
+void Tdragform::sendWaitingFiles()
+{
+    if (!m_waitingFiles.waiting())
+        return;
+    const QList<PendingDrop::Files> ready =
+        m_waitingFiles.release(m_ctx.Network()->sendConditions());
+    if (m_waitingFiles.waiting())
+        return;
+    showDropState(QString());
+    for (const PendingDrop::Files& files : ready)
+        send(files);
+}
+
+void Tdragform::cancelWaitingFiles()
+{
+    m_waitingFiles.cancel();
+    showDropState(QString());
+}
+
+void Tdragform::showDropState(const QString& text)
+{
+    m_dropStateLabel->setText(text);
+    m_dropStateLabel->setVisible(!text.isEmpty());
+    if (!text.isEmpty())
+        m_dropStateLabel->raise();
 }
 
 void Tdragform::onFilesReached(const FilesRequest& request)
@@ -244,9 +303,16 @@ void Tdragform::onFilesSent(const FilesResult& result)
         return;
     if (--m_sendsPending == 0)
         hideBusyLabel();
-    // The server could not be reached: the window stays, so the user can drop again.
-    if (!result.reached)
+    // The server went away although the detector had not said so: the files wait for it, as
+    // long as the window that holds them is open.
+    if (!result.reached) {
+        if (isVisible()) {
+            const PendingDrop::Conditions now = m_ctx.Network()->sendConditions();
+            m_waitingFiles.putBack({now.user, result.request.recipient, result.request.paths});
+            showDropState(m_waitingFiles.waitingText(m_ctx.strings()));
+        }
         return;
+    }
     if (result.error.failed()) {
         // The application's error report.
         m_ctx.platform().desktop->showError(result.error.text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/PendingDrop.h"
 #include "windows/WindowFader.h"
 
 #include <QPoint>
@@ -14,7 +15,8 @@ struct FilesResult;
 
 // The drop-zone window: a small picture in the bottom-right corner of the screen, above all
 // windows, that sends the files dropped on it to the main window's correspondent while the main
-// window is away, and brings the main window back when it closes.
+// window is away, and brings the main window back when it closes. Files dropped while the server
+// is away wait in it until the server is back or the window closes.
 class Tdragform : public QWidget
 {
     Q_OBJECT
@@ -35,12 +37,17 @@ public:
     // The paths of the last drop.
     const QStringList& dropfiles() const { return m_dropFiles; }
     void clearDropfiles() { m_dropFiles.clear(); }
+    // Files dropped while the server was away, which go up when it is back.
+    const PendingDrop& waitingFiles() const { return m_waitingFiles; }
+    // The connection state changed: waiting files go up once the server is there.
+    void sendWaitingFiles();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -48,6 +55,10 @@ private:
     void FormCreate();
     void FormShow();
     void dropFiles(const QStringList& paths);
+    void send(const PendingDrop::Files& files);
+    // Why the last drop did not go up, or how many files wait; hidden when neither.
+    void showDropState(const QString& text);
+    void cancelWaitingFiles();
     void onFilesReached(const FilesRequest& request);
     void onProgress(const QString& name, int percent);
     void onFilesSent(const FilesResult& result);
@@ -57,10 +68,12 @@ private:
     FrameImage* m_picture = nullptr;    // Image1
     FrameImage* m_closeStrip = nullptr; // Image2
     QLabel* m_busyLabel = nullptr;      // LMDSimpleLabel2
+    QLabel* m_dropStateLabel = nullptr; // a click gives up the waiting files
     WindowFader* m_fader = nullptr;     // fx
     QStringList m_dropFiles;            // dropfiles
     bool m_sendsToNetwork = false;      // the window's mode "net"
     int m_sendsPending = 0;
     bool m_dragging = false;
     QPoint m_dragOrigin; // the pointer within the window at the press
+    PendingDrop m_waitingFiles;
 };

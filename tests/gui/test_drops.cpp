@@ -4,6 +4,7 @@
 #include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/Fades.h"
+#include "support/OfflineClient.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
@@ -19,6 +20,7 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -40,23 +42,67 @@ QStringList linesOf(const QString& path)
     return stringlist::load(path).value_or(QStringList());
 }
 
-// Drags the files over `target` and lets them go there, as the file manager does; true when the
-// target took the drop.
-bool dropOn(QWidget* target, const QStringList& paths)
+// What a file manager learns from a drag over `target` that it lets go there.
+struct DragAnswers
 {
-    QMimeData data;
+    bool entered = false;
+    Qt::DropAction onEnter = Qt::IgnoreAction;
+    Qt::DropAction onMove = Qt::IgnoreAction;
+    bool dropped = false;
+    Qt::DropAction onDrop = Qt::IgnoreAction;
+};
+
+// Drags `data` over `target`, across it and lets it go there. Shift makes the proposal a move, as
+// a file manager proposes for a drag within one disk.
+DragAnswers drag(QWidget* target, const QMimeData& data,
+                 Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction)
+{
+    DragAnswers answers;
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_EQ(enter.proposedAction(), Qt::MoveAction);
+    QApplication::sendEvent(target, &enter);
+    answers.entered = enter.isAccepted();
+    answers.onEnter = enter.dropAction();
+    if (!answers.entered)
+        return answers;
+    QDragMoveEvent move(at + QPoint(1, 1), offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(target, &move);
+    answers.onMove = move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
+    QDropEvent drop(QPointF(at), offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(target, &drop);
+    answers.dropped = drop.isAccepted();
+    answers.onDrop = drop.dropAction();
+    return answers;
+}
+
+QMimeData* filesData(const QStringList& paths)
+{
+    auto* data = new QMimeData;
     QList<QUrl> urls;
     for (const QString& p : paths)
         urls.append(QUrl::fromLocalFile(p));
-    data.setUrls(urls);
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
+    data->setUrls(urls);
+    return data;
+}
+
+// Drops the files on `target` as a file manager does, proposing a move, and deletes the
+// originals as one does when the answer is a move; true when the target took the drop. Every
+// answer must be a copy, whether the drop can be sent or not.
+bool dropOn(QWidget* target, const QStringList& paths)
+{
+    const std::unique_ptr<QMimeData> data(filesData(paths));
+    const DragAnswers answers = drag(target, *data);
+    EXPECT_EQ(answers.onEnter, Qt::CopyAction);
+    EXPECT_EQ(answers.onMove, Qt::CopyAction);
+    EXPECT_EQ(answers.onDrop, Qt::CopyAction);
+    if (answers.dropped && answers.onDrop == Qt::MoveAction) {
+        for (const QString& p : paths)
+            QFile::remove(p);
+    }
+    for (const QString& p : paths)
+        EXPECT_TRUE(QFileInfo::exists(p)) << p.toStdString();
+    return answers.entered && answers.dropped;
 }
 
 // The opacity steps of a fade run to its end: the last tick, which closes, changes nothing.
@@ -227,22 +273,71 @@ TEST_F(Drops, TheZoneMovesWithAnyButtonAndTheQuickSendButtonOpensIt)
     EXPECT_TRUE(zone->sendsToNetwork());
 }
 
-TEST_F(Drops, ADropOnTheZoneWithoutTheNetworkOpensTheSignInScreen)
+TEST_F(Drops, ADropOnTheZoneWithTheServerDownWaitsForItWithoutSigningOut)
 {
     startConversation();
     alice->open("Bob");
     Tdragform* zone = openZone();
-    alice->w()->onConnectionStatus(false);
+    TNetwork* w = alice->w();
+    w->onConnectionStatus(false);
     alice->stopTimers();
     ASSERT_TRUE(dropOn(zone, {desk.write("plan.txt", "the plan")}));
     settleAll();
+    EXPECT_TRUE(zone->isVisible());
+    EXPECT_FALSE(zone->fade().running());
+    auto* state = child<QLabel>(zone, "dropState");
+    EXPECT_FALSE(state->isHidden());
+    EXPECT_EQ(state->text(), "Waiting for the server (files: 1)\nClick here to cancel");
+    EXPECT_EQ(zone->waitingFiles().fileCount(), 1);
+    EXPECT_TRUE(w->signedIn());
+    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
+
+    // The detector finds the server again: the files go, and the zone with them.
+    w->onConnectionStatus(true);
+    alice->stopTimers();
+    settleAll();
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
+    EXPECT_TRUE(state->isHidden());
     runFade(zone);
     EXPECT_FALSE(zone->isVisible());
-    TNetwork* w = alice->w();
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(w->ownNameLabel->text(), "-");
-    EXPECT_FALSE(w->signInButton->isHidden());
-    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
+    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+}
+
+TEST_F(Drops, WaitingFilesOfTheZoneAreGivenUpByAClickOnTheirStateOrByEsc)
+{
+    startConversation();
+    alice->open("Bob");
+    TNetwork* w = alice->w();
+    const QList<std::function<void(Tdragform*)>> cancels = {
+        [](Tdragform* zone) {
+            QTest::mouseClick(child<QLabel>(zone, "dropState"), Qt::LeftButton);
+        },
+        [](Tdragform* zone) {
+            QTest::keyRelease(zone, Qt::Key_Escape);
+            runFade(zone);
+        },
+    };
+    for (int i = 0; i < cancels.size(); ++i) {
+        Tdragform* zone = openZone();
+        w->onConnectionStatus(false);
+        alice->stopTimers();
+        ASSERT_TRUE(dropOn(zone, {desk.write("plan.txt", "the plan")})) << i;
+        ASSERT_TRUE(zone->waitingFiles().waiting()) << i;
+        cancels.at(i)(zone);
+        EXPECT_FALSE(zone->waitingFiles().waiting()) << i;
+        EXPECT_TRUE(child<QLabel>(zone, "dropState")->isHidden()) << i;
+        w->onConnectionStatus(true);
+        alice->stopTimers();
+        settleAll();
+        EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/plan.txt"))) << i;
+        if (zone->isVisible()) {
+            QTest::keyRelease(zone, Qt::Key_Escape);
+            runFade(zone);
+        }
+        runFade(w);
+    }
 }
 
 TEST_F(Drops, FilesDroppedOnTheMessageBoxAreSentNotTyped)
@@ -254,6 +349,11 @@ TEST_F(Drops, FilesDroppedOnTheMessageBoxAreSentNotTyped)
     settleAll();
     EXPECT_EQ(msg->toPlainText(), QString());
     EXPECT_EQ(TempTree::read(users("Bob/Alice/notes.txt")), "notes");
+
+    // The rest of the window sends the same way.
+    ASSERT_TRUE(dropOn(alice->w(), {desk.write("more.txt", "more")}));
+    settleAll();
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/more.txt")), "more");
 }
 
 // The mini bar and the picker
@@ -402,18 +502,125 @@ TEST_F(Drops, EscInThePickerSendsNothingEvenAfterAnEarlierPick)
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/c.txt")));
 }
 
-TEST_F(Drops, ADropOnTheBarWhileSignedOutOpensTheSignInScreen)
+TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack)
 {
+    startConversation();
+    TNetwork* w = alice->w();
+    TMinimized* bar = alice->ctx->Minimized();
+    w->onConnectionStatus(false);
+    alice->stopTimers();
+    dropOnBar(*alice, {desk.write("a.txt", "A"), desk.write("b.txt", "B")});
+    clickName(*alice, "Bob");
+
+    // Still signed in, no sign-in screen; the bar says why nothing went.
+    EXPECT_TRUE(w->signedIn());
+    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+    EXPECT_TRUE(w->signInButton->isHidden());
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_FALSE(bar->waitingMark->isHidden());
+    EXPECT_EQ(bar->waitingMark->text(), QString::fromUtf8("2 \u2715"));
+    EXPECT_EQ(bar->toolTip(), "Waiting for the server (files: 2)");
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\nWaiting for the server (files: 2)");
+    EXPECT_EQ(bar->waitingFiles().fileCount(), 2);
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
+    EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
+        << alice->fakes.desktop->errors.join('|').toStdString();
+
+    // A second drop waits beside the first.
+    dropOnBar(*alice, {desk.write("c.txt", "C")});
+    clickName(*alice, "Bob");
+    EXPECT_EQ(bar->waitingMark->text(), QString::fromUtf8("3 \u2715"));
+
+    w->onConnectionStatus(true);
+    alice->stopTimers();
+    settleAll();
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/a.txt")), "A");
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/b.txt")), "B");
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/c.txt")), "C");
+    EXPECT_TRUE(noticeOf("Bob/Alice.ms").value(0).startsWith("Alice sent \"a\", \"b\" and \"c\""))
+        << noticeOf("Bob/Alice.ms").join('|').toStdString();
+    EXPECT_TRUE(bar->waitingMark->isHidden());
+    EXPECT_FALSE(bar->waitingFiles().waiting());
+    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
+    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+}
+
+TEST_F(Drops, AClickOnTheBarsWaitingMarkGivesUpItsFiles)
+{
+    TNetwork* w = alice->w();
+    TMinimized* bar = alice->ctx->Minimized();
+    w->onConnectionStatus(false);
+    alice->stopTimers();
+    dropOnBar(*alice, {desk.write("a.txt", "A")});
+    clickName(*alice, "Bob");
+    ASSERT_TRUE(bar->waitingFiles().waiting());
+    EXPECT_EQ(bar->waitingMark->toolTip(),
+              "Waiting for the server (files: 1)\nClick here to cancel");
+    QTest::mouseClick(bar->waitingMark, Qt::LeftButton);
+    EXPECT_FALSE(bar->waitingFiles().waiting());
+    EXPECT_TRUE(bar->waitingMark->isHidden());
+    EXPECT_EQ(bar->toolTip(), QString());
+    EXPECT_TRUE(bar->isVisible()) << "the click is the mark's, not the bar's";
+
+    w->onConnectionStatus(true);
+    alice->stopTimers();
+    settleAll();
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
+}
+
+TEST_F(Drops, ADropOnTheBarWhileSignedOutSaysWhyAndOpensTheSignInScreen)
+{
+    prepareClientFolder(root, "carol");
     TestClient carol(root.path("carol"), "Carol");
     carol.goOnline();
     dropOnBar(carol, {desk.write("a.txt", "A")});
     EXPECT_FALSE(carol.ctx->fList()->isVisible());
+    EXPECT_EQ(carol.ctx->Minimized()->toolTip(), "Sign in to send files");
+    EXPECT_FALSE(carol.ctx->Minimized()->waitingFiles().waiting());
     EXPECT_TRUE(carol.w()->isVisible());
     EXPECT_EQ(carol.w()->ownNameLabel->text(), "-");
     EXPECT_FALSE(carol.w()->signInButton->isHidden());
     EXPECT_TRUE(carol.ctx->Minimized()->dropfiles.isEmpty());
     settleAll();
     EXPECT_FALSE(QFileInfo::exists(users("Alice/-")));
+}
+
+// What every window takes
+
+TEST(DropAnswers, OnlyLocalFilesAreTakenAndOnlyAsACopy)
+{
+    OfflineClient c;
+    TempTree desk;
+    const QString file = desk.write("a.txt", "A");
+    c.bar()->show();
+    runFade(c.bar());
+    const QList<QWidget*> targets = {c.w(), c.w()->messageEdit->viewport(), c.bar(),
+                                     c.ctx->dragform()};
+    for (QWidget* target : targets) {
+        SCOPED_TRACE(target->objectName().toStdString());
+        // Nobody is signed in and there is no server: still a copy, and the file stays.
+        EXPECT_TRUE(dropOn(target, {file}));
+
+        // Text and links are typed in the message box, and the windows refuse them.
+        if (target != c.w()->messageEdit->viewport()) {
+            QMimeData text;
+            text.setText("file:///etc/passwd");
+            EXPECT_FALSE(drag(target, text).entered);
+            QMimeData link;
+            link.setUrls({QUrl("https://example.org/a.txt")});
+            EXPECT_FALSE(drag(target, link).entered);
+        }
+
+        // A source that allows only a move is refused rather than answered with one.
+        const std::unique_ptr<QMimeData> files(filesData({file}));
+        const DragAnswers moveOnly = drag(target, *files, Qt::MoveAction);
+        EXPECT_FALSE(moveOnly.dropped);
+        EXPECT_NE(moveOnly.onDrop, Qt::CopyAction);
+        EXPECT_TRUE(QFileInfo::exists(file));
+    }
+    EXPECT_EQ(c.w()->messageEdit->toPlainText(), QString()) << "files are never typed";
+    settleAll();
 }
 
 // The picker on its own
