@@ -7,6 +7,7 @@
 #include "windows/uNetwork.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QFile>
 #include <QGuiApplication>
@@ -367,7 +368,8 @@ void TMinimized::pop3Click()
         return;
     m_ctx.platform().fonts->removeAll();
     m_ctx.requestQuit();
-    m_ctx.platform().processes->killProcessesNamed(QStringLiteral("Larkspire"));
+    // This installation's copies only: another folder's or another user's stay.
+    m_ctx.platform().processes->killProcessesNamed(QCoreApplication::applicationFilePath());
 }
 
 void TMinimized::NFClick()
