@@ -2,7 +2,9 @@
 
 #include "core/Helpers.h"
 #include "core/StringList.h"
+#include "core/WindowPlacement.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace minibar {
@@ -75,10 +77,11 @@ bool saveRecord(const QString& path, const PositionRecord& record)
 
 PositionRecord clampToScreen(PositionRecord record, const QRect& screen)
 {
-    if (record.right && *record.right > screen.width() - kDockRight)
-        record.right = screen.width() - kDockRight;
-    if (record.bottom && *record.bottom > screen.height() - kDockBottom)
-        record.bottom = screen.height() - kDockBottom;
+    // Below the bar's own size it would stick out of the right or bottom edge.
+    if (record.right)
+        record.right = std::max(kSize, std::min(*record.right, screen.width() - kDockRight));
+    if (record.bottom)
+        record.bottom = std::max(kSize, std::min(*record.bottom, screen.height() - kDockBottom));
     return record;
 }
 
@@ -86,7 +89,8 @@ QPoint showTarget(const PositionRecord& record, const QRect& screen, const QPoin
 {
     const int left = record.right ? rightEdge(screen) - *record.right : pointer.x() - kSize / 2;
     const int top = record.bottom ? bottomEdge(screen) - *record.bottom : pointer.y() - kSize - 30;
-    return {left, top};
+    // The pointer may be on a panel at the screen's edge, outside the free area.
+    return placement::keepInside({left, top}, QSize(kSize, kSize), screen);
 }
 
 PositionRecord remeasure(const PositionRecord& record, const QRect& screen, const QPoint& topLeft)
@@ -119,8 +123,9 @@ int dockTop(const QRect& screen)
 
 QPoint dragTarget(const QPoint& topLeft, const QPoint& delta, const QRect& screen)
 {
-    return {dragAxis(topLeft.x(), delta.x(), dockLeft(screen)),
-            dragAxis(topLeft.y(), delta.y(), dockTop(screen))};
+    return placement::keepInside({dragAxis(topLeft.x(), delta.x(), dockLeft(screen)),
+                                  dragAxis(topLeft.y(), delta.y(), dockTop(screen))},
+                                 QSize(kSize, kSize), screen);
 }
 
 PositionRecord recordAfterDrag(const QRect& screen, const QPoint& topLeft)

@@ -10,7 +10,9 @@
 // Where the mini bar sits, and the position record "mps.xo" that keeps it between runs. The
 // record holds two distances, from the bar's left edge to the screen's right edge and from its
 // top edge to the screen's bottom edge, so the bar keeps its corner when the screen changes
-// size. "X" instead of a distance means "next to the mouse pointer".
+// size. "X" instead of a distance means "next to the mouse pointer". Every screen rectangle
+// here is the screen's available area (QScreen::availableGeometry): the bar never goes under a
+// panel or off the screen.
 namespace minibar {
 
 inline constexpr int kSize = 48;
@@ -47,9 +49,11 @@ ParsedRecord loadRecord(const QString& path);
 bool saveRecord(const QString& path, const PositionRecord& record);
 
 // Showing: distances that would put the bar closer than the dock point to the screen's left
-// or top edge are cut back to it.
+// or top edge are cut back to it, and those that would put part of it past the right or bottom
+// edge are raised to the bar's size.
 PositionRecord clampToScreen(PositionRecord record, const QRect& screen);
-// The top-left corner for a record; "X" puts the bar just above and left of the pointer.
+// The top-left corner for a record, always inside the screen; "X" puts the bar just above and
+// left of the pointer.
 QPoint showTarget(const PositionRecord& record, const QRect& screen, const QPoint& pointer);
 // After the bar has been placed: every stored distance is measured again from where it is.
 PositionRecord remeasure(const PositionRecord& record, const QRect& screen, const QPoint& topLeft);
@@ -58,6 +62,7 @@ PositionRecord remeasure(const PositionRecord& record, const QRect& screen, cons
 // from where it grabbed the bar, dock the dock column (or row). On the dock the bar only moves
 // once the pointer pulls it more than kStickiness pixels away.
 int dragAxis(int current, int delta, int dock);
+// Both axes, and never out of the screen.
 QPoint dragTarget(const QPoint& topLeft, const QPoint& delta, const QRect& screen);
 // The record for a bar dragged to topLeft: a coordinate on the dock is stored as "X".
 PositionRecord recordAfterDrag(const QRect& screen, const QPoint& topLeft);

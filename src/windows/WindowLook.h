@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QFont>
+#include <QGuiApplication>
+#include <QRect>
+#include <QScreen>
 #include <QString>
 #include <QWidget>
 
@@ -24,6 +27,13 @@ inline QFont pixelFont(const QString& family, int pixels, bool bold)
     f.setPixelSize(pixels);
     f.setBold(bold);
     return f;
+}
+
+// Where the program may put its windows: the primary screen less its panels and docks.
+inline QRect availableArea()
+{
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect(0, 0, 1920, 1080);
 }
 
 template <typename W> W* place(W* w, const QString& name, int left, int top, int width, int height)

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "core/UserDirectory.h"
+#include "core/WindowPlacement.h"
 #include "windows/ContactsView.h"
 #include "windows/WindowLook.h"
 #include "windows/uNetwork.h"
@@ -101,7 +102,9 @@ void TfList::FormShow()
     }
     setFixedSize(width, height);
     m_names->setGeometry(0, 0, width, height);
-    move(m_bar.left() - width, m_bar.top() - height - kGapAboveBar);
+    // Beside a bar near the top edge it cannot stand above the bar, and comes down over it.
+    move(placement::keepInside({m_bar.left() - width, m_bar.top() - height - kGapAboveBar}, size(),
+                               look::availableArea()));
     m_ctx.platform().desktop->forceForeground(this);
     m_names->setFocus();
 }

@@ -4,19 +4,18 @@
 #include "core/Helpers.h"
 #include "core/StringList.h"
 #include "windows/FrameImage.h"
+#include "windows/WindowLook.h"
 #include "windows/uNetwork.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFile>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -186,8 +185,7 @@ void TMinimized::savePosition()
 
 QRect TMinimized::screenRect() const
 {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->geometry() : QRect(0, 0, 1920, 1080);
+    return look::availableArea();
 }
 
 void TMinimized::hideTaskbarButton()

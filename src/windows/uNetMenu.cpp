@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "core/Drafts.h"
 #include "core/Error.h"
+#include "core/WindowPlacement.h"
 #include "session/ClientSession.h"
 #include "windows/ConversationView.h"
 #include "windows/WindowLook.h"
@@ -146,7 +147,7 @@ void TNetMenu::FormShow()
     LMDLabel1->setText(m_ctx.text(317) + recipient);
     m_fader->fadeIn();
     raise();
-    move(placement(QCursor::pos(), width()));
+    move(placement::keepInside(placement(QCursor::pos(), width()), size(), look::availableArea()));
     // Drafts are the signed-in user's; without one the window keeps nothing.
     m_draftKey.clear();
     if (!main->sessionUser.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "core/FrameKeys.h"
+#include "core/WindowPlacement.h"
 #include "windows/AccountPanel.h"
 #include "windows/ContactsView.h"
 #include "windows/ConversationView.h"
@@ -19,7 +20,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,7 +27,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
@@ -84,8 +83,8 @@ void TNetwork::showEvent(QShowEvent* event)
 {
     if (!m_shownOnce) {
         m_shownOnce = true;
-        if (const QScreen* s = QGuiApplication::primaryScreen())
-            move(s->geometry().center() - rect().center());
+        const QRect area = look::availableArea();
+        move(placement::keepInside(area.center() - rect().center(), size(), area));
     }
     onShown();
     QWidget::showEvent(event);

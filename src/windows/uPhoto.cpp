@@ -2,12 +2,12 @@
 
 #include "app/AppContext.h"
 #include "core/PictureFit.h"
+#include "core/WindowPlacement.h"
 #include "windows/FrameImage.h"
+#include "windows/WindowLook.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QScreen>
 
 namespace {
 
@@ -57,9 +57,8 @@ void TPhoto::showEvent(QShowEvent* event)
 void TPhoto::FormShow()
 {
     loadPicture();
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen)
-        move(fit::centredOn(screen->geometry(), size()));
+    const QRect area = look::availableArea();
+    move(placement::keepInside(fit::centredOn(area, size()), size(), area));
     m_fader->fadeIn();
     raise();
     m_ctx.platform().desktop->forceForeground(this);

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "core/UserDirectory.h"
+#include "core/WindowPlacement.h"
 #include "session/ClientSession.h"
 #include "windows/ContactsView.h"
 #include "windows/ConversationView.h"
@@ -14,12 +15,10 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QScreen>
 
 namespace {
 
@@ -86,9 +85,9 @@ void Tdragform::FormCreate()
     connect(&session, &ClientSession::mainConnectionOpened, this, &Tdragform::sendWaitingFiles);
 }
 
-QPoint Tdragform::placement(QSize screen)
+QPoint Tdragform::placement(const QRect& area)
 {
-    return {screen.width() - kRightGap, screen.height() - kBottomGap};
+    return {area.x() + area.width() - kRightGap, area.y() + area.height() - kBottomGap};
 }
 
 void Tdragform::ShowForNetwork()
@@ -108,8 +107,8 @@ void Tdragform::FormShow()
     m_fader->fadeIn();
     m_ctx.platform().desktop->forceForeground(this);
     setFocus();
-    const QScreen* s = QGuiApplication::primaryScreen();
-    move(placement(s ? s->geometry().size() : QSize(1920, 1080)));
+    const QRect area = look::availableArea();
+    move(placement::keepInside(placement(area), size(), area));
 }
 
 void Tdragform::StartFadeOut()

@@ -4,6 +4,7 @@
 #include "windows/WindowFader.h"
 
 #include <QPoint>
+#include <QRect>
 #include <QStringList>
 #include <QWidget>
 
@@ -24,8 +25,8 @@ class Tdragform : public QWidget
 public:
     explicit Tdragform(AppContext& ctx);
 
-    // Where the window goes on a screen of this size.
-    static QPoint placement(QSize screen);
+    // Where the window goes in a screen's available area.
+    static QPoint placement(const QRect& area);
 
     // Shown by the main window's file button: drops are sent, and the main window comes back
     // when this window closes.

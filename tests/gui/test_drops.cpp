@@ -18,16 +18,19 @@
 #include "windows/uNetMenu.h"
 #include "windows/udragform.h"
 
+#include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTreeWidget>
@@ -634,6 +637,8 @@ protected:
     {
         client = std::make_unique<TestClient>(root.path("c"), "Me");
         bar = client->ctx->Minimized();
+        // Away from the screen's edges, with room for the picker above and to the left.
+        QCursor::setPos(600, 500);
         bar->show();
         runFade(bar);
     }
@@ -694,6 +699,15 @@ TEST_F(Picker, AnEmptyDirectoryGivesNoHeightAndEscCloses)
     EXPECT_EQ(fadeSteps(runFade(picker)), 7);
     EXPECT_FALSE(picker->isVisible());
     EXPECT_EQ(picker->Hint(), QString());
+}
+
+TEST_F(Picker, BesideABarInTheTopLeftCornerItStaysOnScreen)
+{
+    list({"Ann", "Bea"});
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    bar->move(area.topLeft());
+    TfList* picker = open();
+    EXPECT_EQ(picker->pos(), area.topLeft());
 }
 
 TEST_F(Picker, ALongNameWidensThePickerToItsLeft)

@@ -40,9 +40,10 @@ struct Client : OfflineClient
     }
 };
 
+// The part of the screen that panels leave free.
 QRect screen()
 {
-    return QGuiApplication::primaryScreen()->geometry();
+    return QGuiApplication::primaryScreen()->availableGeometry();
 }
 
 // Runs the fade timer's handler until the fade ends, as the timer would.
@@ -161,6 +162,20 @@ TEST(MiniBarShow, FirstShowOpensNextToThePointerAndKeepsX)
     EXPECT_EQ(finishFade(c.bar()), 8);
     EXPECT_EQ(c.bar()->fade().alpha(), 245);
     EXPECT_TRUE(c.bar()->isVisible());
+}
+
+TEST(MiniBarShow, NextToThePointerAtAnEdgeTheBarStaysOnScreen)
+{
+    Client c;
+    // A tray click on a panel along the top edge, then a pointer in the bottom-left corner.
+    QCursor::setPos(screen().right() - 2, screen().top() + 5);
+    c.bar()->show();
+    EXPECT_EQ(c.bar()->pos(), QPoint(screen().right() + 1 - 48, screen().top()));
+    c.bar()->hide();
+    QCursor::setPos(screen().left(), screen().bottom());
+    c.bar()->show();
+    EXPECT_EQ(c.bar()->pos(), QPoint(screen().left(), screen().bottom() - 48 - 30));
+    EXPECT_EQ(c.positionFile(), QByteArray("X\r\nX\r\n"));
 }
 
 TEST(MiniBarShow, FarDistancesAreCutBackAndStored)

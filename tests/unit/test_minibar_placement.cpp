@@ -2,6 +2,7 @@
 #include "core/FrameKeys.h"
 #include "core/Helpers.h"
 #include "core/MiniBarPlacement.h"
+#include "core/WindowPlacement.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 
@@ -12,6 +13,8 @@ using namespace minibar;
 namespace {
 
 const QRect kScreen(0, 0, 1920, 1080);
+// What a panel at the top of that screen leaves free.
+const QRect kBelowPanel(0, 30, 1920, 1050);
 
 } // namespace
 
@@ -81,6 +84,54 @@ TEST(BarShow, ASecondScreenCountsFromItsOwnEdges)
     EXPECT_EQ(showTarget({100, 100}, right, {}), QPoint(3100, 924));
     EXPECT_EQ(recordAfterDrag(right, QPoint(dockLeft(right), 500)),
               (PositionRecord{std::nullopt, 524}));
+}
+
+TEST(BarShow, NextToThePointerTheBarStaysInsideTheAvailableArea)
+{
+    // A tray click on a panel at the top: the pointer is above the free area.
+    EXPECT_EQ(showTarget({}, kBelowPanel, QPoint(1900, 15)), QPoint(1872, 30));
+    EXPECT_EQ(showTarget({}, kBelowPanel, QPoint(400, 40)), QPoint(376, 30));
+    EXPECT_EQ(showTarget({}, kBelowPanel, QPoint(2, 1079)), QPoint(0, 1001));
+    // A panel on the left.
+    EXPECT_EQ(showTarget({}, QRect(64, 0, 1856, 1080), QPoint(10, 500)), QPoint(64, 422));
+}
+
+TEST(BarShow, StoredDistancesNeverPutTheBarOutsideTheAvailableArea)
+{
+    // Counted from the free area's edges: a panel at the bottom moves the bar up with it.
+    EXPECT_EQ(showTarget({300, 200}, QRect(0, 0, 1920, 1040), {}), QPoint(1620, 840));
+    const PositionRecord far = clampToScreen({5000, 5000}, kBelowPanel);
+    EXPECT_EQ(showTarget(far, kBelowPanel, {}), QPoint(75, 148));
+    // Too close to the right or bottom edge, or beyond it: the whole bar comes back.
+    const PositionRecord near = clampToScreen({10, -40}, kBelowPanel);
+    EXPECT_EQ(near, (PositionRecord{48, 48}));
+    EXPECT_EQ(showTarget(near, kBelowPanel, {}), QPoint(1872, 1032));
+    // Also for a record that was never cut back.
+    EXPECT_EQ(showTarget({5000, -40}, kBelowPanel, {}), QPoint(0, 1032));
+}
+
+TEST(BarDrag, TheBarIsNeverDraggedOutOfTheAvailableArea)
+{
+    EXPECT_EQ(dragTarget(QPoint(100, 40), QPoint(0, -30), kBelowPanel), QPoint(100, 30));
+    EXPECT_EQ(dragTarget(QPoint(1800, 500), QPoint(200, 900), kBelowPanel), QPoint(1872, 1032));
+    EXPECT_EQ(dragTarget(QPoint(10, 500), QPoint(-60, 0), kBelowPanel), QPoint(0, 500));
+    // The dock row still holds the bar, counted from the free area's bottom.
+    const int dock = dockTop(kBelowPanel);
+    EXPECT_EQ(dock, 962);
+    EXPECT_EQ(dragTarget(QPoint(400, dock), QPoint(0, 40), kBelowPanel), QPoint(400, dock));
+}
+
+TEST(KeepInside, AWindowIsMovedOnlyAsFarAsItsAreaNeeds)
+{
+    const QSize popup(470, 80);
+    EXPECT_EQ(placement::keepInside({725, 30}, popup, kBelowPanel), QPoint(725, 30));
+    EXPECT_EQ(placement::keepInside({725, 0}, popup, kBelowPanel), QPoint(725, 30));
+    EXPECT_EQ(placement::keepInside({-5, 2000}, popup, kBelowPanel), QPoint(0, 1000));
+    EXPECT_EQ(placement::keepInside({1800, 500}, popup, kBelowPanel), QPoint(1450, 500));
+    // Larger than the area: its top-left corner stays on screen.
+    EXPECT_EQ(placement::keepInside({300, 300}, QSize(2500, 1200), kBelowPanel), QPoint(0, 30));
+    const QRect second(1920, 0, 1280, 1024);
+    EXPECT_EQ(placement::keepInside({1000, 10}, popup, second), QPoint(1920, 10));
 }
 
 TEST(BarDrag, TheDockColumnHoldsTheBarForFiftyPixels)
