@@ -13,4 +13,9 @@ namespace placement {
 // window larger than the area keeps its top-left corner on the area's.
 QPoint keepInside(QPoint topLeft, QSize window, const QRect& area);
 
+// The new-message popup, at whatever width its text gave it: centred at the top of the area.
+QPoint popupTopCentre(const QRect& area, QSize popup);
+// The "+" square the popup shrinks to: at the top, 150 pixels short of the area's right edge.
+QPoint popupSquare(const QRect& area, QSize square);
+
 } // namespace placement

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "core/ReceivedFolder.h"
 #include "core/UserDirectory.h"
+#include "core/WindowPlacement.h"
 #include "session/ClientSession.h"
 #include "windows/ContactsView.h"
 #include "windows/FrameImage.h"
@@ -11,12 +12,10 @@
 
 #include <QFileInfo>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -126,9 +125,9 @@ void Tnetprog::FormShow()
 
 void Tnetprog::place()
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const int screenWidth = screen ? screen->geometry().width() : 1920;
-    move(screenWidth / 2 - width() / 2, 0);
+    const QRect area = look::availableArea();
+    move(maximize->isVisible() ? placement::popupSquare(area, size())
+                               : placement::popupTopCentre(area, size()));
     raise();
 }
 
@@ -146,16 +145,24 @@ void Tnetprog::resetWidth()
     setFixedWidth(kWidth);
     opnow->setFixedWidth(kWidth);
     txt->setFixedWidth(kWidth - 20);
+    if (isVisible())
+        place();
 }
 
 void Tnetprog::widenText()
 {
+    // The "+" square shows no text and keeps its size.
+    if (maximize->isVisible())
+        return;
     const int needed = QFontMetrics(txt->font()).horizontalAdvance(txt->text());
     if (needed <= txt->width())
         return;
     txt->setFixedWidth(needed + 25);
     setFixedWidth(txt->width() + 20);
     opnow->setFixedWidth(width());
+    // Placed at the narrow width, it would now stand off the centre.
+    if (isVisible())
+        place();
 }
 
 void Tnetprog::fxTimer()
@@ -171,13 +178,11 @@ void Tnetprog::fadedOut()
     }
     fadeMode = 0;
     setFixedSize(kSquare, kSquare);
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const int screenWidth = screen ? screen->geometry().width() : 1920;
-    move(screenWidth - width() - 150, 0);
     opnow->hide();
     cap->hide();
     txt->hide();
     maximize->show();
+    place();
     // The "+" fades in at once; this tick already takes its first step.
     m_fader->fadeIn();
     m_fader->tick();
@@ -288,6 +293,7 @@ void Tnetprog::announce(const poll::Announcement& a)
         opnow->setText(m_ctx.text(kTxtOpenFolder));
         // The notice itself, also when its files are not (or no longer) on the server.
         txt->setText(a.firstLine);
+        widenText();
     }
     showRequest();
     mode = 1;

@@ -44,7 +44,8 @@ public:
     void showRequest();
     void beginClosing();
     void resetWidth();
-    // Makes `txt` and the window wide enough for its text; never narrower.
+    // Makes `txt` and the window wide enough for its text, never narrower, and centres the
+    // window again; the "+" square keeps its size.
     void widenText();
 
     // The poll cycle's news: a message or a notice of files, and later the notice's files.

@@ -10,8 +10,10 @@
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -102,6 +104,45 @@ TEST(Popup, LongTextWidensButNeverNarrows)
     EXPECT_EQ(p->width(), wide);
     p->resetWidth();
     EXPECT_EQ(p->width(), 350);
+}
+
+TEST(Popup, BothKindsShowAtTheTopCentreOfTheFreeAreaAtTheirWidenedWidth)
+{
+    Client c;
+    Tnetprog* p = c.popup();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto topCentre = [&] {
+        return QPoint(area.x() + area.width() / 2 - p->width() / 2, area.y());
+    };
+    // A notice whose line is longer than the narrow popup, yet fits on the screen.
+    const QString name(15, u'W');
+    poll::Announcement a = notice("Zoe", name + ".txt");
+    a.firstLine = "Zoe sent file \"" + name + "\" (07.03.2026   14:05:07)";
+    emit c.ctx->session().announced(a);
+    ASSERT_TRUE(p->isVisible());
+    EXPECT_GT(p->width(), 350) << "the notice was not widened for its line";
+    ASSERT_LT(p->width(), area.width());
+    EXPECT_EQ(p->pos(), topCentre());
+    emit c.ctx->session().filesArrived(a);
+    EXPECT_EQ(p->pos(), topCentre());
+    // The "+" square.
+    p->Timer1Timer();
+    runFade(p);
+    ASSERT_TRUE(p->maximize->isVisible());
+    EXPECT_EQ(p->pos(), QPoint(area.x() + area.width() - 40 - 150, area.y()));
+    // A longer text now leaves the square as it is.
+    p->txt->setText(a.firstLine + a.firstLine);
+    p->widenText();
+    EXPECT_EQ(p->size(), QSize(40, 40));
+    EXPECT_EQ(p->pos(), QPoint(area.x() + area.width() - 40 - 150, area.y()));
+    p->beginClosing();
+    runFade(p);
+    ASSERT_FALSE(p->isVisible());
+
+    announceMessage(c, QString(30, u'W'));
+    ASSERT_GT(p->width(), 350);
+    ASSERT_LT(p->width(), area.width());
+    EXPECT_EQ(p->pos(), topCentre());
 }
 
 TEST(Popup, ALinkIsOpenedAsALinkOnly)
