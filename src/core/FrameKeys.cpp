@@ -4,7 +4,8 @@ namespace frame {
 
 KeyAction keyAction(const KeyContext& k)
 {
-    // Escape closes the innermost thing first: the panel, then the rename field, then the window.
+    // Escape closes the innermost thing first: the panel, then the rename field, then the files
+    // that wait for the server, then the window.
     if (k.escape && k.settingsPanelShown)
         return KeyAction::HideSettingsPanel;
     // The popup (full or shrunk to its "+") never takes typing away from the focused control:
@@ -13,6 +14,8 @@ KeyAction keyAction(const KeyContext& k)
         return k.quickSendShown ? KeyAction::DiscardAndFadeQuickSend : KeyAction::Discard;
     if (k.escape && k.renameFieldShown)
         return KeyAction::HideRenameField;
+    if (k.escape && k.filesWaiting)
+        return KeyAction::CancelWaitingFiles;
     if (k.escape)
         return KeyAction::FadeOut;
     return KeyAction::PassOn;

@@ -10,6 +10,7 @@ struct KeyContext
     bool quickSendShown = false;     // NetMenu
     bool avatarViewerShown = false;  // Photo
     bool renameFieldShown = false;   // rnm
+    bool filesWaiting = false;       // dropState: dropped files wait for the server
 };
 
 enum class KeyAction
@@ -20,6 +21,7 @@ enum class KeyAction
     Discard,
     DiscardAndFadeQuickSend,
     HideRenameField,
+    CancelWaitingFiles,
     FadeOut,
     PassOn,
 };

@@ -6,9 +6,9 @@
 
 class StringTable;
 
-// Files dropped on a small window that cannot go up at once. With the server away they wait for
-// it, rather than being lost or sending the user to the sign-in screen (which signs them out);
-// with nobody signed in there is nobody to send as, so nothing is kept.
+// Files dropped on a window that cannot go up at once. With the server away they wait for it,
+// rather than being lost or sending the user to the sign-in screen (which signs them out); with
+// nobody signed in there is nobody to send as, so nothing is kept.
 class PendingDrop
 {
 public:

@@ -10,6 +10,7 @@
 #include "windows/ContactsView.h"
 #include "windows/DraftKeeper.h"
 #include "windows/DroppedFiles.h"
+#include "windows/WindowLook.h"
 #include "windows/uNetMenu.h"
 #include "windows/uNetwork.h"
 #include "windows/udragform.h"
@@ -21,6 +22,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -28,6 +30,7 @@
 
 namespace {
 constexpr int kListShort = 177;
+constexpr int kDropStateHeight = 40; // two lines: how many files wait, and how to give them up
 } // namespace
 
 ConversationView::ConversationView(TNetwork& window, AppContext& ctx)
@@ -49,6 +52,44 @@ ConversationView::ConversationView(TNetwork& window, AppContext& ctx)
     connect(&m_window.session(), &ClientSession::messageSent, this,
             &ConversationView::onMessageSent);
     connect(&m_window.session(), &ClientSession::quickSent, this, &ConversationView::onQuickSent);
+
+    const QRect chat = m_ui.conversationView->geometry();
+    m_dropStateLabel =
+        look::place(new QLabel(&m_window), QStringLiteral("dropState"), chat.left(),
+                    chat.bottom() + 1 - kDropStateHeight, chat.width(), kDropStateHeight);
+    m_dropStateLabel->setFont(look::pixelFont(look::fontatigo(), 15, false));
+    m_dropStateLabel->setTextFormat(Qt::PlainText);
+    m_dropStateLabel->setAlignment(Qt::AlignCenter);
+    m_dropStateLabel->setCursor(Qt::PointingHandCursor);
+    m_dropStateLabel->setStyleSheet(m_ui.busyLabel->styleSheet());
+    m_dropStateLabel->installEventFilter(this);
+    m_dropStateLabel->hide();
+    // The detector finds the server again, or a poll reaches it where the detector never said
+    // it left: the waiting files go then.
+    connect(&m_window, &TNetwork::connectionStateChanged, this,
+            &ConversationView::sendWaitingFiles);
+    connect(&m_window.session(), &ClientSession::mainConnectionOpened, this,
+            &ConversationView::sendWaitingFiles);
+}
+
+bool ConversationView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_dropStateLabel)
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        return true; // the label's, not the window's to drag
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            m_dropStateLabel->rect().contains(mouse->position().toPoint()))
+            cancelWaitingFiles();
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 void ConversationView::onQuickSend()
@@ -213,15 +254,60 @@ void ConversationView::dropFiles(const QStringList& paths)
     const QStringList sendable = sendableDropped(droppedFiles);
     if (sendable.isEmpty())
         return;
+    // Without the server the files wait here, as on the small windows: a send now would fail
+    // and lose them.
+    const PendingDrop::Conditions now = m_window.sendConditions();
+    const PendingDrop::Files files{now.user, recipient, sendable};
+    if (m_waitingFiles.offer(files, now) != PendingDrop::Verdict::Send) {
+        showWaitingFiles();
+        return;
+    }
+    sendDropped(files);
+}
 
+void ConversationView::sendDropped(const PendingDrop::Files& files)
+{
+    // Files that vanished while they waited are reported now; the rest were checked at the drop.
+    const QStringList sendable = sendableDropped(files.paths);
+    if (sendable.isEmpty())
+        return;
+    // Files that waited may be for someone who is no longer on screen: their phrases and their
+    // conversation are not the view's.
+    const bool onScreen = files.recipient == m_window.directory().sendbutHint();
     FilesRequest request;
-    request.recipient = recipient;
+    request.recipient = files.recipient;
     request.paths = sendable;
-    request.phrases = noticePhrases(m_window.contacts().peerPhrases);
-    request.chat = chatLines();
+    request.phrases = noticePhrases(onScreen ? m_window.contacts().peerPhrases : PhraseTable());
+    request.chat = onScreen ? chatLines() : QStringList();
     ++m_filesPending;
     m_ui.busyLabel->show();
     m_window.session().sendFiles(request);
+}
+
+void ConversationView::sendWaitingFiles()
+{
+    if (!m_waitingFiles.waiting())
+        return;
+    const QList<PendingDrop::Files> ready = m_waitingFiles.release(m_window.sendConditions());
+    if (m_waitingFiles.waiting())
+        return;
+    showWaitingFiles();
+    for (const PendingDrop::Files& files : ready)
+        sendDropped(files);
+}
+
+void ConversationView::cancelWaitingFiles()
+{
+    m_waitingFiles.cancel();
+    showWaitingFiles();
+}
+
+void ConversationView::showWaitingFiles()
+{
+    m_dropStateLabel->setText(m_waitingFiles.waitingText(m_ctx.strings()));
+    m_dropStateLabel->setVisible(m_waitingFiles.waiting());
+    if (m_waitingFiles.waiting())
+        m_dropStateLabel->raise();
 }
 
 QStringList ConversationView::sendableDropped(const QStringList& paths)
@@ -253,8 +339,15 @@ void ConversationView::onFilesSent(const FilesResult& result)
         m_ui.busyLabel->setText(m_ctx.text(kTxtLoading));
         m_ui.busyLabel->hide();
     }
-    if (!result.reached)
+    // The server went away although the detector had not said so: the files wait for it.
+    if (!result.reached) {
+        const PendingDrop::Conditions now = m_window.sendConditions();
+        if (own && !now.user.isEmpty()) {
+            m_waitingFiles.putBack({now.user, result.request.recipient, result.request.paths});
+            showWaitingFiles();
+        }
         return;
+    }
     if (result.error.failed()) {
         // The application's error report.
         if (own)

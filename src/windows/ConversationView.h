@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/PendingDrop.h"
 #include "core/UserDirectory.h"
 #include "core/uLocal.h"
 #include "session/ClientSession.h"
@@ -12,12 +13,14 @@
 
 class AppContext;
 class QEvent;
+class QLabel;
 class TNetwork;
 struct MainControls;
 
 // The conversation on screen in the main window: the chat view, the message box and its send
 // button, the quick-send window's results, and files dropped for the correspondent. Sending is
-// a request of the client session; the view shows its result.
+// a request of the client session; the view shows its result. Files dropped while the server is
+// away wait in the view until it is back, or until the user gives them up.
 class ConversationView : public QObject
 {
     Q_OBJECT
@@ -54,8 +57,20 @@ public:
     // Drag and drop events of the message box; true when they were files, taken here.
     bool msgDragEvent(QEvent* event);
 
+    // Files dropped while the server was away, which go up when it is back.
+    const PendingDrop& waitingFiles() const { return m_waitingFiles; }
+    // The connection state changed: waiting files go up once the server is there.
+    void sendWaitingFiles();
+    // The user gave up the waiting files (a click on their label, or Esc).
+    void cancelWaitingFiles();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void sendMessage(const QString& recipient, bool viaEnter);
+    void sendDropped(const PendingDrop::Files& files);
+    void showWaitingFiles();
 
     static constexpr int kTxtNotFilesNotSent = 137;
     static constexpr int kTxtNoConversation = 138;
@@ -79,4 +94,8 @@ private:
     UnsentEntry m_unsentEntry;
     std::optional<MessageRequest> m_pendingSend; // a message on its way
     int m_filesPending = 0;                      // drops on their way
+    PendingDrop m_waitingFiles;
+    // How many dropped files wait for the server, over the foot of the conversation; a click on
+    // it gives them up.
+    QLabel* m_dropStateLabel = nullptr; // dropState
 };

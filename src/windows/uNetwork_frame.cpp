@@ -249,6 +249,7 @@ bool TNetwork::previewKey(int key)
     k.quickSendShown = m_ctx.NetMenu() && m_ctx.NetMenu()->isVisible();
     k.avatarViewerShown = m_ctx.Photo() && m_ctx.Photo()->isVisible();
     k.renameFieldShown = renameEdit->isVisibleTo(this);
+    k.filesWaiting = m_conversation->waitingFiles().waiting();
     switch (frame::keyAction(k)) {
     case frame::KeyAction::HideSettingsPanel:
         hideSettingsPanel();
@@ -261,6 +262,9 @@ bool TNetwork::previewKey(int key)
         return true;
     case frame::KeyAction::HideRenameField:
         renameEdit->hide();
+        return true;
+    case frame::KeyAction::CancelWaitingFiles:
+        m_conversation->cancelWaitingFiles();
         return true;
     case frame::KeyAction::FadeOut:
         StartFadeOut();

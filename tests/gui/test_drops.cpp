@@ -1,6 +1,6 @@
 // Sending files without the main window on the demo server: the drop zone that the "Send file"
 // buttons open, the user picker, and files dropped on the mini bar; also files dropped on the
-// main window's message box.
+// main window and its message box, with the server there or away.
 #include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/Fades.h"
@@ -19,6 +19,7 @@
 #include "windows/udragform.h"
 
 #include <QCursor>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -357,6 +358,123 @@ TEST_F(Drops, FilesDroppedOnTheMessageBoxAreSentNotTyped)
     ASSERT_TRUE(dropOn(alice->w(), {desk.write("more.txt", "more")}));
     settleAll();
     EXPECT_EQ(TempTree::read(users("Bob/Alice/more.txt")), "more");
+}
+
+// The main window with the server away
+
+namespace {
+
+// Alice's main window on screen, opened on Bob.
+TNetwork* showMainWindow(TestClient& c)
+{
+    c.open("Bob");
+    TNetwork* w = c.w();
+    w->show();
+    runFade(w);
+    return w;
+}
+
+void serverLost(TestClient& c, bool lost = true)
+{
+    c.w()->onConnectionStatus(!lost);
+    c.stopTimers();
+}
+
+} // namespace
+
+TEST_F(Drops, AMainWindowDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack)
+{
+    startConversation();
+    TNetwork* w = showMainWindow(*alice);
+    serverLost(*alice);
+    ASSERT_TRUE(dropOn(w, {desk.write("plan.txt", "the plan"), desk.write("budget.csv", "1,2,3")}));
+    settleAll();
+    auto* state = child<QLabel>(w, "dropState");
+    ASSERT_TRUE(state);
+    EXPECT_TRUE(state->isVisible());
+    EXPECT_EQ(state->text(), "Waiting for the server (files: 2)\nClick here to cancel");
+    EXPECT_EQ(w->conversation().waitingFiles().fileCount(), 2);
+    EXPECT_TRUE(w->busyLabel->isHidden()) << "nothing is on its way";
+    EXPECT_TRUE(w->signedIn());
+    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+    EXPECT_TRUE(w->signInButton->isHidden());
+    EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
+    EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
+        << alice->fakes.desktop->errors.join('|').toStdString();
+
+    // A drop on the message box waits beside them.
+    ASSERT_TRUE(dropOn(w->messageEdit->viewport(), {desk.write("notes.txt", "notes")}));
+    settleAll();
+    EXPECT_EQ(state->text(), "Waiting for the server (files: 3)\nClick here to cancel");
+    EXPECT_EQ(w->messageEdit->toPlainText(), QString());
+
+    serverLost(*alice, false);
+    settleAll();
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/budget.csv")), "1,2,3");
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/notes.txt")), "notes");
+    const QString notice = noticeOf("Bob/Alice.ms").value(0);
+    for (const char* name : {"\"plan\"", "\"budget\"", "\"notes\""})
+        EXPECT_TRUE(notice.contains(name)) << notice.toStdString();
+    EXPECT_EQ(w->conversation().chatLines().value(0), notice);
+    EXPECT_FALSE(state->isVisible());
+    EXPECT_FALSE(w->conversation().waitingFiles().waiting());
+    EXPECT_TRUE(w->busyLabel->isHidden());
+    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+}
+
+TEST_F(Drops, WaitingFilesOfTheMainWindowAreGivenUpByAClickOnTheirStateOrByEsc)
+{
+    startConversation();
+    TNetwork* w = showMainWindow(*alice);
+    const QList<std::function<void()>> cancels = {
+        [&] { QTest::mouseClick(child<QLabel>(w, "dropState"), Qt::LeftButton); },
+        [&] {
+            w->messageEdit->setFocus();
+            QTest::keyClick(w->messageEdit, Qt::Key_Escape);
+        },
+    };
+    for (int i = 0; i < cancels.size(); ++i) {
+        // Finding the server again reads the directory afresh, which leaves nobody selected.
+        alice->open("Bob");
+        serverLost(*alice);
+        ASSERT_TRUE(dropOn(w, {desk.write("plan.txt", "the plan")})) << i;
+        ASSERT_TRUE(w->conversation().waitingFiles().waiting()) << i;
+        cancels.at(i)();
+        EXPECT_FALSE(w->conversation().waitingFiles().waiting()) << i;
+        EXPECT_FALSE(child<QLabel>(w, "dropState")->isVisible()) << i;
+        EXPECT_FALSE(w->fading()) << "the window stays: " << i;
+        serverLost(*alice, false);
+        settleAll();
+        EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/plan.txt"))) << i;
+    }
+    // With nothing waiting, Esc is the window's again.
+    w->messageEdit->setFocus();
+    QTest::keyClick(w->messageEdit, Qt::Key_Escape);
+    EXPECT_TRUE(w->fading());
+    runFade(w);
+}
+
+TEST_F(Drops, AMainWindowSendThatFindsNoServerPutsItsFilesBackToWait)
+{
+    startConversation();
+    TNetwork* w = showMainWindow(*alice);
+    // The detector says the server is there, but the send cannot get into Bob's folder.
+    ASSERT_TRUE(QDir().rename(users("Bob"), users("Bob.away")));
+    ASSERT_TRUE(dropOn(w, {desk.write("plan.txt", "the plan")}));
+    settleAll();
+    auto* state = child<QLabel>(w, "dropState");
+    EXPECT_TRUE(state->isVisible());
+    EXPECT_EQ(state->text(), "Waiting for the server (files: 1)\nClick here to cancel");
+    EXPECT_TRUE(w->busyLabel->isHidden());
+    EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
+        << alice->fakes.desktop->errors.join('|').toStdString();
+
+    ASSERT_TRUE(QDir().rename(users("Bob.away"), users("Bob")));
+    serverLost(*alice, false);
+    settleAll();
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
+    EXPECT_FALSE(state->isVisible());
 }
 
 // The mini bar and the picker
