@@ -72,3 +72,10 @@ QString PendingDrop::reason(Verdict verdict, int files, const StringTable& strin
     }
     return {};
 }
+
+QString PendingDrop::notSentText(const QStringList& notSent, const StringTable& strings)
+{
+    if (notSent.isEmpty())
+        return {};
+    return strings.text(kTxtNotSent) + u'\n' + notSent.join(u'\n');
+}

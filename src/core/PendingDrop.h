@@ -15,6 +15,7 @@ public:
     static constexpr int kTxtWaitingForServer = 399; // %1: how many files wait
     static constexpr int kTxtSignInToSend = 400;
     static constexpr int kTxtClickToCancel = 401;
+    static constexpr int kTxtNotSent = 150;
 
     // What the window knows when the files are let go, and whenever the connection changes.
     struct Conditions
@@ -59,6 +60,9 @@ public:
     QString waitingText(const StringTable& strings) const;
     // Why a drop with this verdict did not go up at once; empty for Send.
     static QString reason(Verdict verdict, int files, const StringTable& strings);
+    // The error report of the files of a send that did not go up, one "file name: why" line
+    // each under its heading; empty when every file went up.
+    static QString notSentText(const QStringList& notSent, const StringTable& strings);
 
 private:
     QList<Files> m_waiting;

@@ -354,6 +354,10 @@ void ConversationView::onFilesSent(const FilesResult& result)
             m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
+    // The others went up and are announced; these were not and are not.
+    if (own && !result.notSent.isEmpty())
+        m_ctx.platform().desktop->showError(
+            PendingDrop::notSentText(result.notSent, m_ctx.strings()));
     if (result.request.recipient == m_window.directory().sendbutHint()) {
         setChatLines(result.chat);
         showConversationLayout();

@@ -233,6 +233,10 @@ void TMinimized::onFilesSent(const FilesResult& result)
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
+    // The others went up and are announced; these were not and are not.
+    if (!result.notSent.isEmpty())
+        m_ctx.platform().desktop->showError(
+            PendingDrop::notSentText(result.notSent, m_ctx.strings()));
     dropfiles.clear();
     closetimer->start();
 }

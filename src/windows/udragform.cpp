@@ -317,6 +317,10 @@ void Tdragform::onFilesSent(const FilesResult& result)
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
+    // The others went up and are announced; these were not and are not.
+    if (!result.notSent.isEmpty())
+        m_ctx.platform().desktop->showError(
+            PendingDrop::notSentText(result.notSent, m_ctx.strings()));
     m_dropFiles.clear();
     if (isVisible())
         StartFadeOut();

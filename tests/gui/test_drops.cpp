@@ -1,6 +1,6 @@
 // Sending files without the main window on the demo server: the drop zone that the "Send file"
 // buttons open, the user picker, and files dropped on the mini bar; also files dropped on the
-// main window and its message box, with the server there or away.
+// main window and its message box, with the server there, away, or refusing a file.
 #include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/Fades.h"
@@ -477,6 +477,26 @@ TEST_F(Drops, AMainWindowSendThatFindsNoServerPutsItsFilesBackToWait)
     EXPECT_FALSE(state->isVisible());
 }
 
+TEST_F(Drops, AFileTheServerRefusesIsNamedAndLeftOutOfTheNotice)
+{
+    startConversation();
+    TNetwork* w = showMainWindow(*alice);
+    // A folder stands where b.txt would go: the server cannot rename the upload over it.
+    ASSERT_TRUE(QDir().mkpath(users("Bob/Alice/b.txt/inside")));
+    ASSERT_TRUE(dropOn(w, {desk.write("a.txt", "A"), desk.write("b.txt", "B")}));
+    settleAll();
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/a.txt")), "A");
+    const QStringList errors = alice->fakes.desktop->errors;
+    ASSERT_EQ(errors.size(), 1) << errors.join('|').toStdString();
+    EXPECT_TRUE(errors.first().startsWith("Not sent:\nb.txt: ")) << errors.first().toStdString();
+    EXPECT_EQ(errors.first().count('\n'), 1) << "one line for the one file";
+    const QString notice = noticeOf("Bob/Alice.ms").value(0);
+    EXPECT_TRUE(notice.contains("\"a\"")) << notice.toStdString();
+    EXPECT_FALSE(notice.contains("\"b\"")) << notice.toStdString();
+    EXPECT_FALSE(w->conversation().waitingFiles().waiting()) << "a refusal is no reason to wait";
+    EXPECT_FALSE(child<QLabel>(w, "dropState")->isVisible());
+}
+
 // The mini bar and the picker
 
 namespace {
@@ -742,6 +762,31 @@ TEST(DropAnswers, OnlyLocalFilesAreTakenAndOnlyAsACopy)
     }
     EXPECT_EQ(c.w()->messageEdit->toPlainText(), QString()) << "files are never typed";
     settleAll();
+}
+
+TEST(DropReports, EachWindowNamesTheFilesOfItsOwnSendThatDidNotGoUp)
+{
+    OfflineClient c;
+    const QList<FilesRequest::From> windows = {
+        FilesRequest::From::DropZone, FilesRequest::From::MiniBar, FilesRequest::From::MainWindow};
+    for (const FilesRequest::From from : windows) {
+        c.fakes.desktop->errors.clear();
+        FilesResult result;
+        result.request.from = from;
+        result.request.recipient = "Bob";
+        result.request.paths = {"/desk/a.txt", "/desk/b.txt", "/desk/c.txt"};
+        result.reached = true;
+        result.notSent = {"b.txt: 550 Is a directory.", "c.txt: 552 Quota exceeded."};
+        emit c.ctx->session().filesSent(result);
+        // Once, by the window the files were dropped on.
+        EXPECT_EQ(c.fakes.desktop->errors,
+                  QStringList{"Not sent:\nb.txt: 550 Is a directory.\nc.txt: 552 Quota exceeded."})
+            << int(from);
+
+        result.notSent.clear();
+        emit c.ctx->session().filesSent(result);
+        EXPECT_EQ(c.fakes.desktop->errors.size(), 1) << "nothing more to tell: " << int(from);
+    }
 }
 
 // The picker on its own

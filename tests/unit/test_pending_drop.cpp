@@ -104,3 +104,13 @@ TEST(PendingDrop, TheWindowSaysWhyInTheUsersLanguage)
               QString::fromUtf8("Войдите, чтобы отправить файлы"));
     EXPECT_EQ(PendingDrop::reason(Verdict::Send, 1, eng), QString());
 }
+
+TEST(PendingDrop, FilesThatDidNotGoUpAreListedUnderNotSent)
+{
+    const StringTable eng = table("eng/");
+    EXPECT_EQ(PendingDrop::notSentText({}, eng), QString()) << "nothing to report";
+    EXPECT_EQ(PendingDrop::notSentText({"b.txt: 550 Refused", "c.txt: 552 Full"}, eng),
+              "Not sent:\nb.txt: 550 Refused\nc.txt: 552 Full");
+    EXPECT_EQ(PendingDrop::notSentText({"b.txt: 550"}, table("rus/")),
+              QString::fromUtf8("Не отправлено:\nb.txt: 550"));
+}
