@@ -21,4 +21,12 @@ KeyAction keyAction(const KeyContext& k)
     return KeyAction::PassOn;
 }
 
+MessageKey messageKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    // The keypad's Enter carries the keypad modifier; it is Enter all the same.
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return MessageKey::PassOn;
+    return modifiers.testFlag(Qt::ShiftModifier) ? MessageKey::LineBreak : MessageKey::Send;
+}
+
 } // namespace frame

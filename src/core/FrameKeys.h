@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtCore/qnamespace.h>
+
 // What the main window does with a key before its focused control sees it.
 namespace frame {
 
@@ -27,5 +29,17 @@ enum class KeyAction
 };
 
 KeyAction keyAction(const KeyContext& k);
+
+// What a key pressed in the message box (msg) does.
+enum class MessageKey
+{
+    Send,
+    LineBreak,
+    PassOn, // the box's own: typing, moving, deleting
+};
+
+// Enter sends, with Ctrl or without; Shift+Enter breaks the line, so that a message of several
+// lines can be typed and not only pasted.
+MessageKey messageKey(int key, Qt::KeyboardModifiers modifiers);
 
 } // namespace frame

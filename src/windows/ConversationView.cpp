@@ -4,6 +4,7 @@
 
 #include "app/AppContext.h"
 #include "core/Conversation.h"
+#include "core/FrameKeys.h"
 #include "core/Limits.h"
 #include "core/UserDirectory.h"
 #include "session/ClientSession.h"
@@ -214,12 +215,20 @@ void ConversationView::onSend()
     sendMessage(m_window.directory().sendbutHint(), false);
 }
 
-bool ConversationView::messageKey(int key)
+bool ConversationView::messageKey(int key, Qt::KeyboardModifiers modifiers)
 {
-    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+    switch (frame::messageKey(key, modifiers)) {
+    case frame::MessageKey::Send:
+        sendMessage(m_window.contacts().selectedName(), true);
+        return true;
+    case frame::MessageKey::LineBreak:
+        // A new line of its own, as a pasted line is; the box would put a line separator there.
+        m_ui.messageEdit->insertPlainText(QStringLiteral("\n"));
+        return true;
+    case frame::MessageKey::PassOn:
         return false;
-    sendMessage(m_window.contacts().selectedName(), true);
-    return true;
+    }
+    return false;
 }
 
 bool ConversationView::msgDragEvent(QEvent* event)

@@ -37,8 +37,8 @@ public:
     void onQuickSend(); // smsClick
     // The right button released over the list opens the quick-send window for its selection.
     void usersRightButtonUp();
-    // Enter in the message box; true when the key was used up.
-    bool messageKey(int key); // msgKeyDown
+    // Enter in the message box sends, Shift+Enter breaks the line; true when the key was used up.
+    bool messageKey(int key, Qt::KeyboardModifiers modifiers); // msgKeyDown
     void showConversationLayout();
     QStringList chatLines() const;
     void setChatLines(const QStringList& lines);

@@ -291,12 +291,13 @@ bool TNetwork::eventFilter(QObject* watched, QEvent* event)
         // Ctrl+F and typing in the find bar or the filtered list are not the window's keys.
         if (const std::optional<bool> used = comfortKey(w, *static_cast<QKeyEvent*>(event)))
             return *used;
-        const int key = static_cast<QKeyEvent*>(event)->key();
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        const int key = keyEvent->key();
         if (previewKey(key))
             return true;
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
         if (w == messageEdit)
-            return m_conversation->messageKey(key);
+            return m_conversation->messageKey(key, keyEvent->modifiers());
         if (w == passwordEdit && enter) {
             m_signIn->onSignIn();
             return true;

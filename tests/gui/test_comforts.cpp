@@ -1,6 +1,6 @@
 // The main window's comforts against the local demo server, driven with keys and clicks: a
 // draft kept per correspondent through a switch and a restart, finding in the conversation,
-// and finding a user in a long list.
+// typing a message of several lines, and finding a user in a long list.
 #include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
@@ -241,6 +241,50 @@ TEST_F(Comforts, FindGoesRoundThreeMatchesAndEscClosesOnlyTheBar)
     EXPECT_TRUE(w->conversationView->extraSelections().isEmpty());
     EXPECT_FALSE(w->fading());
     EXPECT_EQ(w->focusWidget(), w->messageEdit);
+}
+
+TEST_F(Comforts, ShiftEnterBreaksTheLineAndEnterOrCtrlEnterSends)
+{
+    startConversation("Bob");
+    reload();
+    alice->open("Bob");
+    TNetwork* w = alice->w();
+    auto* box = w->findChild<QPlainTextEdit*>("msg");
+    ASSERT_TRUE(box);
+    const auto copies = [&] {
+        return QStringList{QString::fromUtf8(TempTree::read(users("Bob/Alice.ms"))),
+                           QString::fromUtf8(TempTree::read(users("Alice/Bob.ms")))};
+    };
+    const QStringList before = copies();
+
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A);
+    QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(box, Qt::Key_B);
+    settleAll();
+    EXPECT_EQ(box->toPlainText(), "a\nb");
+    EXPECT_EQ(copies(), before) << "nothing was sent";
+
+    QTest::keyClick(box, Qt::Key_Return);
+    settleAll();
+    EXPECT_EQ(box->toPlainText(), "");
+    for (const QString& copy : {QString("Bob/Alice.ms"), QString("Alice/Bob.ms")}) {
+        const QStringList lines = stringlist::load(users(copy)).value_or(QStringList());
+        ASSERT_GE(lines.size(), 3) << copy.toStdString();
+        EXPECT_TRUE(lines.at(0).startsWith("Alice")) << lines.at(0).toStdString();
+        EXPECT_EQ(lines.mid(1, 2), QStringList({"a", "b"})) << copy.toStdString();
+    }
+    EXPECT_EQ(w->conversation().chatLines().mid(1, 2), QStringList({"a", "b"}));
+
+    // Ctrl+Enter sends as well, the keypad's Enter with Shift breaks the line too.
+    QTest::keyClick(box, Qt::Key_C);
+    QTest::keyClick(box, Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
+    QTest::keyClick(box, Qt::Key_D);
+    EXPECT_EQ(box->toPlainText(), "c\nd");
+    QTest::keyClick(box, Qt::Key_Return, Qt::ControlModifier);
+    settleAll();
+    EXPECT_EQ(box->toPlainText(), "");
+    EXPECT_EQ(w->conversation().chatLines().mid(1, 2), QStringList({"c", "d"}));
 }
 
 TEST_F(Comforts, TypingInTheListFindsAmongThreeHundredUsersAndAPollKeepsIt)

@@ -1,9 +1,32 @@
-// The main window's key decisions: where Esc stops.
+// The main window's key decisions: what Enter does in the message box, and where Esc stops.
 #include "core/FrameKeys.h"
 
 #include <gtest/gtest.h>
 
 using frame::KeyAction;
+using frame::MessageKey;
+
+TEST(MessageKeys, EnterSendsShiftEnterBreaksTheLineOtherKeysAreTyped)
+{
+    for (const int enter : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        SCOPED_TRACE(enter);
+        EXPECT_EQ(frame::messageKey(enter, Qt::NoModifier), MessageKey::Send);
+        EXPECT_EQ(frame::messageKey(enter, Qt::ControlModifier), MessageKey::Send);
+        EXPECT_EQ(frame::messageKey(enter, Qt::AltModifier), MessageKey::Send);
+        EXPECT_EQ(frame::messageKey(enter, Qt::ShiftModifier), MessageKey::LineBreak);
+        // Shift decides whatever else is held.
+        EXPECT_EQ(frame::messageKey(enter, Qt::ShiftModifier | Qt::ControlModifier),
+                  MessageKey::LineBreak);
+    }
+    // The keypad's Enter comes with the keypad modifier.
+    EXPECT_EQ(frame::messageKey(Qt::Key_Enter, Qt::KeypadModifier), MessageKey::Send);
+    EXPECT_EQ(frame::messageKey(Qt::Key_Enter, Qt::KeypadModifier | Qt::ShiftModifier),
+              MessageKey::LineBreak);
+
+    for (const int key : {int(Qt::Key_A), int(Qt::Key_Space), int(Qt::Key_Backspace),
+                          int(Qt::Key_Tab), int(Qt::Key_Escape)})
+        EXPECT_EQ(frame::messageKey(key, Qt::ShiftModifier), MessageKey::PassOn) << key;
+}
 
 TEST(FrameKeyOrder, EscapeGivesUpWaitingFilesBeforeItClosesTheWindow)
 {
