@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Two clients each send one message to one conversation at gaps of 0 to 500 ms, 100 trials per
-# configuration (loopback and 30 ms per reply; conversations of 2 KB and 1 MB), and count the
-# messages lost, duplicated and cut.   bench/race/run.sh [racebench options]
+# Sends into one conversation under what a real network does, on the tests' faulty pyftpdlib
+# server: rows loopback, delay30 (30 ms per command), kill (a writer process killed mid-send in a
+# 1 MB conversation, then restarted), slowlink (5 KB/s up, 40 KB/s down), restart (the server
+# killed and started again) and readfaults (downloads cut short or broken). Prints one Markdown
+# table: sends failed and given up, messages lost (and of those reported sent), duplicated,
+# copies cut, the estimated lock wait and the longest send; then what it found, with the seed.
+#   bench/race/run.sh [--rows a,b] [--trials N] [--retry-header same|new] [--seed S] [--verbose]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
