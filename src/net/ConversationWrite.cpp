@@ -96,6 +96,12 @@ public:
             m_result.rounds = round;
             if (round > 1)
                 pause(round);
+            // Writers that keep changing the copies faster than this one reads and uploads
+            // them: the last round holds the lock from the reads on, renewing it between steps,
+            // so it cannot be overtaken.
+            std::optional<ServerLock> held;
+            if (round == m_r.rounds && round > 1)
+                takeLock(held, lockFolder, lockTarget);
             readCopy(own);
             if (!own.exists && !m_r.mayStart)
                 throw FtpError(FtpError::Kind::Reply, m_ftp.lastReply().text(),
@@ -123,8 +129,11 @@ public:
                 m_result.peerCopyFailure = e.message();
                 peer = Copy();
             }
-            if (!commitUnderLock(lockFolder, lockTarget, own, peer))
+            if (held)
+                held->confirm();
+            if (!commitUnderLock(lockFolder, lockTarget, own, peer, held))
                 continue; // a copy changed since it was read
+            held.reset();
             if (verified(own) && verified(peer)) {
                 m_result.chat = own.written;
                 endIn(peer.path.isEmpty() ? own.path : peer.path);
@@ -297,23 +306,32 @@ private:
         copy.uploaded = bytes.size();
     }
 
-    // Under the lock: the copies are as they were read, then the temporaries take their place.
-    bool commitUnderLock(const QString& folder, const QString& target, Copy& own, Copy& peer)
+    void takeLock(std::optional<ServerLock>& lock, const QString& folder, const QString& target)
     {
         m_ftp.changeFolder(folder);
         const auto asked = Clock::now();
-        std::optional<ServerLock> lock;
-        try {
-            lock.emplace(m_ftp, target, m_r.lock);
-        } catch (const FtpError&) {
-            dropTemporaries(own, peer);
-            throw;
-        }
+        lock.emplace(m_ftp, target, m_r.lock);
         const qint64 waited =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count();
         m_result.lockWaitMs = std::max(m_result.lockWaitMs, waited);
         m_result.staleLocksBroken += lock->brokeStale();
         m_result.tookBackOwnLock = m_result.tookBackOwnLock || lock->tookBackOwn();
+    }
+
+    // Under the lock (`held`, or taken now): the copies are as they were read, then the
+    // temporaries take their place.
+    bool commitUnderLock(const QString& folder, const QString& target, Copy& own, Copy& peer,
+                         std::optional<ServerLock>& held)
+    {
+        std::optional<ServerLock>& lock = held;
+        if (!lock) {
+            try {
+                takeLock(lock, folder, target);
+            } catch (const FtpError&) {
+                dropTemporaries(own, peer);
+                throw;
+            }
+        }
         try {
             if (!unchanged(own) || (!peer.path.isEmpty() && !unchanged(peer))) {
                 lock->release();

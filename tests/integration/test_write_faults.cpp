@@ -294,6 +294,28 @@ TEST_F(WriteFaults, AServerRestartedMidSendNeitherDuplicatesNorLoses)
     expectOnceInBoth(entries);
 }
 
+TEST_F(WriteFaults, AWriterIsNotStarvedByAPeerThatKeepsWriting)
+{
+    setHistory(history(20'000)); // about 1.3 MB: every round reads and uploads it whole
+    auto anna = computer("anna");
+    auto bob = computer("bob");
+    std::atomic<bool> annaDone = false;
+    QList<QStringList> bobs;
+    std::thread other([&] {
+        for (int k = 0; !annaDone && k < 60; ++k) {
+            const QString text = QStringLiteral("bob %1").arg(k);
+            if (bob->send("anna", text, header("bob", 20'000 + k)))
+                bobs.append({header("bob", 20'000 + k), text});
+        }
+    });
+    const bool sent = anna->send("bob", "anna among them", header("anna", 19'999));
+    annaDone = true;
+    other.join();
+    EXPECT_TRUE(sent) << anna->lastError.toStdString();
+    bobs.append({header("anna", 19'999), "anna among them"});
+    expectOnceInBoth(bobs);
+}
+
 TEST_F(WriteFaults, ASlowDownlinkMakesASendSlowerNeverImpossible)
 {
     setHistory(history(1500)); // about 100 KB: seconds a copy at 40 KB/s
