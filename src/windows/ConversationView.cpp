@@ -177,7 +177,7 @@ void ConversationView::onMessageSent(const MessageResult& result)
     switch (result.sent) {
     case messaging::Sent::Refused:
     case messaging::Sent::NoConversation:
-        m_ctx.platform().desktop->showError(m_ctx.text(kTxtNoConversation));
+        m_ctx.platform().desktop->showError(m_ctx.text(kTxtConversationGone));
         return;
     case messaging::Sent::PeerCopyFailed:
         if (onScreen)

@@ -73,7 +73,8 @@ private:
     void showWaitingFiles();
 
     static constexpr int kTxtNotFilesNotSent = 137;
-    static constexpr int kTxtNoConversation = 138;
+    // The conversation is gone from the server, most likely with the correspondent's account.
+    static constexpr int kTxtConversationGone = 402;
     static constexpr int kTxtPeerCopyFailed = 140;
     static constexpr int kTxtNotSent = 150;
     static constexpr int kTxtServerUnreachable = 151;

@@ -63,6 +63,8 @@ TEST(StringTable, RowsKeepTheirNumbersAndBlanks)
               QStringLiteral("This picture cannot be read, the avatar was not changed"));
     EXPECT_EQ(eng.text(377).arg("Carol"),
               QStringLiteral("Not sent: Carol is not in the user list"));
+    EXPECT_EQ(rus.text(402), QStringLiteral("Не отправлено: этой переписки больше нет на сервере. "
+                                            "Возможно, пользователь удалил свою учётную запись"));
     EXPECT_EQ(eng.text(StringTable::kRowCount), QString());
     EXPECT_EQ(eng.text(-1), QString());
     EXPECT_EQ(StringTable().text(131), QString());
