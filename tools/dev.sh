@@ -36,6 +36,25 @@ install_packages() {
     fi
 }
 
+# The pids of the program's processes whose environment holds the line MARK: the copies one run
+# started, the installed copy and the copies it starts included, since each inherits it.
+copies_with() {
+    local mark="$1" dir exe environment
+    for dir in /proc/[0-9]*; do
+        exe="$(readlink "$dir/exe" 2>/dev/null)" || continue
+        exe="${exe% (deleted)}"
+        case "${exe##*/}" in
+        Larkspire | LarkspireUpdate) ;;
+        *) continue ;;
+        esac
+        environment="$(tr '\0' '\n' <"$dir/environ" 2>/dev/null)" || continue
+        if [[ $'\n'"$environment"$'\n' == *$'\n'"$mark"$'\n'* ]]; then
+            echo "${dir#/proc/}"
+        fi
+    done
+    return 0
+}
+
 # build DIR [TARGET...] [-- CMAKE-ARGS...]: every target when none is named.
 build() {
     local dir="$1"
@@ -60,7 +79,8 @@ run)
     build "$top/build" Larkspire larkspire_assets -- -DCMAKE_BUILD_TYPE=RelWithDebInfo
     port="${LARKSPIRE_DEMO_PORT:-2121}"
     server=""
-    # Start the demo server unless one already listens there; stop it when the program ends.
+    # Start the demo server unless one already listens there; stop it when the last copy of the
+    # program started here ends.
     if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
         /usr/bin/python3 "$top/tools/demo-server.py" --port "$port" 2>>"${TMPDIR:-/tmp}/larkspire-demo.log" &
         server=$!
@@ -70,9 +90,25 @@ run)
             sleep 0.1
         done
     fi
+    # A first start installs the program elsewhere, starts the installed copy and ends; that copy
+    # and those it starts (an update) carry this mark, and the server stays while one of them runs.
+    mark="LARKSPIRE_DEV_RUN=$$"
+    status=0
     # The connectivity probe asks the settings server unless LARKSPIRE_PROBE_URL says otherwise.
-    LARKSPIRE_SETTINGS_SERVER="${LARKSPIRE_SETTINGS_SERVER:-127.0.0.1:$port}" \
-        "$top/build/bin/Larkspire"
+    env "$mark" LARKSPIRE_SETTINGS_SERVER="${LARKSPIRE_SETTINGS_SERVER:-127.0.0.1:$port}" \
+        "$top/build/bin/Larkspire" || status=$?
+    if [ -n "$server" ]; then
+        told=""
+        while copies="$(copies_with "$mark")" && [ -n "$copies" ]; do
+            if [ -z "$told" ]; then
+                echo "Larkspire goes on (pid ${copies//$'\n'/, }); the demo server on" \
+                    "127.0.0.1:$port stays until it ends. Ctrl+C stops the server now."
+                told=1
+            fi
+            sleep 2
+        done
+    fi
+    exit "$status"
     ;;
 test)
     install_packages

@@ -16,8 +16,10 @@ public:
     virtual void showError(const QString& text) = 0;
     // A yes/no question; true for yes.
     virtual bool confirm(const QString& title, const QString& question) = 0;
-    // The folder dialog, file-system folders only; empty when the user cancels.
-    virtual QString chooseFolder(const QString& caption, const QString& startFolder) = 0;
+    // The folder dialog, file-system folders only, with a line that says what the choice will
+    // do (none when `note` is empty); empty when the user cancels.
+    virtual QString chooseFolder(const QString& caption, const QString& startFolder,
+                                 const QString& note) = 0;
     // The picture-open dialog; filters as QFileDialog takes them. Empty when the user cancels.
     virtual QString choosePicture(const QString& title, const QString& startFolder,
                                   const QString& filters) = 0;

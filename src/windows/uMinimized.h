@@ -187,6 +187,7 @@ private:
     int m_iconUnread = 0;
 
     static constexpr int kTxtInstallFolder = 366;
+    static constexpr int kTxtInstallNote = 403; // what the installation will do
     static constexpr int kTxtNotListed = 377;
     static constexpr int kTxtRemoveAutostart = 368;
 };

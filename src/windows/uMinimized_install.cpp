@@ -41,8 +41,8 @@ void TMinimized::InstallOrRegister()
         sets->setVisible(false);
         // The home folder stands in for the drive the program runs from: the user may write
         // there, and seldom anywhere above it.
-        const QString chosen =
-            p.desktop->chooseFolder(m_ctx.text(kTxtInstallFolder), m_ctx.environment().home);
+        const QString chosen = p.desktop->chooseFolder(
+            m_ctx.text(kTxtInstallFolder), m_ctx.environment().home, m_ctx.text(kTxtInstallNote));
         if (!chosen.isEmpty() && installInto(chosen))
             return;
         addFonts();

@@ -63,6 +63,10 @@ TEST(Installation, CancelKeepsThisCopyRunningWithoutAutostartAndWritesNothing)
     u.start();
     ASSERT_EQ(u.fakes.desktop->folderDialogs,
               QStringList{"Choose directory for installing Larkspire|" + u.root.path("home")});
+    // A newcomer learns from the dialog what a choice would write.
+    ASSERT_EQ(u.fakes.desktop->folderNotes.size(), 1);
+    for (const char* what : {"copies its folder", "logon", "launchers", "Cancel"})
+        EXPECT_TRUE(u.fakes.desktop->folderNotes.first().contains(what)) << what;
     EXPECT_FALSE(u.ctx->ending());
     EXPECT_EQ(u.installed(), "none");
     EXPECT_FALSE(u.fakes.autostart->isEnabled());

@@ -125,9 +125,11 @@ public:
         questions.append(title + u'|' + question);
         return nextAnswer;
     }
-    QString chooseFolder(const QString& caption, const QString& startFolder) override
+    QString chooseFolder(const QString& caption, const QString& startFolder,
+                         const QString& note) override
     {
         folderDialogs.append(caption + u'|' + startFolder);
+        folderNotes.append(note);
         return nextFolder;
     }
     QString choosePicture(const QString& title, const QString& startFolder,
@@ -142,7 +144,8 @@ public:
     QStringList questions;
     QString nextFolder; // empty: the user cancels the folder dialog
     QStringList folderDialogs;
-    QString nextPicture; // empty: the user cancels the picture dialog
+    QStringList folderNotes; // the line each folder dialog showed
+    QString nextPicture;     // empty: the user cancels the picture dialog
     QStringList pictureDialogs;
 };
 

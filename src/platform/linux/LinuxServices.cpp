@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QNetworkInterface>
 #include <QProcess>
@@ -254,10 +256,26 @@ bool QtDesktop::confirm(const QString& title, const QString& question)
            QMessageBox::Yes;
 }
 
-QString QtDesktop::chooseFolder(const QString& caption, const QString& startFolder)
+QString QtDesktop::chooseFolder(const QString& caption, const QString& startFolder,
+                                const QString& note)
 {
-    return QFileDialog::getExistingDirectory(nullptr, caption, startFolder,
-                                             QFileDialog::ShowDirsOnly);
+    if (note.isEmpty())
+        return QFileDialog::getExistingDirectory(nullptr, caption, startFolder,
+                                                 QFileDialog::ShowDirsOnly);
+    // Qt's own dialog, whose grid takes a line under its fields; a native one has no room.
+    QFileDialog dialog(nullptr, caption, startFolder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        auto* line = new QLabel(note, &dialog);
+        line->setObjectName(QStringLiteral("folderNote"));
+        line->setTextFormat(Qt::PlainText);
+        line->setWordWrap(true);
+        grid->addWidget(line, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 QString QtDesktop::choosePicture(const QString& title, const QString& startFolder,

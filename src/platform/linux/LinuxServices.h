@@ -97,7 +97,8 @@ public:
     bool forceForeground(QWidget* window) override;
     void showError(const QString& text) override;
     bool confirm(const QString& title, const QString& question) override;
-    QString chooseFolder(const QString& caption, const QString& startFolder) override;
+    QString chooseFolder(const QString& caption, const QString& startFolder,
+                         const QString& note) override;
     QString choosePicture(const QString& title, const QString& startFolder,
                           const QString& filters) override;
 };
