@@ -16,3 +16,4 @@ add_larkspire_test(integration test_account_upkeep LIBS larkspire_net larkspire_
 add_larkspire_test(gui test_account_window LIBS larkspire_windows Qt6::Network TIMEOUT 300)
 add_larkspire_test(integration test_oversized_files LIBS larkspire_session larkspire_ftpserver Qt6::Network TIMEOUT 300)
 add_larkspire_test(unit test_popup_placement LIBS larkspire_core)
+add_larkspire_test(gui test_english_captions LIBS larkspire_windows)

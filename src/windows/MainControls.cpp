@@ -21,6 +21,12 @@ constexpr int kHeight = 700;
 const QString kCalibri = look::calibri();
 const QString kFontatigo = look::fontatigo();
 using look::pixelFont;
+// String-table rows of captions that only this window shows.
+constexpr int kTxtOnline = 404;
+constexpr int kTxtNameHeading = 405;
+constexpr int kTxtRegionHeading = 406;
+constexpr int kTxtActivityHeading = 407;
+constexpr int kTxtAvatarTypeHeading = 408;
 
 // Text and background colours; an empty background leaves the control see-through.
 void colour(QWidget* w, const char* type, const char* text, const char* background = nullptr)
@@ -102,9 +108,6 @@ void MainControls::createViews(QWidget* window, QObject* filter)
     userList->setHeaderHidden(true);
     userList->setUniformRowHeights(true);
     userList->setColumnCount(6);
-    userList->setHeaderLabels({QString(), QStringLiteral("Имя"), QStringLiteral("Регион"),
-                               QStringLiteral("Деятельность"), QStringLiteral("Тип аватара"),
-                               QStringLiteral("LANG")});
     for (const auto& [column, width] :
          {std::pair{0, 30}, {1, 250}, {2, 240}, {3, 310}, {4, 75}, {5, 50}})
         userList->setColumnWidth(column, width);
@@ -253,10 +256,9 @@ void MainControls::createViews(QWidget* window, QObject* filter)
         place(new QPushButton(window), QStringLiteral("commonfiles"), 52, 268, 149, 25, false);
     colour(commonFilesButton, "QPushButton", "#BFBD60", "#611422");
 
-    // "В сети": shown with the list; nothing reads it. Under the user's picture and name, where
-    // it covers neither list height.
-    onlineCheck = place(new QCheckBox(QStringLiteral("В сети"), window), QStringLiteral("online"),
-                        974, 300, 120, 24, false);
+    // Shown with the list; nothing reads it. Under the user's picture and name, where it covers
+    // neither list height.
+    onlineCheck = place(new QCheckBox(window), QStringLiteral("online"), 974, 300, 120, 24, false);
     onlineCheck->setFont(pixelFont(kCalibri, 13, true));
     onlineCheck->setChecked(true);
     // Names come from the server; a name such as "<h1>x" must show as typed.
@@ -307,4 +309,9 @@ void MainControls::setCaptions(const AppContext& ctx)
     busyLabel->setText(ctx.text(328));
     commonFilesButton->setText(ctx.text(332));
     favouriteMark->setToolTip(ctx.text(365));
+    onlineCheck->setText(ctx.text(kTxtOnline));
+    // The headings are hidden; they still name the columns.
+    userList->setHeaderLabels({QString(), ctx.text(kTxtNameHeading), ctx.text(kTxtRegionHeading),
+                               ctx.text(kTxtActivityHeading), ctx.text(kTxtAvatarTypeHeading),
+                               QStringLiteral("LANG")});
 }

@@ -65,6 +65,11 @@ TEST(StringTable, RowsKeepTheirNumbersAndBlanks)
               QStringLiteral("Not sent: Carol is not in the user list"));
     EXPECT_EQ(rus.text(402), QStringLiteral("Не отправлено: этой переписки больше нет на сервере. "
                                             "Возможно, пользователь удалил свою учётную запись"));
+    // Captions once written into the main window in Russian only.
+    EXPECT_EQ(rus.text(404), QStringLiteral("В сети"));
+    EXPECT_EQ(eng.text(404), QStringLiteral("Online"));
+    EXPECT_EQ(rus.text(408), QStringLiteral("Тип аватара"));
+    EXPECT_EQ(eng.text(408), QStringLiteral("Avatar type"));
     EXPECT_EQ(eng.text(StringTable::kRowCount), QString());
     EXPECT_EQ(eng.text(-1), QString());
     EXPECT_EQ(StringTable().text(131), QString());
