@@ -1,5 +1,7 @@
 #include "support/FaultyFtpServer.h"
 
+#include "support/ServerProcess.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -105,67 +107,22 @@ void FaultyFtpServer::launch(quint16 port)
                                    QStringLiteral("--user"),       kUser,
                                    QStringLiteral("--password"),   kPassword,
                                    QStringLiteral("--watch-stdin")};
-    std::vector<QByteArray> args;
-    for (const QString& a : arguments)
-        args.push_back(QFile::encodeName(a));
-    std::vector<char*> argv;
-    for (QByteArray& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    const int logFd = ::open(QFile::encodeName(m_logPath).constData(),
-                             O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    int out[2] = {-1, -1};
-    int in[2] = {-1, -1};
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0)
-        fail(QStringLiteral("pipe failed"));
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls between fork and exec. No parent-death signal: it follows
-        // the thread that forks, and a restart may come from a short-lived one; the closed stdin
-        // pipe ends the server with the test.
-        ::setpgid(0, 0);
-        ::dup2(out[1], STDOUT_FILENO);
-        ::dup2(in[0], STDIN_FILENO);
-        if (logFd >= 0)
-            ::dup2(logFd, STDERR_FILENO);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
+    // No parent-death signal: it follows the thread that forks, and a restart may come from a
+    // short-lived one; the closed stdin pipe ends the server with the test.
+    serverprocess::Started started;
+    try {
+        started = serverprocess::spawn(arguments, m_logPath, true, false);
+    } catch (const std::runtime_error& e) {
+        fail(QString::fromLatin1(e.what()));
     }
-    if (logFd >= 0)
-        ::close(logFd);
-    ::close(out[1]);
-    ::close(in[0]);
-    if (pid < 0) {
-        ::close(out[0]);
-        ::close(in[1]);
-        fail(QStringLiteral("fork failed"));
-    }
-    m_pid = pid;
-    m_stdinPipe = in[1];
-
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
-    QByteArray line;
-    while (!line.contains('\n')) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        pollfd p{out[0], POLLIN, 0};
-        char chunk[256];
-        ssize_t n = 0;
-        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0 ||
-            (n = ::read(out[0], chunk, sizeof chunk)) <= 0)
-            break;
-        line.append(chunk, n);
-    }
-    ::close(out[0]);
-    if (!line.startsWith("READY ")) {
+    m_pid = started.pid;
+    m_stdinPipe = started.stdinPipe;
+    const quint16 ready = serverprocess::readReady(started.stdoutPipe, kStartTimeoutMs);
+    if (ready == 0) {
         stop();
         fail(QStringLiteral("the faulty FTP server did not start: %1").arg(log()));
     }
-    m_port = static_cast<quint16>(line.mid(6).trimmed().toUInt());
+    m_port = ready;
 }
 
 FaultyFtpServer::~FaultyFtpServer()

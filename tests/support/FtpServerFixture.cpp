@@ -1,5 +1,7 @@
 #include "support/FtpServerFixture.h"
 
+#include "support/ServerProcess.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -352,42 +354,13 @@ std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind,
 
 void FtpServerFixture::launch(const QStringList& arguments, bool readPort)
 {
-    std::vector<QByteArray> args;
-    for (const QString& a : arguments)
-        args.push_back(QFile::encodeName(a));
-    std::vector<char*> argv;
-    for (QByteArray& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    const int logFd = ::open(QFile::encodeName(m_logPath).constData(),
-                             O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    int out[2] = {-1, -1};
-    int in[2] = {-1, -1};
-    if (readPort && (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0))
-        failStart(QStringLiteral("pipe failed"));
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls between fork and exec.
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (readPort) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::dup2(in[0], STDIN_FILENO);
-        } else if (logFd >= 0) {
-            ::dup2(logFd, STDOUT_FILENO);
-        }
-        if (logFd >= 0)
-            ::dup2(logFd, STDERR_FILENO);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
+    serverprocess::Started started;
+    try {
+        started = serverprocess::spawn(arguments, m_logPath, readPort, true);
+    } catch (const std::runtime_error& e) {
+        failStart(QString::fromLatin1(e.what()));
     }
-    if (logFd >= 0)
-        ::close(logFd);
-    if (pid < 0)
-        failStart(QStringLiteral("fork failed"));
-    m_pid = pid;
+    m_pid = started.pid;
 
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
@@ -400,26 +373,10 @@ void FtpServerFixture::launch(const QStringList& arguments, bool readPort)
         return false;
     };
     if (readPort) {
-        ::close(out[1]);
-        ::close(in[0]);
-        m_stdinPipe = in[1]; // the server stops when this closes
-        QByteArray line;
-        while (!line.contains('\n')) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
-            pollfd p{out[0], POLLIN, 0};
-            char chunk[256];
-            ssize_t n = 0;
-            if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0 ||
-                (n = ::read(out[0], chunk, sizeof chunk)) <= 0)
-                break;
-            line.append(chunk, n);
-        }
-        ::close(out[0]);
-        if (!line.startsWith("READY "))
+        m_stdinPipe = started.stdinPipe; // the server stops when this closes
+        m_port = serverprocess::readReady(started.stdoutPipe, kStartTimeoutMs);
+        if (m_port == 0)
             failStart(QStringLiteral("%1 did not start: %2").arg(name(), log()));
-        m_port = static_cast<quint16>(line.mid(6).trimmed().toUInt());
         return;
     }
     while (!accepts(m_port)) {
