@@ -3,6 +3,7 @@
 #include "core/Helpers.h"
 #include "net/ServerAddress.h"
 #include "session/ClientSession.h"
+#include "session/ClientState.h"
 
 #include <QEvent>
 #include <QWidget>
@@ -70,6 +71,7 @@ AppContext::~AppContext()
         m_windows->destroy();
     m_windows.reset();
     m_session.reset();
+    m_state.reset();
 }
 
 void AppContext::createWindows()
@@ -78,6 +80,7 @@ void AppContext::createWindows()
     config.settingsServer = settingsServerAddress();
     config.folders = [this] { return folders(); };
     config.languageCode = [this] { return languageCode(); };
+    m_state = std::make_unique<ClientState>();
     m_session = std::make_unique<ClientSession>(config);
     m_windows = m_makeWindows();
     m_windows->create(*this);

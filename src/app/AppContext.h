@@ -14,6 +14,7 @@
 #include <vector>
 
 class ClientSession;
+class ClientState;
 
 // One client: its folders, texts, operating-system services, session and windows. Nothing of a
 // client lives outside its context, so two clients can run side by side in one process. The
@@ -61,6 +62,8 @@ public:
 
     // The server work of this client; created by createWindows(), before any window.
     ClientSession& session() const { return *m_session; }
+    // What the client is now: every window renders from it. Made with the session.
+    ClientState& state() const { return *m_state; }
 
     // Null until created.
     TLC* LC() const { return m_windows ? m_windows->LC() : nullptr; }
@@ -111,6 +114,7 @@ private:
 
     WindowSet::Factory m_makeWindows;
     // Declared in creation order: the windows go before the session they use.
+    std::unique_ptr<ClientState> m_state;
     std::unique_ptr<ClientSession> m_session;
     std::unique_ptr<WindowSet> m_windows;
 };

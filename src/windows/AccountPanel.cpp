@@ -11,6 +11,7 @@
 #include "core/Helpers.h"
 #include "core/Suggestions.h"
 #include "core/uLocal.h"
+#include "session/ClientState.h"
 #include "windows/FrameImage.h"
 
 #include <QComboBox>
@@ -346,6 +347,7 @@ void AccountPanel::onAccountRenamed(const RenameResult& result)
     const QString& name = result.request.newName;
     m_window.signIn().accountRecord = result.record;
     m_window.sessionUser = name;
+    m_ctx.state().rename(name);
     m_ui.ownNameLabel->setText(name);
     m_ui.nameEdit->setText(name);
     m_renameFrom = name;

@@ -8,6 +8,7 @@
 #include "core/StringList.h"
 #include "net/XNetDetect.h"
 #include "session/ClientSession.h"
+#include "session/ClientState.h"
 #include "windows/ContactsView.h"
 #include "windows/FrameImage.h"
 #include "windows/uNetMenu.h"
@@ -386,6 +387,7 @@ void SignInView::showSignedInView(const QString& avatarFile)
              m_ui.forgetPasswordOption, m_ui.sharedComputerOption, m_ui.signInTitle})
         w->hide();
     m_window.sessionUser = m_ui.nameEdit->text();
+    m_ctx.state().signIn(m_window.sessionUser);
     m_ui.ownNameLabel->setText(m_window.sessionUser);
     const Folders f = m_ctx.folders();
     // Conversations stay with the user: other local accounts may not read them.
@@ -441,6 +443,7 @@ void SignInView::showSignInView()
         viewer->hide();
     m_window.signedInMark = 0;
     m_window.setSignedIn(false);
+    m_ctx.state().signOut();
     m_window.hideSettingsPanel();
     m_window.directory().clear();
     m_window.contacts().showUsers();

@@ -9,6 +9,7 @@
 #include "net/ServerAddress.h"
 #include "net/XNetDetect.h"
 #include "session/ClientSession.h"
+#include "session/ClientState.h"
 #include "windows/UpdateWatch.h"
 #include "windows/uMinimized.h"
 
@@ -84,6 +85,7 @@ bool TNetwork::connected() const
 void TNetwork::onConnectionStatus(bool reachable)
 {
     session().setOnline(reachable);
+    m_ctx.state().setOnline(reachable);
     if (reachable) {
         connectionStatus->setText(QString::fromUtf16(kConnectedText));
         signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));

@@ -1,0 +1,134 @@
+#include "session/ClientState.h"
+
+ClientState::ClientState(QObject* parent) : QObject(parent) {}
+
+void ClientState::signIn(const QString& user)
+{
+    if (user == m_user)
+        return;
+    if (signedIn())
+        signOut();
+    m_user = user;
+    emit userChanged(m_user);
+}
+
+void ClientState::signOut()
+{
+    const bool wasSignedIn = signedIn();
+    m_user.clear();
+    closeCorrespondent();
+    changeDirectory([](UserDirectory& d) { d.clear(); });
+    if (m_unread.clear())
+        emit newsChanged();
+    setBusy(false);
+    if (wasSignedIn)
+        emit userChanged(m_user);
+}
+
+void ClientState::rename(const QString& user)
+{
+    if (!signedIn() || user == m_user)
+        return;
+    m_user = user;
+    emit userChanged(m_user);
+}
+
+void ClientState::setOnline(bool online)
+{
+    if (online == m_online)
+        return;
+    m_online = online;
+    emit onlineChanged(m_online);
+}
+
+void ClientState::changeDirectory(const std::function<void(UserDirectory&)>& change)
+{
+    change(m_directory);
+    emit directoryChanged();
+}
+
+QString ClientState::selectedName() const
+{
+    const int row = m_directory.selected();
+    return row >= 0 && row < m_directory.users().size()
+               ? userentry::name(m_directory.users().at(row))
+               : QString();
+}
+
+void ClientState::showCorrespondent(const Correspondent& correspondent)
+{
+    const bool sameLines =
+        correspondent.name == m_correspondent.name && correspondent.lines == m_correspondent.lines;
+    if (correspondent == m_correspondent)
+        return;
+    m_correspondent = correspondent;
+    emit correspondentChanged();
+    if (!sameLines)
+        emit conversationChanged();
+}
+
+bool ClientState::updateConversation(const QString& name, const QStringList& lines)
+{
+    if (name.isEmpty() || name != m_correspondent.name)
+        return false;
+    if (lines == m_correspondent.lines && m_correspondent.hasConversation)
+        return true;
+    const bool layoutChanges = !m_correspondent.hasConversation;
+    m_correspondent.lines = lines;
+    m_correspondent.hasConversation = true;
+    if (layoutChanges)
+        emit correspondentChanged();
+    emit conversationChanged();
+    return true;
+}
+
+void ClientState::setReceivedFiles(bool present)
+{
+    if (!m_correspondent.shown() || present == m_correspondent.hasReceivedFiles)
+        return;
+    m_correspondent.hasReceivedFiles = present;
+    emit correspondentChanged();
+}
+
+void ClientState::closeCorrespondent()
+{
+    showCorrespondent({});
+}
+
+void ClientState::setFavourites(const QStringList& names)
+{
+    if (names == m_favourites)
+        return;
+    m_favourites = names;
+    emit favouritesChanged();
+}
+
+bool ClientState::toggleFavourite(const QString& name)
+{
+    if (const int at = m_favourites.indexOf(name); at >= 0)
+        m_favourites.removeAt(at);
+    else
+        m_favourites.append(name);
+    emit favouritesChanged();
+    return m_favourites.contains(name);
+}
+
+void ClientState::addNews(const QString& name)
+{
+    if (m_unread.add(name))
+        emit newsChanged();
+}
+
+void ClientState::readNews(const QString& name)
+{
+    if (m_unread.remove(name))
+        emit newsChanged();
+}
+
+void ClientState::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    emit busyChanged(m_busy);
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "core/PendingDrop.h"
+#include "core/UnreadNews.h"
+#include "core/UserDirectory.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// What one client is at this moment, in one place below the windows: who is signed in, whether
+// the server is there, the directory with the selection, the correspondent on screen with its
+// conversation, the unread news and whether a request is under way. The session's results
+// update it; every view renders from it and from nothing else, so two views can never disagree,
+// and none has to read another's controls to learn what is going on.
+class ClientState : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The correspondent whose conversation the main window shows.
+    struct Correspondent
+    {
+        QString name;       // empty: nobody is on screen
+        QString avatarFile; // the local copy of the picture; empty: the stock one
+        // The correspondent's folder could be read; when it could not, the view stays empty
+        // so that nothing can be sent from a conversation that was never loaded.
+        bool reached = false;
+        bool hasConversation = false; // else the quick-send button takes the view's place
+        QStringList lines;            // the conversation as shown
+        bool hasReceivedFiles = false;
+
+        bool shown() const { return !name.isEmpty(); }
+        bool operator==(const Correspondent&) const = default;
+    };
+
+    explicit ClientState(QObject* parent = nullptr);
+
+    // The signed-in user; empty while nobody is.
+    const QString& user() const { return m_user; }
+    bool signedIn() const { return !m_user.isEmpty(); }
+    // Signing in starts from a clean state; signing out forgets everything of the user.
+    void signIn(const QString& user);
+    void signOut();
+    // The signed-in user's new name, everything else kept.
+    void rename(const QString& user);
+
+    // Whether the server can be reached, as the connectivity check last said.
+    bool online() const { return m_online; }
+    void setOnline(bool online);
+
+    // Who a drop would be sent as now, and whether the server is there for it.
+    PendingDrop::Conditions sendConditions() const { return {m_user, m_online}; }
+
+    const UserDirectory& directory() const { return m_directory; }
+    // Changes the directory or its selection in place and tells the views once.
+    void changeDirectory(const std::function<void(UserDirectory&)>& change);
+    // The name of the selected entry, empty when nothing is selected.
+    QString selectedName() const;
+
+    const Correspondent& correspondent() const { return m_correspondent; }
+    void showCorrespondent(const Correspondent& correspondent);
+    // The conversation of the correspondent on screen changed; lines for anyone else are not
+    // shown and return false.
+    bool updateConversation(const QString& name, const QStringList& lines);
+    void setReceivedFiles(bool present);
+    void closeCorrespondent();
+
+    // The favourites, as this computer keeps them.
+    const QStringList& favourites() const { return m_favourites; }
+    void setFavourites(const QStringList& names);
+    bool isFavourite(const QString& name) const { return m_favourites.contains(name); }
+    // Adds or removes the name; returns whether it is a favourite now.
+    bool toggleFavourite(const QString& name);
+
+    // Correspondents whose news came and whose conversation has not been opened since.
+    const UnreadNews& unread() const { return m_unread; }
+    void addNews(const QString& name);
+    void readNews(const QString& name);
+
+    // A request of the user waits for the server (the busy label shows).
+    bool busy() const { return m_busy; }
+    void setBusy(bool busy);
+
+signals:
+    void userChanged(const QString& user);
+    void onlineChanged(bool online);
+    void directoryChanged();
+    void correspondentChanged();
+    void conversationChanged();
+    void favouritesChanged();
+    void newsChanged();
+    void busyChanged(bool busy);
+
+private:
+    QString m_user;
+    bool m_online = false;
+    UserDirectory m_directory;
+    Correspondent m_correspondent;
+    QStringList m_favourites;
+    UnreadNews m_unread;
+    bool m_busy = false;
+};
