@@ -17,6 +17,8 @@
 #include <QThread>
 
 #include <cstdio>
+#include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -317,17 +319,37 @@ void ClientSession::setSessionUser(const QString& name)
     post([this, name] { m_worker->sessionUser = name; });
 }
 
-bool ClientSession::bootstrap()
+template <typename Arg, typename Body, typename Then>
+std::function<void()> ClientSession::job(void (ClientSession::*done)(Arg), Body body, Then then)
 {
-    const Folders f = m_config.folders();
-    return postTimed([this, f] {
+    using Result = std::remove_cvref_t<Arg>;
+    return [this, done, f = m_config.folders(), body = std::move(body), then = std::move(then)] {
         Worker& w = *m_worker;
         w.sync(f);
-        BootstrapResult r;
+        Result r{};
+        if constexpr (requires { r.error; }) {
+            try {
+                body(w, f, r);
+            } catch (const Error& e) {
+                w.server.closeMain();
+                fail(r, e.message());
+            }
+        } else {
+            // A result without room for a failure: the body handles its own.
+            body(w, f, r);
+        }
+        emit std::invoke(done, this, r);
+        if constexpr (!std::is_null_pointer_v<Then>)
+            then(w, f, std::as_const(r));
+    };
+}
+
+bool ClientSession::bootstrap()
+{
+    return runTimed(&ClientSession::bootstrapped, [this](Worker& w, const Folders&, auto& r) {
         r.outcome = w.server.bootstrapTick(&r.problem);
         r.host = w.server.IdFTP1().settings().host;
         m_configured = w.server.mark() == 1;
-        emit bootstrapped(r);
     });
 }
 
@@ -350,55 +372,31 @@ bool ClientSession::keepAlive()
 
 void ClientSession::connectMain()
 {
-    const Folders f = m_config.folders();
-    post([this, f] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        ConnectResult r;
-        try {
-            r = w.connectMain(f);
-        } catch (const Error& e) {
-            w.server.closeMain();
-            fail(r, e.message());
-        }
-        emit connected(r);
-    });
+    run(&ClientSession::connected,
+        [](Worker& w, const Folders& f, auto& r) { r = w.connectMain(f); });
 }
 
 bool ClientSession::reconnect()
 {
-    const Folders f = m_config.folders();
-    return postTimed([this, f] {
-        Worker& w = *m_worker;
-        w.sync(f);
+    return runTimed(&ClientSession::connected, [](Worker& w, const Folders& f, auto& r) {
         w.server.closeMain();
-        ConnectResult r;
-        try {
-            r = w.connectMain(f);
-        } catch (const Error& e) {
-            w.server.closeMain();
-            fail(r, e.message());
-        }
-        emit connected(r);
+        r = w.connectMain(f);
     });
 }
 
 bool ClientSession::checkForUpdate(const selfupdate::Request& request)
 {
-    const Folders f = m_config.folders();
-    return postTimed([this, f, request] {
-        Worker& w = *m_worker;
-        w.sync(f);
+    return runTimed(&ClientSession::updateChecked, [request](Worker& w, const Folders&, auto& r) {
         w.server.FTPCS();
-        selfupdate::Request r = request;
-        r.serverRoot = w.server.fcommemo().value(8);
+        selfupdate::Request asked = request;
+        asked.serverRoot = w.server.fcommemo().value(8);
         // A connection of its own: the check closes what it opens, and the poll keeps the
         // main connection open between cycles. It is not the main connection, so its opening
         // does not count as one (that would clear the sign-out mark).
         FtpSettings settings = w.server.IdFTP1().settings();
         settings.onConnected = nullptr;
         FtpClient updates(settings);
-        emit updateChecked(selfupdate::check(updates, r));
+        r = selfupdate::check(updates, asked);
     });
 }
 
@@ -409,12 +407,8 @@ void ClientSession::closeMain()
 
 void ClientSession::signIn(const SignInRequest& request)
 {
-    const Folders f = m_config.folders();
     const QString language = m_config.languageCode ? m_config.languageCode() : QString();
-    post([this, f, language, request] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        SignInResult r;
+    run(&ClientSession::signedIn, [language, request](Worker& w, const Folders& f, auto& r) {
         r.record = request.record;
         try {
             r.connect = w.connectMain(f);
@@ -424,7 +418,6 @@ void ClientSession::signIn(const SignInRequest& request)
         }
         if (!w.server.online()) {
             r.stage = SignInResult::Stage::Offline;
-            emit signedIn(r);
             return;
         }
         FtpClient& ftp = w.server.IdFTP1();
@@ -432,7 +425,6 @@ void ClientSession::signIn(const SignInRequest& request)
             w.server.openMain();
             r.stage =
                 ftp.connected() ? SignInResult::Stage::Offline : SignInResult::Stage::NoServer;
-            emit signedIn(r);
             return;
         }
         try {
@@ -463,69 +455,50 @@ void ClientSession::signIn(const SignInRequest& request)
                           : SignInResult::Stage::Failed;
             fail(r, e.message());
         }
-        emit signedIn(r);
     });
 }
 
 void ClientSession::autoSignIn(const AutoSignInRequest& request)
 {
-    const Folders f = m_config.folders();
-    post([this, f, request] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        AutoSignInResult r;
+    run(&ClientSession::autoSignedIn, [request](Worker& w, const Folders& f, auto& r) {
         FtpClient& ftp = w.server.IdFTP1();
-        try {
-            r.connect = w.connectMain(f);
-            if (!ftp.connected()) {
-                emit autoSignedIn(r);
-                return;
-            }
-            const QString name = request.record.userName;
-            const QStringList users = r.connect.directory.value_or(request.knownUsers);
-            if (UserDirectory::find(users, name) < 0) {
-                r.outcome = AutoSignInResult::Outcome::Unknown;
-                emit autoSignedIn(r);
-                return;
-            }
-            // The connection may have been left open in any folder; the relative name would miss.
-            ftp.changeFolder(store::userFolder(w.server.ServerRoot(), name));
-            const QString copy = f.tempDataDir + store::local::kPasswordCopy;
-            localcopy::download(ftp, store::kPasswordFile, copy, localcopy::kPrivate,
-                                limits::kMaxRecordBytes);
-            const QStringList server = stringlist::load(copy).value_or(QStringList());
-            QFile::remove(copy);
-            if (store::passwordAccepted(server, request.password)) {
-                r.outcome = AutoSignInResult::Outcome::Accepted;
-                w.sessionUser = name;
-                r.avatarFile = w.ownAvatar(f, request.record);
-                w.server.closeMain();
-            } else {
-                r.outcome = AutoSignInResult::Outcome::Refused;
-            }
-        } catch (const Error& e) {
-            w.server.closeMain();
-            fail(r, e.message());
+        r.connect = w.connectMain(f);
+        if (!ftp.connected())
+            return;
+        const QString name = request.record.userName;
+        const QStringList users = r.connect.directory.value_or(request.knownUsers);
+        if (UserDirectory::find(users, name) < 0) {
+            r.outcome = AutoSignInResult::Outcome::Unknown;
+            return;
         }
-        emit autoSignedIn(r);
+        // The connection may have been left open in any folder; the relative name would miss.
+        ftp.changeFolder(store::userFolder(w.server.ServerRoot(), name));
+        const QString copy = f.tempDataDir + store::local::kPasswordCopy;
+        localcopy::download(ftp, store::kPasswordFile, copy, localcopy::kPrivate,
+                            limits::kMaxRecordBytes);
+        const QStringList server = stringlist::load(copy).value_or(QStringList());
+        QFile::remove(copy);
+        if (store::passwordAccepted(server, request.password)) {
+            r.outcome = AutoSignInResult::Outcome::Accepted;
+            w.sessionUser = name;
+            r.avatarFile = w.ownAvatar(f, request.record);
+            w.server.closeMain();
+        } else {
+            r.outcome = AutoSignInResult::Outcome::Refused;
+        }
     });
 }
 
 void ClientSession::openCorrespondent(const QString& name)
 {
-    const Folders f = m_config.folders();
-    post([this, f, name] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        CorrespondentResult r;
-        r.name = name;
-        FtpClient& ftp = w.server.IdFTP1();
-        if (!w.reopenIn(name)) {
-            emit correspondentOpened(r);
-            return;
-        }
-        r.reached = true;
-        try {
+    run(
+        &ClientSession::correspondentOpened,
+        [name](Worker& w, const Folders& f, auto& r) {
+            r.name = name;
+            FtpClient& ftp = w.server.IdFTP1();
+            if (!w.reopenIn(name))
+                return;
+            r.reached = true;
             r.avatarFile = w.peerAvatar(f);
             ftp.folderUp();
             ftp.changeFolder(w.sessionUser);
@@ -543,29 +516,21 @@ void ClientSession::openCorrespondent(const QString& name)
                 conversation::dropFileLine(r.lines);
                 r.hasConversation = true;
             }
-        } catch (const Error& e) {
-            w.server.closeMain();
-            fail(r, e.message());
-        }
-        emit correspondentOpened(r);
-        if (r.damaged)
-            w.repair(f, {store::conversationFile(name)});
-    });
+        },
+        // Once the window has the conversation, both server copies get back what they lost.
+        [](Worker& w, const Folders& f, const auto& r) {
+            if (r.damaged)
+                w.repair(f, {store::conversationFile(r.name)});
+        });
 }
 
 void ClientSession::openFromPopup(const QString& sender)
 {
-    const Folders f = m_config.folders();
-    post([this, f, sender] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        CorrespondentResult r;
+    run(&ClientSession::popupCorrespondentOpened, [sender](Worker& w, const Folders& f, auto& r) {
         r.name = sender;
         FtpClient& ftp = w.server.IdFTP1();
-        if (!ftp.connected() && !w.server.openMain()) {
-            emit popupCorrespondentOpened(r);
+        if (!ftp.connected() && !w.server.openMain())
             return;
-        }
         // An open connection may stand in any folder; the record and avatar must be the
         // sender's.
         try {
@@ -577,90 +542,60 @@ void ClientSession::openFromPopup(const QString& sender)
                 fail(r, e.message());
         }
         w.server.closeMain();
-        emit popupCorrespondentOpened(r);
     });
 }
 
 void ClientSession::sendMessage(const MessageRequest& request)
 {
-    const Folders f = m_config.folders();
-    post([this, f, request] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        MessageResult r;
+    run(&ClientSession::messageSent, [request](Worker& w, const Folders& f, auto& r) {
         r.request = request;
         r.chat = request.chat;
-        if (!w.openInOwnFolder()) {
-            emit messageSent(r);
+        if (!w.openInOwnFolder())
             return;
-        }
         r.reached = true;
-        try {
-            w.retryingOnce([&] {
-                r.sent = messaging::sendMessage(w.server.IdFTP1(), w.place(f), w.userslist, r.chat,
-                                                request.selectedName, request.recipient,
-                                                request.text, request.header, &r.failure);
-            });
-        } catch (const Error& e) {
-            // Nothing reached the own server copy; the text stays for another try.
-            fail(r, e.message());
-        }
-        if (r.error.failed() || r.sent == messaging::Sent::PeerCopyFailed)
+        // A failure is thrown only when nothing reached the own server copy: the text stays
+        // for another try.
+        w.retryingOnce([&] {
+            r.sent = messaging::sendMessage(w.server.IdFTP1(), w.place(f), w.userslist, r.chat,
+                                            request.selectedName, request.recipient, request.text,
+                                            request.header, &r.failure);
+        });
+        if (r.sent == messaging::Sent::PeerCopyFailed)
             w.server.closeMain();
-        emit messageSent(r);
     });
 }
 
 void ClientSession::quickSend(const QString& recipient, const QString& text)
 {
-    const Folders f = m_config.folders();
     const QDateTime now = QDateTime::currentDateTime();
-    post([this, f, recipient, text, now] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        QuickSendResult r;
+    run(&ClientSession::quickSent, [recipient, text, now](Worker& w, const Folders& f, auto& r) {
         r.recipient = recipient;
         r.text = text;
         // An earlier operation may have left the connection in another folder.
         w.server.closeMain();
-        if (!w.openInOwnFolder()) {
-            emit quickSent(r);
+        if (!w.openInOwnFolder())
             return;
-        }
         r.reached = true;
-        try {
-            w.retryingOnce([&] {
-                r.sent = messaging::quickSend(w.server.IdFTP1(), w.place(f), recipient, text, now);
-            });
-            // Sends look their conversation up in this listing: one started here must be in it.
-            if (r.sent.result == messaging::Sent::Sent)
-                w.userslist = r.sent.listing;
-        } catch (const Error& e) {
-            fail(r, e.message());
-        }
+        w.retryingOnce([&] {
+            r.sent = messaging::quickSend(w.server.IdFTP1(), w.place(f), recipient, text, now);
+        });
+        // Sends look their conversation up in this listing: one started here must be in it.
+        if (r.sent.result == messaging::Sent::Sent)
+            w.userslist = r.sent.listing;
         w.server.closeMain();
-        emit quickSent(r);
     });
 }
 
 void ClientSession::sendFiles(const FilesRequest& request)
 {
-    const Folders f = m_config.folders();
     const QDateTime now = QDateTime::currentDateTime();
-    post([this, f, request, now] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        FilesResult r;
+    run(&ClientSession::filesSent, [this, request, now](Worker& w, const Folders& f, auto& r) {
         r.request = request;
         r.chat = request.chat;
-        FtpClient& ftp = w.server.IdFTP1();
-        if (!w.reopenIn(request.recipient)) {
-            emit filesSent(r);
+        if (!w.reopenIn(request.recipient))
             return;
-        }
         r.reached = true;
         emit filesReached(request);
-        const messaging::Place place = w.place(f);
         messaging::FileSend send;
         send.recipient = request.recipient;
         send.paths = request.paths;
@@ -672,38 +607,29 @@ void ClientSession::sendFiles(const FilesRequest& request)
             send.waitForSeenCopy = false;
             send.ignoreFailures = false;
         }
-        try {
-            int shown = -1;
-            QString shownName;
-            const messaging::FileSendResult sent = messaging::sendFiles(
-                ftp, place, r.chat, send, [&](const QString& name, qint64 done, qint64 total) {
-                    const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
-                    // One signal per step is plenty for a label.
-                    if (percent == shown && name == shownName)
-                        return;
-                    shown = percent;
-                    shownName = name;
-                    emit transferProgress(name, percent);
-                });
-            r.notSent = sent.failures;
-        } catch (const Error& e) {
-            fail(r, e.message());
-        }
+        int shown = -1;
+        QString shownName;
+        const auto progress = [&](const QString& name, qint64 done, qint64 total) {
+            const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+            // One signal per step is plenty for a label.
+            if (percent == shown && name == shownName)
+                return;
+            shown = percent;
+            shownName = name;
+            emit transferProgress(name, percent);
+        };
+        r.notSent =
+            messaging::sendFiles(w.server.IdFTP1(), w.place(f), r.chat, send, progress).failures;
         w.server.closeMain();
-        emit filesSent(r);
     });
 }
 
 void ClientSession::signOut(const QString& name)
 {
-    const Folders f = m_config.folders();
-    post([this, f, name] {
-        Worker& w = *m_worker;
-        w.sync(f);
+    run(&ClientSession::signedOut, [name](Worker& w, const Folders& f, auto& uploaded) {
         w.sessionUser.clear();
         w.userslist.clear();
         FtpClient& ftp = w.server.IdFTP1();
-        bool uploaded = false;
         // The server's copy of the record learns the option too; failures change nothing here.
         if (w.server.online() && !ftp.connected()) {
             try {
@@ -719,7 +645,6 @@ void ClientSession::signOut(const QString& name)
                 w.server.closeMain();
             }
         }
-        emit signedOut(uploaded);
     });
 }
 
@@ -729,12 +654,8 @@ bool ClientSession::poll(const PollRequest& request)
     // send must not cost the user a cycle of news. One waiting cycle is enough.
     if (m_pollQueued.exchange(true))
         return false;
-    const Folders f = m_config.folders();
-    post([this, f, request] {
+    run(&ClientSession::polled, [this, request](Worker& w, const Folders& f, auto& r) {
         m_pollQueued = false;
-        Worker& w = *m_worker;
-        w.sync(f);
-        PollResult r;
         r.directory = request.directory;
         poll::Context ctx{w.server,
                           r.directory,
@@ -749,107 +670,65 @@ bool ClientSession::poll(const PollRequest& request)
         const int open = request.directory.selected();
         SessionSink sink(*this, open >= 0 ? userentry::name(request.directory.users().value(open))
                                           : QString());
-        try {
-            r.cycle = poll::run(ctx, sink);
-            // Sends look for their conversation in this listing.
-            if (r.cycle.listed)
-                w.userslist = r.cycle.listing;
-            if (!r.cycle.damaged.isEmpty())
-                w.repair(f, r.cycle.damaged);
-        } catch (const Error& e) {
-            w.server.closeMain();
-            fail(r, e.message());
-        }
-        emit polled(r);
+        r.cycle = poll::run(ctx, sink);
+        // Sends look for their conversation in this listing.
+        if (r.cycle.listed)
+            w.userslist = r.cycle.listing;
+        if (!r.cycle.damaged.isEmpty())
+            w.repair(f, r.cycle.damaged);
     });
     return true;
 }
 
 void ClientSession::saveProfile(const QString& region, const QString& activity)
 {
-    const Folders f = m_config.folders();
-    post([this, f, region, activity] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        ProfileResult r;
+    run(&ClientSession::profileSaved, [region, activity](Worker& w, const Folders& f, auto& r) {
         // Whatever folder earlier work left it in, the standard opening starts in the users
         // folder.
         w.server.closeMain();
-        if (!w.server.online() || !w.server.openMain()) {
-            emit profileSaved(r);
+        if (!w.server.online() || !w.server.openMain())
             return;
-        }
         r.reached = true;
-        try {
-            const upkeep::ProfileSaved saved =
-                upkeep::saveProfile(w.server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
-                                    w.sessionUser, region, activity);
-            r.listed = saved.listed;
-            r.directory = saved.directory;
-        } catch (const Error& e) {
-            w.server.closeMain();
-            fail(r, e.message());
-        }
-        emit profileSaved(r);
+        const upkeep::ProfileSaved saved =
+            upkeep::saveProfile(w.server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
+                                w.sessionUser, region, activity);
+        r.listed = saved.listed;
+        r.directory = saved.directory;
     });
 }
 
 void ClientSession::deleteAccount()
 {
-    const Folders f = m_config.folders();
-    post([this, f] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        DeletionResult r;
+    run(&ClientSession::accountDeleted, [](Worker& w, const Folders& f, auto& r) {
         w.server.closeMain();
-        if (w.sessionUser.isEmpty() || !w.server.online() || !w.server.openMain()) {
-            emit accountDeleted(r);
+        if (w.sessionUser.isEmpty() || !w.server.online() || !w.server.openMain())
             return;
-        }
         r.reached = true;
-        try {
-            r.deletion = upkeep::deleteAccount(w.server.IdFTP1(),
-                                               f.tempDataDir + store::local::kDeletionDirectoryCopy,
-                                               w.sessionUser);
-        } catch (const Error& e) {
-            fail(r, e.message());
-        }
-        if (r.deletion.folderRemoved && !r.error.failed()) {
+        r.deletion = upkeep::deleteAccount(
+            w.server.IdFTP1(), f.tempDataDir + store::local::kDeletionDirectoryCopy, w.sessionUser);
+        if (r.deletion.folderRemoved) {
             w.sessionUser.clear();
             w.userslist.clear();
         }
         w.server.closeMain();
-        emit accountDeleted(r);
     });
 }
 
 void ClientSession::renameAccount(const RenameRequest& request)
 {
-    const Folders f = m_config.folders();
-    post([this, f, request] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        RenameResult r;
+    run(&ClientSession::accountRenamed, [request](Worker& w, const Folders& f, auto& r) {
         r.request = request;
         r.record = request.record;
         w.server.closeMain();
-        if (request.oldName != w.sessionUser || !w.server.online() || !w.server.openMain()) {
-            emit accountRenamed(r);
+        if (request.oldName != w.sessionUser || !w.server.online() || !w.server.openMain())
             return;
-        }
         r.reached = true;
-        try {
-            r.rename = upkeep::renameAccount(w.server.IdFTP1(),
-                                             f.tempDataDir + store::local::kDirectoryCopy,
-                                             request.oldName, request.newName);
-        } catch (const Error& e) {
-            fail(r, e.message());
-        }
+        r.rename =
+            upkeep::renameAccount(w.server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
+                                  request.oldName, request.newName);
         w.server.closeMain();
-        if (r.error.failed() || r.rename.outcome != upkeep::Renamed::Renamed) {
-            emit accountRenamed(r);
+        if (r.rename.outcome != upkeep::Renamed::Renamed)
             return;
-        }
         w.sessionUser = request.newName;
         // The local folders named after the user: conversations seen, compared and received.
         for (const QString& base : {f.tempDataDir, f.programDataDir, f.userDataDir}) {
@@ -862,29 +741,22 @@ void ClientSession::renameAccount(const RenameRequest& request)
         if (r.record.option != u"x")
             r.record.userName = request.newName;
         accounts::saveAccountRecord({f.userDataDir, f.tempDataDir, {}}, r.record);
-        emit accountRenamed(r);
     });
 }
 
 void ClientSession::changeAvatar(const AvatarRequest& request)
 {
-    const Folders f = m_config.folders();
-    post([this, f, request] {
-        Worker& w = *m_worker;
-        w.sync(f);
-        AvatarResult r;
+    run(&ClientSession::avatarChanged, [request](Worker& w, const Folders& f, auto& r) {
         r.record = request.record;
         FtpClient& ftp = w.server.IdFTP1();
         w.server.closeMain();
         try {
-            if (w.sessionUser.isEmpty() || !w.server.online() || !w.server.openMain()) {
-                emit avatarChanged(r);
+            if (w.sessionUser.isEmpty() || !w.server.online() || !w.server.openMain())
                 return;
-            }
             ftp.changeFolder(store::userFolder(w.server.ServerRoot(), w.sessionUser));
         } catch (const Error&) {
+            // Not reached: nothing to report.
             w.server.closeMain();
-            emit avatarChanged(r);
             return;
         }
         r.reached = true;
@@ -898,13 +770,10 @@ void ClientSession::changeAvatar(const AvatarRequest& request)
             upkeep::changeAvatar(ftp, request.picture, request.extension,
                                  f.userDataDir + store::local::kAccountRecord,
                                  changed.adapterAddress);
-        } catch (const Error& e) {
+        } catch (const Error&) {
             // The record on this computer names the picture the server still has.
             accounts::saveAccountRecord(paths, request.record);
-            w.server.closeMain();
-            fail(r, e.message());
-            emit avatarChanged(r);
-            return;
+            throw;
         }
         w.server.closeMain();
         r.record = changed;
@@ -912,6 +781,5 @@ void ClientSession::changeAvatar(const AvatarRequest& request)
         r.avatarFile = f.tempDataDir + store::local::ownAvatarCopy(request.extension);
         QFile::remove(r.avatarFile);
         QFile::copy(request.picture, r.avatarFile);
-        emit avatarChanged(r);
     });
 }

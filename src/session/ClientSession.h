@@ -12,9 +12,11 @@
 #include <QStringList>
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QThread;
 
@@ -114,6 +116,23 @@ private:
     // Runs job on the session's thread after everything requested before it.
     void post(std::function<void()> job);
     bool postTimed(std::function<void()> job);
+    // A request whose result `done` carries back: `body(worker, folders, result)` runs on the
+    // session's thread with the folders of the moment the request was made. A failure thrown
+    // by a server step ends the body: the main connection is closed and the failure becomes
+    // the result's error. `then` runs once the result has gone out.
+    template <typename Arg, typename Body, typename Then = std::nullptr_t>
+    std::function<void()> job(void (ClientSession::*done)(Arg), Body body, Then then = nullptr);
+    template <typename Arg, typename Body, typename Then = std::nullptr_t>
+    void run(void (ClientSession::*done)(Arg), Body body, Then then = nullptr)
+    {
+        post(job(done, std::move(body), std::move(then)));
+    }
+    // A timer-driven request: false, and nothing queued, when other work waits or runs.
+    template <typename Arg, typename Body>
+    bool runTimed(void (ClientSession::*done)(Arg), Body body)
+    {
+        return postTimed(job(done, std::move(body)));
+    }
 
     Config m_config;
     std::unique_ptr<Worker> m_worker;
