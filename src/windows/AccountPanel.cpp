@@ -55,17 +55,17 @@ QStringList sortedForBox(QStringList values)
 
 } // namespace
 
-AccountPanel::AccountPanel(TNetwork& window, AppContext& ctx)
-    : QObject(&window), m_window(window), m_ui(window), m_ctx(ctx)
+AccountPanel::AccountPanel(TNetwork& window, MainControls& controls, AppContext& ctx)
+    : QObject(&window), m_window(window), m_ui(controls), m_ctx(ctx)
 {
-    renameErrorTimer = new QTimer(this);
-    renameErrorTimer->setObjectName(QStringLiteral("usererrortimer"));
-    renameErrorTimer->setInterval(3000);
-    connect(renameErrorTimer, &QTimer::timeout, this, &AccountPanel::onRenameErrorTick);
-    deleteConfirmTimer = new QTimer(this);
-    deleteConfirmTimer->setObjectName(QStringLiteral("dbreset"));
-    deleteConfirmTimer->setInterval(3000);
-    connect(deleteConfirmTimer, &QTimer::timeout, this, &AccountPanel::onDeleteConfirmTimeout);
+    m_renameErrorTimer = new QTimer(this);
+    m_renameErrorTimer->setObjectName(QStringLiteral("usererrortimer"));
+    m_renameErrorTimer->setInterval(3000);
+    connect(m_renameErrorTimer, &QTimer::timeout, this, &AccountPanel::onRenameErrorTick);
+    m_deleteConfirmTimer = new QTimer(this);
+    m_deleteConfirmTimer->setObjectName(QStringLiteral("dbreset"));
+    m_deleteConfirmTimer->setInterval(3000);
+    connect(m_deleteConfirmTimer, &QTimer::timeout, this, &AccountPanel::onDeleteConfirmTimeout);
     connect(m_ui.saveProfileButton, &QPushButton::clicked, this, &AccountPanel::onSaveProfile);
     connect(m_ui.deleteAccountButton, &QPushButton::clicked, this, &AccountPanel::onDeleteAccount);
     for (QComboBox* box : {m_ui.regionBox, m_ui.activityBox}) {
@@ -195,7 +195,13 @@ void AccountPanel::onProfileSaved(const ProfileResult& result)
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
-    if (m_window.signedIn() && m_window.directory().reload(result.directory, m_window.sessionUser))
+    bool changed = false;
+    if (m_window.signedIn()) {
+        const QString user = m_window.sessionUser();
+        m_ctx.state().changeDirectory(
+            [&](UserDirectory& d) { changed = d.reload(result.directory, user); });
+    }
+    if (changed)
         m_window.contacts().showUsers();
     m_window.hideSettingsPanel();
     const auto [region, activity] = typedProfile();
@@ -209,9 +215,9 @@ void AccountPanel::onProfileSaved(const ProfileResult& result)
 void AccountPanel::onDeleteAccount()
 {
     // Started once: the window runs from the first press.
-    if (!deleteConfirmTimer->isActive())
-        deleteConfirmTimer->start();
-    if (deletePresses == 2) {
+    if (!m_deleteConfirmTimer->isActive())
+        m_deleteConfirmTimer->start();
+    if (m_deletePresses == 2) {
         onDeleteConfirmTimeout();
         if (!m_window.connected() || !m_window.signedIn())
             return;
@@ -219,15 +225,15 @@ void AccountPanel::onDeleteAccount()
         m_window.session().deleteAccount();
         return;
     }
-    if (++deletePresses == 2)
+    if (++m_deletePresses == 2)
         m_ui.deleteAccountButton->setText(m_ctx.text(kTxtConfirmDeleting));
 }
 
 void AccountPanel::onDeleteConfirmTimeout()
 {
-    deletePresses = 0;
+    m_deletePresses = 0;
     m_ui.deleteAccountButton->setText(m_ctx.text(kTxtDeleteAccount));
-    deleteConfirmTimer->stop();
+    m_deleteConfirmTimer->stop();
 }
 
 void AccountPanel::onAccountDeleted(const DeletionResult& result)
@@ -247,15 +253,12 @@ void AccountPanel::onAccountDeleted(const DeletionResult& result)
         m_ctx.platform().desktop->showError(m_ctx.text(StringTable::kTxtDeletionIncomplete) +
                                             QStringLiteral("lineup.xo: ") + result.error.text);
     // Forget the account here; the option buttons keep their state.
-    m_window.signIn().autoSignInTimer->stop();
-    m_window.signIn().autoSignInDone = false;
-    m_window.signIn().accountRecord.userName.clear();
-    m_window.signIn().savedPassword.clear();
+    m_window.signIn().forgetAccount();
     m_ui.nameEdit->clear();
     QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
     m_window.session().setSessionUser(QString());
     m_window.signIn().showSignInView();
-    m_window.sessionUser.clear();
+    m_window.setSessionUser(QString());
 }
 
 // Rename
@@ -264,7 +267,7 @@ void AccountPanel::showUserError(const QString& text)
 {
     m_ui.renameError->setText(text);
     m_ui.renameError->show();
-    renameErrorTimer->start();
+    m_renameErrorTimer->start();
 }
 
 void AccountPanel::startRename()
@@ -304,7 +307,7 @@ void AccountPanel::confirmRename()
     // One rename at a time; the name changes when the server says it has.
     m_ui.renameEdit->setReadOnly(true);
     m_ui.busyLabel->show();
-    m_window.session().renameAccount({m_renameFrom, name, m_window.signIn().accountRecord});
+    m_window.session().renameAccount({m_renameFrom, name, m_window.signIn().accountRecord()});
 }
 
 void AccountPanel::onAccountRenamed(const RenameResult& result)
@@ -345,14 +348,17 @@ void AccountPanel::onAccountRenamed(const RenameResult& result)
         break;
     }
     const QString& name = result.request.newName;
-    m_window.signIn().accountRecord = result.record;
-    m_window.sessionUser = name;
+    m_window.signIn().setAccountRecord(result.record);
+    m_window.setSessionUser(name);
     m_ctx.state().rename(name);
     m_ui.ownNameLabel->setText(name);
     m_ui.nameEdit->setText(name);
     m_renameFrom = name;
     m_ui.renameEdit->hide();
-    if (m_window.directory().reload(result.rename.directory, m_window.sessionUser))
+    bool changed = false;
+    m_ctx.state().changeDirectory(
+        [&](UserDirectory& d) { changed = d.reload(result.rename.directory, name); });
+    if (changed)
         m_window.contacts().showUsers();
 }
 
@@ -396,7 +402,7 @@ void AccountPanel::changeAvatar()
              .save(m_stagedAvatar, format.constData()))
         QFile::copy(picked, m_stagedAvatar);
     m_ui.busyLabel->show();
-    m_window.session().changeAvatar({m_stagedAvatar, extension, m_window.signIn().accountRecord});
+    m_window.session().changeAvatar({m_stagedAvatar, extension, m_window.signIn().accountRecord()});
 }
 
 void AccountPanel::onAvatarChanged(const AvatarResult& result)
@@ -409,7 +415,7 @@ void AccountPanel::onAvatarChanged(const AvatarResult& result)
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
-    m_window.signIn().accountRecord = result.record;
+    m_window.signIn().setAccountRecord(result.record);
     if (!m_ui.ownAvatar->loadPicture(result.avatarFile))
         m_ui.ownAvatar->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
 }
@@ -417,11 +423,11 @@ void AccountPanel::onAvatarChanged(const AvatarResult& result)
 void AccountPanel::onRenameErrorTick()
 {
     m_ui.renameError->hide();
-    renameErrorTimer->stop();
+    m_renameErrorTimer->stop();
 }
 
 void AccountPanel::resetDeletion()
 {
     m_ui.deleteAccountButton->setText(m_ctx.text(kTxtDeleteAccount));
-    deletePresses = 0;
+    m_deletePresses = 0;
 }

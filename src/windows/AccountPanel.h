@@ -21,7 +21,7 @@ class AccountPanel : public QObject
     Q_OBJECT
 
 public:
-    AccountPanel(TNetwork& window, AppContext& ctx);
+    AccountPanel(TNetwork& window, MainControls& controls, AppContext& ctx);
 
     void onSaveProfile();          // savesetsClick
     void onDeleteAccount();        // delbutClick
@@ -40,10 +40,6 @@ public:
     // The panel's keys, focus changes and right presses; true when the event was used up.
     bool handleEvent(QObject* watched, QEvent* event);
 
-    QTimer* deleteConfirmTimer = nullptr; // dbreset: the confirmation window of the deletion
-    int deletePresses = 0;                // presses of delbut within the confirmation window
-    QTimer* renameErrorTimer = nullptr;   // usererrortimer
-
     // The largest picture put up as it is; larger ones go up scaled to fit this square, which
     // the viewer shows at full size and the 150 x 150 box scales down.
     static constexpr int kAvatarLimit = 700;
@@ -60,6 +56,9 @@ private:
     TNetwork& m_window;
     MainControls& m_ui;
     AppContext& m_ctx;
-    QString m_renameFrom;   // the hint of rnm: the name before the rename
-    QString m_stagedAvatar; // the picture on its way up
+    QTimer* m_deleteConfirmTimer = nullptr; // dbreset: the confirmation window of the deletion
+    int m_deletePresses = 0;                // presses of delbut within the confirmation window
+    QTimer* m_renameErrorTimer = nullptr;   // usererrortimer
+    QString m_renameFrom;                   // the hint of rnm: the name before the rename
+    QString m_stagedAvatar;                 // the picture on its way up
 };

@@ -40,6 +40,7 @@ void ClientWindows::create(AppContext& ctx)
     m_NetMenu = std::make_unique<TNetMenu>(ctx);
     m_Photo = std::make_unique<TPhoto>(ctx);
     m_fList = std::make_unique<TfList>(ctx);
+    wireMainWindow();
 
     // Files the small windows hold for the server go up when the detector finds it again.
     QObject::connect(m_Network.get(), &TNetwork::connectionStateChanged, m_Minimized.get(),
@@ -62,4 +63,37 @@ void ClientWindows::showTrayIcon()
 void ClientWindows::showMiniBar()
 {
     m_Minimized->show();
+}
+
+void ClientWindows::wireMainWindow()
+{
+    TNetwork* main = m_Network.get();
+    TMinimized* bar = m_Minimized.get();
+    Tnetprog* popup = m_netprog.get();
+    TNetMenu* quick = m_NetMenu.get();
+    Tdragform* zone = m_dragform.get();
+    TPhoto* viewer = m_Photo.get();
+    main->setOtherWindows(
+        {[quick] { return quick->isVisible(); }, [viewer] { return viewer->isVisible(); }});
+    QObject::connect(main, &TNetwork::windowClosed, bar, [bar] { bar->setMainWindowOpenFlag(0); });
+    QObject::connect(main, &TNetwork::avatarViewRequested, viewer, &TPhoto::showPicture);
+    QObject::connect(main, &TNetwork::avatarViewerCloseRequested, viewer, &TPhoto::StartFadeOut);
+    QObject::connect(main, &TNetwork::quickSendRequested, quick, &TNetMenu::ShowModal);
+    QObject::connect(main, &TNetwork::quickSendCloseRequested, quick, &TNetMenu::StartFadeOut);
+    QObject::connect(main, &TNetwork::dropZoneRequested, zone, [zone] { zone->ShowForNetwork(); });
+    // The sign-in screen leaves none of the signed-in user's windows open.
+    QObject::connect(main, &TNetwork::otherWindowsCloseRequested, main,
+                     [popup, quick, zone, viewer] {
+                         if (popup->isVisible())
+                             popup->beginClosing();
+                         if (quick->isVisible())
+                             quick->StartFadeOut();
+                         // Its close brings the main window back.
+                         if (zone->isVisible()) {
+                             zone->clearDropfiles();
+                             zone->StartFadeOut();
+                         }
+                         if (viewer->isVisible())
+                             viewer->hide();
+                     });
 }

@@ -31,6 +31,9 @@ public:
     void showMiniBar() override;
 
 private:
+    // The main window's intents, connected to the windows that carry them out.
+    void wireMainWindow();
+
     // Declared in creation order: destroyed in reverse.
     std::unique_ptr<TLC> m_LC;
     std::unique_ptr<Tdragform> m_dragform;

@@ -9,11 +9,9 @@
 #include "core/ReceivedFolder.h"
 #include "core/StringList.h"
 #include "session/ClientSession.h"
-#include "windows/ConversationView.h"
+#include "session/ClientState.h"
 #include "windows/DraftKeeper.h"
 #include "windows/FrameImage.h"
-#include "windows/uNetMenu.h"
-#include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
 
 #include <QApplication>
@@ -30,26 +28,29 @@
 namespace {
 
 constexpr int kListShort = 177;
+constexpr int kListFull = 561;
 
 } // namespace
 
-ContactsView::ContactsView(TNetwork& window, AppContext& ctx)
-    : QObject(&window), m_window(window), m_ui(window), m_ctx(ctx)
+ContactsView::ContactsView(TNetwork& window, MainControls& controls, AppContext& ctx)
+    : QObject(&window), m_window(window), m_ui(controls), m_ctx(ctx)
 {
-    chatFlashTimer = new QTimer(this);
-    chatFlashTimer->setObjectName(QStringLiteral("high"));
-    chatFlashTimer->setInterval(100);
-    connect(chatFlashTimer, &QTimer::timeout, this, &ContactsView::onChatFlashTick);
+    m_chatFlashTimer = new QTimer(this);
+    m_chatFlashTimer->setObjectName(QStringLiteral("high"));
+    m_chatFlashTimer->setInterval(100);
+    connect(m_chatFlashTimer, &QTimer::timeout, this, &ContactsView::onChatFlashTick);
     connect(m_ui.userList, &QTreeWidget::itemSelectionChanged, this, [this] {
         const QList<QTreeWidgetItem*> selected = m_ui.userList->selectedItems();
-        if (!m_window.directory().select(
-                selected.isEmpty() ? -1 : m_ui.userList->indexOfTopLevelItem(selected.first()))) {
+        const int row =
+            selected.isEmpty() ? -1 : m_ui.userList->indexOfTopLevelItem(selected.first());
+        bool taken = false;
+        m_ctx.state().changeDirectory([&](UserDirectory& d) { taken = d.select(row); });
+        if (!taken) {
             // The list goes back to the correspondent on screen, who stays the recipient.
             const QSignalBlocker quiet(m_ui.userList);
             m_ui.userList->clearSelection();
-            if (m_window.directory().selected() >= 0)
-                m_ui.userList->setCurrentItem(
-                    m_ui.userList->topLevelItem(m_window.directory().selected()));
+            if (directory().selected() >= 0)
+                m_ui.userList->setCurrentItem(m_ui.userList->topLevelItem(directory().selected()));
             return;
         }
         onUserSelected();
@@ -57,59 +58,92 @@ ContactsView::ContactsView(TNetwork& window, AppContext& ctx)
     connect(m_ui.receivedFilesButton, &QPushButton::clicked, this, &ContactsView::onReceivedFiles);
     connect(&m_window.session(), &ClientSession::correspondentOpened, this,
             &ContactsView::onCorrespondentOpened);
-    connect(&m_window.session(), &ClientSession::popupCorrespondentOpened, this,
-            &ContactsView::onPopupCorrespondentOpened);
 
     const QString favFile = m_ctx.folders().programDataDir + QStringLiteral("net/fav.xo");
     if (const auto lines = stringlist::load(favFile))
-        favourites = *lines;
+        m_ctx.state().setFavourites(*lines);
     else
-        stringlist::save(favFile, favourites);
+        stringlist::save(favFile, m_ctx.state().favourites());
 
-    pollTimer = new QTimer(this);
-    pollTimer->setObjectName(QStringLiteral("msgrld"));
-    pollTimer->setInterval(15000);
-    connect(pollTimer, &QTimer::timeout, this, &ContactsView::onPollTick);
-    pollTimer->start();
+    // The list and the correspondent's panel show the state, whatever changed it.
+    ClientState& state = m_ctx.state();
+    connect(&state, &ClientState::correspondentChanged, this, &ContactsView::renderCorrespondent);
+    connect(&state, &ClientState::favouritesChanged, this, &ContactsView::renderCorrespondent);
+    connect(&state, &ClientState::userChanged, this, &ContactsView::renderCorrespondent);
+
+    m_pollTimer = new QTimer(this);
+    m_pollTimer->setObjectName(QStringLiteral("msgrld"));
+    m_pollTimer->setInterval(15000);
+    connect(m_pollTimer, &QTimer::timeout, this, &ContactsView::onPollTick);
+    m_pollTimer->start();
     ClientSession& s = m_window.session();
     connect(&s, &ClientSession::polled, this, &ContactsView::onPolled);
     connect(&s, &ClientSession::newsSound, this,
             [this] { m_ctx.platform().sound->playNewMessage(); });
     connect(&s, &ClientSession::openChatChanged, this,
             [this](const QString& peer, const QStringList& lines) {
-                // The user may have opened someone else while the cycle ran.
-                if (peer != selectedName())
-                    return;
-                startChatFlash();
-                m_window.conversation().setChatLines(lines);
-                m_window.conversation().showConversationLayout();
+                // The user may have opened someone else while the cycle ran: the state shows
+                // only the conversation of the correspondent on screen.
+                if (m_ctx.state().updateConversation(peer, lines) && m_window.isVisible())
+                    startChatFlash();
             });
+}
+
+const UserDirectory& ContactsView::directory() const
+{
+    return m_ctx.state().directory();
 }
 
 QString ContactsView::selectedName() const
 {
-    const int row = m_window.directory().selected();
-    return row >= 0 ? userentry::name(m_window.directory().users().at(row)) : QString();
+    return m_ctx.state().selectedName();
+}
+
+void ContactsView::renderCorrespondent()
+{
+    const ClientState& state = m_ctx.state();
+    const ClientState::Correspondent& c = state.correspondent();
+    const bool shown = state.signedIn() && c.shown();
+    m_ui.userList->setFixedHeight(shown ? kListShort : kListFull);
+    if (shown && (c.name != m_shownPeer || c.avatarFile != m_peerAvatarFile)) {
+        // A missing or broken picture: the stock one rather than an empty frame.
+        if (c.avatarFile.isEmpty() || !m_ui.peerAvatar->loadPicture(c.avatarFile))
+            m_ui.peerAvatar->loadPicture(m_ctx.folders().programDataDir +
+                                         QStringLiteral("avax.png"));
+    }
+    m_shownPeer = shown ? c.name : QString();
+    m_peerAvatarFile = shown ? c.avatarFile : QString();
+    m_ui.peerNameLabel->setText(m_shownPeer);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui.peerAvatar, m_ui.peerNameLabel,
+                                                      m_ui.favouriteMark, m_ui.commonFilesButton})
+        w->setVisible(shown);
+    if (shown)
+        m_ui.favouriteMark->loadPicture(m_ctx.folders().programDataDir +
+                                        (state.isFavourite(c.name)
+                                             ? QStringLiteral("fav_icon.png")
+                                             : QStringLiteral("fav_icon_on.png")));
+    m_ui.receivedFilesButton->setVisible(shown && c.reached && c.hasConversation &&
+                                         c.hasReceivedFiles);
 }
 
 void ContactsView::showUsers()
 {
     const QSignalBlocker quiet(m_ui.userList);
+    const UserDirectory& d = directory();
     // Every poll cycle shows the list again; an unchanged one keeps its items and where it was
     // scrolled to.
-    if (m_ui.userList->topLevelItemCount() != m_window.directory().users().size() ||
-        m_shownUsers != m_window.directory().users()) {
-        m_shownUsers = m_window.directory().users();
+    if (m_ui.userList->topLevelItemCount() != d.users().size() || m_shownUsers != d.users()) {
+        m_shownUsers = d.users();
         m_ui.userList->clear();
-        for (const QString& line : m_window.directory().users()) {
+        for (const QString& line : d.users()) {
             QStringList columns;
             for (int k = 0; k < 6; ++k)
                 columns.append(userentry::field(line, k));
             m_ui.userList->addTopLevelItem(new QTreeWidgetItem(columns));
         }
     }
-    if (m_window.directory().selected() >= 0) {
-        m_ui.userList->setCurrentItem(m_ui.userList->topLevelItem(m_window.directory().selected()));
+    if (d.selected() >= 0) {
+        m_ui.userList->setCurrentItem(m_ui.userList->topLevelItem(d.selected()));
     } else {
         m_ui.userList->clearSelection();
         m_ui.userList->setCurrentItem(nullptr);
@@ -118,31 +152,38 @@ void ContactsView::showUsers()
 
 void ContactsView::onUserSelected()
 {
-    const int row = m_window.directory().selected();
-    const QString entry = row >= 0 ? m_window.directory().users().at(row) : QString();
+    const int row = directory().selected();
+    const QString entry = row >= 0 ? directory().users().at(row) : QString();
     const QString name = userentry::name(entry);
     // Such a name would become part of local paths; the entry is listed but not opened, and
     // the correspondent on screen keeps the phrases of its notices.
     if (row >= 0 && !entry.isEmpty() && !userentry::openable(name))
         return;
-    if (!m_window.directory().selectedPeer().isEmpty() && row >= 0)
-        peerPhrases.rebuild(QString());
+    if (!directory().selectedPeer().isEmpty() && row >= 0)
+        m_peerPhrases.rebuild(QString());
     if (row < 0 || entry.isEmpty())
         return;
-    m_window.drafts
-        ->leave(); // what the message box holds stays with the correspondent it was typed for
-    m_ui.quickSendButton->hide();
-    m_ui.conversationView->clear();
-    m_window.directory().setSelectedPeer(name);
-    m_window.directory().setSendbutHint(name);
+    // What the message box holds stays with the correspondent it was typed for.
+    m_window.drafts().leave();
+    m_ctx.state().changeDirectory([&](UserDirectory& d) {
+        d.setSelectedPeer(name);
+        d.setSendbutHint(name);
+        if (userentry::isMarked(entry))
+            d.setUserLine(row, userentry::withoutMark(entry));
+    });
     if (userentry::isMarked(entry)) {
-        m_window.directory().setUserLine(row, userentry::withoutMark(entry));
         if (QTreeWidgetItem* item = m_ui.userList->topLevelItem(row))
             item->setText(0, QString());
     }
     const QString language = userentry::language(entry);
     if (language == u"rus/" || language == u"eng/")
-        peerPhrases.rebuild(language);
+        m_peerPhrases.rebuild(language);
+    // The panel names whom the list selects at once; the conversation follows when it is read.
+    // Until then nothing can be sent from a view that does not hold it.
+    ClientState::Correspondent loading;
+    loading.name = name;
+    m_ctx.state().showCorrespondent(loading);
+    m_ctx.state().readNews(name);
     m_ui.busyLabel->show();
     m_window.session().openCorrespondent(name);
 }
@@ -150,120 +191,64 @@ void ContactsView::onUserSelected()
 void ContactsView::onCorrespondentOpened(const CorrespondentResult& result)
 {
     // The user went on to someone else meanwhile: that answer is the one to show.
-    if (result.name != m_window.directory().selectedPeer())
+    if (result.name != directory().selectedPeer())
         return;
-    // The view is empty now: sending from it would replace the stored conversation with it.
-    const auto unreachable = [this] {
-        for (QWidget* w : std::initializer_list<QWidget*>{m_ui.conversationView, m_ui.messageEdit,
-                                                          m_ui.sendButton, m_ui.sendFileButton,
-                                                          m_ui.receivedFilesButton})
-            w->hide();
-        m_ui.busyLabel->hide();
-    };
-    if (!result.reached) {
-        unreachable();
-        return;
-    }
-    const QString& name = result.name;
-    if (!m_ctx.NetMenu() || !m_ctx.NetMenu()->isVisible())
-        m_window.directory().setSendbutHint(name);
-    openCorrespondentView(name, result.avatarFile);
+    m_ui.busyLabel->hide();
+    ClientState::Correspondent c;
+    c.name = result.name;
+    c.avatarFile = result.avatarFile;
+    // An unread or broken conversation leaves the view empty: sending from it would replace
+    // the stored conversation with it.
+    c.reached = result.reached && !result.error.failed();
+    c.hasConversation = c.reached && result.hasConversation;
+    c.lines = c.hasConversation ? result.lines : QStringList();
+    c.hasReceivedFiles = received::hasFiles(m_ctx.folders().networkDir, result.name);
+    if (result.reached && !m_window.quickSendShown())
+        m_ctx.state().changeDirectory([&](UserDirectory& d) { d.setSendbutHint(result.name); });
+    m_ctx.state().showCorrespondent(c);
     if (result.error.failed()) {
-        unreachable();
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
-    if (result.hasConversation) {
-        m_window.conversation().setChatLines(result.lines);
-        m_window.conversation().showConversationLayout();
-    } else {
-        m_ui.conversationView->clear();
+    if (!c.reached)
+        return;
+    if (!c.hasConversation)
         m_ui.messageEdit->clear();
-        for (QWidget* w : std::initializer_list<QWidget*>{m_ui.conversationView, m_ui.messageEdit,
-                                                          m_ui.sendButton, m_ui.receivedFilesButton,
-                                                          m_ui.sendFileButton})
-            w->hide();
-        m_ui.quickSendButton->show();
-    }
-    m_window.drafts->open(m_window.sessionUser, name);
-    m_ui.busyLabel->hide();
+    m_window.drafts().open(m_window.sessionUser(), result.name);
     if (!m_ui.messageEdit->isHidden())
         m_ui.messageEdit->setFocus();
 }
 
-void ContactsView::openCorrespondentView(const QString& name, const QString& avatarFile)
+void ContactsView::openSender(const QString& popupSender)
 {
-    m_ui.userList->setFixedHeight(kListShort);
-    // The viewer shows this picture; none came down: the stock one.
-    m_peerAvatarFile = avatarFile;
-    // A missing or broken picture: the stock one rather than an empty frame.
-    if (avatarFile.isEmpty() || !m_ui.peerAvatar->loadPicture(avatarFile))
-        m_ui.peerAvatar->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
-    m_ui.peerNameLabel->setText(name);
-    m_ui.peerAvatar->show();
-    m_ui.favouriteMark->show();
-    showFavouriteMark();
-    m_ui.commonFilesButton->show();
-    m_ui.peerNameLabel->show();
-}
-
-void ContactsView::openPopupSender()
-{
-    Tnetprog* popup = m_ctx.netprog();
-    if (!popup)
-        return;
     // The popup empties msg next; the draft in it stays with its correspondent.
-    m_window.drafts->leave();
-    popup->Hint = popup->Hint.trimmed();
-    const QString sender = popup->Hint;
-    const int row = UserDirectory::find(m_window.directory().users(), sender);
+    m_window.drafts().leave();
+    const QString sender = popupSender.trimmed();
+    const int row = UserDirectory::find(directory().users(), sender);
     // Only a listed correspondent is opened: the send button must never point elsewhere than
     // the conversation on screen.
     if (row < 0 || !userentry::openable(sender))
         return;
-    m_window.session().openFromPopup(sender);
+    // As a click in the list: the conversation comes down as it now stands on the server, not
+    // as this computer last kept it, which may be older than the news the popup shows.
+    m_ctx.state().changeDirectory([&](UserDirectory& d) { d.select(row); });
+    showUsers();
+    onUserSelected();
+    m_pollTimer->start();
 }
 
-void ContactsView::onPopupCorrespondentOpened(const CorrespondentResult& result)
+void ContactsView::restartPolling()
 {
-    if (!result.reached)
-        return;
-    const QString& sender = result.name;
-    // The directory may have changed while the picture came down.
-    const int row = UserDirectory::find(m_window.directory().users(), sender);
-    if (row < 0)
-        return;
-    openCorrespondentView(sender, result.avatarFile);
-    const Folders f = m_ctx.folders();
-    const QString fetched = f.userDataDir + QStringLiteral("net/") + m_window.sessionUser + u'/' +
-                            sender + QStringLiteral(".mst");
-    if (QFile::exists(fetched)) {
-        QStringList lines = stringlist::load(fetched).value_or(QStringList());
-        conversation::dropFileLine(lines);
-        m_window.conversation().setChatLines(lines);
-    }
-    m_window.conversation().showConversationLayout();
-    m_window.drafts->open(m_window.sessionUser, sender);
-    m_window.directory().setUserLine(row,
-                                     userentry::withoutMark(m_window.directory().users().at(row)));
-    // Notices written from here on speak the sender's language, as after a click in the list.
-    const QString language = userentry::language(m_window.directory().users().at(row));
-    peerPhrases.rebuild(language == u"rus/" || language == u"eng/" ? language : QString());
-    m_window.directory().select(row);
-    m_window.directory().setSelectedPeer(sender);
-    m_window.directory().setSendbutHint(sender);
-    showUsers();
-    pollTimer->start();
+    m_pollTimer->start();
 }
 
 void ContactsView::unmarkSelectedOnShow()
 {
-    const int row = m_window.directory().selected();
-    if (m_ui.userList->isHidden() || row < 0 ||
-        !userentry::isMarked(m_window.directory().users().at(row)))
+    const int row = directory().selected();
+    if (m_ui.userList->isHidden() || row < 0 || !userentry::isMarked(directory().users().at(row)))
         return;
-    m_window.directory().setUserLine(row,
-                                     userentry::withoutMark(m_window.directory().users().at(row)));
+    m_ctx.state().changeDirectory(
+        [&](UserDirectory& d) { d.setUserLine(row, userentry::withoutMark(d.users().at(row))); });
     if (QTreeWidgetItem* item = m_ui.userList->topLevelItem(row))
         item->setText(0, QString());
     startChatFlash();
@@ -271,8 +256,8 @@ void ContactsView::unmarkSelectedOnShow()
 
 void ContactsView::startChatFlash()
 {
-    chatFlashCount = 0;
-    chatFlashTimer->start();
+    m_chatFlashCount = 0;
+    m_chatFlashTimer->start();
 }
 
 void ContactsView::onChatFlashTick()
@@ -281,55 +266,43 @@ void ContactsView::onChatFlashTick()
         QStringLiteral("QPlainTextEdit { color: #1E1E1E; background: #E0E0E0; }");
     static const QString lit =
         QStringLiteral("QPlainTextEdit { color: #1E1E1E; background: #F4F4F4; }");
-    if (chatFlashCount > 3) {
+    if (m_chatFlashCount > 3) {
         m_ui.conversationView->setStyleSheet(plain);
-        chatFlashTimer->stop();
-        chatFlashCount = 0;
+        m_chatFlashTimer->stop();
+        m_chatFlashCount = 0;
         return;
     }
     if (m_ui.conversationView->styleSheet() != lit) {
         m_ui.conversationView->setStyleSheet(lit);
-        ++chatFlashCount;
+        ++m_chatFlashCount;
     } else {
         m_ui.conversationView->setStyleSheet(plain);
     }
 }
 
-void ContactsView::showFavouriteMark()
-{
-    const QString data = m_ctx.folders().programDataDir;
-    m_ui.favouriteMark->loadPicture(data + (favourites.contains(m_ui.peerNameLabel->text())
-                                                ? QStringLiteral("fav_icon.png")
-                                                : QStringLiteral("fav_icon_on.png")));
-}
-
 void ContactsView::onFavouriteToggled()
 {
-    const QString name = m_window.directory().sendbutHint();
-    const QString favFile = m_ctx.folders().programDataDir + QStringLiteral("net/fav.xo");
-    const QString data = m_ctx.folders().programDataDir;
-    if (const int at = favourites.indexOf(name); at >= 0) {
-        favourites.removeAt(at);
-        stringlist::save(favFile, favourites);
-        m_ui.favouriteMark->loadPicture(data + QStringLiteral("fav_icon_on.png"));
-    } else {
-        favourites.append(name);
-        stringlist::save(favFile, favourites);
-        m_ui.favouriteMark->loadPicture(data + QStringLiteral("fav_icon.png"));
-    }
+    // The star is the one of the correspondent the panel shows, never of another selection.
+    const QString name = m_ctx.state().correspondent().name;
+    if (name.isEmpty())
+        return;
+    m_ctx.state().toggleFavourite(name);
+    stringlist::save(m_ctx.folders().programDataDir + QStringLiteral("net/fav.xo"),
+                     m_ctx.state().favourites());
 }
 
 void ContactsView::updateFbut()
 {
-    m_ui.receivedFilesButton->setVisible(
-        received::hasFiles(m_ctx.folders().networkDir, m_ui.peerNameLabel->text()));
+    const QString& name = m_ctx.state().correspondent().name;
+    if (!name.isEmpty())
+        m_ctx.state().setReceivedFiles(received::hasFiles(m_ctx.folders().networkDir, name));
 }
 
 void ContactsView::onReceivedFiles()
 {
-    const QString name = selectedName();
+    const QString name = m_ctx.state().correspondent().name;
     const QString networkDir = m_ctx.folders().networkDir;
-    if (!received::hasFiles(networkDir, name))
+    if (name.isEmpty() || !received::hasFiles(networkDir, name))
         return;
     m_ctx.platform().shell->openPath(received::folderFor(networkDir, name));
 }
@@ -344,23 +317,24 @@ constexpr int kTraceLines = 500;
 
 void ContactsView::onPollTick()
 {
-    if (!m_window.connected() || !m_window.signedIn() || m_window.sessionUser.isEmpty())
+    if (!m_window.connected() || !m_window.signedIn() || m_window.sessionUser().isEmpty())
         return;
-    if (m_window.session().poll({m_window.directory(), m_window.isVisible()}))
-        m_pollSelection = m_window.directory().selectionKey();
+    if (m_window.session().poll({directory(), m_window.isVisible()}))
+        m_pollSelection = directory().selectionKey();
 }
 
 void ContactsView::onPolled(const PollResult& result)
 {
     // The cycle worked on the lists as they were when it started; the selection is the
     // user's, as it is now.
-    m_window.directory().adopt(result.directory,
-                               m_window.directory().selectionKey() != m_pollSelection);
+    const bool ownSelection = directory().selectionKey() != m_pollSelection;
+    m_ctx.state().changeDirectory(
+        [&](UserDirectory& d) { d.adopt(result.directory, ownSelection); });
     showUsers();
     updateFbut();
-    m_window.pollTrace.append(result.cycle.trace);
-    if (m_window.pollTrace.size() > kTraceLines)
-        m_window.pollTrace = m_window.pollTrace.mid(m_window.pollTrace.size() - kTraceLines);
+    m_pollTrace.append(result.cycle.trace);
+    if (m_pollTrace.size() > kTraceLines)
+        m_pollTrace = m_pollTrace.mid(m_pollTrace.size() - kTraceLines);
     if (result.error.failed())
         qCInfo(lcPollWindow) << "cycle failed:" << result.error.text;
     else if (result.cycle.outcome == poll::Outcome::Failed ||

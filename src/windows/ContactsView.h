@@ -9,6 +9,7 @@
 
 class AppContext;
 class QTimer;
+class UserDirectory;
 class TNetwork;
 struct MainControls;
 
@@ -20,22 +21,15 @@ class ContactsView : public QObject
     Q_OBJECT
 
 public:
-    ContactsView(TNetwork& window, AppContext& ctx);
-
-    QStringList favourites;           // favlist
-    QTimer* chatFlashTimer = nullptr; // high
-    int chatFlashCount = 0;           // highCount
-    PhraseTable peerPhrases;          // a: notice phrases in the correspondent's language
-    QTimer* pollTimer = nullptr;      // msgrld
+    ContactsView(TNetwork& window, MainControls& controls, AppContext& ctx);
 
     // Shows the directory's users list in the list control.
     void showUsers();
     void onUserSelected(); // usersSelect
-    // Opens the conversation of the sender the popup names.
-    void openPopupSender();    // select
-    void showFavouriteMark();  // favcheck
-    void onFavouriteToggled(); // favsClick
-    void onChatFlashTick();    // highTimer
+    // Opens the conversation of the sender the popup names, as a click in the list does.
+    void openSender(const QString& popupSender); // select
+    void onFavouriteToggled();                   // favsClick
+    void onChatFlashTick();                      // highTimer
     void startChatFlash();
     void unmarkSelectedOnShow();
     QString selectedName() const;
@@ -44,18 +38,31 @@ public:
     void onReceivedFiles(); // fbutClick
     void onPollTick();      // msgrldTimer
     void onPolled(const PollResult& result);
+    // Starts the poll's period again.
+    void restartPolling();
     // The local copy of the correspondent's picture, for the viewer.
     QString peerAvatarFile() const { return m_peerAvatarFile; }
+    // The notice phrases in the correspondent's language; empty when it is unknown.
+    const PhraseTable& peerPhrases() const { return m_peerPhrases; }
+    // The last lines of the poll cycles' trace.
+    const QStringList& pollTrace() const { return m_pollTrace; }
 
 private:
     void onCorrespondentOpened(const CorrespondentResult& result);
-    void onPopupCorrespondentOpened(const CorrespondentResult& result);
-    void openCorrespondentView(const QString& name, const QString& avatarFile);
+    // The list's height and the correspondent's panel, from the state.
+    void renderCorrespondent();
+    const UserDirectory& directory() const;
 
     TNetwork& m_window;
     MainControls& m_ui;
     AppContext& m_ctx;
-    QString m_pollSelection;  // the selection when the running cycle began
-    QStringList m_shownUsers; // what the list control shows
+    QTimer* m_chatFlashTimer = nullptr; // high
+    int m_chatFlashCount = 0;           // highCount
+    QTimer* m_pollTimer = nullptr;      // msgrld
+    QString m_pollSelection;            // the selection when the running cycle began
+    QStringList m_shownUsers;           // what the list control shows
+    QString m_shownPeer;                // whose panel is drawn
     QString m_peerAvatarFile;
+    QStringList m_pollTrace;   // checkedusers: only the last lines are kept
+    PhraseTable m_peerPhrases; // a
 };

@@ -8,13 +8,11 @@
 #include "core/Limits.h"
 #include "core/UserDirectory.h"
 #include "session/ClientSession.h"
-#include "windows/ContactsView.h"
+#include "session/ClientState.h"
 #include "windows/DraftKeeper.h"
 #include "windows/DroppedFiles.h"
 #include "windows/WindowLook.h"
-#include "windows/uNetMenu.h"
 #include "windows/uNetwork.h"
-#include "windows/udragform.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -30,13 +28,16 @@
 #include <QTreeWidget>
 
 namespace {
-constexpr int kListShort = 177;
 constexpr int kDropStateHeight = 40; // two lines: how many files wait, and how to give them up
 } // namespace
 
-ConversationView::ConversationView(TNetwork& window, AppContext& ctx)
-    : QObject(&window), m_window(window), m_ui(window), m_ctx(ctx)
+ConversationView::ConversationView(TNetwork& window, MainControls& controls, AppContext& ctx)
+    : QObject(&window), m_window(window), m_ui(controls), m_ctx(ctx)
 {
+    ClientState& state = m_ctx.state();
+    connect(&state, &ClientState::correspondentChanged, this, &ConversationView::renderLayout);
+    connect(&state, &ClientState::userChanged, this, &ConversationView::renderLayout);
+    connect(&state, &ClientState::conversationChanged, this, &ConversationView::renderLines);
     connect(&m_window.session(), &ClientSession::transferProgress, this,
             [this](const QString& name, int percent) {
                 // Only while a send of this window runs; a large file must not look like a hang.
@@ -95,8 +96,7 @@ bool ConversationView::eventFilter(QObject* watched, QEvent* event)
 
 void ConversationView::onQuickSend()
 {
-    if (TNetMenu* quick = m_ctx.NetMenu())
-        quick->ShowModal();
+    emit quickSendRequested();
 }
 
 void ConversationView::usersRightButtonUp()
@@ -107,24 +107,28 @@ void ConversationView::usersRightButtonUp()
 
 QStringList ConversationView::chatLines() const
 {
-    const QString text = m_ui.conversationView->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(u'\n');
+    return m_ctx.state().correspondent().lines;
 }
 
-void ConversationView::setChatLines(const QStringList& lines)
+void ConversationView::renderLines()
 {
     // Laying out one line of megabytes would freeze the window; the file keeps it whole.
-    m_ui.conversationView->setPlainText(limits::shownLines(lines).join(u'\n'));
+    const QString text = limits::shownLines(m_ctx.state().correspondent().lines).join(u'\n');
+    if (m_ui.conversationView->toPlainText() != text)
+        m_ui.conversationView->setPlainText(text);
 }
 
-void ConversationView::showConversationLayout()
+void ConversationView::renderLayout()
 {
-    m_ui.quickSendButton->hide();
-    m_ui.userList->setFixedHeight(kListShort);
+    const ClientState& state = m_ctx.state();
+    const ClientState::Correspondent& c = state.correspondent();
+    const bool shown = state.signedIn() && c.shown() && c.reached;
+    const bool talking = shown && c.hasConversation;
     for (QWidget* w : std::initializer_list<QWidget*>{m_ui.conversationView, m_ui.messageEdit,
                                                       m_ui.sendButton, m_ui.sendFileButton})
-        w->show();
-    m_window.contacts().updateFbut();
+        w->setVisible(talking);
+    m_ui.quickSendButton->setVisible(shown && !c.hasConversation);
+    renderLines();
 }
 
 void ConversationView::sendMessage(const QString& recipient, bool viaEnter)
@@ -135,21 +139,17 @@ void ConversationView::sendMessage(const QString& recipient, bool viaEnter)
     // A second press while the same text is on its way would write it twice.
     if (m_pendingSend && m_pendingSend->recipient == recipient && m_pendingSend->text == text)
         return;
-    if (m_ui.conversationView->isHidden()) {
-        m_ui.userList->setFixedHeight(kListShort);
-        m_ui.conversationView->show();
-    }
     // Pressing Send again after a failure repeats the same entry: a send whose outcome was
     // unknown may have landed, and the conversation then holds it once.
     const bool retry = m_unsentEntry.recipient == recipient && m_unsentEntry.text == text;
     MessageRequest request;
     request.recipient = recipient;
-    request.selectedName = m_window.contacts().selectedName();
+    request.selectedName = m_ctx.state().selectedName();
     request.chat = chatLines();
     request.text = text;
     request.header =
         retry ? m_unsentEntry.header
-              : conversation::headerLine(m_ui.ownNameLabel->text(), QDateTime::currentDateTime());
+              : conversation::headerLine(m_ctx.state().user(), QDateTime::currentDateTime());
     request.viaEnter = viaEnter;
     m_pendingSend = request;
     m_ui.busyLabel->show();
@@ -164,7 +164,6 @@ void ConversationView::onMessageSent(const MessageResult& result)
         m_pendingSend.reset();
     m_ui.busyLabel->hide();
     // The view shows this conversation only while its correspondent is the one on screen.
-    const bool onScreen = request.recipient == m_window.directory().sendbutHint();
     if (!result.reached) {
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtServerUnreachable));
         return;
@@ -180,8 +179,7 @@ void ConversationView::onMessageSent(const MessageResult& result)
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtConversationGone));
         return;
     case messaging::Sent::PeerCopyFailed:
-        if (onScreen)
-            setChatLines(result.chat);
+        m_ctx.state().updateConversation(request.recipient, result.chat);
         m_unsentEntry = {request.recipient, request.text, request.header};
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtPeerCopyFailed) + u'\n' +
                                             result.failure);
@@ -190,12 +188,12 @@ void ConversationView::onMessageSent(const MessageResult& result)
         break;
     }
     m_unsentEntry = {};
-    if (onScreen)
-        setChatLines(result.chat);
+    // The view shows this conversation only while its correspondent is the one on screen.
+    m_ctx.state().updateConversation(request.recipient, result.chat);
     // What the user typed after pressing Send stays for the next message.
     if (m_ui.messageEdit->toPlainText() == request.text)
         m_ui.messageEdit->clear();
-    m_window.drafts->sent(request.recipient, request.text);
+    m_window.drafts().sent(request.recipient, request.text);
     if (!request.viaEnter)
         m_ui.messageEdit->setFocus();
 }
@@ -204,22 +202,19 @@ void ConversationView::onQuickSent(const QuickSendResult& result)
 {
     if (result.error.failed() || result.sent.result != messaging::Sent::Sent)
         return;
-    if (result.recipient == m_window.directory().sendbutHint()) {
-        setChatLines(result.sent.chat);
-        showConversationLayout();
-    }
+    m_ctx.state().updateConversation(result.recipient, result.sent.chat);
 }
 
 void ConversationView::onSend()
 {
-    sendMessage(m_window.directory().sendbutHint(), false);
+    sendMessage(m_ctx.state().directory().sendbutHint(), false);
 }
 
 bool ConversationView::messageKey(int key, Qt::KeyboardModifiers modifiers)
 {
     switch (frame::messageKey(key, modifiers)) {
     case frame::MessageKey::Send:
-        sendMessage(m_window.contacts().selectedName(), true);
+        sendMessage(m_ctx.state().selectedName(), true);
         return true;
     case frame::MessageKey::LineBreak:
         // A new line of its own, as a pasted line is; the box would put a line separator there.
@@ -245,27 +240,29 @@ bool ConversationView::msgDragEvent(QEvent* event)
 
 void ConversationView::dropFiles(const QStringList& paths)
 {
-    if (!m_window.signedIn() || m_window.directory().selected() < 0)
+    if (!m_window.signedIn() || m_ctx.state().directory().selected() < 0)
         return;
-    droppedFiles.clear();
+    QStringList dropped;
     for (const QString& p : paths) {
         if (!p.isEmpty())
-            droppedFiles.append(p);
+            dropped.append(p);
     }
-    if (droppedFiles.isEmpty())
+    if (dropped.isEmpty())
         return;
-    const QString recipient = m_window.contacts().selectedName();
+    const QString recipient = m_ctx.state().selectedName();
     if (!userentry::openable(recipient))
         return;
-    m_window.directory().setSelectedPeer(recipient);
-    m_window.directory().setSendbutHint(recipient);
+    m_ctx.state().changeDirectory([&](UserDirectory& d) {
+        d.setSelectedPeer(recipient);
+        d.setSendbutHint(recipient);
+    });
 
-    const QStringList sendable = sendableDropped(droppedFiles);
+    const QStringList sendable = sendableDropped(dropped);
     if (sendable.isEmpty())
         return;
     // Without the server the files wait here, as on the small windows: a send now would fail
     // and lose them.
-    const PendingDrop::Conditions now = m_window.sendConditions();
+    const PendingDrop::Conditions now = m_ctx.state().sendConditions();
     const PendingDrop::Files files{now.user, recipient, sendable};
     if (m_waitingFiles.offer(files, now) != PendingDrop::Verdict::Send) {
         showWaitingFiles();
@@ -282,11 +279,11 @@ void ConversationView::sendDropped(const PendingDrop::Files& files)
         return;
     // Files that waited may be for someone who is no longer on screen: their phrases and their
     // conversation are not the view's.
-    const bool onScreen = files.recipient == m_window.directory().sendbutHint();
+    const bool onScreen = files.recipient == m_ctx.state().directory().sendbutHint();
     FilesRequest request;
     request.recipient = files.recipient;
     request.paths = sendable;
-    request.phrases = noticePhrases(onScreen ? m_window.contacts().peerPhrases : PhraseTable());
+    request.phrases = noticePhrases(onScreen ? m_window.peerPhrases() : PhraseTable());
     request.chat = onScreen ? chatLines() : QStringList();
     ++m_filesPending;
     m_ui.busyLabel->show();
@@ -297,7 +294,7 @@ void ConversationView::sendWaitingFiles()
 {
     if (!m_waitingFiles.waiting())
         return;
-    const QList<PendingDrop::Files> ready = m_waitingFiles.release(m_window.sendConditions());
+    const QList<PendingDrop::Files> ready = m_waitingFiles.release(m_ctx.state().sendConditions());
     if (m_waitingFiles.waiting())
         return;
     showWaitingFiles();
@@ -350,7 +347,7 @@ void ConversationView::onFilesSent(const FilesResult& result)
     }
     // The server went away although the detector had not said so: the files wait for it.
     if (!result.reached) {
-        const PendingDrop::Conditions now = m_window.sendConditions();
+        const PendingDrop::Conditions now = m_ctx.state().sendConditions();
         if (own && !now.user.isEmpty()) {
             m_waitingFiles.putBack({now.user, result.request.recipient, result.request.paths});
             showWaitingFiles();
@@ -367,33 +364,31 @@ void ConversationView::onFilesSent(const FilesResult& result)
     if (own && !result.notSent.isEmpty())
         m_ctx.platform().desktop->showError(
             PendingDrop::notSentText(result.notSent, m_ctx.strings()));
-    if (result.request.recipient == m_window.directory().sendbutHint()) {
-        setChatLines(result.chat);
-        showConversationLayout();
-    }
+    m_ctx.state().updateConversation(result.request.recipient, result.chat);
 }
 
 void ConversationView::onSendFile()
 {
-    Tdragform* zone = m_ctx.dragform();
-    if (!zone || m_window.directory().sendbutHint().isEmpty())
+    const QString recipient = m_ctx.state().directory().sendbutHint();
+    if (recipient.isEmpty())
         return;
     m_window.session().closeMain();
-    zone->ShowForNetwork();
+    emit dropZoneRequested(recipient);
     if (m_window.isVisible())
         m_window.StartFadeOut();
 }
 
 bool ConversationView::selectForDrop(const QString& name)
 {
-    const int row = UserDirectory::find(m_window.directory().users(), name);
+    const UserDirectory& d = m_ctx.state().directory();
+    const int row = UserDirectory::find(d.users(), name);
     if (row < 0 || !userentry::openable(name))
         return false;
-    if (m_window.directory().selected() == row && m_window.directory().sendbutHint() == name)
+    if (d.selected() == row && d.sendbutHint() == name)
         return true;
     // The list's selection opens the correspondent as a click would: picture, favourite mark,
     // phrases and the conversation.
     if (QTreeWidgetItem* item = m_ui.userList->topLevelItem(row))
         m_ui.userList->setCurrentItem(item);
-    return m_window.directory().sendbutHint() == name;
+    return m_ctx.state().directory().sendbutHint() == name;
 }

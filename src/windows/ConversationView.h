@@ -26,9 +26,7 @@ class ConversationView : public QObject
     Q_OBJECT
 
 public:
-    ConversationView(TNetwork& window, AppContext& ctx);
-
-    QStringList droppedFiles; // dropfiles
+    ConversationView(TNetwork& window, MainControls& controls, AppContext& ctx);
 
     void onSend(); // sendbutClick
     void onMessageSent(const MessageResult& result);
@@ -39,9 +37,8 @@ public:
     void usersRightButtonUp();
     // Enter in the message box sends, Shift+Enter breaks the line; true when the key was used up.
     bool messageKey(int key, Qt::KeyboardModifiers modifiers); // msgKeyDown
-    void showConversationLayout();
+    // The conversation on screen, as the state holds it.
     QStringList chatLines() const;
-    void setChatLines(const QStringList& lines);
 
     void dropFiles(const QStringList& paths);
     void onFilesSent(const FilesResult& result);
@@ -64,10 +61,18 @@ public:
     // The user gave up the waiting files (a click on their label, or Esc).
     void cancelWaitingFiles();
 
+signals:
+    // The user asks for the quick-send window, or for the drop zone for this recipient.
+    void quickSendRequested();
+    void dropZoneRequested(const QString& recipient);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What the view shows follows the state: the layout, and the lines on screen.
+    void renderLayout();
+    void renderLines();
     void sendMessage(const QString& recipient, bool viaEnter);
     void sendDropped(const PendingDrop::Files& files);
     void showWaitingFiles();

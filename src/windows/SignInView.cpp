@@ -11,11 +11,7 @@
 #include "session/ClientState.h"
 #include "windows/ContactsView.h"
 #include "windows/FrameImage.h"
-#include "windows/uNetMenu.h"
-#include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
-#include "windows/uPhoto.h"
-#include "windows/udragform.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -39,31 +35,30 @@ Q_LOGGING_CATEGORY(lcSignIn, "larkspire.signin")
 // After this many failed passes with the network up, the sequence stops and says so, instead
 // of restarting every 100 ms with the controls hidden.
 constexpr int kMaxFailedPasses = 5;
-constexpr int kUsersHeight = 561;
 
 } // namespace
 
-SignInView::SignInView(TNetwork& window, AppContext& ctx)
-    : QObject(&window), m_window(window), m_ui(window), m_ctx(ctx)
+SignInView::SignInView(TNetwork& window, MainControls& controls, AppContext& ctx)
+    : QObject(&window), m_window(window), m_ui(controls), m_ctx(ctx)
 {
-    signInCaptionTimer = new QTimer(this);
-    signInCaptionTimer->setObjectName(QStringLiteral("Timer1"));
-    signInCaptionTimer->setInterval(2000);
-    connect(signInCaptionTimer, &QTimer::timeout, this, &SignInView::onSignInCaptionTick);
-    signInCaptionTimer->start();
-    signInSequenceTimer = new QTimer(this);
-    signInSequenceTimer->setObjectName(QStringLiteral("Timer2"));
-    signInSequenceTimer->setInterval(100);
-    connect(signInSequenceTimer, &QTimer::timeout, this, &SignInView::onSignInSequenceTick);
-    autoSignInTimer = new QTimer(this);
-    autoSignInTimer->setObjectName(QStringLiteral("Timer4"));
-    autoSignInTimer->setInterval(5000);
-    connect(autoSignInTimer, &QTimer::timeout, this, &SignInView::onAutoSignInTick);
-    autoSignInTimer->start();
-    signInRetryTimer = new QTimer(this);
-    signInRetryTimer->setObjectName(QStringLiteral("signInRetryTimer"));
-    signInRetryTimer->setSingleShot(true);
-    connect(signInRetryTimer, &QTimer::timeout, this, &SignInView::onSignInRetryTick);
+    m_signInCaptionTimer = new QTimer(this);
+    m_signInCaptionTimer->setObjectName(QStringLiteral("Timer1"));
+    m_signInCaptionTimer->setInterval(2000);
+    connect(m_signInCaptionTimer, &QTimer::timeout, this, &SignInView::onSignInCaptionTick);
+    m_signInCaptionTimer->start();
+    m_signInSequenceTimer = new QTimer(this);
+    m_signInSequenceTimer->setObjectName(QStringLiteral("Timer2"));
+    m_signInSequenceTimer->setInterval(100);
+    connect(m_signInSequenceTimer, &QTimer::timeout, this, &SignInView::onSignInSequenceTick);
+    m_autoSignInTimer = new QTimer(this);
+    m_autoSignInTimer->setObjectName(QStringLiteral("Timer4"));
+    m_autoSignInTimer->setInterval(5000);
+    connect(m_autoSignInTimer, &QTimer::timeout, this, &SignInView::onAutoSignInTick);
+    m_autoSignInTimer->start();
+    m_signInRetryTimer = new QTimer(this);
+    m_signInRetryTimer->setObjectName(QStringLiteral("signInRetryTimer"));
+    m_signInRetryTimer->setSingleShot(true);
+    connect(m_signInRetryTimer, &QTimer::timeout, this, &SignInView::onSignInRetryTick);
 
     connect(&m_window.session(), &ClientSession::signedIn, this, &SignInView::onSignedIn);
     connect(&m_window.session(), &ClientSession::autoSignedIn, this, &SignInView::onAutoSignedIn);
@@ -90,9 +85,9 @@ SignInView::SignInView(TNetwork& window, AppContext& ctx)
     loadSavedAccount();
     // The options show what this computer remembers; left at "Autologin", the next press of
     // the button would quietly turn "nopass" or "x" into automatic sign-in.
-    if (accountRecord.option == u"nopass")
+    if (m_accountRecord.option == u"nopass")
         m_ui.forgetPasswordOption->setChecked(true);
-    else if (accountRecord.option == u"x")
+    else if (m_accountRecord.option == u"x")
         m_ui.sharedComputerOption->setChecked(true);
 }
 
@@ -111,7 +106,7 @@ bool SignInView::passHoldsPassword() const
 
 void SignInView::placeholderEnter(QLineEdit* box)
 {
-    autoSignInDone = true;
+    m_autoSignInDone = true;
     if (box == m_ui.nameEdit && box->text() == m_ctx.text(StringTable::kTxtNamePlaceholder))
         box->clear();
     if (box == m_ui.passwordEdit) {
@@ -152,29 +147,29 @@ void SignInView::onSignInCaptionTick()
     if (!m_window.connected())
         return;
     setSignInCaption(StringTable::kTxtSignIn);
-    signInCaptionTimer->stop();
+    m_signInCaptionTimer->stop();
 }
 
 void SignInView::onSignIn()
 {
     if (!m_window.connected()) {
         setSignInCaption(kTxtWaitingForNetwork);
-        m_window.noNetworkTimer->start();
+        m_window.startNoNetworkPause();
         return;
     }
     // A pass already under way finishes first; its result decides what the screen shows.
     if (m_signInRunning)
         return;
-    signInRetryTimer->stop();
+    m_signInRetryTimer->stop();
     m_window.session().closeMain();
     if (!usernameHoldsName() || !passHoldsPassword()) {
         if (m_ui.nameEdit->text().isEmpty() || m_ui.passwordEdit->text().isEmpty()) {
             setSignInCaption(kTxtFillAllFields);
-            signInCaptionTimer->start();
+            m_signInCaptionTimer->start();
         }
         return;
     }
-    if (m_signInCaptionRow == kTxtFillAllFields && passTag != 1)
+    if (m_signInCaptionRow == kTxtFillAllFields && m_passTag != 1)
         return;
     // The server's files hold windows-1251 only: such a name or password would be stored as
     // "?" and never match again.
@@ -184,46 +179,46 @@ void SignInView::onSignIn()
         setSignInCaption(StringTable::kTxtRefusedCharacters, refused);
         return;
     }
-    passTag = 0;
-    typedPassword = m_ui.passwordEdit->text();
+    m_passTag = 0;
+    m_typedPassword = m_ui.passwordEdit->text();
     setSignInCaption(StringTable::kTxtSignIn, QStringLiteral("..."));
     m_ui.signInTitle->hide();
     if (m_ui.autoSignInOption->isChecked())
-        accountRecord.option = QStringLiteral("autologin");
+        m_accountRecord.option = QStringLiteral("autologin");
     else if (m_ui.forgetPasswordOption->isChecked())
-        accountRecord.option = QStringLiteral("nopass");
+        m_accountRecord.option = QStringLiteral("nopass");
     else if (m_ui.sharedComputerOption->isChecked())
-        accountRecord.option = QStringLiteral("x");
-    savedPassword = typedPassword;
-    accountRecord.adapterAddress = m_ctx.platform().adapter->adapterAddress();
+        m_accountRecord.option = QStringLiteral("x");
+    m_savedPassword = m_typedPassword;
+    m_accountRecord.adapterAddress = m_ctx.platform().adapter->adapterAddress();
     m_optionGuard = true;
     if (m_ui.forgetPasswordOption->isChecked())
         m_ui.panelForgetPasswordOption->setChecked(true);
     if (m_ui.sharedComputerOption->isChecked())
         m_ui.panelSharedComputerOption->setChecked(true);
     m_optionGuard = false;
-    failedPasses = 0;
-    sequenceStep = 0;
-    signInSequenceTimer->start();
-    autoSignInTimer->start();
+    m_failedPasses = 0;
+    m_sequenceStep = 0;
+    m_signInSequenceTimer->start();
+    m_autoSignInTimer->start();
 }
 
 void SignInView::onSignInSequenceTick()
 {
-    switch (sequenceStep) {
+    switch (m_sequenceStep) {
     case 0:
         setSignInCaption(StringTable::kTxtSignIn, QStringLiteral(".."));
-        sequenceStep = 1;
+        m_sequenceStep = 1;
         return;
     case 1:
         setSignInCaption(StringTable::kTxtSignIn, QStringLiteral("."));
         m_ui.nameEdit->hide();
         m_ui.passwordEdit->hide();
-        sequenceStep = 2;
+        m_sequenceStep = 2;
         return;
     case 2:
         setSignInCaption(StringTable::kTxtSignIn);
-        sequenceStep = 3;
+        m_sequenceStep = 3;
         return;
     default:
         signInStep3();
@@ -239,16 +234,16 @@ void SignInView::signInStep3()
     m_ui.nameEdit->setText(accounts::normalisedName(m_ui.nameEdit->text()));
     if (!m_window.connected()) {
         // The network is away: go round again until it is back.
-        sequenceStep = 0;
-        signInSequenceTimer->start();
+        m_sequenceStep = 0;
+        m_signInSequenceTimer->start();
         return;
     }
-    signInSequenceTimer->stop();
-    sequenceStep = 0;
+    m_signInSequenceTimer->stop();
+    m_sequenceStep = 0;
     m_ui.busyLabel->show();
     m_signInRunning = true;
     m_window.session().signIn(
-        {m_ui.nameEdit->text(), typedPassword, accountRecord, accountRecord.adapterAddress});
+        {m_ui.nameEdit->text(), m_typedPassword, m_accountRecord, m_accountRecord.adapterAddress});
 }
 
 void SignInView::showSignInControls()
@@ -261,16 +256,16 @@ void SignInView::showSignInControls()
 
 void SignInView::restartSequence(bool serverFault)
 {
-    if (serverFault && m_window.connected() && ++failedPasses >= kMaxFailedPasses) {
-        failedPasses = 0;
-        signInSequenceTimer->stop();
-        sequenceStep = 0;
+    if (serverFault && m_window.connected() && ++m_failedPasses >= kMaxFailedPasses) {
+        m_failedPasses = 0;
+        m_signInSequenceTimer->stop();
+        m_sequenceStep = 0;
         showSignInControls();
         setSignInCaption(kTxtServerNotAnswering);
         return;
     }
-    sequenceStep = 0;
-    signInSequenceTimer->start();
+    m_sequenceStep = 0;
+    m_signInSequenceTimer->start();
 }
 
 void SignInView::retryAfter(retrypacing::Failure failure, const QString& text)
@@ -283,12 +278,12 @@ void SignInView::retryAfter(retrypacing::Failure failure, const QString& text)
         restartSequence(true);
         return;
     }
-    failedPasses = 0;
-    signInSequenceTimer->stop();
-    sequenceStep = 0;
+    m_failedPasses = 0;
+    m_signInSequenceTimer->stop();
+    m_sequenceStep = 0;
     showSignInControls();
     setSignInCaption(kTxtTryingLater);
-    signInRetryTimer->start(static_cast<int>(pause));
+    m_signInRetryTimer->start(static_cast<int>(pause));
     // The message box waits for the user; the retry goes on meanwhile and does not open another.
     if (text != m_shownFailure) {
         m_shownFailure = text;
@@ -298,12 +293,12 @@ void SignInView::retryAfter(retrypacing::Failure failure, const QString& text)
 
 void SignInView::onSignInRetryTick()
 {
-    if (m_window.signedIn() || m_signInRunning || signInSequenceTimer->isActive())
+    if (m_window.signedIn() || m_signInRunning || m_signInSequenceTimer->isActive())
         return;
     // Away from the network the sequence goes round until it is back, as after the button.
     if (!m_window.connected()) {
-        sequenceStep = 0;
-        signInSequenceTimer->start();
+        m_sequenceStep = 0;
+        m_signInSequenceTimer->start();
         return;
     }
     onSignIn();
@@ -334,12 +329,12 @@ void SignInView::onSignedIn(const SignInResult& result)
     }
     m_pacing.succeeded();
     m_shownFailure.clear();
-    accountRecord = result.record;
+    m_accountRecord = result.record;
     const QString name = m_ui.nameEdit->text();
     switch (result.outcome) {
     case accounts::Outcome::WrongPassword:
         setSignInCaption(kTxtWrongPassword);
-        savedPassword.clear();
+        m_savedPassword.clear();
         showSignInView();
         m_ui.passwordEdit->setFocus();
         return;
@@ -353,7 +348,7 @@ void SignInView::onSignedIn(const SignInResult& result)
             w->show();
         if (result.outcome == accounts::Outcome::RefusedCharacters)
             setSignInCaption(StringTable::kTxtRefusedCharacters,
-                             accounts::refusedCharacters(name, typedPassword));
+                             accounts::refusedCharacters(name, m_typedPassword));
         else
             setSignInCaption(result.outcome == accounts::Outcome::RefusedName
                                  ? StringTable::kTxtNameNotClean
@@ -363,15 +358,15 @@ void SignInView::onSignedIn(const SignInResult& result)
     case accounts::Outcome::Registered:
         break;
     }
-    failedPasses = 0;
+    m_failedPasses = 0;
     // "Don't save password" and "Another's computer" keep no password on this computer.
-    if (accountRecord.option != u"autologin")
+    if (m_accountRecord.option != u"autologin")
         QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
-    m_window.directory().firstFill(result.directory, name);
+    m_ctx.state().changeDirectory([&](UserDirectory& d) { d.firstFill(result.directory, name); });
     m_window.contacts().showUsers();
     showSignedInView(result.avatarFile);
-    if (!m_window.directory().selectedPeer().isEmpty()) {
-        m_window.directory().selectPeer();
+    if (!m_ctx.state().directory().selectedPeer().isEmpty()) {
+        m_ctx.state().changeDirectory([](UserDirectory& d) { d.selectPeer(); });
         m_window.contacts().showUsers();
         m_window.contacts().onUserSelected();
     }
@@ -379,27 +374,30 @@ void SignInView::onSignedIn(const SignInResult& result)
 
 void SignInView::showSignedInView(const QString& avatarFile)
 {
-    signInRetryTimer->stop();
-    m_window.signedInMark = 1;
+    m_signInRetryTimer->stop();
+    m_window.setSignedInMark(1);
     m_window.setSignedIn(true);
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_ui.nameEdit, m_ui.passwordEdit, m_ui.signInButton, m_ui.autoSignInOption,
              m_ui.forgetPasswordOption, m_ui.sharedComputerOption, m_ui.signInTitle})
         w->hide();
-    m_window.sessionUser = m_ui.nameEdit->text();
-    m_ctx.state().signIn(m_window.sessionUser);
-    m_ui.ownNameLabel->setText(m_window.sessionUser);
+    m_window.setSessionUser(m_ui.nameEdit->text());
+    m_ctx.state().signIn(m_window.sessionUser());
+    m_ui.ownNameLabel->setText(m_window.sessionUser());
     const Folders f = m_ctx.folders();
     // Conversations stay with the user: other local accounts may not read them.
-    helpers::makePrivateFolder(f.programDataDir + QStringLiteral("net/") + m_window.sessionUser);
-    helpers::makePrivateFolder(f.userDataDir + QStringLiteral("net/") + m_window.sessionUser);
+    helpers::makePrivateFolder(f.programDataDir + QStringLiteral("net/") + m_window.sessionUser());
+    helpers::makePrivateFolder(f.userDataDir + QStringLiteral("net/") + m_window.sessionUser());
 
     // A fill that ran before the name was known (an automatic sign-in) left the own line in
     // the list; it goes, and its region and activity fill the profile.
-    QString own = m_window.directory().takeOwnLine(m_window.sessionUser);
+    const QString user = m_window.sessionUser();
+    QString own;
+    m_ctx.state().changeDirectory([&](UserDirectory& d) { own = d.takeOwnLine(user); });
     if (own.isEmpty()) {
-        const int at = UserDirectory::find(m_window.directory().userst(), m_window.sessionUser);
-        own = at >= 0 ? m_window.directory().userst().at(at) : QString();
+        const QStringList& everyone = m_ctx.state().directory().userst();
+        const int at = UserDirectory::find(everyone, user);
+        own = at >= 0 ? everyone.at(at) : QString();
     }
     const QString region = userentry::field(own, 2);
     const QString activity = userentry::field(own, 3);
@@ -410,7 +408,7 @@ void SignInView::showSignedInView(const QString& avatarFile)
     m_window.contacts().showUsers();
 
     m_ui.ownNameLabel->show();
-    m_ui.userList->setFixedHeight(kUsersHeight);
+    // Its height follows the correspondent on screen.
     m_ui.userList->show();
     m_ui.onlineCheck->setChecked(true);
     m_ui.onlineCheck->show();
@@ -428,34 +426,25 @@ void SignInView::showSignedInView(const QString& avatarFile)
 
 void SignInView::showSignInView()
 {
-    if (accountRecord.toLines().isEmpty())
-        accountRecord = store::AccountRecord();
-    if (Tnetprog* popup = m_ctx.netprog(); popup && popup->isVisible())
-        popup->beginClosing();
-    if (TNetMenu* quick = m_ctx.NetMenu(); quick && quick->isVisible())
-        quick->StartFadeOut();
-    // The drop zone forgets its drop and fades away; its close brings this window back.
-    if (Tdragform* zone = m_ctx.dragform(); zone && zone->isVisible()) {
-        zone->clearDropfiles();
-        zone->StartFadeOut();
-    }
-    if (QWidget* viewer = m_ctx.Photo(); viewer && viewer->isVisible())
-        viewer->hide();
-    m_window.signedInMark = 0;
+    if (m_accountRecord.toLines().isEmpty())
+        m_accountRecord = store::AccountRecord();
+    // The popup, the quick-send window, the drop zone (which forgets its drop; its close
+    // brings this window back) and the picture viewer go away.
+    emit m_window.otherWindowsCloseRequested();
+    m_window.setSignedInMark(0);
     m_window.setSignedIn(false);
     m_ctx.state().signOut();
     m_window.hideSettingsPanel();
-    m_window.directory().clear();
     m_window.contacts().showUsers();
     checkGuarded({m_ui.autoSignInOption, m_ui.forgetPasswordOption, m_ui.sharedComputerOption},
-                 accountRecord.option == u"x"           ? m_ui.sharedComputerOption
-                 : accountRecord.option == u"nopass"    ? m_ui.forgetPasswordOption
-                 : accountRecord.option == u"autologin" ? m_ui.autoSignInOption
-                                                        : nullptr);
+                 m_accountRecord.option == u"x"           ? m_ui.sharedComputerOption
+                 : m_accountRecord.option == u"nopass"    ? m_ui.forgetPasswordOption
+                 : m_accountRecord.option == u"autologin" ? m_ui.autoSignInOption
+                                                          : nullptr);
     m_ui.renameEdit->hide();
     m_ui.quickSendButton->hide();
     m_ui.signInTitle->show();
-    m_window.sessionUser = m_ui.ownNameLabel->text();
+    m_window.setSessionUser(m_ui.ownNameLabel->text());
     m_ui.ownNameLabel->setText(QStringLiteral("-"));
     m_ui.nameEdit->show();
     m_ui.passwordEdit->setEchoMode(QLineEdit::Normal);
@@ -464,7 +453,7 @@ void SignInView::showSignInView()
              m_ui.passwordEdit, m_ui.signInButton, m_ui.autoSignInOption, m_ui.forgetPasswordOption,
              m_ui.sharedComputerOption})
         w->show();
-    if (accountRecord.userName.isEmpty() && m_window.isVisible()) {
+    if (m_accountRecord.userName.isEmpty() && m_window.isVisible()) {
         m_ui.nameEdit->setFocus();
         m_ui.nameEdit->setText(m_ctx.text(StringTable::kTxtNamePlaceholder));
         m_ui.nameEdit->selectAll();
@@ -477,7 +466,14 @@ void SignInView::showSignInView()
              m_ui.onlineCheck, m_ui.messageEdit, m_ui.conversationView, m_ui.sendButton,
              m_ui.sendFileButton, m_ui.receivedFilesButton})
         w->hide();
-    m_ui.userList->setFixedHeight(kUsersHeight);
+}
+
+void SignInView::forgetAccount()
+{
+    m_autoSignInTimer->stop();
+    m_autoSignInDone = false;
+    m_accountRecord.userName.clear();
+    m_savedPassword.clear();
 }
 
 void SignInView::tightenSavedFiles()
@@ -497,16 +493,16 @@ void SignInView::loadSavedAccount()
 {
     const Folders f = m_ctx.folders();
     if (const auto record = stringlist::load(f.userDataDir + store::local::kAccountRecord))
-        accountRecord = store::AccountRecord::fromLines(*record);
+        m_accountRecord = store::AccountRecord::fromLines(*record);
     if (const auto password = stringlist::load(f.userDataDir + store::local::kPassword))
-        savedPassword = password->value(0);
+        m_savedPassword = password->value(0);
 }
 
 void SignInView::saveAccountRecord()
 {
     const QString path = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     if (!helpers::fileInUse(path))
-        stringlist::savePrivate(path, accountRecord.toLines());
+        stringlist::savePrivate(path, m_accountRecord.toLines());
 }
 
 void SignInView::checkGuarded(std::initializer_list<QRadioButton*> guarded, QRadioButton* button)
@@ -559,14 +555,14 @@ void focusNextBox(QLineEdit* nameEdit, QLineEdit* passwordEdit, bool nameTyped)
 
 void SignInView::chooseOption(const QString& option)
 {
-    accountRecord.option = option;
+    m_accountRecord.option = option;
     saveAccountRecord();
     forgetPassword(m_ctx.folders().userDataDir);
 }
 
 void SignInView::onAutoSignInOption()
 {
-    autoSignInDone = true;
+    m_autoSignInDone = true;
     if (m_optionGuard)
         return;
     focusNextBox(m_ui.nameEdit, m_ui.passwordEdit, usernameHoldsName());
@@ -574,7 +570,7 @@ void SignInView::onAutoSignInOption()
 
 void SignInView::onForgetPasswordOption()
 {
-    autoSignInDone = true;
+    m_autoSignInDone = true;
     if (m_optionGuard)
         return;
     focusNextBox(m_ui.nameEdit, m_ui.passwordEdit, usernameHoldsName());
@@ -583,7 +579,7 @@ void SignInView::onForgetPasswordOption()
 
 void SignInView::onSharedComputerOption()
 {
-    autoSignInDone = true;
+    m_autoSignInDone = true;
     if (m_optionGuard)
         return;
     focusNextBox(m_ui.nameEdit, m_ui.passwordEdit, usernameHoldsName());
@@ -600,7 +596,7 @@ void SignInView::onPanelSharedComputerOption()
 {
     if (m_optionGuard)
         return;
-    accountRecord.userName.clear();
+    m_accountRecord.userName.clear();
     m_ui.nameEdit->setText(m_ctx.text(StringTable::kTxtNamePlaceholder));
     chooseOption(QStringLiteral("x"));
 }
@@ -618,24 +614,24 @@ void SignInView::FormShowSignIn()
             m_ui.nameEdit->selectAll();
         }
     };
-    if (accountRecord.option == u"nopass") {
-        m_ui.nameEdit->setText(accountRecord.userName);
+    if (m_accountRecord.option == u"nopass") {
+        m_ui.nameEdit->setText(m_accountRecord.userName);
         m_ui.passwordEdit->setFocus();
     }
-    if (accountRecord.option == u"x" || !QFile::exists(record))
+    if (m_accountRecord.option == u"x" || !QFile::exists(record))
         offerName();
     if (m_window.signedIn())
         return;
     if (!m_ui.nameEdit->isHidden())
         m_ui.nameEdit->selectAll();
-    if (autoSignInDone)
+    if (m_autoSignInDone)
         return;
     if (!QFile::exists(record))
         showSignInView();
-    if (accountRecord.option == u"autologin")
+    if (m_accountRecord.option == u"autologin")
         return;
-    if (accountRecord.option == u"x") {
-        m_ui.nameEdit->setText(accountRecord.userName);
+    if (m_accountRecord.option == u"x") {
+        m_ui.nameEdit->setText(m_accountRecord.userName);
         offerName();
     }
 }
@@ -644,12 +640,12 @@ void SignInView::autoSignIn()
 {
     if (!m_window.connected())
         return;
-    if (accountRecord.option != u"autologin" || autoSignInDone || m_window.signedInMark == 1 ||
-        signedOut) {
+    if (m_accountRecord.option != u"autologin" || m_autoSignInDone ||
+        m_window.signedInMark() == 1 || m_signedOut) {
         m_window.session().closeMain();
         return;
     }
-    autoSignInDone = true;
+    m_autoSignInDone = true;
     const Folders f = m_ctx.folders();
     const QString record = f.userDataDir + store::local::kAccountRecord;
     if (!QFile::exists(record)) {
@@ -662,10 +658,11 @@ void SignInView::autoSignIn()
         m_window.session().closeMain();
         return;
     }
-    if (accountRecord.option != u"autologin")
+    if (m_accountRecord.option != u"autologin")
         return;
-    typedPassword = savedPassword;
-    m_window.session().autoSignIn({accountRecord, savedPassword, m_window.directory().userst()});
+    m_typedPassword = m_savedPassword;
+    m_window.session().autoSignIn(
+        {m_accountRecord, m_savedPassword, m_ctx.state().directory().userst()});
 }
 
 void SignInView::onAutoSignedIn(const AutoSignInResult& result)
@@ -678,7 +675,7 @@ void SignInView::onAutoSignedIn(const AutoSignInResult& result)
     }
     if (result.outcome == AutoSignInResult::Outcome::NoConnection)
         return;
-    m_ui.nameEdit->setText(accountRecord.userName);
+    m_ui.nameEdit->setText(m_accountRecord.userName);
     if (result.outcome == AutoSignInResult::Outcome::Accepted)
         showSignedInView(result.avatarFile);
     else
@@ -688,18 +685,17 @@ void SignInView::onAutoSignedIn(const AutoSignInResult& result)
 void SignInView::onAutoSignInTick()
 {
     if (!m_window.connected()) {
-        m_window.netDetector->setEnabled(true);
-        m_window.netDetector->requestCheck();
+        m_window.requestConnectivityCheck();
         return;
     }
     const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     if (!m_window.session().mainOpen() && m_window.session().idle() && QFile::exists(record) &&
-        accountRecord.option == u"autologin" && !m_ui.passwordEdit->isHidden() &&
-        !signInSequenceTimer->isActive() && !m_signInRunning && !signInRetryTimer->isActive()) {
-        m_ui.nameEdit->setText(accountRecord.userName);
+        m_accountRecord.option == u"autologin" && !m_ui.passwordEdit->isHidden() &&
+        !m_signInSequenceTimer->isActive() && !m_signInRunning && !m_signInRetryTimer->isActive()) {
+        m_ui.nameEdit->setText(m_accountRecord.userName);
         m_ui.passwordEdit->setEchoMode(QLineEdit::Password);
-        m_ui.passwordEdit->setText(savedPassword);
-        typedPassword = savedPassword;
+        m_ui.passwordEdit->setText(m_savedPassword);
+        m_typedPassword = m_savedPassword;
         if (m_window.connected()) {
             autoSignIn();
             onSignIn();
@@ -712,11 +708,11 @@ void SignInView::autoSignInFromRecord()
     const QString record = m_ctx.folders().userDataDir + store::local::kAccountRecord;
     const auto lines = stringlist::load(record);
     if (!lines || lines->value(1) != u"autologin" || m_ui.passwordEdit->isHidden() ||
-        signInRetryTimer->isActive())
+        m_signInRetryTimer->isActive())
         return;
     m_ui.nameEdit->setText(lines->value(0));
     m_ui.passwordEdit->setEchoMode(QLineEdit::Password);
-    m_ui.passwordEdit->setText(savedPassword);
+    m_ui.passwordEdit->setText(m_savedPassword);
     if (m_window.connected()) {
         autoSignIn();
         onSignIn();
@@ -725,7 +721,7 @@ void SignInView::autoSignInFromRecord()
 
 void SignInView::onSignOut()
 {
-    m_window.directory().setSelectedPeer({});
+    m_ctx.state().changeDirectory([](UserDirectory& d) { d.setSelectedPeer({}); });
     if (!m_window.connected()) {
         showSignInView();
         m_window.session().closeMain();
@@ -733,24 +729,24 @@ void SignInView::onSignOut()
     }
     const QString name = m_ui.ownNameLabel->text();
     if (m_ui.panelSharedComputerOption->isChecked() || m_ui.sharedComputerOption->isChecked()) {
-        accountRecord.userName.clear();
-        accountRecord.option = QStringLiteral("x");
+        m_accountRecord.userName.clear();
+        m_accountRecord.option = QStringLiteral("x");
         saveAccountRecord();
         checkGuarded({m_ui.sharedComputerOption}, m_ui.sharedComputerOption);
     }
     if (m_ui.panelForgetPasswordOption->isChecked() || m_ui.forgetPasswordOption->isChecked()) {
-        accountRecord.userName = name;
-        accountRecord.option = QStringLiteral("nopass");
+        m_accountRecord.userName = name;
+        m_accountRecord.option = QStringLiteral("nopass");
         saveAccountRecord();
         checkGuarded({m_ui.forgetPasswordOption}, m_ui.forgetPasswordOption);
     }
     showSignInView();
-    signedOut = true;
+    m_signedOut = true;
     m_window.session().signOut(name);
 }
 
 void SignInView::onSignedOut(bool recordUploaded)
 {
     if (recordUploaded)
-        autoSignInTimer->stop();
+        m_autoSignInTimer->stop();
 }

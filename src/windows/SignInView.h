@@ -24,23 +24,18 @@ class SignInView : public QObject
     Q_OBJECT
 
 public:
-    SignInView(TNetwork& window, AppContext& ctx);
+    SignInView(TNetwork& window, MainControls& controls, AppContext& ctx);
 
-    store::AccountRecord accountRecord;    // mem: this computer's account record
-    QString savedPassword;                 // acc2: the saved password
-    bool autoSignInDone = false;           // AutologinDone
-    QTimer* signInCaptionTimer = nullptr;  // Timer1
-    QTimer* signInSequenceTimer = nullptr; // Timer2
-    QTimer* autoSignInTimer = nullptr;     // Timer4
-    int sequenceStep = 0;                  // the Tag of Timer2
-    int passTag = 0;                       // the Tag of pass: 1 after Enter in the name box
-    QString typedPassword;                 // the Hint of pass
-    int failedPasses = 0;                  // server failures in a row while the network is up
-    // The user signed out since the main connection was last opened.
-    bool signedOut = false;
-    // The pause before a sign-in tries again after a failure that would only repeat at once;
-    // no automatic sign-in starts while it runs.
-    QTimer* signInRetryTimer = nullptr;
+    // This computer's account record, as the sign-in and the account's upkeep keep it.
+    const store::AccountRecord& accountRecord() const { return m_accountRecord; } // mem
+    void setAccountRecord(const store::AccountRecord& record) { m_accountRecord = record; }
+    // The account was deleted: nothing of it is signed in again automatically.
+    void forgetAccount();
+    // The network returned or the user signed out: an automatic sign-in may run again.
+    void allowAutoSignInAgain() { m_autoSignInDone = false; }
+    void setSignedOut(bool on) { m_signedOut = on; }
+    // Enter in the name box moves on to the password.
+    void markPasswordNext() { m_passTag = 1; }
 
     void onSignIn();                                  // Button2Click
     void onSignInCaptionTick();                       // Timer1Timer
@@ -96,6 +91,22 @@ private:
     TNetwork& m_window;
     MainControls& m_ui;
     AppContext& m_ctx;
+    store::AccountRecord m_accountRecord;    // mem: this computer's account record
+    QString m_savedPassword;                 // acc2: the saved password
+    bool m_autoSignInDone = false;           // AutologinDone
+    QTimer* m_signInCaptionTimer = nullptr;  // Timer1
+    QTimer* m_signInSequenceTimer = nullptr; // Timer2
+    QTimer* m_autoSignInTimer = nullptr;     // Timer4
+    int m_sequenceStep = 0;                  // the Tag of Timer2
+    int m_passTag = 0;                       // the Tag of pass: 1 after Enter in the name box
+    QString m_typedPassword;                 // the Hint of pass
+    int m_failedPasses = 0;                  // server failures in a row while the network is up
+    // The user signed out since the main connection was last opened.
+    bool m_signedOut = false;
+    // The pause before a sign-in tries again after a failure that would only repeat at once;
+    // no automatic sign-in starts while it runs.
+    QTimer* m_signInRetryTimer = nullptr;
+
     bool m_signInRunning = false; // a sign-in pass waits for the session
     int m_signInCaptionRow = 0;   // the text row Button2 shows
     bool m_optionGuard = false;   // the Tags of the option buttons while code checks them

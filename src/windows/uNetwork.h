@@ -13,6 +13,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class AccountPanel;
@@ -49,7 +50,7 @@ class QTimer;
 // The window itself keeps the frame (uNetwork_frame.cpp: fading, moving, the frame pictures
 // and the keys) and the connection's timers (uNetwork_server.cpp); its controls are created
 // once in MainControls and shared by the views.
-class TNetwork : public QWidget, public MainControls
+class TNetwork : public QWidget
 {
     Q_OBJECT
 
@@ -71,35 +72,20 @@ public:
     void setTaskbarButton(bool shown);
     bool hasTaskbarButton() const;
 
-    // Handlers, public so that other windows and the tests can run them as the events would.
-    void onFadeTick();        // fxTimer
-    void onBackClicked();     // Image1Click
-    void onMinimizeClicked(); // Image2Click
-    void onCloseClicked();    // bcloseClick
-    void onSettingsToggled(); // moreClick
-    // The window sees every key before its focused control; true when the key was used up.
-    bool previewKey(int key); // FormKeyUp
-
-    // Moving the window by its background; the quick-send window moves itself the same way.
-    bool FrameDragging = false;
-    QPoint FrameDragOrigin; // the pointer within the window at mouse-down
-
-    QTimer* fadeTimer = nullptr; // fx
+    // Shows the window for the drop zone's return: a plain show that leaves the sign-in state
+    // alone.
+    void showResumed();
 
     // Server access (uNetwork_server.cpp). Every server step runs in the session.
     ClientSession& session();
-    // The connectivity state, "Connected!" or "disConnected!", as the detector last said.
-    QLabel* connectionStatus = nullptr; // lblStatus
-    int signedInMark = 0; // the Tag of lblStatus: 1 after a sign-in, until the network returns
+    // The Tag of lblStatus: 1 after a sign-in, until the network returns.
+    int signedInMark() const { return m_signedInMark; }
+    void setSignedInMark(int mark) { m_signedInMark = mark; }
     bool signedIn() const { return m_signedIn; }
-    TXNetDetect* netDetector = nullptr; // XNetDetect1
-    QTimer* bootstrapTimer = nullptr;   // FTPCSpermit
-    QTimer* keepAliveTimer = nullptr;   // nooper
-    QTimer* reconnectTimer = nullptr;   // longtimer
-    QTimer* noNetworkTimer = nullptr;   // nonet
-    UpdateWatch* updateWatch = nullptr; // owns updatetimer
-    // Keeps only the last lines of the poll cycles' trace.
-    QStringList pollTrace; // checkedusers
+    // Asks the detector for the connectivity now, and keeps it asking.
+    void requestConnectivityCheck();
+    // Shows "Sign in" on the button again after a pause without network.
+    void startNoNetworkPause();
 
     void onConnectionStatus(bool reachable); // XNetDetect1ConnectionStatus
     void onBootstrapTick();                  // FTPCSpermitTimer
@@ -114,15 +100,17 @@ public:
 
     // The sign-in screen, the saved credentials and the sign-in options.
     SignInView& signIn() { return *m_signIn; }
-    // The signed-in user's name, while signed in.
-    QString sessionUser; // SessionUser
+    // The signed-in user's name, while signed in; after a sign-out, the one who signed out.
+    const QString& sessionUser() const { return m_sessionUser; } // SessionUser
+    void setSessionUser(const QString& name) { m_sessionUser = name; }
     // Marks the signed-in screen as set up or gone.
     void setSignedIn(bool on) { m_signedIn = on; }
     // Takes the directory a request brought back.
     void applyDirectory(const ConnectResult& result);
 
-    // The directory this window shows; the session works on copies of it.
-    UserDirectory& directory() { return m_directory; }
+    // Read-only views of the state, for the callers that have not moved to it yet.
+    const UserDirectory& directory() const;
+    PendingDrop::Conditions sendConditions() const;
     // The user list, opening correspondents, favourites and the poll's results.
     ContactsView& contacts() { return *m_contacts; }
 
@@ -131,14 +119,31 @@ public:
 
     // Shows the main window from the popup, as the mini bar's click does.
     void showFromPopup();
-    // Who would send a drop now, and whether the server is there for it.
-    PendingDrop::Conditions sendConditions() const;
+    // Opens the conversation of the sender the popup names.
+    // The message box is emptied, and focused when asked.
+    void openPopupSender(const QString& sender, bool focusMessage);
+    // Files for the correspondent on screen, as a drop on the window.
+    void dropFiles(const QStringList& paths);
+    // The notice phrases in the correspondent's language.
+    const PhraseTable& peerPhrases() const;
 
     // Comforts (uNetwork_comforts.cpp): the draft of the correspondent in msg, the find bar
     // over chat (Ctrl+F), and the filter line that typing in users opens.
-    DraftKeeper* drafts = nullptr;
-    FindBar* findBar = nullptr;
-    UserFilter* userFilter = nullptr;
+    DraftKeeper& drafts() { return *m_drafts; }
+
+    // What the window needs to know of the other windows, answered by the wiring that made
+    // them: whether the quick-send window or the picture viewer is on screen.
+    struct OtherWindows
+    {
+        std::function<bool()> quickSendShown;
+        std::function<bool()> avatarViewerShown;
+    };
+    void setOtherWindows(OtherWindows others) { m_others = std::move(others); }
+    bool quickSendShown() const { return m_others.quickSendShown && m_others.quickSendShown(); }
+    bool avatarViewerShown() const
+    {
+        return m_others.avatarViewerShown && m_others.avatarViewerShown();
+    }
 
     // The account's upkeep: the settings panel's profile, deletion, rename and own picture.
     AccountPanel& account() { return *m_account; }
@@ -148,6 +153,14 @@ public:
 signals:
     // The detector's word changed, or was said again; the small windows' waiting files go then.
     void connectionStateChanged(bool online);
+    // Intents for the other windows, which the wiring connects.
+    void windowClosed();                              // the mini bar's open mark goes
+    void avatarViewRequested(const QString& picture); // the picture viewer shows it
+    void avatarViewerCloseRequested();                // the picture viewer fades away
+    void quickSendRequested();                        // the quick-send window opens
+    void quickSendCloseRequested();                   // the quick-send window fades away
+    void dropZoneRequested(const QString& recipient); // the drop zone opens for them
+    void otherWindowsCloseRequested();                // the sign-in screen shows
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -155,6 +168,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Handlers of the frame.
+    void onFadeTick();        // fxTimer
+    void onBackClicked();     // Image1Click
+    void onMinimizeClicked(); // Image2Click
+    void onCloseClicked();    // bcloseClick
+    void onSettingsToggled(); // moreClick
+    // The window sees every key before its focused control; true when the key was used up.
+    bool previewKey(int key); // FormKeyUp
+
     void createWindow(); // FormCreate
     void prepareFolders();
     void prepareMyImages();
@@ -188,9 +210,28 @@ private:
     void dropEvent(QDropEvent* event) override;
 
     bool m_signedIn = false; // the signed-in screen is set up
+    int m_signedInMark = 0;
+    QString m_sessionUser;
+    bool m_resumeShow = false; // the next show is the drop zone's return
+    OtherWindows m_others;
 
     AppContext& m_ctx;
-    UserDirectory m_directory;
+    MainControls m_ui;
+    // Moving the window by its background.
+    bool m_frameDragging = false;
+    QPoint m_frameDragOrigin;      // the pointer within the window at mouse-down
+    QTimer* m_fadeTimer = nullptr; // fx
+    // The connectivity state, "Connected!" or "disConnected!", as the detector last said.
+    QLabel* m_connectionStatus = nullptr; // lblStatus
+    TXNetDetect* m_netDetector = nullptr; // XNetDetect1
+    QTimer* m_bootstrapTimer = nullptr;   // FTPCSpermit
+    QTimer* m_keepAliveTimer = nullptr;   // nooper
+    QTimer* m_reconnectTimer = nullptr;   // longtimer
+    QTimer* m_noNetworkTimer = nullptr;   // nonet
+    UpdateWatch* m_updateWatch = nullptr; // owns updatetimer
+    DraftKeeper* m_drafts = nullptr;
+    FindBar* m_findBar = nullptr;
+    UserFilter* m_userFilter = nullptr;
     WindowFader* m_fader = nullptr;
     AccountPanel* m_account = nullptr;
     SignInView* m_signIn = nullptr;

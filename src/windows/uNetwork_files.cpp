@@ -1,12 +1,16 @@
 // Files dropped on the main window go to the open correspondent.
 #include "windows/uNetwork.h"
 
+#include "app/AppContext.h"
+#include "session/ClientState.h"
+#include "windows/ContactsView.h"
 #include "windows/ConversationView.h"
 #include "windows/DroppedFiles.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPlainTextEdit>
 
 void TNetwork::dragEnterEvent(QDragEnterEvent* event)
 {
@@ -24,9 +28,32 @@ void TNetwork::dropEvent(QDropEvent* event)
         m_conversation->dropFiles(dropped::localPaths(event->mimeData()));
 }
 
+const UserDirectory& TNetwork::directory() const
+{
+    return m_ctx.state().directory();
+}
+
 PendingDrop::Conditions TNetwork::sendConditions() const
 {
-    return {signedIn() ? sessionUser : QString(), connected()};
+    return m_ctx.state().sendConditions();
+}
+
+void TNetwork::dropFiles(const QStringList& paths)
+{
+    m_conversation->dropFiles(paths);
+}
+
+void TNetwork::openPopupSender(const QString& sender, bool focusMessage)
+{
+    m_contacts->openSender(sender);
+    m_ui.messageEdit->clear();
+    if (focusMessage)
+        m_ui.messageEdit->setFocus();
+}
+
+const PhraseTable& TNetwork::peerPhrases() const
+{
+    return m_contacts->peerPhrases();
 }
 
 void TNetwork::showFromPopup()

@@ -10,10 +10,6 @@
 #include "windows/SignInView.h"
 #include "windows/WindowFader.h"
 #include "windows/WindowLook.h"
-#include "windows/uMinimized.h"
-#include "windows/uNetMenu.h"
-#include "windows/uNetProg.h"
-#include "windows/uPhoto.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -36,7 +32,6 @@ namespace {
 constexpr int kWidth = 1200;
 constexpr int kHeight = 700;
 const QString kCalibri = look::calibri();
-const QString kResume = QStringLiteral("resume");
 using look::pixelFont;
 
 } // namespace
@@ -48,7 +43,7 @@ void TNetwork::createWindow()
     setFont(pixelFont(kCalibri, 13, true));
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, QColor(206, 204, 128));
-    // Shown only where the background picture is missing.
+    // Shown only where the m_ui.background picture is missing.
     pal.setColor(QPalette::Window, QColor(47, 47, 53));
     setPalette(pal);
     setAutoFillBackground(true);
@@ -56,16 +51,20 @@ void TNetwork::createWindow()
     setTaskbarButton(false);
 
     m_fader = new WindowFader(this, QStringLiteral("fx"));
-    fadeTimer = m_fader->timer();
+    m_fadeTimer = m_fader->timer();
     connect(m_fader, &WindowFader::fadedOut, this, &TNetwork::close);
 
-    createControls(this, this, m_ctx);
+    m_ui.createControls(this, this, m_ctx);
     prepareFolders();
     createServerAccess();
-    m_signIn = new SignInView(*this, m_ctx);
-    m_contacts = new ContactsView(*this, m_ctx);
-    m_conversation = new ConversationView(*this, m_ctx);
-    m_account = new AccountPanel(*this, m_ctx);
+    m_signIn = new SignInView(*this, m_ui, m_ctx);
+    m_contacts = new ContactsView(*this, m_ui, m_ctx);
+    m_conversation = new ConversationView(*this, m_ui, m_ctx);
+    m_account = new AccountPanel(*this, m_ui, m_ctx);
+    connect(m_conversation, &ConversationView::quickSendRequested, this,
+            &TNetwork::quickSendRequested);
+    connect(m_conversation, &ConversationView::dropZoneRequested, this,
+            &TNetwork::dropZoneRequested);
     installComforts();
     setAcceptDrops(true);
     // The key preview: the window decides about each key before its focused control.
@@ -95,9 +94,9 @@ void TNetwork::onShown()
     closeAvatarViewer();
     setTaskbarButton(true);
     // The normal pictures are read afresh at every show.
-    backImage->loadPicture(dataFile(QStringLiteral("back2.png")));
-    minimizeImage->loadPicture(dataFile(QStringLiteral("minimize2.png")));
-    closeImage->loadPicture(dataFile(QStringLiteral("close_button.png")));
+    m_ui.backImage->loadPicture(dataFile(QStringLiteral("back2.png")));
+    m_ui.minimizeImage->loadPicture(dataFile(QStringLiteral("minimize2.png")));
+    m_ui.closeImage->loadPicture(dataFile(QStringLiteral("close_button.png")));
     m_Image1Hovered = m_Image2Hovered = m_bcloseHovered = false;
 
     prepareMyImages();
@@ -109,8 +108,8 @@ void TNetwork::onShown()
 
     // The drop-zone window asks for a plain show that leaves the sign-in state alone.
     // The mark holds for one show only.
-    if (background->hint() == kResume) {
-        background->setHint(QString());
+    if (m_resumeShow) {
+        m_resumeShow = false;
         return;
     }
     m_signIn->FormShowSignIn();
@@ -127,8 +126,7 @@ void TNetwork::closeEvent(QCloseEvent* event)
 void TNetwork::onClosed()
 {
     setTaskbarButton(false);
-    if (TMinimized* bar = m_ctx.Minimized())
-        bar->setMainWindowOpenFlag(0);
+    emit windowClosed();
 }
 
 void TNetwork::setTaskbarButton(bool shown)
@@ -194,7 +192,7 @@ void TNetwork::onCloseClicked()
 void TNetwork::onSettingsToggled()
 {
     closeAvatarViewer();
-    if (settingsPanel->isVisibleTo(this))
+    if (m_ui.settingsPanel->isVisibleTo(this))
         hideSettingsPanel();
     else
         showSettingsPanel();
@@ -202,11 +200,12 @@ void TNetwork::onSettingsToggled()
 
 void TNetwork::showSettingsPanel()
 {
-    renameEdit->hide();
+    m_ui.renameEdit->hide();
     // Over everything of the signed-in view, the "online" box among it, which shares its place.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             settingsPanel, regionBox, activityBox, saveProfileButton, panelForgetPasswordOption,
-             panelSharedComputerOption, signOutButton, deleteAccountButton}) {
+             m_ui.settingsPanel, m_ui.regionBox, m_ui.activityBox, m_ui.saveProfileButton,
+             m_ui.panelForgetPasswordOption, m_ui.panelSharedComputerOption, m_ui.signOutButton,
+             m_ui.deleteAccountButton}) {
         w->show();
         w->raise();
     }
@@ -215,28 +214,34 @@ void TNetwork::showSettingsPanel()
 void TNetwork::hideSettingsPanel()
 {
     for (QWidget* w : std::initializer_list<QWidget*>{
-             settingsPanel, regionBox, activityBox, saveProfileButton, panelForgetPasswordOption,
-             panelSharedComputerOption, signOutButton, deleteAccountButton})
+             m_ui.settingsPanel, m_ui.regionBox, m_ui.activityBox, m_ui.saveProfileButton,
+             m_ui.panelForgetPasswordOption, m_ui.panelSharedComputerOption, m_ui.signOutButton,
+             m_ui.deleteAccountButton})
         w->hide();
+}
+
+void TNetwork::showResumed()
+{
+    m_resumeShow = true;
+    show();
 }
 
 void TNetwork::closeAvatarViewer()
 {
-    if (TPhoto* photo = m_ctx.Photo(); photo && photo->isVisible())
-        photo->StartFadeOut();
+    if (avatarViewerShown())
+        emit avatarViewerCloseRequested();
 }
 
 void TNetwork::onOwnAvatarClick()
 {
-    if (TPhoto* photo = m_ctx.Photo())
-        photo->showPicture(m_ctx.folders().tempDataDir +
-                           store::local::ownAvatarCopy(m_signIn->accountRecord.avatarExtension));
+    emit avatarViewRequested(
+        m_ctx.folders().tempDataDir +
+        store::local::ownAvatarCopy(m_signIn->accountRecord().avatarExtension));
 }
 
 void TNetwork::onPeerAvatarClick()
 {
-    if (TPhoto* photo = m_ctx.Photo())
-        photo->showPicture(m_contacts->peerAvatarFile());
+    emit avatarViewRequested(m_contacts->peerAvatarFile());
 }
 
 // Keys
@@ -245,23 +250,22 @@ bool TNetwork::previewKey(int key)
 {
     frame::KeyContext k;
     k.escape = key == Qt::Key_Escape;
-    k.settingsPanelShown = settingsPanel->isVisibleTo(this);
-    k.quickSendShown = m_ctx.NetMenu() && m_ctx.NetMenu()->isVisible();
-    k.avatarViewerShown = m_ctx.Photo() && m_ctx.Photo()->isVisible();
-    k.renameFieldShown = renameEdit->isVisibleTo(this);
+    k.settingsPanelShown = m_ui.settingsPanel->isVisibleTo(this);
+    k.quickSendShown = quickSendShown();
+    k.avatarViewerShown = avatarViewerShown();
+    k.renameFieldShown = m_ui.renameEdit->isVisibleTo(this);
     k.filesWaiting = m_conversation->waitingFiles().waiting();
     switch (frame::keyAction(k)) {
     case frame::KeyAction::HideSettingsPanel:
         hideSettingsPanel();
         return true;
     case frame::KeyAction::DiscardAndFadeQuickSend:
-        if (!QMetaObject::invokeMethod(m_ctx.NetMenu(), "StartFadeOut"))
-            m_ctx.NetMenu()->close();
+        emit quickSendCloseRequested();
         return true;
     case frame::KeyAction::Discard:
         return true;
     case frame::KeyAction::HideRenameField:
-        renameEdit->hide();
+        m_ui.renameEdit->hide();
         return true;
     case frame::KeyAction::CancelWaitingFiles:
         m_conversation->cancelWaitingFiles();
@@ -296,34 +300,37 @@ bool TNetwork::eventFilter(QObject* watched, QEvent* event)
         if (previewKey(key))
             return true;
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
-        if (w == messageEdit)
+        if (w == m_ui.messageEdit)
             return m_conversation->messageKey(key, keyEvent->modifiers());
-        if (w == passwordEdit && enter) {
+        if (w == m_ui.passwordEdit && enter) {
             m_signIn->onSignIn();
             return true;
         }
-        if (w == nameEdit && enter && !nameEdit->text().isEmpty()) {
-            m_signIn->passTag = 1;
-            passwordEdit->setFocus();
+        if (w == m_ui.nameEdit && enter && !m_ui.nameEdit->text().isEmpty()) {
+            m_signIn->markPasswordNext();
+            m_ui.passwordEdit->setFocus();
             return true;
         }
         return false;
     }
-    if (event->type() == QEvent::FocusIn && (watched == nameEdit || watched == passwordEdit)) {
+    if (event->type() == QEvent::FocusIn &&
+        (watched == m_ui.nameEdit || watched == m_ui.passwordEdit)) {
         m_signIn->placeholderEnter(static_cast<QLineEdit*>(watched));
         return false;
     }
-    if (event->type() == QEvent::FocusOut && (watched == nameEdit || watched == passwordEdit)) {
+    if (event->type() == QEvent::FocusOut &&
+        (watched == m_ui.nameEdit || watched == m_ui.passwordEdit)) {
         m_signIn->placeholderExit(static_cast<QLineEdit*>(watched));
         return false;
     }
     // Drags reach the message box through its viewport.
-    if (messageEdit && (watched == messageEdit || watched == messageEdit->viewport()) &&
+    if (m_ui.messageEdit &&
+        (watched == m_ui.messageEdit || watched == m_ui.messageEdit->viewport()) &&
         (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
          event->type() == QEvent::Drop))
         return m_conversation->msgDragEvent(event);
-    if (event->type() == QEvent::Enter && watched == messageEdit) {
-        messageEdit->setFocus();
+    if (event->type() == QEvent::Enter && watched == m_ui.messageEdit) {
+        m_ui.messageEdit->setFocus();
         return false;
     }
     switch (event->type()) {
@@ -349,7 +356,7 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
                w->rect().contains(event->position().toPoint());
     };
 
-    if (watched == background || watched == settingsPanel) {
+    if (watched == m_ui.background || watched == m_ui.settingsPanel) {
         if (down)
             bgMouseDown(event);
         else if (moved)
@@ -358,59 +365,59 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
             bgMouseUp();
         return true;
     }
-    if (watched == ownNameLabel && clicked(ownNameLabel)) {
+    if (watched == m_ui.ownNameLabel && clicked(m_ui.ownNameLabel)) {
         onOwnAvatarClick();
         return true;
     }
-    if (watched == ownNameLabel || watched == userList->viewport()) {
+    if (watched == m_ui.ownNameLabel || watched == m_ui.userList->viewport()) {
         if (moved)
             bgMouseMove(event);
-        if (up && event->button() == Qt::RightButton && watched != ownNameLabel)
+        if (up && event->button() == Qt::RightButton && watched != m_ui.ownNameLabel)
             m_conversation->usersRightButtonUp();
         return false;
     }
-    if (watched == backImage) {
+    if (watched == m_ui.backImage) {
         if (moved)
             Image1MouseMove(event);
         else if (up)
             bgMouseUp();
-        if (clicked(backImage))
+        if (clicked(m_ui.backImage))
             onBackClicked();
         return true;
     }
-    if (watched == minimizeImage) {
+    if (watched == m_ui.minimizeImage) {
         if (moved)
             Image2MouseMove(event);
-        if (clicked(minimizeImage))
+        if (clicked(m_ui.minimizeImage))
             onMinimizeClicked();
         return true;
     }
-    if (watched == closeImage) {
+    if (watched == m_ui.closeImage) {
         if (moved)
             bcloseMouseMove();
-        if (clicked(closeImage))
+        if (clicked(m_ui.closeImage))
             onCloseClicked();
         return true;
     }
-    if (watched == settingsToggle) {
+    if (watched == m_ui.settingsToggle) {
         if (moved)
             moreMouseMove();
-        if (clicked(settingsToggle))
+        if (clicked(m_ui.settingsToggle))
             onSettingsToggled();
         return true;
     }
-    if (watched == ownAvatar && moved)
+    if (watched == m_ui.ownAvatar && moved)
         avaMouseMove();
-    if (watched == ownAvatar && clicked(ownAvatar)) {
+    if (watched == m_ui.ownAvatar && clicked(m_ui.ownAvatar)) {
         onOwnAvatarClick();
         return true;
     }
-    if ((watched == peerAvatar && clicked(peerAvatar)) ||
-        (watched == peerNameLabel && clicked(peerNameLabel))) {
+    if ((watched == m_ui.peerAvatar && clicked(m_ui.peerAvatar)) ||
+        (watched == m_ui.peerNameLabel && clicked(m_ui.peerNameLabel))) {
         onPeerAvatarClick();
         return true;
     }
-    if (watched == favouriteMark && clicked(favouriteMark)) {
+    if (watched == m_ui.favouriteMark && clicked(m_ui.favouriteMark)) {
         m_contacts->onFavouriteToggled();
         return true;
     }
@@ -420,67 +427,67 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
 void TNetwork::bgMouseDown(QMouseEvent* event)
 {
     closeAvatarViewer();
-    FrameDragging = true;
-    FrameDragOrigin = event->globalPosition().toPoint() - pos();
-    renameEdit->hide();
+    m_frameDragging = true;
+    m_frameDragOrigin = event->globalPosition().toPoint() - pos();
+    m_ui.renameEdit->hide();
 }
 
 void TNetwork::bgMouseMove(QMouseEvent* event)
 {
     restoreAllImages();
-    if (FrameDragging)
+    if (m_frameDragging)
         dragTo(event);
 }
 
 void TNetwork::bgMouseUp()
 {
-    FrameDragging = false;
+    m_frameDragging = false;
 }
 
 void TNetwork::dragTo(QMouseEvent* event)
 {
-    move(event->globalPosition().toPoint() - FrameDragOrigin);
+    move(event->globalPosition().toPoint() - m_frameDragOrigin);
 }
 
 void TNetwork::Image1MouseMove(QMouseEvent* event)
 {
-    if (FrameDragging)
+    if (m_frameDragging)
         dragTo(event);
     else
-        hover(backImage, m_Image1Hovered, QStringLiteral("back2M.png"));
-    restore(settingsToggle, m_moreHovered, QStringLiteral("More.png"));
+        hover(m_ui.backImage, m_Image1Hovered, QStringLiteral("back2M.png"));
+    restore(m_ui.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::Image2MouseMove(QMouseEvent* event)
 {
-    if (FrameDragging)
+    if (m_frameDragging)
         dragTo(event);
     else
-        hover(minimizeImage, m_Image2Hovered, QStringLiteral("Minimize2M.png"));
+        hover(m_ui.minimizeImage, m_Image2Hovered, QStringLiteral("Minimize2M.png"));
 }
 
 void TNetwork::bcloseMouseMove()
 {
-    hover(closeImage, m_bcloseHovered, QStringLiteral("close_buttonM.png"));
-    restore(settingsToggle, m_moreHovered, QStringLiteral("More.png"));
+    hover(m_ui.closeImage, m_bcloseHovered, QStringLiteral("close_buttonM.png"));
+    restore(m_ui.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::moreMouseMove()
 {
-    hover(settingsToggle, m_moreHovered, QStringLiteral("MoreM.png"));
+    hover(m_ui.settingsToggle, m_moreHovered, QStringLiteral("MoreM.png"));
 }
 
 void TNetwork::avaMouseMove()
 {
-    restore(settingsToggle, m_moreHovered, QStringLiteral("More.png"));
+    restore(m_ui.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::restoreAllImages()
 {
-    restore(backImage, m_Image1Hovered, QStringLiteral("back2.png"));
-    restore(minimizeImage, m_Image2Hovered, QStringLiteral("minimize2.png"));
-    restore(closeImage, m_bcloseHovered, QStringLiteral("close_button.png"));
-    restore(settingsToggle, m_moreHovered, QStringLiteral("More.png"));
+    restore(m_ui.backImage, m_Image1Hovered, QStringLiteral("back2.png"));
+    restore(m_ui.minimizeImage, m_Image2Hovered, QStringLiteral("minimize2.png"));
+    restore(m_ui.closeImage, m_bcloseHovered, QStringLiteral("close_button.png"));
+    restore(m_ui.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::hover(FrameImage* image, bool& flag, const QString& file)

@@ -11,7 +11,6 @@
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
 #include "windows/UpdateWatch.h"
-#include "windows/uMinimized.h"
 
 #include <QLabel>
 #include <QLoggingCategory>
@@ -45,36 +44,47 @@ void TNetwork::createServerAccess()
 {
     ClientSession& s = session();
     connect(&s, &ClientSession::mainConnectionOpened, this,
-            [this] { m_signIn->signedOut = false; });
+            [this] { m_signIn->setSignedOut(false); });
     connect(&s, &ClientSession::bootstrapped, this, &TNetwork::onBootstrapped);
     connect(&s, &ClientSession::connected, this, &TNetwork::onConnected);
 
-    connectionStatus = new QLabel(QStringLiteral("lblStatus"), this);
-    connectionStatus->setObjectName(QStringLiteral("lblStatus"));
-    connectionStatus->hide();
+    m_connectionStatus = new QLabel(QStringLiteral("lblStatus"), this);
+    m_connectionStatus->setObjectName(QStringLiteral("lblStatus"));
+    m_connectionStatus->hide();
 
-    netDetector = new TXNetDetect(connectivityProbeUrl(), this);
-    netDetector->setObjectName(QStringLiteral("XNetDetect1"));
-    netDetector->setTimeOut(500);
-    netDetector->setInterval(2000);
-    netDetector->setEnabled(true);
-    connect(netDetector, &TXNetDetect::ConnectionStatus, this,
+    m_netDetector = new TXNetDetect(connectivityProbeUrl(), this);
+    m_netDetector->setObjectName(QStringLiteral("XNetDetect1"));
+    m_netDetector->setTimeOut(500);
+    m_netDetector->setInterval(2000);
+    m_netDetector->setEnabled(true);
+    connect(m_netDetector, &TXNetDetect::ConnectionStatus, this,
             [this](TXNetDetect*, bool reachable) { onConnectionStatus(reachable); });
-    connect(netDetector, &TXNetDetect::ConnectionStatusChanged, this,
+    connect(m_netDetector, &TXNetDetect::ConnectionStatusChanged, this,
             [this](TXNetDetect*, bool reachable) { onConnectionStatus(reachable); });
 
-    bootstrapTimer = makeTimer(this, "FTPCSpermit", 5000);
-    connect(bootstrapTimer, &QTimer::timeout, this, &TNetwork::onBootstrapTick);
-    bootstrapTimer->start();
-    keepAliveTimer = makeTimer(this, "nooper", 30000);
-    connect(keepAliveTimer, &QTimer::timeout, this, &TNetwork::onKeepAliveTick);
-    keepAliveTimer->start();
-    reconnectTimer = makeTimer(this, "longtimer", 120000);
-    connect(reconnectTimer, &QTimer::timeout, this, &TNetwork::onReconnectTick);
-    reconnectTimer->start();
-    noNetworkTimer = makeTimer(this, "nonet", 3000);
-    connect(noNetworkTimer, &QTimer::timeout, this, &TNetwork::onNoNetworkTick);
-    updateWatch = new UpdateWatch(m_ctx, *this);
+    m_bootstrapTimer = makeTimer(this, "FTPCSpermit", 5000);
+    connect(m_bootstrapTimer, &QTimer::timeout, this, &TNetwork::onBootstrapTick);
+    m_bootstrapTimer->start();
+    m_keepAliveTimer = makeTimer(this, "nooper", 30000);
+    connect(m_keepAliveTimer, &QTimer::timeout, this, &TNetwork::onKeepAliveTick);
+    m_keepAliveTimer->start();
+    m_reconnectTimer = makeTimer(this, "longtimer", 120000);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &TNetwork::onReconnectTick);
+    m_reconnectTimer->start();
+    m_noNetworkTimer = makeTimer(this, "nonet", 3000);
+    connect(m_noNetworkTimer, &QTimer::timeout, this, &TNetwork::onNoNetworkTick);
+    m_updateWatch = new UpdateWatch(m_ctx, *this);
+}
+
+void TNetwork::requestConnectivityCheck()
+{
+    m_netDetector->setEnabled(true);
+    m_netDetector->requestCheck();
+}
+
+void TNetwork::startNoNetworkPause()
+{
+    m_noNetworkTimer->start();
 }
 
 bool TNetwork::connected() const
@@ -87,27 +97,27 @@ void TNetwork::onConnectionStatus(bool reachable)
     session().setOnline(reachable);
     m_ctx.state().setOnline(reachable);
     if (reachable) {
-        connectionStatus->setText(QString::fromUtf16(kConnectedText));
-        signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
-        m_signIn->signedOut = false;
-        signedInMark = 0;
+        m_connectionStatus->setText(QString::fromUtf16(kConnectedText));
+        m_ui.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
+        m_signIn->setSignedOut(false);
+        m_signedInMark = 0;
         m_signIn->autoSignIn();
         emit connectionStateChanged(true);
         return;
     }
-    connectionStatus->setText(QString::fromUtf16(kDisconnectedText));
-    netDetector->setEnabled(true);
-    QTimer::singleShot(kRecheckPauseMs, netDetector, &TXNetDetect::requestCheck);
-    if (m_signIn->accountRecord.option == u"autologin")
-        m_signIn->autoSignInDone = false;
+    m_connectionStatus->setText(QString::fromUtf16(kDisconnectedText));
+    m_netDetector->setEnabled(true);
+    QTimer::singleShot(kRecheckPauseMs, m_netDetector, &TXNetDetect::requestCheck);
+    if (m_signIn->accountRecord().option == u"autologin")
+        m_signIn->allowAutoSignInAgain();
     emit connectionStateChanged(false);
 }
 
 void TNetwork::onBootstrapTick()
 {
     if (!connected()) {
-        netDetector->setEnabled(true);
-        netDetector->requestCheck();
+        m_netDetector->setEnabled(true);
+        m_netDetector->requestCheck();
     }
     session().bootstrap();
 }
@@ -119,7 +129,7 @@ void TNetwork::onBootstrapped(const BootstrapResult& result)
     if (result.outcome == BootstrapOutcome::Fetched ||
         result.outcome == BootstrapOutcome::EarlierCopy) {
         qCInfo(lcServer) << "main server configured:" << result.host;
-        bootstrapTimer->stop();
+        m_bootstrapTimer->stop();
     }
 }
 
@@ -137,10 +147,14 @@ void TNetwork::applyDirectory(const ConnectResult& result)
 {
     if (result.opening != MainOpening::Opened)
         return;
-    if (!directory().users().isEmpty())
-        m_directory.reload(result.directory, sessionUser);
-    else
-        m_directory.firstFill(result.directory, ownNameLabel->text());
+    const QString user = m_sessionUser;
+    const QString shownName = m_ui.ownNameLabel->text();
+    m_ctx.state().changeDirectory([&](UserDirectory& d) {
+        if (!d.users().isEmpty())
+            d.reload(result.directory, user);
+        else
+            d.firstFill(result.directory, shownName);
+    });
     m_contacts->showUsers();
 }
 
@@ -156,12 +170,12 @@ void TNetwork::onReconnectTick()
             session().reconnect();
         m_signIn->autoSignInFromRecord();
     }
-    m_contacts->pollTimer->start();
+    m_contacts->restartPolling();
 }
 
 void TNetwork::onNoNetworkTick()
 {
-    netDetector->requestCheck();
-    signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
-    noNetworkTimer->stop();
+    m_netDetector->requestCheck();
+    m_ui.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
+    m_noNetworkTimer->stop();
 }
