@@ -81,7 +81,8 @@ std::optional<QByteArrayView> newAboveSeen(QByteArrayView fetched, QByteArrayVie
 
 } // namespace
 
-Judgement judge(const QByteArray& copy, const SeenCopy& seen, const QString& self, bool open)
+Judgement judge(const QByteArray& copy, const SeenCopy& seen, const QString& self, bool open,
+                bool watched)
 {
     Judgement j;
     // One still held reads as empty, like one that cannot be read.
@@ -165,7 +166,8 @@ Judgement judge(const QByteArray& copy, const SeenCopy& seen, const QString& sel
             j.chatLostFileLine = true;
         }
         j.openChat = chat;
-        return j;
+        if (watched)
+            return j;
     }
     if (!j.news)
         return j;

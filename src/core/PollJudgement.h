@@ -53,6 +53,9 @@ struct Judgement
 // `copy` is what came down: empty when the server copy was empty or could not be read, which
 // is never taken for the history. `self` is the signed-in user, whose own entries are never
 // news; `open` whether this conversation is the one on screen.
-Judgement judge(const QByteArray& copy, const SeenCopy& seen, const QString& self, bool open);
+// `watched` whether the user sees it now: an open conversation in a hidden window follows the
+// copy too, and its news is announced as well, so that the window shows it when it comes back.
+Judgement judge(const QByteArray& copy, const SeenCopy& seen, const QString& self, bool open,
+                bool watched = true);
 
 } // namespace polljudgement

@@ -307,8 +307,8 @@ polljudgement::Judgement judge(Cycle& c, const QString& n)
     // An empty copy and one that cannot be read hold no entry alike: neither wipes what was seen.
     const QByteArray copy = readWhole(c.ctx.fetchedFolder + n + u't').value_or(QByteArray());
     const int row = rowOf(c, n);
-    const bool open = row >= 0 && row == c.ctx.directory.selected() && c.ctx.mainWindowVisible;
-    return polljudgement::judge(copy, seenCopy, c.ctx.sessionUser, open);
+    const bool open = row >= 0 && row == c.ctx.directory.selected();
+    return polljudgement::judge(copy, seenCopy, c.ctx.sessionUser, open, c.ctx.mainWindowVisible);
 }
 
 // Carries out a judgement: the SeenCopy, the sound, the open chat or the mark and the popup.
@@ -349,7 +349,8 @@ bool apply(Cycle& c, const QString& n, const polljudgement::Judgement& j)
         if (j.chatLostFileLine)
             stringlist::save(c.ctx.fetchedFolder + n + u't', *j.openChat);
         c.sink.refreshOpenChat(*j.openChat);
-        return true;
+        if (!j.announcement)
+            return true;
     }
     if (!j.announcement) {
         c.trace(n + QStringLiteral(" own entries only"));

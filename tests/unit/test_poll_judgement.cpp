@@ -229,6 +229,14 @@ TEST(PollJudgement, TheOpenChatShowsEverythingAndOnlyAHiddenOneIsAnnounced)
     // The SeenCopy still takes the server's bytes, file line and all.
     EXPECT_EQ(open.seenBytes, note);
 
+    // Open in a hidden window: the chat follows the copy, so the window shows the notice when
+    // it comes back, and the news is announced as in the background.
+    const Judgement away = judge(note, seenAs(kHistory), kSelf, true, false);
+    ASSERT_TRUE(away.openChat);
+    EXPECT_EQ(*away.openChat, expected);
+    ASSERT_TRUE(away.announcement);
+    EXPECT_EQ(away.announcement->fileName, QStringLiteral("a.txt"));
+
     // The open chat follows the user's own entries too, silently.
     const QByteArray mine = entries({message("Me", "14:07:00", "mine"), kHistory});
     const Judgement own = judge(mine, seenAs(kHistory), kSelf, true);
