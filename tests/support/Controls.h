@@ -1,0 +1,92 @@
+#pragma once
+
+// Reaching a window's controls and timers as a person and the clock do: by their object names,
+// with real mouse events, and timers fired through their own timeout.
+#include <QAbstractItemView>
+#include <QObject>
+#include <QSignalSpy>
+#include <QString>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+// The child of `window` of type T named `name`; a missing one ends the test with its name.
+template <typename T> T* control(const QObject* window, const char* name)
+{
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        throw std::runtime_error(std::string("no control named \"") + name + "\" of type " +
+                                 T::staticMetaObject.className());
+    return found;
+}
+
+// A left click in the middle of the control.
+inline void click(QWidget* w)
+{
+    QTest::mouseClick(w, Qt::LeftButton);
+}
+inline void click(const QObject* window, const char* name)
+{
+    click(control<QWidget>(window, name));
+}
+
+// Runs the timer's handler once, through its timeout as the time would, and leaves it stopped
+// at the interval it had. True when the handler left it running: the code wants it to go on.
+inline bool fire(QTimer* timer)
+{
+    const int interval = timer->interval();
+    QSignalSpy fired(timer, &QTimer::timeout);
+    timer->start(0);
+    EXPECT_TRUE(fired.count() > 0 || fired.wait(5000))
+        << "timer " << timer->objectName().toStdString() << " did not fire";
+    const bool goesOn = timer->isActive();
+    timer->stop();
+    timer->setInterval(interval);
+    return goesOn;
+}
+inline bool fire(const QObject* window, const char* name)
+{
+    return fire(control<QTimer>(window, name));
+}
+
+// Fires a running timer until its handler stops it (a fade to its end); how often it fired.
+inline int fireWhileRunning(QTimer* timer, int most = 200)
+{
+    int ticks = 0;
+    if (!timer->isActive())
+        return 0;
+    while (ticks < most) {
+        ++ticks;
+        if (!fire(timer))
+            break;
+    }
+    return ticks;
+}
+
+// The row of `users` whose name column reads `name`, or null.
+inline QTreeWidgetItem* userItem(QTreeWidget* users, const QString& name)
+{
+    for (int i = 0; i < users->topLevelItemCount(); ++i) {
+        if (users->topLevelItem(i)->text(1) == name)
+            return users->topLevelItem(i);
+    }
+    return nullptr;
+}
+
+// Clicks the row of `name` in the window's user list; false when no row shows that name.
+inline bool clickUser(const QObject* window, const QString& name)
+{
+    auto* users = control<QTreeWidget>(window, "users");
+    QTreeWidgetItem* item = userItem(users, name);
+    if (!item)
+        return false;
+    users->scrollToItem(item);
+    QTest::mouseClick(users->viewport(), Qt::LeftButton, {}, users->visualItemRect(item).center());
+    return true;
+}
