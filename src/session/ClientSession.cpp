@@ -1,13 +1,12 @@
 #include "session/ClientSession.h"
 
-#include "core/Conversation.h"
-#include "core/ConversationMerge.h"
-#include "core/Helpers.h"
 #include "core/Limits.h"
 #include "core/StringList.h"
+#include "net/Correspondent.h"
 #include "net/DirectoryFetch.h"
 #include "net/FtpError.h"
 #include "net/LocalCopy.h"
+#include "net/OwnAvatar.h"
 #include "net/ServerAddress.h"
 
 #include <QDir>
@@ -16,16 +15,12 @@
 #include <QLoggingCategory>
 #include <QThread>
 
-#include <cstdio>
 #include <type_traits>
 #include <utility>
 
 namespace {
 
 Q_LOGGING_CATEGORY(lcSession, "larkspire.session")
-
-// A SeenCopy another program of ours still writes is given this long before it is read.
-constexpr int kSeenCopyWaitMs = 3000;
 
 QString seenFolderOf(const Folders& f, const QString& user)
 {
@@ -73,46 +68,6 @@ public:
             directory::fetch(server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
                              directory::sleepWait, directory::OnFailure::Keep);
         return r;
-    }
-
-    // The own picture, from the own folder where a sign-in leaves the connection; a missing
-    // picture is no reason to fail the sign-in.
-    QString ownAvatar(const Folders& f, const store::AccountRecord& record)
-    {
-        FtpClient& ftp = server.IdFTP1();
-        if (!ftp.connected())
-            return {};
-        const QString copy = f.tempDataDir + store::local::ownAvatarCopy(record.avatarExtension);
-        try {
-            ftp.download(store::avatarFile(record.avatarExtension), copy);
-            return copy;
-        } catch (const FtpError&) {
-            return {};
-        }
-    }
-
-    // The correspondent's record tells the type of the picture; both come from the folder the
-    // connection stands in.
-    QString peerAvatar(const Folders& f)
-    {
-        FtpClient& ftp = server.IdFTP1();
-        const QString record = f.tempDataDir + store::local::kPeerRecordCopy;
-        QString avatarType = QStringLiteral(".png");
-        try {
-            localcopy::download(ftp, store::kAccountRecordFile, record, localcopy::kPrivate,
-                                limits::kMaxRecordBytes);
-            const auto lines =
-                stringlist::loadAtMost(record, limits::kMaxRecordBytes).value_or(QStringList());
-            avatarType = store::AccountRecord::fromLines(lines).avatarExtension;
-            QFile::remove(record);
-            const QString copy = f.tempDataDir + store::local::peerAvatarCopy(avatarType);
-            ftp.download(store::avatarFile(avatarType), copy);
-            return copy;
-        } catch (const FtpError&) {
-            // A peer without a record or picture is still a peer.
-            QFile::remove(record);
-            return {};
-        }
     }
 
     // Opens the main connection when it is closed, in the signed-in user's folder.
@@ -204,36 +159,6 @@ public:
 };
 
 namespace {
-
-// The server copy `fetched` becomes the SeenCopy, unless it lacks entries the SeenCopy holds
-// (emptied, cut, or not a conversation): then the SeenCopy keeps them and takes the copy's
-// other entries. Returns the new SeenCopy's lines.
-QStringList adoptedCopy(const QString& seen, const QString& fetched, bool* damaged)
-{
-    QStringList copy = stringlist::load(fetched).value_or(QStringList());
-    const std::optional<QStringList> before =
-        QFileInfo::exists(seen) ? stringlist::load(seen) : std::nullopt;
-    QStringList lines = copy;
-    *damaged = false;
-    if (before && !conversation::holdsAll(copy, *before)) {
-        const bool valid = conversation::looksLikeConversation(copy);
-        if (!valid || conversation::splitEntries(copy).isEmpty() ||
-            conversation::sharesEntry(copy, *before)) {
-            *damaged = true;
-            lines = valid ? conversation::united({copy, *before}) : *before;
-        }
-    }
-    if (*damaged) {
-        QFile::remove(fetched);
-        if (!stringlist::save(seen, lines))
-            throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
-    } else if (::rename(QFile::encodeName(fetched).constData(),
-                        QFile::encodeName(seen).constData()) != 0) {
-        QFile::remove(fetched);
-        throw Error(QStringLiteral("Cannot write file \"%1\".").arg(seen));
-    }
-    return lines;
-}
 
 // Passes the poll cycle's news to the window thread as it happens.
 class SessionSink : public poll::Sink
@@ -441,7 +366,7 @@ void ClientSession::signIn(const SignInRequest& request)
             if (result.outcome == accounts::Outcome::SignedIn ||
                 result.outcome == accounts::Outcome::Registered) {
                 w.sessionUser = request.name;
-                r.avatarFile = w.ownAvatar(f, r.record);
+                r.avatarFile = ownavatar::fetch(ftp, f.tempDataDir, r.record.avatarExtension);
                 w.server.closeMain();
             }
         } catch (const Error& e) {
@@ -481,7 +406,7 @@ void ClientSession::autoSignIn(const AutoSignInRequest& request)
         if (store::passwordAccepted(server, request.password)) {
             r.outcome = AutoSignInResult::Outcome::Accepted;
             w.sessionUser = name;
-            r.avatarFile = w.ownAvatar(f, request.record);
+            r.avatarFile = ownavatar::fetch(ftp, f.tempDataDir, request.record.avatarExtension);
             w.server.closeMain();
         } else {
             r.outcome = AutoSignInResult::Outcome::Refused;
@@ -495,27 +420,10 @@ void ClientSession::openCorrespondent(const QString& name)
         &ClientSession::correspondentOpened,
         [name](Worker& w, const Folders& f, auto& r) {
             r.name = name;
-            FtpClient& ftp = w.server.IdFTP1();
             if (!w.reopenIn(name))
                 return;
             r.reached = true;
-            r.avatarFile = w.peerAvatar(f);
-            ftp.folderUp();
-            ftp.changeFolder(w.sessionUser);
-            w.userslist = ftp.listNames();
-            const QString conversationName = store::conversationFile(name);
-            if (w.userslist.contains(conversationName)) {
-                const QString seenFolder = seenFolderOf(f, w.sessionUser);
-                helpers::makePrivateFolder(seenFolder);
-                const QString seen = seenFolder + conversationName;
-                if (helpers::fileInUse(seen))
-                    directory::sleepWait(kSeenCopyWaitMs);
-                const QString fetched = seen + QStringLiteral(".open");
-                localcopy::download(ftp, conversationName, fetched, localcopy::kPrivate);
-                r.lines = adoptedCopy(seen, fetched, &r.damaged);
-                conversation::dropFileLine(r.lines);
-                r.hasConversation = true;
-            }
+            correspondent::open(w.server.IdFTP1(), w.place(f), name, f.tempDataDir, w.userslist, r);
         },
         // Once the window has the conversation, both server copies get back what they lost.
         [](Worker& w, const Folders& f, const auto& r) {
@@ -536,7 +444,7 @@ void ClientSession::openFromPopup(const QString& sender)
         try {
             ftp.changeFolder(store::userFolder(w.server.ServerRoot(), sender));
             r.reached = true;
-            r.avatarFile = w.peerAvatar(f);
+            r.avatarFile = correspondent::fetchAvatar(ftp, f.tempDataDir);
         } catch (const Error& e) {
             if (r.reached)
                 fail(r, e.message());
@@ -748,38 +656,15 @@ void ClientSession::changeAvatar(const AvatarRequest& request)
 {
     run(&ClientSession::avatarChanged, [request](Worker& w, const Folders& f, auto& r) {
         r.record = request.record;
-        FtpClient& ftp = w.server.IdFTP1();
         w.server.closeMain();
-        try {
-            if (w.sessionUser.isEmpty() || !w.server.online() || !w.server.openMain())
-                return;
-            ftp.changeFolder(store::userFolder(w.server.ServerRoot(), w.sessionUser));
-        } catch (const Error&) {
-            // Not reached: nothing to report.
-            w.server.closeMain();
+        if (w.sessionUser.isEmpty() || !w.server.online() || !w.openInOwnFolder())
             return;
-        }
         r.reached = true;
-        const accounts::Paths paths{f.userDataDir, f.tempDataDir, {}};
-        store::AccountRecord changed = request.record;
-        changed.avatarExtension = request.extension;
-        try {
-            if (!accounts::saveAccountRecord(paths, changed))
-                throw Error(QStringLiteral("Cannot write the account record in \"%1\".")
-                                .arg(f.userDataDir));
-            upkeep::changeAvatar(ftp, request.picture, request.extension,
-                                 f.userDataDir + store::local::kAccountRecord,
-                                 changed.adapterAddress);
-        } catch (const Error&) {
-            // The record on this computer names the picture the server still has.
-            accounts::saveAccountRecord(paths, request.record);
-            throw;
-        }
+        const ownavatar::Changed changed =
+            ownavatar::change(w.server.IdFTP1(), {f.userDataDir, f.tempDataDir, {}},
+                              request.picture, request.extension, request.record);
         w.server.closeMain();
-        r.record = changed;
-        QFile::remove(f.tempDataDir + store::local::ownAvatarCopy(request.record.avatarExtension));
-        r.avatarFile = f.tempDataDir + store::local::ownAvatarCopy(request.extension);
-        QFile::remove(r.avatarFile);
-        QFile::copy(request.picture, r.avatarFile);
+        r.record = changed.record;
+        r.avatarFile = changed.avatarFile;
     });
 }

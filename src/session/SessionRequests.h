@@ -3,6 +3,7 @@
 #include "core/UserDirectory.h"
 #include "net/AccountService.h"
 #include "net/AccountUpkeep.h"
+#include "net/Correspondent.h"
 #include "net/Messaging.h"
 #include "net/PollCycle.h"
 #include "net/ServerSession.h"
@@ -96,16 +97,11 @@ struct AutoSignInResult
     RequestError error;
 };
 
-struct CorrespondentResult
+// What the opening brought (avatarFile, hasConversation, lines, damaged), and how it went.
+struct CorrespondentResult : correspondent::Opened
 {
     QString name;
-    bool reached = false;         // the correspondent's folder could be opened
-    QString avatarFile;           // empty: show the stock picture
-    bool hasConversation = false; // else the quick-send button takes the view's place
-    QStringList lines;            // the conversation as last stored, file line dropped
-    // The server copy lacked entries this computer had seen: they were kept, and the next send
-    // writes them back.
-    bool damaged = false;
+    bool reached = false; // the correspondent's folder could be opened
     RequestError error;
 };
 

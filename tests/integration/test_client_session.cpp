@@ -229,3 +229,49 @@ TEST_F(ClientSessionTest, AnEmptiedServerCopyNeverWipesWhatWasSeenAndIsWrittenBa
     EXPECT_EQ(conversation::decode(TempTree::read(server->tree("netwrk/users/Anna/Bob.ms"))),
               history);
 }
+
+TEST_F(ClientSessionTest, AnAvatarTheServerRefusesLeavesBothRecordsNamingTheOldOne)
+{
+    auto session = makeSession();
+    ASSERT_TRUE(session->bootstrap());
+    waitFor(*session, &ClientSession::bootstrapped);
+    session->signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
+    const auto signedIn =
+        waitFor(*session, &ClientSession::signedIn).value(0).value<SignInResult>();
+    ASSERT_EQ(signedIn.outcome, accounts::Outcome::Registered);
+    ASSERT_EQ(signedIn.record.avatarExtension, QStringLiteral(".png"));
+    ASSERT_TRUE(QFile::exists(local.path("temp/ava.png")));
+    const auto extensionIn = [](const QString& record) {
+        return stringlist::load(record).value_or(QStringList()).value(3);
+    };
+    const QString serverRecord = server->tree("netwrk/users/Anna/myacc.xo");
+    const QByteArray recordBefore = TempTree::read(serverRecord);
+
+    // A folder stands where the picture would go: the server cannot put it there.
+    ASSERT_TRUE(QDir().mkpath(server->tree("netwrk/users/Anna/ava.JPG")));
+    const QString picked = local.write("picked.JPG", "JPEG bytes");
+    session->changeAvatar({picked, QStringLiteral(".JPG"), signedIn.record});
+    auto changed = waitFor(*session, &ClientSession::avatarChanged).value(0).value<AvatarResult>();
+    EXPECT_TRUE(changed.reached);
+    EXPECT_TRUE(changed.error.failed());
+    EXPECT_EQ(changed.record.avatarExtension, QStringLiteral(".png"));
+    EXPECT_EQ(extensionIn(local.path("user/acc.xo")), QStringLiteral(".png"));
+    EXPECT_EQ(TempTree::read(serverRecord), recordBefore);
+    EXPECT_TRUE(QFile::exists(local.path("temp/ava.png")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+    EXPECT_FALSE(session->mainOpen());
+
+    // Once it can go up, both records name it and the local copy is the picture.
+    ASSERT_TRUE(QDir(server->tree("netwrk/users/Anna/ava.JPG")).removeRecursively());
+    session->changeAvatar({picked, QStringLiteral(".JPG"), signedIn.record});
+    changed = waitFor(*session, &ClientSession::avatarChanged).value(0).value<AvatarResult>();
+    EXPECT_TRUE(changed.reached);
+    EXPECT_FALSE(changed.error.failed()) << changed.error.text.toStdString();
+    EXPECT_EQ(changed.record.avatarExtension, QStringLiteral(".JPG"));
+    EXPECT_EQ(extensionIn(local.path("user/acc.xo")), QStringLiteral(".JPG"));
+    EXPECT_EQ(extensionIn(serverRecord), QStringLiteral(".JPG"));
+    EXPECT_EQ(TempTree::read(server->tree("netwrk/users/Anna/ava.JPG")), "JPEG bytes");
+    EXPECT_EQ(changed.avatarFile, local.path("temp/ava.JPG"));
+    EXPECT_EQ(TempTree::read(changed.avatarFile), "JPEG bytes");
+    EXPECT_FALSE(QFile::exists(local.path("temp/ava.png")));
+}
