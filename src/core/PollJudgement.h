@@ -46,7 +46,8 @@ struct Judgement
     // line of a notice; `chatLostFileLine` when the copy had one.
     std::optional<QStringList> openChat;
     bool chatLostFileLine = false;
-    // A conversation that is not open and holds news: marked in the directory and announced.
+    // News the user does not see in the chat (not open, or open in a hidden window): marked in
+    // the directory and announced.
     std::optional<Announcement> announcement;
 };
 
