@@ -3,9 +3,13 @@ cmake_policy(SET CMP0057 NEW)
 # window file reaches for the FTP client, the server session or a server sequence itself.
 file(GLOB_RECURSE window_files "${SOURCE_DIR}/src/windows/*.cpp" "${SOURCE_DIR}/src/windows/*.h")
 set(allowed_net_headers "net/XNetDetect.h" "net/ServerAddress.h" "net/SelfUpdate.h")
-set(forbidden "ServerSession" "FtpClient" "IdFTP1" "selfupdate::check" "messaging::send"
-    "messaging::quickSend" "poll::run" "accounts::signInOrRegister" "directory::fetch"
-    "localcopy::" "received::fetch" "ConversationWrite" "ServerLock" "serverfile::")
+set(forbidden "ServerSession" "FtpClient" "IdFTP1"
+    # As calls: the session's signal mainConnectionOpened is the windows' to use.
+    "mainConnection()" "settingsConnection()"
+    "selfupdate::check" "messaging::send" "messaging::quickSend" "poll::run"
+    "accounts::signInOrRegister" "directory::fetch" "localcopy::" "received::fetch"
+    "ConversationWrite" "ServerLock" "serverfile::" "correspondent::open"
+    "correspondent::fetchAvatar" "ownavatar::")
 set(faults "")
 foreach(path IN LISTS window_files)
     file(READ "${path}" text)

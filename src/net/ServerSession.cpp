@@ -38,14 +38,14 @@ ServerSession::ServerSession(Config config)
     m_settings.settings().timeouts = m_config.timeouts;
 }
 
-QString ServerSession::ServerRoot() const
+QString ServerSession::serverRoot() const
 {
     return store::treeRoot(m_serverRoot, m_loginFolder);
 }
 
 QString ServerSession::usersFolder() const
 {
-    return store::usersFolder(ServerRoot());
+    return store::usersFolder(serverRoot());
 }
 
 bool ServerSession::applySettings(const QStringList& lines)
@@ -106,7 +106,7 @@ ServerSession::Bootstrap ServerSession::bootstrapTick(QString* problem)
     return Bootstrap::Retry;
 }
 
-void ServerSession::FTPCS()
+void ServerSession::configureMainFromSettings()
 {
     if (!online() || m_mark == 0 || !m_main.settings().host.isEmpty())
         return;
@@ -151,7 +151,7 @@ bool ServerSession::openMain()
 {
     try {
         if (!m_main.connected()) {
-            FTPCS();
+            configureMainFromSettings();
             connectMain(true);
         }
         return true;
@@ -162,7 +162,7 @@ bool ServerSession::openMain()
     }
 }
 
-ServerSession::Opening ServerSession::FTPConnect()
+ServerSession::Opening ServerSession::openMainConnection()
 {
     if (m_mark == 0)
         return Opening::NotReady;
@@ -173,7 +173,7 @@ ServerSession::Opening ServerSession::FTPConnect()
     if (m_main.connected())
         return Opening::AlreadyOpen;
     try {
-        FTPCS();
+        configureMainFromSettings();
         connectMain(false);
         return Opening::Opened;
     } catch (const FtpError& e) {

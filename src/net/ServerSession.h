@@ -10,7 +10,7 @@
 #include <functional>
 
 // The main window's hold on the servers: the connectivity state, the bootstrap of the main
-// server's address and login from the settings server, and the main connection `IdFTP1`.
+// server's address and login from the settings server, and the main connection.
 // Everything runs on the user-interface thread; the busy mark keeps timer events from starting
 // a second operation on the connection while one is under way.
 class ServerSession
@@ -46,7 +46,7 @@ public:
     const QStringList& fcommemo() const { return m_fcommemo; }
     // The tree's root as a full path, so that every path built on it works from any current
     // folder; a root given relative to the login folder is resolved at the first connection.
-    QString ServerRoot() const;
+    QString serverRoot() const; // ServerRoot
     QString usersFolder() const;
 
     enum class Bootstrap
@@ -60,8 +60,8 @@ public:
     // `problem` the first time only, and the tick is retried like a failed download.
     Bootstrap bootstrapTick(QString* problem = nullptr);
 
-    // Configures `IdFTP1` from the settings list when its host is still empty.
-    void FTPCS();
+    // Configures the main connection from the settings list when its host is still empty.
+    void configureMainFromSettings(); // FTPCS
     // The standard opening: connect when needed and change to the users folder. False, without
     // a message, when any step fails, and at once while the back-off after a failed opening
     // lasts.
@@ -75,9 +75,9 @@ public:
         Opened,
         Failed
     };
-    // `FTPConnect` without the directory step, which the window does after Opened. Failed
-    // without an attempt while the back-off after a failed opening lasts.
-    Opening FTPConnect();
+    // Opens the main connection in the users folder; the directory step is the caller's, after
+    // Opened. Failed without an attempt while the back-off after a failed opening lasts.
+    Opening openMainConnection(); // FTPConnect
 
     const ConnectBackoff& backoff() const { return m_backoff; }
 
@@ -87,8 +87,9 @@ public:
     // `nooper`: a no-op on an open main connection. Failures reach the caller.
     void keepAlive();
 
-    FtpClient& IdFTP1() { return m_main; }
-    FtpClient& fcommandftp() { return m_settings; }
+    FtpClient& mainConnection() { return m_main; }         // IdFTP1
+    FtpClient& settingsConnection() { return m_settings; } // fcommandftp
+    FtpClient& IdFTP1() { return m_main; }                 // old name, kept until its callers move
 
     bool busy() const { return m_busy > 0; }
     // Marks the main connection busy for its lifetime.

@@ -61,11 +61,11 @@ public:
     ConnectResult connectMain(const Folders& f)
     {
         ConnectResult r;
-        r.opening = server.FTPConnect();
+        r.opening = server.openMainConnection();
         if (r.opening != ServerSession::Opening::Opened)
             return r;
         r.directory =
-            directory::fetch(server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
+            directory::fetch(server.mainConnection(), f.tempDataDir + store::local::kDirectoryCopy,
                              directory::sleepWait, directory::OnFailure::Keep);
         return r;
     }
@@ -73,13 +73,13 @@ public:
     // Opens the main connection when it is closed, in the signed-in user's folder.
     bool openInOwnFolder()
     {
-        FtpClient& ftp = server.IdFTP1();
+        FtpClient& ftp = server.mainConnection();
         if (ftp.connected())
             return true;
         if (!server.openMain())
             return false;
         try {
-            ftp.changeFolder(store::userFolder(server.ServerRoot(), sessionUser));
+            ftp.changeFolder(store::userFolder(server.serverRoot(), sessionUser));
         } catch (const Error&) {
             server.closeMain();
             return false;
@@ -95,7 +95,7 @@ public:
         try {
             if (!server.openMain())
                 return false;
-            server.IdFTP1().changeFolder(folder);
+            server.mainConnection().changeFolder(folder);
             return true;
         } catch (const Error&) {
             server.closeMain();
@@ -106,7 +106,7 @@ public:
     messaging::Place place(const Folders& f)
     {
         messaging::Place p;
-        p.serverRoot = server.ServerRoot();
+        p.serverRoot = server.serverRoot();
         p.sessionUser = sessionUser;
         p.seenFolder = seenFolderOf(f, sessionUser);
         p.memo = &writeMemo;
@@ -122,13 +122,13 @@ public:
             if (!userentry::openable(peer) || !openInOwnFolder())
                 continue;
             conversationwrite::Request r;
-            r.serverRoot = server.ServerRoot();
+            r.serverRoot = server.serverRoot();
             r.sender = sessionUser;
             r.recipient = peer;
             r.seenPath = seenFolderOf(f, sessionUser) + name;
             r.memo = &writeMemo;
             try {
-                const auto done = conversationwrite::write(server.IdFTP1(), r);
+                const auto done = conversationwrite::write(server.mainConnection(), r);
                 qCInfo(lcSession) << "repaired" << done.repaired.size() << "copies of" << name;
             } catch (const Error& e) {
                 qCWarning(lcSession) << "could not repair" << name << e.message();
@@ -142,7 +142,7 @@ public:
     template <typename F> void retryingOnce(F&& write)
     {
         conversationwrite::retryingOnce(
-            server.IdFTP1(),
+            server.mainConnection(),
             [this] {
                 server.closeMain();
                 return openInOwnFolder();
@@ -219,7 +219,7 @@ void ClientSession::post(std::function<void()> job)
                 qCWarning(lcSession) << "request ended by" << e.what();
                 m_worker->server.closeMain();
             }
-            m_mainOpen = m_worker->server.IdFTP1().connected();
+            m_mainOpen = m_worker->server.mainConnection().connected();
             --m_pending;
             delete runner;
         },
@@ -273,7 +273,7 @@ bool ClientSession::bootstrap()
 {
     return runTimed(&ClientSession::bootstrapped, [this](Worker& w, const Folders&, auto& r) {
         r.outcome = w.server.bootstrapTick(&r.problem);
-        r.host = w.server.IdFTP1().settings().host;
+        r.host = w.server.mainConnection().settings().host;
         m_configured = w.server.mark() == 1;
     });
 }
@@ -312,13 +312,13 @@ bool ClientSession::reconnect()
 bool ClientSession::checkForUpdate(const selfupdate::Request& request)
 {
     return runTimed(&ClientSession::updateChecked, [request](Worker& w, const Folders&, auto& r) {
-        w.server.FTPCS();
+        w.server.configureMainFromSettings();
         selfupdate::Request asked = request;
         asked.serverRoot = w.server.fcommemo().value(8);
         // A connection of its own: the check closes what it opens, and the poll keeps the
         // main connection open between cycles. It is not the main connection, so its opening
         // does not count as one (that would clear the sign-out mark).
-        FtpSettings settings = w.server.IdFTP1().settings();
+        FtpSettings settings = w.server.mainConnection().settings();
         settings.onConnected = nullptr;
         FtpClient updates(settings);
         r = selfupdate::check(updates, asked);
@@ -345,7 +345,7 @@ void ClientSession::signIn(const SignInRequest& request)
             r.stage = SignInResult::Stage::Offline;
             return;
         }
-        FtpClient& ftp = w.server.IdFTP1();
+        FtpClient& ftp = w.server.mainConnection();
         if (!ftp.connected()) {
             w.server.openMain();
             r.stage =
@@ -386,7 +386,7 @@ void ClientSession::signIn(const SignInRequest& request)
 void ClientSession::autoSignIn(const AutoSignInRequest& request)
 {
     run(&ClientSession::autoSignedIn, [request](Worker& w, const Folders& f, auto& r) {
-        FtpClient& ftp = w.server.IdFTP1();
+        FtpClient& ftp = w.server.mainConnection();
         r.connect = w.connectMain(f);
         if (!ftp.connected())
             return;
@@ -397,7 +397,7 @@ void ClientSession::autoSignIn(const AutoSignInRequest& request)
             return;
         }
         // The connection may have been left open in any folder; the relative name would miss.
-        ftp.changeFolder(store::userFolder(w.server.ServerRoot(), name));
+        ftp.changeFolder(store::userFolder(w.server.serverRoot(), name));
         const QString copy = f.tempDataDir + store::local::kPasswordCopy;
         localcopy::download(ftp, store::kPasswordFile, copy, localcopy::kPrivate,
                             limits::kMaxRecordBytes);
@@ -423,7 +423,8 @@ void ClientSession::openCorrespondent(const QString& name)
             if (!w.reopenIn(name))
                 return;
             r.reached = true;
-            correspondent::open(w.server.IdFTP1(), w.place(f), name, f.tempDataDir, w.userslist, r);
+            correspondent::open(w.server.mainConnection(), w.place(f), name, f.tempDataDir,
+                                w.userslist, r);
         },
         // Once the window has the conversation, both server copies get back what they lost.
         [](Worker& w, const Folders& f, const auto& r) {
@@ -436,13 +437,13 @@ void ClientSession::openFromPopup(const QString& sender)
 {
     run(&ClientSession::popupCorrespondentOpened, [sender](Worker& w, const Folders& f, auto& r) {
         r.name = sender;
-        FtpClient& ftp = w.server.IdFTP1();
+        FtpClient& ftp = w.server.mainConnection();
         if (!ftp.connected() && !w.server.openMain())
             return;
         // An open connection may stand in any folder; the record and avatar must be the
         // sender's.
         try {
-            ftp.changeFolder(store::userFolder(w.server.ServerRoot(), sender));
+            ftp.changeFolder(store::userFolder(w.server.serverRoot(), sender));
             r.reached = true;
             r.avatarFile = correspondent::fetchAvatar(ftp, f.tempDataDir);
         } catch (const Error& e) {
@@ -464,9 +465,9 @@ void ClientSession::sendMessage(const MessageRequest& request)
         // A failure is thrown only when nothing reached the own server copy: the text stays
         // for another try.
         w.retryingOnce([&] {
-            r.sent = messaging::sendMessage(w.server.IdFTP1(), w.place(f), w.userslist, r.chat,
-                                            request.selectedName, request.recipient, request.text,
-                                            request.header, &r.failure);
+            r.sent = messaging::sendMessage(w.server.mainConnection(), w.place(f), w.userslist,
+                                            r.chat, request.selectedName, request.recipient,
+                                            request.text, request.header, &r.failure);
         });
         if (r.sent == messaging::Sent::PeerCopyFailed)
             w.server.closeMain();
@@ -485,7 +486,8 @@ void ClientSession::quickSend(const QString& recipient, const QString& text)
             return;
         r.reached = true;
         w.retryingOnce([&] {
-            r.sent = messaging::quickSend(w.server.IdFTP1(), w.place(f), recipient, text, now);
+            r.sent =
+                messaging::quickSend(w.server.mainConnection(), w.place(f), recipient, text, now);
         });
         // Sends look their conversation up in this listing: one started here must be in it.
         if (r.sent.result == messaging::Sent::Sent)
@@ -527,7 +529,8 @@ void ClientSession::sendFiles(const FilesRequest& request)
             emit transferProgress(name, percent);
         };
         r.notSent =
-            messaging::sendFiles(w.server.IdFTP1(), w.place(f), r.chat, send, progress).failures;
+            messaging::sendFiles(w.server.mainConnection(), w.place(f), r.chat, send, progress)
+                .failures;
         w.server.closeMain();
     });
 }
@@ -537,7 +540,7 @@ void ClientSession::signOut(const QString& name)
     run(&ClientSession::signedOut, [name](Worker& w, const Folders& f, auto& uploaded) {
         w.sessionUser.clear();
         w.userslist.clear();
-        FtpClient& ftp = w.server.IdFTP1();
+        FtpClient& ftp = w.server.mainConnection();
         // The server's copy of the record learns the option too; failures change nothing here.
         if (w.server.online() && !ftp.connected()) {
             try {
@@ -597,9 +600,9 @@ void ClientSession::saveProfile(const QString& region, const QString& activity)
         if (!w.server.online() || !w.server.openMain())
             return;
         r.reached = true;
-        const upkeep::ProfileSaved saved =
-            upkeep::saveProfile(w.server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
-                                w.sessionUser, region, activity);
+        const upkeep::ProfileSaved saved = upkeep::saveProfile(
+            w.server.mainConnection(), f.tempDataDir + store::local::kDirectoryCopy, w.sessionUser,
+            region, activity);
         r.listed = saved.listed;
         r.directory = saved.directory;
     });
@@ -612,8 +615,9 @@ void ClientSession::deleteAccount()
         if (w.sessionUser.isEmpty() || !w.server.online() || !w.server.openMain())
             return;
         r.reached = true;
-        r.deletion = upkeep::deleteAccount(
-            w.server.IdFTP1(), f.tempDataDir + store::local::kDeletionDirectoryCopy, w.sessionUser);
+        r.deletion = upkeep::deleteAccount(w.server.mainConnection(),
+                                           f.tempDataDir + store::local::kDeletionDirectoryCopy,
+                                           w.sessionUser);
         if (r.deletion.folderRemoved) {
             w.sessionUser.clear();
             w.userslist.clear();
@@ -631,9 +635,9 @@ void ClientSession::renameAccount(const RenameRequest& request)
         if (request.oldName != w.sessionUser || !w.server.online() || !w.server.openMain())
             return;
         r.reached = true;
-        r.rename =
-            upkeep::renameAccount(w.server.IdFTP1(), f.tempDataDir + store::local::kDirectoryCopy,
-                                  request.oldName, request.newName);
+        r.rename = upkeep::renameAccount(w.server.mainConnection(),
+                                         f.tempDataDir + store::local::kDirectoryCopy,
+                                         request.oldName, request.newName);
         w.server.closeMain();
         if (r.rename.outcome != upkeep::Renamed::Renamed)
             return;
@@ -661,7 +665,7 @@ void ClientSession::changeAvatar(const AvatarRequest& request)
             return;
         r.reached = true;
         const ownavatar::Changed changed =
-            ownavatar::change(w.server.IdFTP1(), {f.userDataDir, f.tempDataDir, {}},
+            ownavatar::change(w.server.mainConnection(), {f.userDataDir, f.tempDataDir, {}},
                               request.picture, request.extension, request.record);
         w.server.closeMain();
         r.record = changed.record;

@@ -67,11 +67,11 @@ TEST_F(ServerSessionTest, BootstrapWaitsForTheNetworkThenConfiguresTheMainConnec
     s.setStatus(QString::fromUtf16(ServerSession::kConnected));
     EXPECT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Fetched);
     EXPECT_EQ(s.mark(), 1);
-    EXPECT_EQ(s.IdFTP1().settings().host, server->address());
-    EXPECT_EQ(s.IdFTP1().settings().user, server->user());
-    EXPECT_EQ(s.ServerRoot(), QStringLiteral("/lark/"));
+    EXPECT_EQ(s.mainConnection().settings().host, server->address());
+    EXPECT_EQ(s.mainConnection().settings().user, server->user());
+    EXPECT_EQ(s.serverRoot(), QStringLiteral("/lark/"));
     EXPECT_EQ(TempTree::read(local.path(QStringLiteral("2.x"))), server->read("fcom.xo"));
-    EXPECT_FALSE(s.fcommandftp().connected());
+    EXPECT_FALSE(s.settingsConnection().connected());
 }
 
 TEST_F(ServerSessionTest, ASettingsServerDownAtFirstIsPickedUpLater)
@@ -95,7 +95,7 @@ TEST_F(ServerSessionTest, AnEarlierCopySurvivesAFailedFetchAndServes)
     s.setStatus(QString::fromUtf16(ServerSession::kConnected));
     EXPECT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::EarlierCopy);
     EXPECT_EQ(s.mark(), 1);
-    EXPECT_EQ(s.ServerRoot(), QStringLiteral("/lark/"));
+    EXPECT_EQ(s.serverRoot(), QStringLiteral("/lark/"));
     EXPECT_EQ(TempTree::read(local.path(QStringLiteral("2.x"))), earlier);
 
     ServerSession unreachable(config(closedAddress()));
@@ -117,32 +117,32 @@ TEST_F(ServerSessionTest, AShortSettingsFileIsReportedOnce)
     EXPECT_EQ(s.mark(), 0);
 }
 
-TEST_F(ServerSessionTest, FTPConnectOpensTheUsersFolderOnce)
+TEST_F(ServerSessionTest, OpeningTheMainConnectionEntersTheUsersFolderOnce)
 {
     int hooked = 0;
     auto c = config(server->address());
     c.onConnected = [&] { ++hooked; };
     ServerSession s(c);
-    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::NotReady);
+    EXPECT_EQ(s.openMainConnection(), ServerSession::Opening::NotReady);
     s.setStatus(QString::fromUtf16(ServerSession::kConnected));
     ASSERT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Fetched);
-    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Opened);
+    EXPECT_EQ(s.openMainConnection(), ServerSession::Opening::Opened);
     EXPECT_EQ(hooked, 1);
-    EXPECT_EQ(s.IdFTP1().currentFolder(), QStringLiteral("/lark/netwrk/users"));
-    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::AlreadyOpen);
-    ASSERT_NE(s.IdFTP1().lastReply().code, 200);
+    EXPECT_EQ(s.mainConnection().currentFolder(), QStringLiteral("/lark/netwrk/users"));
+    EXPECT_EQ(s.openMainConnection(), ServerSession::Opening::AlreadyOpen);
+    ASSERT_NE(s.mainConnection().lastReply().code, 200);
     s.keepAlive();
-    EXPECT_EQ(s.IdFTP1().lastReply().code, 200); // the NOOP's answer
-    EXPECT_TRUE(s.IdFTP1().connected());
+    EXPECT_EQ(s.mainConnection().lastReply().code, 200); // the NOOP's answer
+    EXPECT_TRUE(s.mainConnection().connected());
 
     s.setStatus(QString::fromUtf16(ServerSession::kDisconnected));
-    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::WentOffline);
-    EXPECT_FALSE(s.IdFTP1().connected());
+    EXPECT_EQ(s.openMainConnection(), ServerSession::Opening::WentOffline);
+    EXPECT_FALSE(s.mainConnection().connected());
     // Nothing to keep alive: no connection is opened for it and nothing is sent.
-    const int lastCode = s.IdFTP1().lastReply().code;
+    const int lastCode = s.mainConnection().lastReply().code;
     EXPECT_NO_THROW(s.keepAlive());
-    EXPECT_FALSE(s.IdFTP1().connected());
-    EXPECT_EQ(s.IdFTP1().lastReply().code, lastCode);
+    EXPECT_FALSE(s.mainConnection().connected());
+    EXPECT_EQ(s.mainConnection().lastReply().code, lastCode);
 }
 
 TEST_F(ServerSessionTest, AnEmptyRootWorksFromAnyFolder)
@@ -153,10 +153,10 @@ TEST_F(ServerSessionTest, AnEmptyRootWorksFromAnyFolder)
     s.setStatus(QString::fromUtf16(ServerSession::kConnected));
     ASSERT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Fetched);
     ASSERT_TRUE(s.openMain());
-    EXPECT_EQ(s.IdFTP1().currentFolder(), QStringLiteral("/netwrk/users"));
+    EXPECT_EQ(s.mainConnection().currentFolder(), QStringLiteral("/netwrk/users"));
     // Inside the users folder already, a path to a user's folder still leads there.
-    s.IdFTP1().changeFolder(store::userFolder(s.ServerRoot(), QStringLiteral("Me")));
-    EXPECT_EQ(s.IdFTP1().currentFolder(), QStringLiteral("/netwrk/users/Me"));
+    s.mainConnection().changeFolder(store::userFolder(s.serverRoot(), QStringLiteral("Me")));
+    EXPECT_EQ(s.mainConnection().currentFolder(), QStringLiteral("/netwrk/users/Me"));
 }
 
 TEST_F(ServerSessionTest, StandardOpeningFailsQuietly)
@@ -167,9 +167,9 @@ TEST_F(ServerSessionTest, StandardOpeningFailsQuietly)
     ASSERT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Fetched);
     EXPECT_FALSE(s.openMain());
     // Not left open in the login folder, where the next feature would write.
-    EXPECT_FALSE(s.IdFTP1().connected());
-    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Failed);
-    EXPECT_FALSE(s.IdFTP1().connected());
+    EXPECT_FALSE(s.mainConnection().connected());
+    EXPECT_EQ(s.openMainConnection(), ServerSession::Opening::Failed);
+    EXPECT_FALSE(s.mainConnection().connected());
 }
 
 namespace {
@@ -202,7 +202,7 @@ QByteArray afterPwd(const QByteArray& currentFolder)
     });
     TempTree local;
     auto session = sessionFor(server.address(), local);
-    EXPECT_EQ(session->FTPConnect(), ServerSession::Opening::Opened);
+    EXPECT_EQ(session->openMainConnection(), ServerSession::Opening::Opened);
     session.reset();
     EXPECT_EQ(server.failures(), QString());
     return next;
@@ -210,7 +210,7 @@ QByteArray afterPwd(const QByteArray& currentFolder)
 
 } // namespace
 
-TEST(FTPConnect, ChangesFolderOnlyWhenNotAlreadyInTheUsersFolder)
+TEST(OpenMainConnection, ChangesFolderOnlyWhenNotAlreadyInTheUsersFolder)
 {
     EXPECT_EQ(afterPwd("/lark/netwrk/users"), QByteArray());
     EXPECT_EQ(afterPwd("/lark/netwrk/users/"), QByteArray());
@@ -237,7 +237,7 @@ TEST(ConnectBackoff, WaitsDoubleUpToAMinuteAndASuccessStartsOver)
     EXPECT_EQ(b.currentWaitMs(), 2'000);
 }
 
-TEST(FTPConnect, AFailedOpeningIsNotRetriedBeforeItsBackoffEnds)
+TEST(OpenMainConnection, AFailedOpeningIsNotRetriedBeforeItsBackoffEnds)
 {
     ScriptedFtpServer server(
         [](ScriptedFtpServer::Session& s, int connection) {
@@ -260,16 +260,16 @@ TEST(FTPConnect, AFailedOpeningIsNotRetriedBeforeItsBackoffEnds)
     s.setStatus(QString::fromUtf16(ServerSession::kConnected));
     ASSERT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::EarlierCopy);
 
-    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Failed);
+    EXPECT_EQ(s.openMainConnection(), ServerSession::Opening::Failed);
     const int commandsAfterFirst = server.received().size();
     // At once again: refused without a connection.
-    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Failed);
+    EXPECT_EQ(s.openMainConnection(), ServerSession::Opening::Failed);
     EXPECT_FALSE(s.openMain());
     EXPECT_EQ(server.received().size(), commandsAfterFirst);
     EXPECT_GT(s.backoff().currentWaitMs(), 0);
 
     std::this_thread::sleep_for(std::chrono::milliseconds(350));
-    EXPECT_EQ(s.FTPConnect(), ServerSession::Opening::Opened);
+    EXPECT_EQ(s.openMainConnection(), ServerSession::Opening::Opened);
     EXPECT_EQ(s.backoff().currentWaitMs(), 0);
     s.closeMain();
     EXPECT_EQ(server.failures(), QString());
