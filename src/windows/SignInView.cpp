@@ -419,7 +419,10 @@ void SignInView::showSignedInView(const QString& avatarFile)
     m_ui.ownAvatar->show();
     m_ui.settingsToggle->show();
 
-    m_ui.userList->clearSelection();
+    // The same user signed in again (the network came back): the conversation on screen stays,
+    // with its row selected. A new sign-in starts with nobody selected.
+    if (!m_ctx.state().correspondent().shown())
+        m_ui.userList->clearSelection();
     if (m_window.isVisible())
         m_ui.userList->setFocus();
 }

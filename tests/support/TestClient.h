@@ -9,7 +9,9 @@
 #include "platform/fake/FakeServices.h"
 #include "platform/linux/LinuxServices.h"
 #include "session/ClientSession.h"
+#include "session/ClientState.h"
 #include "support/ClientFolder.h"
+#include "support/Controls.h"
 #include "support/TempTree.h"
 #include "windows/ClientWindows.h"
 #include "windows/ContactsView.h"
@@ -70,7 +72,7 @@ public:
     {
         for (QTimer* t : w()->findChildren<QTimer*>())
             t->stop();
-        w()->netDetector->setEnabled(false);
+        w()->findChild<TXNetDetect*>(QStringLiteral("XNetDetect1"))->setEnabled(false);
     }
     // Quits and starts again on the same folders. The per-user settings store outlives the
     // program, as the real one does.
@@ -83,6 +85,7 @@ public:
     }
 
     TNetwork* w() const { return ctx->Network(); }
+    const ClientState& state() const { return ctx->state(); }
     TNetMenu* quickSend() const { return ctx->NetMenu(); }
     ClientSession& session() const { return ctx->session(); }
 
@@ -113,9 +116,10 @@ public:
     // Picks `name` in the user list as a click does, and waits for the conversation.
     void open(const QString& name)
     {
-        const int at = UserDirectory::find(w()->directory().users(), name);
+        const int at = UserDirectory::find(ctx->state().directory().users(), name);
         ASSERT_GE(at, 0) << name.toStdString();
-        w()->userList->setCurrentItem(w()->userList->topLevelItem(at));
+        auto* users = control<QTreeWidget>(w(), "users");
+        users->setCurrentItem(users->topLevelItem(at));
         settle();
     }
     void setName(const QString& name) { m_name = name; }
@@ -142,10 +146,11 @@ public:
     // Types the name and password and runs the sign-in sequence to its end.
     void signIn(const QString& password)
     {
-        w()->nameEdit->setText(m_name);
-        w()->passwordEdit->setEchoMode(QLineEdit::Password);
-        w()->passwordEdit->setText(password);
-        QTest::mouseClick(w()->signInButton, Qt::LeftButton);
+        control<QLineEdit>(w(), "username")->setText(m_name);
+        auto* pass = control<QLineEdit>(w(), "pass");
+        pass->setEchoMode(QLineEdit::Password);
+        pass->setText(password);
+        QTest::mouseClick(control<QPushButton>(w(), "Button2"), Qt::LeftButton);
         runSequence();
         stopTimers();
     }
