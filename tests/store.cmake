@@ -18,3 +18,4 @@ add_larkspire_test(gui test_account_window LIBS larkspire_windows Qt6::Network T
 add_larkspire_test(integration test_oversized_files LIBS larkspire_session larkspire_ftpserver Qt6::Network TIMEOUT 300)
 add_larkspire_test(unit test_popup_placement LIBS larkspire_core)
 add_larkspire_test(gui test_english_captions LIBS larkspire_windows)
+add_larkspire_test(unit test_client_state LIBS larkspire_session Qt6::Test)
