@@ -13,8 +13,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcSession, "larkspire.session")
 
-constexpr int kSettingsLines = 9;
-
 QString withoutTrailingSlash(QString path)
 {
     while (path.size() > 1 && path.endsWith(u'/'))
@@ -24,11 +22,15 @@ QString withoutTrailingSlash(QString path)
 
 } // namespace
 
+std::optional<SettingsFile> parseSettingsFile(const QStringList& lines)
+{
+    if (lines.size() < SettingsFile::kLines)
+        return std::nullopt;
+    return SettingsFile{lines.at(5), lines.at(6), lines.at(7), lines.at(8)};
+}
+
 ServerSession::ServerSession(Config config)
-    : m_config(std::move(config)),
-      // The design-time content of the settings list; never read.
-      m_fcommemo{m_config.settingsServer, QStringLiteral("user"), QStringLiteral("password")},
-      m_backoff(m_config.backoffFirstMs, m_config.backoffLongestMs)
+    : m_config(std::move(config)), m_backoff(m_config.backoffFirstMs, m_config.backoffLongestMs)
 {
     const FtpInstances instances = FtpInstances::ofMainWindow(
         m_config.mainServer, m_config.settingsServer, m_config.onConnected);
@@ -40,7 +42,7 @@ ServerSession::ServerSession(Config config)
 
 QString ServerSession::serverRoot() const
 {
-    return store::treeRoot(m_serverRoot, m_loginFolder);
+    return store::treeRoot(m_settingsFile.root, m_loginFolder);
 }
 
 QString ServerSession::usersFolder() const
@@ -50,13 +52,13 @@ QString ServerSession::usersFolder() const
 
 bool ServerSession::applySettings(const QStringList& lines)
 {
-    if (lines.size() < kSettingsLines)
+    const std::optional<SettingsFile> file = parseSettingsFile(lines);
+    if (!file)
         return false;
-    m_fcommemo = lines;
-    m_main.settings().host = lines.at(5);
-    m_main.settings().user = lines.at(6);
-    m_main.settings().password = lines.at(7);
-    m_serverRoot = lines.at(8);
+    m_settingsFile = *file;
+    m_main.settings().host = file->host;
+    m_main.settings().user = file->user;
+    m_main.settings().password = file->password;
     m_loginFolder.clear(); // another account may start elsewhere
     return true;
 }
@@ -101,7 +103,7 @@ ServerSession::Bootstrap ServerSession::bootstrapTick(QString* problem)
         *problem = QStringLiteral("The server settings file \"fcom.xo\" has %1 lines; %2 are "
                                   "needed. Larkspire keeps trying.")
                        .arg(lines ? lines->size() : 0)
-                       .arg(kSettingsLines);
+                       .arg(SettingsFile::kLines);
     }
     return Bootstrap::Retry;
 }
@@ -110,10 +112,9 @@ void ServerSession::configureMainFromSettings()
 {
     if (!online() || m_mark == 0 || !m_main.settings().host.isEmpty())
         return;
-    m_main.settings().host = m_fcommemo.value(5);
-    m_main.settings().user = m_fcommemo.value(6);
-    m_main.settings().password = m_fcommemo.value(7);
-    m_serverRoot = m_fcommemo.value(8);
+    m_main.settings().host = m_settingsFile.host;
+    m_main.settings().user = m_settingsFile.user;
+    m_main.settings().password = m_settingsFile.password;
 }
 
 void ServerSession::connectMain(bool always)
@@ -127,7 +128,7 @@ void ServerSession::connectMain(bool always)
         m_main.connect();
         if (always) {
             // The login folder is learnt only when the root is relative to it.
-            if (!store::isFullPath(m_serverRoot) && m_loginFolder.isEmpty())
+            if (!store::isFullPath(m_settingsFile.root) && m_loginFolder.isEmpty())
                 m_loginFolder = m_main.currentFolder();
             m_main.changeFolder(usersFolder());
         } else {

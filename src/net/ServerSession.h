@@ -8,6 +8,26 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
+
+// The settings file of the settings account ("fcom.xo", kept as "2.x"): where the main account
+// is. Other clients read the same file, so its lines keep their places; lines 0 to 4 are not
+// read here.
+struct SettingsFile
+{
+    static constexpr int kLines = 9; // a shorter file is of no use
+
+    QString host;     // line 5: "host" or "host:port"
+    QString user;     // line 6
+    QString password; // line 7
+    QString root;     // line 8: the tree's root, a full path or one relative to the login folder
+
+    bool operator==(const SettingsFile&) const = default;
+};
+
+// The fields of the file's lines as loaded; nullopt when there are fewer than kLines. Lines
+// after the last field are ignored.
+std::optional<SettingsFile> parseSettingsFile(const QStringList& lines);
 
 // The main window's hold on the servers: the connectivity state, the bootstrap of the main
 // server's address and login from the settings server, and the main connection.
@@ -43,7 +63,8 @@ public:
 
     // The bootstrap mark: 1 once the main connection is configured.
     int mark() const { return m_mark; }
-    const QStringList& fcommemo() const { return m_fcommemo; }
+    // The settings file the bootstrap last applied; empty fields before the first.
+    const SettingsFile& settingsFile() const { return m_settingsFile; } // fcommemo
     // The tree's root as a full path, so that every path built on it works from any current
     // folder; a root given relative to the login folder is resolved at the first connection.
     QString serverRoot() const; // ServerRoot
@@ -60,7 +81,7 @@ public:
     // `problem` the first time only, and the tick is retried like a failed download.
     Bootstrap bootstrapTick(QString* problem = nullptr);
 
-    // Configures the main connection from the settings list when its host is still empty.
+    // Configures the main connection from the settings file when its host is still empty.
     void configureMainFromSettings(); // FTPCS
     // The standard opening: connect when needed and change to the users folder. False, without
     // a message, when any step fails, and at once while the back-off after a failed opening
@@ -115,8 +136,7 @@ private:
     Config m_config;
     QString m_status = QStringLiteral("lblStatus");
     int m_mark = 0;
-    QStringList m_fcommemo;
-    QString m_serverRoot;
+    SettingsFile m_settingsFile;
     QString m_loginFolder; // where the main login starts, learnt once
     FtpClient m_main;
     FtpClient m_settings;

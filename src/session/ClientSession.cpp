@@ -314,7 +314,7 @@ bool ClientSession::checkForUpdate(const selfupdate::Request& request)
     return runTimed(&ClientSession::updateChecked, [request](Worker& w, const Folders&, auto& r) {
         w.server.configureMainFromSettings();
         selfupdate::Request asked = request;
-        asked.serverRoot = w.server.fcommemo().value(8);
+        asked.serverRoot = w.server.settingsFile().root;
         // A connection of its own: the check closes what it opens, and the poll keeps the
         // main connection open between cycles. It is not the main connection, so its opening
         // does not count as one (that would clear the sign-out mark).

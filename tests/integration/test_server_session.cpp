@@ -217,6 +217,41 @@ TEST(OpenMainConnection, ChangesFolderOnlyWhenNotAlreadyInTheUsersFolder)
     EXPECT_EQ(afterPwd("/"), QByteArray("CWD /lark/netwrk/users/"));
 }
 
+TEST(SettingsFile, NineLinesNameTheMainAccountAndLaterLinesAreIgnored)
+{
+    EXPECT_EQ(parseSettingsFile({}), std::nullopt);
+    QStringList lines{"not read", "", "", "", "", "main.example:2121", "lark", "secret"};
+    EXPECT_EQ(parseSettingsFile(lines), std::nullopt) << "eight lines are one too few";
+
+    lines << "/lark/";
+    const SettingsFile expected{"main.example:2121", "lark", "secret", "/lark/"};
+    EXPECT_EQ(parseSettingsFile(lines), expected);
+    lines.append({"a later line", ""});
+    EXPECT_EQ(parseSettingsFile(lines), expected);
+
+    // An empty root is the login folder, not a reason to refuse the file.
+    lines[8].clear();
+    const auto blank = parseSettingsFile(lines);
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(blank->root, QString());
+    EXPECT_EQ(blank->host, expected.host);
+}
+
+TEST_F(ServerSessionTest, TheLastUsableSettingsFileStaysInForce)
+{
+    ServerSession s(config(server->address()));
+    EXPECT_EQ(s.settingsFile(), SettingsFile{}) << "nothing before the first bootstrap";
+    s.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    ASSERT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Fetched);
+    EXPECT_EQ(s.settingsFile(),
+              (SettingsFile{server->address(), server->user(), server->password(), "/lark/"}));
+
+    // A file that has become too short leaves the last one in force.
+    server->write(QStringLiteral("fcom.xo"), "a\r\nb\r\n");
+    EXPECT_EQ(s.bootstrapTick(), ServerSession::Bootstrap::Retry);
+    EXPECT_EQ(s.settingsFile().root, QStringLiteral("/lark/"));
+}
+
 TEST(ConnectBackoff, WaitsDoubleUpToAMinuteAndASuccessStartsOver)
 {
     ConnectBackoff b;
