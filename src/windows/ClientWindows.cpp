@@ -1,5 +1,8 @@
 #include "windows/ClientWindows.h"
 
+#include "app/AppContext.h"
+#include "windows/ConversationView.h"
+#include "windows/UpdateWatch.h"
 #include "windows/uList.h"
 #include "windows/uLocal.h"
 #include "windows/uMinimized.h"
@@ -47,6 +50,61 @@ void ClientWindows::create(AppContext& ctx)
                      &TMinimized::sendWaitingFiles);
     QObject::connect(m_Network.get(), &TNetwork::connectionStateChanged, m_dragform.get(),
                      &Tdragform::sendWaitingFiles);
+
+    TNetwork* network = m_Network.get();
+    Desktop* desktop = ctx.platform().desktop.get();
+
+    // The mini bar: the main window it opens, raises and puts away, and the picker of its drops.
+    TMinimized* miniBar = m_Minimized.get();
+    miniBar->setMainWindowPresence([network] {
+        return TMinimized::MainWindowPresence{network->isVisible(), network->isActiveWindow(),
+                                              network->fading()};
+    });
+    QObject::connect(miniBar, &TMinimized::showMainWindowRequested, network, &QWidget::show);
+    QObject::connect(miniBar, &TMinimized::raiseMainWindowRequested, network,
+                     [desktop, network] { desktop->forceForeground(network); });
+    QObject::connect(miniBar, &TMinimized::closeMainWindowRequested, network,
+                     &TNetwork::StartFadeOut);
+    QObject::connect(miniBar, &TMinimized::taskbarButtonUnwanted, network,
+                     [network] { network->setTaskbarButton(false); });
+    QObject::connect(
+        miniBar, &TMinimized::openConversationRequested, network,
+        [network](const QString& name) { network->conversation().selectForDrop(name); });
+    QObject::connect(miniBar, &TMinimized::pickRecipientRequested, m_fList.get(), &TfList::Pick);
+    QObject::connect(m_fList.get(), &TfList::finished, miniBar, &TMinimized::recipientPicked);
+
+    // The popup: the main window to answer in, and the sender's conversation there.
+    QObject::connect(m_netprog.get(), &Tnetprog::showMainWindowRequested, network, [network] {
+        if (!network->isVisible())
+            network->showFromPopup();
+    });
+    QObject::connect(m_netprog.get(), &Tnetprog::openConversationRequested, network,
+                     &TNetwork::openPopupSender);
+
+    // The quick-send window: its file button hands over to the drop zone as the main window's does.
+    QObject::connect(m_NetMenu.get(), &TNetMenu::fileSendRequested, network,
+                     [network] { network->conversation().onSendFile(); });
+
+    // The drop zone: its close goes back to the main window as it was.
+    QObject::connect(m_dragform.get(), &Tdragform::returnToMainWindowRequested, network,
+                     [desktop, network] {
+                         network->showResumed();
+                         desktop->forceForeground(network);
+                     });
+
+    // The update watch: no update while the user sees a window, but for a bar that never goes.
+    if (auto* watch = network->findChild<UpdateWatch*>()) {
+        watch->setWindowsShown([this, &ctx] {
+            const QWidget* listed[] = {m_Network.get(),   m_netprog.get(),  m_NetMenu.get(),
+                                       m_Minimized.get(), m_dragform.get(), m_fList.get()};
+            const QWidget* alwaysShown = ctx.barStandsInForTray() ? m_Minimized.get() : nullptr;
+            for (const QWidget* w : listed) {
+                if (w && w != alwaysShown && w->isVisible())
+                    return true;
+            }
+            return false;
+        });
+    }
 }
 
 std::vector<QWidget*> ClientWindows::all() const

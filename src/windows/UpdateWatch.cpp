@@ -1,17 +1,11 @@
 #include "windows/UpdateWatch.h"
 
 #include "app/AppContext.h"
-#include "net/XNetDetect.h"
 #include "session/ClientSession.h"
-#include "windows/uList.h"
-#include "windows/uMinimized.h"
-#include "windows/uNetMenu.h"
-#include "windows/uNetProg.h"
+#include "session/ClientState.h"
 #include "windows/uNetwork.h"
 
-#include "windows/udragform.h"
 #include <QCoreApplication>
-
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -32,25 +26,21 @@ UpdateWatch::UpdateWatch(AppContext& ctx, TNetwork& network)
     connect(&ctx.session(), &ClientSession::updateChecked, this, &UpdateWatch::onUpdateChecked);
 }
 
+void UpdateWatch::setWindowsShown(std::function<bool()> shown)
+{
+    m_windowsShown = std::move(shown);
+}
+
 bool UpdateWatch::anyWindowVisible() const
 {
-    const QWidget* listed[] = {m_ctx.Network(),   m_ctx.netprog(),  m_ctx.NetMenu(),
-                               m_ctx.Minimized(), m_ctx.dragform(), m_ctx.fList()};
-    // Where the desktop has no tray the mini bar never goes away; counting it would keep those
-    // users on their build for good.
-    const QWidget* alwaysShown = m_ctx.barStandsInForTray() ? m_ctx.Minimized() : nullptr;
-    for (const QWidget* w : listed) {
-        if (w && w != alwaysShown && w->isVisible())
-            return true;
-    }
-    return false;
+    // Until the wiring tells, a window may be on screen: no update starts then.
+    return !m_windowsShown || m_windowsShown();
 }
 
 void UpdateWatch::updatetimerTimer()
 {
-    if (!m_network.connected()) {
-        m_network.netDetector->requestCheck();
-        m_network.netDetector->setEnabled(true);
+    if (!m_ctx.state().online()) {
+        m_network.requestConnectivityCheck();
         return;
     }
     // An update never starts while the user sees one of the program's windows.
@@ -59,7 +49,8 @@ void UpdateWatch::updatetimerTimer()
     const Folders f = m_ctx.folders();
     selfupdate::Request request;
     request.languageCode = m_ctx.languageCode();
-    request.ownBuild = m_ctx.Minimized()->vinfo.value(0);
+    // The build this executable records for the updater, as the mini bar writes it.
+    request.ownBuild = QString::number(m_ctx.buildNumber() & 0xFFFF);
     request.exeFolder = f.exeFolder;
     request.tempDataDir = f.tempDataDir;
     request.publicKey = m_ctx.updatePublicKey();

@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class AppContext;
 class QTimer;
 class TNetwork;
@@ -25,6 +27,8 @@ public:
     void updatetimerTimer();
     // What the last pass that reached the server found.
     const selfupdate::Result& lastResult() const { return m_lastResult; }
+    // Whether the user sees one of the program's windows, as the wiring that made them tells.
+    void setWindowsShown(std::function<bool()> shown);
 
 private:
     bool anyWindowVisible() const;
@@ -34,6 +38,7 @@ private:
 
     AppContext& m_ctx;
     TNetwork& m_network;
+    std::function<bool()> m_windowsShown;
     QTimer* m_updateTimer = nullptr; // updatetimer
     selfupdate::Result m_lastResult;
     QString m_lastReported; // each reason reaches the log once, not every 7 seconds

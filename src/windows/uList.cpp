@@ -3,9 +3,8 @@
 #include "app/AppContext.h"
 #include "core/UserDirectory.h"
 #include "core/WindowPlacement.h"
-#include "windows/ContactsView.h"
+#include "session/ClientState.h"
 #include "windows/WindowLook.h"
-#include "windows/uNetwork.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -80,12 +79,11 @@ void TfList::FormShow()
     m_choice.clear();
     m_names->clear();
 
-    TNetwork* network = m_ctx.Network();
     QStringList names;
-    for (const QString& line : network->directory().users())
+    for (const QString& line : m_ctx.state().directory().users())
         names.append(userentry::name(line));
     // Names are shown as they are; nothing in them is markup.
-    QStringList shown = offered(network->contacts().favourites, names);
+    QStringList shown = offered(m_ctx.state().favourites(), names);
     // An empty line of the favourites file is nobody to pick.
     shown.removeAll(QString());
     m_names->addItems(shown);

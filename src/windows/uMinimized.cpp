@@ -3,9 +3,9 @@
 #include "app/AppContext.h"
 #include "core/Helpers.h"
 #include "core/StringList.h"
+#include "session/ClientState.h"
 #include "windows/FrameImage.h"
 #include "windows/WindowLook.h"
-#include "windows/uNetwork.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -190,8 +190,17 @@ QRect TMinimized::screenRect() const
 
 void TMinimized::hideTaskbarButton()
 {
-    if (TNetwork* network = m_ctx.Network())
-        network->setTaskbarButton(false);
+    emit taskbarButtonUnwanted();
+}
+
+void TMinimized::setMainWindowPresence(std::function<MainWindowPresence()> presence)
+{
+    m_mainWindowPresence = std::move(presence);
+}
+
+QString TMinimized::recipient() const
+{
+    return m_ctx.state().directory().sendbutHint();
 }
 
 void TMinimized::setMainWindowOpenFlag(int flag)
@@ -259,7 +268,7 @@ void TMinimized::fadedOut()
 {
     hide();
     if (m_barFadeAction == kOpenNetwork)
-        m_ctx.Network()->show();
+        emit showMainWindowRequested();
 }
 
 bool TMinimized::eventFilter(QObject* watched, QEvent* event)
@@ -328,7 +337,7 @@ void TMinimized::Tray1Click()
 {
     if (!m_trayClickActive)
         return;
-    if (!m_ctx.Network()->signedIn())
+    if (!m_ctx.state().signedIn())
         pop1Click();
     else
         show();
@@ -336,26 +345,28 @@ void TMinimized::Tray1Click()
 
 void TMinimized::pop1Click()
 {
-    TNetwork* network = m_ctx.Network();
     if (m_mainWindowOpenFlag == 1) {
-        if (!network->isVisible() || network->isActiveWindow())
+        const MainWindowPresence main =
+            m_mainWindowPresence ? m_mainWindowPresence() : MainWindowPresence{};
+        if (!main.visible || main.active)
             CloseOpenedWindow();
         else
-            m_ctx.platform().desktop->forceForeground(network);
+            emit raiseMainWindowRequested();
         return;
     }
     setMainWindowOpenFlag(1);
-    network->show();
+    emit showMainWindowRequested();
     hide();
 }
 
 void TMinimized::CloseOpenedWindow()
 {
-    TNetwork* network = m_ctx.Network();
-    if (network->isVisible()) {
-        if (network->fading())
+    const MainWindowPresence main =
+        m_mainWindowPresence ? m_mainWindowPresence() : MainWindowPresence{};
+    if (main.visible) {
+        if (main.fading)
             return;
-        network->StartFadeOut();
+        emit closeMainWindowRequested();
     }
     setMainWindowOpenFlag(0);
 }

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class AppContext;
 class FrameImage;
 struct CorrespondentResult;
@@ -29,14 +31,27 @@ class QTimer;
 
 // The mini bar: a small always-on-top square the user drags anywhere, and the owner of the
 // notification-area icon with its menu. It is the application's main window: closing it ends
-// the program.
+// the program. It reads the client's state and asks for the main window and the picker through
+// its signals, which ClientWindows connects.
 class TMinimized : public QWidget
 {
     Q_OBJECT
 
 public:
+    // How the main window stands on screen, which decides what the first menu item does.
+    struct MainWindowPresence
+    {
+        bool visible = false;
+        bool active = false;
+        bool fading = false;
+    };
+
     explicit TMinimized(AppContext& ctx);
     ~TMinimized() override;
+
+    // Where the bar learns how the main window stands; until it is given, the main window counts
+    // as closed.
+    void setMainWindowPresence(std::function<MainWindowPresence()> presence);
 
     void showTrayIcon();
 
@@ -109,6 +124,25 @@ public:
     const PendingDrop& waitingFiles() const { return m_waitingFiles; }
     // The connection state changed: waiting files go up once the server is there.
     void sendWaitingFiles();
+    // The picker closed on a drop; an empty name gives the drop up.
+    void recipientPicked(const QString& name);
+
+signals:
+    // The user wants the main window on screen (a click on the bar, the menu, a drop while
+    // nobody is signed in).
+    void showMainWindowRequested();
+    // The main window is open behind another window and the menu asks for it.
+    void raiseMainWindowRequested();
+    // The menu puts the open main window away, with its fade.
+    void closeMainWindowRequested();
+    // The bar came or went: the program's one taskbar button, which the main window holds,
+    // goes from the taskbar.
+    void taskbarButtonUnwanted();
+    // Files were dropped on the bar: the user picks their recipient beside it.
+    void pickRecipientRequested(const QRect& bar);
+    // The recipient of the dropped files becomes the main window's correspondent, as a click
+    // in the user list would make them.
+    void openConversationRequested(const QString& name);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -145,7 +179,6 @@ private:
     // Files dropped on the bar (uMinimized_drops.cpp): the picker names the recipient.
     void createDrops();
     void dropFiles(const QStringList& paths);
-    void onPicked(const QString& name);
     void send(const QString& name, const QStringList& paths);
     // The hints' line for the waiting files, else the reason the last drop did not go up.
     QString dropStateLine() const;
@@ -162,7 +195,11 @@ private:
     // The icon, the bar's marks, the hints and the menu, after anything they show changed.
     void showQuietAndUnread();
 
+    // The recipient of every send: the main window's correspondent.
+    QString recipient() const;
+
     AppContext& m_ctx;
+    std::function<MainWindowPresence()> m_mainWindowPresence;
     WindowFader* m_fader = nullptr;
     minibar::PositionRecord m_memory;
     int m_mainWindowOpenFlag = 0;

@@ -6,10 +6,9 @@
 #include "core/UserDirectory.h"
 #include "core/uLocal.h"
 #include "session/ClientSession.h"
-#include "windows/ConversationView.h"
+#include "session/ClientState.h"
+#include "windows/DropSend.h"
 #include "windows/DroppedFiles.h"
-#include "windows/uList.h"
-#include "windows/uNetwork.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -72,25 +71,25 @@ void TMinimized::dropFiles(const QStringList& paths)
     if (m_picking || paths.isEmpty())
         return;
     m_dropReason.clear();
-    TNetwork* network = m_ctx.Network();
     // Nobody to send as: the bar says so, and the main window's sign-in screen is where to go.
-    if (PendingDrop::decide(network->sendConditions()) == PendingDrop::Verdict::SignInFirst) {
+    if (PendingDrop::decide(m_ctx.state().sendConditions()) == PendingDrop::Verdict::SignInFirst) {
         dropfiles.clear();
         m_dropReason = PendingDrop::reason(PendingDrop::Verdict::SignInFirst, 0, m_ctx.strings());
         showDropState(true);
         setMainWindowOpenFlag(1);
-        network->show();
+        emit showMainWindowRequested();
         return;
     }
     dropfiles = paths;
-    TfList* picker = m_ctx.fList();
     m_picking = true;
-    connect(picker, &TfList::finished, this, &TMinimized::onPicked, Qt::SingleShotConnection);
-    picker->Pick(frameGeometry());
+    emit pickRecipientRequested(frameGeometry());
 }
 
-void TMinimized::onPicked(const QString& name)
+void TMinimized::recipientPicked(const QString& name)
 {
+    // The picker also closes when it was opened for something else.
+    if (!m_picking)
+        return;
     m_picking = false;
     const QStringList paths = dropfiles;
     if (name.isEmpty()) {
@@ -98,7 +97,7 @@ void TMinimized::onPicked(const QString& name)
         return;
     }
     // Without the server the files wait for it: the sign-in screen would sign the user out.
-    const PendingDrop::Conditions now = m_ctx.Network()->sendConditions();
+    const PendingDrop::Conditions now = m_ctx.state().sendConditions();
     const PendingDrop::Verdict verdict = m_waitingFiles.offer({now.user, name, paths}, now);
     if (verdict != PendingDrop::Verdict::Send) {
         dropfiles.clear();
@@ -112,8 +111,7 @@ void TMinimized::onPicked(const QString& name)
 
 void TMinimized::send(const QString& name, const QStringList& paths)
 {
-    TNetwork* network = m_ctx.Network();
-    const int row = UserDirectory::find(network->directory().users(), name);
+    const int row = UserDirectory::find(m_ctx.state().directory().users(), name);
     // A favourite who is no longer listed has no folder to send to that the directory vouches
     // for, and the conversation on screen is someone else's.
     if (row < 0 || !userentry::openable(name)) {
@@ -121,24 +119,23 @@ void TMinimized::send(const QString& name, const QStringList& paths)
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotListed).arg(name));
         return;
     }
-    const QStringList sendable = network->conversation().sendableDropped(paths);
+    const QStringList sendable = dropsend::sendable(m_ctx, paths);
     if (sendable.isEmpty()) {
         dropfiles.clear();
         return;
     }
-    if (!network->conversation().selectForDrop(name)) {
+    // The recipient becomes the main window's correspondent first; the files go only once they
+    // are the one every send goes to.
+    emit openConversationRequested(name);
+    if (recipient() != name) {
         dropfiles.clear();
         return;
     }
-    PhraseTable phrases;
-    const QString language = userentry::language(network->directory().users().at(row));
-    if (language == u"rus/" || language == u"eng/")
-        phrases.rebuild(language);
     FilesRequest request;
     request.from = FilesRequest::From::MiniBar;
     request.recipient = name;
     request.paths = sendable;
-    request.phrases = network->conversation().noticePhrases(phrases);
+    request.phrases = dropsend::noticePhrases(m_ctx, name);
     // The session puts the notice on top of the own server copy; with none the files start the
     // conversation.
     request.chat = QStringList();
@@ -149,8 +146,7 @@ void TMinimized::sendWaitingFiles()
 {
     if (!m_waitingFiles.waiting())
         return;
-    const QList<PendingDrop::Files> ready =
-        m_waitingFiles.release(m_ctx.Network()->sendConditions());
+    const QList<PendingDrop::Files> ready = m_waitingFiles.release(m_ctx.state().sendConditions());
     if (m_waitingFiles.waiting())
         return;
     showDropState(false);
@@ -223,7 +219,7 @@ void TMinimized::onFilesSent(const FilesResult& result)
         return;
     // The server went away although the detector had not said so: the files wait for it.
     if (!result.reached) {
-        const PendingDrop::Conditions now = m_ctx.Network()->sendConditions();
+        const PendingDrop::Conditions now = m_ctx.state().sendConditions();
         m_waitingFiles.putBack({now.user, result.request.recipient, result.request.paths});
         showDropState(true);
         return;

@@ -5,9 +5,8 @@
 #include "core/Error.h"
 #include "core/WindowPlacement.h"
 #include "session/ClientSession.h"
-#include "windows/ConversationView.h"
+#include "session/ClientState.h"
 #include "windows/WindowLook.h"
-#include "windows/uNetwork.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -142,16 +141,15 @@ void TNetMenu::showEvent(QShowEvent* event)
 
 void TNetMenu::FormShow()
 {
-    TNetwork* main = m_ctx.Network();
-    const QString recipient = main->directory().sendbutHint();
-    LMDLabel1->setText(m_ctx.text(317) + recipient);
+    const QString to = recipient();
+    LMDLabel1->setText(m_ctx.text(317) + to);
     m_fader->fadeIn();
     raise();
     move(placement::keepInside(placement(QCursor::pos(), width()), size(), look::availableArea()));
     // Drafts are the signed-in user's; without one the window keeps nothing.
     m_draftKey.clear();
-    if (!main->sessionUser.isEmpty())
-        m_draftKey = drafts::key(main->sessionUser, recipient, drafts::Box::QuickSend);
+    if (const QString& user = m_ctx.state().user(); !user.isEmpty())
+        m_draftKey = drafts::key(user, to, drafts::Box::QuickSend);
     const QString draft =
         m_draftKey.isEmpty() ? QString() : m_ctx.platform().settings->value(m_draftKey);
     if (!draft.isEmpty()) {
@@ -200,6 +198,11 @@ void TNetMenu::fxTimer()
 
 // The text and the buttons
 
+QString TNetMenu::recipient() const
+{
+    return m_ctx.state().directory().sendbutHint();
+}
+
 bool TNetMenu::holdsPlaceholder() const
 {
     return text->text() == m_ctx.text(207);
@@ -216,7 +219,7 @@ void TNetMenu::Button2Click()
     if (text->text().isEmpty() || holdsPlaceholder() || text->text() == m_sending)
         return;
     m_sending = text->text();
-    m_ctx.session().quickSend(m_ctx.Network()->directory().sendbutHint(), m_sending);
+    m_ctx.session().quickSend(recipient(), m_sending);
 }
 
 void TNetMenu::onQuickSent(const QuickSendResult& result)
@@ -231,7 +234,7 @@ void TNetMenu::onQuickSent(const QuickSendResult& result)
     if (!result.reached || result.sent.result != messaging::Sent::Sent)
         return;
     // The window may have closed, keeping the text as a draft, while the message went.
-    if (const QString owner = m_ctx.Network()->sessionUser; !owner.isEmpty()) {
+    if (const QString& owner = m_ctx.state().user(); !owner.isEmpty()) {
         const QString sent = drafts::key(owner, result.recipient, drafts::Box::QuickSend);
         if (m_ctx.platform().settings->value(sent) == result.text)
             m_ctx.platform().settings->remove(sent);
@@ -244,7 +247,7 @@ void TNetMenu::onQuickSent(const QuickSendResult& result)
 void TNetMenu::LMDButton1Click()
 {
     StartFadeOut();
-    m_ctx.Network()->conversation().onSendFile();
+    emit fileSendRequested();
 }
 
 void TNetMenu::LMDButton2Click()

@@ -15,7 +15,7 @@ class QTimer;
 
 // The quick-send window: a borderless strip that opens modally beside the pointer over the main
 // window and sends a one-line message to the main window's current recipient, starting the
-// conversation when there is none yet, or hands over to the drop-zone window.
+// conversation when there is none yet, or asks for the drop-zone window instead.
 class TNetMenu : public QWidget
 {
     Q_OBJECT
@@ -49,6 +49,10 @@ public:
     QPushButton* LMDButton2 = nullptr;
     QTimer* fx = nullptr;
 
+signals:
+    // The file button: the user would rather send files to the recipient, from the drop zone.
+    void fileSendRequested();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -62,6 +66,8 @@ private:
     void FormCreate();
     void FormShow();
     void onQuickSent(const QuickSendResult& result);
+    // The recipient of every send: the main window's correspondent.
+    QString recipient() const;
     bool holdsPlaceholder() const;
     // What is typed and not sent stays as the recipient's draft of this window.
     void keepDraft();

@@ -5,10 +5,8 @@
 #include "core/UserDirectory.h"
 #include "core/WindowPlacement.h"
 #include "session/ClientSession.h"
-#include "windows/ContactsView.h"
 #include "windows/FrameImage.h"
 #include "windows/WindowLook.h"
-#include "windows/uNetwork.h"
 
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -110,8 +108,7 @@ void Tnetprog::FormShow()
     setFixedHeight(kHeight);
     cap->show();
     txt->show();
-    if (TNetwork* main = m_ctx.Network())
-        main->background->setHint(QStringLiteral("justclose"));
+    emit announcementShown();
     fadeMode = 0;
     m_fader->fadeIn();
     if ((mode == 1 && marker != kTextMarker) || (mode == 0 && marker.isEmpty())) {
@@ -213,13 +210,7 @@ QString Tnetprog::senderFolder() const
 
 void Tnetprog::openConversation(bool focusMessage)
 {
-    TNetwork* main = m_ctx.Network();
-    if (!main)
-        return;
-    main->contacts().openPopupSender();
-    main->messageEdit->clear();
-    if (focusMessage)
-        main->messageEdit->setFocus();
+    emit openConversationRequested(Hint, focusMessage);
 }
 
 void Tnetprog::capClick()
@@ -234,8 +225,7 @@ void Tnetprog::capClick()
         m_ctx.platform().shell->openLink(txt->text());
         openConversation(false);
     } else {
-        if (TNetwork* main = m_ctx.Network(); main && !main->isVisible())
-            main->showFromPopup();
+        emit showMainWindowRequested();
         openConversation(true);
     }
     if (isVisible())

@@ -14,7 +14,8 @@ class QPushButton;
 class QTimer;
 
 // The new-message popup: announces a message or received files at the top of the screen,
-// shrinks to a "+" square after ten seconds, and opens the conversation when clicked.
+// shrinks to a "+" square after ten seconds, and opens the conversation when clicked. What it
+// asks of the main window goes out as its signals, which ClientWindows connects.
 class Tnetprog : public QWidget
 {
     Q_OBJECT
@@ -57,6 +58,15 @@ public:
     void Timer1Timer();
     void capClick();
     void opnowClick();
+
+signals:
+    // The popup came on screen: a show of the main window from here on is a full one.
+    void announcementShown();
+    // A click on a message: the user wants the main window to answer in.
+    void showMainWindowRequested();
+    // The user wants the sender's conversation in the main window; `typeReply` also puts the
+    // cursor in the message box.
+    void openConversationRequested(const QString& sender, bool typeReply);
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;

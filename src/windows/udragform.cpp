@@ -4,13 +4,11 @@
 #include "core/UserDirectory.h"
 #include "core/WindowPlacement.h"
 #include "session/ClientSession.h"
-#include "windows/ContactsView.h"
-#include "windows/ConversationView.h"
+#include "session/ClientState.h"
+#include "windows/DropSend.h"
 #include "windows/DroppedFiles.h"
 #include "windows/FrameImage.h"
 #include "windows/WindowLook.h"
-#include "windows/uMinimized.h"
-#include "windows/uNetwork.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -26,7 +24,6 @@ constexpr int kWidth = 220;
 constexpr int kHeight = 180;
 constexpr int kRightGap = 240;  // from the screen's right edge to the window's left edge
 constexpr int kBottomGap = 200; // from the screen's bottom edge to the window's top edge
-const QString kResume = QStringLiteral("resume");
 
 } // namespace
 
@@ -127,10 +124,12 @@ void Tdragform::closeEvent(QCloseEvent* event)
     cancelWaitingFiles();
     if (!m_sendsToNetwork || m_ctx.ending())
         return;
-    TNetwork* network = m_ctx.Network();
-    network->background->setHint(kResume);
-    network->show();
-    m_ctx.platform().desktop->forceForeground(network);
+    emit returnToMainWindowRequested();
+}
+
+QString Tdragform::recipient() const
+{
+    return m_ctx.state().directory().sendbutHint();
 }
 
 // Close triggers and moving
@@ -214,14 +213,12 @@ void Tdragform::dropFiles(const QStringList& paths)
     m_dropFiles = paths;
     if (!m_sendsToNetwork || m_dropFiles.isEmpty())
         return;
-    TNetwork* network = m_ctx.Network();
-    network->conversation().droppedFiles = m_dropFiles;
-    const QString recipient = network->directory().sendbutHint();
-    if (!userentry::openable(recipient))
+    const QString to = recipient();
+    if (!userentry::openable(to))
         return;
     // Without the server the files wait here; the sign-in screen would sign the user out.
-    const PendingDrop::Conditions now = network->sendConditions();
-    const PendingDrop::Verdict verdict = m_waitingFiles.offer({now.user, recipient, paths}, now);
+    const PendingDrop::Conditions now = m_ctx.state().sendConditions();
+    const PendingDrop::Verdict verdict = m_waitingFiles.offer({now.user, to, paths}, now);
     if (verdict != PendingDrop::Verdict::Send) {
         showDropState(verdict == PendingDrop::Verdict::Wait
                           ? m_waitingFiles.waitingText(m_ctx.strings())
@@ -229,21 +226,24 @@ void Tdragform::dropFiles(const QStringList& paths)
         return;
     }
     showDropState(QString());
-    send({now.user, recipient, paths});
+    send({now.user, to, paths});
 }
 
 void Tdragform::send(const PendingDrop::Files& files)
 {
-    TNetwork* network = m_ctx.Network();
-    const QStringList sendable = network->conversation().sendableDropped(files.paths);
+    const QStringList sendable = dropsend::sendable(m_ctx, files.paths);
     if (sendable.isEmpty())
         return;
     FilesRequest request;
     request.from = FilesRequest::From::DropZone;
     request.recipient = files.recipient;
     request.paths = sendable;
-    request.phrases = network->conversation().noticePhrases(network->contacts().peerPhrases);
-    request.chat = network->conversation().chatLines();
+    request.phrases = dropsend::noticePhrases(m_ctx, files.recipient);
+    // The notice goes on top of the conversation on screen; files that waited for someone who
+    // is no longer there have none here.
+    const ClientState::Correspondent& onScreen = m_ctx.state().correspondent();
+    if (onScreen.name == files.recipient)
+        request.chat = onScreen.lines;
     ++m_sendsPending;
     m_busyLabel->setText(m_ctx.text(StringTable::kTxtUploading));
     m_busyLabel->show();
@@ -254,8 +254,7 @@ void Tdragform::sendWaitingFiles()
 {
     if (!m_waitingFiles.waiting())
         return;
-    const QList<PendingDrop::Files> ready =
-        m_waitingFiles.release(m_ctx.Network()->sendConditions());
+    const QList<PendingDrop::Files> ready = m_waitingFiles.release(m_ctx.state().sendConditions());
     if (m_waitingFiles.waiting())
         return;
     showDropState(QString());
@@ -306,7 +305,7 @@ void Tdragform::onFilesSent(const FilesResult& result)
     // long as the window that holds them is open.
     if (!result.reached) {
         if (isVisible()) {
-            const PendingDrop::Conditions now = m_ctx.Network()->sendConditions();
+            const PendingDrop::Conditions now = m_ctx.state().sendConditions();
             m_waitingFiles.putBack({now.user, result.request.recipient, result.request.paths});
             showDropState(m_waitingFiles.waitingText(m_ctx.strings()));
         }

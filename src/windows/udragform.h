@@ -16,8 +16,8 @@ struct FilesResult;
 
 // The drop-zone window: a small picture in the bottom-right corner of the screen, above all
 // windows, that sends the files dropped on it to the main window's correspondent while the main
-// window is away, and brings the main window back when it closes. Files dropped while the server
-// is away wait in it until the server is back or the window closes.
+// window is away, and asks for the main window back when it closes. Files dropped while the
+// server is away wait in it until the server is back or the window closes.
 class Tdragform : public QWidget
 {
     Q_OBJECT
@@ -43,6 +43,10 @@ public:
     // The connection state changed: waiting files go up once the server is there.
     void sendWaitingFiles();
 
+signals:
+    // The window opened for the main window closed: the user goes back to it as it was.
+    void returnToMainWindowRequested();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -64,6 +68,8 @@ private:
     void onProgress(const QString& name, int percent);
     void onFilesSent(const FilesResult& result);
     void hideBusyLabel();
+    // The recipient of every send: the main window's correspondent.
+    QString recipient() const;
 
     AppContext& m_ctx;
     FrameImage* m_picture = nullptr;    // Image1
