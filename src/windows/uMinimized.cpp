@@ -5,6 +5,7 @@
 #include "core/StringList.h"
 #include "session/ClientState.h"
 #include "windows/FrameImage.h"
+#include "windows/TrayIcon.h"
 #include "windows/WindowLook.h"
 
 #include <QCloseEvent>
@@ -13,11 +14,8 @@
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace {
@@ -54,16 +52,6 @@ TMinimized::TMinimized(AppContext& ctx) : m_ctx(ctx)
     closetimer->setInterval(5000);
     connect(closetimer, &QTimer::timeout, this, &TMinimized::closetimerTimer);
 
-    Tray1 = new QSystemTrayIcon(this);
-    Tray1->setObjectName(QStringLiteral("Tray1"));
-    Tray1->setToolTip(QStringLiteral("Larkspire"));
-    connect(Tray1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        // The single click acts at once; a double click then also runs the default item.
-        if (r == QSystemTrayIcon::Trigger)
-            Tray1Click();
-        else if (r == QSystemTrayIcon::DoubleClick)
-            pop1Click();
-    });
     FormCreate();
     createDrops();
 }
@@ -73,8 +61,8 @@ TMinimized::~TMinimized() = default;
 void TMinimized::FormCreate()
 {
     recordBuildNumber();
-    createMenu();
-    pop1->setVisible(false);
+    createTrayIcon();
+    m_tray->setOpenItemShown(false);
 
     const Folders f = m_ctx.folders();
     // A missing folder is simply not marked.
@@ -90,8 +78,7 @@ void TMinimized::FormCreate()
         plain.fill(kBarColour);
         icon = QIcon(plain);
     }
-    m_plainIcon = icon;
-    Tray1->setIcon(icon);
+    m_tray->setPicture(icon);
     setWindowIcon(icon);
 
     loadPicture();
@@ -108,32 +95,16 @@ void TMinimized::recordBuildNumber()
         stringlist::save(file, vinfo);
 }
 
-void TMinimized::createMenu()
+void TMinimized::createTrayIcon()
 {
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    pop1 = PopupMenu1->addAction(m_ctx.text(122), this, &TMinimized::pop1Click);
-    pop1->setObjectName(QStringLiteral("pop1"));
-    PopupMenu1->setDefaultAction(pop1);
-    PopupMenu1->addSeparator();
-    pop3 =
-        PopupMenu1->addAction(QIcon::fromTheme(QStringLiteral("application-exit"),
-                                               style()->standardIcon(QStyle::SP_DialogCloseButton)),
-                              m_ctx.text(198), this, &TMinimized::pop3Click);
-    pop3->setObjectName(QStringLiteral("pop3"));
-    N2 = PopupMenu1->addSeparator();
-    N2->setVisible(false);
-    setsMenu = PopupMenu1->addMenu(m_ctx.text(370));
-    setsMenu->setObjectName(QStringLiteral("setsMenu"));
-    sets = setsMenu->menuAction();
-    sets->setObjectName(QStringLiteral("sets"));
-    s1 = setsMenu->addAction(m_ctx.text(369), this, &TMinimized::s1Click);
-    s1->setObjectName(QStringLiteral("s1"));
-    s2 = setsMenu->addAction(m_ctx.text(371), this, &TMinimized::s2Click);
-    s2->setObjectName(QStringLiteral("s2"));
-    NF = PopupMenu1->addAction(m_ctx.text(360), this, &TMinimized::NFClick);
-    NF->setObjectName(QStringLiteral("NF"));
-    Tray1->setContextMenu(PopupMenu1);
+    m_tray = new TrayIcon(m_ctx, *this);
+    connect(m_tray, &TrayIcon::clicked, this, &TMinimized::Tray1Click);
+    connect(m_tray, &TrayIcon::openItemTriggered, this, &TMinimized::pop1Click);
+    connect(m_tray, &TrayIcon::shutdownTriggered, this, &TMinimized::pop3Click);
+    connect(m_tray, &TrayIcon::openFolderTriggered, this, &TMinimized::NFClick);
+    connect(m_tray, &TrayIcon::removeAutostartTriggered, this, &TMinimized::s1Click);
+    connect(m_tray, &TrayIcon::addAutostartTriggered, this, &TMinimized::s2Click);
+    connect(m_tray, &TrayIcon::quietRechecked, this, &TMinimized::showQuietAndUnread);
 }
 
 void TMinimized::loadPicture()
@@ -206,12 +177,12 @@ QString TMinimized::recipient() const
 void TMinimized::setMainWindowOpenFlag(int flag)
 {
     m_mainWindowOpenFlag = flag;
-    pop1->setText(m_ctx.text(flag == 0 ? 122 : 120));
+    m_tray->setMainWindowOpen(flag != 0);
 }
 
 void TMinimized::showTrayIcon()
 {
-    Tray1->show();
+    m_tray->show();
 }
 
 void TMinimized::showEvent(QShowEvent* event)

@@ -1,12 +1,9 @@
 #pragma once
 
-#include "core/DoNotDisturb.h"
 #include "core/MiniBarPlacement.h"
 #include "core/PendingDrop.h"
-#include "core/UnreadNews.h"
 #include "windows/WindowFader.h"
 
-#include <QIcon>
 #include <QPoint>
 #include <QStringList>
 #include <QWidget>
@@ -15,18 +12,15 @@
 
 class AppContext;
 class FrameImage;
+class TrayIcon;
 struct CorrespondentResult;
 struct FilesRequest;
 struct FilesResult;
 namespace poll {
 struct Announcement;
 }
-class QAction;
-class QActionGroup;
 class QLabel;
-class QMenu;
 class QMouseEvent;
-class QSystemTrayIcon;
 class QTimer;
 
 // The mini bar: a small always-on-top square the user drags anywhere, and the owner of the
@@ -70,45 +64,14 @@ public:
 
     // Handlers, public so the other windows and the tests can run them as the events would.
     void fxTimer();
+    // The tray icon's click and its menu's items.
     void Tray1Click();
     void pop1Click();
     void pop3Click();
     void NFClick();
     void closetimerTimer();
-    // The autostart entry: s1 removes it after asking, s2 adds it.
-    void s1Click();
-    void s2Click();
-
-    // Do not disturb and the unread count (uMinimized_quiet.cpp).
-    const UnreadNews& unread() const { return m_unread; }
-    // What the tray icon shows now.
-    bool iconMuted() const { return m_iconMuted; }
-    int iconUnread() const { return m_iconUnread; }
-    void quietChosen(DoNotDisturb::Span span);
-    void quietTurnOffClick();
-    // Notices a span that ended by itself, and keeps the end's wording current.
-    void quietTimerTimer();
 
     FrameImage* Image1 = nullptr;
-    QSystemTrayIcon* Tray1 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* pop1 = nullptr;
-    QAction* pop3 = nullptr;
-    QAction* N2 = nullptr; // the separator that stays hidden
-    QMenu* setsMenu = nullptr;
-    QAction* sets = nullptr;
-    QAction* s1 = nullptr;
-    QAction* s2 = nullptr;
-    QAction* NF = nullptr;
-    QMenu* quietMenu = nullptr;
-    // The check item that opens quietMenu: checked while do not disturb is on.
-    QAction* quietItem = nullptr;
-    QActionGroup* quietSpans = nullptr;
-    QAction* quietForAnHour = nullptr;
-    QAction* quietUntilMorning = nullptr;
-    QAction* quietUntilTurnedOff = nullptr;
-    QAction* quietTurnOff = nullptr;
-    QTimer* quietTimer = nullptr;
     // The count and the muted mark drawn over the bar's picture, for a desktop without a tray.
     QLabel* barMarks = nullptr;
     QTimer* fx = nullptr;
@@ -156,7 +119,10 @@ protected:
 private:
     void FormCreate();
     void recordBuildNumber();
-    void createMenu();
+    void createTrayIcon();
+    // The autostart entry: s1 removes it after asking, s2 adds it.
+    void s1Click();
+    void s2Click();
     // The installation and autostart step of the creation (uMinimized_install.cpp): a first
     // start for this user offers to install, every later one re-arms the autostart entry.
     void InstallOrRegister();
@@ -189,10 +155,12 @@ private:
     void onProgress(const QString& name, int percent);
     void onFilesSent(const FilesResult& result);
     void showUploadState(const QString& text);
+    // The unread news and do not disturb (uMinimized_quiet.cpp).
     void createQuiet();
     void onAnnounced(const poll::Announcement& announcement);
     void onConversationOpened(const CorrespondentResult& result);
-    // The icon, the bar's marks, the hints and the menu, after anything they show changed.
+    // The bar's marks and hint, and what the tray icon's hint shows of the bar's work, after
+    // anything they show changed.
     void showQuietAndUnread();
 
     // The recipient of every send: the main window's correspondent.
@@ -218,10 +186,10 @@ private:
     PendingDrop m_waitingFiles;
     QString m_dropReason; // nobody was signed in for the last drop
 
-    QIcon m_plainIcon;
-    UnreadNews m_unread;
-    bool m_iconMuted = false;
-    int m_iconUnread = 0;
+    TrayIcon* m_tray = nullptr;
+    // What the marks over the picture show now.
+    bool m_marksMuted = false;
+    int m_marksUnread = 0;
 
     static constexpr int kTxtInstallFolder = 366;
     static constexpr int kTxtInstallNote = 403; // what the installation will do

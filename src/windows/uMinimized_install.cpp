@@ -6,8 +6,8 @@
 #include "app/AppContext.h"
 #include "core/Helpers.h"
 #include "core/Install.h"
+#include "windows/TrayIcon.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -38,7 +38,7 @@ void TMinimized::InstallOrRegister()
 {
     PlatformServices& p = m_ctx.platform();
     if (!installed()) {
-        sets->setVisible(false);
+        m_tray->setSettingsShown(false);
         // The home folder stands in for the drive the program runs from: the user may write
         // there, and seldom anywhere above it.
         const QString chosen = p.desktop->chooseFolder(
@@ -46,19 +46,17 @@ void TMinimized::InstallOrRegister()
         if (!chosen.isEmpty() && installInto(chosen))
             return;
         addFonts();
-        sets->setVisible(true);
-        pop1->setVisible(true);
-        s1->setEnabled(false);
-        s2->setEnabled(true);
+        m_tray->setSettingsShown(true);
+        m_tray->setOpenItemShown(true);
+        m_tray->setAutostart(false);
         return;
     }
     addFonts();
-    pop1->setVisible(true);
-    sets->setVisible(true);
+    m_tray->setOpenItemShown(true);
+    m_tray->setSettingsShown(true);
     // The entry may have been removed by hand or point at an older place; it follows this copy.
     p.autostart->enable(m_ctx.environment().exePath);
-    s1->setEnabled(true);
-    s2->setEnabled(false);
+    m_tray->setAutostart(true);
 }
 
 bool TMinimized::installInto(const QString& chosenFolder)
@@ -78,7 +76,7 @@ bool TMinimized::installInto(const QString& chosenFolder)
 
     m_trayClickActive = false;
     p.settings->setValue(install::kInstalledKey, QStringLiteral("1"));
-    sets->setVisible(true);
+    m_tray->setSettingsShown(true);
     p.autostart->enable(target.exePath);
     // Single files that fail to copy are skipped; the start below tells whether the program
     // itself arrived.
@@ -110,16 +108,14 @@ void TMinimized::s1Click()
     if (!m_ctx.platform().desktop->confirm(QStringLiteral("Larkspire"),
                                            m_ctx.text(kTxtRemoveAutostart)))
         return;
-    s1->setEnabled(false);
-    s2->setEnabled(true);
+    m_tray->setAutostart(false);
     m_ctx.platform().settings->remove(install::kInstalledKey);
     m_ctx.platform().autostart->disable();
 }
 
 void TMinimized::s2Click()
 {
-    s1->setEnabled(true);
-    s2->setEnabled(false);
+    m_tray->setAutostart(true);
     PlatformServices& p = m_ctx.platform();
     const QString exePath = m_ctx.environment().exePath;
     p.settings->setValue(install::kInstalledKey, QStringLiteral("1"));

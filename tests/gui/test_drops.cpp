@@ -123,6 +123,12 @@ template <typename W> W* child(QWidget* window, const char* name)
     return window->findChild<W*>(QString::fromLatin1(name));
 }
 
+// The hint of the mini bar's tray icon.
+QString trayTip(QWidget* bar)
+{
+    return child<QSystemTrayIcon>(bar, "Tray1")->toolTip();
+}
+
 class Drops : public DemoPair
 {
 protected:
@@ -191,7 +197,7 @@ TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
     ASSERT_FALSE(hints.isEmpty());
     EXPECT_TRUE(hints.last().contains("budget.csv 100%")) << hints.last().toStdString();
     EXPECT_EQ(bar->toolTip(), QString());
-    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
+    EXPECT_EQ(trayTip(bar), "Larkspire");
 
     EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
     EXPECT_EQ(TempTree::read(users("Bob/Alice/budget.csv")), "1,2,3");
@@ -571,7 +577,7 @@ TEST_F(Drops, TheBarSendsToAPickedCorrespondentAndBecomesTheirConversation)
     EXPECT_FALSE(w->conversationView->isHidden());
     EXPECT_TRUE(alice->ctx->Minimized()->dropfiles.isEmpty());
     EXPECT_TRUE(child<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
-    EXPECT_EQ(alice->ctx->Minimized()->Tray1->toolTip(), "Larkspire");
+    EXPECT_EQ(trayTip(alice->ctx->Minimized()), "Larkspire");
 
     bob->w()->contacts().onPollTick();
     settleAll();
@@ -662,7 +668,7 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
     EXPECT_FALSE(bar->waitingMark->isHidden());
     EXPECT_EQ(bar->waitingMark->text(), QString::fromUtf8("2 \u2715"));
     EXPECT_EQ(bar->toolTip(), "Waiting for the server (files: 2)");
-    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\nWaiting for the server (files: 2)");
+    EXPECT_EQ(trayTip(bar), "Larkspire\nWaiting for the server (files: 2)");
     EXPECT_EQ(bar->waitingFiles().fileCount(), 2);
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
@@ -683,7 +689,7 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
         << noticeOf("Bob/Alice.ms").join('|').toStdString();
     EXPECT_TRUE(bar->waitingMark->isHidden());
     EXPECT_FALSE(bar->waitingFiles().waiting());
-    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
+    EXPECT_EQ(trayTip(bar), "Larkspire");
     EXPECT_EQ(w->ownNameLabel->text(), "Alice");
 }
 

@@ -40,6 +40,19 @@ struct Client : OfflineClient
     }
 };
 
+// An item of the bar's menu, as the tray shows it.
+QAction* item(TMinimized* bar, const char* name)
+{
+    auto* action = bar->findChild<QAction*>(QString::fromLatin1(name));
+    EXPECT_TRUE(action) << name;
+    return action;
+}
+
+QSystemTrayIcon* trayIcon(TMinimized* bar)
+{
+    return bar->findChild<QSystemTrayIcon*>(QStringLiteral("Tray1"));
+}
+
 // The part of the screen that panels leave free.
 QRect screen()
 {
@@ -92,17 +105,18 @@ TEST(MiniBarCreation, MenuCaptionsBuildNumberAndPositionFile)
 {
     Client c;
     TMinimized* bar = c.bar();
-    EXPECT_EQ(bar->pop1->text(), "Open");
-    EXPECT_EQ(bar->PopupMenu1->defaultAction(), bar->pop1);
-    EXPECT_TRUE(bar->pop1->isVisible());
-    EXPECT_EQ(bar->pop3->text(), "Shutdown");
-    EXPECT_FALSE(bar->pop3->icon().isNull());
-    EXPECT_FALSE(bar->N2->isVisible());
-    EXPECT_EQ(bar->sets->text(), "Settings");
-    EXPECT_EQ(bar->s1->text(), "Remove Larkspire from Autostart");
-    EXPECT_EQ(bar->s2->text(), "Add Larkspire to Autostart");
-    EXPECT_EQ(bar->NF->text(), "Open Larkspire folder");
-    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
+    EXPECT_EQ(item(bar, "pop1")->text(), "Open");
+    EXPECT_EQ(bar->findChild<QMenu*>("PopupMenu1")->defaultAction(), item(bar, "pop1"));
+    EXPECT_EQ(trayIcon(bar)->contextMenu(), bar->findChild<QMenu*>("PopupMenu1"));
+    EXPECT_TRUE(item(bar, "pop1")->isVisible());
+    EXPECT_EQ(item(bar, "pop3")->text(), "Shutdown");
+    EXPECT_FALSE(item(bar, "pop3")->icon().isNull());
+    EXPECT_FALSE(item(bar, "N2")->isVisible());
+    EXPECT_EQ(item(bar, "sets")->text(), "Settings");
+    EXPECT_EQ(item(bar, "s1")->text(), "Remove Larkspire from Autostart");
+    EXPECT_EQ(item(bar, "s2")->text(), "Add Larkspire to Autostart");
+    EXPECT_EQ(item(bar, "NF")->text(), "Open Larkspire folder");
+    EXPECT_EQ(trayIcon(bar)->toolTip(), "Larkspire");
     EXPECT_EQ(bar->MainWindowOpenFlag(), 0);
     EXPECT_EQ(bar->fx->interval(), kFadeTickMs);
     EXPECT_EQ(bar->closetimer->interval(), 5000);
@@ -156,7 +170,7 @@ TEST(MiniBarShow, FirstShowOpensNextToThePointerAndKeepsX)
     EXPECT_EQ(c.bar()->pos(), QPoint(376, 222));
     EXPECT_EQ(c.positionFile(), QByteArray("X\r\nX\r\n"));
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 0);
-    EXPECT_EQ(c.bar()->pop1->text(), "Open");
+    EXPECT_EQ(item(c.bar(), "pop1")->text(), "Open");
     // It fades in from transparent in seven steps.
     EXPECT_EQ(c.bar()->fade().alpha(), 0);
     EXPECT_EQ(finishFade(c.bar()), 8);
@@ -221,7 +235,7 @@ TEST(MiniBarMouse, AClickFadesTheBarAndThenOpensTheMainWindow)
     EXPECT_FALSE(c.bar()->isVisible());
     EXPECT_TRUE(c.w()->isVisible());
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
-    EXPECT_EQ(c.bar()->pop1->text(), "Minimize");
+    EXPECT_EQ(item(c.bar(), "pop1")->text(), "Minimize");
     // The bar went first, so the main window keeps its taskbar button.
     EXPECT_TRUE(c.w()->hasTaskbarButton());
 }
@@ -312,7 +326,7 @@ TEST(MiniBarTray, ClickWhileNobodyIsSignedInOpensTheMainWindow)
     EXPECT_TRUE(c.w()->isVisible());
     EXPECT_FALSE(c.bar()->isVisible());
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 1);
-    EXPECT_EQ(c.bar()->pop1->text(), "Minimize");
+    EXPECT_EQ(item(c.bar(), "pop1")->text(), "Minimize");
 }
 
 TEST(MiniBarTray, ClickAndDoubleClickWhileSignedIn)
@@ -369,7 +383,7 @@ TEST(MiniBarMenu, Pop1InStateOneRaisesOrClosesTheMainWindow)
     EXPECT_TRUE(c.w()->fading());
     EXPECT_EQ(c.w()->fade().direction(), Fade::Direction::Out);
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 0);
-    EXPECT_EQ(c.bar()->pop1->text(), "Open");
+    EXPECT_EQ(item(c.bar(), "pop1")->text(), "Open");
     finishFade(c.w());
     EXPECT_FALSE(c.w()->isVisible());
 }
@@ -391,7 +405,7 @@ TEST(MiniBarMenu, CloseOpenedWindowWaitsForARunningFade)
     c.bar()->setMainWindowOpenFlag(1);
     c.bar()->CloseOpenedWindow();
     EXPECT_EQ(c.bar()->MainWindowOpenFlag(), 0);
-    EXPECT_EQ(c.bar()->pop1->text(), "Open");
+    EXPECT_EQ(item(c.bar(), "pop1")->text(), "Open");
 }
 
 TEST(MiniBarMenu, ShutdownAsksFirst)

@@ -3,10 +3,12 @@
 #include "app/AppContext.h"
 #include "core/UserDirectory.h"
 #include "platform/fake/FakeServices.h"
+#include "session/ClientState.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "support/TestClient.h"
+#include "windows/TrayIcon.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
@@ -15,8 +17,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -77,6 +81,27 @@ protected:
         EXPECT_TRUE(action) << name;
         return action;
     }
+    // What the tray icon shows, and its hint.
+    static const TrayIcon* tray(TMinimized* bar) { return bar->findChild<TrayIcon*>(); }
+    static QString trayTip(TMinimized* bar)
+    {
+        return bar->findChild<QSystemTrayIcon*>(QStringLiteral("Tray1"))->toolTip();
+    }
+    // The periodic look at do not disturb, as its timer runs it when its period is over.
+    static void checkQuiet(TMinimized* bar)
+    {
+        auto* timer = bar->findChild<QTimer*>(QStringLiteral("quietTimer"));
+        ASSERT_TRUE(timer);
+        ASSERT_TRUE(timer->isActive()) << "nobody looks while do not disturb is off";
+        const int period = timer->interval();
+        QSignalSpy fired(timer, &QTimer::timeout);
+        timer->start(0);
+        ASSERT_TRUE(fired.wait(5000));
+        if (timer->isActive())
+            timer->start(period);
+        else
+            timer->setInterval(period);
+    }
 
     TempTree root;
     std::unique_ptr<DemoServer> server;
@@ -100,9 +125,8 @@ TEST_F(QuietAndUnread, AQuietClientMarksNewsUnreadUntilTheHourIsOverAlsoAcrossAR
     EXPECT_TRUE(item(bar, "quietItem")->isChecked());
     EXPECT_TRUE(item(bar, "quietForAnHour")->isChecked());
     EXPECT_TRUE(item(bar, "quietTurnOff")->isVisible());
-    EXPECT_TRUE(bar->iconMuted());
-    EXPECT_TRUE(bar->Tray1->toolTip().contains("Do not disturb until "))
-        << bar->Tray1->toolTip().toStdString();
+    EXPECT_TRUE(tray(bar)->muted());
+    EXPECT_TRUE(trayTip(bar).contains("Do not disturb until ")) << trayTip(bar).toStdString();
 
     say("Alice", "Bob", "Are you there?");
     poll("Bob");
@@ -111,15 +135,14 @@ TEST_F(QuietAndUnread, AQuietClientMarksNewsUnreadUntilTheHourIsOverAlsoAcrossAR
     const int row = UserDirectory::find(bob.w()->directory().users(), "Alice");
     ASSERT_GE(row, 0);
     EXPECT_TRUE(userentry::isMarked(bob.w()->directory().users().at(row)));
-    EXPECT_EQ(bar->unread().names(), QStringList{"Alice"});
-    EXPECT_EQ(bar->iconUnread(), 1);
-    EXPECT_TRUE(bar->Tray1->toolTip().contains("1 unread: Alice"))
-        << bar->Tray1->toolTip().toStdString();
+    EXPECT_EQ(bob.ctx->state().unread().names(), QStringList{"Alice"});
+    EXPECT_EQ(tray(bar)->unreadShown(), 1);
+    EXPECT_TRUE(trayTip(bar).contains("1 unread: Alice")) << trayTip(bar).toStdString();
 
     // The hour is over: the next message is heard and shown again.
     now = now.addSecs(3601);
-    bar->quietTimerTimer();
-    EXPECT_FALSE(bar->iconMuted());
+    checkQuiet(bar);
+    EXPECT_FALSE(tray(bar)->muted());
     EXPECT_FALSE(item(bar, "quietItem")->isChecked());
     EXPECT_FALSE(bob.fakes.settings->values.contains("DoNotDisturb"));
     say("Alice", "Bob", "Hello again");
@@ -135,29 +158,29 @@ TEST_F(QuietAndUnread, AQuietClientMarksNewsUnreadUntilTheHourIsOverAlsoAcrossAR
     bob.ctx->doNotDisturb().setClock([&] { return now; });
     bar = bob.ctx->Minimized();
     now = now.addSecs(1800);
-    bar->quietTimerTimer();
-    EXPECT_TRUE(bar->iconMuted());
+    checkQuiet(bar);
+    EXPECT_TRUE(tray(bar)->muted());
     EXPECT_TRUE(item(bar, "quietItem")->isChecked());
     EXPECT_TRUE(item(bar, "quietForAnHour")->isChecked());
     now = now.addSecs(1801);
-    bar->quietTimerTimer();
-    EXPECT_FALSE(bar->iconMuted());
+    checkQuiet(bar);
+    EXPECT_FALSE(tray(bar)->muted());
     EXPECT_FALSE(bob.fakes.settings->values.contains("DoNotDisturb"));
     bob.restart();
-    EXPECT_FALSE(bob.ctx->Minimized()->iconMuted());
+    EXPECT_FALSE(tray(bob.ctx->Minimized())->muted());
 
     // Until turned off lasts until the menu turns it off.
     bar = bob.ctx->Minimized();
     item(bar, "quietUntilTurnedOff")->trigger();
     bob.restart();
     bar = bob.ctx->Minimized();
-    EXPECT_TRUE(bar->iconMuted());
-    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\nDo not disturb until I turn it off");
+    EXPECT_TRUE(tray(bar)->muted());
+    EXPECT_EQ(trayTip(bar), "Larkspire\nDo not disturb until I turn it off");
     item(bar, "quietTurnOff")->trigger();
-    EXPECT_FALSE(bar->iconMuted());
+    EXPECT_FALSE(tray(bar)->muted());
     EXPECT_FALSE(item(bar, "quietUntilTurnedOff")->isChecked());
     EXPECT_FALSE(item(bar, "quietTurnOff")->isVisible());
-    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
+    EXPECT_EQ(trayTip(bar), "Larkspire");
 }
 
 TEST_F(QuietAndUnread, TheBadgeCountsThreeWritersAndForgetsEachOneOpened)
@@ -168,35 +191,35 @@ TEST_F(QuietAndUnread, TheBadgeCountsThreeWritersAndForgetsEachOneOpened)
     poll("Dave");
     Client& dave = *clients.at("Dave");
     TMinimized* bar = dave.ctx->Minimized();
-    EXPECT_EQ(bar->iconUnread(), 0);
+    EXPECT_EQ(tray(bar)->unreadShown(), 0);
 
     for (const QString writer : {"Alice", "Bob", "Carol"})
         say(writer, "Dave", "Hi Dave, " + writer + " here");
     poll("Dave");
-    EXPECT_EQ(bar->iconUnread(), 3);
-    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\n3 unread: Alice, Bob, Carol");
+    EXPECT_EQ(tray(bar)->unreadShown(), 3);
+    EXPECT_EQ(trayTip(bar), "Larkspire\n3 unread: Alice, Bob, Carol");
     // Where the bar stands in for the tray, it tells the same.
     EXPECT_EQ(bar->toolTip(), "3 unread: Alice, Bob, Carol");
     EXPECT_TRUE(bar->findChild<QLabel*>("barMarks")->isVisibleTo(bar));
 
     // Opened in the list.
     dave.open("Bob");
-    EXPECT_EQ(bar->iconUnread(), 2);
-    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\n2 unread: Alice, Carol");
+    EXPECT_EQ(tray(bar)->unreadShown(), 2);
+    EXPECT_EQ(trayTip(bar), "Larkspire\n2 unread: Alice, Carol");
 
     // Opened from the popup, which shows the last news.
     Tnetprog* popup = dave.ctx->netprog();
     ASSERT_TRUE(popup->isVisible());
     QTest::mouseClick(popup->findChild<QLabel*>("txt"), Qt::LeftButton);
     settleAll();
-    EXPECT_EQ(bar->unread().names(), QStringList{"Alice"});
-    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire\n1 unread: Alice");
+    EXPECT_EQ(dave.ctx->state().unread().names(), QStringList{"Alice"});
+    EXPECT_EQ(trayTip(bar), "Larkspire\n1 unread: Alice");
 
     // Nothing new: the count stays.
     poll("Dave");
-    EXPECT_EQ(bar->iconUnread(), 1);
+    EXPECT_EQ(tray(bar)->unreadShown(), 1);
     dave.open("Alice");
-    EXPECT_EQ(bar->iconUnread(), 0);
-    EXPECT_EQ(bar->Tray1->toolTip(), "Larkspire");
+    EXPECT_EQ(tray(bar)->unreadShown(), 0);
+    EXPECT_EQ(trayTip(bar), "Larkspire");
     EXPECT_FALSE(bar->findChild<QLabel*>("barMarks")->isVisibleTo(bar));
 }
