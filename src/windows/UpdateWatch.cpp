@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
+#include "windows/Installation.h"
 #include "windows/uNetwork.h"
 
 #include <QCoreApplication>
@@ -49,8 +50,7 @@ void UpdateWatch::updatetimerTimer()
     const Folders f = m_ctx.folders();
     selfupdate::Request request;
     request.languageCode = m_ctx.languageCode();
-    // The build this executable records for the updater, as the mini bar writes it.
-    request.ownBuild = QString::number(m_ctx.buildNumber() & 0xFFFF);
+    request.ownBuild = Installation::ownBuild(m_ctx);
     request.exeFolder = f.exeFolder;
     request.tempDataDir = f.tempDataDir;
     request.publicKey = m_ctx.updatePublicKey();

@@ -2,9 +2,9 @@
 
 #include "app/AppContext.h"
 #include "core/Helpers.h"
-#include "core/StringList.h"
 #include "session/ClientState.h"
 #include "windows/FrameImage.h"
+#include "windows/Installation.h"
 #include "windows/TrayIcon.h"
 #include "windows/WindowLook.h"
 
@@ -25,7 +25,8 @@ const QString kOpenNetwork = QStringLiteral("network");
 
 } // namespace
 
-TMinimized::TMinimized(AppContext& ctx) : m_ctx(ctx)
+TMinimized::TMinimized(AppContext& ctx)
+    : m_ctx(ctx), m_installation(std::make_unique<Installation>(ctx))
 {
     setObjectName(QStringLiteral("Minimized"));
     setWindowTitle(QStringLiteral("Larkspire"));
@@ -88,11 +89,7 @@ void TMinimized::FormCreate()
 
 void TMinimized::recordBuildNumber()
 {
-    vinfo = QStringList{QString::number(m_ctx.buildNumber() & 0xFFFF)};
-    const QString file = m_ctx.folders().programDataDir + QStringLiteral("vinfo.xo");
-    // The updater may have put its own record there; it is never replaced.
-    if (!QFile::exists(file))
-        stringlist::save(file, vinfo);
+    vinfo = m_installation->recordBuild();
 }
 
 void TMinimized::createTrayIcon()
@@ -306,7 +303,8 @@ void TMinimized::Image1MouseUp(QMouseEvent* event)
 
 void TMinimized::Tray1Click()
 {
-    if (!m_trayClickActive)
+    // The installed copy is taking over.
+    if (m_installation->handingOver())
         return;
     if (!m_ctx.state().signedIn())
         pop1Click();

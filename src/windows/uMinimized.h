@@ -9,9 +9,11 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class AppContext;
 class FrameImage;
+class Installation;
 class TrayIcon;
 struct CorrespondentResult;
 struct FilesRequest;
@@ -126,10 +128,6 @@ private:
     // The installation and autostart step of the creation (uMinimized_install.cpp): a first
     // start for this user offers to install, every later one re-arms the autostart entry.
     void InstallOrRegister();
-    // The chosen folder's installation; false when it stopped and this copy runs on.
-    bool installInto(const QString& chosenFolder);
-    void addFonts();
-    bool installed() const;
     void loadPicture();
     void reportMissingPicture();
     void loadPosition();
@@ -176,8 +174,7 @@ private:
     bool m_barClickPending = false;
     QPoint m_downPoint;
     QString m_missingPicture;
-    // Off once a first start has installed the program and is about to end.
-    bool m_trayClickActive = true;
+    std::unique_ptr<Installation> m_installation;
 
     // Sends of the small windows on their way, whose progress the hints show.
     int m_uploadsRunning = 0;
@@ -191,8 +188,5 @@ private:
     bool m_marksMuted = false;
     int m_marksUnread = 0;
 
-    static constexpr int kTxtInstallFolder = 366;
-    static constexpr int kTxtInstallNote = 403; // what the installation will do
     static constexpr int kTxtNotListed = 377;
-    static constexpr int kTxtRemoveAutostart = 368;
 };

@@ -155,7 +155,8 @@ protected:
         root.write("c/app/0rg_System/LC.xo", "eng/\r\n");
         client = std::make_unique<TestClient>(root.path("c"), "anna");
         client->ctx->setUpdatePublicKey(testkeys::publicKey());
-        client->ctx->Minimized()->vinfo = QStringList{"37"};
+        // The build the update check reports as its own.
+        client->ctx->setBuildNumber(37);
     }
     void offer(const QByteArray& build, const QByteArray& signature)
     {
