@@ -448,7 +448,7 @@ Result run(Context& ctx, Sink& sink)
     if (!session.online() || ctx.sessionUser.isEmpty() || session.busy())
         return result;
     const ServerSession::Busy busy(session);
-    FtpClient& ftp = session.IdFTP1();
+    FtpClient& ftp = session.mainConnection();
     Memory scratch;
     Cycle c{ctx,
             sink,

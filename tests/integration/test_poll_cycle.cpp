@@ -156,8 +156,8 @@ TEST_F(PollCycleTest, EverythingIsNewOnceThenNothing)
     EXPECT_EQ(QDir(local.path("fetched")).entryList(QDir::Files),
               (QStringList{"Ann.mst", "Zoe.mst"}));
     // Kept open for the next cycle, where an open connection is expected to be.
-    EXPECT_TRUE(session->IdFTP1().connected());
-    EXPECT_EQ(session->IdFTP1().currentFolder() + u'/', session->usersFolder());
+    EXPECT_TRUE(session->mainConnection().connected());
+    EXPECT_EQ(session->mainConnection().currentFolder() + u'/', session->usersFolder());
 
     RecordingSink again;
     EXPECT_EQ(poll::run(ctx, again).outcome, poll::Outcome::Done);
