@@ -274,7 +274,7 @@ void AccountPanel::startRename()
 {
     if (!m_window.signedIn())
         return;
-    m_renameFrom = m_ui.ownNameLabel->text();
+    m_renameFrom = m_ctx.state().user();
     m_ui.renameEdit->setText(m_renameFrom);
     m_ui.renameEdit->setReadOnly(false);
     m_ui.renameEdit->setCursorPosition(static_cast<int>(m_renameFrom.size()));

@@ -447,7 +447,8 @@ void SignInView::showSignInView()
     m_ui.renameEdit->hide();
     m_ui.quickSendButton->hide();
     m_ui.signInTitle->show();
-    m_window.setSessionUser(m_ui.ownNameLabel->text());
+    // The session user stays the one who signed out, for the sign-out's own steps; the label's
+    // dash is only what the screen shows.
     m_ui.ownNameLabel->setText(QStringLiteral("-"));
     m_ui.nameEdit->show();
     m_ui.passwordEdit->setEchoMode(QLineEdit::Normal);
@@ -730,7 +731,7 @@ void SignInView::onSignOut()
         m_window.session().closeMain();
         return;
     }
-    const QString name = m_ui.ownNameLabel->text();
+    const QString name = m_ctx.state().user();
     if (m_ui.panelSharedComputerOption->isChecked() || m_ui.sharedComputerOption->isChecked()) {
         m_accountRecord.userName.clear();
         m_accountRecord.option = QStringLiteral("x");

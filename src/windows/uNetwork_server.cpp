@@ -148,7 +148,7 @@ void TNetwork::applyDirectory(const ConnectResult& result)
     if (result.opening != MainOpening::Opened)
         return;
     const QString user = m_sessionUser;
-    const QString shownName = m_ui.ownNameLabel->text();
+    const QString shownName = m_ctx.state().user();
     m_ctx.state().changeDirectory([&](UserDirectory& d) {
         if (!d.users().isEmpty())
             d.reload(result.directory, user);
