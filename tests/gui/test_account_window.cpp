@@ -146,13 +146,13 @@ TEST_F(AccountUpkeepWindow, ThreeQuickPressesDeleteTheAccountTwoAndAPauseDoNot)
     EXPECT_EQ(button->text(), alice->ctx->text(84));
     EXPECT_TRUE(running(w, "dbreset"));
     // The confirmation window ends.
-    w->account().onDeleteConfirmTimeout();
+    fire(w, "dbreset");
     EXPECT_EQ(button->text(), alice->ctx->text(130));
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(w->account().deletePresses, 1) << "the next press counts as the first";
     settleAll();
     EXPECT_TRUE(QDir(users("Alice")).exists());
-    w->account().onDeleteConfirmTimeout();
+    fire(w, "dbreset");
 
     QFile(users("Bob/Alice.ms")).open(QIODevice::WriteOnly);
     QDir().mkpath(users("Alice/Bob"));
