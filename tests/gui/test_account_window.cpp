@@ -41,13 +41,6 @@ protected:
         alice->stopTimers();
     }
 
-    template <typename T> T* control(const char* name) const
-    {
-        T* found = w->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-
     QStringList lineup() const
     {
         return stringlist::load(users("lineup.xo")).value_or(QStringList());
@@ -74,9 +67,9 @@ protected:
 
     void openPanel()
     {
-        if (!control<QPushButton>("savesets")->isVisibleTo(w))
-            QTest::mouseClick(control<FrameImage>("more"), Qt::LeftButton);
-        ASSERT_TRUE(control<QPushButton>("savesets")->isVisibleTo(w));
+        if (!shownIn(w, "savesets"))
+            click(w, "more");
+        ASSERT_TRUE(shownIn(w, "savesets"));
     }
 
     TNetwork* w = nullptr;
@@ -94,8 +87,8 @@ TEST_F(AccountUpkeepWindow, TheProfileReachesTheDirectoryAndTheSuggestions)
     for (const QString& r : regions)
         folded.append(r.toCaseFolded());
     EXPECT_EQ(folded.removeDuplicates(), 0);
-    auto* region = control<QComboBox>("regionname");
-    auto* activity = control<QComboBox>("subjecttype");
+    auto* region = control<QComboBox>(w, "regionname");
+    auto* activity = control<QComboBox>(w, "subjecttype");
     EXPECT_EQ(region->currentText(), alice->ctx->text(110));
     EXPECT_GT(region->count(), 100);
 
@@ -108,12 +101,12 @@ TEST_F(AccountUpkeepWindow, TheProfileReachesTheDirectoryAndTheSuggestions)
     QTest::keyClick(activity, Qt::Key_Return);
     settleAll();
     EXPECT_EQ(lineOf(lineup(), "Alice"), QStringLiteral("}Alice}  St Ives }Tea}.png}eng/"));
-    EXPECT_FALSE(control<QPushButton>("savesets")->isVisibleTo(w)) << "the panel closes";
+    EXPECT_FALSE(shownIn(w, "savesets")) << "the panel closes";
     EXPECT_TRUE(suggestions("rg.ind").contains("St Ives"));
     EXPECT_EQ(suggestions("st.ind"), QStringList({"Tea"}));
 
     // Bob's next reload has it.
-    bob->w()->contacts().onPollTick();
+    fire(bob->w(), "msgrld");
     settleAll();
     EXPECT_EQ(lineOf(bob->w()->directory().userst(), "Alice"),
               QStringLiteral("}Alice}  St Ives }Tea}.png}eng/"));
@@ -121,7 +114,7 @@ TEST_F(AccountUpkeepWindow, TheProfileReachesTheDirectoryAndTheSuggestions)
     // The same activity in other letter case is kept once; the save button saves too.
     openPanel();
     type(activity, "tea");
-    QTest::mouseClick(control<QPushButton>("savesets"), Qt::LeftButton);
+    click(w, "savesets");
     settleAll();
     EXPECT_EQ(suggestions("st.ind"), QStringList({"Tea"}));
     EXPECT_EQ(lineOf(lineup(), "Alice"), QStringLiteral("}Alice}  St Ives }tea}.png}eng/"));
@@ -130,7 +123,7 @@ TEST_F(AccountUpkeepWindow, TheProfileReachesTheDirectoryAndTheSuggestions)
     const QStringList before = lineup();
     openPanel();
     type(region, "North}South");
-    QTest::mouseClick(control<QPushButton>("savesets"), Qt::LeftButton);
+    click(w, "savesets");
     settleAll();
     EXPECT_EQ(alice->fakes.desktop->errors.value(0), alice->ctx->text(373));
     EXPECT_EQ(lineup(), before);
@@ -138,7 +131,7 @@ TEST_F(AccountUpkeepWindow, TheProfileReachesTheDirectoryAndTheSuggestions)
     // Placeholders are empty fields; the next sign-in shows them again.
     region->setEditText(alice->ctx->text(110));
     activity->setEditText(alice->ctx->text(320));
-    QTest::mouseClick(control<QPushButton>("savesets"), Qt::LeftButton);
+    click(w, "savesets");
     settleAll();
     EXPECT_EQ(lineOf(lineup(), "Alice"), QStringLiteral("}Alice}}}.png}eng/"));
     EXPECT_EQ(lineOf(lineup(), "Bob"), QStringLiteral("}Bob}}}.png}eng/"));
@@ -146,20 +139,20 @@ TEST_F(AccountUpkeepWindow, TheProfileReachesTheDirectoryAndTheSuggestions)
 
 TEST_F(AccountUpkeepWindow, ThreeQuickPressesDeleteTheAccountTwoAndAPauseDoNot)
 {
-    auto* button = control<QPushButton>("delbut");
+    auto* button = control<QPushButton>(w, "delbut");
     openPanel();
     QTest::mouseClick(button, Qt::LeftButton);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(button->text(), alice->ctx->text(84));
-    EXPECT_TRUE(w->account().deleteConfirmTimer->isActive());
+    EXPECT_TRUE(running(w, "dbreset"));
     // The confirmation window ends.
-    w->account().onDeleteConfirmTimeout();
+    fire(w, "dbreset");
     EXPECT_EQ(button->text(), alice->ctx->text(130));
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(w->account().deletePresses, 1) << "the next press counts as the first";
     settleAll();
     EXPECT_TRUE(QDir(users("Alice")).exists());
-    w->account().onDeleteConfirmTimeout();
+    fire(w, "dbreset");
 
     QFile(users("Bob/Alice.ms")).open(QIODevice::WriteOnly);
     QDir().mkpath(users("Alice/Bob"));
@@ -172,46 +165,46 @@ TEST_F(AccountUpkeepWindow, ThreeQuickPressesDeleteTheAccountTwoAndAPauseDoNot)
     EXPECT_TRUE(lineOf(lineup(), "Alice").isEmpty());
     EXPECT_FALSE(lineOf(lineup(), "Bob").isEmpty());
     EXPECT_TRUE(QFile::exists(users("Bob/Alice.ms")));
-    EXPECT_EQ(w->ownNameLabel->text(), QStringLiteral("-"));
-    EXPECT_TRUE(w->nameEdit->isVisibleTo(w));
-    EXPECT_EQ(w->nameEdit->text(), alice->ctx->text(129));
+    EXPECT_EQ(textOf(w, "User"), QStringLiteral("-"));
+    EXPECT_TRUE(shownIn(w, "username"));
+    EXPECT_EQ(textOf(w, "username"), alice->ctx->text(129));
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
         << alice->fakes.desktop->errors.join('|').toStdString();
 }
 
 TEST_F(AccountUpkeepWindow, RenameChangesTheNameOnlyWhenTheServerHasIt)
 {
-    auto* field = control<QLineEdit>("rnm");
-    QTest::mousePress(w->ownNameLabel, Qt::RightButton);
+    auto* field = control<QLineEdit>(w, "rnm");
+    QTest::mousePress(control<QLabel>(w, "User"), Qt::RightButton);
     ASSERT_TRUE(field->isVisibleTo(w));
     EXPECT_EQ(field->text(), QStringLiteral("Alice"));
 
     // A taken name: the error for a while, nothing changed.
     type(field, "Bob");
-    EXPECT_EQ(w->ownNameLabel->text(), QStringLiteral("Alice")) << "typing renames nothing";
+    EXPECT_EQ(textOf(w, "User"), QStringLiteral("Alice")) << "typing renames nothing";
     QTest::keyClick(field, Qt::Key_Return);
     settleAll();
-    EXPECT_TRUE(w->renameError->isVisibleTo(w));
-    EXPECT_EQ(w->renameError->text(), alice->ctx->text(144));
-    EXPECT_TRUE(w->account().renameErrorTimer->isActive());
+    EXPECT_TRUE(shownIn(w, "usererror"));
+    EXPECT_EQ(textOf(w, "usererror"), alice->ctx->text(144));
+    EXPECT_TRUE(running(w, "usererrortimer"));
     EXPECT_EQ(field->text(), QStringLiteral("Alice"));
     EXPECT_TRUE(QDir(users("Alice")).exists());
-    w->account().onRenameErrorTick();
+    fire(w, "usererrortimer");
 
     // Esc leaves everything as it was.
     type(field, "Nobody");
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_FALSE(field->isVisibleTo(w));
-    EXPECT_EQ(w->ownNameLabel->text(), QStringLiteral("Alice"));
+    EXPECT_EQ(textOf(w, "User"), QStringLiteral("Alice"));
 
     // A free name.
     const Folders f = alice->ctx->folders();
     ASSERT_TRUE(QDir(f.programDataDir + "net/Alice").exists());
-    QTest::mousePress(w->ownNameLabel, Qt::RightButton);
+    QTest::mousePress(control<QLabel>(w, "User"), Qt::RightButton);
     type(field, "Alicia");
     QTest::keyClick(field, Qt::Key_Return);
     settleAll();
-    EXPECT_EQ(w->ownNameLabel->text(), QStringLiteral("Alicia"));
+    EXPECT_EQ(textOf(w, "User"), QStringLiteral("Alicia"));
     EXPECT_FALSE(field->isVisibleTo(w));
     EXPECT_TRUE(QFile::exists(users("Alicia/acc.xo")));
     EXPECT_FALSE(QDir(users("Alice")).exists());
@@ -223,8 +216,8 @@ TEST_F(AccountUpkeepWindow, RenameChangesTheNameOnlyWhenTheServerHasIt)
               QStringLiteral("Alicia"));
 
     // Her own poll works under the new name; Bob's reload sees it.
-    alice->w()->contacts().onPollTick();
-    bob->w()->contacts().onPollTick();
+    fire(alice->w(), "msgrld");
+    fire(bob->w(), "msgrld");
     settleAll();
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty());
     EXPECT_FALSE(lineOf(bob->w()->directory().userst(), "Alicia").isEmpty());
@@ -262,11 +255,11 @@ TEST_F(AccountUpkeepWindow, APictureIsCheckedScaledAndFetchedByThePeer)
     EXPECT_FALSE(QFile::exists(f.tempDataDir + "ava.png"));
 
     // Bob opens Alice and gets the new picture.
-    bob->w()->contacts().onPollTick();
+    fire(bob->w(), "msgrld");
     settleAll();
     const int row = UserDirectory::find(bob->w()->directory().users(), "Alice");
     ASSERT_GE(row, 0);
-    bob->w()->userList->setCurrentItem(bob->w()->userList->topLevelItem(row));
+    pickRow(bob->w(), row);
     settleAll();
     EXPECT_EQ(QImage(bob->ctx->folders().tempDataDir + "myava.JPG").size(), QSize(700, 500));
 }
@@ -278,17 +271,17 @@ TEST_F(AccountUpkeepWindow, AProfileSaveAndARenameOfTwoClientsAtOnceKeepBothLine
     bob->stopTimers();
     for (int round = 0; round < 3; ++round) {
         const QString region = QStringLiteral("Region %1").arg(round);
-        const QString bobName = bob->w()->ownNameLabel->text();
+        const QString bobName = textOf(bob->w(), "User");
         const QString newName = QStringLiteral("Bob%1").arg(round);
         openPanel();
-        type(control<QComboBox>("regionname"), region);
-        QTest::mousePress(other->ownNameLabel, Qt::RightButton);
-        type(other->renameEdit, newName);
+        type(control<QComboBox>(w, "regionname"), region);
+        QTest::mousePress(control<QLabel>(other, "User"), Qt::RightButton);
+        type(control<QLineEdit>(other, "rnm"), newName);
         // Both requests are made before either session runs: they go to the server together.
-        QTest::mouseClick(control<QPushButton>("savesets"), Qt::LeftButton);
-        QTest::keyClick(other->renameEdit, Qt::Key_Return);
+        click(w, "savesets");
+        QTest::keyClick(control<QLineEdit>(other, "rnm"), Qt::Key_Return);
         settleAll();
-        ASSERT_EQ(other->ownNameLabel->text(), newName) << round;
+        ASSERT_EQ(textOf(other, "User"), newName) << round;
         const QStringList lines = lineup();
         EXPECT_EQ(lines.size(), 2) << lines.join('|').toStdString();
         EXPECT_EQ(lineOf(lines, "Alice"), "}Alice}" + region + "}}.png}eng/");

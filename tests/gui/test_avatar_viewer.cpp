@@ -78,7 +78,7 @@ protected:
         prepareClientFolder(root, "alice", png(1400, 1400, Qt::green));
         bob = signedIn("Bob");
         alice = signedIn("Alice");
-        ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+        ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
         // From here on Alice's stock picture is blue, to tell it from both avatars.
         root.write("alice/app/0rg_System/avax.png", png(8, 8, Qt::blue));
         photo = alice->ctx->Photo();
@@ -93,7 +93,7 @@ protected:
     void openBob() const
     {
         TNetwork* w = alice->w();
-        w->contacts().onPollTick();
+        fire(w, "msgrld");
         alice->settle();
         const int row = UserDirectory::find(w->directory().users(), "Bob");
         ASSERT_GE(row, 0);

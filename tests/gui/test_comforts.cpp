@@ -40,7 +40,7 @@ protected:
     void startAlice()
     {
         alice = signedIn("Alice", TestClient::Settings::File);
-        ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+        ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     }
 
     // Directory lines of users registered elsewhere.
@@ -63,13 +63,13 @@ protected:
     }
     void reload()
     {
-        alice->w()->contacts().onPollTick();
+        fire(alice->w(), "msgrld");
         settleAll();
     }
     // A right click on the open correspondent's row brings the quick-send window, faded in.
     TNetMenu* quickSend()
     {
-        QTreeWidget* list = alice->w()->userList;
+        QTreeWidget* list = control<QTreeWidget>(alice->w(), "users");
         QTest::mouseClick(list->viewport(), Qt::RightButton, {},
                           list->visualItemRect(list->currentItem()).center());
         settleAll();
@@ -109,14 +109,14 @@ TEST_F(Comforts, ADraftStaysWithItsCorrespondentThroughASwitchAndARestart)
     reload();
     alice->open("Bob");
     TNetwork* w = alice->w();
-    ASSERT_FALSE(w->messageEdit->isHidden());
-    type(w->messageEdit, "half a thought");
+    ASSERT_FALSE(hidden(w, "msg"));
+    type(control<QPlainTextEdit>(w, "msg"), "half a thought");
 
     alice->open("Carol");
-    EXPECT_EQ(w->messageEdit->toPlainText(), "");
-    type(w->messageEdit, "for Carol");
+    EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), "");
+    type(control<QPlainTextEdit>(w, "msg"), "for Carol");
     alice->open("Bob");
-    EXPECT_EQ(w->messageEdit->toPlainText(), "half a thought");
+    EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), "half a thought");
     // The quick-send window keeps its own: neither box overwrites the other.
     TNetMenu* q = quickSend();
     EXPECT_EQ(q->text->text(), "Send message");
@@ -124,22 +124,22 @@ TEST_F(Comforts, ADraftStaysWithItsCorrespondentThroughASwitchAndARestart)
     QTest::keyRelease(q->text, Qt::Key_Escape);
     finishFade(q);
     ASSERT_FALSE(q->isVisible());
-    EXPECT_EQ(w->messageEdit->toPlainText(), "half a thought");
+    EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), "half a thought");
     EXPECT_EQ(quickSend()->text->text(), "quick note");
     QTest::keyRelease(q->text, Qt::Key_Escape);
     finishFade(q);
 
     // Typing on, then quitting within the moment before it is written out.
-    type(w->messageEdit, " and more");
+    type(control<QPlainTextEdit>(w, "msg"), " and more");
     alice.reset();
 
     startAlice();
     reload();
     w = alice->w();
     alice->open("Carol");
-    EXPECT_EQ(w->messageEdit->toPlainText(), "for Carol");
+    EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), "for Carol");
     alice->open("Bob");
-    EXPECT_EQ(w->messageEdit->toPlainText(), "half a thought and more");
+    EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), "half a thought and more");
     q = quickSend();
     EXPECT_EQ(q->text->text(), "quick note");
     QTest::keyRelease(q->text, Qt::Key_Escape);
@@ -150,13 +150,13 @@ TEST_F(Comforts, ADraftStaysWithItsCorrespondentThroughASwitchAndARestart)
               "none");
 
     // Sent: the draft goes.
-    QTest::mouseClick(w->sendButton, Qt::LeftButton);
+    click(w, "sendbut");
     settleAll();
     EXPECT_EQ(w->conversation().chatLines().value(1), "half a thought and more");
-    EXPECT_EQ(w->messageEdit->toPlainText(), "");
+    EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), "");
     alice->open("Carol");
     alice->open("Bob");
-    EXPECT_EQ(w->messageEdit->toPlainText(), "");
+    EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), "");
     EXPECT_EQ(IniSettingsStore(alice->settingsFile())
                   .value(drafts::key("Alice", "Bob", drafts::Box::Message), "none"),
               "none");
@@ -168,16 +168,18 @@ TEST_F(Comforts, FindGoesRoundThreeMatchesAndEscClosesOnlyTheBar)
     reload();
     alice->open("Bob");
     TNetwork* w = alice->w();
+    auto* msgBox = control<QPlainTextEdit>(w, "msg");
+    auto* chatView = control<QPlainTextEdit>(w, "chat");
     for (const char* line :
          {"Lunch at noon?", "no, after the meeting", "lunch is fine", "see you at LUNCH"}) {
-        type(w->messageEdit, line);
-        QTest::keyClick(w->messageEdit, Qt::Key_Return);
+        type(msgBox, line);
+        QTest::keyClick(msgBox, Qt::Key_Return);
         settleAll();
     }
-    const QString text = w->conversationView->toPlainText();
+    const QString text = chatView->toPlainText();
     ASSERT_TRUE(text.contains("Lunch at noon?")) << text.toStdString();
 
-    QTest::keyClick(w->messageEdit, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(msgBox, Qt::Key_F, Qt::ControlModifier);
     auto* bar = w->findChild<FindBar*>("findBar");
     ASSERT_TRUE(bar);
     ASSERT_TRUE(bar->isVisibleTo(w));
@@ -187,7 +189,7 @@ TEST_F(Comforts, FindGoesRoundThreeMatchesAndEscClosesOnlyTheBar)
     QTest::keyClicks(box, "lunch");
     // The typing went to the bar, not to the message box.
     EXPECT_EQ(box->text(), "lunch");
-    EXPECT_EQ(w->messageEdit->toPlainText(), "");
+    EXPECT_EQ(msgBox->toPlainText(), "");
 
     // The newest message comes first.
     const qsizetype first = text.indexOf("LUNCH");
@@ -195,9 +197,9 @@ TEST_F(Comforts, FindGoesRoundThreeMatchesAndEscClosesOnlyTheBar)
     const qsizetype third = text.indexOf("Lunch at");
     // The current match: the marked text where the view's cursor stands, marked unlike the rest.
     const auto current = [&] {
-        const QList<QTextEdit::ExtraSelection> marks = w->conversationView->extraSelections();
+        const QList<QTextEdit::ExtraSelection> marks = chatView->extraSelections();
         EXPECT_EQ(marks.size(), 3);
-        const int at = w->conversationView->textCursor().position();
+        const int at = chatView->textCursor().position();
         qsizetype found = -1;
         for (const QTextEdit::ExtraSelection& mark : marks) {
             if (mark.cursor.selectionStart() != at)
@@ -231,16 +233,16 @@ TEST_F(Comforts, FindGoesRoundThreeMatchesAndEscClosesOnlyTheBar)
     EXPECT_EQ(count->text(), "3 of 3");
     QTest::keyClicks(box, "x");
     EXPECT_EQ(count->text(), "No matches");
-    EXPECT_TRUE(w->conversationView->extraSelections().isEmpty());
+    EXPECT_TRUE(chatView->extraSelections().isEmpty());
     QTest::keyClick(box, Qt::Key_Backspace);
     EXPECT_EQ(count->text(), "1 of 3");
 
     // Esc closes the bar and its marks, not the window; the message box has the keys again.
     QTest::keyClick(box, Qt::Key_Escape);
     EXPECT_FALSE(bar->isVisibleTo(w));
-    EXPECT_TRUE(w->conversationView->extraSelections().isEmpty());
+    EXPECT_TRUE(chatView->extraSelections().isEmpty());
     EXPECT_FALSE(w->fading());
-    EXPECT_EQ(w->focusWidget(), w->messageEdit);
+    EXPECT_EQ(w->focusWidget(), msgBox);
 }
 
 TEST_F(Comforts, ShiftEnterBreaksTheLineAndEnterOrCtrlEnterSends)
@@ -299,7 +301,7 @@ TEST_F(Comforts, TypingInTheListFindsAmongThreeHundredUsersAndAPollKeepsIt)
     addUsers(lines);
     reload();
     TNetwork* w = alice->w();
-    QTreeWidget* list = w->userList;
+    QTreeWidget* list = control<QTreeWidget>(w, "users");
     ASSERT_EQ(list->topLevelItemCount(), 301); // and Bob
     auto* filter = w->findChild<UserFilter*>("userFilter");
     ASSERT_TRUE(filter);

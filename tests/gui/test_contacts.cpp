@@ -69,7 +69,7 @@ protected:
         stock.fill(Qt::blue);
         stock.save(root.path("alice/app/0rg_System/avax.png"));
         alice = signedIn("Alice");
-        ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+        ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     }
 
     // A user registered by another client: a directory line and a folder with a record.
@@ -85,7 +85,7 @@ protected:
     }
     void reload()
     {
-        alice->w()->contacts().onPollTick();
+        fire(alice->w(), "msgrld");
         alice->settle();
     }
     int row(const QString& name) const
@@ -103,8 +103,8 @@ TEST_F(Contacts, TheListShowsEveryoneButOneself)
     reload();
     TNetwork* w = alice->w();
     QStringList listed;
-    for (int i = 0; i < w->userList->topLevelItemCount(); ++i)
-        listed.append(w->userList->topLevelItem(i)->text(1));
+    for (int i = 0; i < control<QTreeWidget>(w, "users")->topLevelItemCount(); ++i)
+        listed.append(control<QTreeWidget>(w, "users")->topLevelItem(i)->text(1));
     EXPECT_EQ(listed, QStringList({"Bob", "Carol"}));
     EXPECT_GE(UserDirectory::find(w->directory().userst(), "Alice"), 0);
     EXPECT_EQ(w->directory().userst().size(), 3);
@@ -115,15 +115,15 @@ TEST_F(Contacts, ACorrespondentWithoutAConversationOffersTheMessageButton)
     reload();
     open("Bob");
     TNetwork* w = alice->w();
-    EXPECT_EQ(w->peerNameLabel->text(), "Bob");
+    EXPECT_EQ(textOf(w, "user2name"), "Bob");
     EXPECT_EQ(w->directory().sendbutHint(), "Bob");
-    EXPECT_FALSE(w->quickSendButton->isHidden());
-    EXPECT_TRUE(w->conversationView->isHidden());
-    EXPECT_TRUE(w->sendButton->isHidden());
-    EXPECT_TRUE(w->busyLabel->isHidden());
+    EXPECT_FALSE(hidden(w, "sms"));
+    EXPECT_TRUE(hidden(w, "chat"));
+    EXPECT_TRUE(hidden(w, "sendbut"));
+    EXPECT_TRUE(hidden(w, "LMDSimpleLabel2"));
     // Bob's avatar is no picture: the stock one stands in for it.
-    EXPECT_FALSE(w->peerAvatar->isHidden());
-    EXPECT_FALSE(w->peerAvatar->picture().isNull());
+    EXPECT_FALSE(hidden(w, "user2"));
+    EXPECT_FALSE(control<FrameImage>(w, "user2")->picture().isNull());
 }
 
 TEST_F(Contacts, AConversationIsShownWithoutItsFileLine)
@@ -133,12 +133,12 @@ TEST_F(Contacts, AConversationIsShownWithoutItsFileLine)
     reload();
     open("Bob");
     TNetwork* w = alice->w();
-    EXPECT_TRUE(w->quickSendButton->isHidden());
-    EXPECT_FALSE(w->conversationView->isHidden());
-    EXPECT_FALSE(w->sendButton->isHidden());
+    EXPECT_TRUE(hidden(w, "sms"));
+    EXPECT_FALSE(hidden(w, "chat"));
+    EXPECT_FALSE(hidden(w, "sendbut"));
     EXPECT_EQ(w->conversation().chatLines().value(0), "Bob sent the file \"report\"");
     EXPECT_EQ(w->conversation().chatLines().value(1), "");
-    EXPECT_FALSE(w->conversationView->toPlainText().contains("..."));
+    EXPECT_FALSE(control<QPlainTextEdit>(w, "chat")->toPlainText().contains("..."));
     // The SeenCopy is the server's copy as downloaded.
     const QString seen = alice->ctx->folders().programDataDir + "net/Alice/Bob.ms";
     EXPECT_EQ(TempTree::read(seen), TempTree::read(users("Alice/Bob.ms")));
@@ -154,13 +154,14 @@ TEST_F(Contacts, OpeningRemovesTheUnreadMarkInPlace)
     ASSERT_EQ(at, 1);
     w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
     w->contacts().showUsers();
-    ASSERT_EQ(w->userList->topLevelItem(at)->text(0), "(+)");
+    ASSERT_EQ(control<QTreeWidget>(w, "users")->topLevelItem(at)->text(0), "(+)");
     open("Carol");
     EXPECT_EQ(row("Carol"), at);
     EXPECT_EQ(w->directory().users().at(at), "}Carol}}}.png}eng/");
-    EXPECT_EQ(w->userList->topLevelItem(at)->text(0), "");
-    EXPECT_EQ(w->userList->topLevelItem(at)->text(1), "Carol");
-    EXPECT_EQ(w->userList->currentItem(), w->userList->topLevelItem(at));
+    EXPECT_EQ(control<QTreeWidget>(w, "users")->topLevelItem(at)->text(0), "");
+    EXPECT_EQ(control<QTreeWidget>(w, "users")->topLevelItem(at)->text(1), "Carol");
+    EXPECT_EQ(control<QTreeWidget>(w, "users")->currentItem(),
+              control<QTreeWidget>(w, "users")->topLevelItem(at));
 }
 
 TEST_F(Contacts, NoticePhrasesFollowTheCorrespondentsLanguage)
@@ -192,10 +193,10 @@ TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
     TNetwork* w = alice->w();
     const QString fav = alice->ctx->folders().programDataDir + "net/fav.xo";
     EXPECT_TRUE(QFile::exists(fav));
-    EXPECT_TRUE(w->favouriteMark->pictureFile().endsWith("/fav_icon_on.png"));
-    QTest::mouseClick(w->favouriteMark, Qt::LeftButton);
+    EXPECT_TRUE(control<FrameImage>(w, "favs")->pictureFile().endsWith("/fav_icon_on.png"));
+    click(w, "favs");
     EXPECT_EQ(linesOf(fav), QStringList({"Bob"}));
-    EXPECT_TRUE(w->favouriteMark->pictureFile().endsWith("/fav_icon.png"));
+    EXPECT_TRUE(control<FrameImage>(w, "favs")->pictureFile().endsWith("/fav_icon.png"));
 
     // Known again after a restart and shown when Bob is opened.
     alice->restart();
@@ -204,10 +205,11 @@ TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
     reload();
     open("Bob");
     EXPECT_EQ(alice->w()->contacts().favourites, QStringList({"Bob"}));
-    EXPECT_TRUE(alice->w()->favouriteMark->pictureFile().endsWith("/fav_icon.png"));
-    QTest::mouseClick(alice->w()->favouriteMark, Qt::LeftButton);
+    EXPECT_TRUE(control<FrameImage>(alice->w(), "favs")->pictureFile().endsWith("/fav_icon.png"));
+    click(alice->w(), "favs");
     EXPECT_EQ(linesOf(fav), QStringList());
-    EXPECT_TRUE(alice->w()->favouriteMark->pictureFile().endsWith("/fav_icon_on.png"));
+    EXPECT_TRUE(
+        control<FrameImage>(alice->w(), "favs")->pictureFile().endsWith("/fav_icon_on.png"));
 }
 
 TEST_F(Contacts, HostileDirectoryLinesAreListedButNeverOpened)
@@ -230,8 +232,8 @@ TEST_F(Contacts, HostileDirectoryLinesAreListedButNeverOpened)
     for (const char* name : {"..", "a/b", "../x"}) {
         open(QString::fromLatin1(name));
         EXPECT_EQ(w->directory().sendbutHint(), "Bob") << name;
-        EXPECT_EQ(w->peerNameLabel->text(), "Bob") << name;
-        EXPECT_TRUE(w->busyLabel->isHidden()) << name;
+        EXPECT_EQ(textOf(w, "user2name"), "Bob") << name;
+        EXPECT_TRUE(hidden(w, "LMDSimpleLabel2")) << name;
         // Bob stays open, and so do his notice phrases.
         EXPECT_EQ(w->contacts().peerPhrases.size(), eng.size()) << name;
         EXPECT_EQ(w->contacts().peerPhrases.phrase(0), eng.phrase(0)) << name;
@@ -256,8 +258,8 @@ TEST_F(Contacts, ThePopupOpensItsSenderByTheTrimmedName)
     EXPECT_EQ(w->directory().selectedPeer(), "Bob");
     EXPECT_EQ(w->directory().selected(), at);
     EXPECT_FALSE(userentry::isMarked(w->directory().users().at(at)));
-    EXPECT_EQ(w->peerNameLabel->text(), "Bob");
-    EXPECT_FALSE(w->conversationView->isHidden());
+    EXPECT_EQ(textOf(w, "user2name"), "Bob");
+    EXPECT_FALSE(hidden(w, "chat"));
 }
 
 TEST_F(Contacts, ACorrespondentWhoseFolderIsGoneCannotBeWrittenTo)
@@ -270,15 +272,14 @@ TEST_F(Contacts, ACorrespondentWhoseFolderIsGoneCannotBeWrittenTo)
     reload();
     open("Bob");
     TNetwork* w = alice->w();
-    ASSERT_FALSE(w->conversationView->isHidden());
+    ASSERT_FALSE(hidden(w, "chat"));
 
     open("Carol");
-    for (QWidget* c : std::initializer_list<QWidget*>{w->conversationView, w->messageEdit,
-                                                      w->sendButton, w->sendFileButton})
-        EXPECT_TRUE(c->isHidden()) << c->objectName().toStdString();
+    for (const char* c : {"chat", "msg", "sendbut", "LMDButton2"})
+        EXPECT_TRUE(hidden(w, c)) << c;
     EXPECT_EQ(linesOf(users("Alice/Carol.ms")), QStringList({"Carol     1 :", "our history", ""}));
     EXPECT_EQ(linesOf(users("Alice/Bob.ms")), QStringList({"Bob     1 :", "hello", ""}));
-    EXPECT_TRUE(w->busyLabel->isHidden());
+    EXPECT_TRUE(hidden(w, "LMDSimpleLabel2"));
 }
 
 TEST_F(Contacts, ThePopupShowsItsSendersOwnAvatar)
@@ -294,8 +295,8 @@ TEST_F(Contacts, ThePopupShowsItsSendersOwnAvatar)
     alice->ctx->netprog()->Hint = "Carol";
     w->contacts().openPopupSender();
     settleAll();
-    EXPECT_EQ(w->peerNameLabel->text(), "Carol");
-    EXPECT_EQ(w->peerAvatar->picture().size(), QSize(16, 16));
+    EXPECT_EQ(textOf(w, "user2name"), "Carol");
+    EXPECT_EQ(control<FrameImage>(w, "user2")->picture().size(), QSize(16, 16));
 }
 
 TEST_F(Contacts, ShowingTheWindowReadsTheOpenCorrespondentsMark)
@@ -308,9 +309,9 @@ TEST_F(Contacts, ShowingTheWindowReadsTheOpenCorrespondentsMark)
     w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
     w->contacts().showUsers();
     w->show();
-    const bool flashing = w->contacts().chatFlashTimer->isActive();
+    const bool flashing = running(w, "high");
     alice->stopTimers();
     EXPECT_TRUE(flashing);
     EXPECT_FALSE(userentry::isMarked(w->directory().users().at(at)));
-    EXPECT_EQ(w->userList->topLevelItem(at)->text(0), "");
+    EXPECT_EQ(control<QTreeWidget>(w, "users")->topLevelItem(at)->text(0), "");
 }

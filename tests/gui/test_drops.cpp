@@ -118,15 +118,10 @@ int fadeSteps(const QList<int>& seen)
     return steps;
 }
 
-template <typename W> W* child(QWidget* window, const char* name)
-{
-    return window->findChild<W*>(QString::fromLatin1(name));
-}
-
 // The hint of the mini bar's tray icon.
 QString trayTip(QWidget* bar)
 {
-    return child<QSystemTrayIcon>(bar, "Tray1")->toolTip();
+    return control<QSystemTrayIcon>(bar, "Tray1")->toolTip();
 }
 
 class Drops : public DemoPair
@@ -140,11 +135,11 @@ protected:
         root.write("carol/app/0rg_System/avax.png", "avatar");
         bob = signedIn("Bob");
         alice = signedIn("Alice");
-        ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
-        alice->w()->contacts().onPollTick();
+        ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
+        fire(alice->w(), "msgrld");
         settleAll();
         ASSERT_GE(UserDirectory::find(alice->w()->directory().users(), "Bob"), 0);
-        bob->w()->contacts().onPollTick();
+        fire(bob->w(), "msgrld");
         settleAll();
     }
 
@@ -160,7 +155,7 @@ protected:
         w->show();
         settleAll();
         runFade(w);
-        QTest::mouseClick(w->sendFileButton, Qt::LeftButton);
+        click(w, "LMDButton2");
         Tdragform* zone = alice->ctx->dragform();
         runFade(w);
         runFade(zone);
@@ -183,7 +178,7 @@ TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
     ASSERT_TRUE(zone->isVisible());
     EXPECT_FALSE(alice->w()->isVisible());
     EXPECT_EQ(zone->size(), QSize(220, 180));
-    EXPECT_EQ(child<QLabel>(zone, "LMDSimpleLabel2")->text(), "Uploading...");
+    EXPECT_EQ(control<QLabel>(zone, "LMDSimpleLabel2")->text(), "Uploading...");
 
     const QString a = desk.write("plan.txt", "the plan");
     const QString b = desk.write("budget.csv", "1,2,3");
@@ -217,11 +212,12 @@ TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
     TNetwork* w = alice->w();
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->conversation().chatLines().value(0), theirs.at(0));
-    EXPECT_FALSE(w->conversationView->isHidden());
-    EXPECT_TRUE(w->quickSendButton->isHidden());
-    EXPECT_EQ(w->background->hint(), QString()) << "the resume mark holds for one show";
+    EXPECT_FALSE(hidden(w, "chat"));
+    EXPECT_TRUE(hidden(w, "sms"));
+    EXPECT_EQ(control<FrameImage>(w, "bg")->hint(), QString())
+        << "the resume mark holds for one show";
 
-    bob->w()->contacts().onPollTick();
+    fire(bob->w(), "msgrld");
     settleAll();
     const QString network = bob->ctx->folders().networkDir + "Alice/";
     EXPECT_EQ(TempTree::read(network + "plan.txt"), "the plan");
@@ -235,11 +231,12 @@ TEST_F(Drops, EscDoubleClickAndTheStripCloseTheZoneAndTheMainWindowReturns)
     const QList<std::function<void(Tdragform*)>> triggers = {
         [](Tdragform* zone) { QTest::keyRelease(zone, Qt::Key_Escape); },
         [](Tdragform* zone) {
-            QTest::mouseDClick(child<FrameImage>(zone, "Image1"), Qt::LeftButton, {},
+            QTest::mouseDClick(control<FrameImage>(zone, "Image1"), Qt::LeftButton, {},
                                QPoint(150, 100));
         },
         [](Tdragform* zone) {
-            QTest::mouseClick(child<FrameImage>(zone, "Image2"), Qt::LeftButton, {}, QPoint(10, 5));
+            QTest::mouseClick(control<FrameImage>(zone, "Image2"), Qt::LeftButton, {},
+                              QPoint(10, 5));
         },
     };
     for (int i = 0; i < triggers.size(); ++i) {
@@ -259,7 +256,7 @@ TEST_F(Drops, TheZoneMovesWithAnyButtonAndTheQuickSendButtonOpensIt)
     startConversation();
     alice->open("Bob");
     Tdragform* zone = openZone();
-    auto* picture = child<FrameImage>(zone, "Image1");
+    auto* picture = control<FrameImage>(zone, "Image1");
     const QPoint before = zone->pos();
     QTest::mousePress(picture, Qt::RightButton, {}, QPoint(50, 50));
     QMouseEvent move(QEvent::MouseMove, QPointF(80, 70), picture->mapToGlobal(QPointF(80, 70)),
@@ -289,22 +286,22 @@ TEST_F(Drops, ADropOnTheZoneWithTheServerDownWaitsForItWithoutSigningOut)
     alice->open("Bob");
     Tdragform* zone = openZone();
     TNetwork* w = alice->w();
-    w->onConnectionStatus(false);
+    detectorSays(w, false);
     alice->stopTimers();
     ASSERT_TRUE(dropOn(zone, {desk.write("plan.txt", "the plan")}));
     settleAll();
     EXPECT_TRUE(zone->isVisible());
     EXPECT_FALSE(zone->fade().running());
-    auto* state = child<QLabel>(zone, "dropState");
+    auto* state = control<QLabel>(zone, "dropState");
     EXPECT_FALSE(state->isHidden());
     EXPECT_EQ(state->text(), "Waiting for the server (files: 1)\nClick here to cancel");
     EXPECT_EQ(zone->waitingFiles().fileCount(), 1);
     EXPECT_TRUE(w->signedIn());
-    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+    EXPECT_EQ(textOf(w, "User"), "Alice");
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
 
     // The detector finds the server again: the files go, and the zone with them.
-    w->onConnectionStatus(true);
+    detectorSays(w, true);
     alice->stopTimers();
     settleAll();
     EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
@@ -312,7 +309,7 @@ TEST_F(Drops, ADropOnTheZoneWithTheServerDownWaitsForItWithoutSigningOut)
     runFade(zone);
     EXPECT_FALSE(zone->isVisible());
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+    EXPECT_EQ(textOf(w, "User"), "Alice");
 }
 
 TEST_F(Drops, WaitingFilesOfTheZoneAreGivenUpByAClickOnTheirStateOrByEsc)
@@ -322,7 +319,7 @@ TEST_F(Drops, WaitingFilesOfTheZoneAreGivenUpByAClickOnTheirStateOrByEsc)
     TNetwork* w = alice->w();
     const QList<std::function<void(Tdragform*)>> cancels = {
         [](Tdragform* zone) {
-            QTest::mouseClick(child<QLabel>(zone, "dropState"), Qt::LeftButton);
+            QTest::mouseClick(control<QLabel>(zone, "dropState"), Qt::LeftButton);
         },
         [](Tdragform* zone) {
             QTest::keyRelease(zone, Qt::Key_Escape);
@@ -331,14 +328,14 @@ TEST_F(Drops, WaitingFilesOfTheZoneAreGivenUpByAClickOnTheirStateOrByEsc)
     };
     for (int i = 0; i < cancels.size(); ++i) {
         Tdragform* zone = openZone();
-        w->onConnectionStatus(false);
+        detectorSays(w, false);
         alice->stopTimers();
         ASSERT_TRUE(dropOn(zone, {desk.write("plan.txt", "the plan")})) << i;
         ASSERT_TRUE(zone->waitingFiles().waiting()) << i;
         cancels.at(i)(zone);
         EXPECT_FALSE(zone->waitingFiles().waiting()) << i;
-        EXPECT_TRUE(child<QLabel>(zone, "dropState")->isHidden()) << i;
-        w->onConnectionStatus(true);
+        EXPECT_TRUE(control<QLabel>(zone, "dropState")->isHidden()) << i;
+        detectorSays(w, true);
         alice->stopTimers();
         settleAll();
         EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/plan.txt"))) << i;
@@ -354,7 +351,7 @@ TEST_F(Drops, FilesDroppedOnTheMessageBoxAreSentNotTyped)
 {
     startConversation();
     alice->open("Bob");
-    QPlainTextEdit* msg = alice->w()->messageEdit;
+    QPlainTextEdit* msg = control<QPlainTextEdit>(alice->w(), "msg");
     ASSERT_TRUE(dropOn(msg->viewport(), {desk.write("notes.txt", "notes")}));
     settleAll();
     EXPECT_EQ(msg->toPlainText(), QString());
@@ -382,7 +379,7 @@ TNetwork* showMainWindow(TestClient& c)
 
 void serverLost(TestClient& c, bool lost = true)
 {
-    c.w()->onConnectionStatus(!lost);
+    detectorSays(c.w(), !lost);
     c.stopTimers();
 }
 
@@ -395,24 +392,25 @@ TEST_F(Drops, AMainWindowDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenI
     serverLost(*alice);
     ASSERT_TRUE(dropOn(w, {desk.write("plan.txt", "the plan"), desk.write("budget.csv", "1,2,3")}));
     settleAll();
-    auto* state = child<QLabel>(w, "dropState");
+    auto* state = control<QLabel>(w, "dropState");
     ASSERT_TRUE(state);
     EXPECT_TRUE(state->isVisible());
     EXPECT_EQ(state->text(), "Waiting for the server (files: 2)\nClick here to cancel");
     EXPECT_EQ(w->conversation().waitingFiles().fileCount(), 2);
-    EXPECT_TRUE(w->busyLabel->isHidden()) << "nothing is on its way";
+    EXPECT_TRUE(hidden(w, "LMDSimpleLabel2")) << "nothing is on its way";
     EXPECT_TRUE(w->signedIn());
-    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
-    EXPECT_TRUE(w->signInButton->isHidden());
+    EXPECT_EQ(textOf(w, "User"), "Alice");
+    EXPECT_TRUE(hidden(w, "Button2"));
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
         << alice->fakes.desktop->errors.join('|').toStdString();
 
     // A drop on the message box waits beside them.
-    ASSERT_TRUE(dropOn(w->messageEdit->viewport(), {desk.write("notes.txt", "notes")}));
+    ASSERT_TRUE(
+        dropOn(control<QPlainTextEdit>(w, "msg")->viewport(), {desk.write("notes.txt", "notes")}));
     settleAll();
     EXPECT_EQ(state->text(), "Waiting for the server (files: 3)\nClick here to cancel");
-    EXPECT_EQ(w->messageEdit->toPlainText(), QString());
+    EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), QString());
 
     serverLost(*alice, false);
     settleAll();
@@ -425,19 +423,20 @@ TEST_F(Drops, AMainWindowDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenI
     EXPECT_EQ(w->conversation().chatLines().value(0), notice);
     EXPECT_FALSE(state->isVisible());
     EXPECT_FALSE(w->conversation().waitingFiles().waiting());
-    EXPECT_TRUE(w->busyLabel->isHidden());
-    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+    EXPECT_TRUE(hidden(w, "LMDSimpleLabel2"));
+    EXPECT_EQ(textOf(w, "User"), "Alice");
 }
 
 TEST_F(Drops, WaitingFilesOfTheMainWindowAreGivenUpByAClickOnTheirStateOrByEsc)
 {
     startConversation();
     TNetwork* w = showMainWindow(*alice);
+    auto* message = control<QPlainTextEdit>(w, "msg");
     const QList<std::function<void()>> cancels = {
-        [&] { QTest::mouseClick(child<QLabel>(w, "dropState"), Qt::LeftButton); },
+        [&] { QTest::mouseClick(control<QLabel>(w, "dropState"), Qt::LeftButton); },
         [&] {
-            w->messageEdit->setFocus();
-            QTest::keyClick(w->messageEdit, Qt::Key_Escape);
+            message->setFocus();
+            QTest::keyClick(message, Qt::Key_Escape);
         },
     };
     for (int i = 0; i < cancels.size(); ++i) {
@@ -448,15 +447,15 @@ TEST_F(Drops, WaitingFilesOfTheMainWindowAreGivenUpByAClickOnTheirStateOrByEsc)
         ASSERT_TRUE(w->conversation().waitingFiles().waiting()) << i;
         cancels.at(i)();
         EXPECT_FALSE(w->conversation().waitingFiles().waiting()) << i;
-        EXPECT_FALSE(child<QLabel>(w, "dropState")->isVisible()) << i;
+        EXPECT_FALSE(control<QLabel>(w, "dropState")->isVisible()) << i;
         EXPECT_FALSE(w->fading()) << "the window stays: " << i;
         serverLost(*alice, false);
         settleAll();
         EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/plan.txt"))) << i;
     }
     // With nothing waiting, Esc is the window's again.
-    w->messageEdit->setFocus();
-    QTest::keyClick(w->messageEdit, Qt::Key_Escape);
+    message->setFocus();
+    QTest::keyClick(message, Qt::Key_Escape);
     EXPECT_TRUE(w->fading());
     runFade(w);
 }
@@ -469,10 +468,10 @@ TEST_F(Drops, AMainWindowSendThatFindsNoServerPutsItsFilesBackToWait)
     ASSERT_TRUE(QDir().rename(users("Bob"), users("Bob.away")));
     ASSERT_TRUE(dropOn(w, {desk.write("plan.txt", "the plan")}));
     settleAll();
-    auto* state = child<QLabel>(w, "dropState");
+    auto* state = control<QLabel>(w, "dropState");
     EXPECT_TRUE(state->isVisible());
     EXPECT_EQ(state->text(), "Waiting for the server (files: 1)\nClick here to cancel");
-    EXPECT_TRUE(w->busyLabel->isHidden());
+    EXPECT_TRUE(hidden(w, "LMDSimpleLabel2"));
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
         << alice->fakes.desktop->errors.join('|').toStdString();
 
@@ -500,7 +499,7 @@ TEST_F(Drops, AFileTheServerRefusesIsNamedAndLeftOutOfTheNotice)
     EXPECT_TRUE(notice.contains("\"a\"")) << notice.toStdString();
     EXPECT_FALSE(notice.contains("\"b\"")) << notice.toStdString();
     EXPECT_FALSE(w->conversation().waitingFiles().waiting()) << "a refusal is no reason to wait";
-    EXPECT_FALSE(child<QLabel>(w, "dropState")->isVisible());
+    EXPECT_FALSE(control<QLabel>(w, "dropState")->isVisible());
 }
 
 // The mini bar and the picker
@@ -509,7 +508,7 @@ namespace {
 
 QListWidget* pickerList(TestClient& c)
 {
-    return child<QListWidget>(c.ctx->fList(), "users");
+    return control<QListWidget>(c.ctx->fList(), "users");
 }
 
 QStringList pickerNames(TestClient& c)
@@ -570,16 +569,16 @@ TEST_F(Drops, TheBarSendsToAPickedCorrespondentAndBecomesTheirConversation)
 
     TNetwork* w = alice->w();
     EXPECT_EQ(w->directory().sendbutHint(), "Bob");
-    EXPECT_EQ(w->peerNameLabel->text(), "Bob");
-    EXPECT_FALSE(w->peerNameLabel->isHidden());
+    EXPECT_EQ(textOf(w, "user2name"), "Bob");
+    EXPECT_FALSE(hidden(w, "user2name"));
     EXPECT_EQ(w->conversation().chatLines().value(0), theirs.at(0));
     EXPECT_TRUE(w->conversation().chatLines().contains("first"));
-    EXPECT_FALSE(w->conversationView->isHidden());
+    EXPECT_FALSE(hidden(w, "chat"));
     EXPECT_TRUE(alice->ctx->Minimized()->dropfiles.isEmpty());
-    EXPECT_TRUE(child<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
+    EXPECT_TRUE(control<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
     EXPECT_EQ(trayTip(alice->ctx->Minimized()), "Larkspire");
 
-    bob->w()->contacts().onPollTick();
+    fire(bob->w(), "msgrld");
     settleAll();
     EXPECT_EQ(TempTree::read(bob->ctx->folders().networkDir + "Alice/a.txt"), "A");
     EXPECT_EQ(TempTree::read(bob->ctx->folders().networkDir + "Alice/b.txt"), "B");
@@ -654,15 +653,15 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
     startConversation();
     TNetwork* w = alice->w();
     TMinimized* bar = alice->ctx->Minimized();
-    w->onConnectionStatus(false);
+    detectorSays(w, false);
     alice->stopTimers();
     dropOnBar(*alice, {desk.write("a.txt", "A"), desk.write("b.txt", "B")});
     clickName(*alice, "Bob");
 
     // Still signed in, no sign-in screen; the bar says why nothing went.
     EXPECT_TRUE(w->signedIn());
-    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
-    EXPECT_TRUE(w->signInButton->isHidden());
+    EXPECT_EQ(textOf(w, "User"), "Alice");
+    EXPECT_TRUE(hidden(w, "Button2"));
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(bar->isVisible());
     EXPECT_FALSE(bar->waitingMark->isHidden());
@@ -679,7 +678,7 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
     clickName(*alice, "Bob");
     EXPECT_EQ(bar->waitingMark->text(), QString::fromUtf8("3 \u2715"));
 
-    w->onConnectionStatus(true);
+    detectorSays(w, true);
     alice->stopTimers();
     settleAll();
     EXPECT_EQ(TempTree::read(users("Bob/Alice/a.txt")), "A");
@@ -690,14 +689,14 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
     EXPECT_TRUE(bar->waitingMark->isHidden());
     EXPECT_FALSE(bar->waitingFiles().waiting());
     EXPECT_EQ(trayTip(bar), "Larkspire");
-    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+    EXPECT_EQ(textOf(w, "User"), "Alice");
 }
 
 TEST_F(Drops, AClickOnTheBarsWaitingMarkGivesUpItsFiles)
 {
     TNetwork* w = alice->w();
     TMinimized* bar = alice->ctx->Minimized();
-    w->onConnectionStatus(false);
+    detectorSays(w, false);
     alice->stopTimers();
     dropOnBar(*alice, {desk.write("a.txt", "A")});
     clickName(*alice, "Bob");
@@ -710,7 +709,7 @@ TEST_F(Drops, AClickOnTheBarsWaitingMarkGivesUpItsFiles)
     EXPECT_EQ(bar->toolTip(), QString());
     EXPECT_TRUE(bar->isVisible()) << "the click is the mark's, not the bar's";
 
-    w->onConnectionStatus(true);
+    detectorSays(w, true);
     alice->stopTimers();
     settleAll();
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
@@ -726,8 +725,8 @@ TEST_F(Drops, ADropOnTheBarWhileSignedOutSaysWhyAndOpensTheSignInScreen)
     EXPECT_EQ(carol.ctx->Minimized()->toolTip(), "Sign in to send files");
     EXPECT_FALSE(carol.ctx->Minimized()->waitingFiles().waiting());
     EXPECT_TRUE(carol.w()->isVisible());
-    EXPECT_EQ(carol.w()->ownNameLabel->text(), "-");
-    EXPECT_FALSE(carol.w()->signInButton->isHidden());
+    EXPECT_EQ(textOf(carol.w(), "User"), "-");
+    EXPECT_FALSE(hidden(carol.w(), "Button2"));
     EXPECT_TRUE(carol.ctx->Minimized()->dropfiles.isEmpty());
     settleAll();
     EXPECT_FALSE(QFileInfo::exists(users("Alice/-")));
@@ -742,15 +741,15 @@ TEST(DropAnswers, OnlyLocalFilesAreTakenAndOnlyAsACopy)
     const QString file = desk.write("a.txt", "A");
     c.bar()->show();
     runFade(c.bar());
-    const QList<QWidget*> targets = {c.w(), c.w()->messageEdit->viewport(), c.bar(),
-                                     c.ctx->dragform()};
+    const QList<QWidget*> targets = {c.w(), control<QPlainTextEdit>(c.w(), "msg")->viewport(),
+                                     c.bar(), c.ctx->dragform()};
     for (QWidget* target : targets) {
         SCOPED_TRACE(target->objectName().toStdString());
         // Nobody is signed in and there is no server: still a copy, and the file stays.
         EXPECT_TRUE(dropOn(target, {file}));
 
         // Text and links are typed in the message box, and the windows refuse them.
-        if (target != c.w()->messageEdit->viewport()) {
+        if (target != control<QPlainTextEdit>(c.w(), "msg")->viewport()) {
             QMimeData text;
             text.setText("file:///etc/passwd");
             EXPECT_FALSE(drag(target, text).entered);
@@ -766,7 +765,8 @@ TEST(DropAnswers, OnlyLocalFilesAreTakenAndOnlyAsACopy)
         EXPECT_NE(moveOnly.onDrop, Qt::CopyAction);
         EXPECT_TRUE(QFileInfo::exists(file));
     }
-    EXPECT_EQ(c.w()->messageEdit->toPlainText(), QString()) << "files are never typed";
+    EXPECT_EQ(control<QPlainTextEdit>(c.w(), "msg")->toPlainText(), QString())
+        << "files are never typed";
     settleAll();
 }
 

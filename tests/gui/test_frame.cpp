@@ -29,8 +29,8 @@ using Client = OfflineClient;
 int finishFade(TNetwork* w)
 {
     int ticks = 0;
-    while (w->fadeTimer->isActive() && ticks < 100) {
-        w->onFadeTick();
+    for (auto* fx = control<QTimer>(w, "fx"); fx->isActive() && ticks < 100;) {
+        tick(fx);
         ++ticks;
     }
     return ticks;
@@ -55,61 +55,52 @@ TEST(FrameCreation, TheSignInScreenIsInPlace)
 
     struct Expect
     {
-        QWidget* control;
+        const char* control;
         QRect place;
         bool shown;
     };
     const Expect table[] = {
-        {w->background, {0, 0, 1200, 700}, true},
-        {w->minimizeImage, {514, 0, 176, 38}, true},
-        {w->backImage, {1154, 0, 38, 38}, true},
-        {w->closeImage, {987, 0, 113, 17}, true},
-        {w->settingsToggle, {1147, 78, 40, 136}, false},
-        {w->signInTitle, {376, 256, 441, 23}, true},
-        {w->nameEdit, {484, 288, 234, 21}, true},
-        {w->passwordEdit, {484, 312, 234, 21}, true},
-        {w->signInButton, {484, 338, 234, 27}, true},
-        {w->autoSignInOption, {488, 368, 225, 50}, true},
-        {w->forgetPasswordOption, {488, 418, 225, 50}, true},
-        {w->sharedComputerOption, {488, 468, 225, 50}, true},
-        {w->favouriteMark, {102, 270, 44, 40}, true},
-        {w->userList, {52, 56, 800, 177}, false},
-        {w->conversationView, {224, 240, 628, 289}, false},
-        {w->quickSendButton, {224, 240, 628, 177}, false},
-        {w->messageEdit, {224, 543, 514, 74}, false},
-        {w->sendButton, {739, 543, 113, 48}, false},
-        {w->panelForgetPasswordOption, {971, 530, 169, 20}, false},
-        {w->deleteAccountButton, {979, 587, 153, 17}, false},
+        {"bg", {0, 0, 1200, 700}, true},         {"Image2", {514, 0, 176, 38}, true},
+        {"Image1", {1154, 0, 38, 38}, true},     {"bclose", {987, 0, 113, 17}, true},
+        {"more", {1147, 78, 40, 136}, false},    {"Label1", {376, 256, 441, 23}, true},
+        {"username", {484, 288, 234, 21}, true}, {"pass", {484, 312, 234, 21}, true},
+        {"Button2", {484, 338, 234, 27}, true},  {"c1", {488, 368, 225, 50}, true},
+        {"c2", {488, 418, 225, 50}, true},       {"c3", {488, 468, 225, 50}, true},
+        {"favs", {102, 270, 44, 40}, true},      {"users", {52, 56, 800, 177}, false},
+        {"chat", {224, 240, 628, 289}, false},   {"sms", {224, 240, 628, 177}, false},
+        {"msg", {224, 543, 514, 74}, false},     {"sendbut", {739, 543, 113, 48}, false},
+        {"m2", {971, 530, 169, 20}, false},      {"delbut", {979, 587, 153, 17}, false},
     };
     for (const Expect& e : table) {
-        EXPECT_EQ(e.control->geometry(), e.place) << e.control->objectName().toStdString();
-        EXPECT_EQ(e.control->isVisibleTo(w), e.shown) << e.control->objectName().toStdString();
+        EXPECT_EQ(control<QWidget>(w, e.control)->geometry(), e.place) << e.control;
+        EXPECT_EQ(shownIn(w, e.control), e.shown) << e.control;
     }
     // The panel keeps its place when its picture is missing.
-    EXPECT_EQ(w->settingsPanel->geometry(), QRect(880, 200, 338, 417));
-    EXPECT_FALSE(w->settingsPanel->isVisibleTo(w));
+    EXPECT_EQ(control<QWidget>(w, "block1")->geometry(), QRect(880, 200, 338, 417));
+    EXPECT_FALSE(shownIn(w, "block1"));
 }
 
 TEST(FrameCreation, CaptionsComeFromTheStringTable)
 {
     Client c("rus/\r\n");
     TNetwork* w = c.w();
-    EXPECT_EQ(w->signInButton->text(), "Запуск");
-    EXPECT_EQ(w->nameEdit->text(), "Имя");
-    EXPECT_EQ(w->panelForgetPasswordOption->text(), w->forgetPasswordOption->text());
-    EXPECT_EQ(w->panelSharedComputerOption->text(), w->sharedComputerOption->text());
-    EXPECT_EQ(w->regionBox->currentText(), "Регион");
-    EXPECT_EQ(w->activityBox->currentText(), "Вид деятельности");
-    EXPECT_EQ(w->favouriteMark->toolTip(), "Добавить пользователя в Избранное");
-    EXPECT_EQ(w->ownNameLabel->text(), "-");
+    EXPECT_EQ(textOf(w, "Button2"), "Запуск");
+    EXPECT_EQ(textOf(w, "username"), "Имя");
+    EXPECT_EQ(textOf(w, "m2"), textOf(w, "c2"));
+    EXPECT_EQ(textOf(w, "m3"), textOf(w, "c3"));
+    EXPECT_EQ(control<QComboBox>(w, "regionname")->currentText(), "Регион");
+    EXPECT_EQ(control<QComboBox>(w, "subjecttype")->currentText(), "Вид деятельности");
+    EXPECT_EQ(control<FrameImage>(w, "favs")->toolTip(), "Добавить пользователя в Избранное");
+    EXPECT_EQ(textOf(w, "User"), "-");
     // The five option buttons are one group: checking one clears the other four.
-    w->forgetPasswordOption->setChecked(true);
-    w->panelSharedComputerOption->setChecked(true);
-    EXPECT_FALSE(w->forgetPasswordOption->isChecked());
-    EXPECT_FALSE(w->autoSignInOption->isChecked());
-    EXPECT_EQ(w->backImage->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(w->signInButton->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_NE(w->autoSignInOption->cursor().shape(), Qt::PointingHandCursor);
+    auto* forget = control<QRadioButton>(w, "c2");
+    forget->setChecked(true);
+    control<QRadioButton>(w, "m3")->setChecked(true);
+    EXPECT_FALSE(forget->isChecked());
+    EXPECT_FALSE(control<QRadioButton>(w, "c1")->isChecked());
+    EXPECT_EQ(control<QWidget>(w, "Image1")->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(control<QWidget>(w, "Button2")->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_NE(control<QWidget>(w, "c1")->cursor().shape(), Qt::PointingHandCursor);
 }
 
 TEST(FrameShow, ShowFadesInAndClosingTellsTheMiniBar)
@@ -119,8 +110,8 @@ TEST(FrameShow, ShowFadesInAndClosingTellsTheMiniBar)
     c.ctx->Minimized()->setMainWindowOpenFlag(1);
     w->show();
     EXPECT_TRUE(w->hasTaskbarButton());
-    EXPECT_EQ(w->backImage->pictureFile(), c.data("back2.png"));
-    EXPECT_EQ(w->closeImage->pictureFile(), c.data("close_button.png"));
+    EXPECT_EQ(control<FrameImage>(w, "Image1")->pictureFile(), c.data("back2.png"));
+    EXPECT_EQ(control<FrameImage>(w, "bclose")->pictureFile(), c.data("close_button.png"));
     EXPECT_EQ(w->fade().alpha(), 0);
     EXPECT_EQ(finishFade(w), 8);
     EXPECT_EQ(w->fade().alpha(), 245);
@@ -139,16 +130,16 @@ TEST(FrameShow, AFadeOutDuringTheFadeInRunsFromFull)
     Client c;
     TNetwork* w = c.w();
     w->show();
-    w->onFadeTick();
-    w->onFadeTick();
+    tick(w, "fx");
+    tick(w, "fx");
     ASSERT_EQ(w->fade().alpha(), 70);
     w->StartFadeOut();
     EXPECT_EQ(w->fade().alpha(), 245);
     for (int i = 0; i < 7; ++i)
-        w->onFadeTick();
+        tick(w, "fx");
     EXPECT_EQ(w->fade().alpha(), 0);
     EXPECT_TRUE(w->isVisible());
-    w->onFadeTick();
+    tick(w, "fx");
     EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(w->fading());
 }
@@ -159,23 +150,24 @@ TEST(FrameKeys, EscapeClosesPanelThenRenameFieldThenWindow)
     TNetwork* w = c.w();
     open(w);
     w->onSettingsToggled();
-    ASSERT_TRUE(w->settingsPanel->isVisibleTo(w));
-    EXPECT_TRUE(w->deleteAccountButton->isVisibleTo(w));
-    w->nameEdit->setFocus();
+    ASSERT_TRUE(shownIn(w, "block1"));
+    EXPECT_TRUE(shownIn(w, "delbut"));
+    auto* name = control<QLineEdit>(w, "username");
+    name->setFocus();
 
-    QTest::keyClick(w->nameEdit, Qt::Key_Escape);
+    QTest::keyClick(name, Qt::Key_Escape);
     settleAll();
-    EXPECT_FALSE(w->settingsPanel->isVisibleTo(w));
-    EXPECT_FALSE(w->regionBox->isVisibleTo(w));
+    EXPECT_FALSE(shownIn(w, "block1"));
+    EXPECT_FALSE(shownIn(w, "regionname"));
     EXPECT_FALSE(w->fading());
 
-    w->renameEdit->show();
-    QTest::keyClick(w->nameEdit, Qt::Key_Escape);
+    control<QLineEdit>(w, "rnm")->show();
+    QTest::keyClick(name, Qt::Key_Escape);
     settleAll();
-    EXPECT_FALSE(w->renameEdit->isVisibleTo(w));
+    EXPECT_FALSE(shownIn(w, "rnm"));
     EXPECT_FALSE(w->fading());
 
-    QTest::keyClick(w->nameEdit, Qt::Key_Escape);
+    QTest::keyClick(name, Qt::Key_Escape);
     settleAll();
     EXPECT_TRUE(w->fading());
     EXPECT_EQ(w->fade().direction(), Fade::Direction::Out);
@@ -189,11 +181,12 @@ TEST(FrameKeys, OtherKeysReachTheFocusedControl)
     TNetwork* w = c.w();
     open(w);
     w->showSettingsPanel();
-    w->nameEdit->clear();
-    w->nameEdit->setFocus();
-    QTest::keyClicks(w->nameEdit, "bob");
-    EXPECT_EQ(w->nameEdit->text(), "bob");
-    EXPECT_TRUE(w->settingsPanel->isVisibleTo(w));
+    auto* name = control<QLineEdit>(w, "username");
+    name->clear();
+    name->setFocus();
+    QTest::keyClicks(name, "bob");
+    EXPECT_EQ(name->text(), "bob");
+    EXPECT_TRUE(shownIn(w, "block1"));
 }
 
 TEST(FrameKeys, TheQuickSendWindowTakesTheKeysAway)
@@ -202,24 +195,25 @@ TEST(FrameKeys, TheQuickSendWindowTakesTheKeysAway)
     TNetwork* w = c.w();
     open(w);
     w->showSettingsPanel();
-    w->renameEdit->show();
-    w->nameEdit->clear();
-    w->nameEdit->setFocus();
+    control<QLineEdit>(w, "rnm")->show();
+    auto* name = control<QLineEdit>(w, "username");
+    name->clear();
+    name->setFocus();
     c.ctx->NetMenu()->show();
     // Escape still closes the panel first.
     EXPECT_TRUE(w->previewKey(Qt::Key_Escape));
-    EXPECT_FALSE(w->settingsPanel->isVisibleTo(w));
+    EXPECT_FALSE(shownIn(w, "block1"));
     EXPECT_TRUE(c.ctx->NetMenu()->isVisible());
     // Then nothing gets through, and the quick-send window goes away.
-    QTest::keyClick(w->nameEdit, Qt::Key_A);
+    QTest::keyClick(name, Qt::Key_A);
     settleAll();
-    EXPECT_TRUE(w->nameEdit->text().isEmpty());
+    EXPECT_TRUE(name->text().isEmpty());
     TNetMenu* quick = c.ctx->NetMenu();
     EXPECT_TRUE(quick->fx->isActive());
     for (int tick = 0; tick < 100 && quick->fx->isActive(); ++tick)
         quick->fxTimer();
     EXPECT_FALSE(quick->isVisible());
-    EXPECT_TRUE(w->renameEdit->isVisibleTo(w));
+    EXPECT_TRUE(shownIn(w, "rnm"));
     EXPECT_FALSE(w->fading());
 }
 
@@ -228,22 +222,24 @@ TEST(FrameMouse, ADragOnTheBackgroundMovesTheWindowByTheSameAmount)
     Client c;
     TNetwork* w = c.w();
     open(w);
-    w->renameEdit->show();
+    control<QLineEdit>(w, "rnm")->show();
     const QPoint start = w->pos();
-    QTest::mousePress(w->background, Qt::LeftButton, {}, QPoint(300, 300));
-    EXPECT_FALSE(w->renameEdit->isVisibleTo(w));
-    QTest::mouseMove(w->background, QPoint(400, 300));
+    auto* bg = control<QWidget>(w, "bg");
+    QTest::mousePress(bg, Qt::LeftButton, {}, QPoint(300, 300));
+    EXPECT_FALSE(shownIn(w, "rnm"));
+    QTest::mouseMove(bg, QPoint(400, 300));
     EXPECT_EQ(w->pos(), start + QPoint(100, 0));
-    QTest::mouseRelease(w->background, Qt::LeftButton, {}, QPoint(300, 300));
+    QTest::mouseRelease(bg, Qt::LeftButton, {}, QPoint(300, 300));
     EXPECT_FALSE(w->FrameDragging);
-    QTest::mouseMove(w->background, QPoint(500, 500));
+    QTest::mouseMove(bg, QPoint(500, 500));
     EXPECT_EQ(w->pos(), start + QPoint(100, 0));
 
     // The settings panel is a handle too.
     w->showSettingsPanel();
-    QTest::mousePress(w->settingsPanel, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::mouseMove(w->settingsPanel, QPoint(10, 40));
-    QTest::mouseRelease(w->settingsPanel, Qt::LeftButton, {}, QPoint(10, 40));
+    auto* panel = control<QWidget>(w, "block1");
+    QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(panel, QPoint(10, 40));
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(10, 40));
     EXPECT_EQ(w->pos(), start + QPoint(100, 30));
 }
 
@@ -252,52 +248,58 @@ TEST(FrameMouse, HoverPicturesAreReadOncePerHover)
     Client c;
     TNetwork* w = c.w();
     open(w);
-    const int before = w->backImage->loads();
-    QTest::mouseMove(w->backImage, QPoint(5, 5));
-    QTest::mouseMove(w->backImage, QPoint(6, 6));
-    EXPECT_EQ(w->backImage->pictureFile(), c.data("back2M.png"));
-    EXPECT_EQ(w->backImage->loads(), before + 1);
-    QTest::mouseMove(w->background, QPoint(600, 600));
-    QTest::mouseMove(w->background, QPoint(601, 600));
-    EXPECT_EQ(w->backImage->pictureFile(), c.data("back2.png"));
-    EXPECT_EQ(w->backImage->loads(), before + 2);
+    auto* back = control<FrameImage>(w, "Image1");
+    auto* bg = control<QWidget>(w, "bg");
+    const int before = back->loads();
+    QTest::mouseMove(back, QPoint(5, 5));
+    QTest::mouseMove(back, QPoint(6, 6));
+    EXPECT_EQ(back->pictureFile(), c.data("back2M.png"));
+    EXPECT_EQ(back->loads(), before + 1);
+    QTest::mouseMove(bg, QPoint(600, 600));
+    QTest::mouseMove(bg, QPoint(601, 600));
+    EXPECT_EQ(back->pictureFile(), c.data("back2.png"));
+    EXPECT_EQ(back->loads(), before + 2);
 
     // "more" comes back under the other spelling of its name.
-    w->settingsToggle->show();
-    QTest::mouseMove(w->settingsToggle, QPoint(5, 5));
-    EXPECT_EQ(w->settingsToggle->pictureFile(), c.data("MoreM.png"));
-    QTest::mouseMove(w->closeImage, QPoint(5, 5));
-    EXPECT_EQ(w->settingsToggle->pictureFile(), c.data("More.png"));
-    EXPECT_EQ(w->closeImage->pictureFile(), c.data("close_buttonM.png"));
-    QTest::mouseMove(w->minimizeImage, QPoint(5, 5));
-    EXPECT_EQ(w->minimizeImage->pictureFile(), c.data("Minimize2M.png"));
-    QTest::mouseMove(w->userList->viewport(), QPoint(5, 5));
-    EXPECT_EQ(w->minimizeImage->pictureFile(), c.data("minimize2.png"));
-    EXPECT_EQ(w->closeImage->pictureFile(), c.data("close_button.png"));
+    auto* more = control<FrameImage>(w, "more");
+    auto* close = control<FrameImage>(w, "bclose");
+    auto* minimise = control<FrameImage>(w, "Image2");
+    more->show();
+    QTest::mouseMove(more, QPoint(5, 5));
+    EXPECT_EQ(more->pictureFile(), c.data("MoreM.png"));
+    QTest::mouseMove(close, QPoint(5, 5));
+    EXPECT_EQ(more->pictureFile(), c.data("More.png"));
+    EXPECT_EQ(close->pictureFile(), c.data("close_buttonM.png"));
+    QTest::mouseMove(minimise, QPoint(5, 5));
+    EXPECT_EQ(minimise->pictureFile(), c.data("Minimize2M.png"));
+    QTest::mouseMove(control<QTreeWidget>(w, "users")->viewport(), QPoint(5, 5));
+    EXPECT_EQ(minimise->pictureFile(), c.data("minimize2.png"));
+    EXPECT_EQ(close->pictureFile(), c.data("close_button.png"));
 }
 
 TEST(FrameMouse, CloseImagesAndMoreReactToClicks)
 {
     Client c;
     TNetwork* w = c.w();
-    for (FrameImage* image : {w->backImage, w->minimizeImage, w->closeImage}) {
+    for (const char* image : {"Image1", "Image2", "bclose"}) {
         open(w);
-        QTest::mouseClick(image, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(control<QWidget>(w, image), Qt::LeftButton, {}, QPoint(5, 5));
         settleAll();
-        EXPECT_EQ(w->fade().direction(), Fade::Direction::Out) << image->objectName().toStdString();
+        EXPECT_EQ(w->fade().direction(), Fade::Direction::Out) << image;
         finishFade(w);
         EXPECT_FALSE(w->isVisible());
     }
     open(w);
-    w->settingsToggle->show();
-    QTest::mouseClick(w->settingsToggle, Qt::LeftButton, {}, QPoint(5, 5));
+    auto* more = control<QWidget>(w, "more");
+    more->show();
+    QTest::mouseClick(more, Qt::LeftButton, {}, QPoint(5, 5));
     settleAll();
-    EXPECT_TRUE(w->settingsPanel->isVisibleTo(w));
-    QTest::mouseClick(w->settingsToggle, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(shownIn(w, "block1"));
+    QTest::mouseClick(more, Qt::LeftButton, {}, QPoint(5, 5));
     settleAll();
-    EXPECT_FALSE(w->settingsPanel->isVisibleTo(w));
+    EXPECT_FALSE(shownIn(w, "block1"));
     // The right button is no click.
-    QTest::mouseClick(w->closeImage, Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mouseClick(control<FrameImage>(w, "bclose"), Qt::RightButton, {}, QPoint(5, 5));
     settleAll();
     EXPECT_FALSE(w->fading());
 }

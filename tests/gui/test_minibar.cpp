@@ -66,7 +66,7 @@ template <typename W> int finishFade(W* w)
     const auto* timer = w->template findChild<QTimer*>(QStringLiteral("fx"));
     while (timer->isActive() && ticks < 100) {
         if constexpr (std::is_same_v<W, TNetwork>)
-            w->onFadeTick();
+            tick(w, "fx");
         else
             w->fxTimer();
         ++ticks;
@@ -393,7 +393,7 @@ TEST(MiniBarMenu, CloseOpenedWindowWaitsForARunningFade)
     Client c;
     c.bar()->pop1Click();
     ASSERT_TRUE(c.w()->fading());
-    c.w()->onFadeTick();
+    tick(c.w(), "fx");
     c.bar()->CloseOpenedWindow();
     // Nothing at all: the fade-in goes on and the menu still offers to minimise.
     EXPECT_EQ(c.w()->fade().direction(), Fade::Direction::In);

@@ -60,7 +60,7 @@ TEST(Popup, FadesInShrinksToPlusAndCloses)
     Tnetprog* p = c.popup();
     announceMessage(c, "Hello");
     EXPECT_TRUE(p->isVisible());
-    EXPECT_EQ(c.ctx->Network()->background->hint(), QStringLiteral("justclose"));
+    EXPECT_EQ(control<FrameImage>(c.ctx->Network(), "bg")->hint(), QStringLiteral("justclose"));
     EXPECT_FALSE(p->opnow->isVisible()); // a message has no open button
     EXPECT_TRUE(p->Timer1->isActive());
     EXPECT_EQ(runFade(p), 49); // 48 steps of 5 to 240, and the tick that stops

@@ -73,7 +73,7 @@ TEST_F(QuickSendWindow, OpensModalNamedFadedInWithThePlaceholderSelected)
     EXPECT_EQ(q->size(), QSize(700, 134));
     EXPECT_EQ(q->Button2->text(), QStringLiteral("Send"));
     EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
-    QTest::mouseClick(c->w()->quickSendButton, Qt::LeftButton);
+    click(c->w(), "sms");
     settleAll();
     EXPECT_TRUE(q->isVisible());
     EXPECT_EQ(q->windowModality(), Qt::ApplicationModal);
@@ -195,7 +195,7 @@ protected:
         if (HasFatalFailure())
             return;
         // Alice's poll learns of Bob, who signed up after her.
-        alice->w()->contacts().onPollTick();
+        fire(alice->w(), "msgrld");
         settleAll();
     }
 
@@ -210,10 +210,10 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     TNetwork* a = alice->w();
     alice->open("Bob");
     ASSERT_EQ(a->directory().sendbutHint(), QStringLiteral("Bob"));
-    ASSERT_FALSE(a->quickSendButton->isHidden()); // no conversation yet
-    ASSERT_TRUE(a->conversationView->isHidden());
+    ASSERT_FALSE(hidden(a, "sms")); // no conversation yet
+    ASSERT_TRUE(hidden(a, "chat"));
 
-    QTest::mouseClick(a->quickSendButton, Qt::LeftButton);
+    click(a, "sms");
     settleAll();
     TNetMenu* q = alice->quickSend();
     ASSERT_TRUE(q->isVisible());
@@ -236,10 +236,10 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
 
     // The main window shows the conversation; the window fades out, emptied.
     EXPECT_EQ(a->conversation().chatLines(), sent);
-    EXPECT_TRUE(a->quickSendButton->isHidden());
-    EXPECT_FALSE(a->conversationView->isHidden());
-    EXPECT_FALSE(a->messageEdit->isHidden());
-    EXPECT_FALSE(a->sendButton->isHidden());
+    EXPECT_TRUE(hidden(a, "sms"));
+    EXPECT_FALSE(hidden(a, "chat"));
+    EXPECT_FALSE(hidden(a, "msg"));
+    EXPECT_FALSE(hidden(a, "sendbut"));
     EXPECT_FALSE(a->session().mainOpen());
     EXPECT_TRUE(q->text->text().isEmpty());
     EXPECT_TRUE(q->fx->isActive());
@@ -247,7 +247,7 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     EXPECT_FALSE(q->isVisible());
 
     // Bob's poll cycle announces it.
-    bob->w()->contacts().onPollTick();
+    fire(bob->w(), "msgrld");
     settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
     Tnetprog* popup = bob->ctx->netprog();
@@ -257,8 +257,8 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     EXPECT_TRUE(userentry::isMarked(bob->w()->directory().users().at(0)));
 
     // The main window's send goes on in the new conversation without opening Bob again.
-    a->messageEdit->setPlainText("Second");
-    QTest::mouseClick(a->sendButton, Qt::LeftButton);
+    control<QPlainTextEdit>(a, "msg")->setPlainText("Second");
+    click(a, "sendbut");
     settleAll();
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Second"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")).size(), 5);
@@ -267,8 +267,9 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
 TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
 {
     TNetwork* a = alice->w();
+    auto* userList = control<QTreeWidget>(a, "users");
     alice->open("Bob");
-    QTest::mouseClick(a->quickSendButton, Qt::LeftButton);
+    click(a, "sms");
     settleAll();
     QTest::keyClicks(alice->quickSend()->text, "Hello Bob");
     alice->quickSend()->Button2Click();
@@ -277,18 +278,18 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     ASSERT_EQ(a->conversation().chatLines().size(), 2);
 
     // Bob answers from his main window; Alice's view does not show it yet.
-    bob->w()->contacts().onPollTick();
+    fire(bob->w(), "msgrld");
     settleAll();
     bob->ctx->netprog()->capClick();
     settleAll();
-    bob->w()->messageEdit->setPlainText("Hi Alice");
-    QTest::mouseClick(bob->w()->sendButton, Qt::LeftButton);
+    control<QPlainTextEdit>(bob->w(), "msg")->setPlainText("Hi Alice");
+    click(bob->w(), "sendbut");
     settleAll();
     ASSERT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Hi Alice"));
     ASSERT_EQ(a->conversation().chatLines().size(), 2);
 
     // Without a selection the right button does nothing; over the selected Bob it opens.
-    QWidget* list = a->userList->viewport();
+    QWidget* list = userList->viewport();
     const auto rightRelease = [&] {
         QMouseEvent e(QEvent::MouseButtonRelease, QPointF(20, 10),
                       QPointF(list->mapToGlobal(QPoint(20, 10))), Qt::RightButton, Qt::NoButton,
@@ -296,15 +297,15 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
         QApplication::sendEvent(list, &e);
     };
     {
-        const QSignalBlocker quiet(a->userList);
-        a->userList->clearSelection();
+        const QSignalBlocker quiet(userList);
+        userList->clearSelection();
     }
     rightRelease();
     EXPECT_FALSE(alice->quickSend()->isVisible());
     {
         // Selected again without opening, so the view stays as it was.
-        const QSignalBlocker quiet(a->userList);
-        a->userList->setCurrentItem(a->userList->topLevelItem(0));
+        const QSignalBlocker quiet(userList);
+        pickRow(a, 0);
         settleAll();
     }
     rightRelease();
@@ -360,7 +361,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     TNetwork* a = alice->w();
     TNetwork* b = bob->w();
     alice->open("Bob");
-    QTest::mouseClick(a->quickSendButton, Qt::LeftButton);
+    click(a, "sms");
     settleAll();
     QTest::keyClicks(alice->quickSend()->text, "Hello Bob");
     QTest::keyRelease(alice->quickSend()->text, Qt::Key_Return);
@@ -368,7 +369,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     finishFade(alice->quickSend());
 
     // Bob's popup announces it and shrinks to its "+", which stays until clicked.
-    b->contacts().onPollTick();
+    fire(b, "msgrld");
     settleAll();
     Tnetprog* popup = bob->ctx->netprog();
     ASSERT_TRUE(popup->isVisible());
@@ -381,11 +382,11 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     b->show();
     bob->open("Alice");
     typeMessage(b, "Hi Alice");
-    EXPECT_EQ(b->messageEdit->toPlainText(), QStringLiteral("Hi Alice"));
+    EXPECT_EQ(control<QPlainTextEdit>(b, "msg")->toPlainText(), QStringLiteral("Hi Alice"));
     pressSend(b);
     EXPECT_TRUE(bob->fakes.desktop->errors.isEmpty())
         << bob->fakes.desktop->errors.join(u'|').toStdString();
-    EXPECT_TRUE(b->messageEdit->toPlainText().isEmpty());
+    EXPECT_TRUE(control<QPlainTextEdit>(b, "msg")->toPlainText().isEmpty());
     const QStringList both = lines(onServer("Alice/Bob.ms"));
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")), both);
     ASSERT_EQ(both.size(), 5) << both.join('|').toStdString();
@@ -393,7 +394,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     EXPECT_EQ(both.count(QStringLiteral("Hello Bob")), 1);
 
     // Alice's next cycle announces the answer.
-    a->contacts().onPollTick();
+    fire(a, "msgrld");
     settleAll();
     EXPECT_EQ(alice->ctx->netprog()->txt->text(), QStringLiteral("Hi Alice"));
     EXPECT_EQ(alice->fakes.sound->played, 1);
@@ -406,7 +407,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     typeMessage(a, "see the report");
     pressSend(a);
     ASSERT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("see the report"));
-    b->contacts().onPollTick();
+    fire(b, "msgrld");
     settleAll();
     EXPECT_EQ(TempTree::read(root.path("bob/app/Network/Alice/report.txt")), "numbers");
     EXPECT_FALSE(QFileInfo::exists(server->tree("netwrk/users/Bob/Alice")));
@@ -415,23 +416,24 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
 TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
 {
     TNetwork* b = bob->w();
+    auto* msgBox = control<QPlainTextEdit>(b, "msg");
     // Bob has Alice open before she has ever written.
     b->show();
     bob->open("Alice");
-    ASSERT_TRUE(b->conversationView->isHidden());
+    ASSERT_TRUE(hidden(b, "chat"));
 
     alice->open("Bob");
-    QTest::mouseClick(alice->w()->quickSendButton, Qt::LeftButton);
+    click(alice->w(), "sms");
     settleAll();
     QTest::keyClicks(alice->quickSend()->text, "Hello Bob");
     QTest::keyRelease(alice->quickSend()->text, Qt::Key_Return);
     settleAll();
 
-    b->contacts().onPollTick(); // shows her message in his open conversation
+    fire(b, "msgrld"); // shows her message in his open conversation
     settleAll();
-    ASSERT_FALSE(b->messageEdit->isHidden());
+    ASSERT_FALSE(hidden(b, "msg"));
     typeMessage(b, "Hi");
-    QTest::keyClick(b->messageEdit, Qt::Key_Return);
+    QTest::keyClick(msgBox, Qt::Key_Return);
     settleAll();
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Hi"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Hi"));
@@ -440,7 +442,7 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     QFile::remove(server->tree("netwrk/users/Bob/Alice.ms"));
     typeMessage(b, "Still there?");
     pressSend(b);
-    EXPECT_EQ(b->messageEdit->toPlainText(), QStringLiteral("Still there?"));
+    EXPECT_EQ(msgBox->toPlainText(), QStringLiteral("Still there?"));
     // No button to start one shows here, and it was there: most likely the account went.
     EXPECT_EQ(bob->fakes.desktop->errors,
               QStringList{"Not sent: this conversation is no longer on the server. The user may "
@@ -451,15 +453,15 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     bob->fakes.desktop->errors.clear();
     QFile::copy(server->tree("netwrk/users/Alice/Bob.ms"),
                 server->tree("netwrk/users/Bob/Alice.ms"));
-    b->contacts().onPollTick();
+    fire(b, "msgrld");
     QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("sendbut")), Qt::LeftButton);
-    EXPECT_EQ(b->messageEdit->toPlainText(), QStringLiteral("Still there?"));
-    EXPECT_TRUE(b->busyLabel->isVisibleTo(b));
+    EXPECT_EQ(msgBox->toPlainText(), QStringLiteral("Still there?"));
+    EXPECT_TRUE(shownIn(b, "LMDSimpleLabel2"));
     settleAll();
     EXPECT_TRUE(bob->fakes.desktop->errors.isEmpty())
         << bob->fakes.desktop->errors.join(u'|').toStdString();
-    EXPECT_TRUE(b->messageEdit->toPlainText().isEmpty());
-    EXPECT_FALSE(b->busyLabel->isVisibleTo(b));
+    EXPECT_TRUE(msgBox->toPlainText().isEmpty());
+    EXPECT_FALSE(shownIn(b, "LMDSimpleLabel2"));
     EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Still there?"));
     EXPECT_EQ(lines(onServer("Alice/Bob.ms")).value(1), QStringLiteral("Still there?"));
 }
@@ -484,11 +486,11 @@ TEST_F(QuickSendTwoClients, HostileFilesFromTheServerAreShownWithinLimits)
     put(server->tree("netwrk/users/lineup.xo"), directory);
 
     TNetwork* a = alice->w();
-    a->contacts().onPollTick();
+    fire(a, "msgrld");
     settleAll();
     EXPECT_EQ(a->directory().users().size(), 1); // Bob; the long line is not listed
     alice->open("Bob");
-    const QStringList shown = a->conversationView->toPlainText().split(u'\n');
+    const QStringList shown = control<QPlainTextEdit>(a, "chat")->toPlainText().split(u'\n');
     ASSERT_EQ(shown.size(), 2);
     EXPECT_EQ(shown[1].size(), 2001);
     EXPECT_TRUE(shown[1].endsWith(QChar(0x2026)));

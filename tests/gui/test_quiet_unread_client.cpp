@@ -41,7 +41,7 @@ protected:
             auto c = std::make_unique<Client>(root.path(name.toLower()), name);
             c->goOnline();
             c->signIn(name.toLower() + "-pw");
-            ASSERT_EQ(c->w()->ownNameLabel->text(), name);
+            ASSERT_EQ(textOf(c->w(), "User"), name);
             clients[name] = std::move(c);
         }
     }
@@ -71,7 +71,7 @@ protected:
 
     void poll(const QString& who)
     {
-        clients.at(who)->w()->contacts().onPollTick();
+        fire(clients.at(who)->w(), "msgrld");
         settleAll();
     }
 

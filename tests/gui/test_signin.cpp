@@ -68,7 +68,7 @@ protected:
     {
         return c.ctx->folders().userDataDir + name;
     }
-    QString caption(const TestClient& c) const { return c.w()->signInButton->text(); }
+    QString caption(const TestClient& c) const { return textOf(c.w(), "Button2"); }
     QString text(const TestClient& c, int row) const { return c.ctx->text(row); }
 };
 
@@ -78,7 +78,7 @@ TEST_F(SignIn, RegistrationWritesTheFourFilesAndTheDirectoryLine)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     QStringList files = QDir(users("Alice")).entryList(QDir::Files);
     files.sort();
     EXPECT_EQ(files, QStringList({"02-00-00-00-00-01", "acc.xo", "ava.png", "myacc.xo"}));
@@ -91,7 +91,7 @@ TEST_F(SignIn, RegistrationWritesTheFourFilesAndTheDirectoryLine)
     bob->goOnline();
     bob->signIn("guess");
     EXPECT_EQ(caption(*bob), text(*bob, 133));
-    EXPECT_EQ(bob->w()->ownNameLabel->text(), "-");
+    EXPECT_EQ(textOf(bob->w(), "User"), "-");
     EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList({"Alice"}));
     EXPECT_EQ(linesOf(users("lineup.xo")).size(), 1);
 }
@@ -101,8 +101,8 @@ TEST_F(SignIn, ANameIsTrimmedAndTransliterated)
     alice->setName(QString::fromUtf8("  Иван  "));
     alice->goOnline();
     alice->signIn("pw");
-    EXPECT_EQ(alice->w()->nameEdit->text(), "Ivan");
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), "Ivan");
+    EXPECT_EQ(textOf(alice->w(), "username"), "Ivan");
+    EXPECT_EQ(textOf(alice->w(), "User"), "Ivan");
     EXPECT_TRUE(QFile::exists(users("Ivan/acc.xo")));
     EXPECT_EQ(linesOf(users("lineup.xo")), QStringList({"}Ivan}}}.png}eng/"}));
 
@@ -110,7 +110,7 @@ TEST_F(SignIn, ANameIsTrimmedAndTransliterated)
     bob->setName(QString::fromUtf8(" Иван"));
     bob->goOnline();
     bob->signIn("pw");
-    EXPECT_EQ(bob->w()->ownNameLabel->text(), "Ivan");
+    EXPECT_EQ(textOf(bob->w(), "User"), "Ivan");
     EXPECT_EQ(linesOf(users("lineup.xo")).size(), 1);
 }
 
@@ -118,40 +118,40 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
 
     expectPrivate(*alice, "Alice");
     alice->restart();
     EXPECT_EQ(alice->w()->signIn().accountRecord.option, "autologin");
     alice->goOnline();
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
+    EXPECT_EQ(textOf(alice->w(), "User"), "-");
     // The network drops and returns: the detector's answer alone signs her in, without the
     // sign-in button's timers.
-    alice->w()->onConnectionStatus(false);
+    detectorSays(alice->w(), false);
     settleAll();
-    alice->w()->onConnectionStatus(true);
+    detectorSays(alice->w(), true);
     settleAll();
     alice->stopTimers();
-    EXPECT_FALSE(alice->w()->signIn().signInSequenceTimer->isActive());
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    EXPECT_FALSE(running(alice->w(), "Timer2"));
+    EXPECT_EQ(textOf(alice->w(), "User"), "Alice");
     EXPECT_EQ(alice->w()->signedInMark, 1);
 
     // After the next restart the automatic press of the sign-in button does it.
     alice->restart();
     alice->goOnline();
-    alice->w()->signIn().onAutoSignInTick();
+    fire(alice->w(), "Timer4");
     settleAll();
-    ASSERT_TRUE(alice->w()->signIn().signInSequenceTimer->isActive());
+    ASSERT_TRUE(running(alice->w(), "Timer2"));
     alice->runSequence();
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    EXPECT_EQ(textOf(alice->w(), "User"), "Alice");
 }
 
 TEST_F(SignIn, NopassOffersTheNameAndWaitsForThePassword)
 {
     alice->goOnline();
-    alice->w()->forgetPasswordOption->click();
+    control<QRadioButton>(alice->w(), "c2")->click();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"Alice", "nopass"}));
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo"))) << "the password was kept";
     expectPrivate(*alice, "Alice");
@@ -159,49 +159,49 @@ TEST_F(SignIn, NopassOffersTheNameAndWaitsForThePassword)
     alice->restart();
     alice->w()->show();
     alice->stopTimers();
-    EXPECT_EQ(alice->w()->nameEdit->text(), "Alice");
-    EXPECT_EQ(alice->w()->focusWidget(), alice->w()->passwordEdit);
-    EXPECT_TRUE(alice->w()->forgetPasswordOption->isChecked());
+    EXPECT_EQ(textOf(alice->w(), "username"), "Alice");
+    EXPECT_EQ(alice->w()->focusWidget(), control<QLineEdit>(alice->w(), "pass"));
+    EXPECT_TRUE(control<QRadioButton>(alice->w(), "c2")->isChecked());
     alice->goOnline();
-    alice->w()->signIn().onAutoSignInTick();
+    fire(alice->w(), "Timer4");
     settleAll();
-    EXPECT_FALSE(alice->w()->signIn().signInSequenceTimer->isActive());
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
+    EXPECT_FALSE(running(alice->w(), "Timer2"));
+    EXPECT_EQ(textOf(alice->w(), "User"), "-");
 
     // Signing in again keeps the choice.
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).value(1), "nopass");
 }
 
 TEST_F(SignIn, AnothersComputerKeepsNothingAlsoOnTheServerAfterSignOut)
 {
     alice->goOnline();
-    alice->w()->sharedComputerOption->click();
+    control<QRadioButton>(alice->w(), "c3")->click();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo"))) << "the password was kept";
 
-    QTest::mouseClick(alice->w()->signOutButton, Qt::LeftButton);
+    click(alice->w(), "dscn");
     settleAll();
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
+    EXPECT_EQ(textOf(alice->w(), "User"), "-");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
     EXPECT_EQ(linesOf(users("Alice/myacc.xo")).mid(0, 2), QStringList({"", "x"}));
 
     alice->restart();
     alice->w()->show();
     alice->stopTimers();
-    EXPECT_EQ(alice->w()->nameEdit->text(), text(*alice, 129));
-    EXPECT_TRUE(alice->w()->sharedComputerOption->isChecked());
+    EXPECT_EQ(textOf(alice->w(), "username"), text(*alice, 129));
+    EXPECT_TRUE(control<QRadioButton>(alice->w(), "c3")->isChecked());
     alice->goOnline();
-    alice->w()->signIn().onAutoSignInTick();
+    fire(alice->w(), "Timer4");
     settleAll();
-    EXPECT_FALSE(alice->w()->signIn().signInSequenceTimer->isActive());
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
+    EXPECT_FALSE(running(alice->w(), "Timer2"));
+    EXPECT_EQ(textOf(alice->w(), "User"), "-");
 
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     EXPECT_EQ(linesOf(userData(*alice, "acc.xo")).mid(0, 2), QStringList({"", "x"}));
     expectPrivate(*alice, "Alice");
 }
@@ -210,17 +210,17 @@ TEST_F(SignIn, AutologinRunsAgainWhenTheNetworkComesBack)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     alice->w()->signIn().autoSignInDone = true;
 
-    alice->w()->onConnectionStatus(false);
+    detectorSays(alice->w(), false);
     settleAll();
     EXPECT_FALSE(alice->w()->signIn().autoSignInDone);
-    alice->w()->onConnectionStatus(true);
+    detectorSays(alice->w(), true);
     settleAll();
     EXPECT_TRUE(alice->w()->signIn().autoSignInDone);
     EXPECT_EQ(alice->w()->signedInMark, 1);
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    EXPECT_EQ(textOf(alice->w(), "User"), "Alice");
 }
 
 TEST_F(SignIn, AutologinAfterAnOutageWithACorrespondentOpen)
@@ -229,23 +229,23 @@ TEST_F(SignIn, AutologinAfterAnOutageWithACorrespondentOpen)
     bob->signIn("bob-pw");
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     // Opening Bob leaves the main connection open in Alice's own folder.
-    alice->w()->contacts().onPollTick();
+    fire(alice->w(), "msgrld");
     settleAll();
     alice->w()->directory().setSelectedPeer("Bob");
     alice->w()->directory().selectPeer();
     alice->w()->contacts().showUsers();
     alice->w()->contacts().onUserSelected();
     settleAll();
-    ASSERT_FALSE(alice->w()->quickSendButton->isHidden());
+    ASSERT_FALSE(hidden(alice->w(), "sms"));
 
-    alice->w()->onConnectionStatus(false);
+    detectorSays(alice->w(), false);
     settleAll();
-    alice->w()->onConnectionStatus(true);
+    detectorSays(alice->w(), true);
     settleAll();
     EXPECT_EQ(alice->w()->signedInMark, 1);
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    EXPECT_EQ(textOf(alice->w(), "User"), "Alice");
     EXPECT_FALSE(QDir(users("Alice/Alice")).exists());
 }
 
@@ -255,62 +255,60 @@ TEST_F(SignIn, EnterInTheNameBoxLetsTheButtonPassTypeAllFields)
     alice->w()->show();
     alice->stopTimers();
     TNetwork* w = alice->w();
-    w->nameEdit->setFocus();
-    w->nameEdit->setText("Alice");
-    w->passwordEdit->setFocus();
-    w->passwordEdit->clear();
-    QTest::mouseClick(w->signInButton, Qt::LeftButton);
+    auto* name = control<QLineEdit>(w, "username");
+    auto* password = control<QLineEdit>(w, "pass");
+    name->setFocus();
+    name->setText("Alice");
+    password->setFocus();
+    password->clear();
+    click(w, "Button2");
     settleAll();
     ASSERT_EQ(caption(*alice), text(*alice, 134));
 
-    QTest::keyClicks(w->passwordEdit, "alice-pw");
-    QTest::mouseClick(w->signInButton, Qt::LeftButton);
+    QTest::keyClicks(password, "alice-pw");
+    click(w, "Button2");
     settleAll();
     EXPECT_EQ(caption(*alice), text(*alice, 134)) << "a press while the caption shows is ignored";
-    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive());
+    EXPECT_FALSE(running(w, "Timer2"));
 
-    w->nameEdit->setFocus();
-    QTest::keyClick(w->nameEdit, Qt::Key_Return);
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_Return);
     settleAll();
-    EXPECT_EQ(w->focusWidget(), w->passwordEdit);
+    EXPECT_EQ(w->focusWidget(), password);
     EXPECT_EQ(w->signIn().passTag, 1);
-    QTest::mouseClick(w->signInButton, Qt::LeftButton);
+    click(w, "Button2");
     settleAll();
-    ASSERT_TRUE(w->signIn().signInSequenceTimer->isActive());
+    ASSERT_TRUE(running(w, "Timer2"));
     alice->runSequence();
-    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+    EXPECT_EQ(textOf(w, "User"), "Alice");
 }
 
 TEST_F(SignIn, AFolderWithoutItsPasswordFileWaitsAfterAFewPasses)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     ASSERT_TRUE(QFile::remove(users("Alice/acc.xo")));
 
     bob->setName("Alice");
     bob->goOnline();
     TNetwork* w = bob->w();
-    w->nameEdit->setText("Alice");
-    w->passwordEdit->setEchoMode(QLineEdit::Password);
-    w->passwordEdit->setText("alice-pw");
-    QTest::mouseClick(w->signInButton, Qt::LeftButton);
+    bob->fillIn("alice-pw");
+    click(w, "Button2");
     settleAll();
     int passes = 0;
-    for (; passes < 50 && w->signIn().signInSequenceTimer->isActive(); ++passes)
+    for (; passes < 50 && running(w, "Timer2"); ++passes)
         bob->runSequence();
-    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive()) << "the sequence never stopped";
+    EXPECT_FALSE(running(w, "Timer2")) << "the sequence never stopped";
     EXPECT_LE(passes, 10);
     // The failure repeats itself: the next pass waits, and the reason is shown once.
-    EXPECT_TRUE(w->signIn().signInRetryTimer->isActive());
+    EXPECT_TRUE(running(w, "signInRetryTimer"));
     EXPECT_EQ(caption(*bob), text(*bob, 398));
     EXPECT_EQ(bob->fakes.desktop->errors.size(), 1);
-    EXPECT_EQ(w->ownNameLabel->text(), "-");
-    for (QWidget* c : std::initializer_list<QWidget*>{w->nameEdit, w->passwordEdit, w->signInButton,
-                                                      w->autoSignInOption, w->forgetPasswordOption,
-                                                      w->sharedComputerOption, w->signInTitle})
-        EXPECT_FALSE(c->isHidden()) << c->objectName().toStdString();
-    EXPECT_TRUE(w->busyLabel->isHidden());
+    EXPECT_EQ(textOf(w, "User"), "-");
+    for (const char* c : {"username", "pass", "Button2", "c1", "c2", "c3", "Label1"})
+        EXPECT_FALSE(hidden(w, c)) << c;
+    EXPECT_TRUE(hidden(w, "LMDSimpleLabel2"));
     // Nothing was made up on the server meanwhile.
     EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList({"Alice"}));
     EXPECT_EQ(QDir(users("Alice")).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
@@ -326,17 +324,15 @@ TEST_F(SignIn, AFaultThatGoesAwayLetsTheNextPassThrough)
     bob->setName("Alice");
     bob->goOnline();
     TNetwork* w = bob->w();
-    w->nameEdit->setText("Alice");
-    w->passwordEdit->setEchoMode(QLineEdit::Password);
-    w->passwordEdit->setText("wrong-pw");
-    QTest::mouseClick(w->signInButton, Qt::LeftButton);
+    bob->fillIn("wrong-pw");
+    click(w, "Button2");
     settleAll();
     bob->runSequence();
-    ASSERT_TRUE(w->signIn().signInSequenceTimer->isActive());
+    ASSERT_TRUE(running(w, "Timer2"));
     ASSERT_TRUE(QFile::rename(users("acc.xo.aside"), users("Alice/acc.xo")));
     bob->runSequence();
     // The password is checked on the next pass like on the first.
-    EXPECT_EQ(w->ownNameLabel->text(), "-");
+    EXPECT_EQ(textOf(w, "User"), "-");
     EXPECT_EQ(caption(*bob), text(*bob, 133));
     EXPECT_FALSE(QDir(users("Alice/Alice")).exists());
 }
@@ -345,7 +341,7 @@ TEST_F(SignIn, AnOversizedDirectoryIsRefusedWithItsReasonAndTriedAgainAfterGrowi
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     const QByteArray mended = TempTree::read(users("lineup.xo"));
     const auto retrievals = [&] {
         return server->log().count(QStringLiteral("/netwrk/users/lineup.xo completed="));
@@ -362,34 +358,34 @@ TEST_F(SignIn, AnOversizedDirectoryIsRefusedWithItsReasonAndTriedAgainAfterGrowi
         huge.write(QByteArray(20 * 1024 * 1024 - 2, 'x') + "\r\n");
     }
     alice->goOnline();
-    SignInView& view = alice->w()->signIn();
-    view.onAutoSignInTick();
+    TNetwork* w = alice->w();
+    auto* sequence = control<QTimer>(w, "Timer2");
+    auto* retry = control<QTimer>(w, "signInRetryTimer");
+    fire(w, "Timer4");
     settleAll();
-    ASSERT_TRUE(view.signInSequenceTimer->isActive());
+    ASSERT_TRUE(sequence->isActive());
     alice->runSequence();
 
     // The screen is back with the reason, and the next pass waits.
     const QString reason = "The user directory on the server (lineup.xo) is 20971520 bytes, "
                            "more than the 4194304 this program reads.";
     EXPECT_EQ(alice->fakes.desktop->errors, QStringList({reason}));
-    EXPECT_FALSE(view.signInSequenceTimer->isActive());
-    ASSERT_TRUE(view.signInRetryTimer->isActive());
-    EXPECT_EQ(view.signInRetryTimer->interval(), 5000);
+    EXPECT_FALSE(sequence->isActive());
+    ASSERT_TRUE(retry->isActive());
+    EXPECT_EQ(retry->interval(), 5000);
     EXPECT_EQ(caption(*alice), text(*alice, 398));
-    TNetwork* w = alice->w();
-    for (QWidget* c :
-         std::initializer_list<QWidget*>{w->nameEdit, w->passwordEdit, w->signInButton})
-        EXPECT_FALSE(c->isHidden()) << c->objectName().toStdString();
+    for (const char* c : {"username", "pass", "Button2"})
+        EXPECT_FALSE(hidden(w, c)) << c;
     // The automatic press of the button waits for the pause too.
-    view.onAutoSignInTick();
+    fire(w, "Timer4");
     settleAll();
-    EXPECT_FALSE(view.signInSequenceTimer->isActive());
+    EXPECT_FALSE(sequence->isActive());
 
     // The pause runs out: the same refusal waits twice as long and is not shown again.
-    view.onSignInRetryTick();
+    fire(retry);
     alice->runSequence();
-    ASSERT_TRUE(view.signInRetryTimer->isActive());
-    EXPECT_EQ(view.signInRetryTimer->interval(), 10000);
+    ASSERT_TRUE(retry->isActive());
+    EXPECT_EQ(retry->interval(), 10000);
     EXPECT_EQ(alice->fakes.desktop->errors.size(), 1);
     EXPECT_EQ(retrievals(), before);
 
@@ -399,10 +395,10 @@ TEST_F(SignIn, AnOversizedDirectoryIsRefusedWithItsReasonAndTriedAgainAfterGrowi
         ASSERT_TRUE(directory.open(QIODevice::WriteOnly | QIODevice::Truncate));
         directory.write(mended);
     }
-    view.onSignInRetryTick();
+    fire(retry);
     alice->runSequence();
-    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
-    EXPECT_FALSE(view.signInRetryTimer->isActive());
+    EXPECT_EQ(textOf(w, "User"), "Alice");
+    EXPECT_FALSE(retry->isActive());
     EXPECT_GT(retrievals(), before);
 }
 
@@ -410,14 +406,14 @@ TEST_F(SignIn, ANameWithABraceIsNotRegistered)
 {
     alice->setName("a}b");
     alice->goOnline();
-    alice->w()->nameEdit->setText("a}b");
+    control<QLineEdit>(alice->w(), "username")->setText("a}b");
     alice->w()->signIn().onNameEdited();
     EXPECT_EQ(caption(*alice), text(*alice, 20));
     alice->signIn("pw");
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), "-");
+    EXPECT_EQ(textOf(alice->w(), "User"), "-");
     EXPECT_EQ(caption(*alice), text(*alice, 20));
-    EXPECT_FALSE(alice->w()->nameEdit->isHidden());
-    EXPECT_FALSE(alice->w()->signInButton->isHidden());
+    EXPECT_FALSE(hidden(alice->w(), "username"));
+    EXPECT_FALSE(hidden(alice->w(), "Button2"));
     EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     EXPECT_EQ(TempTree::read(users("lineup.xo")), QByteArray());
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo")));
@@ -431,17 +427,16 @@ TEST_F(SignIn, AMissingOwnAvatarDoesNotKeepTheUserOut)
 
     alice->restart();
     alice->goOnline();
-    alice->w()->signIn().onAutoSignInTick();
+    fire(alice->w(), "Timer4");
     settleAll();
     alice->runSequence();
     TNetwork* w = alice->w();
-    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive())
-        << "the sequence goes round again and again";
-    EXPECT_EQ(w->ownNameLabel->text(), "Alice");
+    EXPECT_FALSE(running(w, "Timer2")) << "the sequence goes round again and again";
+    EXPECT_EQ(textOf(w, "User"), "Alice");
     EXPECT_EQ(w->signedInMark, 1);
-    EXPECT_TRUE(w->nameEdit->isHidden());
-    EXPECT_TRUE(w->signInButton->isHidden());
-    EXPECT_FALSE(w->userList->isHidden());
+    EXPECT_TRUE(hidden(w, "username"));
+    EXPECT_TRUE(hidden(w, "Button2"));
+    EXPECT_FALSE(hidden(w, "users"));
 }
 
 TEST_F(SignIn, FilesOfEarlierVersionsAreMadePrivateAtStart)
@@ -483,16 +478,16 @@ TEST_F(SignIn, NamesAndPasswordsOutsideTheCodePageAreRefusedWithTheirCharacters)
     };
     attempt(QString::fromUtf8("José"), "pw");
     EXPECT_EQ(caption(*alice), "Characters not allowed: " + QString::fromUtf8("é"));
-    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive());
+    EXPECT_FALSE(running(w, "Timer2"));
     attempt("Ivan", QString::fromUtf8("café ☕"));
     EXPECT_EQ(caption(*alice), "Characters not allowed: " + QString::fromUtf8("é☕"));
-    EXPECT_FALSE(w->signIn().signInSequenceTimer->isActive());
+    EXPECT_FALSE(running(w, "Timer2"));
     EXPECT_EQ(TempTree::read(users("lineup.xo")), QByteArray());
     EXPECT_EQ(QDir(users()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     EXPECT_FALSE(QFile::exists(userData(*alice, "acc2.xo")));
 
     attempt("Ivan", "cafe");
-    EXPECT_TRUE(w->signIn().signInSequenceTimer->isActive());
+    EXPECT_TRUE(running(w, "Timer2"));
 }
 
 TEST_F(SignIn, AnAutomaticSignInAfterAnOutageLeavesTheUserOutOfTheList)
@@ -501,19 +496,19 @@ TEST_F(SignIn, AnAutomaticSignInAfterAnOutageLeavesTheUserOutOfTheList)
     bob->signIn("bob-pw");
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
 
     alice->restart();
     alice->goOnline();
     TNetwork* w = alice->w();
-    ASSERT_EQ(w->ownNameLabel->text(), "-");
+    ASSERT_EQ(textOf(w, "User"), "-");
     // The detector reports the network gone and back: the lists are still empty, and the
     // automatic sign-in fills them before the name is known.
-    emit w->netDetector->ConnectionStatus(w->netDetector, false);
-    emit w->netDetector->ConnectionStatus(w->netDetector, true);
+    detectorSays(w, false);
+    detectorSays(w, true);
     alice->settle();
     alice->stopTimers();
-    ASSERT_EQ(w->ownNameLabel->text(), "Alice");
+    ASSERT_EQ(textOf(w, "User"), "Alice");
     auto* list = w->findChild<QTreeWidget*>("users");
     QStringList listed;
     for (int i = 0; i < list->topLevelItemCount(); ++i)

@@ -50,12 +50,12 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     alice->goOnline();
     ASSERT_TRUE(alice->w()->session().configured());
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
+    ASSERT_EQ(textOf(alice->w(), "User"), QStringLiteral("Alice"));
     EXPECT_TRUE(QFile::exists(server->tree("netwrk/users/Alice/acc.xo")));
 
     bob->goOnline();
     bob->signIn("bob-pw");
-    ASSERT_EQ(bob->w()->ownNameLabel->text(), QStringLiteral("Bob"));
+    ASSERT_EQ(textOf(bob->w(), "User"), QStringLiteral("Bob"));
     EXPECT_EQ(bob->w()->directory().users().size(), 1); // Alice
 
     // The quick-send window starts conversations; here the two files are laid out as it would.
@@ -63,22 +63,22 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     QFile(server->tree("netwrk/users/Bob/Alice.ms")).open(QIODevice::WriteOnly);
 
     // Alice's next poll learns of Bob; she opens him and writes.
-    alice->w()->contacts().onPollTick();
+    fire(alice->w(), "msgrld");
     settleAll();
     const int row = UserDirectory::find(alice->w()->directory().users(), "Bob");
     ASSERT_GE(row, 0);
-    alice->w()->userList->setCurrentItem(alice->w()->userList->topLevelItem(row));
+    pickRow(alice->w(), row);
     settleAll();
     ASSERT_EQ(alice->w()->directory().sendbutHint(), QStringLiteral("Bob"));
-    ASSERT_FALSE(alice->w()->conversationView->isHidden());
-    alice->w()->messageEdit->setPlainText("Hello Bob");
-    QTest::mouseClick(alice->w()->sendButton, Qt::LeftButton);
+    ASSERT_FALSE(hidden(alice->w(), "chat"));
+    control<QPlainTextEdit>(alice->w(), "msg")->setPlainText("Hello Bob");
+    click(alice->w(), "sendbut");
     settleAll();
     EXPECT_TRUE(alice->w()->conversation().chatLines().value(1) == "Hello Bob")
         << alice->w()->conversation().chatLines().join('|').toStdString();
 
     // Bob, with his window hidden, hears it and sees the popup.
-    bob->w()->contacts().onPollTick();
+    fire(bob->w(), "msgrld");
     settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
     Tnetprog* popup = bob->ctx->netprog();
@@ -96,7 +96,7 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     EXPECT_FALSE(userentry::isMarked(bob->w()->directory().users().at(0)));
 
     // Nothing new: nothing announced.
-    bob->w()->contacts().onPollTick();
+    fire(bob->w(), "msgrld");
     settleAll();
     EXPECT_EQ(bob->fakes.sound->played, 1);
 
@@ -104,25 +104,25 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     // in by itself once the server's settings are known.
     alice->restart();
     alice->goOnline();
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("-"));
-    alice->w()->onConnectionStatus(false);
+    EXPECT_EQ(textOf(alice->w(), "User"), QStringLiteral("-"));
+    detectorSays(alice->w(), false);
     settleAll();
-    alice->w()->onConnectionStatus(true);
+    detectorSays(alice->w(), true);
     settleAll();
     alice->stopTimers();
-    EXPECT_FALSE(alice->w()->signIn().signInSequenceTimer->isActive());
-    EXPECT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
+    EXPECT_FALSE(running(alice->w(), "Timer2"));
+    EXPECT_EQ(textOf(alice->w(), "User"), QStringLiteral("Alice"));
 }
 
 TEST_F(TwoClients, ATakenNameWithAnotherPasswordIsRefused)
 {
     alice->goOnline();
     alice->signIn("alice-pw");
-    ASSERT_EQ(alice->w()->ownNameLabel->text(), QStringLiteral("Alice"));
+    ASSERT_EQ(textOf(alice->w(), "User"), QStringLiteral("Alice"));
 
     Client intruder(root.path("bob"), "Alice");
     intruder.goOnline();
     intruder.signIn("guess");
-    EXPECT_EQ(intruder.w()->signInButton->text(), QStringLiteral("Wrong password"));
-    EXPECT_EQ(intruder.w()->ownNameLabel->text(), QStringLiteral("-"));
+    EXPECT_EQ(textOf(intruder.w(), "Button2"), QStringLiteral("Wrong password"));
+    EXPECT_EQ(textOf(intruder.w(), "User"), QStringLiteral("-"));
 }

@@ -143,7 +143,7 @@ protected:
         std::string out = "users h=" + std::to_string(control<QWidget>(w, "users")->height());
         for (const char* name : {"chat", "msg", "sendbut", "user2", "user2name", "favs", "fbut"})
             out += std::string(" ") + name + shown(name);
-        return out + " user2name=" + control<QLabel>(w, "user2name")->text().toStdString();
+        return out + " user2name=" + textOf(w, "user2name").toStdString();
     }
 };
 
@@ -175,7 +175,7 @@ TEST_F(ViewConsistency, TheOpenConversationShowsANoticeThatCameWhileHidden)
     ASSERT_TRUE(bob->ctx->netprog()->isVisible());
     ASSERT_EQ(bob->ctx->netprog()->txt->text(), notice);
     showFromTray(*bob);
-    EXPECT_EQ(control<QLabel>(bob->w(), "user2name")->text(), "Alice");
+    EXPECT_EQ(textOf(bob->w(), "user2name"), "Alice");
     EXPECT_TRUE(chat->isVisible());
     EXPECT_TRUE(chat->toPlainText().startsWith(notice)) << chat->toPlainText().toStdString();
     // Nor does it come with the cycles after.
@@ -195,7 +195,7 @@ TEST_F(ViewConsistency, AnOutageLeavesTheLayoutWhole)
     auto* list = control<QTreeWidget>(w, "users");
     const int conversationHeight = list->height();
     ASSERT_TRUE(control<QWidget>(w, "msg")->isVisible()) << layout(*alice);
-    ASSERT_EQ(control<QLabel>(w, "user2name")->text(), "Bob");
+    ASSERT_EQ(textOf(w, "user2name"), "Bob");
 
     // The network goes for about 75 s: five poll ticks, two keep-alives, one reconnection tick.
     detect(*alice, "127.0.0.1:9", false);
@@ -218,7 +218,7 @@ TEST_F(ViewConsistency, AnOutageLeavesTheLayoutWhole)
             << name << ": " << layout(*alice);
     if (conversation) {
         EXPECT_EQ(list->currentItem(), userItem(list, "Bob")) << layout(*alice);
-        EXPECT_EQ(control<QLabel>(w, "user2name")->text(), "Bob");
+        EXPECT_EQ(textOf(w, "user2name"), "Bob");
     }
 }
 
@@ -244,9 +244,9 @@ TEST_F(ViewConsistency, AfterSigningOutAndInNoFilesButtonFloatsOverTheList)
     ASSERT_TRUE(control<QWidget>(w, "dscn")->isVisible());
     click(w, "dscn");
     settleAll();
-    ASSERT_EQ(control<QLabel>(w, "User")->text(), "-");
+    ASSERT_EQ(textOf(w, "User"), "-");
     bob->signIn("bob-pw");
-    ASSERT_EQ(control<QLabel>(w, "User")->text(), "Bob");
+    ASSERT_EQ(textOf(w, "User"), "Bob");
     poll(*bob);
 
     auto* list = control<QTreeWidget>(w, "users");
@@ -255,8 +255,7 @@ TEST_F(ViewConsistency, AfterSigningOutAndInNoFilesButtonFloatsOverTheList)
         EXPECT_FALSE(control<QWidget>(w, "user2name")->isVisible()) << layout(*bob);
     } else {
         // Whoever the window opens again is the one on the panel.
-        EXPECT_EQ(control<QLabel>(w, "user2name")->text(), list->selectedItems().first()->text(1))
-            << layout(*bob);
+        EXPECT_EQ(textOf(w, "user2name"), list->selectedItems().first()->text(1)) << layout(*bob);
     }
 }
 

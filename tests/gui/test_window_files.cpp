@@ -53,10 +53,10 @@ protected:
         root.write("alice/app/0rg_System/LC.xo", "rus/\r\n");
         bob = signedIn("Bob");
         alice = signedIn("Alice");
-        ASSERT_EQ(alice->w()->ownNameLabel->text(), "Alice");
-        alice->w()->contacts().onPollTick();
+        ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
+        fire(alice->w(), "msgrld");
         settleAll();
-        bob->w()->contacts().onPollTick();
+        fire(bob->w(), "msgrld");
         settleAll();
     }
 
@@ -86,12 +86,12 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
     EXPECT_EQ(linesOf(users("Alice/Bob.ms")), QStringList({theirs.at(0)}));
     TNetwork* w = alice->w();
     EXPECT_EQ(w->conversation().chatLines().value(0), theirs.at(0));
-    EXPECT_FALSE(w->conversationView->isHidden());
-    EXPECT_TRUE(w->quickSendButton->isHidden());
-    EXPECT_TRUE(w->busyLabel->isHidden());
+    EXPECT_FALSE(hidden(w, "chat"));
+    EXPECT_TRUE(hidden(w, "sms"));
+    EXPECT_TRUE(hidden(w, "LMDSimpleLabel2"));
 
     // Bob's next cycle fetches the file and clears the sender folder on the server.
-    bob->w()->contacts().onPollTick();
+    fire(bob->w(), "msgrld");
     settleAll();
     const QString local = bobsNetwork() + "Alice/report.txt";
     EXPECT_TRUE(local.contains("/Network/Alice/"));
@@ -99,8 +99,8 @@ TEST_F(WindowFiles, OneFileReachesTheRecipientsFolder)
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
     EXPECT_TRUE(bob->ctx->netprog()->isVisible());
     bob->open("Alice");
-    EXPECT_FALSE(bob->w()->receivedFilesButton->isHidden());
-    QTest::mouseClick(bob->w()->receivedFilesButton, Qt::LeftButton);
+    EXPECT_FALSE(hidden(bob->w(), "fbut"));
+    click(bob->w(), "fbut");
     EXPECT_EQ(bob->fakes.shell->calls.value(0), "open " + bobsNetwork() + "Alice/");
 }
 
@@ -112,7 +112,7 @@ TEST_F(WindowFiles, NamesThatCouldLeaveTheFolderStayOnTheServer)
     for (const char* hostile : {"..\\evil", "a\\b"})
         QFile(users("Bob/Alice/") + hostile).open(QIODevice::WriteOnly);
 
-    bob->w()->contacts().onPollTick();
+    fire(bob->w(), "msgrld");
     settleAll();
     EXPECT_EQ(TempTree::read(bobsNetwork() + "Alice/good.txt"), "good");
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/good.txt")));
@@ -131,8 +131,8 @@ TEST_F(WindowFiles, TheNoticeGoesOnTopOfTheNewestServerCopy)
 
     // Bob writes meanwhile; Alice's view has not caught up yet.
     bob->open("Alice");
-    bob->w()->messageEdit->setPlainText("second");
-    QTest::mouseClick(bob->w()->sendButton, Qt::LeftButton);
+    control<QPlainTextEdit>(bob->w(), "msg")->setPlainText("second");
+    click(bob->w(), "sendbut");
     settleAll();
     ASSERT_TRUE(linesOf(users("Alice/Bob.ms")).contains("second"));
 
@@ -173,7 +173,7 @@ TEST_F(WindowFiles, AFolderIsNeitherSentNorAnnounced)
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice.ms")));
     EXPECT_FALSE(QFileInfo::exists(users("Alice/Bob.ms")));
     EXPECT_EQ(alice->w()->conversation().chatLines(), shown);
-    EXPECT_TRUE(alice->w()->busyLabel->isHidden());
+    EXPECT_TRUE(hidden(alice->w(), "LMDSimpleLabel2"));
 }
 
 TEST_F(WindowFiles, ARecipientWithoutALanguageGetsTheSendersWording)
@@ -182,7 +182,7 @@ TEST_F(WindowFiles, ARecipientWithoutALanguageGetsTheSendersWording)
     lines.append("}Carol}}}.png}");
     stringlist::save(users("lineup.xo"), lines);
     QDir().mkpath(users("Carol"));
-    alice->w()->contacts().onPollTick();
+    fire(alice->w(), "msgrld");
     settleAll();
     alice->open("Carol");
     alice->w()->conversation().dropFiles({desk.write("report.txt", "numbers")});
@@ -208,7 +208,7 @@ TEST_F(WindowFiles, AfterThePopupTheNoticeSpeaksItsSendersLanguage)
     lines.append("}Carol}}}.png}rus/");
     stringlist::save(users("lineup.xo"), lines);
     QDir().mkpath(users("Carol"));
-    alice->w()->contacts().onPollTick();
+    fire(alice->w(), "msgrld");
     settleAll();
     alice->open("Carol");
     // Bob's message brings up the popup; Alice opens his conversation from it.

@@ -37,8 +37,8 @@ protected:
     {
         alice = signedIn("Alice");
         bob = signedIn("Bob");
-        ASSERT_EQ(control<QLabel>(alice->w(), "User")->text(), QStringLiteral("Alice"));
-        ASSERT_EQ(control<QLabel>(bob->w(), "User")->text(), QStringLiteral("Bob"));
+        ASSERT_EQ(textOf(alice->w(), "User"), QStringLiteral("Alice"));
+        ASSERT_EQ(textOf(bob->w(), "User"), QStringLiteral("Bob"));
     }
     // The client of `name` ("Alice", "Bob"), started in its folder, online and signed in with
     // the demo password.

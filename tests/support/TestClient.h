@@ -2,8 +2,8 @@
 
 // One complete client (application context, windows, fake platform services) in its own
 // folder, for tests that run several clients in one process against one server. Its timers are
-// stopped: tests run the handlers by hand, so nothing steps in between, and wait with settle()
-// for the session to finish what they started.
+// stopped: tests fire them by hand (Controls.h), so nothing steps in between, and wait with
+// settle() for the session to finish what they started.
 #include "app/AppContext.h"
 #include "core/UserDirectory.h"
 #include "platform/fake/FakeServices.h"
@@ -34,6 +34,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+// The detector tells the window what its probe found.
+inline void detectorSays(QObject* window, bool reachable)
+{
+    auto* detector = control<TXNetDetect>(window, "XNetDetect1");
+    emit detector->ConnectionStatus(detector, reachable);
+}
 
 class TestClient
 {
@@ -72,7 +79,7 @@ public:
     {
         for (QTimer* t : w()->findChildren<QTimer*>())
             t->stop();
-        w()->findChild<TXNetDetect*>(QStringLiteral("XNetDetect1"))->setEnabled(false);
+        control<TXNetDetect>(w(), "XNetDetect1")->setEnabled(false);
     }
     // Quits and starts again on the same folders. The per-user settings store outlives the
     // program, as the real one does.
@@ -118,8 +125,7 @@ public:
     {
         const int at = UserDirectory::find(ctx->state().directory().users(), name);
         ASSERT_GE(at, 0) << name.toStdString();
-        auto* users = control<QTreeWidget>(w(), "users");
-        users->setCurrentItem(users->topLevelItem(at));
+        pickRow(w(), at);
         settle();
     }
     void setName(const QString& name) { m_name = name; }
@@ -127,10 +133,10 @@ public:
     // The detector finds the internet and the settings of the main server are fetched.
     void goOnline()
     {
-        w()->onConnectionStatus(true);
+        detectorSays(w(), true);
         // A timer's request skips its turn while other work waits.
         settle();
-        w()->onBootstrapTick();
+        fire(w(), "FTPCSpermit");
         settle();
         stopTimers();
     }
@@ -138,19 +144,24 @@ public:
     // Runs the sign-in sequence already started to the end of its server step.
     void runSequence()
     {
-        for (int tick = 0; tick < 4; ++tick)
-            w()->signIn().onSignInSequenceTick();
+        for (int step = 0; step < 4; ++step)
+            fire(w(), "Timer2");
         settle();
     }
 
+    // Types the name and password, as the sign-in screen takes them.
+    void fillIn(const QString& password)
+    {
+        control<QLineEdit>(w(), "username")->setText(m_name);
+        auto* box = control<QLineEdit>(w(), "pass");
+        box->setEchoMode(QLineEdit::Password);
+        box->setText(password);
+    }
     // Types the name and password and runs the sign-in sequence to its end.
     void signIn(const QString& password)
     {
-        control<QLineEdit>(w(), "username")->setText(m_name);
-        auto* pass = control<QLineEdit>(w(), "pass");
-        pass->setEchoMode(QLineEdit::Password);
-        pass->setText(password);
-        QTest::mouseClick(control<QPushButton>(w(), "Button2"), Qt::LeftButton);
+        fillIn(password);
+        click(w(), "Button2");
         runSequence();
         stopTimers();
     }
