@@ -122,6 +122,7 @@ private:
     // the result's error. `then` runs once the result has gone out.
     template <typename Arg, typename Body, typename Then = std::nullptr_t>
     std::function<void()> job(void (ClientSession::*done)(Arg), Body body, Then then = nullptr);
+    // A user request: queued, never dropped.
     template <typename Arg, typename Body, typename Then = std::nullptr_t>
     void run(void (ClientSession::*done)(Arg), Body body, Then then = nullptr)
     {
