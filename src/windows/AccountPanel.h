@@ -40,6 +40,9 @@ public:
     // The panel's keys, focus changes and right presses; true when the event was used up.
     bool handleEvent(QObject* watched, QEvent* event);
 
+    // Presses of delbut within the confirmation window.
+    int deletePresses() const { return m_deletePresses; }
+
     // The largest picture put up as it is; larger ones go up scaled to fit this square, which
     // the viewer shows at full size and the 150 x 150 box scales down.
     static constexpr int kAvatarLimit = 700;

@@ -34,6 +34,10 @@ public:
     // The network returned or the user signed out: an automatic sign-in may run again.
     void allowAutoSignInAgain() { m_autoSignInDone = false; }
     void setSignedOut(bool on) { m_signedOut = on; }
+    // An automatic sign-in ran since the network last went away (AutologinDone).
+    bool autoSignInDone() const { return m_autoSignInDone; }
+    // 1 after Enter in the name box (the Tag of pass).
+    int passTag() const { return m_passTag; }
     // Enter in the name box moves on to the password.
     void markPasswordNext() { m_passTag = 1; }
 

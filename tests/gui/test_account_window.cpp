@@ -149,7 +149,7 @@ TEST_F(AccountUpkeepWindow, ThreeQuickPressesDeleteTheAccountTwoAndAPauseDoNot)
     fire(w, "dbreset");
     EXPECT_EQ(button->text(), alice->ctx->text(130));
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(w->account().deletePresses, 1) << "the next press counts as the first";
+    EXPECT_EQ(w->account().deletePresses(), 1) << "the next press counts as the first";
     settleAll();
     EXPECT_TRUE(QDir(users("Alice")).exists());
     fire(w, "dbreset");
@@ -233,7 +233,7 @@ TEST_F(AccountUpkeepWindow, APictureIsCheckedScaledAndFetchedByThePeer)
     QTest::mousePress(w->findChild<FrameImage*>("ava"), Qt::RightButton);
     settleAll();
     EXPECT_EQ(alice->fakes.desktop->errors.value(0), alice->ctx->text(376));
-    EXPECT_EQ(w->signIn().accountRecord.avatarExtension, QStringLiteral(".png"));
+    EXPECT_EQ(w->signIn().accountRecord().avatarExtension, QStringLiteral(".png"));
     EXPECT_FALSE(alice->fakes.desktop->pictureDialogs.value(0).contains(".emf"));
 
     QImage big(1400, 1000, QImage::Format_RGB32);
@@ -244,7 +244,7 @@ TEST_F(AccountUpkeepWindow, APictureIsCheckedScaledAndFetchedByThePeer)
     QTest::mousePress(w->findChild<FrameImage*>("ava"), Qt::RightButton);
     settleAll();
     EXPECT_EQ(alice->fakes.desktop->errors.size(), 1);
-    EXPECT_EQ(w->signIn().accountRecord.avatarExtension, QStringLiteral(".JPG"));
+    EXPECT_EQ(w->signIn().accountRecord().avatarExtension, QStringLiteral(".JPG"));
     const QImage up(users("Alice/ava.JPG"));
     EXPECT_EQ(up.size(), QSize(700, 500));
     EXPECT_EQ(stringlist::load(users("Alice/myacc.xo")).value_or(QStringList()).value(3),

@@ -152,7 +152,7 @@ TEST_F(Contacts, OpeningRemovesTheUnreadMarkInPlace)
     TNetwork* w = alice->w();
     const int at = row("Carol");
     ASSERT_EQ(at, 1);
-    w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
+    alice->markUnread(at);
     w->contacts().showUsers();
     ASSERT_EQ(control<QTreeWidget>(w, "users")->topLevelItem(at)->text(0), "(+)");
     open("Carol");
@@ -176,14 +176,14 @@ TEST_F(Contacts, NoticePhrasesFollowTheCorrespondentsLanguage)
     TNetwork* w = alice->w();
 
     open("Carol");
-    ASSERT_EQ(w->contacts().peerPhrases.size(), rus.size());
+    ASSERT_EQ(w->contacts().peerPhrases().size(), rus.size());
     for (int n = 0; n < rus.size(); ++n)
-        EXPECT_EQ(w->contacts().peerPhrases.phrase(n), rus.phrase(n)) << n;
+        EXPECT_EQ(w->contacts().peerPhrases().phrase(n), rus.phrase(n)) << n;
     open("Bob");
     for (int n = 0; n < eng.size(); ++n)
-        EXPECT_EQ(w->contacts().peerPhrases.phrase(n), eng.phrase(n)) << n;
+        EXPECT_EQ(w->contacts().peerPhrases().phrase(n), eng.phrase(n)) << n;
     open("Dave");
-    EXPECT_EQ(w->contacts().peerPhrases.size(), 0);
+    EXPECT_EQ(w->contacts().peerPhrases().size(), 0);
 }
 
 TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
@@ -204,7 +204,7 @@ TEST_F(Contacts, FavouritesToggleTheFileAndTheIcon)
     alice->signIn("alice-pw");
     reload();
     open("Bob");
-    EXPECT_EQ(alice->w()->contacts().favourites, QStringList({"Bob"}));
+    EXPECT_EQ(alice->state().favourites(), QStringList({"Bob"}));
     EXPECT_TRUE(control<FrameImage>(alice->w(), "favs")->pictureFile().endsWith("/fav_icon.png"));
     click(alice->w(), "favs");
     EXPECT_EQ(linesOf(fav), QStringList());
@@ -235,8 +235,8 @@ TEST_F(Contacts, HostileDirectoryLinesAreListedButNeverOpened)
         EXPECT_EQ(textOf(w, "user2name"), "Bob") << name;
         EXPECT_TRUE(hidden(w, "LMDSimpleLabel2")) << name;
         // Bob stays open, and so do his notice phrases.
-        EXPECT_EQ(w->contacts().peerPhrases.size(), eng.size()) << name;
-        EXPECT_EQ(w->contacts().peerPhrases.phrase(0), eng.phrase(0)) << name;
+        EXPECT_EQ(w->contacts().peerPhrases().size(), eng.size()) << name;
+        EXPECT_EQ(w->contacts().peerPhrases().phrase(0), eng.phrase(0)) << name;
     }
     EXPECT_EQ(snapshot(root.path()), local);
     EXPECT_EQ(snapshot(server->tree("")), remote);
@@ -245,21 +245,23 @@ TEST_F(Contacts, HostileDirectoryLinesAreListedButNeverOpened)
 TEST_F(Contacts, ThePopupOpensItsSenderByTheTrimmedName)
 {
     addUser("Carol", "eng/");
+    // The popup announces news, so the conversation is there to open.
+    stringlist::save(users("Alice/Bob.ms"), {"Bob     1 :", "hello", ""});
     reload();
     TNetwork* w = alice->w();
     const int at = row("Bob");
-    w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
+    alice->markUnread(at);
     w->contacts().showUsers();
-    alice->ctx->netprog()->Hint = "  Bob ";
-    w->contacts().openPopupSender();
+    w->openPopupSender("  Bob ", false);
     settleAll();
-    EXPECT_EQ(alice->ctx->netprog()->Hint, "Bob");
+    EXPECT_EQ(alice->state().correspondent().name, "Bob");
     EXPECT_EQ(w->directory().sendbutHint(), "Bob");
     EXPECT_EQ(w->directory().selectedPeer(), "Bob");
     EXPECT_EQ(w->directory().selected(), at);
     EXPECT_FALSE(userentry::isMarked(w->directory().users().at(at)));
     EXPECT_EQ(textOf(w, "user2name"), "Bob");
     EXPECT_FALSE(hidden(w, "chat"));
+    EXPECT_EQ(w->conversation().chatLines().value(1), "hello");
 }
 
 TEST_F(Contacts, ACorrespondentWhoseFolderIsGoneCannotBeWrittenTo)
@@ -292,8 +294,7 @@ TEST_F(Contacts, ThePopupShowsItsSendersOwnAvatar)
     // Opening Bob leaves the main connection open in Alice's own folder.
     open("Bob");
     TNetwork* w = alice->w();
-    alice->ctx->netprog()->Hint = "Carol";
-    w->contacts().openPopupSender();
+    w->openPopupSender("Carol", false);
     settleAll();
     EXPECT_EQ(textOf(w, "user2name"), "Carol");
     EXPECT_EQ(control<FrameImage>(w, "user2")->picture().size(), QSize(16, 16));
@@ -306,7 +307,7 @@ TEST_F(Contacts, ShowingTheWindowReadsTheOpenCorrespondentsMark)
     TNetwork* w = alice->w();
     const int at = row("Bob");
     // A message arrived while the window was hidden.
-    w->directory().setUserLine(at, userentry::withMark(w->directory().users().at(at)));
+    alice->markUnread(at);
     w->contacts().showUsers();
     w->show();
     const bool flashing = running(w, "high");

@@ -116,7 +116,7 @@ TEST(FrameShow, ShowFadesInAndClosingTellsTheMiniBar)
     EXPECT_EQ(finishFade(w), 8);
     EXPECT_EQ(w->fade().alpha(), 245);
 
-    w->onCloseClicked();
+    click(w, "bclose");
     EXPECT_EQ(w->fade().direction(), Fade::Direction::Out);
     EXPECT_EQ(finishFade(w), 8);
     EXPECT_FALSE(w->isVisible());
@@ -149,7 +149,7 @@ TEST(FrameKeys, EscapeClosesPanelThenRenameFieldThenWindow)
     Client c;
     TNetwork* w = c.w();
     open(w);
-    w->onSettingsToggled();
+    click(w, "more");
     ASSERT_TRUE(shownIn(w, "block1"));
     EXPECT_TRUE(shownIn(w, "delbut"));
     auto* name = control<QLineEdit>(w, "username");
@@ -201,7 +201,7 @@ TEST(FrameKeys, TheQuickSendWindowTakesTheKeysAway)
     name->setFocus();
     c.ctx->NetMenu()->show();
     // Escape still closes the panel first.
-    EXPECT_TRUE(w->previewKey(Qt::Key_Escape));
+    EXPECT_TRUE(keyUsedUp(name, Qt::Key_Escape));
     EXPECT_FALSE(shownIn(w, "block1"));
     EXPECT_TRUE(c.ctx->NetMenu()->isVisible());
     // Then nothing gets through, and the quick-send window goes away.
@@ -230,7 +230,6 @@ TEST(FrameMouse, ADragOnTheBackgroundMovesTheWindowByTheSameAmount)
     QTest::mouseMove(bg, QPoint(400, 300));
     EXPECT_EQ(w->pos(), start + QPoint(100, 0));
     QTest::mouseRelease(bg, Qt::LeftButton, {}, QPoint(300, 300));
-    EXPECT_FALSE(w->FrameDragging);
     QTest::mouseMove(bg, QPoint(500, 500));
     EXPECT_EQ(w->pos(), start + QPoint(100, 0));
 

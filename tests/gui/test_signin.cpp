@@ -122,7 +122,7 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
 
     expectPrivate(*alice, "Alice");
     alice->restart();
-    EXPECT_EQ(alice->w()->signIn().accountRecord.option, "autologin");
+    EXPECT_EQ(alice->w()->signIn().accountRecord().option, "autologin");
     alice->goOnline();
     EXPECT_EQ(textOf(alice->w(), "User"), "-");
     // The network drops and returns: the detector's answer alone signs her in, without the
@@ -134,7 +134,7 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
     alice->stopTimers();
     EXPECT_FALSE(running(alice->w(), "Timer2"));
     EXPECT_EQ(textOf(alice->w(), "User"), "Alice");
-    EXPECT_EQ(alice->w()->signedInMark, 1);
+    EXPECT_EQ(alice->w()->signedInMark(), 1);
 
     // After the next restart the automatic press of the sign-in button does it.
     alice->restart();
@@ -211,15 +211,15 @@ TEST_F(SignIn, AutologinRunsAgainWhenTheNetworkComesBack)
     alice->goOnline();
     alice->signIn("alice-pw");
     ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
-    alice->w()->signIn().autoSignInDone = true;
+    ASSERT_TRUE(alice->w()->signIn().autoSignInDone());
 
     detectorSays(alice->w(), false);
     settleAll();
-    EXPECT_FALSE(alice->w()->signIn().autoSignInDone);
+    EXPECT_FALSE(alice->w()->signIn().autoSignInDone());
     detectorSays(alice->w(), true);
     settleAll();
-    EXPECT_TRUE(alice->w()->signIn().autoSignInDone);
-    EXPECT_EQ(alice->w()->signedInMark, 1);
+    EXPECT_TRUE(alice->w()->signIn().autoSignInDone());
+    EXPECT_EQ(alice->w()->signedInMark(), 1);
     EXPECT_EQ(textOf(alice->w(), "User"), "Alice");
 }
 
@@ -233,8 +233,10 @@ TEST_F(SignIn, AutologinAfterAnOutageWithACorrespondentOpen)
     // Opening Bob leaves the main connection open in Alice's own folder.
     fire(alice->w(), "msgrld");
     settleAll();
-    alice->w()->directory().setSelectedPeer("Bob");
-    alice->w()->directory().selectPeer();
+    alice->ctx->state().changeDirectory([](UserDirectory& d) {
+        d.setSelectedPeer("Bob");
+        d.selectPeer();
+    });
     alice->w()->contacts().showUsers();
     alice->w()->contacts().onUserSelected();
     settleAll();
@@ -244,7 +246,7 @@ TEST_F(SignIn, AutologinAfterAnOutageWithACorrespondentOpen)
     settleAll();
     detectorSays(alice->w(), true);
     settleAll();
-    EXPECT_EQ(alice->w()->signedInMark, 1);
+    EXPECT_EQ(alice->w()->signedInMark(), 1);
     EXPECT_EQ(textOf(alice->w(), "User"), "Alice");
     EXPECT_FALSE(QDir(users("Alice/Alice")).exists());
 }
@@ -275,7 +277,7 @@ TEST_F(SignIn, EnterInTheNameBoxLetsTheButtonPassTypeAllFields)
     QTest::keyClick(name, Qt::Key_Return);
     settleAll();
     EXPECT_EQ(w->focusWidget(), password);
-    EXPECT_EQ(w->signIn().passTag, 1);
+    EXPECT_EQ(w->signIn().passTag(), 1);
     click(w, "Button2");
     settleAll();
     ASSERT_TRUE(running(w, "Timer2"));
@@ -433,7 +435,7 @@ TEST_F(SignIn, AMissingOwnAvatarDoesNotKeepTheUserOut)
     TNetwork* w = alice->w();
     EXPECT_FALSE(running(w, "Timer2")) << "the sequence goes round again and again";
     EXPECT_EQ(textOf(w, "User"), "Alice");
-    EXPECT_EQ(w->signedInMark, 1);
+    EXPECT_EQ(w->signedInMark(), 1);
     EXPECT_TRUE(hidden(w, "username"));
     EXPECT_TRUE(hidden(w, "Button2"));
     EXPECT_FALSE(hidden(w, "users"));

@@ -173,7 +173,7 @@ TEST_F(ViewConsistency, TheOpenConversationShowsANoticeThatCameWhileHidden)
     // Bob's next cycle announces it; he brings the window back from the tray.
     poll(*bob);
     ASSERT_TRUE(bob->ctx->netprog()->isVisible());
-    ASSERT_EQ(bob->ctx->netprog()->txt->text(), notice);
+    ASSERT_EQ(textOf(bob->ctx->netprog(), "txt"), notice);
     showFromTray(*bob);
     EXPECT_EQ(textOf(bob->w(), "user2name"), "Alice");
     EXPECT_TRUE(chat->isVisible());

@@ -212,8 +212,7 @@ TEST_F(WindowFiles, AfterThePopupTheNoticeSpeaksItsSendersLanguage)
     settleAll();
     alice->open("Carol");
     // Bob's message brings up the popup; Alice opens his conversation from it.
-    alice->ctx->netprog()->Hint = "Bob";
-    alice->w()->contacts().openPopupSender();
+    alice->w()->openPopupSender("Bob", false);
     settleAll();
     ASSERT_EQ(alice->w()->directory().sendbutHint(), "Bob");
     alice->w()->conversation().dropFiles({desk.write("report.txt", "numbers")});

@@ -42,6 +42,25 @@ inline void click(const QObject* window, const char* name)
     click(control<QWidget>(window, name));
 }
 
+// Presses `key` on `focused` as the keyboard would; true when the window used the key up before
+// the control saw it.
+inline bool keyUsedUp(QWidget* focused, Qt::Key key)
+{
+    struct Spy : QObject
+    {
+        bool seen = false;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            seen = seen || event->type() == QEvent::KeyPress;
+            return false;
+        }
+    } spy;
+    focused->installEventFilter(&spy);
+    QTest::keyClick(focused, key);
+    focused->removeEventFilter(&spy);
+    return !spy.seen;
+}
+
 // Runs the timer's handler once through its own timeout event, as the time would, and leaves
 // it stopped at the interval it had. The event is delivered at once rather than from an event
 // loop, so no other timer of the test steps in. True when the handler left it running: the code

@@ -93,6 +93,13 @@ public:
 
     TNetwork* w() const { return ctx->Network(); }
     const ClientState& state() const { return ctx->state(); }
+    // News came for the user on `row` of the list: the mark a poll cycle sets.
+    void markUnread(int row)
+    {
+        ctx->state().changeDirectory([row](UserDirectory& d) {
+            d.setUserLine(row, userentry::withMark(d.users().at(row)));
+        });
+    }
     TNetMenu* quickSend() const { return ctx->NetMenu(); }
     ClientSession& session() const { return ctx->session(); }
 
