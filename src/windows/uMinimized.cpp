@@ -39,19 +39,18 @@ TMinimized::TMinimized(AppContext& ctx)
     setAutoFillBackground(true);
     resize(minibar::kSize, minibar::kSize);
 
-    Image1 = new FrameImage(QStringLiteral("Image1"), this, FrameImage::Fit::Stretch);
-    Image1->setGeometry(0, 0, minibar::kSize, minibar::kSize);
-    Image1->setCursor(Qt::PointingHandCursor);
-    Image1->setMouseTracking(true);
-    Image1->installEventFilter(this);
+    m_picture = new FrameImage(QStringLiteral("Image1"), this, FrameImage::Fit::Stretch);
+    m_picture->setGeometry(0, 0, minibar::kSize, minibar::kSize);
+    m_picture->setCursor(Qt::PointingHandCursor);
+    m_picture->setMouseTracking(true);
+    m_picture->installEventFilter(this);
 
     m_fader = new WindowFader(this, QStringLiteral("fx"));
-    fx = m_fader->timer();
     connect(m_fader, &WindowFader::fadedOut, this, &TMinimized::fadedOut);
-    closetimer = new QTimer(this);
-    closetimer->setObjectName(QStringLiteral("closetimer"));
-    closetimer->setInterval(5000);
-    connect(closetimer, &QTimer::timeout, this, &TMinimized::closetimerTimer);
+    m_closeTimer = new QTimer(this);
+    m_closeTimer->setObjectName(QStringLiteral("closetimer"));
+    m_closeTimer->setInterval(5000);
+    connect(m_closeTimer, &QTimer::timeout, this, &TMinimized::closetimerTimer);
 
     FormCreate();
     createDrops();
@@ -89,7 +88,7 @@ void TMinimized::FormCreate()
 
 void TMinimized::recordBuildNumber()
 {
-    vinfo = m_installation->recordBuild();
+    m_buildRecord = m_installation->recordBuild();
 }
 
 void TMinimized::createTrayIcon()
@@ -109,7 +108,7 @@ void TMinimized::loadPicture()
     // Without its picture the bar still works and shows its plain background colour; the
     // user hears about it once, when the bar first appears.
     const QString file = m_ctx.folders().programDataDir + QStringLiteral("Larkspire.jpg");
-    if (!Image1->loadPicture(file))
+    if (!m_picture->loadPicture(file))
         m_missingPicture = file;
 }
 
@@ -241,14 +240,14 @@ void TMinimized::fadedOut()
 
 bool TMinimized::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == waitingMark && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == m_waitingMark && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton &&
-            waitingMark->rect().contains(mouse->position().toPoint()))
+            m_waitingMark->rect().contains(mouse->position().toPoint()))
             cancelWaitingFiles();
         return true;
     }
-    if (watched != Image1)
+    if (watched != m_picture)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -359,7 +358,7 @@ void TMinimized::closetimerTimer()
 {
     m_barFadeAction.clear();
     StartFadeOut(QString());
-    closetimer->stop();
+    m_closeTimer->stop();
 }
 
 void TMinimized::closeEvent(QCloseEvent* event)

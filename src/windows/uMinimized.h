@@ -73,18 +73,10 @@ public:
     void NFClick();
     void closetimerTimer();
 
-    FrameImage* Image1 = nullptr;
-    // The count and the muted mark drawn over the bar's picture, for a desktop without a tray.
-    QLabel* barMarks = nullptr;
-    QTimer* fx = nullptr;
-    QTimer* closetimer = nullptr;
     // The build number of this executable, one line.
-    QStringList vinfo{QStringLiteral("Version")};
+    const QStringList& buildRecord() const { return m_buildRecord; } // vinfo
     // The files last dropped on the bar.
-    QStringList dropfiles;
-    // How many dropped files wait for the server, over the bottom of the picture; a click on it
-    // gives them up.
-    QLabel* waitingMark = nullptr;
+    const QStringList& dropfiles() const { return m_dropFiles; }
     // Files dropped while the server was away, which go up when it is back.
     const PendingDrop& waitingFiles() const { return m_waitingFiles; }
     // The connection state changed: waiting files go up once the server is there.
@@ -165,6 +157,15 @@ private:
     QString recipient() const;
 
     AppContext& m_ctx;
+    FrameImage* m_picture = nullptr; // Image1
+    // The count and the muted mark drawn over the picture, for a desktop without a tray.
+    QLabel* m_barMarks = nullptr;                         // barMarks
+    QTimer* m_closeTimer = nullptr;                       // closetimer
+    QStringList m_buildRecord{QStringLiteral("Version")}; // vinfo
+    QStringList m_dropFiles;                              // dropfiles
+    // How many dropped files wait for the server, over the bottom of the picture; a click on it
+    // gives them up.
+    QLabel* m_waitingMark = nullptr; // waitingMark
     std::function<MainWindowPresence()> m_mainWindowPresence;
     WindowFader* m_fader = nullptr;
     minibar::PositionRecord m_memory;

@@ -27,16 +27,16 @@ constexpr int kWaitingMarkHeight = 16;
 void TMinimized::createDrops()
 {
     setAcceptDrops(true);
-    waitingMark = new QLabel(this);
-    waitingMark->setObjectName(QStringLiteral("waitingMark"));
-    waitingMark->setGeometry(0, minibar::kSize - kWaitingMarkHeight, minibar::kSize,
-                             kWaitingMarkHeight);
-    waitingMark->setAlignment(Qt::AlignCenter);
-    waitingMark->setCursor(Qt::PointingHandCursor);
-    waitingMark->setStyleSheet(
+    m_waitingMark = new QLabel(this);
+    m_waitingMark->setObjectName(QStringLiteral("waitingMark"));
+    m_waitingMark->setGeometry(0, minibar::kSize - kWaitingMarkHeight, minibar::kSize,
+                               kWaitingMarkHeight);
+    m_waitingMark->setAlignment(Qt::AlignCenter);
+    m_waitingMark->setCursor(Qt::PointingHandCursor);
+    m_waitingMark->setStyleSheet(
         QStringLiteral("QLabel { color: #AD9A4B; background-color: #6B1625; }"));
-    waitingMark->installEventFilter(this);
-    waitingMark->hide();
+    m_waitingMark->installEventFilter(this);
+    m_waitingMark->hide();
 
     ClientSession& session = m_ctx.session();
     connect(&session, &ClientSession::filesReached, this, &TMinimized::onFilesReached);
@@ -73,14 +73,14 @@ void TMinimized::dropFiles(const QStringList& paths)
     m_dropReason.clear();
     // Nobody to send as: the bar says so, and the main window's sign-in screen is where to go.
     if (PendingDrop::decide(m_ctx.state().sendConditions()) == PendingDrop::Verdict::SignInFirst) {
-        dropfiles.clear();
+        m_dropFiles.clear();
         m_dropReason = PendingDrop::reason(PendingDrop::Verdict::SignInFirst, 0, m_ctx.strings());
         showDropState(true);
         setMainWindowOpenFlag(1);
         emit showMainWindowRequested();
         return;
     }
-    dropfiles = paths;
+    m_dropFiles = paths;
     m_picking = true;
     emit pickRecipientRequested(frameGeometry());
 }
@@ -91,16 +91,16 @@ void TMinimized::recipientPicked(const QString& name)
     if (!m_picking)
         return;
     m_picking = false;
-    const QStringList paths = dropfiles;
+    const QStringList paths = m_dropFiles;
     if (name.isEmpty()) {
-        dropfiles.clear();
+        m_dropFiles.clear();
         return;
     }
     // Without the server the files wait for it: the sign-in screen would sign the user out.
     const PendingDrop::Conditions now = m_ctx.state().sendConditions();
     const PendingDrop::Verdict verdict = m_waitingFiles.offer({now.user, name, paths}, now);
     if (verdict != PendingDrop::Verdict::Send) {
-        dropfiles.clear();
+        m_dropFiles.clear();
         if (verdict == PendingDrop::Verdict::SignInFirst)
             m_dropReason = PendingDrop::reason(verdict, 0, m_ctx.strings());
         showDropState(true);
@@ -115,20 +115,20 @@ void TMinimized::send(const QString& name, const QStringList& paths)
     // A favourite who is no longer listed has no folder to send to that the directory vouches
     // for, and the conversation on screen is someone else's.
     if (row < 0 || !userentry::openable(name)) {
-        dropfiles.clear();
+        m_dropFiles.clear();
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtNotListed).arg(name));
         return;
     }
     const QStringList sendable = dropsend::sendable(m_ctx, paths);
     if (sendable.isEmpty()) {
-        dropfiles.clear();
+        m_dropFiles.clear();
         return;
     }
     // The recipient becomes the main window's correspondent first; the files go only once they
     // are the one every send goes to.
     emit openConversationRequested(name);
     if (recipient() != name) {
-        dropfiles.clear();
+        m_dropFiles.clear();
         return;
     }
     FilesRequest request;
@@ -171,12 +171,12 @@ QString TMinimized::dropStateLine() const
 void TMinimized::showDropState(bool announce)
 {
     if (m_waitingFiles.waiting()) {
-        waitingMark->setText(QStringLiteral("%1 \u2715").arg(m_waitingFiles.fileCount()));
-        waitingMark->setToolTip(m_waitingFiles.waitingText(m_ctx.strings()));
-        waitingMark->show();
-        waitingMark->raise();
+        m_waitingMark->setText(QStringLiteral("%1 \u2715").arg(m_waitingFiles.fileCount()));
+        m_waitingMark->setToolTip(m_waitingFiles.waitingText(m_ctx.strings()));
+        m_waitingMark->show();
+        m_waitingMark->raise();
     } else {
-        waitingMark->hide();
+        m_waitingMark->hide();
     }
     showQuietAndUnread();
     // Said at once where the files were let go, not only when the pointer rests on the bar.
@@ -233,6 +233,6 @@ void TMinimized::onFilesSent(const FilesResult& result)
     if (!result.notSent.isEmpty())
         m_ctx.platform().desktop->showError(
             PendingDrop::notSentText(result.notSent, m_ctx.strings()));
-    dropfiles.clear();
-    closetimer->start();
+    m_dropFiles.clear();
+    m_closeTimer->start();
 }

@@ -14,12 +14,12 @@
 
 void TMinimized::createQuiet()
 {
-    barMarks = new QLabel(this);
-    barMarks->setObjectName(QStringLiteral("barMarks"));
-    barMarks->setGeometry(Image1->geometry());
+    m_barMarks = new QLabel(this);
+    m_barMarks->setObjectName(QStringLiteral("barMarks"));
+    m_barMarks->setGeometry(m_picture->geometry());
     // The bar's drags and clicks go to the picture below.
-    barMarks->setAttribute(Qt::WA_TransparentForMouseEvents);
-    barMarks->hide();
+    m_barMarks->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_barMarks->hide();
 
     ClientSession& session = m_ctx.session();
     ClientState& state = m_ctx.state();
@@ -71,11 +71,11 @@ void TMinimized::showQuietAndUnread()
         m_marksUnread = unread.count();
         const QString badge = UnreadNews::badgeText(m_marksUnread);
         if (badge.isEmpty() && !muted) {
-            barMarks->hide();
+            m_barMarks->hide();
         } else {
-            barMarks->setPixmap(traybadge::drawn(QIcon(), barMarks->width(), badge, muted));
-            barMarks->show();
-            barMarks->raise();
+            m_barMarks->setPixmap(traybadge::drawn(QIcon(), m_barMarks->width(), badge, muted));
+            m_barMarks->show();
+            m_barMarks->raise();
         }
     }
 

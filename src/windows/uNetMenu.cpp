@@ -75,46 +75,45 @@ void TNetMenu::FormCreate()
     setAutoFillBackground(true);
 
     m_fader = new WindowFader(this, QStringLiteral("fx"));
-    fx = m_fader->timer();
     connect(m_fader, &WindowFader::fadedOut, this, &TNetMenu::close);
     connect(&m_ctx.session(), &ClientSession::quickSent, this, &TNetMenu::onQuickSent);
 
-    LMDLabel1 = place(new QLabel(this), QStringLiteral("LMDLabel1"), 0, 0, 697, 49);
-    LMDLabel1->setFont(pixelFont(kFontatigo, 24, false));
-    LMDLabel1->setAlignment(Qt::AlignCenter);
-    LMDLabel1->setTextFormat(Qt::PlainText); // the recipient's name, from the server
-    LMDLabel1->setStyleSheet(QStringLiteral("QLabel { color: #F2F2F2; background: transparent; }"));
+    m_title = place(new QLabel(this), QStringLiteral("LMDLabel1"), 0, 0, 697, 49);
+    m_title->setFont(pixelFont(kFontatigo, 24, false));
+    m_title->setAlignment(Qt::AlignCenter);
+    m_title->setTextFormat(Qt::PlainText); // the recipient's name, from the server
+    m_title->setStyleSheet(QStringLiteral("QLabel { color: #F2F2F2; background: transparent; }"));
     // The title's shadow, drawn by Qt: a plain offset copy in the shadow colour.
-    auto* shadow = new QGraphicsDropShadowEffect(LMDLabel1);
+    auto* shadow = new QGraphicsDropShadowEffect(m_title);
     shadow->setColor(QColor(0x29, 0x29, 0x29));
     shadow->setOffset(2, 2);
     shadow->setBlurRadius(0);
-    LMDLabel1->setGraphicsEffect(shadow);
+    m_title->setGraphicsEffect(shadow);
 
-    text = place(new QLineEdit(this), QStringLiteral("text"), 0, 48, 585, 33);
-    text->setFont(pixelFont(kCalibri, 21, false));
-    text->setAlignment(Qt::AlignCenter);
-    text->setFrame(false);
-    text->setStyleSheet(QStringLiteral("QLineEdit { color: #1E1E1E; background-color: #F4F4F4;"
-                                       " border: none; selection-color: #AD9A4B;"
-                                       " selection-background-color: #611422; }"));
+    m_text = place(new QLineEdit(this), QStringLiteral("text"), 0, 48, 585, 33);
+    m_text->setFont(pixelFont(kCalibri, 21, false));
+    m_text->setAlignment(Qt::AlignCenter);
+    m_text->setFrame(false);
+    m_text->setStyleSheet(QStringLiteral("QLineEdit { color: #1E1E1E; background-color: #F4F4F4;"
+                                         " border: none; selection-color: #AD9A4B;"
+                                         " selection-background-color: #611422; }"));
 
-    Button2 = flatButton(this, QStringLiteral("Button2"), QRect(584, 48, 115, 33),
-                         pixelFont(kCalibri, 13, true), "#DBDDC6");
-    LMDButton1 = flatButton(this, QStringLiteral("LMDButton1"), QRect(0, 99, 699, 35),
-                            pixelFont(kFontatigo, 16, false), "#AD9A4B");
-    LMDButton2 = flatButton(this, QStringLiteral("LMDButton2"), QRect(684, 0, 17, 17),
-                            pixelFont(kCalibri, 13, true), "#DBDDC6");
+    m_sendButton = flatButton(this, QStringLiteral("Button2"), QRect(584, 48, 115, 33),
+                              pixelFont(kCalibri, 13, true), "#DBDDC6");
+    m_fileButton = flatButton(this, QStringLiteral("LMDButton1"), QRect(0, 99, 699, 35),
+                              pixelFont(kFontatigo, 16, false), "#AD9A4B");
+    m_closeButton = flatButton(this, QStringLiteral("LMDButton2"), QRect(684, 0, 17, 17),
+                               pixelFont(kCalibri, 13, true), "#DBDDC6");
 
-    Button2->setText(m_ctx.text(210));
-    LMDButton1->setText(m_ctx.text(208));
-    LMDButton2->setText(QStringLiteral("X"));
+    m_sendButton->setText(m_ctx.text(210));
+    m_fileButton->setText(m_ctx.text(208));
+    m_closeButton->setText(QStringLiteral("X"));
 
-    connect(Button2, &QPushButton::clicked, this, &TNetMenu::Button2Click);
-    connect(LMDButton1, &QPushButton::clicked, this, &TNetMenu::LMDButton1Click);
-    connect(LMDButton2, &QPushButton::clicked, this, &TNetMenu::LMDButton2Click);
+    connect(m_sendButton, &QPushButton::clicked, this, &TNetMenu::Button2Click);
+    connect(m_fileButton, &QPushButton::clicked, this, &TNetMenu::LMDButton1Click);
+    connect(m_closeButton, &QPushButton::clicked, this, &TNetMenu::LMDButton2Click);
     // Only the user's edits move the file button's caption, not the placeholder or a close.
-    connect(text, &QLineEdit::textEdited, this, &TNetMenu::textChange);
+    connect(m_text, &QLineEdit::textEdited, this, &TNetMenu::textChange);
 
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
@@ -142,7 +141,7 @@ void TNetMenu::showEvent(QShowEvent* event)
 void TNetMenu::FormShow()
 {
     const QString to = recipient();
-    LMDLabel1->setText(m_ctx.text(317) + to);
+    m_title->setText(m_ctx.text(317) + to);
     m_fader->fadeIn();
     raise();
     move(placement::keepInside(placement(QCursor::pos(), width()), size(), look::availableArea()));
@@ -153,22 +152,22 @@ void TNetMenu::FormShow()
     const QString draft =
         m_draftKey.isEmpty() ? QString() : m_ctx.platform().settings->value(m_draftKey);
     if (!draft.isEmpty()) {
-        text->setText(draft);
+        m_text->setText(draft);
         textChange();
-        text->setFocus();
-        text->end(false);
+        m_text->setFocus();
+        m_text->end(false);
         return;
     }
-    text->setText(m_ctx.text(207));
-    text->setFocus();
-    text->selectAll();
+    m_text->setText(m_ctx.text(207));
+    m_text->setFocus();
+    m_text->selectAll();
 }
 
 void TNetMenu::keepDraft()
 {
     if (m_draftKey.isEmpty())
         return;
-    const QString typed = holdsPlaceholder() ? QString() : text->text();
+    const QString typed = holdsPlaceholder() ? QString() : m_text->text();
     if (typed.isEmpty())
         m_ctx.platform().settings->remove(m_draftKey);
     else
@@ -179,7 +178,7 @@ void TNetMenu::keepDraft()
 void TNetMenu::closeEvent(QCloseEvent* event)
 {
     keepDraft();
-    text->clear();
+    m_text->clear();
     m_dragging = false;
     event->accept();
 }
@@ -205,20 +204,20 @@ QString TNetMenu::recipient() const
 
 bool TNetMenu::holdsPlaceholder() const
 {
-    return text->text() == m_ctx.text(207);
+    return m_text->text() == m_ctx.text(207);
 }
 
 void TNetMenu::textChange()
 {
-    const bool typed = !text->text().isEmpty() && !holdsPlaceholder();
-    LMDButton1->setText(m_ctx.text(typed ? 209 : 208));
+    const bool typed = !m_text->text().isEmpty() && !holdsPlaceholder();
+    m_fileButton->setText(m_ctx.text(typed ? 209 : 208));
 }
 
 void TNetMenu::Button2Click()
 {
-    if (text->text().isEmpty() || holdsPlaceholder() || text->text() == m_sending)
+    if (m_text->text().isEmpty() || holdsPlaceholder() || m_text->text() == m_sending)
         return;
-    m_sending = text->text();
+    m_sending = m_text->text();
     m_ctx.session().quickSend(recipient(), m_sending);
 }
 
@@ -239,8 +238,8 @@ void TNetMenu::onQuickSent(const QuickSendResult& result)
         if (m_ctx.platform().settings->value(sent) == result.text)
             m_ctx.platform().settings->remove(sent);
     }
-    if (text->text() == result.text)
-        text->clear();
+    if (m_text->text() == result.text)
+        m_text->clear();
     StartFadeOut();
 }
 
@@ -264,7 +263,7 @@ bool TNetMenu::keyReleased(int key, bool inText)
         return true;
     }
     if (inText && isEnter(key)) {
-        Button2->click();
+        m_sendButton->click();
         return true;
     }
     return false;
@@ -311,21 +310,21 @@ bool TNetMenu::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyRelease: {
         // The form sees every key released in it before its controls do.
         const auto* key = static_cast<QKeyEvent*>(event);
-        return !key->isAutoRepeat() && keyReleased(key->key(), watched == text);
+        return !key->isAutoRepeat() && keyReleased(key->key(), watched == m_text);
     }
     case QEvent::Enter:
-        if (watched == text)
-            text->setFocus();
+        if (watched == m_text)
+            m_text->setFocus();
         return false;
     case QEvent::FocusIn:
-        if (watched == text && holdsPlaceholder())
-            text->selectAll();
+        if (watched == m_text && holdsPlaceholder())
+            m_text->selectAll();
         return false;
     default:
         break;
     }
     auto* mouse = dynamic_cast<QMouseEvent*>(event);
-    if (watched != LMDLabel1 || !mouse)
+    if (watched != m_title || !mouse)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress:

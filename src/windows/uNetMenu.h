@@ -11,7 +11,6 @@ class AppContext;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTimer;
 
 // The quick-send window: a borderless strip that opens modally beside the pointer over the main
 // window and sends a one-line message to the main window's current recipient, starting the
@@ -42,13 +41,6 @@ public:
     // A key released in the window; true when it was used.
     bool keyReleased(int key, bool inText);
 
-    QLabel* LMDLabel1 = nullptr;
-    QLineEdit* text = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* LMDButton1 = nullptr;
-    QPushButton* LMDButton2 = nullptr;
-    QTimer* fx = nullptr;
-
 signals:
     // The file button: the user would rather send files to the recipient, from the drop zone.
     void fileSendRequested();
@@ -75,7 +67,12 @@ private:
     void dragMove(QMouseEvent* event);
 
     AppContext& m_ctx;
-    WindowFader* m_fader = nullptr;
+    WindowFader* m_fader = nullptr;       // owns the fade timer fx
+    QLabel* m_title = nullptr;            // LMDLabel1: "For" and the recipient
+    QLineEdit* m_text = nullptr;          // text
+    QPushButton* m_sendButton = nullptr;  // Button2
+    QPushButton* m_fileButton = nullptr;  // LMDButton1
+    QPushButton* m_closeButton = nullptr; // LMDButton2
     bool m_dragging = false;
     QPoint m_dragOrigin; // the pointer within the window at the press
     QString m_sending;   // the text on its way, which a second press must not send again

@@ -47,48 +47,47 @@ Tnetprog::Tnetprog(AppContext& ctx) : m_ctx(ctx)
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
 
-    cap = new QLabel(this);
-    cap->setObjectName(QStringLiteral("cap"));
-    cap->setGeometry(10, 10, 330, 30);
-    cap->setFont(pixelFont(19, true));
-    txt = new QLabel(this);
-    txt->setObjectName(QStringLiteral("txt"));
-    txt->setGeometry(10, 40, 330, 30);
-    txt->setFont(pixelFont(19, false));
-    for (QLabel* l : {cap, txt}) {
+    m_caption = new QLabel(this);
+    m_caption->setObjectName(QStringLiteral("cap"));
+    m_caption->setGeometry(10, 10, 330, 30);
+    m_caption->setFont(pixelFont(19, true));
+    m_text = new QLabel(this);
+    m_text->setObjectName(QStringLiteral("txt"));
+    m_text->setGeometry(10, 40, 330, 30);
+    m_text->setFont(pixelFont(19, false));
+    for (QLabel* l : {m_caption, m_text}) {
         // The sender's name and words, shown as written.
         l->setTextFormat(Qt::PlainText);
         l->setStyleSheet(QStringLiteral("color: silver; background: transparent;"));
         l->installEventFilter(this);
     }
-    opnow = new QPushButton(this);
-    opnow->setObjectName(QStringLiteral("opnow"));
-    opnow->setGeometry(0, 0, kWidth, 33);
-    opnow->setFont(pixelFont(16, true));
-    opnow->setFlat(true);
-    opnow->setStyleSheet(QStringLiteral("QPushButton { color: #AD9A4B; background: #611422; "
-                                        "border: none; }"));
-    opnow->hide();
-    connect(opnow, &QPushButton::clicked, this, &Tnetprog::opnowClick);
+    m_openButton = new QPushButton(this);
+    m_openButton->setObjectName(QStringLiteral("opnow"));
+    m_openButton->setGeometry(0, 0, kWidth, 33);
+    m_openButton->setFont(pixelFont(16, true));
+    m_openButton->setFlat(true);
+    m_openButton->setStyleSheet(QStringLiteral("QPushButton { color: #AD9A4B; background: #611422; "
+                                               "border: none; }"));
+    m_openButton->hide();
+    connect(m_openButton, &QPushButton::clicked, this, &Tnetprog::opnowClick);
     connect(&m_ctx.session(), &ClientSession::announced, this, &Tnetprog::announce);
     connect(&m_ctx.session(), &ClientSession::filesArrived, this, &Tnetprog::filesFetched);
-    maximize = new QLabel(QStringLiteral("+"), this);
-    maximize->setObjectName(QStringLiteral("maximize"));
-    maximize->setGeometry(0, 0, kSquare, kSquare);
-    maximize->setAlignment(Qt::AlignCenter);
-    maximize->setFont(pixelFont(37, false));
-    maximize->setStyleSheet(QStringLiteral("color: #9A9A9A; background: transparent;"));
-    maximize->installEventFilter(this);
-    maximize->hide();
+    m_plus = new QLabel(QStringLiteral("+"), this);
+    m_plus->setObjectName(QStringLiteral("maximize"));
+    m_plus->setGeometry(0, 0, kSquare, kSquare);
+    m_plus->setAlignment(Qt::AlignCenter);
+    m_plus->setFont(pixelFont(37, false));
+    m_plus->setStyleSheet(QStringLiteral("color: #9A9A9A; background: transparent;"));
+    m_plus->installEventFilter(this);
+    m_plus->hide();
 
     m_fader = new WindowFader(this, QStringLiteral("fx"), kFull, kStep);
-    fx = m_fader->timer();
     connect(m_fader, &WindowFader::fadedOut, this, &Tnetprog::fadedOut);
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(10000);
-    Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &Tnetprog::Timer1Timer);
+    m_shrinkTimer = new QTimer(this);
+    m_shrinkTimer->setObjectName(QStringLiteral("Timer1"));
+    m_shrinkTimer->setInterval(10000);
+    m_shrinkTimer->setSingleShot(true);
+    connect(m_shrinkTimer, &QTimer::timeout, this, &Tnetprog::Timer1Timer);
 }
 
 void Tnetprog::showRequest()
@@ -104,44 +103,44 @@ void Tnetprog::showRequest()
 
 void Tnetprog::FormShow()
 {
-    maximize->hide();
+    m_plus->hide();
     setFixedHeight(kHeight);
-    cap->show();
-    txt->show();
+    m_caption->show();
+    m_text->show();
     emit announcementShown();
-    fadeMode = 0;
+    m_fadeMode = 0;
     m_fader->fadeIn();
-    if ((mode == 1 && marker != kTextMarker) || (mode == 0 && marker.isEmpty())) {
-        cap->clear();
-        opnow->show();
+    if ((m_mode == 1 && m_marker != kTextMarker) || (m_mode == 0 && m_marker.isEmpty())) {
+        m_caption->clear();
+        m_openButton->show();
     } else {
-        opnow->hide();
+        m_openButton->hide();
     }
-    Timer1->start();
+    m_shrinkTimer->start();
 }
 
 void Tnetprog::place()
 {
     const QRect area = look::availableArea();
-    move(maximize->isVisible() ? placement::popupSquare(area, size())
-                               : placement::popupTopCentre(area, size()));
+    move(m_plus->isVisible() ? placement::popupSquare(area, size())
+                             : placement::popupTopCentre(area, size()));
     raise();
 }
 
 void Tnetprog::beginClosing()
 {
-    Timer1->stop();
-    fadeMode = 1;
+    m_shrinkTimer->stop();
+    m_fadeMode = 1;
     m_fader->fadeOut();
 }
 
 void Tnetprog::resetWidth()
 {
-    if (isVisible() && !maximize->isVisible())
+    if (isVisible() && !m_plus->isVisible())
         beginClosing();
     setFixedWidth(kWidth);
-    opnow->setFixedWidth(kWidth);
-    txt->setFixedWidth(kWidth - 20);
+    m_openButton->setFixedWidth(kWidth);
+    m_text->setFixedWidth(kWidth - 20);
     if (isVisible())
         place();
 }
@@ -149,14 +148,14 @@ void Tnetprog::resetWidth()
 void Tnetprog::widenText()
 {
     // The "+" square shows no text and keeps its size.
-    if (maximize->isVisible())
+    if (m_plus->isVisible())
         return;
-    const int needed = QFontMetrics(txt->font()).horizontalAdvance(txt->text());
-    if (needed <= txt->width())
+    const int needed = QFontMetrics(m_text->font()).horizontalAdvance(m_text->text());
+    if (needed <= m_text->width())
         return;
-    txt->setFixedWidth(needed + 25);
-    setFixedWidth(txt->width() + 20);
-    opnow->setFixedWidth(width());
+    m_text->setFixedWidth(needed + 25);
+    setFixedWidth(m_text->width() + 20);
+    m_openButton->setFixedWidth(width());
     // Placed at the narrow width, it would now stand off the centre.
     if (isVisible())
         place();
@@ -169,16 +168,16 @@ void Tnetprog::fxTimer()
 
 void Tnetprog::fadedOut()
 {
-    if (fadeMode != 2) {
+    if (m_fadeMode != 2) {
         hide();
         return;
     }
-    fadeMode = 0;
+    m_fadeMode = 0;
     setFixedSize(kSquare, kSquare);
-    opnow->hide();
-    cap->hide();
-    txt->hide();
-    maximize->show();
+    m_openButton->hide();
+    m_caption->hide();
+    m_text->hide();
+    m_plus->show();
     place();
     // The "+" fades in at once; this tick already takes its first step.
     m_fader->fadeIn();
@@ -187,42 +186,42 @@ void Tnetprog::fadedOut()
 
 void Tnetprog::Timer1Timer()
 {
-    Timer1->stop();
-    fadeMode = 2;
+    m_shrinkTimer->stop();
+    m_fadeMode = 2;
     m_fader->fadeOut();
 }
 
 QString Tnetprog::receivedFile() const
 {
     // Both names come from a conversation file anyone with the shared login can write.
-    if (!userentry::openable(marker))
+    if (!userentry::openable(m_marker))
         return {};
     const QString folder = senderFolder();
-    return folder.isEmpty() ? QString() : folder + marker;
+    return folder.isEmpty() ? QString() : folder + m_marker;
 }
 
 QString Tnetprog::senderFolder() const
 {
-    if (!userentry::openable(Hint.trimmed()))
+    if (!userentry::openable(m_sender.trimmed()))
         return {};
-    return received::folderFor(m_ctx.folders().networkDir, Hint.trimmed());
+    return received::folderFor(m_ctx.folders().networkDir, m_sender.trimmed());
 }
 
 void Tnetprog::openConversation(bool focusMessage)
 {
-    emit openConversationRequested(Hint, focusMessage);
+    emit openConversationRequested(m_sender, focusMessage);
 }
 
 void Tnetprog::capClick()
 {
     beginClosing();
-    if (!marker.isEmpty() && marker != kTextMarker) {
+    if (!m_marker.isEmpty() && m_marker != kTextMarker) {
         if (const QString file = receivedFile(); !file.isEmpty() && QFileInfo(file).isFile())
             m_ctx.platform().shell->openPath(file);
         openConversation(false);
-    } else if (txt->text().startsWith(QStringLiteral("http://")) ||
-               txt->text().startsWith(QStringLiteral("www."))) {
-        m_ctx.platform().shell->openLink(txt->text());
+    } else if (m_text->text().startsWith(QStringLiteral("http://")) ||
+               m_text->text().startsWith(QStringLiteral("www."))) {
+        m_ctx.platform().shell->openLink(m_text->text());
         openConversation(false);
     } else {
         emit showMainWindowRequested();
@@ -234,12 +233,12 @@ void Tnetprog::capClick()
 
 void Tnetprog::opnowClick()
 {
-    if (opnow->text() == m_ctx.text(kTxtOpenFolder)) {
+    if (m_openButton->text() == m_ctx.text(kTxtOpenFolder)) {
         const QString folder = senderFolder();
         const QString file = receivedFile();
-        if (!marker.isEmpty() && !file.isEmpty() && QFileInfo(file).isFile())
+        if (!m_marker.isEmpty() && !file.isEmpty() && QFileInfo(file).isFile())
             m_ctx.platform().shell->showInFileManager(file);
-        else if (marker.isEmpty() && !folder.isEmpty() && QFileInfo(folder).isDir())
+        else if (m_marker.isEmpty() && !folder.isEmpty() && QFileInfo(folder).isDir())
             m_ctx.platform().shell->openPath(folder);
     }
     openConversation(false);
@@ -256,7 +255,7 @@ bool Tnetprog::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-        (watched == cap || watched == txt || watched == maximize)) {
+        (watched == m_caption || watched == m_text || watched == m_plus)) {
         capClick();
         return true;
     }
@@ -268,33 +267,33 @@ void Tnetprog::announce(const poll::Announcement& a)
     // The news is kept as unread on the tray icon instead.
     if (m_ctx.doNotDisturb().isOn())
         return;
-    Hint = a.sender;
+    m_sender = a.sender;
     resetWidth();
     if (a.isMessage) {
-        marker = QStringLiteral("text.text");
-        opnow->hide();
-        cap->setText(a.firstLine);
-        txt->setText(a.secondLine);
+        m_marker = QStringLiteral("text.text");
+        m_openButton->hide();
+        m_caption->setText(a.firstLine);
+        m_text->setText(a.secondLine);
         widenText();
-        mode = 0;
+        m_mode = 0;
     } else {
-        mode = 1;
-        marker = QStringLiteral("files");
-        opnow->setText(m_ctx.text(kTxtOpenFolder));
+        m_mode = 1;
+        m_marker = QStringLiteral("files");
+        m_openButton->setText(m_ctx.text(kTxtOpenFolder));
         // The notice itself, also when its files are not (or no longer) on the server.
-        txt->setText(a.firstLine);
+        m_text->setText(a.firstLine);
         widenText();
     }
     showRequest();
-    mode = 1;
-    opnow->setText(m_ctx.text(kTxtOpenFolder));
+    m_mode = 1;
+    m_openButton->setText(m_ctx.text(kTxtOpenFolder));
 }
 
 void Tnetprog::filesFetched(const poll::Announcement& a)
 {
     // A later announcement owns the popup now.
-    if (Hint != a.sender || marker != u"files")
+    if (m_sender != a.sender || m_marker != u"files")
         return;
-    marker = a.fileName;
+    m_marker = a.fileName;
     widenText();
 }

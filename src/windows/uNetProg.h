@@ -24,21 +24,12 @@ public:
     explicit Tnetprog(AppContext& ctx);
 
     // The sender of the latest announcement.
-    QString Hint;
-    // The hint of `txt`: "text.text" for a message, "files" while a notice's files come down,
+    const QString& sender() const { return m_sender; } // Hint
+    // What `txt` holds: "text.text" for a message, "files" while a notice's files come down,
     // the received file's name, or empty for several files.
-    QString marker;
-    // 0 or 1; with the marker it decides whether the open button shows.
-    int mode = 0;
+    const QString& marker() const { return m_marker; }
     // 0 fade in, 1 fade out and close, 2 fade out and shrink to "+".
-    int fadeMode = 0;
-
-    QLabel* cap = nullptr;
-    QLabel* txt = nullptr;
-    QPushButton* opnow = nullptr;
-    QLabel* maximize = nullptr;
-    QTimer* fx = nullptr;
-    QTimer* Timer1 = nullptr;
+    int fadeMode() const { return m_fadeMode; }
 
     int alpha() const { return m_fader->fade().alpha(); }
 
@@ -82,5 +73,15 @@ private:
     QString senderFolder() const;
 
     AppContext& m_ctx;
-    WindowFader* m_fader = nullptr;
+    WindowFader* m_fader = nullptr; // owns the fade timer fx
+    QString m_sender;               // Hint
+    QString m_marker;
+    // 0 or 1; with the marker it decides whether the open button shows.
+    int m_mode = 0;
+    int m_fadeMode = 0;
+    QLabel* m_caption = nullptr;         // cap
+    QLabel* m_text = nullptr;            // txt
+    QPushButton* m_openButton = nullptr; // opnow
+    QLabel* m_plus = nullptr;            // maximize
+    QTimer* m_shrinkTimer = nullptr;     // Timer1
 };

@@ -272,7 +272,7 @@ TEST_F(Drops, TheZoneMovesWithAnyButtonAndTheQuickSendButtonOpensIt)
     TNetMenu* quick = alice->ctx->NetMenu();
     quick->ShowModal();
     runFade(quick);
-    QTest::mouseClick(quick->LMDButton1, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(quick, "LMDButton1"), Qt::LeftButton);
     runFade(quick);
     runFade(alice->w());
     EXPECT_FALSE(quick->isVisible());
@@ -574,7 +574,7 @@ TEST_F(Drops, TheBarSendsToAPickedCorrespondentAndBecomesTheirConversation)
     EXPECT_EQ(w->conversation().chatLines().value(0), theirs.at(0));
     EXPECT_TRUE(w->conversation().chatLines().contains("first"));
     EXPECT_FALSE(hidden(w, "chat"));
-    EXPECT_TRUE(alice->ctx->Minimized()->dropfiles.isEmpty());
+    EXPECT_TRUE(alice->ctx->Minimized()->dropfiles().isEmpty());
     EXPECT_TRUE(control<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
     EXPECT_EQ(trayTip(alice->ctx->Minimized()), "Larkspire");
 
@@ -604,7 +604,7 @@ TEST_F(Drops, AFavouriteWhoIsNotListedIsRefusedByName)
     startConversation();
     alice->open("Bob");
     const QStringList shown = alice->w()->conversation().chatLines();
-    alice->w()->contacts().favourites = QStringList{"Ghost"};
+    alice->ctx->state().setFavourites({"Ghost"});
     dropOnBar(*alice, {desk.write("a.txt", "A")});
     EXPECT_EQ(pickerNames(*alice), QStringList{"Ghost"});
     clickName(*alice, "Ghost");
@@ -634,7 +634,7 @@ TEST_F(Drops, EscInThePickerSendsNothingEvenAfterAnEarlierPick)
     EXPECT_EQ(picker->Hint(), QString());
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/c.txt")));
     EXPECT_EQ(noticeOf("Bob/Alice.ms"), before);
-    EXPECT_TRUE(alice->ctx->Minimized()->dropfiles.isEmpty());
+    EXPECT_TRUE(alice->ctx->Minimized()->dropfiles().isEmpty());
 
     // The right button cancels as well.
     dropOnBar(*alice, {desk.write("c.txt", "C")});
@@ -664,8 +664,8 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
     EXPECT_TRUE(hidden(w, "Button2"));
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(bar->isVisible());
-    EXPECT_FALSE(bar->waitingMark->isHidden());
-    EXPECT_EQ(bar->waitingMark->text(), QString::fromUtf8("2 \u2715"));
+    EXPECT_FALSE(control<QLabel>(bar, "waitingMark")->isHidden());
+    EXPECT_EQ(control<QLabel>(bar, "waitingMark")->text(), QString::fromUtf8("2 \u2715"));
     EXPECT_EQ(bar->toolTip(), "Waiting for the server (files: 2)");
     EXPECT_EQ(trayTip(bar), "Larkspire\nWaiting for the server (files: 2)");
     EXPECT_EQ(bar->waitingFiles().fileCount(), 2);
@@ -676,7 +676,7 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
     // A second drop waits beside the first.
     dropOnBar(*alice, {desk.write("c.txt", "C")});
     clickName(*alice, "Bob");
-    EXPECT_EQ(bar->waitingMark->text(), QString::fromUtf8("3 \u2715"));
+    EXPECT_EQ(control<QLabel>(bar, "waitingMark")->text(), QString::fromUtf8("3 \u2715"));
 
     detectorSays(w, true);
     alice->stopTimers();
@@ -686,7 +686,7 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
     EXPECT_EQ(TempTree::read(users("Bob/Alice/c.txt")), "C");
     EXPECT_TRUE(noticeOf("Bob/Alice.ms").value(0).startsWith("Alice sent \"a\", \"b\" and \"c\""))
         << noticeOf("Bob/Alice.ms").join('|').toStdString();
-    EXPECT_TRUE(bar->waitingMark->isHidden());
+    EXPECT_TRUE(control<QLabel>(bar, "waitingMark")->isHidden());
     EXPECT_FALSE(bar->waitingFiles().waiting());
     EXPECT_EQ(trayTip(bar), "Larkspire");
     EXPECT_EQ(textOf(w, "User"), "Alice");
@@ -701,11 +701,11 @@ TEST_F(Drops, AClickOnTheBarsWaitingMarkGivesUpItsFiles)
     dropOnBar(*alice, {desk.write("a.txt", "A")});
     clickName(*alice, "Bob");
     ASSERT_TRUE(bar->waitingFiles().waiting());
-    EXPECT_EQ(bar->waitingMark->toolTip(),
+    EXPECT_EQ(control<QLabel>(bar, "waitingMark")->toolTip(),
               "Waiting for the server (files: 1)\nClick here to cancel");
-    QTest::mouseClick(bar->waitingMark, Qt::LeftButton);
+    QTest::mouseClick(control<QLabel>(bar, "waitingMark"), Qt::LeftButton);
     EXPECT_FALSE(bar->waitingFiles().waiting());
-    EXPECT_TRUE(bar->waitingMark->isHidden());
+    EXPECT_TRUE(control<QLabel>(bar, "waitingMark")->isHidden());
     EXPECT_EQ(bar->toolTip(), QString());
     EXPECT_TRUE(bar->isVisible()) << "the click is the mark's, not the bar's";
 
@@ -727,7 +727,7 @@ TEST_F(Drops, ADropOnTheBarWhileSignedOutSaysWhyAndOpensTheSignInScreen)
     EXPECT_TRUE(carol.w()->isVisible());
     EXPECT_EQ(textOf(carol.w(), "User"), "-");
     EXPECT_FALSE(hidden(carol.w(), "Button2"));
-    EXPECT_TRUE(carol.ctx->Minimized()->dropfiles.isEmpty());
+    EXPECT_TRUE(carol.ctx->Minimized()->dropfiles().isEmpty());
     settleAll();
     EXPECT_FALSE(QFileInfo::exists(users("Alice/-")));
 }
@@ -816,7 +816,7 @@ protected:
         QStringList lines;
         for (const QString& n : names)
             lines.append("}" + n + "}r}a}.png}eng/");
-        client->w()->directory().firstFill(lines, "Me");
+        client->ctx->state().changeDirectory([&](UserDirectory& d) { d.firstFill(lines, "Me"); });
     }
     TfList* open()
     {
@@ -836,7 +836,7 @@ protected:
 TEST_F(Picker, OneFavouriteIsAllItOffersAboveAndLeftOfTheBar)
 {
     list({"Ann", "Bea", "Cy", "Dot"});
-    client->w()->contacts().favourites = QStringList{"Cy"};
+    client->ctx->state().setFavourites({"Cy"});
     TfList* picker = open();
     EXPECT_EQ(pickerNames(*client), QStringList{"Cy"});
     QListWidget* names = pickerList(*client);
@@ -853,7 +853,7 @@ TEST_F(Picker, OneFavouriteIsAllItOffersAboveAndLeftOfTheBar)
     // Without favourites: everyone in the directory's order.
     QTest::keyRelease(names, Qt::Key_Escape);
     runFade(picker);
-    client->w()->contacts().favourites.clear();
+    client->ctx->state().setFavourites({});
     open();
     EXPECT_EQ(pickerNames(*client), QStringList({"Ann", "Bea", "Cy", "Dot"}));
     EXPECT_EQ(picker->height(), 4 * 44);

@@ -170,7 +170,7 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bytes);
     }
-    UpdateWatch* watch() const { return client->w()->updateWatch; }
+    UpdateWatch* watch() const { return client->w()->findChild<UpdateWatch*>(); }
     QString updater() const { return root.path("c/app/LarkspireUpdate"); }
 
     const QByteArray kUpdater = "#!/bin/sh\n";

@@ -53,6 +53,12 @@ QSystemTrayIcon* trayIcon(TMinimized* bar)
     return bar->findChild<QSystemTrayIcon*>(QStringLiteral("Tray1"));
 }
 
+// The bar's picture, which takes its clicks and drags.
+FrameImage* picture(TMinimized* bar)
+{
+    return control<FrameImage>(bar, "Image1");
+}
+
 // The part of the screen that panels leave free.
 QRect screen()
 {
@@ -118,12 +124,12 @@ TEST(MiniBarCreation, MenuCaptionsBuildNumberAndPositionFile)
     EXPECT_EQ(item(bar, "NF")->text(), "Open Larkspire folder");
     EXPECT_EQ(trayIcon(bar)->toolTip(), "Larkspire");
     EXPECT_EQ(bar->MainWindowOpenFlag(), 0);
-    EXPECT_EQ(bar->fx->interval(), kFadeTickMs);
-    EXPECT_EQ(bar->closetimer->interval(), 5000);
+    EXPECT_EQ(control<QTimer>(bar, "fx")->interval(), kFadeTickMs);
+    EXPECT_EQ(control<QTimer>(bar, "closetimer")->interval(), 5000);
     EXPECT_EQ(c.fakes.fonts->added.size(), 3);
 
     const QString build = QString::number(LARKSPIRE_BUILD_NUMBER);
-    EXPECT_EQ(bar->vinfo, QStringList{build});
+    EXPECT_EQ(bar->buildRecord(), QStringList{build});
     EXPECT_EQ(TempTree::read(c.root.path("app/0rg_System/vinfo.xo")), (build + "\r\n").toLatin1());
     EXPECT_EQ(c.positionFile(), QByteArray("X\r\nX\r\n"));
     EXPECT_TRUE(c.fakes.desktop->errors.isEmpty());
@@ -141,7 +147,8 @@ TEST(MiniBarCreation, AnExistingBuildRecordIsNeverReplaced)
     AppContext again(env, FakePlatform::make(), ClientWindows::make);
     again.createWindows();
     EXPECT_EQ(TempTree::read(c.root.path("app/0rg_System/vinfo.xo")), QByteArray("7\r\n"));
-    EXPECT_EQ(again.Minimized()->vinfo, QStringList{QString::number(LARKSPIRE_BUILD_NUMBER)});
+    EXPECT_EQ(again.Minimized()->buildRecord(),
+              QStringList{QString::number(LARKSPIRE_BUILD_NUMBER)});
 }
 
 TEST(MiniBarCreation, AMissingPictureLeavesTheColourAndIsReportedOnce)
@@ -224,8 +231,8 @@ TEST(MiniBarMouse, AClickFadesTheBarAndThenOpensTheMainWindow)
     Client c;
     c.bar()->show();
     finishFade(c.bar());
-    QTest::mousePress(c.bar()->Image1, Qt::LeftButton, {}, QPoint(20, 20));
-    QTest::mouseRelease(c.bar()->Image1, Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mousePress(picture(c.bar()), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mouseRelease(picture(c.bar()), Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(c.bar()->BarFadeAction(), "network");
     EXPECT_EQ(c.bar()->fade().alpha(), 245);
     // Not before the fade is over.
@@ -244,8 +251,8 @@ TEST(MiniBarMouse, TheRightButtonOnlyPutsTheBarAway)
 {
     Client c;
     c.bar()->show();
-    QTest::mousePress(c.bar()->Image1, Qt::RightButton, {}, QPoint(20, 20));
-    QTest::mouseRelease(c.bar()->Image1, Qt::RightButton, {}, QPoint(20, 20));
+    QTest::mousePress(picture(c.bar()), Qt::RightButton, {}, QPoint(20, 20));
+    QTest::mouseRelease(picture(c.bar()), Qt::RightButton, {}, QPoint(20, 20));
     EXPECT_TRUE(c.bar()->BarFadeAction().isEmpty());
     finishFade(c.bar());
     EXPECT_FALSE(c.bar()->isVisible());
@@ -259,17 +266,17 @@ TEST(MiniBarMouse, DraggingMovesTheBarAndRecordsIt)
     c.bar()->show();
     finishFade(c.bar());
     const QPoint start = c.bar()->pos();
-    QTest::mousePress(c.bar()->Image1, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::mouseMove(c.bar()->Image1, QPoint(110, 40));
+    QTest::mousePress(picture(c.bar()), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(picture(c.bar()), QPoint(110, 40));
     EXPECT_EQ(c.bar()->pos(), start + QPoint(100, 30));
     const QRect s = screen();
     EXPECT_EQ(c.positionFile(), QStringLiteral("%1\r\n%2\r\n")
                                     .arg(s.right() + 1 - c.bar()->pos().x())
                                     .arg(s.bottom() + 1 - c.bar()->pos().y())
                                     .toLatin1());
-    QTest::mouseRelease(c.bar()->Image1, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseRelease(picture(c.bar()), Qt::LeftButton, {}, QPoint(10, 10));
     // A drag is no click: the bar stays.
-    EXPECT_FALSE(c.bar()->fx->isActive());
+    EXPECT_FALSE(running(c.bar(), "fx"));
     EXPECT_TRUE(c.bar()->isVisible());
 
     // The next show puts it back where it was dragged.
@@ -285,9 +292,9 @@ TEST(MiniBarMouse, ARightDragMovesAndThenHides)
     QCursor::setPos(400, 300);
     c.bar()->show();
     const QPoint start = c.bar()->pos();
-    QTest::mousePress(c.bar()->Image1, Qt::RightButton, {}, QPoint(10, 10));
-    QTest::mouseMove(c.bar()->Image1, QPoint(30, 10));
-    QTest::mouseRelease(c.bar()->Image1, Qt::RightButton, {}, QPoint(10, 10));
+    QTest::mousePress(picture(c.bar()), Qt::RightButton, {}, QPoint(10, 10));
+    QTest::mouseMove(picture(c.bar()), QPoint(30, 10));
+    QTest::mouseRelease(picture(c.bar()), Qt::RightButton, {}, QPoint(10, 10));
     EXPECT_EQ(c.bar()->pos(), start + QPoint(20, 0));
     EXPECT_TRUE(c.bar()->BarFadeAction().isEmpty());
     finishFade(c.bar());
@@ -303,19 +310,19 @@ TEST(MiniBarMouse, TheDockColumnIsStoredAsXAndHoldsForFiftyPixels)
     const int dock = minibar::dockLeft(screen());
     const QPoint start = c.bar()->pos();
     // (0, 0) would mean the middle of the control to QTest.
-    QTest::mousePress(c.bar()->Image1, Qt::LeftButton, {}, QPoint(1, 1));
-    QTest::mouseMove(c.bar()->Image1, QPoint(dock - start.x() + 1, 1));
+    QTest::mousePress(picture(c.bar()), Qt::LeftButton, {}, QPoint(1, 1));
+    QTest::mouseMove(picture(c.bar()), QPoint(dock - start.x() + 1, 1));
     ASSERT_EQ(c.bar()->pos().x(), dock);
     EXPECT_TRUE(c.positionFile().startsWith("X\r\n"));
     // The bar now sits under the pointer's grab point again; pull it by 50, then 51.
-    QTest::mouseMove(c.bar()->Image1, QPoint(51, 1));
+    QTest::mouseMove(picture(c.bar()), QPoint(51, 1));
     EXPECT_EQ(c.bar()->pos().x(), dock);
-    QTest::mouseMove(c.bar()->Image1, QPoint(-49, 1));
+    QTest::mouseMove(picture(c.bar()), QPoint(-49, 1));
     EXPECT_EQ(c.bar()->pos().x(), dock);
-    QTest::mouseMove(c.bar()->Image1, QPoint(-50, 1));
+    QTest::mouseMove(picture(c.bar()), QPoint(-50, 1));
     EXPECT_EQ(c.bar()->pos().x(), dock - 51);
     EXPECT_TRUE(c.positionFile().startsWith("126\r\n"));
-    QTest::mouseRelease(c.bar()->Image1, Qt::LeftButton, {}, QPoint(1, 1));
+    QTest::mouseRelease(picture(c.bar()), Qt::LeftButton, {}, QPoint(1, 1));
 }
 
 TEST(MiniBarTray, ClickWhileNobodyIsSignedInOpensTheMainWindow)
@@ -434,9 +441,9 @@ TEST(MiniBarMenu, OpenFolderAndCloseTimer)
     EXPECT_EQ(c.fakes.shell->calls, QStringList{"open " + c.root.path("app/Network")});
 
     c.bar()->show();
-    c.bar()->closetimer->start();
+    control<QTimer>(c.bar(), "closetimer")->start();
     c.bar()->closetimerTimer();
-    EXPECT_FALSE(c.bar()->closetimer->isActive());
+    EXPECT_FALSE(running(c.bar(), "closetimer"));
     EXPECT_TRUE(c.bar()->BarFadeAction().isEmpty());
     finishFade(c.bar());
     EXPECT_FALSE(c.bar()->isVisible());
@@ -455,8 +462,8 @@ TEST(MiniBarWithoutTray, TheBarComesBackWheneverNothingElseIsOnScreen)
     finishFade(c.bar());
 
     // Opened from the bar, closed with Escape: the bar is the way back in.
-    QTest::mousePress(c.bar()->Image1, Qt::LeftButton, {}, QPoint(20, 20));
-    QTest::mouseRelease(c.bar()->Image1, Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mousePress(picture(c.bar()), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mouseRelease(picture(c.bar()), Qt::LeftButton, {}, QPoint(20, 20));
     finishFade(c.bar());
     ASSERT_TRUE(c.w()->isVisible());
     ASSERT_FALSE(c.bar()->isVisible());

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ using Client = OfflineClient;
 int runFade(Tnetprog* p)
 {
     int ticks = 0;
-    while (p->fx->isActive() && ticks < 200) {
+    while (running(p, "fx") && ticks < 200) {
         p->fxTimer();
         ++ticks;
     }
@@ -52,24 +53,43 @@ poll::Announcement notice(const QString& sender, const QString& fileName)
     return a;
 }
 
+// A notice from `sender` whose file `fileName` has come down, as the poll cycle tells both.
+void noticeFetched(Client& c, const QString& sender, const QString& fileName)
+{
+    emit c.ctx->session().announced(notice(sender, QString()));
+    emit c.ctx->session().filesArrived(notice(sender, fileName));
+}
+
+QLabel* label(Tnetprog* p, const char* name)
+{
+    return control<QLabel>(p, name);
+}
+
+QPushButton* openButton(Tnetprog* p)
+{
+    return control<QPushButton>(p, "opnow");
+}
+
 } // namespace
 
 TEST(Popup, FadesInShrinksToPlusAndCloses)
 {
     Client c;
     Tnetprog* p = c.popup();
+    QSignalSpy shown(p, &Tnetprog::announcementShown);
     announceMessage(c, "Hello");
     EXPECT_TRUE(p->isVisible());
-    EXPECT_EQ(control<FrameImage>(c.ctx->Network(), "bg")->hint(), QStringLiteral("justclose"));
-    EXPECT_FALSE(p->opnow->isVisible()); // a message has no open button
-    EXPECT_TRUE(p->Timer1->isActive());
+    // The main window hears of it: a show from here on is a full one, not the drop zone's return.
+    EXPECT_EQ(shown.count(), 1);
+    EXPECT_FALSE(openButton(p)->isVisible()); // a message has no open button
+    EXPECT_TRUE(running(p, "Timer1"));
     EXPECT_EQ(runFade(p), 49); // 48 steps of 5 to 240, and the tick that stops
     EXPECT_EQ(p->alpha(), 240);
 
     p->Timer1Timer();
     runFade(p);
-    EXPECT_TRUE(p->maximize->isVisible());
-    EXPECT_FALSE(p->cap->isVisible());
+    EXPECT_TRUE(label(p, "maximize")->isVisible());
+    EXPECT_FALSE(label(p, "cap")->isVisible());
     EXPECT_EQ(p->size(), QSize(40, 40));
     EXPECT_EQ(p->alpha(), 240);
 
@@ -85,8 +105,8 @@ TEST(Popup, ANewAnnouncementWhileShownClosesItWithTheNewTexts)
     announceMessage(c, "First");
     runFade(p);
     announceMessage(c, "Second");
-    EXPECT_EQ(p->fadeMode, 1);
-    EXPECT_EQ(p->txt->text(), QStringLiteral("Second"));
+    EXPECT_EQ(p->fadeMode(), 1);
+    EXPECT_EQ(label(p, "txt")->text(), QStringLiteral("Second"));
     runFade(p);
     EXPECT_FALSE(p->isVisible());
 }
@@ -97,9 +117,9 @@ TEST(Popup, LongTextWidensButNeverNarrows)
     Tnetprog* p = c.popup();
     announceMessage(c, QString(120, u'W'));
     EXPECT_GT(p->width(), 350);
-    EXPECT_EQ(p->opnow->width(), p->width());
+    EXPECT_EQ(openButton(p)->width(), p->width());
     const int wide = p->width();
-    p->txt->setText("short");
+    label(p, "txt")->setText("short");
     p->widenText();
     EXPECT_EQ(p->width(), wide);
     p->resetWidth();
@@ -128,10 +148,10 @@ TEST(Popup, BothKindsShowAtTheTopCentreOfTheFreeAreaAtTheirWidenedWidth)
     // The "+" square.
     p->Timer1Timer();
     runFade(p);
-    ASSERT_TRUE(p->maximize->isVisible());
+    ASSERT_TRUE(label(p, "maximize")->isVisible());
     EXPECT_EQ(p->pos(), QPoint(area.x() + area.width() - 40 - 150, area.y()));
     // A longer text now leaves the square as it is.
-    p->txt->setText(a.firstLine + a.firstLine);
+    label(p, "txt")->setText(a.firstLine + a.firstLine);
     p->widenText();
     EXPECT_EQ(p->size(), QSize(40, 40));
     EXPECT_EQ(p->pos(), QPoint(area.x() + area.width() - 40 - 150, area.y()));
@@ -164,14 +184,14 @@ TEST(Popup, AFileNoticeShowsAtOnceThenOpensTheFetchedFile)
     emit c.ctx->session().announced(a);
     // On screen before any file has come down, with the open button.
     EXPECT_TRUE(p->isVisible());
-    EXPECT_EQ(p->marker, QStringLiteral("files"));
-    EXPECT_TRUE(p->opnow->isVisible());
-    EXPECT_EQ(p->opnow->text(), c.ctx->text(125));
-    EXPECT_EQ(p->txt->text(), a.firstLine);
+    EXPECT_EQ(p->marker(), QStringLiteral("files"));
+    EXPECT_TRUE(openButton(p)->isVisible());
+    EXPECT_EQ(openButton(p)->text(), c.ctx->text(125));
+    EXPECT_EQ(label(p, "txt")->text(), a.firstLine);
 
     const QString file = c.root.write("app/Network/Zoe/report.pdf", "pdf");
     emit c.ctx->session().filesArrived(a);
-    EXPECT_EQ(p->marker, QStringLiteral("report.pdf"));
+    EXPECT_EQ(p->marker(), QStringLiteral("report.pdf"));
     p->opnowClick();
     settleAll();
     EXPECT_EQ(c.fakes.shell->calls, QStringList{"show " + file});
@@ -196,15 +216,17 @@ TEST(Popup, NamesFromANoticeNeverLeaveTheReceivedFilesFolder)
     c.root.write("app/Network/x", "outside any sender's folder");
     for (const auto& [sender, file] : std::vector<std::pair<QString, QString>>{
              {"Zoe", "../../../../etc/passwd"}, {"..", "x"}, {"../Network", "x"}, {"Zoe", ".."}}) {
-        p->Hint = sender;
-        p->marker = file;
-        p->mode = 1;
-        p->opnow->setText(c.ctx->text(125));
+        noticeFetched(c, sender, file);
+        ASSERT_EQ(p->sender(), sender);
+        ASSERT_EQ(p->marker(), file);
+        ASSERT_EQ(openButton(p)->text(), c.ctx->text(125));
         p->opnowClick();
         settleAll();
         p->capClick();
         settleAll();
-        p->marker.clear();
+        // Several files: the sender's folder.
+        noticeFetched(c, sender, QString());
+        ASSERT_TRUE(p->marker().isEmpty());
         p->opnowClick();
         settleAll();
     }

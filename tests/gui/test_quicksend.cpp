@@ -5,6 +5,7 @@
 #include "core/UserDirectory.h"
 #include "net/XNetDetect.h"
 #include "platform/fake/FakeServices.h"
+#include "session/ClientState.h"
 #include "support/DemoPair.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
@@ -33,9 +34,23 @@ using Client = TestClient;
 int finishFade(TNetMenu* q)
 {
     int ticks = 0;
-    for (; q->fx->isActive() && ticks < 100; ++ticks)
+    for (; running(q, "fx") && ticks < 100; ++ticks)
         q->fxTimer();
     return ticks;
+}
+
+// The window's controls, by their names.
+QLineEdit* textBox(TNetMenu* q)
+{
+    return control<QLineEdit>(q, "text");
+}
+QPushButton* button(TNetMenu* q, const char* name)
+{
+    return control<QPushButton>(q, name);
+}
+QLabel* title(TNetMenu* q)
+{
+    return control<QLabel>(q, "LMDLabel1");
 }
 
 // One client without a server, for what the window does by itself.
@@ -46,7 +61,8 @@ protected:
     {
         root.write("c/app/0rg_System/LC.xo", "eng/\r\n");
         c = std::make_unique<Client>(root.path("c"), "Me");
-        c->w()->directory().setSendbutHint("Zoe");
+        // The main window's recipient, as opening Zoe there makes her.
+        c->ctx->state().changeDirectory([](UserDirectory& d) { d.setSendbutHint("Zoe"); });
     }
     void show()
     {
@@ -71,45 +87,45 @@ TEST_F(QuickSendWindow, OpensModalNamedFadedInWithThePlaceholderSelected)
 {
     TNetMenu* q = c->quickSend();
     EXPECT_EQ(q->size(), QSize(700, 134));
-    EXPECT_EQ(q->Button2->text(), QStringLiteral("Send"));
-    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
+    EXPECT_EQ(button(q, "Button2")->text(), QStringLiteral("Send"));
+    EXPECT_EQ(button(q, "LMDButton1")->text(), QStringLiteral("Send file"));
     click(c->w(), "sms");
     settleAll();
     EXPECT_TRUE(q->isVisible());
     EXPECT_EQ(q->windowModality(), Qt::ApplicationModal);
-    EXPECT_EQ(q->LMDLabel1->text(), QStringLiteral("For Zoe"));
+    EXPECT_EQ(title(q)->text(), QStringLiteral("For Zoe"));
     EXPECT_EQ(q->fade().alpha(), 0);
     EXPECT_EQ(finishFade(q), 8); // seven steps, and the tick that stops
     EXPECT_EQ(q->fade().alpha(), 245);
-    EXPECT_EQ(q->text->text(), QStringLiteral("Send message"));
-    EXPECT_EQ(q->text->selectedText(), q->text->text());
+    EXPECT_EQ(textBox(q)->text(), QStringLiteral("Send message"));
+    EXPECT_EQ(textBox(q)->selectedText(), textBox(q)->text());
 }
 
 TEST_F(QuickSendWindow, TheFileButtonFollowsOnlyTheUsersEdits)
 {
     show();
     TNetMenu* q = c->quickSend();
-    QTest::keyClicks(q->text, "Hi");
-    EXPECT_EQ(q->text->text(), QStringLiteral("Hi"));
-    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Attach file"));
-    q->text->selectAll();
-    QTest::keyClick(q->text, Qt::Key_Backspace);
+    QTest::keyClicks(textBox(q), "Hi");
+    EXPECT_EQ(textBox(q)->text(), QStringLiteral("Hi"));
+    EXPECT_EQ(button(q, "LMDButton1")->text(), QStringLiteral("Attach file"));
+    textBox(q)->selectAll();
+    QTest::keyClick(textBox(q), Qt::Key_Backspace);
     settleAll();
-    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
-    QTest::keyClicks(q->text, "Send message");
-    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Send file"));
-    QTest::keyClicks(q->text, "!");
-    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Attach file"));
+    EXPECT_EQ(button(q, "LMDButton1")->text(), QStringLiteral("Send file"));
+    QTest::keyClicks(textBox(q), "Send message");
+    EXPECT_EQ(button(q, "LMDButton1")->text(), QStringLiteral("Send file"));
+    QTest::keyClicks(textBox(q), "!");
+    EXPECT_EQ(button(q, "LMDButton1")->text(), QStringLiteral("Attach file"));
 
     // Closing empties the edit but leaves the caption; showing again puts the placeholder back.
     q->StartFadeOut();
     finishFade(q);
     EXPECT_FALSE(q->isVisible());
-    EXPECT_TRUE(q->text->text().isEmpty());
-    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Attach file"));
+    EXPECT_TRUE(textBox(q)->text().isEmpty());
+    EXPECT_EQ(button(q, "LMDButton1")->text(), QStringLiteral("Attach file"));
     show();
-    EXPECT_EQ(q->text->text(), QStringLiteral("Send message"));
-    EXPECT_EQ(q->LMDButton1->text(), QStringLiteral("Attach file"));
+    EXPECT_EQ(textBox(q)->text(), QStringLiteral("Send message"));
+    EXPECT_EQ(button(q, "LMDButton1")->text(), QStringLiteral("Attach file"));
 }
 
 TEST_F(QuickSendWindow, EnterWithNothingTypedSendsNothingAndEscCloses)
@@ -117,24 +133,24 @@ TEST_F(QuickSendWindow, EnterWithNothingTypedSendsNothingAndEscCloses)
     show();
     TNetMenu* q = c->quickSend();
     // The untouched placeholder, then an empty text: the connection is not even tried.
-    QTest::keyRelease(q->text, Qt::Key_Return);
+    QTest::keyRelease(textBox(q), Qt::Key_Return);
     settleAll();
-    q->text->clear();
-    QTest::keyRelease(q->text, Qt::Key_Enter);
+    textBox(q)->clear();
+    QTest::keyRelease(textBox(q), Qt::Key_Enter);
     settleAll();
     EXPECT_TRUE(q->isVisible());
-    EXPECT_FALSE(q->fx->isActive());
+    EXPECT_FALSE(running(q, "fx"));
     EXPECT_FALSE(c->w()->session().mainOpen());
     EXPECT_TRUE(c->fakes.desktop->errors.isEmpty());
 
-    q->text->setText("typed");
-    QTest::keyRelease(q->text, Qt::Key_Escape);
+    textBox(q)->setText("typed");
+    QTest::keyRelease(textBox(q), Qt::Key_Escape);
     settleAll();
-    EXPECT_TRUE(q->fx->isActive());
+    EXPECT_TRUE(running(q, "fx"));
     EXPECT_EQ(q->fade().alpha(), 245);
     EXPECT_EQ(finishFade(q), 8);
     EXPECT_FALSE(q->isVisible());
-    EXPECT_TRUE(q->text->text().isEmpty());
+    EXPECT_TRUE(textBox(q)->text().isEmpty());
 }
 
 TEST_F(QuickSendWindow, EveryOtherWayOutFadesTheWindow)
@@ -146,15 +162,19 @@ TEST_F(QuickSendWindow, EveryOtherWayOutFadesTheWindow)
         finishFade(q);
         return !q->isVisible();
     };
-    EXPECT_TRUE(closedBy([&] { q->LMDButton2->click(); }));
-    EXPECT_TRUE(closedBy([&] { q->LMDButton1->click(); }));
-    EXPECT_TRUE(closedBy([&] { QTest::keyRelease(q->Button2, Qt::Key_Escape); }));
+    EXPECT_TRUE(closedBy([&] { button(q, "LMDButton2")->click(); }));
+    EXPECT_TRUE(closedBy([&] { button(q, "LMDButton1")->click(); }));
+    EXPECT_TRUE(closedBy([&] { QTest::keyRelease(button(q, "Button2"), Qt::Key_Escape); }));
     EXPECT_TRUE(
-        closedBy([&] { QTest::mouseRelease(q->LMDLabel1, Qt::RightButton, {}, QPoint(10, 10)); }));
-    EXPECT_TRUE(closedBy([&] { c->w()->previewKey(Qt::Key_Escape); }));
+        closedBy([&] { QTest::mouseRelease(title(q), Qt::RightButton, {}, QPoint(10, 10)); }));
+    // Esc in the main window, which sees every key before its controls.
+    EXPECT_TRUE(closedBy([&] {
+        QWidget* main = c->w();
+        QTest::keyPress(main->focusWidget() ? main->focusWidget() : main, Qt::Key_Escape);
+    }));
     EXPECT_TRUE(closedBy([&] { c->w()->signIn().showSignInView(); }));
     // A left click on the title does not close.
-    EXPECT_FALSE(closedBy([&] { QTest::mouseClick(q->LMDLabel1, Qt::LeftButton); }));
+    EXPECT_FALSE(closedBy([&] { QTest::mouseClick(title(q), Qt::LeftButton); }));
 }
 
 TEST_F(QuickSendWindow, DraggingTheTitleMovesTheWindowWithThePointer)
@@ -165,9 +185,9 @@ TEST_F(QuickSendWindow, DraggingTheTitleMovesTheWindowWithThePointer)
     const QPoint start = q->pos();
     const auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButton button,
                           Qt::MouseButtons buttons) {
-        QMouseEvent e(type, QPointF(local), QPointF(q->LMDLabel1->mapToGlobal(local)), button,
-                      buttons, Qt::NoModifier);
-        QApplication::sendEvent(q->LMDLabel1, &e);
+        QMouseEvent e(type, QPointF(local), QPointF(title(q)->mapToGlobal(local)), button, buttons,
+                      Qt::NoModifier);
+        QApplication::sendEvent(title(q), &e);
     };
     send(QEvent::MouseButtonPress, {50, 20}, Qt::LeftButton, Qt::LeftButton);
     send(QEvent::MouseMove, {80, 30}, Qt::NoButton, Qt::LeftButton);
@@ -218,9 +238,9 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     TNetMenu* q = alice->quickSend();
     ASSERT_TRUE(q->isVisible());
     finishFade(q);
-    EXPECT_EQ(q->LMDLabel1->text(), QStringLiteral("For Bob"));
-    QTest::keyClicks(q->text, "Hello Bob");
-    QTest::keyRelease(q->text, Qt::Key_Return);
+    EXPECT_EQ(title(q)->text(), QStringLiteral("For Bob"));
+    QTest::keyClicks(textBox(q), "Hello Bob");
+    QTest::keyRelease(textBox(q), Qt::Key_Return);
     settleAll();
 
     // Header and text, no trailing empty line, the same in both folders.
@@ -241,8 +261,8 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     EXPECT_FALSE(hidden(a, "msg"));
     EXPECT_FALSE(hidden(a, "sendbut"));
     EXPECT_FALSE(a->session().mainOpen());
-    EXPECT_TRUE(q->text->text().isEmpty());
-    EXPECT_TRUE(q->fx->isActive());
+    EXPECT_TRUE(textBox(q)->text().isEmpty());
+    EXPECT_TRUE(running(q, "fx"));
     finishFade(q);
     EXPECT_FALSE(q->isVisible());
 
@@ -252,8 +272,8 @@ TEST_F(QuickSendTwoClients, AFirstMessageStartsTheConversationAndBobHearsOfIt)
     EXPECT_EQ(bob->fakes.sound->played, 1);
     Tnetprog* popup = bob->ctx->netprog();
     EXPECT_TRUE(popup->isVisible());
-    EXPECT_EQ(popup->Hint, QStringLiteral("Alice"));
-    EXPECT_EQ(popup->txt->text(), QStringLiteral("Hello Bob"));
+    EXPECT_EQ(popup->sender(), QStringLiteral("Alice"));
+    EXPECT_EQ(textOf(popup, "txt"), QStringLiteral("Hello Bob"));
     EXPECT_TRUE(userentry::isMarked(bob->w()->directory().users().at(0)));
 
     // The main window's send goes on in the new conversation without opening Bob again.
@@ -271,7 +291,7 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     alice->open("Bob");
     click(a, "sms");
     settleAll();
-    QTest::keyClicks(alice->quickSend()->text, "Hello Bob");
+    QTest::keyClicks(textBox(alice->quickSend()), "Hello Bob");
     alice->quickSend()->Button2Click();
     settleAll();
     finishFade(alice->quickSend());
@@ -310,8 +330,8 @@ TEST_F(QuickSendTwoClients, ARightClickOnTheListSendsAboveBobsNewerReply)
     }
     rightRelease();
     ASSERT_TRUE(alice->quickSend()->isVisible());
-    QTest::keyClicks(alice->quickSend()->text, "Got it");
-    QTest::keyRelease(alice->quickSend()->text, Qt::Key_Enter);
+    QTest::keyClicks(textBox(alice->quickSend()), "Got it");
+    QTest::keyRelease(textBox(alice->quickSend()), Qt::Key_Enter);
     settleAll();
 
     const QStringList both = lines(onServer("Bob/Alice.ms"));
@@ -330,7 +350,7 @@ namespace {
 int finishPopupFade(Tnetprog* p)
 {
     int ticks = 0;
-    for (; p->fx->isActive() && ticks < 200; ++ticks)
+    for (; running(p, "fx") && ticks < 200; ++ticks)
         p->fxTimer();
     return ticks;
 }
@@ -363,8 +383,8 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     alice->open("Bob");
     click(a, "sms");
     settleAll();
-    QTest::keyClicks(alice->quickSend()->text, "Hello Bob");
-    QTest::keyRelease(alice->quickSend()->text, Qt::Key_Return);
+    QTest::keyClicks(textBox(alice->quickSend()), "Hello Bob");
+    QTest::keyRelease(textBox(alice->quickSend()), Qt::Key_Return);
     settleAll();
     finishFade(alice->quickSend());
 
@@ -376,7 +396,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     finishPopupFade(popup);
     popup->Timer1Timer();
     finishPopupFade(popup);
-    ASSERT_TRUE(popup->maximize->isVisible());
+    ASSERT_TRUE(control<QLabel>(popup, "maximize")->isVisible());
 
     // He opens his main window, picks Alice and answers by typing.
     b->show();
@@ -396,7 +416,7 @@ TEST_F(QuickSendTwoClients, BobAnswersWithThePlusOnScreenAndFilesArriveBehindAMe
     // Alice's next cycle announces the answer.
     fire(a, "msgrld");
     settleAll();
-    EXPECT_EQ(alice->ctx->netprog()->txt->text(), QStringLiteral("Hi Alice"));
+    EXPECT_EQ(textOf(alice->ctx->netprog(), "txt"), QStringLiteral("Hi Alice"));
     EXPECT_EQ(alice->fakes.sound->played, 1);
 
     // Alice drops a file and writes within one poll period; Bob's window is closed again.
@@ -425,8 +445,8 @@ TEST_F(QuickSendTwoClients, AnAnswerInAConversationStartedAfterOpeningIsSent)
     alice->open("Bob");
     click(alice->w(), "sms");
     settleAll();
-    QTest::keyClicks(alice->quickSend()->text, "Hello Bob");
-    QTest::keyRelease(alice->quickSend()->text, Qt::Key_Return);
+    QTest::keyClicks(textBox(alice->quickSend()), "Hello Bob");
+    QTest::keyRelease(textBox(alice->quickSend()), Qt::Key_Return);
     settleAll();
 
     fire(b, "msgrld"); // shows her message in his open conversation

@@ -4,6 +4,7 @@
 #include "core/UserDirectory.h"
 #include "platform/fake/FakeServices.h"
 #include "session/ClientState.h"
+#include "support/Controls.h"
 #include "support/DemoServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
@@ -88,20 +88,7 @@ protected:
         return bar->findChild<QSystemTrayIcon*>(QStringLiteral("Tray1"))->toolTip();
     }
     // The periodic look at do not disturb, as its timer runs it when its period is over.
-    static void checkQuiet(TMinimized* bar)
-    {
-        auto* timer = bar->findChild<QTimer*>(QStringLiteral("quietTimer"));
-        ASSERT_TRUE(timer);
-        ASSERT_TRUE(timer->isActive()) << "nobody looks while do not disturb is off";
-        const int period = timer->interval();
-        QSignalSpy fired(timer, &QTimer::timeout);
-        timer->start(0);
-        ASSERT_TRUE(fired.wait(5000));
-        if (timer->isActive())
-            timer->start(period);
-        else
-            timer->setInterval(period);
-    }
+    static void checkQuiet(TMinimized* bar) { fire(bar, "quietTimer"); }
 
     TempTree root;
     std::unique_ptr<DemoServer> server;
@@ -149,7 +136,7 @@ TEST_F(QuietAndUnread, AQuietClientMarksNewsUnreadUntilTheHourIsOverAlsoAcrossAR
     poll("Bob");
     EXPECT_EQ(bob.fakes.sound->played, 1);
     EXPECT_TRUE(popup->isVisible());
-    EXPECT_EQ(popup->txt->text(), "Hello again");
+    EXPECT_EQ(textOf(popup, "txt"), "Hello again");
 
     // Quiet again, and the program starts anew half an hour later: still quiet, until the hour
     // it was chosen for is over.

@@ -83,9 +83,9 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     EXPECT_EQ(bob->fakes.sound->played, 1);
     Tnetprog* popup = bob->ctx->netprog();
     EXPECT_TRUE(popup->isVisible());
-    EXPECT_EQ(popup->Hint, QStringLiteral("Alice"));
-    EXPECT_EQ(popup->txt->text(), QStringLiteral("Hello Bob"));
-    EXPECT_TRUE(popup->cap->text().startsWith("Alice     "));
+    EXPECT_EQ(popup->sender(), QStringLiteral("Alice"));
+    EXPECT_EQ(textOf(popup, "txt"), QStringLiteral("Hello Bob"));
+    EXPECT_TRUE(textOf(popup, "cap").startsWith("Alice     "));
     EXPECT_TRUE(userentry::isMarked(bob->w()->directory().users().at(0)));
 
     // A click on the popup opens the conversation.
