@@ -13,7 +13,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev
-    python3-pyftpdlib curl util-linux clang-format
+    python3-pyftpdlib python3-openssl libssl-dev openssl curl util-linux clang-format
     libsodium-dev desktop-file-utils xdg-user-dirs
     fonts-crosextra-carlito fonts-yanone-kaffeesatz fonts-comfortaa fonts-play fonts-lobster
 )

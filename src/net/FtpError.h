@@ -18,7 +18,9 @@ public:
         Usage,      // the call was not possible: not connected, already connected, empty host
         Protocol,   // the server sent something that is not an FTP reply
         Incomplete, // a download brought other than the size the server reported
-        TooLarge    // a download would bring more than the caller's limit; nothing was kept
+        TooLarge,   // a download would bring more than the caller's limit; nothing was kept
+        Tls         // the TLS handshake failed, the certificate is not the one pinned, or a
+                    // server that offered TLS before (or must) does not now
     };
 
     FtpError(Kind kind, const QString& message, int replyCode = 0, int sysError = 0)

@@ -48,7 +48,7 @@ QString ftpAddressText(const sockaddr_in& address)
 }
 
 FtpSocket::FtpSocket(FtpSocket&& other) noexcept
-    : m_fd(other.m_fd), m_label(std::move(other.m_label))
+    : m_fd(other.m_fd), m_label(std::move(other.m_label)), m_tls(std::move(other.m_tls))
 {
     other.m_fd = -1;
 }
@@ -59,6 +59,7 @@ FtpSocket& FtpSocket::operator=(FtpSocket&& other) noexcept
         close();
         m_fd = other.m_fd;
         m_label = std::move(other.m_label);
+        m_tls = std::move(other.m_tls);
         other.m_fd = -1;
     }
     return *this;
@@ -71,6 +72,7 @@ FtpSocket::~FtpSocket()
 
 void FtpSocket::close()
 {
+    m_tls.reset();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
@@ -153,8 +155,25 @@ void FtpSocket::wait(short events, int timeoutMs, const char* waitingFor)
                            .arg(QLatin1StringView(waitingFor), m_label, secondsText(timeoutMs)));
 }
 
+void FtpSocket::startTls(TlsContext& context, const QString& host, SSL_SESSION* resume,
+                         int timeoutMs, bool keepSessions)
+{
+    auto tls = std::make_unique<TlsChannel>(context, m_fd, host, m_label);
+    if (keepSessions)
+        context.watch(tls->ssl());
+    tls->handshake(resume, timeoutMs);
+    m_tls = std::move(tls);
+}
+
+bool FtpSocket::finishTls(int timeoutMs)
+{
+    return !m_tls || m_tls->shutdown(timeoutMs);
+}
+
 bool FtpSocket::waitReadable(int timeoutMs)
 {
+    if (m_tls && m_tls->hasPending())
+        return true;
     pollfd p{m_fd, POLLIN, 0};
     int n;
     do
@@ -165,6 +184,8 @@ bool FtpSocket::waitReadable(int timeoutMs)
 
 qint64 FtpSocket::receiveSome(char* data, qint64 size, int timeoutMs)
 {
+    if (m_tls)
+        return m_tls->receiveSome(data, size, timeoutMs);
     for (;;) {
         const ssize_t n = ::recv(m_fd, data, static_cast<size_t>(size), 0);
         if (n >= 0)
@@ -179,6 +200,14 @@ qint64 FtpSocket::receiveSome(char* data, qint64 size, int timeoutMs)
 
 void FtpSocket::sendAll(const char* data, qint64 size, int timeoutMs)
 {
+    if (m_tls) {
+        while (size > 0) {
+            const qint64 n = m_tls->sendSome(data, size, timeoutMs);
+            data += n;
+            size -= n;
+        }
+        return;
+    }
     while (size > 0) {
         const ssize_t n = ::send(m_fd, data, static_cast<size_t>(size), MSG_NOSIGNAL);
         if (n >= 0) {
@@ -196,6 +225,8 @@ void FtpSocket::sendAll(const char* data, qint64 size, int timeoutMs)
 
 qint64 FtpSocket::sendSome(const char* data, qint64 size, int timeoutMs)
 {
+    if (m_tls)
+        return m_tls->sendSome(data, size, timeoutMs);
     for (;;) {
         const ssize_t n = ::send(m_fd, data, static_cast<size_t>(size), MSG_NOSIGNAL);
         if (n >= 0)

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "net/TlsChannel.h"
+
 #include <QString>
 
 #include <netinet/in.h>
 
-// One non-blocking IPv4 TCP socket of the FTP client whose every wait is bounded by poll().
-// Failures throw FtpError; `label` ("control connection to host:port") names the socket in them.
-// Internal to the FTP client.
+#include <memory>
+
+// One non-blocking IPv4 TCP socket of the FTP client whose every wait is bounded by poll(), in
+// plain text or, after startTls(), through TLS. Failures throw FtpError; `label` ("control
+// connection to host:port") names the socket in them. Internal to the FTP client.
 class FtpSocket
 {
 public:
@@ -23,7 +27,20 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
     const QString& label() const { return m_label; }
+    // Closes at once; on TLS without close_notify (see finishTls()).
     void close();
+
+    // Everything after this goes through TLS: the client's handshake within timeoutMs, offering
+    // `resume` (may be null). `host` is the name or address dialled. The context must outlive
+    // the socket; with `keepSessions` it keeps the sessions this connection receives (the
+    // control connection's, for the data connections to resume).
+    void startTls(TlsContext& context, const QString& host, SSL_SESSION* resume, int timeoutMs,
+                  bool keepSessions);
+    bool secure() const { return m_tls != nullptr; }
+    const TlsChannel* tls() const { return m_tls.get(); }
+    // Ends the TLS stream cleanly: close_notify, then the peer's or its close within
+    // timeoutMs. False when that did not come in time; true on a plain socket.
+    bool finishTls(int timeoutMs);
 
     sockaddr_in peerAddress() const;
     void setNoDelay();
@@ -45,6 +62,7 @@ private:
 
     int m_fd = -1;
     QString m_label;
+    std::unique_ptr<TlsChannel> m_tls;
 };
 
 // "1.2.3.4:21"
