@@ -4,6 +4,7 @@
 
 #include "core/Cp1251.h"
 #include "net/ServerAddress.h"
+#include "net/TlsPins.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -338,6 +339,10 @@ void FtpClient::connect()
     m_greeting.clear();
     m_system.clear();
     m_utf8 = false;
+    m_protectData = false;
+    m_peer = {};
+    m_tlsVersion.clear();
+    m_lastDataResumed = false;
     try {
         for (const bool sendHost : {true, false}) {
             m_control =
@@ -376,6 +381,7 @@ void FtpClient::connect()
                     continue;
                 }
             }
+            secureControl(address->host);
             login();
             break;
         }
@@ -385,6 +391,76 @@ void FtpClient::connect()
     }
     if (m_settings.onConnected)
         m_settings.onConnected();
+}
+
+void FtpClient::secureControl(const QString& host)
+{
+    if (m_settings.tls == FtpTls::Off)
+        return;
+    const QString pinned = m_settings.tlsPins ? m_settings.tlsPins->pin(m_hostText) : QString();
+    const FtpReply& auth = command("AUTH TLS");
+    if (auth.code != 234) {
+        const QString answer = auth.lines.value(0);
+        if (!pinned.isEmpty())
+            throw FtpError(
+                FtpError::Kind::Tls,
+                QStringLiteral("The FTP server %1 no longer offers TLS: it answered \"%2\" to "
+                               "AUTH TLS, where it offered TLS before (certificate SHA256 %3). "
+                               "The login and the files are not sent to it in plain text; if "
+                               "the server was changed on purpose, remove its pin from the "
+                               "settings.")
+                    .arg(m_hostText, answer, pinned));
+        if (m_settings.tls == FtpTls::Require)
+            throw FtpError(FtpError::Kind::Tls,
+                           QStringLiteral("The FTP server %1 does not offer TLS (it answered "
+                                          "\"%2\" to AUTH TLS), and TLS is required here.")
+                               .arg(m_hostText, answer));
+        return;
+    }
+    // Whatever came after the 234 reply in plain text would be read as if protected: a
+    // command injected by someone on the way.
+    if (m_inputPos < m_input.size())
+        fail(FtpError(FtpError::Kind::Protocol,
+                      QStringLiteral("The FTP server %1 sent more after accepting AUTH TLS")
+                          .arg(m_hostText)));
+    if (!m_tlsContext)
+        m_tlsContext = std::make_unique<TlsContext>();
+    m_control.startTls(*m_tlsContext, host, nullptr, m_settings.timeouts.replyMs, true);
+    m_tlsHost = host;
+    m_tlsVersion = m_control.tls()->version();
+    m_peer = m_control.tls()->peer();
+    checkCertificate(m_peer, pinned);
+
+    command("PBSZ 0", {200});
+    const FtpReply& prot = command("PROT P");
+    m_protectData = prot.code == 200;
+    if (!m_protectData && m_settings.tls == FtpTls::Require)
+        throw FtpError(FtpError::Kind::Tls,
+                       QStringLiteral("The FTP server %1 does not protect data connections (it "
+                                      "answered \"%2\" to PROT P), and TLS is required here.")
+                           .arg(m_hostText, prot.lines.value(0)));
+}
+
+void FtpClient::checkCertificate(const TlsPeer& peer, const QString& pinned)
+{
+    if (peer.fingerprint.isEmpty())
+        throw FtpError(FtpError::Kind::Tls,
+                       QStringLiteral("The FTP server %1 showed no certificate").arg(m_hostText));
+    // A certificate the system's store vouches for may be renewed at any time; one seen first
+    // is taken on trust, as office servers mostly sign their own.
+    if (pinned.isEmpty() || pinned == peer.fingerprint || peer.trusted) {
+        if (m_settings.tlsPins && pinned != peer.fingerprint)
+            m_settings.tlsPins->setPin(m_hostText, peer.fingerprint);
+        return;
+    }
+    throw FtpError(FtpError::Kind::Tls,
+                   QStringLiteral("The certificate of the FTP server %1 changed: was SHA256 %2, "
+                                  "now SHA256 %3 (%4, valid until %5, %6). Nothing is sent to "
+                                  "it, since another machine may be posing as the server; if "
+                                  "the server was given a new certificate on purpose, remove its "
+                                  "pin from the settings.")
+                       .arg(m_hostText, pinned, peer.fingerprint, peer.subject,
+                            peer.expires.toString(Qt::ISODate), peer.untrustedBecause));
 }
 
 void FtpClient::login()
@@ -425,6 +501,7 @@ void FtpClient::disconnect()
         send("QUIT");
         if (m_control.waitReadable(kQuitReplyWaitMs))
             readReply(kQuitReplyWaitMs);
+        m_control.finishTls(kQuitReplyWaitMs);
     } catch (const FtpError&) {
         // The QUIT reply does not matter: the connection is closed in any case.
     }
@@ -638,6 +715,36 @@ char* FtpClient::transferBuffer()
     return m_buffer.get();
 }
 
+void FtpClient::protectData(FtpSocket& data)
+{
+    if (!dataProtected())
+        return;
+    SSL_SESSION* const resume = m_settings.tlsResumeSession ? m_tlsContext->session() : nullptr;
+    try {
+        data.startTls(*m_tlsContext, m_tlsHost, resume, m_settings.timeouts.replyMs, false);
+    } catch (const FtpError& e) {
+        dataFailed(data, e);
+    }
+    m_lastDataResumed = data.tls()->resumed();
+    // A resumed session carries the control connection's certificate; a new handshake must
+    // show it too, or the data may come from another machine.
+    const TlsPeer peer = data.tls()->peer();
+    if (peer.fingerprint != m_peer.fingerprint && !peer.trusted)
+        abandonTransfer(data,
+                        FtpError(FtpError::Kind::Tls,
+                                 QStringLiteral("The %1 showed the certificate SHA256 %2, "
+                                                "not SHA256 %3 as the control connection")
+                                     .arg(data.label(), peer.fingerprint, m_peer.fingerprint)));
+}
+
+void FtpClient::endData(FtpSocket& data)
+{
+    // Without close_notify a server may take an upload for one cut short; the transfer's
+    // final reply tells how it went.
+    data.finishTls(m_settings.timeouts.replyMs);
+    data.close();
+}
+
 void FtpClient::dataFailed(FtpSocket& data, const FtpError& error)
 {
     data.close();
@@ -730,6 +837,7 @@ void FtpClient::download(const QString& remoteName, const QString& localPath,
         throw tooLarge(remoteName, m_hostText, reported, maxBytes);
     FtpSocket data = openDataConnection(transfer);
     const qint64 announced = announcedSize(command(transfer, kTransferStarted));
+    protectData(data);
     const qint64 total = announced >= 0 ? announced : reported;
     if (limited && total > maxBytes)
         abandonTransfer(data, tooLarge(remoteName, m_hostText, total, maxBytes));
@@ -758,7 +866,7 @@ void FtpClient::download(const QString& remoteName, const QString& localPath,
         if (progress)
             progress(done, total);
     }
-    data.close();
+    endData(data);
     finishTransfer();
     if (total >= 0 && done != total)
         throw FtpError(FtpError::Kind::Incomplete,
@@ -789,6 +897,7 @@ void FtpClient::upload(const QString& localPath, const QString& remoteName,
 
     FtpSocket data = openDataConnection(transfer);
     command(transfer, kTransferStarted);
+    protectData(data);
     FtpPace pace(m_settings.timeouts, data.label());
     char* buffer = transferBuffer();
     qint64 done = 0;
@@ -807,7 +916,7 @@ void FtpClient::upload(const QString& localPath, const QString& remoteName,
         if (progress)
             progress(done, total);
     }
-    data.close();
+    endData(data);
     finishTransfer();
 }
 
@@ -839,6 +948,7 @@ QStringList FtpClient::listLines(const QByteArray& transfer)
         FtpSocket data = openDataConnection(transfer);
         // Some servers answer 450 for a folder without files.
         if (command(transfer, {125, 150, 154, 450}).code != 450) {
+            protectData(data);
             FtpPace pace(m_settings.timeouts, data.label());
             for (;;) {
                 const qint64 n = receiveData(data, pace);
@@ -846,7 +956,7 @@ QStringList FtpClient::listLines(const QByteArray& transfer)
                     break;
                 listing.append(transferBuffer(), n);
             }
-            data.close();
+            endData(data);
             finishTransfer();
         }
     } catch (const FtpError&) {

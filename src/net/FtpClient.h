@@ -3,6 +3,7 @@
 #include "net/FtpError.h"
 #include "net/FtpSettings.h"
 #include "net/FtpSocket.h"
+#include "net/TlsChannel.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -45,6 +46,17 @@ QString partialDownloadPath(const QString& localPath);
 // transferBufferBytes; memory use does not grow with the file size. TCP keep-alive (with the
 // settings' idle time and interval) and TCP_NODELAY are set on the control connection when it
 // opens.
+//
+// TLS (RFC 4217), as the settings' `tls` says: after the greeting (and HOST) the client asks
+// AUTH TLS, shakes hands, and sends PBSZ 0 and PROT P before USER, so that the login and every
+// data connection are protected. Each data connection's handshake comes after the transfer
+// command's 1xx reply, resumes the control connection's session and ends with close_notify. A
+// certificate counts when the system's store vouches for it and the host name, or when it is
+// the one pinned for this "host:port" (TlsPins); one seen first is pinned. A server with a pin
+// that refuses AUTH TLS or shows another certificate that no store vouches for fails the
+// connect (Kind::Tls) with a message that names the server and what changed: there is no
+// fallback to plain text. A server without a pin that refuses AUTH TLS is used in plain text,
+// unless the settings require TLS.
 //
 // No events are processed during a call; the progress callbacks run on the calling thread.
 class FtpClient
@@ -118,8 +130,21 @@ public:
     bool usesUtf8() const { return m_utf8; }
     const FtpReply& lastReply() const { return m_lastReply; }
 
+    // What the last Connect learnt about TLS: the control connection is protected (false
+    // whenever not connected), data connections are (the server took PROT P), the certificate
+    // and the protocol version. lastDataResumed() tells whether the last protected data
+    // connection resumed the control connection's session.
+    bool tlsActive() const { return connected() && m_control.secure(); }
+    bool dataProtected() const { return tlsActive() && m_protectData; }
+    const TlsPeer& tlsPeer() const { return m_peer; }
+    QString tlsVersion() const { return m_tlsVersion; }
+    bool lastDataResumed() const { return m_lastDataResumed; }
+
 private:
     void login();
+    // AUTH TLS, the handshake, the certificate's check and PBSZ/PROT, as the settings say.
+    void secureControl(const QString& host);
+    void checkCertificate(const TlsPeer& peer, const QString& pinned);
     void ensureConnected() const;
     QByteArray encode(const QString& text) const;
     QString decode(const QByteArray& bytes) const;
@@ -146,6 +171,10 @@ private:
     qint64 receiveData(FtpSocket& data, FtpPace& pace);
     void sendData(FtpSocket& data, const char* bytes, qint64 size, FtpPace& pace);
     void finishTransfer();
+    // After the transfer command's 1xx reply: TLS on the data connection when PROT P holds.
+    void protectData(FtpSocket& data);
+    // The end of a transfer on this side: close_notify on a protected connection, then close.
+    void endData(FtpSocket& data);
     char* transferBuffer();
     // The data connection broke: report the server's explanation when it gives one.
     [[noreturn]] void dataFailed(FtpSocket& data, const FtpError& error);
@@ -155,6 +184,7 @@ private:
     QStringList listLines(const QByteArray& command);
 
     FtpSettings m_settings;
+    std::unique_ptr<TlsContext> m_tlsContext; // outlives every socket that uses it
     FtpSocket m_control;
     QString m_hostText; // "host:port" for messages
     QByteArray m_input;
@@ -164,6 +194,11 @@ private:
     QStringList m_features;
     QString m_system;
     bool m_utf8 = false;
+    QString m_tlsHost; // the name or address the certificate is checked against
+    bool m_protectData = false;
+    TlsPeer m_peer;
+    QString m_tlsVersion;
+    bool m_lastDataResumed = false;
     std::unique_ptr<char[]> m_buffer;
     int m_bufferSize = 0;
     QString m_ownerToken;

@@ -5,6 +5,19 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class TlsPins;
+
+// Whether a connection is protected with TLS (AUTH TLS, RFC 4217).
+enum class FtpTls
+{
+    Off, // plain FTP, never asked
+    // TLS whenever the server offers it; plain text only for a server that never did (one
+    // without a pin).
+    Try,
+    Require // TLS or no connection
+};
 
 // How one FTP client object connects. The main window owns one of these per client instance
 // (see FtpInstances) and the bootstrap fills in host, user and password at run time.
@@ -21,6 +34,13 @@ struct FtpSettings
     int keepAliveIntervalMs = 20'000;
     FtpTimeouts timeouts;
     int transferBufferBytes = kFtpTransferBufferBytes;
+    FtpTls tls = FtpTls::Try;
+    // The servers that offered TLS before and their certificates; null remembers nothing
+    // beyond the connection.
+    std::shared_ptr<TlsPins> tlsPins;
+    // Data connections resume the control connection's TLS session, as vsftpd and proftpd
+    // require by default. Only tests switch it off, to see such a server refuse.
+    bool tlsResumeSession = true;
     // Sent with CLNT when the server offers it.
     QString clientName = QStringLiteral("Larkspire");
     // Runs after every successful Connect, once the whole login sequence has passed.
