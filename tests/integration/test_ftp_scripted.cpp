@@ -21,6 +21,8 @@ FtpSettings settingsFor(const ScriptedFtpServer& server)
     s.host = server.address();
     s.user = QStringLiteral("anna");
     s.password = QStringLiteral("secret");
+    // The scripts play plain FTP; TLS is met with real servers (test_ftp_tls).
+    s.tls = FtpTls::Off;
     // Short limits keep the timeout tests quick; nothing here asserts a duration.
     s.timeouts.replyMs = 2000;
     s.timeouts.dataIdleMs = 2000;

@@ -155,7 +155,16 @@ void ScriptedFtpServer::Session::login(const QByteArrayList& features)
     reply("220 scripted server ready");
     expect("HOST");
     reply("500 HOST not understood");
-    expect("USER");
+    // A client that tries TLS first learns that this server has none.
+    QByteArray line = read();
+    if (line.startsWith("AUTH")) {
+        reply("500 AUTH not understood");
+        line = read();
+    }
+    if (!line.startsWith("USER")) {
+        fail(QStringLiteral("expected USER, got \"%1\"").arg(QString::fromLatin1(line)));
+        throw SessionOver();
+    }
     reply("331 password please");
     expect("PASS");
     reply("230 logged in");

@@ -26,8 +26,9 @@ public:
         QByteArray read();
         // Reads a command and records a failure unless it starts with `verb`.
         QByteArray expect(const QByteArray& verb);
-        // Greeting 220 and the whole login sequence of the client: HOST, USER, PASS, FEAT
-        // (answered with `features`, one per line), TYPE I, SYST, TYPE I.
+        // Greeting 220 and the whole login sequence of the client: HOST, AUTH TLS when the
+        // client asks (refused), USER, PASS, FEAT (answered with `features`, one per line),
+        // TYPE I, SYST, TYPE I.
         void login(const QByteArrayList& features = {});
         // Expects PASV, listens for one data connection and answers 227 with `address` (the
         // numbers a hostile server would name; the port is always the real one).
