@@ -1,7 +1,9 @@
 // Every operation of the FTP client against four real servers on loopback: pyftpdlib, vsftpd,
-// pure-ftpd and proftpd. Where the servers differ (NLST of "." and "..", UTF8, the 150 reply's
-// size), the difference is asserted per server.
+// pure-ftpd and proftpd, each in plain FTP and with TLS (vsftpd and proftpd requiring that data
+// connections resume the control connection's session). Where the servers differ (NLST of "."
+// and "..", UTF8, the 150 reply's size), the difference is asserted per server.
 #include "net/FtpClient.h"
+#include "net/TlsPins.h"
 #include "support/FtpServerFixture.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -89,15 +91,22 @@ QStringList sorted(QStringList list)
     return list;
 }
 
-class FtpRealServer : public ::testing::TestWithParam<FtpServerKind>
+// A server and whether it offers TLS.
+using ServerMode = std::tuple<FtpServerKind, bool>;
+
+class FtpRealServer : public ::testing::TestWithParam<ServerMode>
 {
 protected:
     void SetUp() override
     {
-        if (const QString why = FtpServerFixture::unavailable(GetParam()); !why.isEmpty())
+        if (const QString why = FtpServerFixture::unavailable(kind()); !why.isEmpty())
             GTEST_SKIP() << why.toStdString();
-        server = FtpServerFixture::start(GetParam());
+        FtpServerFixture::Options options;
+        options.tls = tls();
+        server = FtpServerFixture::start(kind(), options);
         FtpSettings s = server->clientSettings();
+        s.tls = tls() ? FtpTls::Require : FtpTls::Try;
+        s.tlsPins = pins;
         s.onConnected = [this] { ++connectedEvents; };
         client = std::make_unique<FtpClient>(s);
         client->connect();
@@ -109,7 +118,8 @@ protected:
             client->disconnect();
     }
 
-    FtpServerKind kind() const { return GetParam(); }
+    FtpServerKind kind() const { return std::get<0>(GetParam()); }
+    bool tls() const { return std::get<1>(GetParam()); }
     // The names NLST gives besides the folder's entries.
     QStringList dotEntries() const
     {
@@ -118,6 +128,7 @@ protected:
                    : QStringList{};
     }
 
+    std::shared_ptr<TlsPins> pins = std::make_shared<MemoryTlsPins>();
     std::unique_ptr<FtpServerFixture> server;
     std::unique_ptr<FtpClient> client;
     TempTree local;
@@ -135,6 +146,25 @@ TEST_P(FtpRealServer, ConnectLogsInAndDisconnectCloses)
     EXPECT_EQ(client->currentFolder(), QStringLiteral("/"));
     // vsftpd offers UTF8 only with utf8_filesystem; the other three always do.
     EXPECT_EQ(client->usesUtf8(), kind() != FtpServerKind::Vsftpd);
+    EXPECT_EQ(client->tlsActive(), tls());
+    EXPECT_EQ(client->dataProtected(), tls());
+    if (tls()) {
+        // The certificate is the server's, pinned on first use though no store vouches for it.
+        EXPECT_EQ(client->tlsPeer().fingerprint, server->certificateFingerprint());
+        EXPECT_FALSE(client->tlsPeer().trusted);
+        EXPECT_EQ(pins->pin(server->address()), server->certificateFingerprint());
+        EXPECT_GT(client->tlsPeer().expires, QDateTime::currentDateTimeUtc());
+        EXPECT_EQ(client->tlsVersion(), QStringLiteral("TLSv1.3"));
+        // Every data connection resumes the control connection's session, the second as well
+        // as the first. pure-ftpd gives no session to resume, and does not ask for it.
+        for (int i = 0; i < 2; ++i) {
+            client->listNames();
+            EXPECT_EQ(client->lastDataResumed(), kind() != FtpServerKind::PureFtpd)
+                << "listing " << i;
+        }
+    } else {
+        EXPECT_EQ(pins->pin(server->address()), QString());
+    }
 
     client->disconnect();
     EXPECT_FALSE(client->connected());
@@ -444,13 +474,17 @@ TEST_P(FtpRealServer, ManyTransfersOnOneConnection)
     EXPECT_EQ(fetched, 40);
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, FtpRealServer,
-                         ::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::Vsftpd,
-                                           FtpServerKind::PureFtpd, FtpServerKind::Proftpd),
-                         [](const ::testing::TestParamInfo<FtpServerKind>& info) {
-                             QString n = ftpServerKindName(info.param);
-                             n.remove(u'-');
-                             return n.toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Servers, FtpRealServer,
+    ::testing::Combine(::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::Vsftpd,
+                                         FtpServerKind::PureFtpd, FtpServerKind::Proftpd),
+                       ::testing::Bool()),
+    [](const ::testing::TestParamInfo<ServerMode>& info) {
+        QString n = ftpServerKindName(std::get<0>(info.param));
+        n.remove(u'-');
+        if (std::get<1>(info.param))
+            n += QStringLiteral("Tls");
+        return n.toStdString();
+    });
 
 } // namespace

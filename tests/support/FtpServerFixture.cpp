@@ -128,6 +128,33 @@ int run(const QString& program, const QStringList& args, const QByteArray& input
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+// Runs a program and returns what it wrote on stdout; empty when it failed.
+QByteArray output(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForStarted() || !p.waitForFinished(30'000) ||
+        p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return {};
+    return p.readAllStandardOutput();
+}
+
+// A throwaway self-signed certificate for 127.0.0.1 and its key, as PEM files. An EC key is
+// made in milliseconds where RSA takes a noticeable time for each of the many servers.
+void makeCertificate(const QString& certificate, const QString& key)
+{
+    if (run(QStringLiteral("openssl"),
+            {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+             QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+             QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+             QStringLiteral("-days"), QStringLiteral("7"), QStringLiteral("-subj"),
+             QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+             QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), key,
+             QStringLiteral("-out"), certificate}) != 0)
+        failStart(QStringLiteral("openssl could not make a certificate"));
+    ::chmod(QFile::encodeName(key).constData(), 0600);
+}
+
 // The system user the servers run sessions as; made once per machine, shared by all tests.
 struct ServerUser
 {
@@ -243,10 +270,16 @@ std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind,
     }
     const QString base = s->m_base;
     const QString root = s->m_root;
+    if (options.tls) {
+        s->m_certificate = base + QStringLiteral("/cert.pem");
+        s->m_key = base + QStringLiteral("/key.pem");
+        makeCertificate(s->m_certificate, s->m_key);
+    }
+    const QString yesNo[] = {QStringLiteral("NO"), QStringLiteral("YES")};
 
     for (int attempt = 0;; ++attempt) {
         QStringList argv;
-        const quint16 port = kind == FtpServerKind::Pyftpdlib ? 0 : freePort();
+        const quint16 port = kind == FtpServerKind::Pyftpdlib ? options.port : freePort();
         switch (kind) {
         case FtpServerKind::Pyftpdlib:
             argv = {QString::fromLatin1(kPython),   pyftpdlibScript(),
@@ -259,6 +292,20 @@ std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind,
                 argv << QStringLiteral("--reply-delay-ms") << QString::number(options.replyDelayMs);
             if (options.refuseRenameOver)
                 argv << QStringLiteral("--refuse-rename-over");
+            if (port != 0)
+                argv << QStringLiteral("--port") << QString::number(port);
+            if (!options.passivePorts.isEmpty()) {
+                QStringList ports;
+                for (const quint16 p : options.passivePorts)
+                    ports << QString::number(p);
+                argv << QStringLiteral("--passive-ports") << ports.join(u',');
+            }
+            if (options.tls) {
+                argv << QStringLiteral("--certfile") << s->m_certificate
+                     << QStringLiteral("--keyfile") << s->m_key;
+                if (options.tlsRequired)
+                    argv << QStringLiteral("--tls-required");
+            }
             break;
         case FtpServerKind::Vsftpd: {
             const QString conf = base + QStringLiteral("/vsftpd.conf");
@@ -273,11 +320,19 @@ std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind,
                     "pam_service_name=larkspire-test-ftp\nsecure_chroot_dir=%3/empty\n"
                     "xferlog_enable=%5\nxferlog_std_format=NO\nlog_ftp_protocol=%5\n"
                     "vsftpd_log_file=%4\nconnect_from_port_20=NO\nmax_clients=0\nmax_per_ip=0\n")
-                    .arg(port)
-                    .arg(root, base, s->m_logPath,
-                         qEnvironmentVariableIsEmpty("LARKSPIRE_FTP_QUIET")
-                             ? QStringLiteral("YES")
-                             : QStringLiteral("NO")));
+                        .arg(port)
+                        .arg(root, base, s->m_logPath,
+                             qEnvironmentVariableIsEmpty("LARKSPIRE_FTP_QUIET")
+                                 ? QStringLiteral("YES")
+                                 : QStringLiteral("NO")) +
+                    (options.tls ? QStringLiteral(
+                                       "ssl_enable=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\n"
+                                       "ssl_ciphers=HIGH\nssl_request_cert=NO\nallow_anon_ssl=NO\n"
+                                       "force_local_logins_ssl=%3\nforce_local_data_ssl=%3\n"
+                                       "require_ssl_reuse=%4\n")
+                                       .arg(s->m_certificate, s->m_key, yesNo[options.tlsRequired],
+                                            yesNo[options.requireSessionReuse])
+                                 : QString()));
             argv = {binaryOf(kind), conf};
             break;
         }
@@ -307,6 +362,11 @@ std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind,
                     QStringLiteral("200"),
                     QStringLiteral("-C"),
                     QStringLiteral("200")};
+            // -Y 1 takes TLS and plain text, 3 only TLS for logins and data.
+            if (options.tls)
+                argv << QStringLiteral("-Y")
+                     << (options.tlsRequired ? QStringLiteral("3") : QStringLiteral("1"))
+                     << QStringLiteral("-2") << s->m_certificate + u',' + s->m_key;
             break;
         }
         case FtpServerKind::Proftpd: {
@@ -332,8 +392,21 @@ std::unique_ptr<FtpServerFixture> FtpServerFixture::start(FtpServerKind kind,
                     "AuthUserFile %4\nAuthGroupFile %5\nRequireValidShell off\nDefaultRoot ~\n"
                     "AllowOverwrite on\nDelayEngine off\nUmask 022\nMaxInstances 200\n"
                     "TransferLog none\nSystemLog %6\n")
-                    .arg(port)
-                    .arg(kUser, base, passwdFile, groupFile, s->m_logPath));
+                        .arg(port)
+                        .arg(kUser, base, passwdFile, groupFile, s->m_logPath) +
+                    (options.tls
+                         ? QStringLiteral(
+                               "ModulePath %1/root/usr/lib/proftpd\nLoadModule mod_tls.c\n"
+                               "TLSEngine on\nTLSLog %2/tls.log\nTLSProtocol TLSv1.2 "
+                               "TLSv1.3\nTLSECCertificateFile %3\nTLSECCertificateKeyFile %4\n"
+                               "TLSVerifyClient off\nTLSRenegotiate none\nTLSRequired %5\n%6")
+                               .arg(serversDir(), base, s->m_certificate, s->m_key,
+                                    options.tlsRequired ? QStringLiteral("on")
+                                                        : QStringLiteral("off"),
+                                    options.requireSessionReuse
+                                        ? QString()
+                                        : QStringLiteral("TLSOptions NoSessionReuseRequired\n"))
+                         : QString()));
             argv = {binaryOf(kind), QStringLiteral("-n"), QStringLiteral("-q"),
                     QStringLiteral("-c"), conf};
             break;
@@ -516,6 +589,19 @@ bool FtpServerFixture::downloadWaiting() const
 void FtpServerFixture::releaseDownloads() const
 {
     writeText(m_base + QStringLiteral("/control/stall-retr"), QString());
+}
+
+QString FtpServerFixture::certificateFingerprint() const
+{
+    if (m_certificate.isEmpty())
+        return {};
+    // "sha256 Fingerprint=AB:01:..."
+    const QByteArray line = output(QStringLiteral("openssl"),
+                                   {QStringLiteral("x509"), QStringLiteral("-in"), m_certificate,
+                                    QStringLiteral("-noout"), QStringLiteral("-fingerprint"),
+                                    QStringLiteral("-sha256")})
+                                .trimmed();
+    return QString::fromLatin1(line.mid(line.indexOf('=') + 1));
 }
 
 FtpSettings FtpServerFixture::clientSettings() const

@@ -3,6 +3,7 @@
 #include "net/FtpSettings.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -37,11 +38,21 @@ class FtpServerFixture
 public:
     // Why `kind` cannot run here (its program is missing, no root), or an empty text.
     static QString unavailable(FtpServerKind kind);
-    // Behaviours only the pyftpdlib server can be asked for.
     struct Options
     {
+        // pyftpdlib only:
         int replyDelayMs = 0;          // every reply held back this long
         bool refuseRenameOver = false; // RNTO onto an existing file answers 553
+        quint16 port = 0;              // this port rather than a free one
+        QList<quint16> passivePorts;   // data connections on these ports only
+
+        // TLS (AUTH TLS, PROT P) besides plain FTP, with a self-signed certificate for
+        // 127.0.0.1 made for this server (pyftpdlib needs python3-openssl).
+        bool tls = false;
+        bool tlsRequired = false; // with tls: plain logins and data connections are refused
+        // With tls, vsftpd and proftpd: a data connection must resume the control connection's
+        // TLS session, as they want by default. pyftpdlib and pure-ftpd never ask for it.
+        bool requireSessionReuse = true;
     };
 
     // Starts a server; throws std::runtime_error (with the server's log) if it does not come up.
@@ -70,6 +81,10 @@ public:
     QString makeFolder(const QString& relative) const;
     QByteArray read(const QString& relative) const;
     QString log() const; // what the server wrote to its log so far
+    bool tls() const { return !m_certificate.isEmpty(); }
+    // The SHA-256 fingerprint of the server's certificate as `openssl x509` prints it
+    // ("AB:01:..."); empty without TLS.
+    QString certificateFingerprint() const;
 
     // pyftpdlib only: answers RETR of these names with 550, as a server does for a file that
     // another session is writing; an empty list answers normally again.
@@ -96,6 +111,8 @@ private:
     QString m_base; // temporary folder: root/, config, log
     QString m_root;
     QString m_logPath;
+    QString m_certificate; // PEM files of a server with TLS
+    QString m_key;
     quint16 m_port = 0;
     int m_pid = -1;       // also the process group of the server and its sessions
     int m_stdinPipe = -1; // pyftpdlib stops when it closes

@@ -7,6 +7,8 @@ once it listens (port 0 picks a free one) and serves until it is terminated or i
 
     FtpServerPyftpdlib.py --root DIR [--port 0] [--user larkftp] [--password larkpass]
                           [--control DIR] [--reply-delay-ms N] [--refuse-rename-over]
+                          [--certfile PEM --keyfile PEM [--tls-required]]
+                          [--passive-ports P1,P2,...]
 
 With --control, the server answers RETR as a busy server would, as the files in DIR say (one
 file name per line): names in "refuse-dele" get 550 for DELE, names beginning with a line of
@@ -15,6 +17,9 @@ names in "stall-retr" wait until they are taken out of that file, and "stalled" 
 such a transfer waits. A waiting transfer holds up no other session.
 --reply-delay-ms holds every reply back N ms (a distant server on loopback);
 --refuse-rename-over answers RNTO onto an existing file with 553, as some servers do.
+--certfile and --keyfile offer TLS (AUTH TLS, PROT P; needs python3-openssl) besides plain FTP;
+--tls-required refuses plain logins and data connections.
+--passive-ports takes data connections on these ports only.
 """
 import argparse
 import logging
@@ -39,7 +44,16 @@ def main():
                         help="stop when standard input closes")
     parser.add_argument("--reply-delay-ms", type=int, default=0)
     parser.add_argument("--refuse-rename-over", action="store_true")
+    parser.add_argument("--certfile", default=None)
+    parser.add_argument("--keyfile", default=None)
+    parser.add_argument("--tls-required", action="store_true")
+    parser.add_argument("--passive-ports", default=None)
     args = parser.parse_args()
+
+    base = FTPHandler
+    if args.certfile:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
 
     logging.basicConfig(level=logging.WARNING)
     authorizer = DummyAuthorizer()
@@ -55,32 +69,32 @@ def main():
         except OSError:
             return set()
 
-    class Handler(FTPHandler):
+    class Handler(base):
         def respond(self, resp, logfun=logging.debug):
             # Blocks the whole server, like one slow link shared by every session.
             if delay > 0:
                 time.sleep(delay)
-            FTPHandler.respond(self, resp, logfun)
+            base.respond(self, resp, logfun)
 
         def ftp_RNTO(self, path):
             if refuse_rename_over and os.path.exists(path):
                 self._rnfr = None
                 self.respond("553 Destination file exists.")
                 return
-            return FTPHandler.ftp_RNTO(self, path)
+            return base.ftp_RNTO(self, path)
 
         def ftp_DELE(self, path):
             if args.control and os.path.basename(path) in names("refuse-dele"):
                 self.respond("550 Permission denied.")
                 return
-            return FTPHandler.ftp_DELE(self, path)
+            return base.ftp_DELE(self, path)
 
         def ftp_STOR(self, file, mode="w"):
             name = os.path.basename(file)
             if args.control and any(p and name.startswith(p) for p in names("refuse-stor")):
                 self.respond("550 Permission denied.")
                 return
-            return FTPHandler.ftp_STOR(self, file, mode)
+            return base.ftp_STOR(self, file, mode)
 
         def ftp_RETR(self, file):
             name = os.path.basename(file)
@@ -92,12 +106,19 @@ def main():
                 open(os.path.join(args.control, "stalled"), "w").close()
                 self.ioloop.call_later(0.02, self.ftp_RETR, file)
                 return
-            return FTPHandler.ftp_RETR(self, file)
+            return base.ftp_RETR(self, file)
 
     Handler.authorizer = authorizer
     Handler.banner = "pyftpdlib ready."
     Handler.passive_ports = None
+    if args.passive_ports:
+        Handler.passive_ports = [int(p) for p in args.passive_ports.split(",")]
     Handler.use_sendfile = True
+    if args.certfile:
+        Handler.certfile = args.certfile
+        Handler.keyfile = args.keyfile
+        Handler.tls_control_required = args.tls_required
+        Handler.tls_data_required = args.tls_required
 
     server = FTPServer(("127.0.0.1", args.port), Handler)
     server.max_cons = 256

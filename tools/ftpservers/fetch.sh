@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Puts the FTP servers of the client's compatibility tests into <dest>:
-#   <dest>/root/usr/sbin/{vsftpd,pure-ftpd,proftpd} and <dest>/root/usr/bin/pure-pw
+#   <dest>/root/usr/sbin/{vsftpd,pure-ftpd,proftpd}, <dest>/root/usr/bin/pure-pw and proftpd's
+#   TLS module <dest>/root/usr/lib/proftpd/mod_tls.so
 # Their Debian packages conflict with each other, so they are unpacked (apt-get download +
 # dpkg -x), never installed; their runtime libraries and pyftpdlib are installed with apt-get.
 # Idempotent: a second run with the same package versions only checks and returns.
@@ -10,10 +11,11 @@ dest=${1:?usage: fetch.sh <dest folder>}
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
 
-packages=(vsftpd pure-ftpd pure-ftpd-common proftpd-core)
-# Libraries the unpacked servers load that a plain Debian 12 lacks, and the Python server.
+packages=(vsftpd pure-ftpd pure-ftpd-common proftpd-core proftpd-mod-crypto)
+# Libraries the unpacked servers load that a plain Debian 12 lacks, and the Python server with
+# its TLS support.
 runtime=(libwrap0 libpcre2-posix3 libhiredis0.14 libmemcached11 libmemcachedutil2
-         libsodium23 libpam-modules openssl python3-pyftpdlib)
+         libsodium23 libpam-modules openssl python3-pyftpdlib python3-openssl)
 
 stamp="$dest/.fetched"
 want="${packages[*]} | ${runtime[*]}"
@@ -29,7 +31,8 @@ missing_runtime() {
 
 binaries_present() {
     [ -x "$dest/root/usr/sbin/vsftpd" ] && [ -x "$dest/root/usr/sbin/pure-ftpd" ] \
-        && [ -x "$dest/root/usr/bin/pure-pw" ] && [ -x "$dest/root/usr/sbin/proftpd" ]
+        && [ -x "$dest/root/usr/bin/pure-pw" ] && [ -x "$dest/root/usr/sbin/proftpd" ] \
+        && [ -f "$dest/root/usr/lib/proftpd/mod_tls.so" ]
 }
 
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] && binaries_present \
