@@ -25,10 +25,10 @@ class QLabel;
 class QMouseEvent;
 class QTimer;
 
-// The mini bar: a small always-on-top square the user drags anywhere, and the owner of the
-// notification-area icon with its menu. It is the application's main window: closing it ends
-// the program. It reads the client's state and asks for the main window and the picker through
-// its signals, which ClientWindows connects.
+// The mini bar: a small always-on-top square the user drags anywhere. It owns the tray icon
+// (TrayIcon) and acts on its menu, and runs the start's installation step (Installation). It is
+// the application's main window: closing it ends the program. It reads the client's state and
+// asks for the main window and the picker through its signals, which ClientWindows connects.
 class TMinimized : public QWidget
 {
     Q_OBJECT
