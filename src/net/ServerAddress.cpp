@@ -8,6 +8,9 @@
 #ifndef LARKSPIRE_DEFAULT_PROBE_URL
 #define LARKSPIRE_DEFAULT_PROBE_URL ""
 #endif
+#ifndef LARKSPIRE_DEFAULT_REQUIRE_TLS
+#define LARKSPIRE_DEFAULT_REQUIRE_TLS 0
+#endif
 
 std::optional<HostPort> HostPort::parse(const QString& text, quint16 defaultPort)
 {
@@ -46,4 +49,12 @@ QString connectivityProbeUrl()
     // A TCP connection to the settings server's FTP port answers the question.
     const auto server = HostPort::parse(settingsServerAddress());
     return server ? QStringLiteral("%1:%2").arg(server->host).arg(server->port) : QString();
+}
+
+bool tlsRequired()
+{
+    if (LARKSPIRE_DEFAULT_REQUIRE_TLS)
+        return true;
+    const QString env = qEnvironmentVariable("LARKSPIRE_REQUIRE_TLS").trimmed().toLower();
+    return env == u"1" || env == u"yes" || env == u"true" || env == u"on";
 }

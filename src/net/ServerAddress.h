@@ -19,3 +19,6 @@ QString settingsServerAddress(); // LARKSPIRE_SETTINGS_SERVER
 // LARKSPIRE_PROBE_URL; without one, the settings server's "host:port": the program needs that
 // server and no other, often on a company network without internet access.
 QString connectivityProbeUrl();
+// Whether every connection must use TLS: the build's LARKSPIRE_REQUIRE_TLS, or the environment
+// variable LARKSPIRE_REQUIRE_TLS=1 (which cannot lift a requirement the build made).
+bool tlsRequired();

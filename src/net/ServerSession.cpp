@@ -3,6 +3,7 @@
 #include "core/StringList.h"
 #include "net/LocalCopy.h"
 #include "net/StoreLayout.h"
+#include "net/TlsPins.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>
@@ -38,6 +39,12 @@ ServerSession::ServerSession(Config config)
     m_settings.settings() = instances.fcommandftp;
     m_main.settings().timeouts = m_config.timeouts;
     m_settings.settings().timeouts = m_config.timeouts;
+    if (!m_config.tlsPins)
+        m_config.tlsPins = std::make_shared<MemoryTlsPins>();
+    for (FtpClient* c : {&m_main, &m_settings}) {
+        c->settings().tls = m_config.requireTls ? FtpTls::Require : FtpTls::Try;
+        c->settings().tlsPins = m_config.tlsPins;
+    }
 }
 
 QString ServerSession::serverRoot() const
@@ -82,8 +89,11 @@ ServerSession::Bootstrap ServerSession::bootstrapTick(QString* problem)
         // earlier run's copy.
         localcopy::download(m_settings, QStringLiteral("fcom.xo"), copy, localcopy::kPrivate);
         fetched = true;
+        m_settingsTlsFailure.clear();
     } catch (const FtpError& e) {
         qCInfo(lcSession) << "settings server:" << e.message();
+        if (e.kind() == FtpError::Kind::Tls)
+            m_settingsTlsFailure = e.message();
     }
     // A failed download would leave the connection open and make the next Connect fail.
     try {
@@ -143,8 +153,11 @@ void ServerSession::connectMain(bool always)
         // A refused folder or login is as final as a dead server until someone changes it.
         if (e.kind() != FtpError::Kind::Usage)
             m_backoff.failed(QDeadlineTimer::current().deadline());
+        if (e.kind() == FtpError::Kind::Tls)
+            m_mainTlsFailure = e.message();
         throw;
     }
+    m_mainTlsFailure.clear();
     m_backoff.succeeded();
 }
 

@@ -3,11 +3,13 @@
 #include "net/ConnectBackoff.h"
 #include "net/FtpClient.h"
 #include "net/FtpSettings.h"
+#include "net/ServerAddress.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The settings file of the settings account ("fcom.xo", kept as "2.x"): where the main account
@@ -51,6 +53,11 @@ public:
         // Waits between attempts to open the main connection after failures.
         qint64 backoffFirstMs = ConnectBackoff::kFirstWaitMs;
         qint64 backoffLongestMs = ConnectBackoff::kLongestWaitMs;
+        // Both connections try TLS first; with requireTls neither is used without it.
+        bool requireTls = tlsRequired();
+        // The servers that offered TLS and their certificates; null keeps them for the life
+        // of this object only.
+        std::shared_ptr<TlsPins> tlsPins;
     };
 
     explicit ServerSession(Config config);
@@ -108,6 +115,17 @@ public:
     // `nooper`: a no-op on an open main connection. Failures reach the caller.
     void keepAlive();
 
+    // The main connection is open and protected by TLS.
+    bool mainProtected() const { return m_main.tlsActive(); }
+    // Why a connection was last refused for TLS (a server with a pin that no longer offers
+    // it, a changed certificate, TLS required and not offered), the main connection's before
+    // the settings server's; empty once that connection opened again. The openings report
+    // failures by their outcome alone; this is the one the user has to act on.
+    QString tlsFailure() const
+    {
+        return m_mainTlsFailure.isEmpty() ? m_settingsTlsFailure : m_mainTlsFailure;
+    }
+
     FtpClient& mainConnection() { return m_main; }         // IdFTP1
     FtpClient& settingsConnection() { return m_settings; } // fcommandftp
     FtpClient& IdFTP1() { return m_main; }                 // old name, kept until its callers move
@@ -141,6 +159,8 @@ private:
     FtpClient m_main;
     FtpClient m_settings;
     bool m_shortFileReported = false;
+    QString m_mainTlsFailure;
+    QString m_settingsTlsFailure;
     int m_busy = 0;
     ConnectBackoff m_backoff;
 };

@@ -45,6 +45,7 @@ public:
         c.timeouts = config.timeouts;
         c.backoffFirstMs = config.backoffFirstMs;
         c.backoffLongestMs = config.backoffLongestMs;
+        c.tlsPins = config.tlsPins;
         // Every successful opening of the main connection clears the sign-out mark.
         c.onConnected = [&owner] { emit owner.mainConnectionOpened(); };
         return c;
@@ -62,6 +63,8 @@ public:
     {
         ConnectResult r;
         r.opening = server.openMainConnection();
+        r.protectedByTls = server.mainProtected();
+        r.tlsFailure = server.tlsFailure();
         if (r.opening != ServerSession::Opening::Opened)
             return r;
         r.directory =
@@ -274,6 +277,7 @@ bool ClientSession::bootstrap()
     return runTimed(&ClientSession::bootstrapped, [this](Worker& w, const Folders&, auto& r) {
         r.outcome = w.server.bootstrapTick(&r.problem);
         r.host = w.server.mainConnection().settings().host;
+        r.tlsFailure = w.server.tlsFailure();
         m_configured = w.server.mark() == 1;
     });
 }

@@ -38,6 +38,9 @@ public:
         FtpTimeouts timeouts;                  // tests shorten them
         qint64 backoffFirstMs = ConnectBackoff::kFirstWaitMs;
         qint64 backoffLongestMs = ConnectBackoff::kLongestWaitMs;
+        // Where the servers that offered TLS are pinned (SettingsTlsPins over the user's
+        // settings); null pins them for the life of the session only.
+        std::shared_ptr<TlsPins> tlsPins;
     };
 
     explicit ClientSession(Config config, QObject* parent = nullptr);

@@ -36,6 +36,7 @@ struct BootstrapResult
     ServerSession::Bootstrap outcome = ServerSession::Bootstrap::Offline;
     QString problem; // a settings file too short to use, reported once
     QString host;
+    QString tlsFailure; // ServerSession::tlsFailure(): a server refused for its TLS
 };
 
 // The main connection opened and the directory read.
@@ -44,6 +45,8 @@ struct ConnectResult
     ServerSession::Opening opening = ServerSession::Opening::NotReady;
     std::optional<QStringList> directory; // the working copy, nullopt when it could not be read
     RequestError error;
+    bool protectedByTls = false; // the main connection is open and runs over TLS
+    QString tlsFailure;          // ServerSession::tlsFailure(): a server refused for its TLS
 };
 
 struct SignInRequest
