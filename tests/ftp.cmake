@@ -23,6 +23,8 @@ target_compile_definitions(larkspire_ftpserver PRIVATE
 add_larkspire_test(integration test_ftp_client LIBS larkspire_net larkspire_ftpserver TIMEOUT 600)
 add_larkspire_test(integration test_ftp_scripted LIBS larkspire_net larkspire_ftpserver TIMEOUT 120)
 add_larkspire_test(integration test_ftp_tls LIBS larkspire_net larkspire_ftpserver TIMEOUT 300)
+add_dependencies(test_ftp_tls larkspire-admin)
+target_compile_definitions(test_ftp_tls PRIVATE LARKSPIRE_ADMIN="$<TARGET_FILE:larkspire-admin>")
 add_larkspire_test(integration test_ftp_settings LIBS larkspire_net TIMEOUT 60)
 add_larkspire_test(unit test_ftp_listing LIBS larkspire_net)
 add_larkspire_test(integration test_server_files LIBS larkspire_net larkspire_ftpserver TIMEOUT 600)

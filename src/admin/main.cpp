@@ -4,12 +4,14 @@
 #include "net/Operator.h"
 #include "net/SelfUpdate.h"
 #include "net/ServerAddress.h"
+#include "net/TlsCheck.h"
 #include "update/Installer.h"
 #include "update/Payload.h"
 #include "update/Signature.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -25,7 +27,10 @@ const char* kUsage = R"(Commands:
                          make the updater carrying the runnable FOLDER (default: the folder of
                          this tool), sign it and upload it with build N to both language folders
   init                   create what is missing of the tree on the main account
-  check                  check the settings account, the tree and that it is writable
+  check                  check the settings account, the tree and that it is writable, and
+                         report each server's TLS: offered or not, protected data
+                         connections, session reuse required or not, the certificate's
+                         fingerprint and expiry (LARKSPIRE_REQUIRE_TLS=1: TLS is a must)
   users                  list the users of the directory)";
 
 int fail(const QString& text)
@@ -79,11 +84,28 @@ struct Connection
     QString root;
 };
 
+// Both servers are used over TLS whenever they offer it, and only so where it is required.
+FtpTls tlsPolicy()
+{
+    return tlsRequired() ? FtpTls::Require : FtpTls::Try;
+}
+
+FtpSettings settingsAccount(const QCommandLineParser& args)
+{
+    FtpSettings s;
+    s.host = args.value(QStringLiteral("settings-server"));
+    s.user = args.value(QStringLiteral("settings-user"));
+    s.password = args.value(QStringLiteral("settings-password"));
+    s.tls = tlsPolicy();
+    return s;
+}
+
 // The main account: given on the command line, or read from the settings account as the
 // program reads it.
 std::optional<Connection> mainAccount(const QCommandLineParser& args, QString* error)
 {
     Connection c;
+    c.settings.tls = tlsPolicy();
     if (args.isSet(QStringLiteral("host"))) {
         c.settings.host = args.value(QStringLiteral("host"));
         c.settings.user = args.value(QStringLiteral("user"));
@@ -91,11 +113,7 @@ std::optional<Connection> mainAccount(const QCommandLineParser& args, QString* e
         c.root = args.value(QStringLiteral("root"));
         return c;
     }
-    FtpSettings s;
-    s.host = args.value(QStringLiteral("settings-server"));
-    s.user = args.value(QStringLiteral("settings-user"));
-    s.password = args.value(QStringLiteral("settings-password"));
-    FtpClient settingsServer(s);
+    FtpClient settingsServer(settingsAccount(args));
     const auto account = ops::readSettings(settingsServer, error);
     if (!account)
         return std::nullopt;
@@ -207,7 +225,18 @@ int main(int argc, char** argv)
         return 0;
     }
     if (command == u"check") {
-        const QStringList problems = ops::checkTree(ftp, c->root);
+        QStringList problems;
+        const auto reportTls = [&](const QString& role, const FtpSettings& settings) {
+            const ops::TlsReport report = ops::checkTls(settings);
+            for (const QString& line : ops::describeTls(role, report))
+                say(line);
+            problems << ops::tlsProblems(role, report, tlsRequired(),
+                                         QDateTime::currentDateTimeUtc());
+        };
+        if (!args.isSet(QStringLiteral("host")))
+            reportTls(QStringLiteral("settings server"), settingsAccount(args));
+        reportTls(QStringLiteral("main server"), c->settings);
+        problems << ops::checkTree(ftp, c->root);
         for (const QString& p : problems)
             say(p);
         return problems.isEmpty() ? 0 : 1;

@@ -6,6 +6,7 @@
 #include "net/ServerSession.h"
 #include "net/TlsPins.h"
 #include "session/SettingsTlsPins.h"
+#include "support/AdminTool.h"
 #include "support/FtpServerFixture.h"
 #include "support/FtpServerScripted.h"
 #include "support/QtPrinters.h"
@@ -454,6 +455,54 @@ TEST_F(TlsPolicy, TheSessionKeepsItsPinsInTheUsersSettings)
                      .contains(QStringLiteral("other:2121")));
     QCoreApplication::processEvents();
     EXPECT_EQ(SettingsTlsPins(store).pin(QStringLiteral("other:2121")), QStringLiteral("AA:BB"));
+}
+
+TEST(TlsAdminCheck, ReportsEachServersTlsAndWhatMustBeFixed)
+{
+    for (const FtpServerKind kind : {FtpServerKind::Vsftpd, FtpServerKind::Pyftpdlib})
+        if (const QString why = FtpServerFixture::unavailable(kind); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+    FtpServerFixture::Options o;
+    o.tls = true;
+    const auto main = FtpServerFixture::start(FtpServerKind::Vsftpd, o);
+    const auto settings = startPyftpdlib(false);
+    settings->write(QStringLiteral("fcom.xo"),
+                    "0\r\n1\r\n2\r\n3\r\n4\r\n" + main->address().toUtf8() + "\r\n" +
+                        main->user().toUtf8() + "\r\n" + main->password().toUtf8() + "\r\n/\r\n");
+    const QStringList mainAccount{"--host",     main->address(),  "--user", main->user(),
+                                  "--password", main->password(), "--root", "/"};
+    ASSERT_EQ(runAdminTool(QStringList{"init"} + mainAccount), 0);
+
+    QString out;
+    EXPECT_EQ(runAdminTool({"check", "--settings-server", settings->address(), "--settings-user",
+                            settings->user(), "--settings-password", settings->password()},
+                           &out),
+              0)
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("settings server " + settings->address() +
+                             ": TLS not offered: the login and the files go in plain text"))
+        << out.toStdString();
+    const QString m = "main server " + main->address() + ": ";
+    const QString expires =
+        QDateTime::currentDateTimeUtc().addDays(7).toString(QStringLiteral("yyyy-MM-dd"));
+    for (const QString& line :
+         {m + "TLS offered (TLSv1.3)", m + "data connections protected",
+          m + "session reuse required on data connections",
+          m + "certificate SHA256 " + main->certificateFingerprint() + "\n",
+          m + "certificate /CN=127.0.0.1, valid until " + expires,
+          m + "certificate not trusted by the system's store (self-signed certificate)"})
+        EXPECT_TRUE(out.contains(line)) << line.toStdString() << "\n" << out.toStdString();
+
+    // Where TLS is required, a server without it is a fault to fix.
+    qputenv("LARKSPIRE_REQUIRE_TLS", "1");
+    const int required = runAdminTool({"check", "--host", settings->address(), "--user",
+                                       settings->user(), "--password", settings->password()},
+                                      &out);
+    qunsetenv("LARKSPIRE_REQUIRE_TLS");
+    EXPECT_EQ(required, 1);
+    EXPECT_TRUE(out.contains("main server " + settings->address() +
+                             ": TLS is required but the server does not offer it"))
+        << out.toStdString();
 }
 
 // A server that accepts AUTH TLS and then drops the connection, or says nothing more.
