@@ -7,19 +7,27 @@ One FTP server on 127.0.0.1 holds both accounts the program needs:
     update folders "rus/Larkspire/" and "eng/Larkspire/" with an "update.xo".
 The data lives in a folder you can look into (default ~/.local/state/larkspire-demo) and is
 reused on the next run, so registered users and conversations stay.
+Both accounts take TLS (AUTH TLS, PROT P) besides plain FTP, with a self-signed certificate made
+at the first start and kept in DIR/tls/; the program pins it on first use.
 
     tools/demo-server.py [--port 2121] [--data DIR] [--user larkspire] [--password larkspire]
 
-Run it with /usr/bin/python3 (package python3-pyftpdlib). It logs every command to
-DIR/server.log and to standard error.
+Run it with /usr/bin/python3 (packages python3-pyftpdlib and python3-openssl). It logs every
+command to DIR/server.log and to standard error.
 """
 import argparse
+import datetime
+import ipaddress
 import logging
 import os
 import sys
 
+from cryptography import x509
+from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives.asymmetric import ec
+from cryptography.x509.oid import NameOID
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 SETTINGS_USER = "fcom"
@@ -50,6 +58,41 @@ def prepare(data, host, port, user, password):
     return settings, main
 
 
+def ensure_certificate(data, host):
+    """The server's certificate and key in DATA/tls/, made on the first start."""
+    folder = os.path.join(data, "tls")
+    cert_path = os.path.join(folder, "cert.pem")
+    key_path = os.path.join(folder, "key.pem")
+    if not (os.path.exists(cert_path) and os.path.exists(key_path)):
+        os.makedirs(folder, exist_ok=True)
+        key = ec.generate_private_key(ec.SECP256R1())
+        name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, host)])
+        try:
+            alt = x509.IPAddress(ipaddress.ip_address(host))
+        except ValueError:
+            alt = x509.DNSName(host)
+        now = datetime.datetime.now(datetime.timezone.utc)
+        cert = (x509.CertificateBuilder()
+                .subject_name(name).issuer_name(name).public_key(key.public_key())
+                .serial_number(x509.random_serial_number())
+                .not_valid_before(now - datetime.timedelta(minutes=5))
+                .not_valid_after(now + datetime.timedelta(days=3650))
+                .add_extension(x509.SubjectAlternativeName([alt]), critical=False)
+                .sign(key, hashes.SHA256()))
+        # The key is written private from its first byte.
+        fd = os.open(key_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
+        with os.fdopen(fd, "wb") as f:
+            f.write(key.private_bytes(serialization.Encoding.PEM,
+                                      serialization.PrivateFormat.PKCS8,
+                                      serialization.NoEncryption()))
+        with open(cert_path, "wb") as f:
+            f.write(cert.public_bytes(serialization.Encoding.PEM))
+    with open(cert_path, "rb") as f:
+        cert = x509.load_pem_x509_certificate(f.read())
+    fingerprint = cert.fingerprint(hashes.SHA256()).hex(":").upper()
+    return cert_path, key_path, fingerprint
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--host", default="127.0.0.1")
@@ -73,14 +116,21 @@ def main():
     authorizer.add_user(SETTINGS_USER, SETTINGS_PASSWORD, settings, perm="elr")
     authorizer.add_user(args.user, args.password, main_root, perm="elradfmwMT")
 
-    class Handler(FTPHandler):
-        pass
+    cert_path, key_path, fingerprint = ensure_certificate(data, args.host)
+
+    # Plain FTP stays open for clients without TLS.
+    class Handler(TLS_FTPHandler):
+        certfile = cert_path
+        keyfile = key_path
+        tls_control_required = False
+        tls_data_required = False
 
     Handler.authorizer = authorizer
     Handler.banner = "Larkspire demo server ready."
     server = FTPServer((args.host, args.port), Handler)
     logging.info("serving %s on %s:%d (settings account %s, main account %s)",
                  data, args.host, args.port, SETTINGS_USER, args.user)
+    logging.info("TLS certificate SHA256 %s", fingerprint)
     server.serve_forever(handle_exit=True)
 
 
