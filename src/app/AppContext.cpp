@@ -4,6 +4,7 @@
 #include "net/ServerAddress.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
+#include "session/ConnectionUpkeep.h"
 
 #include <QEvent>
 #include <QWidget>
@@ -70,6 +71,7 @@ AppContext::~AppContext()
     if (m_windows)
         m_windows->destroy();
     m_windows.reset();
+    m_upkeep.reset();
     m_session.reset();
     m_state.reset();
 }
@@ -82,6 +84,7 @@ void AppContext::createWindows()
     config.languageCode = [this] { return languageCode(); };
     m_state = std::make_unique<ClientState>();
     m_session = std::make_unique<ClientSession>(config);
+    m_upkeep = std::make_unique<ConnectionUpkeep>(*m_session, *m_state, connectivityProbeUrl());
     m_windows = m_makeWindows();
     m_windows->create(*this);
 }

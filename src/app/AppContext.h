@@ -15,6 +15,7 @@
 
 class ClientSession;
 class ClientState;
+class ConnectionUpkeep;
 
 // One client: its folders, texts, operating-system services, session and windows. Nothing of a
 // client lives outside its context, so two clients can run side by side in one process. The
@@ -64,6 +65,9 @@ public:
     ClientSession& session() const { return *m_session; }
     // What the client is now: every window renders from it. Made with the session.
     ClientState& state() const { return *m_state; }
+    // The connectivity check and the timers that keep the main connection; made with the
+    // session, before any window.
+    ConnectionUpkeep& upkeep() const { return *m_upkeep; }
 
     // Null until created.
     TLC* LC() const { return m_windows ? m_windows->LC() : nullptr; }
@@ -116,5 +120,6 @@ private:
     // Declared in creation order: the windows go before the session they use.
     std::unique_ptr<ClientState> m_state;
     std::unique_ptr<ClientSession> m_session;
+    std::unique_ptr<ConnectionUpkeep> m_upkeep;
     std::unique_ptr<WindowSet> m_windows;
 };

@@ -133,6 +133,7 @@ void ClientWindows::wireMainWindow()
     TPhoto* viewer = m_Photo.get();
     main->setOtherWindows(
         {[quick] { return quick->isVisible(); }, [viewer] { return viewer->isVisible(); }});
+    QObject::connect(popup, &Tnetprog::announcementShown, main, &TNetwork::forgetResumedShow);
     QObject::connect(main, &TNetwork::windowClosed, bar, [bar] { bar->setMainWindowOpenFlag(0); });
     QObject::connect(main, &TNetwork::avatarViewRequested, viewer, &TPhoto::showPicture);
     QObject::connect(main, &TNetwork::avatarViewerCloseRequested, viewer, &TPhoto::StartFadeOut);

@@ -75,6 +75,8 @@ public:
     // Shows the window for the drop zone's return: a plain show that leaves the sign-in state
     // alone.
     void showResumed();
+    // A popup came up: the next show is a full one again, whatever the drop zone asked.
+    void forgetResumedShow() { m_resumeShow = false; }
 
     // Server access (uNetwork_server.cpp). Every server step runs in the session.
     ClientSession& session();
@@ -87,14 +89,12 @@ public:
     // Shows "Sign in" on the button again after a pause without network.
     void startNoNetworkPause();
 
+    // What the detector said, as the screen shows it.
     void onConnectionStatus(bool reachable); // XNetDetect1ConnectionStatus
-    void onBootstrapTick();                  // FTPCSpermitTimer
-    void onKeepAliveTick();                  // idftperTimer
-    void onReconnectTick();                  // longtimerTimer
-    void onNoNetworkTick();                  // nonetTimer
+    // The sign-in part of the periodic reconnection, while the window is hidden.
+    void onReconnectTick(); // longtimerTimer
     // Opens the main connection in the users folder and refreshes the directory.
     void connectMain(); // FTPConnect
-    void onBootstrapped(const BootstrapResult& result);
     void onConnected(const ConnectResult& result);
     bool connected() const;
 
@@ -223,11 +223,6 @@ private:
     QTimer* m_fadeTimer = nullptr; // fx
     // The connectivity state, "Connected!" or "disConnected!", as the detector last said.
     QLabel* m_connectionStatus = nullptr; // lblStatus
-    TXNetDetect* m_netDetector = nullptr; // XNetDetect1
-    QTimer* m_bootstrapTimer = nullptr;   // FTPCSpermit
-    QTimer* m_keepAliveTimer = nullptr;   // nooper
-    QTimer* m_reconnectTimer = nullptr;   // longtimer
-    QTimer* m_noNetworkTimer = nullptr;   // nonet
     UpdateWatch* m_updateWatch = nullptr; // owns updatetimer
     DraftKeeper* m_drafts = nullptr;
     FindBar* m_findBar = nullptr;

@@ -1,39 +1,19 @@
-// The main window's hold on the servers: connectivity, the bootstrap of the main server's
-// settings, and the upkeep of the main connection. The work itself runs in the client session;
-// this file starts it on the timers and shows what comes back.
+// What the main window shows of its hold on the servers: the connectivity the upkeep reports,
+// the directory the main connection brings, and the sign-in part of the periodic reconnection.
+// The upkeep itself (detector and timers) is the session's.
 #include "windows/ContactsView.h"
 #include "windows/SignInView.h"
 #include "windows/uNetwork.h"
 
 #include "app/AppContext.h"
-#include "net/ServerAddress.h"
-#include "net/XNetDetect.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
+#include "session/ConnectionUpkeep.h"
 #include "windows/UpdateWatch.h"
 
 #include <QLabel>
-#include <QLoggingCategory>
 #include <QPushButton>
 #include <QTimer>
-
-namespace {
-
-Q_LOGGING_CATEGORY(lcServer, "larkspire.server")
-
-// An unreachable answer is asked again after this pause rather than at once: a refused
-// connection answers in microseconds, and asking back to back would spin a processor core.
-constexpr int kRecheckPauseMs = 1000;
-
-QTimer* makeTimer(QObject* parent, const char* name, int interval)
-{
-    auto* t = new QTimer(parent);
-    t->setObjectName(QString::fromLatin1(name));
-    t->setInterval(interval);
-    return t;
-}
-
-} // namespace
 
 ClientSession& TNetwork::session()
 {
@@ -45,46 +25,30 @@ void TNetwork::createServerAccess()
     ClientSession& s = session();
     connect(&s, &ClientSession::mainConnectionOpened, this,
             [this] { m_signIn->setSignedOut(false); });
-    connect(&s, &ClientSession::bootstrapped, this, &TNetwork::onBootstrapped);
     connect(&s, &ClientSession::connected, this, &TNetwork::onConnected);
 
     m_connectionStatus = new QLabel(QStringLiteral("lblStatus"), this);
     m_connectionStatus->setObjectName(QStringLiteral("lblStatus"));
     m_connectionStatus->hide();
 
-    m_netDetector = new TXNetDetect(connectivityProbeUrl(), this);
-    m_netDetector->setObjectName(QStringLiteral("XNetDetect1"));
-    m_netDetector->setTimeOut(500);
-    m_netDetector->setInterval(2000);
-    m_netDetector->setEnabled(true);
-    connect(m_netDetector, &TXNetDetect::ConnectionStatus, this,
-            [this](TXNetDetect*, bool reachable) { onConnectionStatus(reachable); });
-    connect(m_netDetector, &TXNetDetect::ConnectionStatusChanged, this,
-            [this](TXNetDetect*, bool reachable) { onConnectionStatus(reachable); });
-
-    m_bootstrapTimer = makeTimer(this, "FTPCSpermit", 5000);
-    connect(m_bootstrapTimer, &QTimer::timeout, this, &TNetwork::onBootstrapTick);
-    m_bootstrapTimer->start();
-    m_keepAliveTimer = makeTimer(this, "nooper", 30000);
-    connect(m_keepAliveTimer, &QTimer::timeout, this, &TNetwork::onKeepAliveTick);
-    m_keepAliveTimer->start();
-    m_reconnectTimer = makeTimer(this, "longtimer", 120000);
-    connect(m_reconnectTimer, &QTimer::timeout, this, &TNetwork::onReconnectTick);
-    m_reconnectTimer->start();
-    m_noNetworkTimer = makeTimer(this, "nonet", 3000);
-    connect(m_noNetworkTimer, &QTimer::timeout, this, &TNetwork::onNoNetworkTick);
+    ConnectionUpkeep& upkeep = m_ctx.upkeep();
+    connect(&upkeep, &ConnectionUpkeep::connectivityReported, this, &TNetwork::onConnectionStatus);
+    connect(&upkeep, &ConnectionUpkeep::settingsProblem, this,
+            [this](const QString& text) { m_ctx.platform().desktop->showError(text); });
+    connect(&upkeep, &ConnectionUpkeep::reconnectDue, this, &TNetwork::onReconnectTick);
+    connect(&upkeep, &ConnectionUpkeep::noNetworkPauseOver, this,
+            [this] { m_ui.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn)); });
     m_updateWatch = new UpdateWatch(m_ctx, *this);
 }
 
 void TNetwork::requestConnectivityCheck()
 {
-    m_netDetector->setEnabled(true);
-    m_netDetector->requestCheck();
+    m_ctx.upkeep().requestCheck();
 }
 
 void TNetwork::startNoNetworkPause()
 {
-    m_noNetworkTimer->start();
+    m_ctx.upkeep().startNoNetworkPause();
 }
 
 bool TNetwork::connected() const
@@ -94,8 +58,6 @@ bool TNetwork::connected() const
 
 void TNetwork::onConnectionStatus(bool reachable)
 {
-    session().setOnline(reachable);
-    m_ctx.state().setOnline(reachable);
     if (reachable) {
         m_connectionStatus->setText(QString::fromUtf16(kConnectedText));
         m_ui.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
@@ -106,36 +68,9 @@ void TNetwork::onConnectionStatus(bool reachable)
         return;
     }
     m_connectionStatus->setText(QString::fromUtf16(kDisconnectedText));
-    m_netDetector->setEnabled(true);
-    QTimer::singleShot(kRecheckPauseMs, m_netDetector, &TXNetDetect::requestCheck);
     if (m_signIn->accountRecord().option == u"autologin")
         m_signIn->allowAutoSignInAgain();
     emit connectionStateChanged(false);
-}
-
-void TNetwork::onBootstrapTick()
-{
-    if (!connected()) {
-        m_netDetector->setEnabled(true);
-        m_netDetector->requestCheck();
-    }
-    session().bootstrap();
-}
-
-void TNetwork::onBootstrapped(const BootstrapResult& result)
-{
-    if (!result.problem.isEmpty())
-        m_ctx.platform().desktop->showError(result.problem);
-    if (result.outcome == BootstrapOutcome::Fetched ||
-        result.outcome == BootstrapOutcome::EarlierCopy) {
-        qCInfo(lcServer) << "main server configured:" << result.host;
-        m_bootstrapTimer->stop();
-    }
-}
-
-void TNetwork::onKeepAliveTick()
-{
-    session().keepAlive();
 }
 
 void TNetwork::connectMain()
@@ -171,11 +106,4 @@ void TNetwork::onReconnectTick()
         m_signIn->autoSignInFromRecord();
     }
     m_contacts->restartPolling();
-}
-
-void TNetwork::onNoNetworkTick()
-{
-    m_netDetector->requestCheck();
-    m_ui.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
-    m_noNetworkTimer->stop();
 }

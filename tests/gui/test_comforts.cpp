@@ -78,11 +78,7 @@ protected:
         finishFade(q);
         return q;
     }
-    static void finishFade(TNetMenu* q)
-    {
-        for (int ticks = 0; q->fx->isActive() && ticks < 100; ++ticks)
-            q->fxTimer();
-    }
+    static void finishFade(TNetMenu* q) { fireWhileRunning(control<QTimer>(q, "fx"), 100); }
     void type(QWidget* w, const QString& text)
     {
         w->setFocus();
@@ -119,14 +115,14 @@ TEST_F(Comforts, ADraftStaysWithItsCorrespondentThroughASwitchAndARestart)
     EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), "half a thought");
     // The quick-send window keeps its own: neither box overwrites the other.
     TNetMenu* q = quickSend();
-    EXPECT_EQ(q->text->text(), "Send message");
-    QTest::keyClicks(q->text, "quick note");
-    QTest::keyRelease(q->text, Qt::Key_Escape);
+    EXPECT_EQ(textOf(q, "text"), "Send message");
+    QTest::keyClicks(control<QLineEdit>(q, "text"), "quick note");
+    QTest::keyRelease(control<QLineEdit>(q, "text"), Qt::Key_Escape);
     finishFade(q);
     ASSERT_FALSE(q->isVisible());
     EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), "half a thought");
-    EXPECT_EQ(quickSend()->text->text(), "quick note");
-    QTest::keyRelease(q->text, Qt::Key_Escape);
+    EXPECT_EQ(textOf(quickSend(), "text"), "quick note");
+    QTest::keyRelease(control<QLineEdit>(q, "text"), Qt::Key_Escape);
     finishFade(q);
 
     // Typing on, then quitting within the moment before it is written out.
@@ -141,8 +137,8 @@ TEST_F(Comforts, ADraftStaysWithItsCorrespondentThroughASwitchAndARestart)
     alice->open("Bob");
     EXPECT_EQ(control<QPlainTextEdit>(w, "msg")->toPlainText(), "half a thought and more");
     q = quickSend();
-    EXPECT_EQ(q->text->text(), "quick note");
-    QTest::keyRelease(q->text, Qt::Key_Escape);
+    EXPECT_EQ(textOf(q, "text"), "quick note");
+    QTest::keyRelease(control<QLineEdit>(q, "text"), Qt::Key_Escape);
     finishFade(q);
     // Someone else signing in on this computer has drafts of their own.
     EXPECT_EQ(IniSettingsStore(alice->settingsFile())

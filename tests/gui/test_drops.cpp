@@ -286,7 +286,7 @@ TEST_F(Drops, ADropOnTheZoneWithTheServerDownWaitsForItWithoutSigningOut)
     alice->open("Bob");
     Tdragform* zone = openZone();
     TNetwork* w = alice->w();
-    detectorSays(w, false);
+    alice->detectorSays(false);
     alice->stopTimers();
     ASSERT_TRUE(dropOn(zone, {desk.write("plan.txt", "the plan")}));
     settleAll();
@@ -301,7 +301,7 @@ TEST_F(Drops, ADropOnTheZoneWithTheServerDownWaitsForItWithoutSigningOut)
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
 
     // The detector finds the server again: the files go, and the zone with them.
-    detectorSays(w, true);
+    alice->detectorSays(true);
     alice->stopTimers();
     settleAll();
     EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
@@ -328,14 +328,14 @@ TEST_F(Drops, WaitingFilesOfTheZoneAreGivenUpByAClickOnTheirStateOrByEsc)
     };
     for (int i = 0; i < cancels.size(); ++i) {
         Tdragform* zone = openZone();
-        detectorSays(w, false);
+        alice->detectorSays(false);
         alice->stopTimers();
         ASSERT_TRUE(dropOn(zone, {desk.write("plan.txt", "the plan")})) << i;
         ASSERT_TRUE(zone->waitingFiles().waiting()) << i;
         cancels.at(i)(zone);
         EXPECT_FALSE(zone->waitingFiles().waiting()) << i;
         EXPECT_TRUE(control<QLabel>(zone, "dropState")->isHidden()) << i;
-        detectorSays(w, true);
+        alice->detectorSays(true);
         alice->stopTimers();
         settleAll();
         EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice/plan.txt"))) << i;
@@ -379,7 +379,7 @@ TNetwork* showMainWindow(TestClient& c)
 
 void serverLost(TestClient& c, bool lost = true)
 {
-    detectorSays(c.w(), !lost);
+    c.detectorSays(!lost);
     c.stopTimers();
 }
 
@@ -653,7 +653,7 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
     startConversation();
     TNetwork* w = alice->w();
     TMinimized* bar = alice->ctx->Minimized();
-    detectorSays(w, false);
+    alice->detectorSays(false);
     alice->stopTimers();
     dropOnBar(*alice, {desk.write("a.txt", "A"), desk.write("b.txt", "B")});
     clickName(*alice, "Bob");
@@ -678,7 +678,7 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
     clickName(*alice, "Bob");
     EXPECT_EQ(control<QLabel>(bar, "waitingMark")->text(), QString::fromUtf8("3 \u2715"));
 
-    detectorSays(w, true);
+    alice->detectorSays(true);
     alice->stopTimers();
     settleAll();
     EXPECT_EQ(TempTree::read(users("Bob/Alice/a.txt")), "A");
@@ -696,7 +696,7 @@ TEST_F(Drops, AClickOnTheBarsWaitingMarkGivesUpItsFiles)
 {
     TNetwork* w = alice->w();
     TMinimized* bar = alice->ctx->Minimized();
-    detectorSays(w, false);
+    alice->detectorSays(false);
     alice->stopTimers();
     dropOnBar(*alice, {desk.write("a.txt", "A")});
     clickName(*alice, "Bob");
@@ -709,7 +709,7 @@ TEST_F(Drops, AClickOnTheBarsWaitingMarkGivesUpItsFiles)
     EXPECT_EQ(bar->toolTip(), QString());
     EXPECT_TRUE(bar->isVisible()) << "the click is the mark's, not the bar's";
 
-    detectorSays(w, true);
+    alice->detectorSays(true);
     alice->stopTimers();
     settleAll();
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));

@@ -122,7 +122,7 @@ TEST(FrameShow, ShowFadesInAndClosingTellsTheMiniBar)
     EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(w->hasTaskbarButton());
     EXPECT_EQ(c.ctx->Minimized()->MainWindowOpenFlag(), 0);
-    EXPECT_EQ(c.ctx->Minimized()->pop1->text(), "Open");
+    EXPECT_EQ(c.ctx->Minimized()->findChild<QAction*>("pop1")->text(), "Open");
 }
 
 TEST(FrameShow, AFadeOutDuringTheFadeInRunsFromFull)
@@ -209,9 +209,8 @@ TEST(FrameKeys, TheQuickSendWindowTakesTheKeysAway)
     settleAll();
     EXPECT_TRUE(name->text().isEmpty());
     TNetMenu* quick = c.ctx->NetMenu();
-    EXPECT_TRUE(quick->fx->isActive());
-    for (int tick = 0; tick < 100 && quick->fx->isActive(); ++tick)
-        quick->fxTimer();
+    EXPECT_TRUE(running(quick, "fx"));
+    fireWhileRunning(control<QTimer>(quick, "fx"), 100);
     EXPECT_FALSE(quick->isVisible());
     EXPECT_TRUE(shownIn(w, "rnm"));
     EXPECT_FALSE(w->fading());

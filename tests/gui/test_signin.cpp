@@ -127,9 +127,9 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
     EXPECT_EQ(textOf(alice->w(), "User"), "-");
     // The network drops and returns: the detector's answer alone signs her in, without the
     // sign-in button's timers.
-    detectorSays(alice->w(), false);
+    alice->detectorSays(false);
     settleAll();
-    detectorSays(alice->w(), true);
+    alice->detectorSays(true);
     settleAll();
     alice->stopTimers();
     EXPECT_FALSE(running(alice->w(), "Timer2"));
@@ -213,10 +213,10 @@ TEST_F(SignIn, AutologinRunsAgainWhenTheNetworkComesBack)
     ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
     ASSERT_TRUE(alice->w()->signIn().autoSignInDone());
 
-    detectorSays(alice->w(), false);
+    alice->detectorSays(false);
     settleAll();
     EXPECT_FALSE(alice->w()->signIn().autoSignInDone());
-    detectorSays(alice->w(), true);
+    alice->detectorSays(true);
     settleAll();
     EXPECT_TRUE(alice->w()->signIn().autoSignInDone());
     EXPECT_EQ(alice->w()->signedInMark(), 1);
@@ -242,9 +242,9 @@ TEST_F(SignIn, AutologinAfterAnOutageWithACorrespondentOpen)
     settleAll();
     ASSERT_FALSE(hidden(alice->w(), "sms"));
 
-    detectorSays(alice->w(), false);
+    alice->detectorSays(false);
     settleAll();
-    detectorSays(alice->w(), true);
+    alice->detectorSays(true);
     settleAll();
     EXPECT_EQ(alice->w()->signedInMark(), 1);
     EXPECT_EQ(textOf(alice->w(), "User"), "Alice");
@@ -506,8 +506,8 @@ TEST_F(SignIn, AnAutomaticSignInAfterAnOutageLeavesTheUserOutOfTheList)
     ASSERT_EQ(textOf(w, "User"), "-");
     // The detector reports the network gone and back: the lists are still empty, and the
     // automatic sign-in fills them before the name is known.
-    detectorSays(w, false);
-    detectorSays(w, true);
+    alice->detectorSays(false);
+    alice->detectorSays(true);
     alice->settle();
     alice->stopTimers();
     ASSERT_EQ(textOf(w, "User"), "Alice");

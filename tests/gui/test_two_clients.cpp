@@ -105,9 +105,9 @@ TEST_F(TwoClients, RegisterWriteAnnounceAndSignInAgain)
     alice->restart();
     alice->goOnline();
     EXPECT_EQ(textOf(alice->w(), "User"), QStringLiteral("-"));
-    detectorSays(alice->w(), false);
+    alice->detectorSays(false);
     settleAll();
-    detectorSays(alice->w(), true);
+    alice->detectorSays(true);
     settleAll();
     alice->stopTimers();
     EXPECT_FALSE(running(alice->w(), "Timer2"));

@@ -123,7 +123,7 @@ protected:
     // The detector probes `address` and reports what it found; the window takes the answer.
     static void detect(TestClient& c, const QString& address, bool reachable)
     {
-        auto* detector = control<TXNetDetect>(c.w(), "XNetDetect1");
+        auto* detector = control<TXNetDetect>(c.upkeep(), "XNetDetect1");
         detector->setUrl(address);
         QSignalSpy said(detector, &TXNetDetect::ConnectionStatus);
         detector->requestCheck();
@@ -202,9 +202,9 @@ TEST_F(ViewConsistency, AnOutageLeavesTheLayoutWhole)
     for (int second = 15; second <= 75; second += 15) {
         poll(*alice);
         if (second % 30 == 0)
-            fire(w, "nooper");
+            fire(alice->upkeep(), "nooper");
         if (second == 60)
-            fire(w, "longtimer");
+            fire(alice->upkeep(), "longtimer");
         settleAll();
     }
     detect(*alice, server->address(), true);

@@ -10,6 +10,7 @@
 #include "platform/linux/LinuxServices.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
+#include "session/ConnectionUpkeep.h"
 #include "support/ClientFolder.h"
 #include "support/Controls.h"
 #include "support/TempTree.h"
@@ -34,13 +35,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-
-// The detector tells the window what its probe found.
-inline void detectorSays(QObject* window, bool reachable)
-{
-    auto* detector = control<TXNetDetect>(window, "XNetDetect1");
-    emit detector->ConnectionStatus(detector, reachable);
-}
 
 class TestClient
 {
@@ -79,7 +73,17 @@ public:
     {
         for (QTimer* t : w()->findChildren<QTimer*>())
             t->stop();
-        control<TXNetDetect>(w(), "XNetDetect1")->setEnabled(false);
+        for (QTimer* t : upkeep()->findChildren<QTimer*>())
+            t->stop();
+        control<TXNetDetect>(upkeep(), "XNetDetect1")->setEnabled(false);
+    }
+    // The connectivity check and the connection's timers, which belong to no window.
+    QObject* upkeep() const { return &ctx->upkeep(); }
+    // The detector tells the client what its probe found.
+    void detectorSays(bool reachable) const
+    {
+        auto* detector = control<TXNetDetect>(upkeep(), "XNetDetect1");
+        emit detector->ConnectionStatus(detector, reachable);
     }
     // Quits and starts again on the same folders. The per-user settings store outlives the
     // program, as the real one does.
@@ -140,10 +144,10 @@ public:
     // The detector finds the internet and the settings of the main server are fetched.
     void goOnline()
     {
-        detectorSays(w(), true);
+        detectorSays(true);
         // A timer's request skips its turn while other work waits.
         settle();
-        fire(w(), "FTPCSpermit");
+        fire(upkeep(), "FTPCSpermit");
         settle();
         stopTimers();
     }
