@@ -4,6 +4,7 @@
 
 #include "core/Helpers.h"
 #include "net/StoreLayout.h"
+#include "session/ConnectionUpkeep.h"
 #include "windows/ClientWindows.h"
 #include "windows/uMinimized.h"
 #include "windows/uNetwork.h"
@@ -49,6 +50,10 @@ QWidget* BenchClient::miniBar() const
 
 QTimer* BenchClient::mainTimer(const char* name) const
 {
+    // The connection's timers are the session's upkeep; the poll's are the main window's.
+    QObject* upkeep = &m_ctx->upkeep();
+    if (auto* timer = upkeep->findChild<QTimer*>(QString::fromLatin1(name)))
+        return timer;
     return find<QTimer>(mainWindow(), name);
 }
 
