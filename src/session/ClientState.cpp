@@ -20,7 +20,6 @@ void ClientState::signOut()
     changeDirectory([](UserDirectory& d) { d.clear(); });
     if (m_unread.clear())
         emit newsChanged();
-    setBusy(false);
     if (wasSignedIn)
         emit userChanged(m_user);
 }
@@ -125,10 +124,11 @@ void ClientState::readNews(const QString& name)
         emit newsChanged();
 }
 
-void ClientState::setBusy(bool busy)
+void ClientState::setWorking(Work work, bool on)
 {
-    if (busy == m_busy)
-        return;
-    m_busy = busy;
-    emit busyChanged(m_busy);
+    const bool was = busy();
+    const unsigned bit = 1u << static_cast<unsigned>(work);
+    m_working = on ? m_working | bit : m_working & ~bit;
+    if (busy() != was)
+        emit busyChanged(busy());
 }

@@ -80,9 +80,18 @@ public:
     void addNews(const QString& name);
     void readNews(const QString& name);
 
-    // A request of the user waits for the server (the busy label shows).
-    bool busy() const { return m_busy; }
-    void setBusy(bool busy);
+    // The user's requests that wait for the server, each kind on its own, so that one ending
+    // does not hide the busy label while another still runs.
+    enum class Work
+    {
+        SignIn,
+        Opening, // a correspondent's conversation comes down
+        Message,
+        Files,
+        Account // profile, rename, deletion, picture
+    };
+    void setWorking(Work work, bool on);
+    bool busy() const { return m_working != 0; }
 
 signals:
     void userChanged(const QString& user);
@@ -101,5 +110,5 @@ private:
     Correspondent m_correspondent;
     QStringList m_favourites;
     UnreadNews m_unread;
-    bool m_busy = false;
+    unsigned m_working = 0; // one bit per Work
 };

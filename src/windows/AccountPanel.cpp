@@ -182,13 +182,13 @@ void AccountPanel::onSaveProfile()
                                                  : region);
     m_ui.activityBox->setEditText(
         activity.isEmpty() ? m_ctx.text(StringTable::kTxtActivityPlaceholder) : activity);
-    m_ui.busyLabel->show();
+    m_ctx.state().setWorking(ClientState::Work::Account, true);
     m_window.session().saveProfile(region, activity);
 }
 
 void AccountPanel::onProfileSaved(const ProfileResult& result)
 {
-    m_ui.busyLabel->hide();
+    m_ctx.state().setWorking(ClientState::Work::Account, false);
     if (!result.reached)
         return;
     if (result.error.failed()) {
@@ -221,7 +221,7 @@ void AccountPanel::onDeleteAccount()
         onDeleteConfirmTimeout();
         if (!m_window.connected() || !m_window.signedIn())
             return;
-        m_ui.busyLabel->show();
+        m_ctx.state().setWorking(ClientState::Work::Account, true);
         m_window.session().deleteAccount();
         return;
     }
@@ -238,7 +238,7 @@ void AccountPanel::onDeleteConfirmTimeout()
 
 void AccountPanel::onAccountDeleted(const DeletionResult& result)
 {
-    m_ui.busyLabel->hide();
+    m_ctx.state().setWorking(ClientState::Work::Account, false);
     if (!result.reached)
         return;
     const upkeep::Deletion& d = result.deletion;
@@ -306,13 +306,13 @@ void AccountPanel::confirmRename()
     m_ui.renameEdit->setText(name);
     // One rename at a time; the name changes when the server says it has.
     m_ui.renameEdit->setReadOnly(true);
-    m_ui.busyLabel->show();
+    m_ctx.state().setWorking(ClientState::Work::Account, true);
     m_window.session().renameAccount({m_renameFrom, name, m_window.signIn().accountRecord()});
 }
 
 void AccountPanel::onAccountRenamed(const RenameResult& result)
 {
-    m_ui.busyLabel->hide();
+    m_ctx.state().setWorking(ClientState::Work::Account, false);
     m_ui.renameEdit->setReadOnly(false);
     const QString& from = result.request.oldName;
     const auto keepOldName = [this, &from] {
@@ -401,13 +401,13 @@ void AccountPanel::changeAvatar()
         !image.scaled(kAvatarLimit, kAvatarLimit, Qt::KeepAspectRatio, Qt::SmoothTransformation)
              .save(m_stagedAvatar, format.constData()))
         QFile::copy(picked, m_stagedAvatar);
-    m_ui.busyLabel->show();
+    m_ctx.state().setWorking(ClientState::Work::Account, true);
     m_window.session().changeAvatar({m_stagedAvatar, extension, m_window.signIn().accountRecord()});
 }
 
 void AccountPanel::onAvatarChanged(const AvatarResult& result)
 {
-    m_ui.busyLabel->hide();
+    m_ctx.state().setWorking(ClientState::Work::Account, false);
     QFile::remove(m_stagedAvatar);
     if (!result.reached)
         return;

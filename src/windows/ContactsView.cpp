@@ -184,7 +184,7 @@ void ContactsView::onUserSelected()
     loading.name = name;
     m_ctx.state().showCorrespondent(loading);
     m_ctx.state().readNews(name);
-    m_ui.busyLabel->show();
+    m_ctx.state().setWorking(ClientState::Work::Opening, true);
     m_window.session().openCorrespondent(name);
 }
 
@@ -193,7 +193,7 @@ void ContactsView::onCorrespondentOpened(const CorrespondentResult& result)
     // The user went on to someone else meanwhile: that answer is the one to show.
     if (result.name != directory().selectedPeer())
         return;
-    m_ui.busyLabel->hide();
+    m_ctx.state().setWorking(ClientState::Work::Opening, false);
     ClientState::Correspondent c;
     c.name = result.name;
     c.avatarFile = result.avatarFile;

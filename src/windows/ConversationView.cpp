@@ -152,7 +152,7 @@ void ConversationView::sendMessage(const QString& recipient, bool viaEnter)
               : conversation::headerLine(m_ctx.state().user(), QDateTime::currentDateTime());
     request.viaEnter = viaEnter;
     m_pendingSend = request;
-    m_ui.busyLabel->show();
+    m_ctx.state().setWorking(ClientState::Work::Message, true);
     m_window.session().sendMessage(request);
 }
 
@@ -162,7 +162,7 @@ void ConversationView::onMessageSent(const MessageResult& result)
     if (m_pendingSend && m_pendingSend->recipient == request.recipient &&
         m_pendingSend->text == request.text)
         m_pendingSend.reset();
-    m_ui.busyLabel->hide();
+    m_ctx.state().setWorking(ClientState::Work::Message, false);
     // The view shows this conversation only while its correspondent is the one on screen.
     if (!result.reached) {
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtServerUnreachable));
@@ -286,7 +286,7 @@ void ConversationView::sendDropped(const PendingDrop::Files& files)
     request.phrases = noticePhrases(onScreen ? m_window.peerPhrases() : PhraseTable());
     request.chat = onScreen ? chatLines() : QStringList();
     ++m_filesPending;
-    m_ui.busyLabel->show();
+    m_ctx.state().setWorking(ClientState::Work::Files, true);
     m_window.session().sendFiles(request);
 }
 
@@ -343,7 +343,7 @@ void ConversationView::onFilesSent(const FilesResult& result)
     const bool own = result.request.from == FilesRequest::From::MainWindow;
     if (own && --m_filesPending == 0) {
         m_ui.busyLabel->setText(m_ctx.text(kTxtLoading));
-        m_ui.busyLabel->hide();
+        m_ctx.state().setWorking(ClientState::Work::Files, false);
     }
     // The server went away although the detector had not said so: the files wait for it.
     if (!result.reached) {

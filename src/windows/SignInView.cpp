@@ -240,7 +240,7 @@ void SignInView::signInStep3()
     }
     m_signInSequenceTimer->stop();
     m_sequenceStep = 0;
-    m_ui.busyLabel->show();
+    m_ctx.state().setWorking(ClientState::Work::SignIn, true);
     m_signInRunning = true;
     m_window.session().signIn(
         {m_ui.nameEdit->text(), m_typedPassword, m_accountRecord, m_accountRecord.adapterAddress});
@@ -308,7 +308,7 @@ void SignInView::onSignedIn(const SignInResult& result)
 {
     m_signInRunning = false;
     m_window.applyDirectory(result.connect);
-    m_ui.busyLabel->hide();
+    m_ctx.state().setWorking(ClientState::Work::SignIn, false);
     switch (result.stage) {
     case SignInResult::Stage::Offline:
         restartSequence(false);

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "core/FrameKeys.h"
 #include "core/WindowPlacement.h"
+#include "session/ClientState.h"
 #include "windows/AccountPanel.h"
 #include "windows/ContactsView.h"
 #include "windows/ConversationView.h"
@@ -61,6 +62,8 @@ void TNetwork::createWindow()
     m_contacts = new ContactsView(*this, m_ui, m_ctx);
     m_conversation = new ConversationView(*this, m_ui, m_ctx);
     m_account = new AccountPanel(*this, m_ui, m_ctx);
+    // One busy label for every request of the window, shown while any of them runs.
+    connect(&m_ctx.state(), &ClientState::busyChanged, m_ui.busyLabel, &QWidget::setVisible);
     connect(m_conversation, &ConversationView::quickSendRequested, this,
             &TNetwork::quickSendRequested);
     connect(m_conversation, &ConversationView::dropZoneRequested, this,

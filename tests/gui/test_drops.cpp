@@ -694,7 +694,6 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
 
 TEST_F(Drops, AClickOnTheBarsWaitingMarkGivesUpItsFiles)
 {
-    TNetwork* w = alice->w();
     TMinimized* bar = alice->ctx->Minimized();
     alice->detectorSays(false);
     alice->stopTimers();

@@ -66,7 +66,6 @@ TEST(ClientState, SigningOutForgetsEverythingOfTheUser)
     state.showCorrespondent(shown(QStringLiteral("Alice"), {QStringLiteral("x")}));
     state.setReceivedFiles(true);
     state.addNews(QStringLiteral("Carol"));
-    state.setBusy(true);
     EXPECT_EQ(state.selectedName(), QStringLiteral("Alice"));
     EXPECT_EQ(state.sendConditions().user, QStringLiteral("Bob"));
 
@@ -79,7 +78,6 @@ TEST(ClientState, SigningOutForgetsEverythingOfTheUser)
     EXPECT_TRUE(state.directory().users().isEmpty());
     EXPECT_TRUE(state.selectedName().isEmpty());
     EXPECT_EQ(state.unread().count(), 0);
-    EXPECT_FALSE(state.busy());
     // The connection is not the user's: it stays as the detector said.
     EXPECT_TRUE(state.online());
     EXPECT_TRUE(state.sendConditions().user.isEmpty());
@@ -110,6 +108,23 @@ TEST(ClientState, SigningInAgainKeepsTheScreenButAnotherUserStartsAfresh)
     state.signIn(QStringLiteral("Carol"));
     EXPECT_EQ(state.user(), QStringLiteral("Carol"));
     EXPECT_FALSE(state.correspondent().shown());
+}
+
+TEST(ClientState, TheBusyMarkStaysWhileAnyRequestStillRuns)
+{
+    ClientState state;
+    QSignalSpy changed(&state, &ClientState::busyChanged);
+    state.setWorking(ClientState::Work::Message, true);
+    state.setWorking(ClientState::Work::Opening, true);
+    // The conversation came down; the message is still on its way.
+    state.setWorking(ClientState::Work::Opening, false);
+    EXPECT_TRUE(state.busy());
+    // An end told twice does not end another's work.
+    state.setWorking(ClientState::Work::Opening, false);
+    EXPECT_TRUE(state.busy());
+    state.setWorking(ClientState::Work::Message, false);
+    EXPECT_FALSE(state.busy());
+    EXPECT_EQ(changed.count(), 2);
 }
 
 TEST(ClientState, FavouritesToggleAndTellTheViews)
