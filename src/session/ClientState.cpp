@@ -24,6 +24,12 @@ void ClientState::signOut()
         emit userChanged(m_user);
 }
 
+void ClientState::setOwnAvatar(const QString& file)
+{
+    m_ownAvatarFile = file;
+    emit ownAvatarChanged();
+}
+
 void ClientState::rename(const QString& user)
 {
     if (!signedIn() || user == m_user)

@@ -47,6 +47,10 @@ public:
     // The signed-in user's new name, everything else kept.
     void rename(const QString& user);
 
+    // The local copy of the signed-in user's own picture; empty: the stock one.
+    const QString& ownAvatarFile() const { return m_ownAvatarFile; }
+    void setOwnAvatar(const QString& file);
+
     // Whether the server can be reached, as the connectivity check last said.
     bool online() const { return m_online; }
     void setOnline(bool online);
@@ -95,6 +99,7 @@ public:
 
 signals:
     void userChanged(const QString& user);
+    void ownAvatarChanged();
     void onlineChanged(bool online);
     void directoryChanged();
     void correspondentChanged();
@@ -105,6 +110,7 @@ signals:
 
 private:
     QString m_user;
+    QString m_ownAvatarFile;
     bool m_online = false;
     UserDirectory m_directory;
     Correspondent m_correspondent;

@@ -14,6 +14,7 @@
 #include "session/ClientState.h"
 #include "windows/FrameImage.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -79,6 +80,44 @@ AccountPanel::AccountPanel(TNetwork& window, MainControls& controls, AppContext&
     connect(&s, &ClientSession::accountRenamed, this, &AccountPanel::onAccountRenamed);
     connect(&s, &ClientSession::avatarChanged, this, &AccountPanel::onAvatarChanged);
     suggestions::prepare(m_ctx.folders().programDataDir, builtInRegions(m_ctx.languageCode()));
+
+    // The user's name, picture and controls follow who is signed in.
+    connect(&m_ctx.state(), &ClientState::userChanged, this, &AccountPanel::renderAccount);
+    connect(&m_ctx.state(), &ClientState::ownAvatarChanged, this, &AccountPanel::renderAvatar);
+}
+
+void AccountPanel::renderAccount()
+{
+    const ClientState& state = m_ctx.state();
+    const bool on = state.signedIn();
+    m_ui.ownNameLabel->setText(on ? state.user() : QStringLiteral("-"));
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui.ownNameLabel, m_ui.ownAvatar,
+                                                      m_ui.settingsToggle, m_ui.onlineCheck})
+        w->setVisible(on);
+    if (on) {
+        // A new sign-in is online, whatever the last user chose.
+        m_ui.onlineCheck->setChecked(true);
+    } else {
+        m_ui.renameEdit->hide();
+    }
+}
+
+void AccountPanel::renderAvatar()
+{
+    const QString file = m_ctx.state().ownAvatarFile();
+    // A missing or broken picture: the stock one.
+    if (file.isEmpty() || !m_ui.ownAvatar->loadPicture(file))
+        m_ui.ownAvatar->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
+}
+
+void AccountPanel::showProfile(const QString& ownEntry)
+{
+    const QString region = userentry::field(ownEntry, 2);
+    const QString activity = userentry::field(ownEntry, 3);
+    m_ui.regionBox->setEditText(region.isEmpty() ? m_ctx.text(StringTable::kTxtRegionPlaceholder)
+                                                 : region);
+    m_ui.activityBox->setEditText(
+        activity.isEmpty() ? m_ctx.text(StringTable::kTxtActivityPlaceholder) : activity);
 }
 
 void AccountPanel::loadSuggestions()
@@ -416,8 +455,7 @@ void AccountPanel::onAvatarChanged(const AvatarResult& result)
         return;
     }
     m_window.signIn().setAccountRecord(result.record);
-    if (!m_ui.ownAvatar->loadPicture(result.avatarFile))
-        m_ui.ownAvatar->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("avax.png"));
+    m_ctx.state().setOwnAvatar(result.avatarFile);
 }
 
 void AccountPanel::onRenameErrorTick()

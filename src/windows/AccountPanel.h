@@ -33,6 +33,8 @@ public:
     void confirmRename();
     // The picture dialog (avaMouseDown, right button).
     void changeAvatar();
+    // The region and activity of the user's own directory line, in the profile's boxes.
+    void showProfile(const QString& ownEntry);
     // Fills the region and activity boxes' lists from the suggestion files.
     void loadSuggestions();
     // The deletion starts again from its first press, as at every show of the window.
@@ -48,6 +50,8 @@ public:
     static constexpr int kAvatarLimit = 700;
 
 private:
+    void renderAccount();
+    void renderAvatar();
     void onProfileSaved(const ProfileResult& result);
     void onAccountDeleted(const DeletionResult& result);
     void onAccountRenamed(const RenameResult& result);

@@ -104,6 +104,7 @@ void ContactsView::renderCorrespondent()
     const ClientState& state = m_ctx.state();
     const ClientState::Correspondent& c = state.correspondent();
     const bool shown = state.signedIn() && c.shown();
+    m_ui.userList->setVisible(state.signedIn());
     m_ui.userList->setFixedHeight(shown ? kListShort : kListFull);
     if (shown && (c.name != m_shownPeer || c.avatarFile != m_peerAvatarFile)) {
         // A missing or broken picture: the stock one rather than an empty frame.

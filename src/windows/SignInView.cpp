@@ -382,8 +382,6 @@ void SignInView::showSignedInView(const QString& avatarFile)
              m_ui.forgetPasswordOption, m_ui.sharedComputerOption, m_ui.signInTitle})
         w->hide();
     m_window.setSessionUser(m_ui.nameEdit->text());
-    m_ctx.state().signIn(m_window.sessionUser());
-    m_ui.ownNameLabel->setText(m_window.sessionUser());
     const Folders f = m_ctx.folders();
     // Conversations stay with the user: other local accounts may not read them.
     helpers::makePrivateFolder(f.programDataDir + QStringLiteral("net/") + m_window.sessionUser());
@@ -399,25 +397,12 @@ void SignInView::showSignedInView(const QString& avatarFile)
         const int at = UserDirectory::find(everyone, user);
         own = at >= 0 ? everyone.at(at) : QString();
     }
-    const QString region = userentry::field(own, 2);
-    const QString activity = userentry::field(own, 3);
-    m_ui.regionBox->setEditText(region.isEmpty() ? m_ctx.text(StringTable::kTxtRegionPlaceholder)
-                                                 : region);
-    m_ui.activityBox->setEditText(
-        activity.isEmpty() ? m_ctx.text(StringTable::kTxtActivityPlaceholder) : activity);
+    // The account panel shows the user, the picture and the profile of that line; the list
+    // and the conversation show themselves.
+    m_ctx.state().setOwnAvatar(avatarFile);
+    m_ctx.state().signIn(user);
+    m_window.showProfile(own);
     m_window.contacts().showUsers();
-
-    m_ui.ownNameLabel->show();
-    // Its height follows the correspondent on screen.
-    m_ui.userList->show();
-    m_ui.onlineCheck->setChecked(true);
-    m_ui.onlineCheck->show();
-
-    // A missing or broken picture: the stock one.
-    if (avatarFile.isEmpty() || !m_ui.ownAvatar->loadPicture(avatarFile))
-        m_ui.ownAvatar->loadPicture(f.programDataDir + QStringLiteral("avax.png"));
-    m_ui.ownAvatar->show();
-    m_ui.settingsToggle->show();
 
     // The same user signed in again (the network came back): the conversation on screen stays,
     // with its row selected. A new sign-in starts with nobody selected.
@@ -444,12 +429,8 @@ void SignInView::showSignInView()
                  : m_accountRecord.option == u"nopass"    ? m_ui.forgetPasswordOption
                  : m_accountRecord.option == u"autologin" ? m_ui.autoSignInOption
                                                           : nullptr);
-    m_ui.renameEdit->hide();
-    m_ui.quickSendButton->hide();
     m_ui.signInTitle->show();
-    // The session user stays the one who signed out, for the sign-out's own steps; the label's
-    // dash is only what the screen shows.
-    m_ui.ownNameLabel->setText(QStringLiteral("-"));
+    // The session user stays the one who signed out, for the sign-out's own steps.
     m_ui.nameEdit->show();
     m_ui.passwordEdit->setEchoMode(QLineEdit::Normal);
     m_ui.passwordEdit->setText(m_ctx.text(StringTable::kTxtPasswordPlaceholder));
@@ -464,12 +445,6 @@ void SignInView::showSignInView()
     }
     if (usernameHoldsName() && m_window.isVisible())
         m_ui.passwordEdit->setFocus();
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             m_ui.ownNameLabel, m_ui.peerAvatar, m_ui.peerNameLabel, m_ui.favouriteMark,
-             m_ui.commonFilesButton, m_ui.ownAvatar, m_ui.settingsToggle, m_ui.userList,
-             m_ui.onlineCheck, m_ui.messageEdit, m_ui.conversationView, m_ui.sendButton,
-             m_ui.sendFileButton, m_ui.receivedFilesButton})
-        w->hide();
 }
 
 void SignInView::forgetAccount()

@@ -145,6 +145,8 @@ public:
         return m_others.avatarViewerShown && m_others.avatarViewerShown();
     }
 
+    // The region and activity of the user's own directory line, in the settings panel.
+    void showProfile(const QString& ownEntry);
     // The account's upkeep: the settings panel's profile, deletion, rename and own picture.
     AccountPanel& account() { return *m_account; }
     // Closes the picture viewer when it is open.

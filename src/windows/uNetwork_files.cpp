@@ -3,6 +3,7 @@
 
 #include "app/AppContext.h"
 #include "session/ClientState.h"
+#include "windows/AccountPanel.h"
 #include "windows/ContactsView.h"
 #include "windows/ConversationView.h"
 #include "windows/DroppedFiles.h"
@@ -49,6 +50,11 @@ void TNetwork::openPopupSender(const QString& sender, bool focusMessage)
     m_ui.messageEdit->clear();
     if (focusMessage)
         m_ui.messageEdit->setFocus();
+}
+
+void TNetwork::showProfile(const QString& ownEntry)
+{
+    m_account->showProfile(ownEntry);
 }
 
 const PhraseTable& TNetwork::peerPhrases() const
