@@ -1,10 +1,12 @@
 // Benchmark driver of the FTP client: ours against the curl command line on one vsftpd on
-// loopback. Not a test. Run it through bench/ftp/run.sh.
+// loopback, in plain FTP and over TLS (vsftpd requiring session reuse, curl with --ssl-reqd
+// -k). Not a test. Run it through bench/ftp/run.sh.
 //
 //   ftpbench compare [--runs N] [--big-mib N]   the figures: time ratios and peak RSS
 //   ftpbench buffers [--runs N] [--big-mib N]   download/upload times per buffer size
-//   ftpbench get|put|poll ...                    one client run (what compare measures)
+//   ftpbench get|put|poll ... [tls]              one client run (what compare measures)
 #include "net/FtpClient.h"
+#include "net/TlsPins.h"
 #include "support/FtpServerFixture.h"
 
 #include <QByteArray>
@@ -130,10 +132,16 @@ FtpClient clientFor(const QStringList& a, int first)
     s.password = a.value(first + 2);
     if (const int kib = qEnvironmentVariableIntValue("LARKSPIRE_FTP_BUFFER_KIB"); kib > 0)
         s.transferBufferBytes = kib * 1024;
+    // "tls" after the command's arguments: TLS or nothing; else plain FTP, as curl without
+    // --ssl-reqd.
+    const bool tls = a.value(first + 5) == u"tls";
+    s.tls = tls ? FtpTls::Require : FtpTls::Off;
+    if (tls)
+        s.tlsPins = std::make_shared<MemoryTlsPins>();
     return FtpClient(s);
 }
 
-// get|put|poll host user password ...
+// get|put|poll host user password ... [tls]
 int runClient(const QStringList& a)
 {
     try {
@@ -174,9 +182,21 @@ struct Bench
     qint64 bigMiB = 512;
     int smallCount = 200;
 
-    QStringList ours(const QString& mode, const QString& a, const QString& b) const
+    QStringList ours(const QString& mode, const QString& a, const QString& b,
+                     bool tls = false) const
     {
-        return {self, mode, server->address(), server->user(), server->password(), a, b};
+        QStringList args{self, mode, server->address(), server->user(), server->password(), a, b};
+        if (tls)
+            args << QStringLiteral("tls");
+        return args;
+    }
+    // curl's first arguments: quiet, and over TLS (any certificate) when asked.
+    static QStringList curl(bool tls)
+    {
+        QStringList args{QStringLiteral("curl"), QStringLiteral("-sS")};
+        if (tls)
+            args << QStringLiteral("--ssl-reqd") << QStringLiteral("-k");
+        return args;
     }
 };
 
@@ -194,7 +214,10 @@ void prepare(Bench& b, int argc, char** argv)
         std::exit(1);
     }
     qputenv("LARKSPIRE_FTP_QUIET", "1");
-    b.server = FtpServerFixture::start(FtpServerKind::Vsftpd);
+    // TLS besides plain FTP, data connections resuming the control connection's session.
+    FtpServerFixture::Options options;
+    options.tls = true;
+    b.server = FtpServerFixture::start(FtpServerKind::Vsftpd, options);
     b.url = QStringLiteral("ftp://%1:%2@%3/")
                 .arg(b.server->user(), b.server->password(), b.server->address());
     b.scratch = b.server->root() + QStringLiteral("/../client");
@@ -213,14 +236,14 @@ void prepare(Bench& b, int argc, char** argv)
     writeFile(b.scratch + QStringLiteral("/mid.up"), 16 << 20, 4);
 }
 
-QStringList curlPoll(const Bench& b, const QString& folder)
+QStringList curlPoll(const Bench& b, const QString& folder, bool tls)
 {
-    QStringList args{QStringLiteral("curl"),        QStringLiteral("-sS"),
-                     QStringLiteral("--list-only"), b.url + QStringLiteral("poll/"),
-                     QStringLiteral("-o"),          folder + QStringLiteral("/list.txt")};
+    QStringList args = Bench::curl(tls);
+    args << QStringLiteral("--list-only") << b.url + QStringLiteral("poll/") << QStringLiteral("-o")
+         << folder + QStringLiteral("/list.txt");
     for (int i = 0; i < b.smallCount; ++i) {
         const QString name = QStringLiteral("m%1.ms").arg(i, 3, 10, QLatin1Char('0'));
-        args << QStringLiteral("--next") << QStringLiteral("-sS") << QStringLiteral("-o")
+        args << QStringLiteral("--next") << Bench::curl(tls).mid(1) << QStringLiteral("-o")
              << folder + u'/' + name << b.url + QStringLiteral("poll/") + name;
     }
     return args;
@@ -242,46 +265,48 @@ int compare(int argc, char** argv)
     std::printf("vsftpd on %s serving %s, %d runs each (median time, largest peak RSS)\n",
                 qPrintable(b.server->address()), qPrintable(QDir::tempPath()), b.runs);
 
-    const auto [oursGet, curlGet] =
-        interleave(b.ours(QStringLiteral("get"), QStringLiteral("big.bin"), local),
-                   {QStringLiteral("curl"), QStringLiteral("-sS"), QStringLiteral("-o"), local,
-                    b.url + QStringLiteral("big.bin")},
-                   b.runs);
-    line(qPrintable(QStringLiteral("download %1").arg(big)), oursGet, curlGet);
-    const Sample oursGetMid =
-        repeat(b.ours(QStringLiteral("get"), QStringLiteral("mid.bin"), local), b.runs);
-    std::printf(
-        "%-28s ours %5.1f MiB (16 MiB file: %5.1f MiB, difference %.2f MiB)  curl %5.1f MiB\n",
-        qPrintable(QStringLiteral("download %1 peak RSS").arg(big)), oursGet.rssMiB,
-        oursGetMid.rssMiB, oursGet.rssMiB - oursGetMid.rssMiB, curlGet.rssMiB);
-    std::fflush(stdout);
+    for (const bool tls : {false, true}) {
+        const QString over = tls ? QStringLiteral(" TLS") : QString();
+        const auto [oursGet, curlGet] = interleave(
+            b.ours(QStringLiteral("get"), QStringLiteral("big.bin"), local, tls),
+            Bench::curl(tls) << QStringLiteral("-o") << local << b.url + QStringLiteral("big.bin"),
+            b.runs);
+        line(qPrintable(QStringLiteral("download %1%2").arg(big, over)), oursGet, curlGet);
+        const Sample oursGetMid =
+            repeat(b.ours(QStringLiteral("get"), QStringLiteral("mid.bin"), local, tls), b.runs);
+        std::printf("%-28s ours %5.1f MiB (16 MiB file: %5.1f MiB, difference %.2f MiB)  curl "
+                    "%5.1f MiB\n",
+                    qPrintable(QStringLiteral("download%1 peak RSS").arg(over)), oursGet.rssMiB,
+                    oursGetMid.rssMiB, oursGet.rssMiB - oursGetMid.rssMiB, curlGet.rssMiB);
+        std::fflush(stdout);
 
-    const auto [oursPut, curlPut] =
-        interleave(b.ours(QStringLiteral("put"), b.scratch + QStringLiteral("/big.up"),
-                          QStringLiteral("up.bin")),
-                   {QStringLiteral("curl"), QStringLiteral("-sS"), QStringLiteral("-T"),
-                    b.scratch + QStringLiteral("/big.up"), b.url + QStringLiteral("up.bin")},
+        const auto [oursPut, curlPut] = interleave(
+            b.ours(QStringLiteral("put"), b.scratch + QStringLiteral("/big.up"),
+                   QStringLiteral("up.bin"), tls),
+            Bench::curl(tls) << QStringLiteral("-T") << b.scratch + QStringLiteral("/big.up")
+                             << b.url + QStringLiteral("up.bin"),
+            b.runs);
+        line(qPrintable(QStringLiteral("upload %1%2").arg(big, over)), oursPut, curlPut);
+        const Sample oursPutMid =
+            repeat(b.ours(QStringLiteral("put"), b.scratch + QStringLiteral("/mid.up"),
+                          QStringLiteral("up.bin"), tls),
                    b.runs);
-    line(qPrintable(QStringLiteral("upload %1").arg(big)), oursPut, curlPut);
-    const Sample oursPutMid =
-        repeat(b.ours(QStringLiteral("put"), b.scratch + QStringLiteral("/mid.up"),
-                      QStringLiteral("up.bin")),
-               b.runs);
-    std::printf(
-        "%-28s ours %5.1f MiB (16 MiB file: %5.1f MiB, difference %.2f MiB)  curl %5.1f MiB\n",
-        qPrintable(QStringLiteral("upload %1 peak RSS").arg(big)), oursPut.rssMiB,
-        oursPutMid.rssMiB, oursPut.rssMiB - oursPutMid.rssMiB, curlPut.rssMiB);
-    std::fflush(stdout);
+        std::printf("%-28s ours %5.1f MiB (16 MiB file: %5.1f MiB, difference %.2f MiB)  curl "
+                    "%5.1f MiB\n",
+                    qPrintable(QStringLiteral("upload%1 peak RSS").arg(over)), oursPut.rssMiB,
+                    oursPutMid.rssMiB, oursPut.rssMiB - oursPutMid.rssMiB, curlPut.rssMiB);
+        std::fflush(stdout);
 
-    const QString oursDir = b.scratch + QStringLiteral("/poll-ours");
-    const QString curlDir = b.scratch + QStringLiteral("/poll-curl");
-    QDir().mkpath(oursDir);
-    QDir().mkpath(curlDir);
-    const auto [oursPoll, curlPollSample] =
-        interleave(b.ours(QStringLiteral("poll"), QStringLiteral("poll"), oursDir),
-                   curlPoll(b, curlDir), b.runs);
-    line(qPrintable(QStringLiteral("poll of %1 files").arg(b.smallCount)), oursPoll,
-         curlPollSample);
+        const QString oursDir = b.scratch + QStringLiteral("/poll-ours");
+        const QString curlDir = b.scratch + QStringLiteral("/poll-curl");
+        QDir().mkpath(oursDir);
+        QDir().mkpath(curlDir);
+        const auto [oursPoll, curlPollSample] =
+            interleave(b.ours(QStringLiteral("poll"), QStringLiteral("poll"), oursDir, tls),
+                       curlPoll(b, curlDir, tls), b.runs);
+        line(qPrintable(QStringLiteral("poll of %1 files%2").arg(b.smallCount).arg(over)), oursPoll,
+             curlPollSample);
+    }
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The FTP client's benchmark: ours against the curl command line on one vsftpd on loopback.
+# The FTP client's benchmark: ours against the curl command line on one vsftpd on loopback, in
+# plain FTP and over TLS (vsftpd with a throwaway certificate requiring session reuse on data
+# connections, curl with --ssl-reqd -k).
 #   bench/ftp/run.sh [--runs N] [--big-mib N]        the figures (default 3 runs, 512 MiB)
 #   bench/ftp/run.sh buffers [--runs N] [--big-mib N] download/upload time per buffer size
 # Needs root (vsftpd logs in a system user) and curl. The files (about 1.2 GB) live in /dev/shm
