@@ -252,11 +252,13 @@ void TlsChannel::waitFor(int sslError, qint64 deadlineMs, const char* waitingFor
     do
         n = ::poll(&p, 1, msUntil(deadlineMs));
     while (n < 0 && errno == EINTR);
-    if (n < 0)
+    if (n < 0) {
+        const int error = errno;
         throw FtpError(FtpError::Kind::Socket,
                        QStringLiteral("waiting on the %1 failed: %2")
-                           .arg(m_label, QString::fromLocal8Bit(std::strerror(errno))),
-                       0, errno);
+                           .arg(m_label, QString::fromLocal8Bit(std::strerror(error))),
+                       0, error);
+    }
     if (n == 0)
         throw FtpError(FtpError::Kind::Timeout,
                        QStringLiteral("No %1 on the %2 within %3")
