@@ -293,7 +293,7 @@ void AccountPanel::onAccountDeleted(const DeletionResult& result)
                                             QStringLiteral("lineup.xo: ") + result.error.text);
     // Forget the account here; the option buttons keep their state.
     m_window.signIn().forgetAccount();
-    m_ui.nameEdit->clear();
+    m_window.signIn().setTypedName(QString());
     QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
     m_window.session().setSessionUser(QString());
     m_window.signIn().showSignInView();
@@ -357,7 +357,7 @@ void AccountPanel::onAccountRenamed(const RenameResult& result)
     const auto keepOldName = [this, &from] {
         m_ui.renameEdit->setText(from);
         if (m_window.signIn().usernameHoldsName())
-            m_ui.nameEdit->setText(from);
+            m_window.signIn().setTypedName(from);
     };
     if (!result.reached) {
         m_ui.renameEdit->hide();
@@ -391,7 +391,7 @@ void AccountPanel::onAccountRenamed(const RenameResult& result)
     m_window.setSessionUser(name);
     m_ctx.state().rename(name);
     m_ui.ownNameLabel->setText(name);
-    m_ui.nameEdit->setText(name);
+    m_window.signIn().setTypedName(name);
     m_renameFrom = name;
     m_ui.renameEdit->hide();
     bool changed = false;

@@ -67,9 +67,8 @@ void ClientWindows::create(AppContext& ctx)
                      &TNetwork::StartFadeOut);
     QObject::connect(miniBar, &TMinimized::taskbarButtonUnwanted, network,
                      [network] { network->setTaskbarButton(false); });
-    QObject::connect(
-        miniBar, &TMinimized::openConversationRequested, network,
-        [network](const QString& name) { network->conversation().selectForDrop(name); });
+    QObject::connect(miniBar, &TMinimized::openConversationRequested, network,
+                     [network](const QString& name) { network->selectForDrop(name); });
     QObject::connect(miniBar, &TMinimized::pickRecipientRequested, m_fList.get(), &TfList::Pick);
     QObject::connect(m_fList.get(), &TfList::finished, miniBar, &TMinimized::recipientPicked);
 

@@ -35,10 +35,6 @@ constexpr int kListFull = 561;
 ContactsView::ContactsView(TNetwork& window, MainControls& controls, AppContext& ctx)
     : QObject(&window), m_window(window), m_ui(controls), m_ctx(ctx)
 {
-    m_chatFlashTimer = new QTimer(this);
-    m_chatFlashTimer->setObjectName(QStringLiteral("high"));
-    m_chatFlashTimer->setInterval(100);
-    connect(m_chatFlashTimer, &QTimer::timeout, this, &ContactsView::onChatFlashTick);
     connect(m_ui.userList, &QTreeWidget::itemSelectionChanged, this, [this] {
         const QList<QTreeWidgetItem*> selected = m_ui.userList->selectedItems();
         const int row =
@@ -85,7 +81,7 @@ ContactsView::ContactsView(TNetwork& window, MainControls& controls, AppContext&
                 // The user may have opened someone else while the cycle ran: the state shows
                 // only the conversation of the correspondent on screen.
                 if (m_ctx.state().updateConversation(peer, lines) && m_window.isVisible())
-                    startChatFlash();
+                    m_window.flashConversation();
             });
 }
 
@@ -213,11 +209,11 @@ void ContactsView::onCorrespondentOpened(const CorrespondentResult& result)
     }
     if (!c.reached)
         return;
+    // A conversation that does not exist yet starts from an empty box; a draft fills it.
     if (!c.hasConversation)
-        m_ui.messageEdit->clear();
+        m_window.clearMessageBox();
     m_window.drafts().open(m_window.sessionUser(), result.name);
-    if (!m_ui.messageEdit->isHidden())
-        m_ui.messageEdit->setFocus();
+    m_window.focusMessageBox();
 }
 
 void ContactsView::openSender(const QString& popupSender)
@@ -238,6 +234,36 @@ void ContactsView::openSender(const QString& popupSender)
     m_pollTimer->start();
 }
 
+bool ContactsView::listHasSelection() const
+{
+    return !m_ui.userList->selectedItems().isEmpty();
+}
+
+void ContactsView::showSignedIn()
+{
+    // The same user signed in again (the network came back): the conversation on screen stays,
+    // with its row selected. A new sign-in starts with nobody selected.
+    if (!m_ctx.state().correspondent().shown())
+        m_ui.userList->clearSelection();
+    if (m_window.isVisible())
+        m_ui.userList->setFocus();
+}
+
+bool ContactsView::selectForDrop(const QString& name)
+{
+    const UserDirectory& d = directory();
+    const int row = UserDirectory::find(d.users(), name);
+    if (row < 0 || !userentry::openable(name))
+        return false;
+    if (d.selected() == row && d.sendbutHint() == name)
+        return true;
+    // The list's selection opens the correspondent as a click would: picture, favourite mark,
+    // phrases and the conversation.
+    if (QTreeWidgetItem* item = m_ui.userList->topLevelItem(row))
+        m_ui.userList->setCurrentItem(item);
+    return directory().sendbutHint() == name;
+}
+
 void ContactsView::restartPolling()
 {
     m_pollTimer->start();
@@ -252,33 +278,7 @@ void ContactsView::unmarkSelectedOnShow()
         [&](UserDirectory& d) { d.setUserLine(row, userentry::withoutMark(d.users().at(row))); });
     if (QTreeWidgetItem* item = m_ui.userList->topLevelItem(row))
         item->setText(0, QString());
-    startChatFlash();
-}
-
-void ContactsView::startChatFlash()
-{
-    m_chatFlashCount = 0;
-    m_chatFlashTimer->start();
-}
-
-void ContactsView::onChatFlashTick()
-{
-    static const QString plain =
-        QStringLiteral("QPlainTextEdit { color: #1E1E1E; background: #E0E0E0; }");
-    static const QString lit =
-        QStringLiteral("QPlainTextEdit { color: #1E1E1E; background: #F4F4F4; }");
-    if (m_chatFlashCount > 3) {
-        m_ui.conversationView->setStyleSheet(plain);
-        m_chatFlashTimer->stop();
-        m_chatFlashCount = 0;
-        return;
-    }
-    if (m_ui.conversationView->styleSheet() != lit) {
-        m_ui.conversationView->setStyleSheet(lit);
-        ++m_chatFlashCount;
-    } else {
-        m_ui.conversationView->setStyleSheet(plain);
-    }
+    m_window.flashConversation();
 }
 
 void ContactsView::onFavouriteToggled()

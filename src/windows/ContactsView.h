@@ -29,15 +29,20 @@ public:
     // Opens the conversation of the sender the popup names, as a click in the list does.
     void openSender(const QString& popupSender); // select
     void onFavouriteToggled();                   // favsClick
-    void onChatFlashTick();                      // highTimer
-    void startChatFlash();
     void unmarkSelectedOnShow();
     QString selectedName() const;
+    // A row of the list shows as selected.
+    bool listHasSelection() const;
     // The received-files button follows the correspondent's local folder.
     void updateFbut();
     void onReceivedFiles(); // fbutClick
     void onPollTick();      // msgrldTimer
     void onPolled(const PollResult& result);
+    // The list as a sign-in leaves it: nobody selected, unless the same user came back.
+    void showSignedIn();
+    // Makes the listed user `name` the correspondent on screen, as a click in the list does;
+    // false when no row of the list holds that name.
+    bool selectForDrop(const QString& name);
     // Starts the poll's period again.
     void restartPolling();
     // The local copy of the correspondent's picture, for the viewer.
@@ -56,12 +61,10 @@ private:
     TNetwork& m_window;
     MainControls& m_ui;
     AppContext& m_ctx;
-    QTimer* m_chatFlashTimer = nullptr; // high
-    int m_chatFlashCount = 0;           // highCount
-    QTimer* m_pollTimer = nullptr;      // msgrld
-    QString m_pollSelection;            // the selection when the running cycle began
-    QStringList m_shownUsers;           // what the list control shows
-    QString m_shownPeer;                // whose panel is drawn
+    QTimer* m_pollTimer = nullptr; // msgrld
+    QString m_pollSelection;       // the selection when the running cycle began
+    QStringList m_shownUsers;      // what the list control shows
+    QString m_shownPeer;           // whose panel is drawn
     QString m_peerAvatarFile;
     QStringList m_pollTrace;   // checkedusers: only the last lines are kept
     PhraseTable m_peerPhrases; // a

@@ -34,6 +34,10 @@ constexpr int kDropStateHeight = 40; // two lines: how many files wait, and how 
 ConversationView::ConversationView(TNetwork& window, MainControls& controls, AppContext& ctx)
     : QObject(&window), m_window(window), m_ui(controls), m_ctx(ctx)
 {
+    m_chatFlashTimer = new QTimer(this);
+    m_chatFlashTimer->setObjectName(QStringLiteral("high"));
+    m_chatFlashTimer->setInterval(100);
+    connect(m_chatFlashTimer, &QTimer::timeout, this, &ConversationView::onChatFlashTick);
     ClientState& state = m_ctx.state();
     connect(&state, &ClientState::correspondentChanged, this, &ConversationView::renderLayout);
     connect(&state, &ClientState::userChanged, this, &ConversationView::renderLayout);
@@ -43,7 +47,7 @@ ConversationView::ConversationView(TNetwork& window, MainControls& controls, App
                 // Only while a send of this window runs; a large file must not look like a hang.
                 if (m_filesPending == 0)
                     return;
-                m_ui.busyLabel->setText(
+                m_window.showBusyText(
                     QStringLiteral("%1 %2 %3%").arg(m_ctx.text(kTxtLoading), name).arg(percent));
             });
     connect(&m_window.session(), &ClientSession::filesSent, this, &ConversationView::onFilesSent);
@@ -63,7 +67,7 @@ ConversationView::ConversationView(TNetwork& window, MainControls& controls, App
     m_dropStateLabel->setTextFormat(Qt::PlainText);
     m_dropStateLabel->setAlignment(Qt::AlignCenter);
     m_dropStateLabel->setCursor(Qt::PointingHandCursor);
-    m_dropStateLabel->setStyleSheet(m_ui.busyLabel->styleSheet());
+    m_dropStateLabel->setStyleSheet(m_window.busyStyle());
     m_dropStateLabel->installEventFilter(this);
     m_dropStateLabel->hide();
     // The detector finds the server again, or a poll reaches it where the detector never said
@@ -99,15 +103,46 @@ void ConversationView::onQuickSend()
     emit quickSendRequested();
 }
 
-void ConversationView::usersRightButtonUp()
-{
-    if (!m_ui.userList->selectedItems().isEmpty())
-        onQuickSend();
-}
-
 QStringList ConversationView::chatLines() const
 {
     return m_ctx.state().correspondent().lines;
+}
+
+void ConversationView::flash()
+{
+    m_chatFlashCount = 0;
+    m_chatFlashTimer->start();
+}
+
+void ConversationView::onChatFlashTick()
+{
+    static const QString plain =
+        QStringLiteral("QPlainTextEdit { color: #1E1E1E; background: #E0E0E0; }");
+    static const QString lit =
+        QStringLiteral("QPlainTextEdit { color: #1E1E1E; background: #F4F4F4; }");
+    if (m_chatFlashCount > 3) {
+        m_ui.conversationView->setStyleSheet(plain);
+        m_chatFlashTimer->stop();
+        m_chatFlashCount = 0;
+        return;
+    }
+    if (m_ui.conversationView->styleSheet() != lit) {
+        m_ui.conversationView->setStyleSheet(lit);
+        ++m_chatFlashCount;
+    } else {
+        m_ui.conversationView->setStyleSheet(plain);
+    }
+}
+
+void ConversationView::clearMessageBox()
+{
+    m_ui.messageEdit->clear();
+}
+
+void ConversationView::focusMessageBox()
+{
+    if (!m_ui.messageEdit->isHidden())
+        m_ui.messageEdit->setFocus();
 }
 
 void ConversationView::renderLines()
@@ -342,7 +377,7 @@ void ConversationView::onFilesSent(const FilesResult& result)
     // The other windows report their own sends; the conversation on screen is this window's.
     const bool own = result.request.from == FilesRequest::From::MainWindow;
     if (own && --m_filesPending == 0) {
-        m_ui.busyLabel->setText(m_ctx.text(kTxtLoading));
+        m_window.showBusyText(m_ctx.text(kTxtLoading));
         m_ctx.state().setWorking(ClientState::Work::Files, false);
     }
     // The server went away although the detector had not said so: the files wait for it.
@@ -376,19 +411,4 @@ void ConversationView::onSendFile()
     emit dropZoneRequested(recipient);
     if (m_window.isVisible())
         m_window.StartFadeOut();
-}
-
-bool ConversationView::selectForDrop(const QString& name)
-{
-    const UserDirectory& d = m_ctx.state().directory();
-    const int row = UserDirectory::find(d.users(), name);
-    if (row < 0 || !userentry::openable(name))
-        return false;
-    if (d.selected() == row && d.sendbutHint() == name)
-        return true;
-    // The list's selection opens the correspondent as a click would: picture, favourite mark,
-    // phrases and the conversation.
-    if (QTreeWidgetItem* item = m_ui.userList->topLevelItem(row))
-        m_ui.userList->setCurrentItem(item);
-    return m_ctx.state().directory().sendbutHint() == name;
 }

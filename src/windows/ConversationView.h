@@ -14,6 +14,7 @@
 class AppContext;
 class QEvent;
 class QLabel;
+class QTimer;
 class TNetwork;
 struct MainControls;
 
@@ -33,10 +34,14 @@ public:
     void onQuickSent(const QuickSendResult& result);
     // Opens the quick-send window, modal, for the send button's recipient.
     void onQuickSend(); // smsClick
-    // The right button released over the list opens the quick-send window for its selection.
-    void usersRightButtonUp();
     // Enter in the message box sends, Shift+Enter breaks the line; true when the key was used up.
     bool messageKey(int key, Qt::KeyboardModifiers modifiers); // msgKeyDown
+    // News in the conversation on screen: the view lights up a few times (high).
+    void flash();
+    void onChatFlashTick(); // highTimer
+    // The message box as an opened correspondent leaves it.
+    void clearMessageBox();
+    void focusMessageBox();
     // The conversation on screen, as the state holds it.
     QStringList chatLines() const;
 
@@ -48,9 +53,6 @@ public:
     QStringList sendableDropped(const QStringList& paths);
     // The notice phrases for a recipient with these phrases, the sender's when they are missing.
     QStringList noticePhrases(const PhraseTable& recipientPhrases) const;
-    // Makes the listed user `name` the correspondent on screen, as a click in the list does;
-    // false when no row of the list holds that name.
-    bool selectForDrop(const QString& name);
     // Drag and drop events of the message box; true when they were files, taken here.
     bool msgDragEvent(QEvent* event);
 
@@ -104,4 +106,6 @@ private:
     // How many dropped files wait for the server, over the foot of the conversation; a click on
     // it gives them up.
     QLabel* m_dropStateLabel = nullptr; // dropState
+    QTimer* m_chatFlashTimer = nullptr; // high
+    int m_chatFlashCount = 0;           // highCount
 };

@@ -403,13 +403,7 @@ void SignInView::showSignedInView(const QString& avatarFile)
     m_ctx.state().signIn(user);
     m_window.showProfile(own);
     m_window.contacts().showUsers();
-
-    // The same user signed in again (the network came back): the conversation on screen stays,
-    // with its row selected. A new sign-in starts with nobody selected.
-    if (!m_ctx.state().correspondent().shown())
-        m_ui.userList->clearSelection();
-    if (m_window.isVisible())
-        m_ui.userList->setFocus();
+    m_window.contacts().showSignedIn();
 }
 
 void SignInView::showSignInView()
@@ -445,6 +439,11 @@ void SignInView::showSignInView()
     }
     if (usernameHoldsName() && m_window.isVisible())
         m_ui.passwordEdit->setFocus();
+}
+
+void SignInView::setTypedName(const QString& name)
+{
+    m_ui.nameEdit->setText(name);
 }
 
 void SignInView::forgetAccount()

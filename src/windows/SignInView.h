@@ -38,6 +38,8 @@ public:
     bool autoSignInDone() const { return m_autoSignInDone; }
     // 1 after Enter in the name box (the Tag of pass).
     int passTag() const { return m_passTag; }
+    // What the name box holds, as the account's upkeep changes it.
+    void setTypedName(const QString& name);
     // Enter in the name box moves on to the password.
     void markPasswordNext() { m_passTag = 1; }
 

@@ -124,6 +124,15 @@ public:
     void openPopupSender(const QString& sender, bool focusMessage);
     // Files for the correspondent on screen, as a drop on the window.
     void dropFiles(const QStringList& paths);
+    // The conversation view's parts that the contacts ask for.
+    void flashConversation();
+    void clearMessageBox();
+    void focusMessageBox();
+    // The list's pick of a correspondent for files dropped elsewhere.
+    bool selectForDrop(const QString& name);
+    // The busy label's text while a request runs, and its look for labels like it.
+    void showBusyText(const QString& text);
+    QString busyStyle() const;
     // The notice phrases in the correspondent's language.
     const PhraseTable& peerPhrases() const;
 

@@ -10,6 +10,7 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
 
@@ -50,6 +51,36 @@ void TNetwork::openPopupSender(const QString& sender, bool focusMessage)
     m_ui.messageEdit->clear();
     if (focusMessage)
         m_ui.messageEdit->setFocus();
+}
+
+void TNetwork::flashConversation()
+{
+    m_conversation->flash();
+}
+
+void TNetwork::clearMessageBox()
+{
+    m_conversation->clearMessageBox();
+}
+
+void TNetwork::focusMessageBox()
+{
+    m_conversation->focusMessageBox();
+}
+
+bool TNetwork::selectForDrop(const QString& name)
+{
+    return m_contacts->selectForDrop(name);
+}
+
+void TNetwork::showBusyText(const QString& text)
+{
+    m_ui.busyLabel->setText(text);
+}
+
+QString TNetwork::busyStyle() const
+{
+    return m_ui.busyLabel->styleSheet();
 }
 
 void TNetwork::showProfile(const QString& ownEntry)

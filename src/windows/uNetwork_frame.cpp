@@ -375,8 +375,10 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
     if (watched == m_ui.ownNameLabel || watched == m_ui.userList->viewport()) {
         if (moved)
             bgMouseMove(event);
-        if (up && event->button() == Qt::RightButton && watched != m_ui.ownNameLabel)
-            m_conversation->usersRightButtonUp();
+        // The right button released over a selected row opens the quick-send window for it.
+        if (up && event->button() == Qt::RightButton && watched != m_ui.ownNameLabel &&
+            m_contacts->listHasSelection())
+            m_conversation->onQuickSend();
         return false;
     }
     if (watched == m_ui.backImage) {
