@@ -639,6 +639,7 @@ const FtpReply& FtpClient::readReplyBy(Deadline deadline)
         }
     }
     m_lastReply = std::move(reply);
+    m_lastAnswer = Clock::now();
     return m_lastReply;
 }
 
@@ -940,9 +941,33 @@ QStringList FtpClient::listDetails(const QString& name)
     return listLines(name.isEmpty() ? QByteArray("LIST") : "LIST " + encode(name));
 }
 
-QStringList FtpClient::listLines(const QByteArray& transfer)
+QStringList FtpClient::listFolderDetails(const QString& path)
 {
-    command("TYPE A", {200});
+    if (listsMachineReadable())
+        return listLines("MLSD " + encode(path), false);
+    return listLines("LIST " + encode(path));
+}
+
+QString FtpClient::fileFacts(const QString& path)
+{
+    if (!listsMachineReadable())
+        return {};
+    const FtpReply& reply = command(QStringLiteral("MLST"), path, {});
+    if (reply.code != 250)
+        return {};
+    // RFC 3659: the facts line is the one between the first and the last, led by a space.
+    for (qsizetype i = 1; i + 1 < reply.lines.size(); ++i) {
+        const QString line = reply.lines.at(i);
+        if (line.startsWith(u' '))
+            return line.mid(1);
+    }
+    return {};
+}
+
+QStringList FtpClient::listLines(const QByteArray& transfer, bool asText)
+{
+    if (asText)
+        command("TYPE A", {200});
     QByteArray listing;
     try {
         FtpSocket data = openDataConnection(transfer);
@@ -961,7 +986,7 @@ QStringList FtpClient::listLines(const QByteArray& transfer)
         }
     } catch (const FtpError&) {
         // Leave the connection in binary mode, or the next download would be translated.
-        if (connected()) {
+        if (asText && connected()) {
             try {
                 command("TYPE I", {200});
             } catch (const FtpError&) {
@@ -970,7 +995,8 @@ QStringList FtpClient::listLines(const QByteArray& transfer)
         }
         throw;
     }
-    command("TYPE I", {200});
+    if (asText)
+        command("TYPE I", {200});
 
     QStringList names;
     for (QByteArray line : listing.split('\n')) {

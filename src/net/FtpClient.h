@@ -107,6 +107,14 @@ public:
     // tells which form they are in.
     QStringList listDetails(const QString& name = {});
     bool listsMachineReadable() const { return offers(QStringLiteral("MLST")); }
+    // The entries of the folder at `path` (a full path works from any current folder): MLSD
+    // when offered, in whatever TYPE is set (RFC 3659 sends it as if TYPE L 8), else LIST in
+    // TYPE A. The current folder stays as it is.
+    QStringList listFolderDetails(const QString& path);
+    // MLST of one file or folder: its facts line ("type=file;size=3;modify=...; name") over the
+    // control connection, without a data connection; empty when the server refuses (a missing
+    // file) or does not offer MLST.
+    QString fileFacts(const QString& path);
     void makeFolder(const QString& name);   // MKD
     void removeFolder(const QString& name); // RMD
     void deleteFile(const QString& name);   // DELE
@@ -121,6 +129,9 @@ public:
     // folder on most servers).
     QDateTime modificationTime(const QString& name);
     void noop(); // NOOP
+    // When the server last completed a reply on this connection (the epoch of the steady clock
+    // before the first): proof that the connection and the network answer.
+    std::chrono::steady_clock::time_point lastAnswer() const { return m_lastAnswer; }
 
     // What the last Connect learnt, and the last reply read.
     QString greeting() const { return m_greeting; }
@@ -180,8 +191,8 @@ private:
     [[noreturn]] void dataFailed(FtpSocket& data, const FtpError& error);
     // A local failure mid-transfer: drop the data connection, take the final reply, throw.
     [[noreturn]] void abandonTransfer(FtpSocket& data, const FtpError& error);
-    // A listing command's lines, in TYPE A.
-    QStringList listLines(const QByteArray& command);
+    // A listing command's lines, in TYPE A unless `asText` is false.
+    QStringList listLines(const QByteArray& command, bool asText = true);
 
     FtpSettings m_settings;
     std::unique_ptr<TlsContext> m_tlsContext; // outlives every socket that uses it
@@ -199,6 +210,7 @@ private:
     TlsPeer m_peer;
     QString m_tlsVersion;
     bool m_lastDataResumed = false;
+    std::chrono::steady_clock::time_point m_lastAnswer{};
     std::unique_ptr<char[]> m_buffer;
     int m_bufferSize = 0;
     QString m_ownerToken;
