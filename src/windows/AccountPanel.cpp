@@ -56,7 +56,7 @@ QStringList sortedForBox(QStringList values)
 
 } // namespace
 
-AccountPanel::AccountPanel(TNetwork& window, MainControls& controls, AppContext& ctx)
+AccountPanel::AccountPanel(TNetwork& window, MainControls::Account& controls, AppContext& ctx)
     : QObject(&window), m_window(window), m_ui(controls), m_ctx(ctx)
 {
     m_renameErrorTimer = new QTimer(this);

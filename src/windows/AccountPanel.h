@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/MainControls.h"
+
 #include "session/ClientSession.h"
 
 #include <QObject>
@@ -11,7 +13,6 @@ class AppContext;
 class QEvent;
 class QTimer;
 class TNetwork;
-struct MainControls;
 
 // The account's upkeep in the main window: the profile of the settings panel, the deletion
 // with its confirmation, the rename field over the name and the own picture. Every server step
@@ -21,7 +22,7 @@ class AccountPanel : public QObject
     Q_OBJECT
 
 public:
-    AccountPanel(TNetwork& window, MainControls& controls, AppContext& ctx);
+    AccountPanel(TNetwork& window, MainControls::Account& controls, AppContext& ctx);
 
     void onSaveProfile();          // savesetsClick
     void onDeleteAccount();        // delbutClick
@@ -61,7 +62,7 @@ private:
     std::pair<QString, QString> typedProfile() const;
 
     TNetwork& m_window;
-    MainControls& m_ui;
+    MainControls::Account& m_ui;
     AppContext& m_ctx;
     QTimer* m_deleteConfirmTimer = nullptr; // dbreset: the confirmation window of the deletion
     int m_deletePresses = 0;                // presses of delbut within the confirmation window

@@ -32,7 +32,7 @@ constexpr int kListFull = 561;
 
 } // namespace
 
-ContactsView::ContactsView(TNetwork& window, MainControls& controls, AppContext& ctx)
+ContactsView::ContactsView(TNetwork& window, MainControls::Contacts& controls, AppContext& ctx)
     : QObject(&window), m_window(window), m_ui(controls), m_ctx(ctx)
 {
     connect(m_ui.userList, &QTreeWidget::itemSelectionChanged, this, [this] {

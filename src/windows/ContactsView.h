@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/MainControls.h"
+
 #include "core/uLocal.h"
 #include "session/ClientSession.h"
 
@@ -11,7 +13,6 @@ class AppContext;
 class QTimer;
 class UserDirectory;
 class TNetwork;
-struct MainControls;
 
 // The main window's contacts: the user list drawn from the directory, opening a correspondent
 // from the list or from the popup, the favourite mark, the received-files button, and what the
@@ -21,7 +22,7 @@ class ContactsView : public QObject
     Q_OBJECT
 
 public:
-    ContactsView(TNetwork& window, MainControls& controls, AppContext& ctx);
+    ContactsView(TNetwork& window, MainControls::Contacts& controls, AppContext& ctx);
 
     // Shows the directory's users list in the list control.
     void showUsers();
@@ -59,7 +60,7 @@ private:
     const UserDirectory& directory() const;
 
     TNetwork& m_window;
-    MainControls& m_ui;
+    MainControls::Contacts& m_ui;
     AppContext& m_ctx;
     QTimer* m_pollTimer = nullptr; // msgrld
     QString m_pollSelection;       // the selection when the running cycle began

@@ -31,7 +31,8 @@ namespace {
 constexpr int kDropStateHeight = 40; // two lines: how many files wait, and how to give them up
 } // namespace
 
-ConversationView::ConversationView(TNetwork& window, MainControls& controls, AppContext& ctx)
+ConversationView::ConversationView(TNetwork& window, MainControls::Conversation& controls,
+                                   AppContext& ctx)
     : QObject(&window), m_window(window), m_ui(controls), m_ctx(ctx)
 {
     m_chatFlashTimer = new QTimer(this);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/MainControls.h"
+
 #include "core/PendingDrop.h"
 #include "core/UserDirectory.h"
 #include "core/uLocal.h"
@@ -16,7 +18,6 @@ class QEvent;
 class QLabel;
 class QTimer;
 class TNetwork;
-struct MainControls;
 
 // The conversation on screen in the main window: the chat view, the message box and its send
 // button, the quick-send window's results, and files dropped for the correspondent. Sending is
@@ -27,7 +28,7 @@ class ConversationView : public QObject
     Q_OBJECT
 
 public:
-    ConversationView(TNetwork& window, MainControls& controls, AppContext& ctx);
+    ConversationView(TNetwork& window, MainControls::Conversation& controls, AppContext& ctx);
 
     void onSend(); // sendbutClick
     void onMessageSent(const MessageResult& result);
@@ -97,7 +98,7 @@ private:
     };
 
     TNetwork& m_window;
-    MainControls& m_ui;
+    MainControls::Conversation& m_ui;
     AppContext& m_ctx;
     UnsentEntry m_unsentEntry;
     std::optional<MessageRequest> m_pendingSend; // a message on its way

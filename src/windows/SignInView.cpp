@@ -38,7 +38,7 @@ constexpr int kMaxFailedPasses = 5;
 
 } // namespace
 
-SignInView::SignInView(TNetwork& window, MainControls& controls, AppContext& ctx)
+SignInView::SignInView(TNetwork& window, MainControls::SignIn& controls, AppContext& ctx)
     : QObject(&window), m_window(window), m_ui(controls), m_ctx(ctx)
 {
     m_signInCaptionTimer = new QTimer(this);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/MainControls.h"
+
 #include "core/RetryPacing.h"
 #include "session/ClientSession.h"
 
@@ -13,7 +15,6 @@ class QLineEdit;
 class QRadioButton;
 class QTimer;
 class TNetwork;
-struct MainControls;
 
 // The main window's sign-in screen: the name and password boxes, the sign-in button with its
 // stepped sequence, the three options and their twins in the settings panel, what this
@@ -24,7 +25,7 @@ class SignInView : public QObject
     Q_OBJECT
 
 public:
-    SignInView(TNetwork& window, MainControls& controls, AppContext& ctx);
+    SignInView(TNetwork& window, MainControls::SignIn& controls, AppContext& ctx);
 
     // This computer's account record, as the sign-in and the account's upkeep keep it.
     const store::AccountRecord& accountRecord() const { return m_accountRecord; } // mem
@@ -95,7 +96,7 @@ private:
     static constexpr int kTxtTryingLater = 398;
 
     TNetwork& m_window;
-    MainControls& m_ui;
+    MainControls::SignIn& m_ui;
     AppContext& m_ctx;
     store::AccountRecord m_accountRecord;    // mem: this computer's account record
     QString m_savedPassword;                 // acc2: the saved password

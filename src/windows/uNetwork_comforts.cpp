@@ -14,10 +14,11 @@
 
 void TNetwork::installComforts()
 {
-    m_drafts = new DraftKeeper(m_ui.messageEdit, *m_ctx.platform().settings, drafts::Box::Message);
-    m_findBar = new FindBar(m_ctx, m_ui.conversationView);
+    m_drafts = new DraftKeeper(m_ui.conversation.messageEdit, *m_ctx.platform().settings,
+                               drafts::Box::Message);
+    m_findBar = new FindBar(m_ctx, m_ui.conversation.conversationView);
     // Name, region and activity.
-    m_userFilter = new UserFilter(m_ctx, m_ui.userList, {1, 2, 3});
+    m_userFilter = new UserFilter(m_ctx, m_ui.contacts.userList, {1, 2, 3});
 }
 
 std::optional<bool> TNetwork::comfortKey(QWidget* receiver, const QKeyEvent& key)

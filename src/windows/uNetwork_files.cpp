@@ -48,9 +48,9 @@ void TNetwork::dropFiles(const QStringList& paths)
 void TNetwork::openPopupSender(const QString& sender, bool focusMessage)
 {
     m_contacts->openSender(sender);
-    m_ui.messageEdit->clear();
+    m_ui.conversation.messageEdit->clear();
     if (focusMessage)
-        m_ui.messageEdit->setFocus();
+        m_ui.conversation.messageEdit->setFocus();
 }
 
 void TNetwork::flashConversation()
@@ -75,12 +75,12 @@ bool TNetwork::selectForDrop(const QString& name)
 
 void TNetwork::showBusyText(const QString& text)
 {
-    m_ui.busyLabel->setText(text);
+    m_ui.frame.busyLabel->setText(text);
 }
 
 QString TNetwork::busyStyle() const
 {
-    return m_ui.busyLabel->styleSheet();
+    return m_ui.frame.busyLabel->styleSheet();
 }
 
 void TNetwork::showProfile(const QString& ownEntry)

@@ -44,7 +44,7 @@ void TNetwork::createWindow()
     setFont(pixelFont(kCalibri, 13, true));
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, QColor(206, 204, 128));
-    // Shown only where the m_ui.background picture is missing.
+    // Shown only where the m_ui.frame.background picture is missing.
     pal.setColor(QPalette::Window, QColor(47, 47, 53));
     setPalette(pal);
     setAutoFillBackground(true);
@@ -58,12 +58,12 @@ void TNetwork::createWindow()
     m_ui.createControls(this, this, m_ctx);
     prepareFolders();
     createServerAccess();
-    m_signIn = new SignInView(*this, m_ui, m_ctx);
-    m_contacts = new ContactsView(*this, m_ui, m_ctx);
-    m_conversation = new ConversationView(*this, m_ui, m_ctx);
-    m_account = new AccountPanel(*this, m_ui, m_ctx);
+    m_signIn = new SignInView(*this, m_ui.signIn, m_ctx);
+    m_contacts = new ContactsView(*this, m_ui.contacts, m_ctx);
+    m_conversation = new ConversationView(*this, m_ui.conversation, m_ctx);
+    m_account = new AccountPanel(*this, m_ui.account, m_ctx);
     // One busy label for every request of the window, shown while any of them runs.
-    connect(&m_ctx.state(), &ClientState::busyChanged, m_ui.busyLabel, &QWidget::setVisible);
+    connect(&m_ctx.state(), &ClientState::busyChanged, m_ui.frame.busyLabel, &QWidget::setVisible);
     connect(m_conversation, &ConversationView::quickSendRequested, this,
             &TNetwork::quickSendRequested);
     connect(m_conversation, &ConversationView::dropZoneRequested, this,
@@ -97,9 +97,9 @@ void TNetwork::onShown()
     closeAvatarViewer();
     setTaskbarButton(true);
     // The normal pictures are read afresh at every show.
-    m_ui.backImage->loadPicture(dataFile(QStringLiteral("back2.png")));
-    m_ui.minimizeImage->loadPicture(dataFile(QStringLiteral("minimize2.png")));
-    m_ui.closeImage->loadPicture(dataFile(QStringLiteral("close_button.png")));
+    m_ui.frame.backImage->loadPicture(dataFile(QStringLiteral("back2.png")));
+    m_ui.frame.minimizeImage->loadPicture(dataFile(QStringLiteral("minimize2.png")));
+    m_ui.frame.closeImage->loadPicture(dataFile(QStringLiteral("close_button.png")));
     m_Image1Hovered = m_Image2Hovered = m_bcloseHovered = false;
 
     prepareMyImages();
@@ -195,7 +195,7 @@ void TNetwork::onCloseClicked()
 void TNetwork::onSettingsToggled()
 {
     closeAvatarViewer();
-    if (m_ui.settingsPanel->isVisibleTo(this))
+    if (m_ui.frame.settingsPanel->isVisibleTo(this))
         hideSettingsPanel();
     else
         showSettingsPanel();
@@ -203,12 +203,13 @@ void TNetwork::onSettingsToggled()
 
 void TNetwork::showSettingsPanel()
 {
-    m_ui.renameEdit->hide();
+    m_ui.account.renameEdit->hide();
     // Over everything of the signed-in view, the "online" box among it, which shares its place.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             m_ui.settingsPanel, m_ui.regionBox, m_ui.activityBox, m_ui.saveProfileButton,
-             m_ui.panelForgetPasswordOption, m_ui.panelSharedComputerOption, m_ui.signOutButton,
-             m_ui.deleteAccountButton}) {
+             m_ui.frame.settingsPanel, m_ui.account.regionBox, m_ui.account.activityBox,
+             m_ui.account.saveProfileButton, m_ui.signIn.panelForgetPasswordOption,
+             m_ui.signIn.panelSharedComputerOption, m_ui.signIn.signOutButton,
+             m_ui.account.deleteAccountButton}) {
         w->show();
         w->raise();
     }
@@ -217,9 +218,10 @@ void TNetwork::showSettingsPanel()
 void TNetwork::hideSettingsPanel()
 {
     for (QWidget* w : std::initializer_list<QWidget*>{
-             m_ui.settingsPanel, m_ui.regionBox, m_ui.activityBox, m_ui.saveProfileButton,
-             m_ui.panelForgetPasswordOption, m_ui.panelSharedComputerOption, m_ui.signOutButton,
-             m_ui.deleteAccountButton})
+             m_ui.frame.settingsPanel, m_ui.account.regionBox, m_ui.account.activityBox,
+             m_ui.account.saveProfileButton, m_ui.signIn.panelForgetPasswordOption,
+             m_ui.signIn.panelSharedComputerOption, m_ui.signIn.signOutButton,
+             m_ui.account.deleteAccountButton})
         w->hide();
 }
 
@@ -253,10 +255,10 @@ bool TNetwork::previewKey(int key)
 {
     frame::KeyContext k;
     k.escape = key == Qt::Key_Escape;
-    k.settingsPanelShown = m_ui.settingsPanel->isVisibleTo(this);
+    k.settingsPanelShown = m_ui.frame.settingsPanel->isVisibleTo(this);
     k.quickSendShown = quickSendShown();
     k.avatarViewerShown = avatarViewerShown();
-    k.renameFieldShown = m_ui.renameEdit->isVisibleTo(this);
+    k.renameFieldShown = m_ui.account.renameEdit->isVisibleTo(this);
     k.filesWaiting = m_conversation->waitingFiles().waiting();
     switch (frame::keyAction(k)) {
     case frame::KeyAction::HideSettingsPanel:
@@ -268,7 +270,7 @@ bool TNetwork::previewKey(int key)
     case frame::KeyAction::Discard:
         return true;
     case frame::KeyAction::HideRenameField:
-        m_ui.renameEdit->hide();
+        m_ui.account.renameEdit->hide();
         return true;
     case frame::KeyAction::CancelWaitingFiles:
         m_conversation->cancelWaitingFiles();
@@ -303,37 +305,38 @@ bool TNetwork::eventFilter(QObject* watched, QEvent* event)
         if (previewKey(key))
             return true;
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
-        if (w == m_ui.messageEdit)
+        if (w == m_ui.conversation.messageEdit)
             return m_conversation->messageKey(key, keyEvent->modifiers());
-        if (w == m_ui.passwordEdit && enter) {
+        if (w == m_ui.signIn.passwordEdit && enter) {
             m_signIn->onSignIn();
             return true;
         }
-        if (w == m_ui.nameEdit && enter && !m_ui.nameEdit->text().isEmpty()) {
+        if (w == m_ui.signIn.nameEdit && enter && !m_ui.signIn.nameEdit->text().isEmpty()) {
             m_signIn->markPasswordNext();
-            m_ui.passwordEdit->setFocus();
+            m_ui.signIn.passwordEdit->setFocus();
             return true;
         }
         return false;
     }
     if (event->type() == QEvent::FocusIn &&
-        (watched == m_ui.nameEdit || watched == m_ui.passwordEdit)) {
+        (watched == m_ui.signIn.nameEdit || watched == m_ui.signIn.passwordEdit)) {
         m_signIn->placeholderEnter(static_cast<QLineEdit*>(watched));
         return false;
     }
     if (event->type() == QEvent::FocusOut &&
-        (watched == m_ui.nameEdit || watched == m_ui.passwordEdit)) {
+        (watched == m_ui.signIn.nameEdit || watched == m_ui.signIn.passwordEdit)) {
         m_signIn->placeholderExit(static_cast<QLineEdit*>(watched));
         return false;
     }
     // Drags reach the message box through its viewport.
-    if (m_ui.messageEdit &&
-        (watched == m_ui.messageEdit || watched == m_ui.messageEdit->viewport()) &&
+    if (m_ui.conversation.messageEdit &&
+        (watched == m_ui.conversation.messageEdit ||
+         watched == m_ui.conversation.messageEdit->viewport()) &&
         (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
          event->type() == QEvent::Drop))
         return m_conversation->msgDragEvent(event);
-    if (event->type() == QEvent::Enter && watched == m_ui.messageEdit) {
-        m_ui.messageEdit->setFocus();
+    if (event->type() == QEvent::Enter && watched == m_ui.conversation.messageEdit) {
+        m_ui.conversation.messageEdit->setFocus();
         return false;
     }
     switch (event->type()) {
@@ -359,7 +362,7 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
                w->rect().contains(event->position().toPoint());
     };
 
-    if (watched == m_ui.background || watched == m_ui.settingsPanel) {
+    if (watched == m_ui.frame.background || watched == m_ui.frame.settingsPanel) {
         if (down)
             bgMouseDown(event);
         else if (moved)
@@ -368,61 +371,61 @@ bool TNetwork::frameMouseEvent(QObject* watched, QMouseEvent* event)
             bgMouseUp();
         return true;
     }
-    if (watched == m_ui.ownNameLabel && clicked(m_ui.ownNameLabel)) {
+    if (watched == m_ui.account.ownNameLabel && clicked(m_ui.account.ownNameLabel)) {
         onOwnAvatarClick();
         return true;
     }
-    if (watched == m_ui.ownNameLabel || watched == m_ui.userList->viewport()) {
+    if (watched == m_ui.account.ownNameLabel || watched == m_ui.contacts.userList->viewport()) {
         if (moved)
             bgMouseMove(event);
         // The right button released over a selected row opens the quick-send window for it.
-        if (up && event->button() == Qt::RightButton && watched != m_ui.ownNameLabel &&
+        if (up && event->button() == Qt::RightButton && watched != m_ui.account.ownNameLabel &&
             m_contacts->listHasSelection())
             m_conversation->onQuickSend();
         return false;
     }
-    if (watched == m_ui.backImage) {
+    if (watched == m_ui.frame.backImage) {
         if (moved)
             Image1MouseMove(event);
         else if (up)
             bgMouseUp();
-        if (clicked(m_ui.backImage))
+        if (clicked(m_ui.frame.backImage))
             onBackClicked();
         return true;
     }
-    if (watched == m_ui.minimizeImage) {
+    if (watched == m_ui.frame.minimizeImage) {
         if (moved)
             Image2MouseMove(event);
-        if (clicked(m_ui.minimizeImage))
+        if (clicked(m_ui.frame.minimizeImage))
             onMinimizeClicked();
         return true;
     }
-    if (watched == m_ui.closeImage) {
+    if (watched == m_ui.frame.closeImage) {
         if (moved)
             bcloseMouseMove();
-        if (clicked(m_ui.closeImage))
+        if (clicked(m_ui.frame.closeImage))
             onCloseClicked();
         return true;
     }
-    if (watched == m_ui.settingsToggle) {
+    if (watched == m_ui.account.settingsToggle) {
         if (moved)
             moreMouseMove();
-        if (clicked(m_ui.settingsToggle))
+        if (clicked(m_ui.account.settingsToggle))
             onSettingsToggled();
         return true;
     }
-    if (watched == m_ui.ownAvatar && moved)
+    if (watched == m_ui.account.ownAvatar && moved)
         avaMouseMove();
-    if (watched == m_ui.ownAvatar && clicked(m_ui.ownAvatar)) {
+    if (watched == m_ui.account.ownAvatar && clicked(m_ui.account.ownAvatar)) {
         onOwnAvatarClick();
         return true;
     }
-    if ((watched == m_ui.peerAvatar && clicked(m_ui.peerAvatar)) ||
-        (watched == m_ui.peerNameLabel && clicked(m_ui.peerNameLabel))) {
+    if ((watched == m_ui.contacts.peerAvatar && clicked(m_ui.contacts.peerAvatar)) ||
+        (watched == m_ui.contacts.peerNameLabel && clicked(m_ui.contacts.peerNameLabel))) {
         onPeerAvatarClick();
         return true;
     }
-    if (watched == m_ui.favouriteMark && clicked(m_ui.favouriteMark)) {
+    if (watched == m_ui.contacts.favouriteMark && clicked(m_ui.contacts.favouriteMark)) {
         m_contacts->onFavouriteToggled();
         return true;
     }
@@ -434,7 +437,7 @@ void TNetwork::bgMouseDown(QMouseEvent* event)
     closeAvatarViewer();
     m_frameDragging = true;
     m_frameDragOrigin = event->globalPosition().toPoint() - pos();
-    m_ui.renameEdit->hide();
+    m_ui.account.renameEdit->hide();
 }
 
 void TNetwork::bgMouseMove(QMouseEvent* event)
@@ -459,8 +462,8 @@ void TNetwork::Image1MouseMove(QMouseEvent* event)
     if (m_frameDragging)
         dragTo(event);
     else
-        hover(m_ui.backImage, m_Image1Hovered, QStringLiteral("back2M.png"));
-    restore(m_ui.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
+        hover(m_ui.frame.backImage, m_Image1Hovered, QStringLiteral("back2M.png"));
+    restore(m_ui.account.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::Image2MouseMove(QMouseEvent* event)
@@ -468,31 +471,31 @@ void TNetwork::Image2MouseMove(QMouseEvent* event)
     if (m_frameDragging)
         dragTo(event);
     else
-        hover(m_ui.minimizeImage, m_Image2Hovered, QStringLiteral("Minimize2M.png"));
+        hover(m_ui.frame.minimizeImage, m_Image2Hovered, QStringLiteral("Minimize2M.png"));
 }
 
 void TNetwork::bcloseMouseMove()
 {
-    hover(m_ui.closeImage, m_bcloseHovered, QStringLiteral("close_buttonM.png"));
-    restore(m_ui.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
+    hover(m_ui.frame.closeImage, m_bcloseHovered, QStringLiteral("close_buttonM.png"));
+    restore(m_ui.account.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::moreMouseMove()
 {
-    hover(m_ui.settingsToggle, m_moreHovered, QStringLiteral("MoreM.png"));
+    hover(m_ui.account.settingsToggle, m_moreHovered, QStringLiteral("MoreM.png"));
 }
 
 void TNetwork::avaMouseMove()
 {
-    restore(m_ui.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
+    restore(m_ui.account.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::restoreAllImages()
 {
-    restore(m_ui.backImage, m_Image1Hovered, QStringLiteral("back2.png"));
-    restore(m_ui.minimizeImage, m_Image2Hovered, QStringLiteral("minimize2.png"));
-    restore(m_ui.closeImage, m_bcloseHovered, QStringLiteral("close_button.png"));
-    restore(m_ui.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
+    restore(m_ui.frame.backImage, m_Image1Hovered, QStringLiteral("back2.png"));
+    restore(m_ui.frame.minimizeImage, m_Image2Hovered, QStringLiteral("minimize2.png"));
+    restore(m_ui.frame.closeImage, m_bcloseHovered, QStringLiteral("close_button.png"));
+    restore(m_ui.account.settingsToggle, m_moreHovered, QStringLiteral("More.png"));
 }
 
 void TNetwork::hover(FrameImage* image, bool& flag, const QString& file)

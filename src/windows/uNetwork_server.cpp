@@ -37,7 +37,7 @@ void TNetwork::createServerAccess()
             [this](const QString& text) { m_ctx.platform().desktop->showError(text); });
     connect(&upkeep, &ConnectionUpkeep::reconnectDue, this, &TNetwork::onReconnectTick);
     connect(&upkeep, &ConnectionUpkeep::noNetworkPauseOver, this,
-            [this] { m_ui.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn)); });
+            [this] { m_ui.signIn.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn)); });
     m_updateWatch = new UpdateWatch(m_ctx, *this);
 }
 
@@ -60,7 +60,7 @@ void TNetwork::onConnectionStatus(bool reachable)
 {
     if (reachable) {
         m_connectionStatus->setText(QString::fromUtf16(kConnectedText));
-        m_ui.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
+        m_ui.signIn.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
         m_signIn->setSignedOut(false);
         m_signedInMark = 0;
         m_signIn->autoSignIn();
