@@ -56,14 +56,7 @@ protected:
         if (IsSkipped())
             return;
         // Bob's own avatar is uploaded from his folder's avax.png; it is no picture.
-        for (const char* who : {"alice", "bob"}) {
-            const QString data = QString::fromLatin1(who) + "/app/0rg_System/";
-            for (const char* icon : {"fav_icon.png", "fav_icon_on.png"}) {
-                QImage image(4, 4, QImage::Format_RGB32);
-                image.fill(Qt::red);
-                image.save(root.path(data + icon));
-            }
-        }
+        starPictures(Qt::red, Qt::red);
         bob = signedIn("Bob");
         QImage stock(8, 8, QImage::Format_RGB32);
         stock.fill(Qt::blue);

@@ -62,20 +62,23 @@ protected:
         if (IsSkipped())
             return;
         // The two star pictures differ, so that the one on screen tells which state it shows.
-        for (const char* who : {"alice", "bob"}) {
-            const QString data = QString::fromLatin1(who) + "/app/0rg_System/";
-            for (const auto& [icon, colour] :
-                 {std::pair{"fav_icon.png", Qt::red}, std::pair{"fav_icon_on.png", Qt::gray}}) {
-                QImage image(4, 4, QImage::Format_RGB32);
-                image.fill(colour);
-                image.save(root.path(data + icon));
-            }
-        }
+        starPictures(Qt::red, Qt::gray);
         alice = signedIn("Alice");
         bob = signedIn("Bob");
         poll(*alice);
         poll(*bob);
     }
+
+    // Alice opens Bob and drops a file on her message box.
+    void aliceDropsAFileForBob()
+    {
+        showFromTray(*alice);
+        select(*alice, "Bob");
+        dropOn(control<QPlainTextEdit>(alice->w(), "msg")->viewport(),
+               {m_desk.write("report.txt", "numbers")});
+        settleAll();
+    }
+    TempTree m_desk;
 
     // A conversation both copies of which hold one message of Bob's.
     void startConversation()
@@ -161,12 +164,7 @@ TEST_F(ViewConsistency, TheOpenConversationShowsANoticeThatCameWhileHidden)
     minimise(*bob);
 
     // Alice drops a file on her conversation with Bob.
-    showFromTray(*alice);
-    select(*alice, "Bob");
-    TempTree desk;
-    dropOn(control<QPlainTextEdit>(alice->w(), "msg")->viewport(),
-           {desk.write("report.txt", "numbers")});
-    settleAll();
+    aliceDropsAFileForBob();
     const QString notice = linesOf(users("Alice/Bob.ms")).value(0);
     ASSERT_TRUE(notice.contains("report")) << notice.toStdString();
 
@@ -226,12 +224,7 @@ TEST_F(ViewConsistency, AnOutageLeavesTheLayoutWhole)
 TEST_F(ViewConsistency, AfterSigningOutAndInNoFilesButtonFloatsOverTheList)
 {
     startConversation();
-    showFromTray(*alice);
-    select(*alice, "Bob");
-    TempTree desk;
-    dropOn(control<QPlainTextEdit>(alice->w(), "msg")->viewport(),
-           {desk.write("report.txt", "numbers")});
-    settleAll();
+    aliceDropsAFileForBob();
 
     showFromTray(*bob);
     poll(*bob);

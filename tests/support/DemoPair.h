@@ -7,6 +7,7 @@
 #include "support/TempTree.h"
 #include "support/TestClient.h"
 
+#include <QImage>
 #include <QLabel>
 
 #include <gtest/gtest.h>
@@ -31,6 +32,19 @@ protected:
     {
         alice = std::make_unique<TestClient>(root.path("alice"), "Alice");
         bob = std::make_unique<TestClient>(root.path("bob"), "Bob");
+    }
+    // Both clients' star pictures, in these colours: a favourite's and another's.
+    void starPictures(Qt::GlobalColor favourite, Qt::GlobalColor other)
+    {
+        for (const char* who : {"alice", "bob"}) {
+            const QString data = QString::fromLatin1(who) + "/app/0rg_System/";
+            for (const auto& [icon, colour] :
+                 {std::pair{"fav_icon.png", favourite}, std::pair{"fav_icon_on.png", other}}) {
+                QImage image(4, 4, QImage::Format_RGB32);
+                image.fill(colour);
+                image.save(root.path(data + icon));
+            }
+        }
     }
     // Both started, online and signed in, Alice first.
     void signInBoth()
