@@ -1,6 +1,9 @@
 #pragma once
 
+#include "net/FtpListing.h"
+
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -50,8 +53,29 @@ struct Result
     QString detail; // why, for the log
 };
 
+// A descriptor whose time is this close to (or after) the previous check is fetched again: a
+// rewrite of the same size within the same second shows no difference in its facts.
+inline constexpr qint64 kRecentSecs = 120;
+
+// What the checks on a kept connection saw of the descriptor, so that one whose size and time
+// did not change is not fetched again. The caller keeps one; an empty one fetches.
+struct Memo
+{
+    QString path;            // the descriptor on the server these facts are of
+    ftplisting::Entry facts; // its size and time when last fetched
+    QDateTime checkedAt;     // our clock (UTC) when it was last fetched
+    QString serverBuild;     // its line 0 then
+};
+
 // Connects `ftp` afresh (closing it first when open), works in the update folder and leaves
 // the connection closed. Never throws.
 Result check(FtpClient& ftp, const Request& request) noexcept;
+
+// The same on a connection that is open already, which it leaves open and in its folder: the
+// descriptor's size and time in one command where the server offers MLST (else SIZE and MDTM),
+// the descriptor itself only when they changed since `memo`, every file by its full path.
+// `request.serverRoot` must be a full path. A failure that broke the connection leaves it
+// closed, as the FTP client does. Never throws.
+Result checkOpen(FtpClient& ftp, const Request& request, Memo& memo) noexcept;
 
 } // namespace selfupdate
