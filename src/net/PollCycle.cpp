@@ -62,9 +62,9 @@ bool mayHaveChanged(const ftplisting::Entry* before, const ftplisting::Entry& no
     return now.latest() >= previousListing.addSecs(-kRecentSecs);
 }
 
-// The own folder with sizes and times; a server whose listing cannot be read gives names only,
-// and then every conversation is fetched.
-QList<ftplisting::Entry> listOwnFolder(FtpClient& ftp, const QDateTime& now)
+// The current folder with sizes and times; a server whose listing cannot be read gives names
+// only, and then every conversation is fetched.
+QList<ftplisting::Entry> listHere(FtpClient& ftp, const QDateTime& now)
 {
     try {
         const QStringList lines = ftp.listDetails();
@@ -88,31 +88,11 @@ QList<ftplisting::Entry> listOwnFolder(FtpClient& ftp, const QDateTime& now)
 }
 
 // A file's size and time from SIZE and MDTM, for servers whose listing tells neither.
-void askSizeAndTime(FtpClient& ftp, ftplisting::Entry& e)
+void askSizeAndTime(FtpClient& ftp, ftplisting::Entry& e, const QString& path)
 {
-    e.size = ftp.size(e.name);
-    e.modified = e.size >= 0 ? ftp.modificationTime(e.name) : QDateTime();
+    e.size = ftp.size(path);
+    e.modified = e.size >= 0 ? ftp.modificationTime(path) : QDateTime();
     e.precisionSecs = 1;
-}
-
-// The directory file's entry, or nullopt when the server does not tell.
-std::optional<ftplisting::Entry> directoryEntry(FtpClient& ftp, const QDateTime& now)
-{
-    try {
-        const QList<ftplisting::Entry> entries =
-            ftplisting::parse(ftp.listDetails(store::kDirectoryFile), false, now);
-        if (entries.size() == 1 && !entries.first().folder)
-            return entries.first();
-    } catch (const FtpError& e) {
-        if (e.kind() != FtpError::Kind::Reply || !ftp.connected())
-            throw;
-    }
-    ftplisting::Entry e;
-    e.name = store::kDirectoryFile;
-    askSizeAndTime(ftp, e);
-    if (e.modified.isValid())
-        return e;
-    return std::nullopt;
 }
 
 // The conversation files of the listing that belong to listed users other than oneself.
@@ -164,6 +144,9 @@ struct Cycle
     QStringList listing{};
     QHash<QString, ftplisting::Entry> listed{};
     QList<Announcement> notices{}; // announced notices whose files may still come down
+    // The folder this cycle last changed the connection to; empty while it changed none, when
+    // the connection stands wherever earlier work left it.
+    QString where{};
 };
 
 // The memory of earlier cycles when it belongs to this server and user; an empty one otherwise.
@@ -179,51 +162,158 @@ Memory& memoryFor(const Context& ctx, const FtpClient& ftp, Memory& scratch)
     return memory;
 }
 
-// The connection stays open between cycles, held by the keep-alive; one the server dropped is
-// opened again. False when the server cannot be reached.
-bool openConnection(Cycle& c)
+QString ownFolder(const Cycle& c)
 {
-    if (c.ftp.connected()) {
-        try {
-            c.ftp.changeFolder(c.session.usersFolder());
-        } catch (const Error&) {
-            closeMain(c.session);
-        }
-    }
-    return c.session.openMain();
+    return store::userFolder(c.session.serverRoot(), c.ctx.sessionUser);
 }
 
-// An open connection is always left in the signed-in user's folder between steps.
-bool enterOwnFolder(Cycle& c)
+// A fresh opening stands in the users folder. False when the server cannot be reached.
+bool reopen(Cycle& c)
 {
-    if (c.ftp.connected())
-        return true;
     if (!c.session.openMain())
         return false;
-    c.ftp.changeFolder(c.ctx.sessionUser);
+    c.where = c.session.usersFolder();
     return true;
+}
+
+// The connection stays open between cycles; one that is closed is opened again. False when the
+// server cannot be reached.
+bool openConnection(Cycle& c)
+{
+    return c.ftp.connected() || reopen(c);
+}
+
+// For the steps that name files relative to a folder; a folder change only where the
+// connection does not stand there already.
+bool enter(Cycle& c, const QString& folder)
+{
+    if (!c.ftp.connected() && !reopen(c))
+        return false;
+    if (c.where != folder) {
+        c.ftp.changeFolder(folder);
+        c.where = folder;
+    }
+    return true;
+}
+
+void enterOrThrow(Cycle& c, const QString& folder)
+{
+    if (!enter(c, folder))
+        throw FtpError(FtpError::Kind::Closed, QStringLiteral("The main server is out of reach"));
+}
+
+// The own folder with sizes and times, listed by its full path so that a steady cycle needs no
+// folder change; a server that cannot list it so is asked from within.
+QList<ftplisting::Entry> listOwnFolder(Cycle& c)
+{
+    try {
+        const QStringList lines = c.ftp.listFolderDetails(ownFolder(c));
+        const QList<ftplisting::Entry> entries =
+            ftplisting::parse(lines, c.ftp.listsMachineReadable(), c.now);
+        if (!entries.isEmpty() || lines.isEmpty())
+            return entries;
+    } catch (const FtpError& e) {
+        if (e.kind() != FtpError::Kind::Reply || !c.ftp.connected())
+            throw;
+    }
+    enterOrThrow(c, ownFolder(c));
+    return listHere(c.ftp, c.now);
+}
+
+// The directory file's entry, or nullopt when the server does not tell: MLST or SIZE and MDTM,
+// which need no data connection, else its line in a listing.
+std::optional<ftplisting::Entry> directoryEntry(Cycle& c)
+{
+    const QString path = c.session.usersFolder() + store::kDirectoryFile;
+    if (c.ftp.listsMachineReadable()) {
+        const auto e = ftplisting::parseMlsd(c.ftp.fileFacts(path));
+        if (e && !e->folder && e->size >= 0 && e->modified.isValid())
+            return e;
+    }
+    ftplisting::Entry e;
+    e.name = store::kDirectoryFile;
+    askSizeAndTime(c.ftp, e, path);
+    if (e.modified.isValid())
+        return e;
+    try {
+        enterOrThrow(c, c.session.usersFolder());
+        const QList<ftplisting::Entry> entries =
+            ftplisting::parse(c.ftp.listDetails(store::kDirectoryFile), false, c.now);
+        if (entries.size() == 1 && !entries.first().folder)
+            return entries.first();
+    } catch (const FtpError& e) {
+        if (e.kind() != FtpError::Kind::Reply || !c.ftp.connected())
+            throw;
+    }
+    return std::nullopt;
+}
+
+// Correspondents the own folder names (by a conversation or a folder of files) that the
+// directory does not list.
+QSet<QString> strangers(const Cycle& c)
+{
+    QSet<QString> known;
+    for (const QString& entry : c.ctx.directory.users())
+        known.insert(userentry::name(entry));
+    QSet<QString> unknown;
+    for (const QString& n : c.listing) {
+        const ftplisting::Entry e = c.listed.value(n);
+        const QString peer = !e.folder && n.endsWith(QStringLiteral(".ms")) ? n.chopped(3)
+                             : e.folder                                     ? n
+                                                                            : QString();
+        if (!peer.isEmpty() && peer != c.ctx.sessionUser && !known.contains(peer))
+            unknown.insert(peer);
+    }
+    return unknown;
+}
+
+// Whether this cycle asks for the directory's size and time: on screen it should be current;
+// hidden, only now and then, and when the own folder names someone it does not know.
+bool directoryWanted(const Cycle& c, const QSet<QString>& unknown)
+{
+    const QString copy = c.ctx.tempDataDir + store::local::kDirectoryCopy;
+    if (c.full || c.ctx.mainWindowVisible || c.memory.cyclesToDirectoryCheck <= 0 ||
+        !c.memory.directory.modified.isValid() || !QFile::exists(copy))
+        return true;
+    return std::any_of(unknown.cbegin(), unknown.cend(),
+                       [&](const QString& n) { return !c.memory.strangers.contains(n); });
+}
+
+// The directory as this computer has it.
+void reloadKnownDirectory(Cycle& c, const QString& copy)
+{
+    std::optional<QStringList> lines;
+    // Read as a downloaded one is, with the same bound.
+    if (!helpers::fileInUse(copy))
+        lines = stringlist::loadAtMost(copy, limits::kMaxDirectoryBytes);
+    c.ctx.directory.reload(lines, c.ctx.sessionUser);
 }
 
 // The directory, fetched again only when its size or time says it may have changed.
 void refreshDirectory(Cycle& c)
 {
     const QString copy = c.ctx.tempDataDir + store::local::kDirectoryCopy;
-    const std::optional<ftplisting::Entry> lineup = directoryEntry(c.ftp, c.now);
-    const bool directoryKnown = !c.full && lineup && QFile::exists(copy) &&
-                                !mayHaveChanged(&c.memory.directory, *lineup, c.memory.listedAt);
+    if (!directoryWanted(c, strangers(c))) {
+        --c.memory.cyclesToDirectoryCheck;
+        reloadKnownDirectory(c, copy);
+        return;
+    }
+    c.memory.cyclesToDirectoryCheck = kDirectoryCheckEvery - 1;
+    const std::optional<ftplisting::Entry> lineup = directoryEntry(c);
+    const bool directoryKnown =
+        !c.full && lineup && QFile::exists(copy) &&
+        !mayHaveChanged(&c.memory.directory, *lineup, c.memory.directoryCheckedAt);
+    c.memory.directoryCheckedAt = c.now;
     // Far beyond any real directory: the lists stay as they were, and nothing comes down.
     const bool directoryTooLarge = lineup && lineup->size > limits::kMaxDirectoryBytes;
     if (directoryTooLarge) {
         c.ctx.directory.reload(std::nullopt, c.ctx.sessionUser);
     } else if (directoryKnown) {
-        std::optional<QStringList> lines;
-        // Read as a downloaded one is, with the same bound.
-        if (!helpers::fileInUse(copy))
-            lines = stringlist::loadAtMost(copy, limits::kMaxDirectoryBytes);
-        c.ctx.directory.reload(lines, c.ctx.sessionUser);
+        reloadKnownDirectory(c, copy);
     } else {
         c.memory.directory = {};
         const QDateTime before = QFileInfo(copy).lastModified();
+        enterOrThrow(c, c.session.usersFolder());
         c.ctx.directory.reload(directory::fetch(c.ftp, copy, c.wait, directory::OnFailure::Keep),
                                c.ctx.sessionUser);
         // A fetch that failed left the old copy: it is fetched again next time.
@@ -232,16 +322,23 @@ void refreshDirectory(Cycle& c)
             c.result.directoryFetched = true;
         }
     }
+    c.memory.strangers = strangers(c);
 }
 
-// The directory's size and time (and the directory itself when it changed), then the own folder
-// with the sizes and times of its files.
-void list(Cycle& c)
+// The own folder with the sizes and times of its files, then the directory's size and time (and
+// the directory itself when it changed) where this cycle needs them. A connection held since
+// earlier that the server dropped is opened again once.
+void list(Cycle& c, bool heldOpen)
 {
     c.now = QDateTime::currentDateTimeUtc();
-    refreshDirectory(c);
-    c.ftp.changeFolder(c.ctx.sessionUser);
-    QList<ftplisting::Entry> entries = listOwnFolder(c.ftp, c.now);
+    QList<ftplisting::Entry> entries;
+    try {
+        entries = listOwnFolder(c);
+    } catch (const FtpError&) {
+        if (!heldOpen || c.ftp.connected() || !reopen(c))
+            throw;
+        entries = listOwnFolder(c);
+    }
     // Compared and announced in name order, whatever order the server lists in.
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return a.name < b.name; });
@@ -249,6 +346,7 @@ void list(Cycle& c)
         c.listing.append(e.name);
         c.listed.insert(e.name, e);
     }
+    refreshDirectory(c);
     c.result.listed = true;
     c.result.listing = c.listing;
     QDir().mkpath(c.ctx.seenFolder);
@@ -264,7 +362,7 @@ QStringList fetch(Cycle& c)
     for (const QString& n : conversationsToCompare(c.listing, c.ctx.directory, c.ctx.sessionUser)) {
         ftplisting::Entry& entry = c.listed[n];
         if (!entry.modified.isValid())
-            askSizeAndTime(c.ftp, entry);
+            askSizeAndTime(c.ftp, entry, ownFolder(c) + n);
         // Far beyond any real conversation: never read into memory, never news.
         if (entry.size > limits::kMaxConversationBytes) {
             c.trace(n + QStringLiteral(" too large"));
@@ -276,6 +374,8 @@ QStringList fetch(Cycle& c)
             !QFile::exists(c.ctx.seenFolder + n))
             names.append(n);
     }
+    if (!names.isEmpty())
+        enterOrThrow(c, ownFolder(c));
     for (const QString& n : names) {
         c.trace(n);
         // Complete or not at all; a writer replacing it meanwhile makes a second try.
@@ -383,7 +483,8 @@ bool fetchFiles(Cycle& c)
     const QStringList senders =
         senderFolders(c.listing, c.ctx.directory.users(), c.ctx.sessionUser);
     for (const QString& sender : senders) {
-        if (!enterOwnFolder(c))
+        // Each sender's folder is left for the own folder again.
+        if (!enter(c, ownFolder(c)))
             return false;
         received::Settling settling;
         settling.previous = &c.memory.senderFolders[sender];
@@ -409,7 +510,8 @@ bool fetchFiles(Cycle& c)
     return true;
 }
 
-// What the next cycle needs to know of this one; the connection is left in the users folder.
+// What the next cycle needs to know of this one; a connection this cycle moved is left in the
+// users folder, where every other user of the open connection expects it.
 void finish(Cycle& c)
 {
     for (auto it = c.memory.compared.begin(); it != c.memory.compared.end();) {
@@ -420,8 +522,8 @@ void finish(Cycle& c)
     }
     c.memory.listedAt = c.now;
     c.memory.cyclesToFullCheck = c.full ? kFullCheckEvery - 1 : c.memory.cyclesToFullCheck - 1;
-    // Left where every other user of the open connection expects it.
-    c.ftp.changeFolder(c.session.usersFolder());
+    if (!c.where.isEmpty() && c.where != c.session.usersFolder())
+        c.ftp.changeFolder(c.session.usersFolder());
     c.trace(QStringLiteral("END OF CYCLE ---"));
 }
 
@@ -460,12 +562,13 @@ Result run(Context& ctx, Sink& sink)
             memoryFor(ctx, ftp, scratch)};
     c.full = c.memory.cyclesToFullCheck <= 0;
     result.fullCheck = c.full;
+    const bool heldOpen = ftp.connected();
     if (!openConnection(c)) {
         result.outcome = Outcome::NoServer;
         return result;
     }
     try {
-        list(c);
+        list(c, heldOpen);
         for (const QString& n : fetch(c)) {
             if (!apply(c, n, judge(c, n))) {
                 closeMain(session);
