@@ -46,6 +46,24 @@ void ClientState::setOnline(bool online)
     emit onlineChanged(m_online);
 }
 
+void ClientState::networkAnswered(bool reachable, const QDateTime& at)
+{
+    if (m_connection.networkAnswered(reachable, at))
+        emit connectionChanged();
+}
+
+void ClientState::serverAnswered(bool reached, const QDateTime& at)
+{
+    if (m_connection.serverAnswered(reached, at))
+        emit connectionChanged();
+}
+
+void ClientState::setWaitingMessages(int messages)
+{
+    if (m_connection.setWaiting(messages))
+        emit connectionChanged();
+}
+
 void ClientState::changeDirectory(const std::function<void(UserDirectory&)>& change)
 {
     change(m_directory);

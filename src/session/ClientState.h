@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ConnectionStatus.h"
 #include "core/PendingDrop.h"
 #include "core/UnreadNews.h"
 #include "core/UserDirectory.h"
@@ -55,6 +56,13 @@ public:
     bool online() const { return m_online; }
     void setOnline(bool online);
 
+    // The hold on the main server as the hints tell it: the detector's answers and the server's
+    // own, each at the moment it came.
+    const ConnectionStatus& connection() const { return m_connection; }
+    void networkAnswered(bool reachable, const QDateTime& at);
+    void serverAnswered(bool reached, const QDateTime& at);
+    void setWaitingMessages(int messages);
+
     // Who a drop would be sent as now, and whether the server is there for it.
     PendingDrop::Conditions sendConditions() const { return {m_user, m_online}; }
 
@@ -101,6 +109,7 @@ signals:
     void userChanged(const QString& user);
     void ownAvatarChanged();
     void onlineChanged(bool online);
+    void connectionChanged();
     void directoryChanged();
     void correspondentChanged();
     void conversationChanged();
@@ -112,6 +121,7 @@ private:
     QString m_user;
     QString m_ownAvatarFile;
     bool m_online = false;
+    ConnectionStatus m_connection;
     UserDirectory m_directory;
     Correspondent m_correspondent;
     QStringList m_favourites;

@@ -1,5 +1,6 @@
 // The one state every view renders from: what each change tells the views, and that nothing
 // of a signed-out user or of another correspondent can end up on screen.
+#include "core/uLocal.h"
 #include "session/ClientState.h"
 #include "support/QtPrinters.h"
 
@@ -17,6 +18,18 @@ ClientState::Correspondent shown(const QString& name, const QStringList& lines =
     c.hasConversation = !lines.isEmpty();
     c.lines = lines;
     return c;
+}
+
+QDateTime at(int day, int hour, int minute)
+{
+    return QDateTime(QDate(2026, 3, day), QTime(hour, minute));
+}
+
+StringTable table(const char* code)
+{
+    StringTable t;
+    t.build(QString::fromLatin1(code));
+    return t;
 }
 
 } // namespace
@@ -139,4 +152,102 @@ TEST(ClientState, FavouritesToggleAndTellTheViews)
     state.setFavourites({QStringLiteral("Bob")});
     state.setFavourites({QStringLiteral("Bob")});
     EXPECT_EQ(changed.count(), 3);
+}
+
+TEST(ConnectionStatus, OnlyTheServerSaysConnectedAndAStretchKeepsItsFirstFailure)
+{
+    using Link = ConnectionStatus::Link;
+    ConnectionStatus c;
+    EXPECT_EQ(c.link(), Link::Connecting);
+
+    // The detector finds the network: the server has still to answer.
+    EXPECT_FALSE(c.networkAnswered(true, at(5, 14, 0)));
+    EXPECT_EQ(c.link(), Link::Connecting);
+    EXPECT_TRUE(c.serverAnswered(true, at(5, 14, 1)));
+    EXPECT_EQ(c.link(), Link::Connected);
+    // The same answer again changes nothing the hints show.
+    EXPECT_FALSE(c.networkAnswered(true, at(5, 14, 2)));
+    EXPECT_FALSE(c.serverAnswered(true, at(5, 14, 2)));
+
+    // The first failed answer starts the stretch; the ones after it do not move its start.
+    EXPECT_TRUE(c.networkAnswered(false, at(5, 14, 5)));
+    EXPECT_EQ(c.link(), Link::Unreachable);
+    EXPECT_EQ(c.unreachableSince(), at(5, 14, 5));
+    EXPECT_FALSE(c.networkAnswered(false, at(5, 14, 6)));
+    EXPECT_FALSE(c.serverAnswered(false, at(5, 14, 7)));
+    EXPECT_EQ(c.unreachableSince(), at(5, 14, 5));
+    // A success that began before the network went does not outvote the detector.
+    EXPECT_FALSE(c.serverAnswered(true, at(5, 14, 8)));
+    EXPECT_EQ(c.link(), Link::Unreachable);
+
+    // The network back: what the server said while it was gone no longer counts.
+    EXPECT_TRUE(c.networkAnswered(true, at(5, 14, 10)));
+    EXPECT_EQ(c.link(), Link::Connecting);
+    EXPECT_FALSE(c.unreachableSince().isValid());
+
+    // A server that does not answer while the network is there is unreachable too.
+    EXPECT_TRUE(c.serverAnswered(false, at(5, 14, 11)));
+    EXPECT_EQ(c.unreachableSince(), at(5, 14, 11));
+    // Later probes that find the network do not hide it, and a failed probe keeps the start.
+    EXPECT_FALSE(c.networkAnswered(true, at(5, 14, 12)));
+    EXPECT_FALSE(c.networkAnswered(false, at(5, 14, 13)));
+    EXPECT_EQ(c.unreachableSince(), at(5, 14, 11));
+    EXPECT_FALSE(c.networkAnswered(false, at(5, 14, 14)));
+    // Back again: the server answers at last.
+    EXPECT_TRUE(c.networkAnswered(true, at(5, 14, 15)));
+    EXPECT_TRUE(c.serverAnswered(true, at(5, 14, 16)));
+    EXPECT_EQ(c.link(), Link::Connected);
+    EXPECT_FALSE(c.unreachableSince().isValid());
+}
+
+TEST(ConnectionStatus, TheHintSaysTheStateTheTimeAndWhatWaits)
+{
+    const StringTable eng = table("eng/");
+    const StringTable rus = table("rus/");
+    ConnectionStatus c;
+    EXPECT_EQ(c.hintLine(eng, at(5, 14, 0)), QString::fromUtf8("Connecting\u2026"));
+    EXPECT_EQ(c.hintLine(rus, at(5, 14, 0)), QString::fromUtf8("Подключение\u2026"));
+    c.serverAnswered(true, at(5, 14, 0));
+    EXPECT_EQ(c.hintLine(eng, at(5, 14, 0)), "Connected");
+    EXPECT_EQ(c.hintLine(rus, at(5, 14, 0)), QString::fromUtf8("Подключено"));
+
+    c.networkAnswered(false, at(5, 14, 5));
+    EXPECT_EQ(c.hintLine(eng, at(5, 16, 30)), "Server unreachable since 14:05");
+    EXPECT_EQ(c.hintLine(rus, at(5, 16, 30)), QString::fromUtf8("Сервер недоступен с 14:05"));
+    // Past midnight the time alone would read as today's.
+    EXPECT_EQ(c.hintLine(eng, at(6, 9, 0)), "Server unreachable since 05.03.2026 14:05");
+
+    // Waiting messages follow the state, and only when there are any.
+    EXPECT_TRUE(c.setWaiting(2));
+    EXPECT_FALSE(c.setWaiting(2));
+    EXPECT_EQ(c.hintLine(eng, at(5, 16, 30)),
+              "Server unreachable since 14:05 (messages waiting: 2)");
+    EXPECT_EQ(c.hintLine(rus, at(5, 16, 30)),
+              QString::fromUtf8("Сервер недоступен с 14:05 (сообщений в очереди: 2)"));
+    c.setWaiting(0);
+    EXPECT_EQ(c.hintLine(eng, at(5, 16, 30)), "Server unreachable since 14:05");
+}
+
+TEST(ClientState, TheConnectionTellsTheViewsOnlyWhenTheHintChanges)
+{
+    ClientState state;
+    QSignalSpy changed(&state, &ClientState::connectionChanged);
+    state.networkAnswered(true, at(5, 14, 0));
+    EXPECT_EQ(changed.count(), 0); // still connecting
+    state.serverAnswered(true, at(5, 14, 1));
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(state.connection().link(), ConnectionStatus::Link::Connected);
+    state.networkAnswered(false, at(5, 14, 5));
+    state.networkAnswered(false, at(5, 14, 6));
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(state.connection().unreachableSince(), at(5, 14, 5));
+    state.setWaitingMessages(1);
+    state.setWaitingMessages(1);
+    EXPECT_EQ(changed.count(), 3);
+    EXPECT_EQ(state.connection().waiting(), 1);
+    // Signing out is no news for the connection.
+    state.signIn(QStringLiteral("Bob"));
+    state.signOut();
+    EXPECT_EQ(changed.count(), 3);
+    EXPECT_EQ(state.connection().link(), ConnectionStatus::Link::Unreachable);
 }
