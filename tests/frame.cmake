@@ -6,3 +6,5 @@ add_larkspire_test(gui test_frame LIBS larkspire_windows)
 # Do not disturb and the unread count: the core rules, and both on a running client.
 add_larkspire_test(unit test_quiet_unread LIBS larkspire_core)
 add_larkspire_test(gui test_quiet_unread_client LIBS larkspire_windows Qt6::Network TIMEOUT 300)
+# The connection's state in the same hints.
+add_larkspire_test(gui test_connection_hint LIBS larkspire_windows Qt6::Network TIMEOUT 300)

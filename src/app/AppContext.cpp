@@ -5,6 +5,7 @@
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
 #include "session/ConnectionUpkeep.h"
+#include "session/ConnectionWatch.h"
 
 #include <QEvent>
 #include <QWidget>
@@ -71,6 +72,7 @@ AppContext::~AppContext()
     if (m_windows)
         m_windows->destroy();
     m_windows.reset();
+    m_connectionWatch.reset();
     m_upkeep.reset();
     m_session.reset();
     m_state.reset();
@@ -85,6 +87,7 @@ void AppContext::createWindows()
     m_state = std::make_unique<ClientState>();
     m_session = std::make_unique<ClientSession>(config);
     m_upkeep = std::make_unique<ConnectionUpkeep>(*m_session, *m_state, connectivityProbeUrl());
+    m_connectionWatch = std::make_unique<ConnectionWatch>(*m_session, *m_upkeep, *m_state);
     m_windows = m_makeWindows();
     m_windows->create(*this);
 }

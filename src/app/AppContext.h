@@ -16,6 +16,7 @@
 class ClientSession;
 class ClientState;
 class ConnectionUpkeep;
+class ConnectionWatch;
 
 // One client: its folders, texts, operating-system services, session and windows. Nothing of a
 // client lives outside its context, so two clients can run side by side in one process. The
@@ -121,5 +122,6 @@ private:
     std::unique_ptr<ClientState> m_state;
     std::unique_ptr<ClientSession> m_session;
     std::unique_ptr<ConnectionUpkeep> m_upkeep;
+    std::unique_ptr<ConnectionWatch> m_connectionWatch; // feeds the state's connection
     std::unique_ptr<WindowSet> m_windows;
 };

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDateTime>
 #include <QMenu>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -53,6 +54,7 @@ TrayIcon::TrayIcon(AppContext& ctx, QWidget& owner) : QObject(&owner), m_ctx(ctx
 
     connect(&m_ctx, &AppContext::doNotDisturbChanged, this, &TrayIcon::render);
     connect(&m_ctx.state(), &ClientState::newsChanged, this, &TrayIcon::render);
+    connect(&m_ctx.state(), &ClientState::connectionChanged, this, &TrayIcon::render);
     render();
 }
 
@@ -194,7 +196,8 @@ void TrayIcon::render()
         m_icon->setIcon(traybadge::icon(m_picture, UnreadNews::badgeText(m_unreadShown), m_muted));
     }
 
-    QStringList lines{m_upload.isEmpty() ? kProgramName : m_upload};
+    QStringList lines{m_upload.isEmpty() ? kProgramName : m_upload,
+                      m_ctx.state().connection().hintLine(strings, QDateTime::currentDateTime())};
     // Files that wait, or a drop that went nowhere, come before the news.
     for (const QString& line : {m_drop, unread.summary(strings), quiet.hintLine(strings)}) {
         if (!line.isEmpty())

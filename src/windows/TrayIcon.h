@@ -15,9 +15,9 @@ class QTimer;
 class QWidget;
 
 // The program's icon in the notification area, with its menu: the way into a client where the
-// desktop has a tray. The icon and its hint show what the client's state holds unread and
-// whether do not disturb is on, which its menu turns on for a span; every other item of the menu
-// is an intent that the icon's owner carries out.
+// desktop has a tray. The icon and its hint show what the client's state holds unread, how it
+// stands with the server and whether do not disturb is on, which its menu turns on for a span;
+// every other item of the menu is an intent that the icon's owner carries out.
 class TrayIcon : public QObject
 {
     Q_OBJECT

@@ -1,6 +1,6 @@
-// The unread news and do not disturb on the mini bar: the session's results say who wrote and
-// whose conversation was opened, which the client's state keeps; the bar's marks and hint show
-// it, as the tray icon does, for a desktop without a tray.
+// The unread news, do not disturb and the connection on the mini bar: the session's results say
+// who wrote and whose conversation was opened, which the client's state keeps; the bar's marks
+// and hint show it, as the tray icon does, for a desktop without a tray.
 #include "windows/uMinimized.h"
 
 #include "app/AppContext.h"
@@ -10,6 +10,7 @@
 #include "windows/TrayBadge.h"
 #include "windows/TrayIcon.h"
 
+#include <QDateTime>
 #include <QLabel>
 
 void TMinimized::createQuiet()
@@ -40,6 +41,7 @@ void TMinimized::createQuiet()
             m_ctx.state().readNews(name);
     });
     connect(&state, &ClientState::newsChanged, this, &TMinimized::showQuietAndUnread);
+    connect(&state, &ClientState::connectionChanged, this, &TMinimized::showQuietAndUnread);
     connect(&m_ctx, &AppContext::doNotDisturbChanged, this, &TMinimized::showQuietAndUnread);
 
     // A span that ended while the program was not running is forgotten now.
@@ -82,8 +84,10 @@ void TMinimized::showQuietAndUnread()
     // Files that wait, or a drop that went nowhere, come before the news.
     const QString drop = dropStateLine();
     QStringList lines;
+    const QString connection =
+        m_ctx.state().connection().hintLine(strings, QDateTime::currentDateTime());
     for (const QString& line :
-         {m_uploadState, drop, unread.summary(strings), quiet.hintLine(strings)}) {
+         {m_uploadState, connection, drop, unread.summary(strings), quiet.hintLine(strings)}) {
         if (!line.isEmpty())
             lines.append(line);
     }

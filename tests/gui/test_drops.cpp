@@ -124,6 +124,13 @@ QString trayTip(QWidget* bar)
     return control<QSystemTrayIcon>(bar, "Tray1")->toolTip();
 }
 
+// The hints' line while the client has not reached the server since the first failure.
+QString unreachable(const TestClient& c)
+{
+    return "Server unreachable since " +
+           c.state().connection().unreachableSince().toString("HH:mm");
+}
+
 class Drops : public DemoPair
 {
 protected:
@@ -191,8 +198,8 @@ TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
     settleAll();
     ASSERT_FALSE(hints.isEmpty());
     EXPECT_TRUE(hints.last().contains("budget.csv 100%")) << hints.last().toStdString();
-    EXPECT_EQ(bar->toolTip(), QString());
-    EXPECT_EQ(trayTip(bar), "Larkspire");
+    EXPECT_EQ(bar->toolTip(), "Connected");
+    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected");
 
     EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
     EXPECT_EQ(TempTree::read(users("Bob/Alice/budget.csv")), "1,2,3");
@@ -576,7 +583,7 @@ TEST_F(Drops, TheBarSendsToAPickedCorrespondentAndBecomesTheirConversation)
     EXPECT_FALSE(hidden(w, "chat"));
     EXPECT_TRUE(alice->ctx->Minimized()->dropfiles().isEmpty());
     EXPECT_TRUE(control<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
-    EXPECT_EQ(trayTip(alice->ctx->Minimized()), "Larkspire");
+    EXPECT_EQ(trayTip(alice->ctx->Minimized()), "Larkspire\nConnected");
 
     fire(bob->w(), "msgrld");
     settleAll();
@@ -666,8 +673,9 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
     EXPECT_TRUE(bar->isVisible());
     EXPECT_FALSE(control<QLabel>(bar, "waitingMark")->isHidden());
     EXPECT_EQ(control<QLabel>(bar, "waitingMark")->text(), QString::fromUtf8("2 \u2715"));
-    EXPECT_EQ(bar->toolTip(), "Waiting for the server (files: 2)");
-    EXPECT_EQ(trayTip(bar), "Larkspire\nWaiting for the server (files: 2)");
+    EXPECT_EQ(bar->toolTip(), unreachable(*alice) + "\nWaiting for the server (files: 2)");
+    EXPECT_EQ(trayTip(bar),
+              "Larkspire\n" + unreachable(*alice) + "\nWaiting for the server (files: 2)");
     EXPECT_EQ(bar->waitingFiles().fileCount(), 2);
     EXPECT_FALSE(QFileInfo::exists(users("Bob/Alice")));
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
@@ -688,7 +696,7 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
         << noticeOf("Bob/Alice.ms").join('|').toStdString();
     EXPECT_TRUE(control<QLabel>(bar, "waitingMark")->isHidden());
     EXPECT_FALSE(bar->waitingFiles().waiting());
-    EXPECT_EQ(trayTip(bar), "Larkspire");
+    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected");
     EXPECT_EQ(textOf(w, "User"), "Alice");
 }
 
@@ -705,7 +713,7 @@ TEST_F(Drops, AClickOnTheBarsWaitingMarkGivesUpItsFiles)
     QTest::mouseClick(control<QLabel>(bar, "waitingMark"), Qt::LeftButton);
     EXPECT_FALSE(bar->waitingFiles().waiting());
     EXPECT_TRUE(control<QLabel>(bar, "waitingMark")->isHidden());
-    EXPECT_EQ(bar->toolTip(), QString());
+    EXPECT_EQ(bar->toolTip(), unreachable(*alice));
     EXPECT_TRUE(bar->isVisible()) << "the click is the mark's, not the bar's";
 
     alice->detectorSays(true);
@@ -721,7 +729,8 @@ TEST_F(Drops, ADropOnTheBarWhileSignedOutSaysWhyAndOpensTheSignInScreen)
     carol.goOnline();
     dropOnBar(carol, {desk.write("a.txt", "A")});
     EXPECT_FALSE(carol.ctx->fList()->isVisible());
-    EXPECT_EQ(carol.ctx->Minimized()->toolTip(), "Sign in to send files");
+    EXPECT_EQ(carol.ctx->Minimized()->toolTip(),
+              QString::fromUtf8("Connecting\u2026\nSign in to send files"));
     EXPECT_FALSE(carol.ctx->Minimized()->waitingFiles().waiting());
     EXPECT_TRUE(carol.w()->isVisible());
     EXPECT_EQ(textOf(carol.w(), "User"), "-");

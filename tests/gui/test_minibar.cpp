@@ -122,7 +122,8 @@ TEST(MiniBarCreation, MenuCaptionsBuildNumberAndPositionFile)
     EXPECT_EQ(item(bar, "s1")->text(), "Remove Larkspire from Autostart");
     EXPECT_EQ(item(bar, "s2")->text(), "Add Larkspire to Autostart");
     EXPECT_EQ(item(bar, "NF")->text(), "Open Larkspire folder");
-    EXPECT_EQ(trayIcon(bar)->toolTip(), "Larkspire");
+    // Nothing has answered yet.
+    EXPECT_EQ(trayIcon(bar)->toolTip(), QString::fromUtf8("Larkspire\nConnecting\u2026"));
     EXPECT_EQ(bar->MainWindowOpenFlag(), 0);
     EXPECT_EQ(control<QTimer>(bar, "fx")->interval(), kFadeTickMs);
     EXPECT_EQ(control<QTimer>(bar, "closetimer")->interval(), 5000);

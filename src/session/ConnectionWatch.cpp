@@ -1,0 +1,35 @@
+#include "session/ConnectionWatch.h"
+
+#include "session/ClientSession.h"
+#include "session/ClientState.h"
+#include "session/ConnectionUpkeep.h"
+
+ConnectionWatch::ConnectionWatch(ClientSession& session, ConnectionUpkeep& upkeep,
+                                 ClientState& state, QObject* parent)
+    : QObject(parent), m_state(state)
+{
+    setObjectName(QStringLiteral("connectionWatch"));
+    const auto server = [this](bool reached) {
+        m_state.serverAnswered(reached, QDateTime::currentDateTime());
+    };
+    connect(&upkeep, &ConnectionUpkeep::connectivityReported, this, [this](bool reachable) {
+        m_state.networkAnswered(reachable, QDateTime::currentDateTime());
+    });
+    connect(&session, &ClientSession::mainConnectionOpened, this, [server] { server(true); });
+    connect(&session, &ClientSession::connected, this, [server](const ConnectResult& r) {
+        if (r.opening == MainOpening::Opened || r.opening == MainOpening::AlreadyOpen)
+            server(true);
+        else if (r.opening == MainOpening::Failed)
+            server(false);
+    });
+    connect(&session, &ClientSession::signedIn, this, [server](const SignInResult& r) {
+        if (r.stage == SignInResult::Stage::NoServer)
+            server(false);
+    });
+    connect(&session, &ClientSession::polled, this, [server](const PollResult& r) {
+        if (r.cycle.outcome == poll::Outcome::Done)
+            server(true);
+        else if (r.cycle.outcome == poll::Outcome::NoServer)
+            server(false);
+    });
+}
