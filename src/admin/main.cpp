@@ -27,10 +27,11 @@ const char* kUsage = R"(Commands:
                          make the updater carrying the runnable FOLDER (default: the folder of
                          this tool), sign it and upload it with build N to both language folders
   init                   create what is missing of the tree on the main account
-  check                  check the settings account, the tree and that it is writable, and
-                         report each server's TLS: offered or not, protected data
-                         connections, session reuse required or not, the certificate's
-                         fingerprint and expiry (LARKSPIRE_REQUIRE_TLS=1: TLS is a must)
+  check [--tls]          check the settings account, the tree and that it is writable, and
+                         each server's TLS (a must with LARKSPIRE_REQUIRE_TLS=1); silent when
+                         all is well. With --tls it first reports each server's TLS: offered
+                         or not, protected data connections, session reuse required or not,
+                         the certificate's fingerprint and expiry
   users                  list the users of the directory)";
 
 int fail(const QString& text)
@@ -199,6 +200,7 @@ int main(int argc, char** argv)
         {QStringLiteral("key"), QStringLiteral("secret key file"), QStringLiteral("file")},
         {QStringLiteral("updater"), QStringLiteral("updater program to carry the folder"),
          QStringLiteral("file")},
+        {QStringLiteral("tls"), QStringLiteral("with check: report each server's TLS")},
     });
     args.process(app);
     const QStringList rest = args.positionalArguments();
@@ -228,8 +230,9 @@ int main(int argc, char** argv)
         QStringList problems;
         const auto reportTls = [&](const QString& role, const FtpSettings& settings) {
             const ops::TlsReport report = ops::checkTls(settings);
-            for (const QString& line : ops::describeTls(role, report))
-                say(line);
+            if (args.isSet(QStringLiteral("tls")))
+                for (const QString& line : ops::describeTls(role, report))
+                    say(line);
             problems << ops::tlsProblems(role, report, tlsRequired(),
                                          QDateTime::currentDateTimeUtc());
         };

@@ -474,10 +474,13 @@ TEST(TlsAdminCheck, ReportsEachServersTlsAndWhatMustBeFixed)
     ASSERT_EQ(runAdminTool(QStringList{"init"} + mainAccount), 0);
 
     QString out;
-    EXPECT_EQ(runAdminTool({"check", "--settings-server", settings->address(), "--settings-user",
-                            settings->user(), "--settings-password", settings->password()},
-                           &out),
-              0)
+    const QStringList settingsAccount{"--settings-server",   settings->address(),
+                                      "--settings-user",     settings->user(),
+                                      "--settings-password", settings->password()};
+    // Silent when all is well, TLS or not.
+    EXPECT_EQ(runAdminTool(QStringList{"check"} + settingsAccount, &out), 0) << out.toStdString();
+    EXPECT_EQ(out, QString());
+    EXPECT_EQ(runAdminTool(QStringList{"check", "--tls"} + settingsAccount, &out), 0)
         << out.toStdString();
     EXPECT_TRUE(out.contains("settings server " + settings->address() +
                              ": TLS not offered: the login and the files go in plain text"))
