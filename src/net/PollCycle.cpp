@@ -248,37 +248,6 @@ std::optional<ftplisting::Entry> directoryEntry(Cycle& c)
     return std::nullopt;
 }
 
-// Correspondents the own folder names (by a conversation or a folder of files) that the
-// directory does not list.
-QSet<QString> strangers(const Cycle& c)
-{
-    QSet<QString> known;
-    for (const QString& entry : c.ctx.directory.users())
-        known.insert(userentry::name(entry));
-    QSet<QString> unknown;
-    for (const QString& n : c.listing) {
-        const ftplisting::Entry e = c.listed.value(n);
-        const QString peer = !e.folder && n.endsWith(QStringLiteral(".ms")) ? n.chopped(3)
-                             : e.folder                                     ? n
-                                                                            : QString();
-        if (!peer.isEmpty() && peer != c.ctx.sessionUser && !known.contains(peer))
-            unknown.insert(peer);
-    }
-    return unknown;
-}
-
-// Whether this cycle asks for the directory's size and time: on screen it should be current;
-// hidden, only now and then, and when the own folder names someone it does not know.
-bool directoryWanted(const Cycle& c, const QSet<QString>& unknown)
-{
-    const QString copy = c.ctx.tempDataDir + store::local::kDirectoryCopy;
-    if (c.full || c.ctx.mainWindowVisible || c.memory.cyclesToDirectoryCheck <= 0 ||
-        !c.memory.directory.modified.isValid() || !QFile::exists(copy))
-        return true;
-    return std::any_of(unknown.cbegin(), unknown.cend(),
-                       [&](const QString& n) { return !c.memory.strangers.contains(n); });
-}
-
 // The directory as this computer has it.
 void reloadKnownDirectory(Cycle& c, const QString& copy)
 {
@@ -293,17 +262,9 @@ void reloadKnownDirectory(Cycle& c, const QString& copy)
 void refreshDirectory(Cycle& c)
 {
     const QString copy = c.ctx.tempDataDir + store::local::kDirectoryCopy;
-    if (!directoryWanted(c, strangers(c))) {
-        --c.memory.cyclesToDirectoryCheck;
-        reloadKnownDirectory(c, copy);
-        return;
-    }
-    c.memory.cyclesToDirectoryCheck = kDirectoryCheckEvery - 1;
     const std::optional<ftplisting::Entry> lineup = directoryEntry(c);
-    const bool directoryKnown =
-        !c.full && lineup && QFile::exists(copy) &&
-        !mayHaveChanged(&c.memory.directory, *lineup, c.memory.directoryCheckedAt);
-    c.memory.directoryCheckedAt = c.now;
+    const bool directoryKnown = !c.full && lineup && QFile::exists(copy) &&
+                                !mayHaveChanged(&c.memory.directory, *lineup, c.memory.listedAt);
     // Far beyond any real directory: the lists stay as they were, and nothing comes down.
     const bool directoryTooLarge = lineup && lineup->size > limits::kMaxDirectoryBytes;
     if (directoryTooLarge) {
@@ -322,12 +283,11 @@ void refreshDirectory(Cycle& c)
             c.result.directoryFetched = true;
         }
     }
-    c.memory.strangers = strangers(c);
 }
 
 // The own folder with the sizes and times of its files, then the directory's size and time (and
-// the directory itself when it changed) where this cycle needs them. A connection held since
-// earlier that the server dropped is opened again once.
+// the directory itself when it changed). A connection held since earlier that the server
+// dropped is opened again once.
 void list(Cycle& c, bool heldOpen)
 {
     c.now = QDateTime::currentDateTimeUtc();

@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -27,10 +26,6 @@ inline constexpr int kFullCheckEvery = 20;
 // LIST times are only to the minute, MLSD's to the second, and a rewrite of the same size
 // within that time shows no difference in the listing.
 inline constexpr qint64 kRecentSecs = 120;
-// While the main window is hidden, the directory's size and time are asked every this many
-// cycles (two minutes at the 15 s period), besides the full checks and whenever the own folder
-// names a correspondent the directory does not know: its lists are not on screen.
-inline constexpr int kDirectoryCheckEvery = 8;
 
 // What earlier cycles saw on the server, so that unchanged files are not fetched again. The
 // caller keeps one; an empty one makes the next cycle fetch everything.
@@ -44,11 +39,6 @@ struct Memory
     int cyclesToFullCheck = 0;
     // Per sender folder, its files as last listed: a file alike in two listings is whole.
     QHash<QString, QHash<QString, ftplisting::Entry>> senderFolders;
-    int cyclesToDirectoryCheck = 0;
-    QDateTime directoryCheckedAt; // our clock (UTC) when its size and time were last asked
-    // Correspondents the own folder names that the directory did not know when last checked;
-    // only a new one makes the directory worth asking for again.
-    QSet<QString> strangers;
 };
 
 // What the new-message popup is told about one changed conversation.
