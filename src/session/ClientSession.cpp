@@ -15,6 +15,7 @@
 #include <QLoggingCategory>
 #include <QThread>
 
+#include <chrono>
 #include <type_traits>
 #include <utility>
 
@@ -26,6 +27,20 @@ QString seenFolderOf(const Folders& f, const QString& user)
 {
     return f.programDataDir + QStringLiteral("net/") + user + u'/';
 }
+
+qint64 steadyMs(std::chrono::steady_clock::time_point t)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+}
+
+qint64 msSince(std::chrono::steady_clock::time_point t)
+{
+    return steadyMs(std::chrono::steady_clock::now()) - steadyMs(t);
+}
+
+// A main connection that answered within this long holds: the keep-alive uses it every 30 s,
+// and at most about twice that apart when other work came just before one of its ticks.
+constexpr qint64 kHoldsMs = 60'000;
 
 } // namespace
 
@@ -159,6 +174,7 @@ public:
     QStringList userslist; // the names in the signed-in user's server folder
     poll::Memory pollMemory;
     conversationwrite::Memo writeMemo;
+    selfupdate::Memo updateMemo;
 };
 
 namespace {
@@ -222,7 +238,9 @@ void ClientSession::post(std::function<void()> job)
                 qCWarning(lcSession) << "request ended by" << e.what();
                 m_worker->server.closeMain();
             }
-            m_mainOpen = m_worker->server.mainConnection().connected();
+            const FtpClient& main = m_worker->server.mainConnection();
+            m_mainOpen = main.connected();
+            m_mainAnsweredAt = main.connected() ? steadyMs(main.lastAnswer()) : -1;
             --m_pending;
             delete runner;
         },
@@ -240,6 +258,12 @@ bool ClientSession::postTimed(std::function<void()> job)
 void ClientSession::setOnline(bool online)
 {
     m_online = online;
+}
+
+bool ClientSession::mainAnsweredWithin(qint64 ms) const
+{
+    const qint64 at = m_mainAnsweredAt.load();
+    return at >= 0 && steadyMs(std::chrono::steady_clock::now()) - at <= ms;
 }
 
 void ClientSession::setSessionUser(const QString& name)
@@ -282,12 +306,16 @@ bool ClientSession::bootstrap()
     });
 }
 
-bool ClientSession::keepAlive()
+bool ClientSession::keepAlive(qint64 unusedForMs)
 {
     // A waiting cycle uses the connection anyway.
     if (m_pollQueued)
         return false;
-    return postTimed([this] {
+    return postTimed([this, unusedForMs] {
+        const FtpClient& main = m_worker->server.mainConnection();
+        // Whatever used the connection since kept it alive as well.
+        if (unusedForMs > 0 && main.connected() && msSince(main.lastAnswer()) < unusedForMs)
+            return;
         try {
             m_worker->server.keepAlive();
         } catch (const Error& e) {
@@ -308,6 +336,14 @@ void ClientSession::connectMain()
 bool ClientSession::reconnect()
 {
     return runTimed(&ClientSession::connected, [](Worker& w, const Folders& f, auto& r) {
+        const FtpClient& main = w.server.mainConnection();
+        // The poll keeps the directory current on a connection that holds; a new login would
+        // only cost the server.
+        if (w.server.online() && main.connected() && msSince(main.lastAnswer()) <= kHoldsMs) {
+            r.opening = ServerSession::Opening::AlreadyOpen;
+            r.protectedByTls = w.server.mainProtected();
+            return;
+        }
         w.server.closeMain();
         r = w.connectMain(f);
     });
@@ -318,11 +354,32 @@ bool ClientSession::checkForUpdate(const selfupdate::Request& request)
     return runTimed(&ClientSession::updateChecked, [request](Worker& w, const Folders&, auto& r) {
         w.server.configureMainFromSettings();
         selfupdate::Request asked = request;
+        FtpClient& main = w.server.mainConnection();
+        // Signed in, the poll keeps the main connection open and the check rides on it, in
+        // whatever folder it stands. One that was lost is opened again, once, with the back-off
+        // of every opening (and as the poll would, so the sign-out mark it clears is clear).
+        if (main.connected() || !w.sessionUser.isEmpty()) {
+            for (int pass = 0; pass < 2; ++pass) {
+                const bool wasOpen = main.connected();
+                if (!wasOpen && (!w.server.online() || !w.server.openMain())) {
+                    r.outcome = selfupdate::Outcome::Failed;
+                    r.detail = QStringLiteral("the main server could not be reached");
+                    return;
+                }
+                asked.serverRoot = w.server.serverRoot();
+                r = selfupdate::checkOpen(main, asked, w.updateMemo);
+                // Only a connection held from before that broke under the check is worth a
+                // second try.
+                if (r.outcome != selfupdate::Outcome::Failed || main.connected() || !wasOpen)
+                    return;
+            }
+            return;
+        }
         asked.serverRoot = w.server.settingsFile().root;
-        // A connection of its own: the check closes what it opens, and the poll keeps the
-        // main connection open between cycles. It is not the main connection, so its opening
-        // does not count as one (that would clear the sign-out mark).
-        FtpSettings settings = w.server.mainConnection().settings();
+        // Nobody signed in and nothing open: a connection of its own, which the check closes.
+        // It is not the main connection, so its opening does not count as one (that would
+        // clear the sign-out mark).
+        FtpSettings settings = main.settings();
         settings.onConnected = nullptr;
         FtpClient updates(settings);
         r = selfupdate::check(updates, asked);

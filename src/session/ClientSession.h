@@ -55,6 +55,9 @@ public:
     bool mainOpen() const { return m_mainOpen.load(); }
     // No request waits or runs.
     bool idle() const { return m_pending.load() == 0; }
+    // The main connection was open when the last request ended, and its server had completed
+    // a reply within the last `ms`: the network answers.
+    bool mainAnsweredWithin(qint64 ms) const;
     // Sends go to the signed-in user's folder; set on the window thread at sign-in and sign-out.
     void setSessionUser(const QString& name);
 
@@ -62,10 +65,15 @@ public:
     // is queued behind such work instead, unless one is queued already; the keep-alive stands
     // aside while one is.
     bool bootstrap();
-    bool keepAlive();
+    // A no-op on the open main connection, unless something else used it within the last
+    // `unusedForMs` (0: sent whenever the connection is open).
+    bool keepAlive(qint64 unusedForMs = 0);
     bool poll(const PollRequest& request);
-    bool reconnect(); // closes the main connection and opens it again with the directory
+    // Closes the main connection and opens it again with the directory, unless it is open and
+    // answered within the last minute: a connection that holds is kept, with no new login.
+    bool reconnect();
     // Asks the server for a newer build; the server root comes from the session's settings.
+    // Signed in, or with the main connection open, the check rides on the main connection.
     bool checkForUpdate(const selfupdate::Request& request);
 
     // User requests are queued, never dropped.
@@ -146,4 +154,7 @@ private:
     std::atomic<bool> m_configured{false};
     std::atomic<bool> m_mainOpen{false};
     std::atomic<bool> m_pollQueued{false};
+    // The steady clock's milliseconds of the main server's last reply, while the connection
+    // stays open; -1 otherwise.
+    std::atomic<qint64> m_mainAnsweredAt{-1};
 };
