@@ -7,13 +7,19 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcUpkeep, "larkspire.server")
 
-// An unreachable answer is asked again after this pause rather than at once: a refused
-// connection answers in microseconds, and asking back to back would spin a processor core.
-constexpr int kRecheckPauseMs = 1000;
+// The detector's period while the network is there and the main connection says nothing.
+constexpr int kProbePeriodMs = 2000;
+// An unreachable answer is asked again after a pause rather than at once (a refused connection
+// answers in microseconds): 2 s at first, twice as long after each further one up to a minute,
+// so that a client without network costs the probed server a connection a minute.
+constexpr int kFirstRecheckMs = 2000;
+constexpr int kLongestRecheckMs = 60000;
 
 QTimer* makeTimer(QObject* parent, const char* name, int interval)
 {
@@ -35,8 +41,12 @@ ConnectionUpkeep::ConnectionUpkeep(ClientSession& session, ClientState& state,
     m_detector = new TXNetDetect(probeAddress, this);
     m_detector->setObjectName(QStringLiteral("XNetDetect1"));
     m_detector->setTimeOut(500);
-    m_detector->setInterval(2000);
-    m_detector->setEnabled(true);
+    m_detector->setInterval(kProbePeriodMs);
+    // Its period is the upkeep's, which knows when the main connection answers for it.
+    m_detector->setEnabled(false);
+    m_probeTimer = makeTimer(this, "probePeriod", kProbePeriodMs);
+    connect(m_probeTimer, &QTimer::timeout, this, &ConnectionUpkeep::onProbeTick);
+    m_probeTimer->start();
     connect(m_detector, &TXNetDetect::ConnectionStatus, this,
             [this](TXNetDetect*, bool reachable) { onConnectionStatus(reachable); });
     connect(m_detector, &TXNetDetect::ConnectionStatusChanged, this,
@@ -57,7 +67,32 @@ ConnectionUpkeep::ConnectionUpkeep(ClientSession& session, ClientState& state,
 
 void ConnectionUpkeep::requestCheck()
 {
-    m_detector->setEnabled(true);
+    if (!m_probeTimer->isActive())
+        m_probeTimer->start(m_unreachableWaitMs > 0 ? m_unreachableWaitMs : kProbePeriodMs);
+    m_detector->requestCheck();
+}
+
+void ConnectionUpkeep::requestCheckUnlessWaiting()
+{
+    if (m_unreachableWaitMs == 0)
+        requestCheck();
+}
+
+void ConnectionUpkeep::onProbeTick()
+{
+    // A reply on the main connection within twice the keep-alive's period says the network
+    // is there; the connection is used at least that often while it is open.
+    const bool answered = m_session.mainAnsweredWithin(2 * m_keepAliveTimer->interval());
+    if (m_reachable) {
+        if (!answered)
+            m_detector->timerTick();
+        return;
+    }
+    // An answer of the main server starts the pauses over.
+    if (answered && m_unreachableWaitMs > kFirstRecheckMs) {
+        m_unreachableWaitMs = kFirstRecheckMs;
+        m_probeTimer->start(m_unreachableWaitMs);
+    }
     m_detector->requestCheck();
 }
 
@@ -70,17 +105,26 @@ void ConnectionUpkeep::onConnectionStatus(bool reachable)
 {
     m_session.setOnline(reachable);
     m_state.setOnline(reachable);
-    if (!reachable) {
-        m_detector->setEnabled(true);
-        QTimer::singleShot(kRecheckPauseMs, m_detector, &TXNetDetect::requestCheck);
+    m_reachable = reachable;
+    if (reachable) {
+        m_unreachableWaitMs = 0;
+        if (m_probeTimer->isActive() && m_probeTimer->interval() != kProbePeriodMs)
+            m_probeTimer->start(kProbePeriodMs);
+    } else {
+        m_unreachableWaitMs = m_unreachableWaitMs == 0
+                                  ? kFirstRecheckMs
+                                  : std::min(2 * m_unreachableWaitMs, kLongestRecheckMs);
+        // Asked again after the pause, whatever stopped the period before.
+        m_probeTimer->start(m_unreachableWaitMs);
     }
     emit connectivityReported(reachable);
 }
 
 void ConnectionUpkeep::onBootstrapTick()
 {
+    // After an unreachable answer the detector asks again on its own pauses.
     if (!m_session.online())
-        requestCheck();
+        requestCheckUnlessWaiting();
     m_session.bootstrap();
 }
 
@@ -97,7 +141,10 @@ void ConnectionUpkeep::onBootstrapped(const BootstrapResult& result)
 
 void ConnectionUpkeep::onKeepAliveTick()
 {
-    m_session.keepAlive();
+    // Not while other work used the connection within the period; a little less than the
+    // period, so that a tick that comes a few milliseconds early still sends its own.
+    const int period = m_keepAliveTimer->interval();
+    m_session.keepAlive(period - period / 10);
 }
 
 void ConnectionUpkeep::onNoNetworkTick()

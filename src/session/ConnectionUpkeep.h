@@ -23,6 +23,8 @@ public:
 
     // Asks the detector now, and keeps it asking on its period.
     void requestCheck();
+    // The same, unless an unreachable answer is being asked again after its pause already.
+    void requestCheckUnlessWaiting();
     // The pause after a sign-in found no network, after which the screen offers it again.
     void startNoNetworkPause();
 
@@ -30,6 +32,8 @@ public:
     void onBootstrapTick(); // FTPCSpermitTimer
     void onKeepAliveTick(); // idftperTimer
     void onNoNetworkTick(); // nonetTimer
+    // The detector's period: a probe unless the main connection has just answered.
+    void onProbeTick();
 
 signals:
     // Every answer of the detector, the same one again included.
@@ -52,4 +56,9 @@ private:
     QTimer* m_keepAliveTimer = nullptr; // nooper
     QTimer* m_reconnectTimer = nullptr; // longtimer
     QTimer* m_noNetworkTimer = nullptr; // nonet
+    // The detector's period; probes are skipped while the main connection answers, and after an
+    // unreachable answer the next one waits longer each time.
+    QTimer* m_probeTimer = nullptr;
+    bool m_reachable = false;    // the last answer
+    int m_unreachableWaitMs = 0; // 0 while the last answer was reachable
 };

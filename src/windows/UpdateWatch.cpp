@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
+#include "session/ConnectionUpkeep.h"
 #include "windows/Installation.h"
 #include "windows/uNetwork.h"
 
@@ -41,7 +42,8 @@ bool UpdateWatch::anyWindowVisible() const
 void UpdateWatch::updatetimerTimer()
 {
     if (!m_ctx.state().online()) {
-        m_network.requestConnectivityCheck();
+        // Not while the upkeep asks again on its own pauses after an unreachable answer.
+        m_ctx.upkeep().requestCheckUnlessWaiting();
         return;
     }
     // An update never starts while the user sees one of the program's windows.
@@ -54,7 +56,8 @@ void UpdateWatch::updatetimerTimer()
     request.exeFolder = f.exeFolder;
     request.tempDataDir = f.tempDataDir;
     request.publicKey = m_ctx.updatePublicKey();
-    // While other work runs or waits, this pass skips its turn.
+    // While other work runs or waits, this pass skips its turn. Signed in, it asks over the
+    // main connection the poll keeps open, and fetches the descriptor only when it changed.
     m_ctx.session().checkForUpdate(request);
 }
 
