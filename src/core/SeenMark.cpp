@@ -1,0 +1,82 @@
+#include "core/SeenMark.h"
+
+#include "core/Conversation.h"
+#include "core/ConversationMerge.h"
+#include "core/Helpers.h"
+#include "core/uLocal.h"
+
+namespace seenmark {
+
+namespace {
+
+const QString kGap = QStringLiteral("     ");
+
+QString senderOf(const QStringList& entry)
+{
+    return conversation::newestEntry(entry).sender;
+}
+
+} // namespace
+
+QStringList toLines(const Mark& mark)
+{
+    const QDateTime local = mark.at.toLocalTime();
+    return {mark.entry,
+            helpers::fixedDateText(local.date()) + kGap + conversation::timeText(local.time())};
+}
+
+std::optional<Mark> fromLines(const QStringList& lines)
+{
+    if (lines.size() != 2 || lines.at(0).isEmpty())
+        return std::nullopt;
+    const QDateTime at = QDateTime::fromString(lines.at(1), QStringLiteral("dd.MM.yyyy") + kGap +
+                                                                QStringLiteral("H:mm:ss"));
+    if (!at.isValid())
+        return std::nullopt;
+    return Mark{lines.at(0), at};
+}
+
+QString newestFrom(const QStringList& lines, const QString& notWrittenBy)
+{
+    for (const QStringList& entry : conversation::splitEntries(lines)) {
+        if (!entry.isEmpty() && senderOf(entry) != notWrittenBy)
+            return entry.first();
+    }
+    return {};
+}
+
+Shown judge(const QStringList& lines, const QString& writer, const std::optional<Mark>& mark)
+{
+    Shown shown;
+    const QList<QStringList> entries = conversation::splitEntries(lines);
+    while (shown.own < entries.size() && senderOf(entries.at(shown.own)) == writer)
+        ++shown.own;
+    if (!mark || shown.own == 0)
+        return shown;
+    // The newest entry by that first line: the reader saw it, and everything older.
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (entries.at(i).first() != mark->entry)
+            continue;
+        if (i >= shown.own)
+            return shown; // only the other side's entries were seen, none of the writer's newest
+        shown.seen = shown.own - static_cast<int>(i);
+        shown.seenAt = mark->at;
+        return shown;
+    }
+    return shown;
+}
+
+QString label(const Shown& shown, const StringTable& strings, const QDateTime& now)
+{
+    if (shown.own == 0)
+        return {};
+    if (!shown.allSeen())
+        return strings.text(kTxtDelivered);
+    const QDateTime at = shown.seenAt.toLocalTime();
+    const QString time = at.date() == now.toLocalTime().date()
+                             ? at.toString(QStringLiteral("HH:mm"))
+                             : at.toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+    return strings.text(kTxtSeenAt).arg(time);
+}
+
+} // namespace seenmark
