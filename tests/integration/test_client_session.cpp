@@ -7,8 +7,13 @@
 
 #include "core/Conversation.h"
 #include "core/StringList.h"
+#include "net/XNetDetect.h"
 #include "session/ClientSession.h"
+#include "session/ClientState.h"
+#include "session/ConnectionUpkeep.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -17,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -274,4 +280,151 @@ TEST_F(ClientSessionTest, AnAvatarTheServerRefusesLeavesBothRecordsNamingTheOldO
     EXPECT_EQ(changed.avatarFile, local.path("temp/ava.JPG"));
     EXPECT_EQ(TempTree::read(changed.avatarFile), "JPEG bytes");
     EXPECT_FALSE(QFile::exists(local.path("temp/ava.png")));
+}
+
+namespace {
+
+// Gives a file of the demo server's tree an hour-old time, older than any recent-time rule.
+void age(const QString& path)
+{
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(old, QFileDevice::FileModificationTime));
+}
+
+// Accepts the connectivity probe's connections and counts them.
+class ProbeCounter
+{
+public:
+    ProbeCounter()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection()) {
+                ++m_count;
+                s->deleteLater();
+            }
+        });
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_server.serverPort()); }
+    int count() const { return m_count; }
+
+private:
+    QTcpServer m_server;
+    int m_count = 0;
+};
+
+} // namespace
+
+// Signed in, the connection the poll keeps open carries the update check, the reconnection tick
+// and the keep-alive: no login of their own while it holds, and one opening when it was lost.
+TEST_F(ClientSessionTest, TheSignedInConnectionCarriesTheUpkeepWithoutNewLogins)
+{
+    age(server->tree("eng/Larkspire/update.xo"));
+    auto session = makeSession();
+    std::atomic<int> openings{0};
+    QObject::connect(session.get(), &ClientSession::mainConnectionOpened, [&] { ++openings; });
+    ASSERT_TRUE(session->bootstrap());
+    waitFor(*session, &ClientSession::bootstrapped);
+    QSignalSpy signedIn(session.get(), &ClientSession::signedIn);
+    session->signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
+    ASSERT_TRUE(signedIn.wait(60000));
+    QSignalSpy polled(session.get(), &ClientSession::polled);
+    ASSERT_TRUE(session->poll({}));
+    ASSERT_TRUE(polled.wait(60000));
+    ASSERT_EQ(polled.first().value(0).value<PollResult>().cycle.outcome, poll::Outcome::Done);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+    ASSERT_TRUE(session->mainOpen());
+    EXPECT_TRUE(session->mainAnsweredWithin(10000));
+    const int afterPoll = openings;
+
+    selfupdate::Request request;
+    request.languageCode = QStringLiteral("eng/");
+    request.ownBuild = QStringLiteral("37");
+    request.exeFolder = local.path("");
+    request.tempDataDir = local.path("temp/");
+    const QString copy = local.path("temp/") + selfupdate::kDescriptorCopy;
+    QSignalSpy checked(session.get(), &ClientSession::updateChecked);
+    const auto settled = [&] { return QTest::qWaitFor([&] { return session->idle(); }, 10000); };
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_TRUE(settled());
+        ASSERT_TRUE(session->checkForUpdate(request));
+        ASSERT_TRUE(checked.wait(30000));
+        const auto r = checked.takeFirst().value(0).value<selfupdate::Result>();
+        EXPECT_EQ(r.outcome, selfupdate::Outcome::Current) << r.detail.toStdString();
+        EXPECT_EQ(r.serverBuild, QStringLiteral("0"));
+        // The first pass fetched the descriptor; the second finds it unchanged.
+        if (pass == 0)
+            ASSERT_TRUE(QFile::remove(copy));
+        else
+            EXPECT_FALSE(QFile::exists(copy)) << "an unchanged descriptor came down again";
+    }
+    QSignalSpy connected(session.get(), &ClientSession::connected);
+    ASSERT_TRUE(settled());
+    ASSERT_TRUE(session->reconnect());
+    ASSERT_TRUE(connected.wait(30000));
+    EXPECT_EQ(connected.first().value(0).value<ConnectResult>().opening,
+              ServerSession::Opening::AlreadyOpen);
+    ASSERT_TRUE(settled());
+    ASSERT_TRUE(session->keepAlive(30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+    EXPECT_TRUE(session->mainOpen());
+    EXPECT_EQ(openings, afterPoll) << "a login although the connection held";
+
+    // Lost: the check opens it again, once, and it stays open for the poll.
+    session->closeMain();
+    ASSERT_TRUE(settled());
+    ASSERT_TRUE(session->checkForUpdate(request));
+    ASSERT_TRUE(checked.wait(30000));
+    EXPECT_EQ(checked.takeFirst().value(0).value<selfupdate::Result>().outcome,
+              selfupdate::Outcome::Current);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+    EXPECT_EQ(openings, afterPoll + 1);
+    EXPECT_TRUE(session->mainOpen());
+}
+
+// The probe is not sent while the main connection answers, starts again once it is closed, and
+// waits longer after each unreachable answer.
+TEST_F(ClientSessionTest, TheProbeRestsWhileTheMainConnectionAnswersAndBacksOffWithoutNetwork)
+{
+    auto session = makeSession();
+    ASSERT_TRUE(session->bootstrap());
+    waitFor(*session, &ClientSession::bootstrapped);
+    ClientState state;
+    ProbeCounter probe;
+    ConnectionUpkeep upkeep(*session, state, probe.address());
+    QSignalSpy reported(&upkeep, &ConnectionUpkeep::connectivityReported);
+    ASSERT_TRUE(reported.wait(10000));
+    ASSERT_TRUE(reported.first().value(0).toBool());
+    QSignalSpy signedIn(session.get(), &ClientSession::signedIn);
+    session->signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
+    ASSERT_TRUE(signedIn.wait(60000));
+    QSignalSpy polled(session.get(), &ClientSession::polled);
+    ASSERT_TRUE(session->poll({}));
+    ASSERT_TRUE(polled.wait(60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+    ASSERT_TRUE(session->mainOpen());
+
+    const int before = probe.count();
+    QTest::qWait(4500);
+    EXPECT_EQ(probe.count(), before) << "probed while the main connection answered";
+
+    session->closeMain();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return probe.count() > before; }, 5000))
+        << "no probe once the main connection was closed";
+
+    // Nothing answers: asked again after 2 s, then 4 s, then 8 s, not every second.
+    auto* detector = upkeep.findChild<TXNetDetect*>(QStringLiteral("XNetDetect1"));
+    ASSERT_TRUE(detector);
+    detector->setUrl(QStringLiteral("127.0.0.1:9"));
+    reported.clear();
+    upkeep.requestCheck();
+    QTest::qWait(7500);
+    EXPECT_GE(reported.count(), 2);
+    EXPECT_LE(reported.count(), 4);
+    for (const auto& answer : reported)
+        EXPECT_FALSE(answer.value(0).toBool());
+    EXPECT_FALSE(state.online());
 }

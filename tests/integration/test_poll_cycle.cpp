@@ -6,6 +6,7 @@
 #include "core/UserDirectory.h"
 #include "net/PollCycle.h"
 #include "net/ServerSession.h"
+#include "support/FaultyFtpServer.h"
 #include "support/FtpServerFixture.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -521,4 +522,101 @@ TEST_F(PollCycleTest, OnlyTheLinesAboveTheSeenCopyAreNews)
     const QStringList kept = conversation::decode(TempTree::read(local.path("seen/Zoe.ms")));
     EXPECT_TRUE(conversation::holdsAll(kept, conversation::decode(seen)));
     EXPECT_TRUE(conversation::holdsAll(kept, conversation::decode(joined)));
+}
+
+namespace {
+
+// The verbs a server was sent after the first `from` characters of its log.
+QStringList commandsSince(const FaultyFtpServer& server, qsizetype from)
+{
+    QStringList verbs;
+    for (const QString& line : server.log().mid(from).split(u'\n')) {
+        const qsizetype at = line.indexOf(QStringLiteral(" <- "));
+        if (at >= 0)
+            verbs.append(line.mid(at + 4).section(u' ', 0, 0));
+    }
+    return verbs;
+}
+
+} // namespace
+
+// On the connection kept from the cycle before, a cycle in which nothing changed is one listing
+// of the own folder and the directory's size and time: no login, no folder change, no switch of
+// the transfer type, one data connection.
+TEST(PollCommands, ASteadyCycleOnTheKeptConnectionIsOneListing)
+{
+    if (const QString why = FaultyFtpServer::unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const auto server = FaultyFtpServer::start();
+    const QByteArray login = server->address().toUtf8() + "\r\n" + server->user().toUtf8() +
+                             "\r\n" + server->password().toUtf8() + "\r\n/\r\n";
+    server->write("fcom.xo", "0\r\n1\r\n2\r\n3\r\n4\r\n" + login);
+    server->write("netwrk/users/lineup.xo", "}Me}}}.png}eng/\r\n}Zoe}}}.png}eng/\r\n");
+    server->write("netwrk/users/Me/Zoe.ms", "Zoe     07.03.2026     14:05:07 :\r\nHi Me");
+    const auto age = [&](const char* relative) {
+        const qint64 old = QDateTime::currentSecsSinceEpoch() - 3600;
+        const timespec t[2] = {{old, 0}, {old, 0}};
+        ASSERT_EQ(
+            ::utimensat(AT_FDCWD, QFile::encodeName(server->path(relative)).constData(), t, 0), 0);
+    };
+    age("netwrk/users/lineup.xo");
+    age("netwrk/users/Me/Zoe.ms");
+
+    TempTree local;
+    ServerSession::Config c;
+    c.settingsServer = server->address();
+    c.settingsUser = server->user();
+    c.settingsPassword = server->password();
+    c.tempDataDir = local.path("temp/");
+    QDir().mkpath(c.tempDataDir);
+    ServerSession session(c);
+    session.setStatus(QString::fromUtf16(ServerSession::kConnected));
+    ASSERT_EQ(session.bootstrapTick(), ServerSession::Bootstrap::Fetched);
+    UserDirectory dir;
+    dir.firstFill(stringlist::decode(server->read("netwrk/users/lineup.xo")), "Me");
+    poll::Memory memory;
+    poll::Context ctx{session,
+                      dir,
+                      "Me",
+                      local.path("temp/"),
+                      local.path("seen/"),
+                      local.path("fetched/"),
+                      local.path("Network/"),
+                      false,
+                      [](int) {},
+                      &memory};
+    RecordingSink sink;
+    ASSERT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Done);
+
+    qsizetype mark = server->log().size();
+    ASSERT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Done);
+    EXPECT_EQ(commandsSince(*server, mark), QStringList({"PASV", "MLSD", "MLST"}));
+
+    ctx.mainWindowVisible = true;
+    mark = server->log().size();
+    const auto shown = poll::run(ctx, sink);
+    ASSERT_EQ(shown.outcome, poll::Outcome::Done);
+    EXPECT_FALSE(shown.directoryFetched);
+    EXPECT_EQ(commandsSince(*server, mark), QStringList({"PASV", "MLSD", "MLST"}));
+
+    // Hidden again: someone who registered since writes.
+    ctx.mainWindowVisible = false;
+    server->write("netwrk/users/lineup.xo",
+                  "}Me}}}.png}eng/\r\n}Zoe}}}.png}eng/\r\n}Ann}}}.png}rus/\r\n");
+    server->write("netwrk/users/Me/Ann.ms", "Ann     07.03.2026     14:05:09 :\r\nHello Me");
+    RecordingSink news;
+    const auto stranger = poll::run(ctx, news);
+    ASSERT_EQ(stranger.outcome, poll::Outcome::Done);
+    EXPECT_TRUE(stranger.directoryFetched);
+    ASSERT_EQ(news.announced.size(), 1);
+    EXPECT_EQ(news.announced[0].sender, QStringLiteral("Ann"));
+    EXPECT_TRUE(commandsSince(*server, mark).contains("MLST"));
+
+    // Settled: the next cycle is one listing again, on the same connection.
+    age("netwrk/users/lineup.xo");
+    age("netwrk/users/Me/Ann.ms");
+    ASSERT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Done);
+    mark = server->log().size();
+    ASSERT_EQ(poll::run(ctx, sink).outcome, poll::Outcome::Done);
+    EXPECT_EQ(commandsSince(*server, mark), QStringList({"PASV", "MLSD", "MLST"}));
 }

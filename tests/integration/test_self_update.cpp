@@ -8,6 +8,7 @@
 #include "support/TempTree.h"
 #include "update/Payload.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -138,6 +142,66 @@ TEST_F(SelfUpdate, UnreadableNumbersAndABuildWithoutKeyNeverUpdate)
     EXPECT_TRUE(appFiles().isEmpty());
     server->stop();
     EXPECT_EQ(check("37").outcome, selfupdate::Outcome::Failed);
+}
+
+namespace {
+
+// Gives a server file an hour-old time, older than any recent-time rule.
+void age(const QString& path)
+{
+    const qint64 old = QDateTime::currentSecsSinceEpoch() - 3600;
+    const timespec t[2] = {{old, 0}, {old, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), t, 0), 0);
+}
+
+} // namespace
+
+// On the connection the poll keeps open: the check leaves it open and where it stood, and the
+// descriptor comes down again only once its size or time changed.
+TEST_F(SelfUpdate, AnOpenConnectionStaysOpenAndAnUnchangedDescriptorStaysOnTheServer)
+{
+    offerSigned("37");
+    age(server->path("eng/Larkspire/update.xo"));
+    ftp.connect();
+    ftp.changeFolder("/eng");
+    selfupdate::Request r;
+    r.serverRoot = "/";
+    r.languageCode = "eng/";
+    r.ownBuild = "37";
+    r.exeFolder = local.path("app/");
+    r.tempDataDir = local.path("tmp/");
+    r.publicKey = testkeys::publicKey();
+    selfupdate::Memo memo;
+    const QString copy = local.path("tmp/") + selfupdate::kDescriptorCopy;
+
+    auto first = selfupdate::checkOpen(ftp, r, memo);
+    EXPECT_EQ(first.outcome, selfupdate::Outcome::Current) << first.detail.toStdString();
+    EXPECT_EQ(first.serverBuild, "37");
+    ASSERT_TRUE(ftp.connected());
+    EXPECT_EQ(ftp.currentFolder(), "/eng");
+    ASSERT_TRUE(QFile::remove(copy));
+
+    const auto again = selfupdate::checkOpen(ftp, r, memo);
+    EXPECT_EQ(again.outcome, selfupdate::Outcome::Current);
+    EXPECT_EQ(again.serverBuild, "37");
+    EXPECT_FALSE(QFile::exists(copy)) << "an unchanged descriptor came down again";
+
+    // A release: the new descriptor comes down and the verified updater with it, from the
+    // update folder by its full path.
+    offerSigned("38");
+    const auto release = selfupdate::checkOpen(ftp, r, memo);
+    ASSERT_EQ(release.outcome, selfupdate::Outcome::Ready) << release.detail.toStdString();
+    EXPECT_EQ(TempTree::read(release.updaterPath), kUpdater);
+    EXPECT_TRUE(ftp.connected());
+    EXPECT_EQ(ftp.currentFolder(), "/eng");
+
+    // A rewrite that keeps the size: its time shows it.
+    server->write("eng/Larkspire/update.xo", "39\r\n");
+    EXPECT_EQ(selfupdate::checkOpen(ftp, r, memo).serverBuild, "39");
+
+    // Without a connection, a failure to report; nothing is thrown.
+    ftp.disconnect();
+    EXPECT_EQ(selfupdate::checkOpen(ftp, r, memo).outcome, selfupdate::Outcome::Failed);
 }
 
 TEST_F(SelfUpdate, OperatorsSetUpCheckListAndPublish)
