@@ -48,6 +48,11 @@ QString conversationFile(const QString& peer)
     return peer + QStringLiteral(".ms");
 }
 
+QString seenMarkFile(const QString& peer)
+{
+    return peer + QStringLiteral("}seen");
+}
+
 QString newDirectoryLine(const QString& name, const QString& languageCode)
 {
     return u'}' + name + QStringLiteral("}}}.png}") + languageCode;

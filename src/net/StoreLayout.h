@@ -22,6 +22,10 @@ QString userFolder(const QString& serverRoot, const QString& user);
 QString updateFolder(const QString& serverRoot, const QString& languageCode);
 QString avatarFile(const QString& extension);
 QString conversationFile(const QString& peer);
+// In a reader's folder: how far the reader has read the conversation with `peer`. "}" splits
+// the fields of a directory line, so no user and no conversation is ever called so, and the
+// name never ends in ".ms".
+QString seenMarkFile(const QString& peer);
 
 // A new user's line of the directory: mark, name, region, activity, avatar type, language.
 QString newDirectoryLine(const QString& name, const QString& languageCode);
@@ -51,6 +55,7 @@ inline const QString kDeletionDirectoryCopy = QStringLiteral("lnpx.xo");
 inline const QString kPasswordCopy = QStringLiteral("acc3.xo");
 inline const QString kPeerRecordCopy = QStringLiteral("myacc.xo");
 inline const QString kSettingsCopy = QStringLiteral("2.x");
+inline const QString kSeenMarkCopy = QStringLiteral("seenmk.xo");
 // In the per-user data folder: the account record and the password of this computer's account.
 inline const QString kAccountRecord = QStringLiteral("acc.xo");
 inline const QString kPassword = QStringLiteral("acc2.xo");
