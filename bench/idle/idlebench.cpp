@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
@@ -346,8 +347,11 @@ ServerRun idleAgainst(const QString& kind, int seconds)
     client.mainWindow()->hide();
     idle(3000);
 
-    const QString log = demo->log();
-    const auto offset = [&] { return vsftpd ? qint64(vsftpd->log().size()) : fileSize(log); };
+    // The fixture keeps vsftpd's log beside the folder it serves.
+    const QString log =
+        vsftpd ? QFileInfo(vsftpd->root() + QStringLiteral("/../server.log")).absoluteFilePath()
+               : demo->log();
+    const auto offset = [&] { return fileSize(log); };
     const auto measure = [&](const QString& name) {
         Phase p;
         p.name = name;
@@ -361,7 +365,7 @@ ServerRun idleAgainst(const QString& kind, int seconds)
         idle(seconds * 1000);
         p.minutes = clock.elapsed() / 60000.0;
         const qint64 to = offset();
-        p.tally = vsftpd ? tallyVsftpd(vsftpd->log().mid(from, to - from))
+        p.tally = vsftpd ? tallyVsftpd(QString::fromLatin1(readFrom(log, from, to)))
                          : tallyCounting(log, from, to, QStringLiteral("larkspire"));
         p.probes = probe.count() - probesBefore;
         p.ticks = ticks - ticksBefore;
