@@ -5,6 +5,7 @@
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
 #include "session/ConnectionUpkeep.h"
+#include "session/SettingsTlsPins.h"
 #include "session/ConnectionWatch.h"
 
 #include <QEvent>
@@ -84,6 +85,8 @@ void AppContext::createWindows()
     config.settingsServer = settingsServerAddress();
     config.folders = [this] { return folders(); };
     config.languageCode = [this] { return languageCode(); };
+    // A server that offered TLS once is never used in plain text again, across runs.
+    config.tlsPins = std::make_shared<SettingsTlsPins>(*m_platform.settings);
     m_state = std::make_unique<ClientState>();
     m_session = std::make_unique<ClientSession>(config);
     m_upkeep = std::make_unique<ConnectionUpkeep>(*m_session, *m_state, connectivityProbeUrl());

@@ -119,6 +119,9 @@ TEST_F(SignIn, AutologinSignsInByItselfAfterARestart)
     alice->goOnline();
     alice->signIn("alice-pw");
     ASSERT_EQ(textOf(alice->w(), "User"), "Alice");
+    // The demo server offered TLS: its certificate is pinned in the user's settings, which
+    // outlive the restart, so it is never used in plain text again.
+    EXPECT_TRUE(alice->fakes.settings->values.value("TlsPins").contains("127.0.0.1:"));
 
     expectPrivate(*alice, "Alice");
     alice->restart();
