@@ -46,17 +46,34 @@ bool ConnectionStatus::setWaiting(int messages)
     return true;
 }
 
+bool ConnectionStatus::setTransport(Transport transport, const QString& tlsFailure)
+{
+    if (transport == m_transport && tlsFailure == m_tlsFailure)
+        return false;
+    m_transport = transport;
+    m_tlsFailure = tlsFailure;
+    return true;
+}
+
 QString ConnectionStatus::hintLine(const StringTable& strings, const QDateTime& now) const
 {
     QString line;
     switch (link()) {
     case Link::Connected:
         line = strings.text(kTxtConnected);
+        if (m_transport == Transport::Protected)
+            line = strings.text(kTxtProtected).arg(line);
+        else if (m_transport == Transport::Plain)
+            line = strings.text(kTxtNotProtected).arg(line);
         break;
     case Link::Connecting:
         line = strings.text(kTxtConnecting);
         break;
     case Link::Unreachable: {
+        if (!m_tlsFailure.isEmpty()) {
+            line = m_tlsFailure;
+            break;
+        }
         const QDateTime since = m_since.toLocalTime();
         const QString time = since.toString(QStringLiteral("HH:mm"));
         line = strings.text(kTxtUnreachableSince)

@@ -24,10 +24,26 @@ public:
     static constexpr int kTxtConnecting = 410;
     static constexpr int kTxtUnreachableSince = 411; // %1: the time of the first failed answer
     static constexpr int kTxtWaiting = 412;          // %1: the state, %2: how many wait
+    static constexpr int kTxtProtected = 415;        // %1: the state
+    static constexpr int kTxtNotProtected = 416;     // %1: the state
+
+    // What guards the main connection on the way: TLS, nothing, or not known yet.
+    enum class Transport
+    {
+        Unknown,
+        Protected,
+        Plain
+    };
 
     // Each returns whether what the hints show changed. `at` is the moment of the answer.
     bool networkAnswered(bool reachable, const QDateTime& at);
     bool serverAnswered(bool reached, const QDateTime& at);
+    // The main connection opened with this transport; a server refused for its TLS (a pinned
+    // one that stopped offering it, a changed certificate) is named by `tlsFailure`, which the
+    // hint shows instead of the plain "unreachable" until a connection opens.
+    bool setTransport(Transport transport, const QString& tlsFailure);
+    Transport transport() const { return m_transport; }
+
     // Messages kept until the server is back; the hint names them when there are any.
     bool setWaiting(int messages);
 
@@ -58,4 +74,6 @@ private:
     Answer m_server = Answer::None;
     QDateTime m_since;
     int m_waiting = 0;
+    Transport m_transport = Transport::Unknown;
+    QString m_tlsFailure;
 };

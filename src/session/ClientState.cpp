@@ -58,6 +58,12 @@ void ClientState::serverAnswered(bool reached, const QDateTime& at)
         emit connectionChanged();
 }
 
+void ClientState::transportKnown(ConnectionStatus::Transport transport, const QString& tlsFailure)
+{
+    if (m_connection.setTransport(transport, tlsFailure))
+        emit connectionChanged();
+}
+
 void ClientState::setWaitingMessages(int messages)
 {
     if (m_connection.setWaiting(messages))

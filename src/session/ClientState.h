@@ -61,6 +61,8 @@ public:
     const ConnectionStatus& connection() const { return m_connection; }
     void networkAnswered(bool reachable, const QDateTime& at);
     void serverAnswered(bool reached, const QDateTime& at);
+    // Whether the main connection just opened is protected, or why a server was refused.
+    void transportKnown(ConnectionStatus::Transport transport, const QString& tlsFailure);
     void setWaitingMessages(int messages);
 
     // Who a drop would be sent as now, and whether the server is there for it.

@@ -16,13 +16,26 @@ ConnectionWatch::ConnectionWatch(ClientSession& session, ConnectionUpkeep& upkee
         m_state.networkAnswered(reachable, QDateTime::currentDateTime());
     });
     connect(&session, &ClientSession::mainConnectionOpened, this, [server] { server(true); });
-    connect(&session, &ClientSession::connected, this, [server](const ConnectResult& r) {
+    // A connection that opened says whether TLS protects it; one refused for its TLS says why.
+    const auto transport = [this](const ConnectResult& r) {
+        if (r.opening == MainOpening::Opened || r.opening == MainOpening::AlreadyOpen)
+            m_state.transportKnown(r.protectedByTls ? ConnectionStatus::Transport::Protected
+                                                    : ConnectionStatus::Transport::Plain,
+                                   QString());
+        else if (!r.tlsFailure.isEmpty())
+            m_state.transportKnown(m_state.connection().transport(), r.tlsFailure);
+    };
+    connect(&session, &ClientSession::connected, this, [server, transport](const ConnectResult& r) {
+        transport(r);
         if (r.opening == MainOpening::Opened || r.opening == MainOpening::AlreadyOpen)
             server(true);
         else if (r.opening == MainOpening::Failed)
             server(false);
     });
-    connect(&session, &ClientSession::signedIn, this, [server](const SignInResult& r) {
+    connect(&session, &ClientSession::autoSignedIn, this,
+            [transport](const AutoSignInResult& r) { transport(r.connect); });
+    connect(&session, &ClientSession::signedIn, this, [server, transport](const SignInResult& r) {
+        transport(r.connect);
         if (r.stage == SignInResult::Stage::NoServer)
             server(false);
     });

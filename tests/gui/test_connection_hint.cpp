@@ -52,8 +52,8 @@ protected:
 
 TEST_F(ConnectionHint, TheHintsFollowTheDetectorsAnswers)
 {
-    EXPECT_EQ(trayTip(), "Larkspire\nConnected");
-    EXPECT_EQ(barTip(), "Connected");
+    EXPECT_EQ(trayTip(), "Larkspire\nConnected, protected (TLS)");
+    EXPECT_EQ(barTip(), "Connected, protected (TLS)");
 
     // The network goes: the hints name the time of the first failed answer.
     const QDateTime before = QDateTime::currentDateTime();
@@ -80,14 +80,14 @@ TEST_F(ConnectionHint, TheHintsFollowTheDetectorsAnswers)
     EXPECT_EQ(trayTip(), "Larkspire\n" + kConnecting);
     EXPECT_EQ(barTip(), kConnecting);
     poll();
-    EXPECT_EQ(trayTip(), "Larkspire\nConnected");
-    EXPECT_EQ(barTip(), "Connected");
+    EXPECT_EQ(trayTip(), "Larkspire\nConnected, protected (TLS)");
+    EXPECT_EQ(barTip(), "Connected, protected (TLS)");
 }
 
 TEST_F(ConnectionHint, AServerThatStopsAnsweringIsUnreachableThoughTheNetworkIsThere)
 {
     poll();
-    ASSERT_EQ(barTip(), "Connected");
+    ASSERT_EQ(barTip(), "Connected, protected (TLS)");
     const QDateTime before = QDateTime::currentDateTime();
     server.reset();
     // The open connection breaks in the first cycle; the next one cannot open another.

@@ -228,6 +228,28 @@ TEST(ConnectionStatus, TheHintSaysTheStateTheTimeAndWhatWaits)
     EXPECT_EQ(c.hintLine(eng, at(5, 16, 30)), "Server unreachable since 14:05");
 }
 
+TEST(ConnectionStatus, TheHintSaysWhetherTlsProtectsTheConnectionAndWhyAServerWasRefused)
+{
+    const StringTable eng = table("eng/");
+    ConnectionStatus c;
+    c.serverAnswered(true, at(5, 14, 0));
+    EXPECT_TRUE(c.setTransport(ConnectionStatus::Transport::Protected, {}));
+    EXPECT_FALSE(c.setTransport(ConnectionStatus::Transport::Protected, {}));
+    EXPECT_EQ(c.hintLine(eng, at(5, 14, 0)), "Connected, protected (TLS)");
+    c.setTransport(ConnectionStatus::Transport::Plain, {});
+    EXPECT_EQ(c.hintLine(eng, at(5, 14, 0)), "Connected, not protected: the server offers no TLS");
+
+    // A pinned server that stopped offering TLS is refused: the hint names why, not merely
+    // that the server is away, until a connection opens again.
+    const QString refused = QStringLiteral("The FTP server 127.0.0.1:21 no longer offers TLS");
+    c.serverAnswered(false, at(5, 14, 5));
+    c.setTransport(ConnectionStatus::Transport::Plain, refused);
+    EXPECT_EQ(c.hintLine(eng, at(5, 14, 6)), refused);
+    c.serverAnswered(true, at(5, 14, 7));
+    c.setTransport(ConnectionStatus::Transport::Protected, {});
+    EXPECT_EQ(c.hintLine(eng, at(5, 14, 7)), "Connected, protected (TLS)");
+}
+
 TEST(ClientState, TheConnectionTellsTheViewsOnlyWhenTheHintChanges)
 {
     ClientState state;
