@@ -5,6 +5,8 @@
 #include "core/Helpers.h"
 #include "core/uLocal.h"
 
+#include <QCryptographicHash>
+
 namespace seenmark {
 
 namespace {
@@ -21,28 +23,41 @@ QString senderOf(const QStringList& entry)
 QStringList toLines(const Mark& mark)
 {
     const QDateTime local = mark.at.toLocalTime();
-    return {mark.entry,
-            helpers::fixedDateText(local.date()) + kGap + conversation::timeText(local.time())};
+    QStringList lines{mark.entry, helpers::fixedDateText(local.date()) + kGap +
+                                      conversation::timeText(local.time())};
+    if (!mark.digest.isEmpty())
+        lines.append(mark.digest);
+    return lines;
 }
 
 std::optional<Mark> fromLines(const QStringList& lines)
 {
-    if (lines.size() != 2 || lines.at(0).isEmpty())
+    if (lines.size() < 2 || lines.size() > 3 || lines.at(0).isEmpty())
         return std::nullopt;
     const QDateTime at = QDateTime::fromString(lines.at(1), QStringLiteral("dd.MM.yyyy") + kGap +
                                                                 QStringLiteral("H:mm:ss"));
     if (!at.isValid())
         return std::nullopt;
-    return Mark{lines.at(0), at};
+    return Mark{lines.at(0), lines.value(2), at};
 }
 
-QString newestFrom(const QStringList& lines, const QString& notWrittenBy)
+QString digestOf(QStringList entry)
+{
+    while (entry.size() > 1 && entry.last().isEmpty())
+        entry.removeLast();
+    return QString::fromLatin1(
+        QCryptographicHash::hash(entry.join(u'\n').toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16));
+}
+
+std::optional<Mark> newestFrom(const QStringList& lines, const QString& notWrittenBy)
 {
     for (const QStringList& entry : conversation::splitEntries(lines)) {
         if (!entry.isEmpty() && senderOf(entry) != notWrittenBy)
-            return entry.first();
+            return Mark{entry.first(), digestOf(entry), {}};
     }
-    return {};
+    return std::nullopt;
 }
 
 Shown judge(const QStringList& lines, const QString& writer, const std::optional<Mark>& mark)
@@ -53,9 +68,10 @@ Shown judge(const QStringList& lines, const QString& writer, const std::optional
         ++shown.own;
     if (!mark || shown.own == 0)
         return shown;
-    // The newest entry by that first line: the reader saw it, and everything older.
+    // The newest entry the mark names: the reader saw it, and everything older.
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (entries.at(i).first() != mark->entry)
+        if (entries.at(i).first() != mark->entry ||
+            (!mark->digest.isEmpty() && digestOf(entries.at(i)) != mark->digest))
             continue;
         if (i >= shown.own)
             return shown; // only the other side's entries were seen, none of the writer's newest

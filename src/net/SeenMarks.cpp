@@ -54,9 +54,13 @@ bool look(FtpClient& ftp, const QString& serverRoot, const QString& user, const 
         return false;
     const QString path = store::userFolder(serverRoot, watch.peer) + store::seenMarkFile(user);
     const std::optional<seenmark::Mark> before = watch.mark;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     try {
         const ftplisting::Entry e = factsOf(ftp, path);
-        const bool same = watch.looked && e.sameAs(watch.file);
+        const bool recent =
+            !watch.lookedAt.isValid() || e.latest() >= watch.lookedAt.addSecs(-kRecentSecs);
+        const bool same = watch.looked && e.sameAs(watch.file) && !recent;
+        watch.lookedAt = now;
         if (e.size < 0) {
             watch.mark.reset();
         } else if (!same && e.size <= kMaxBytes) {
@@ -78,17 +82,19 @@ bool record(FtpClient& ftp, const QString& serverRoot, const QString& reader, co
     if (!userentry::openable(reader) || !userentry::openable(peer) || mark.entry.isEmpty())
         return false;
     const QString key = reader + u'\n' + peer;
-    const auto known = written.entries.constFind(key);
-    if (known != written.entries.cend() && *known == mark.entry)
+    const auto sameEntry = [&](const seenmark::Mark& other) {
+        return other.entry == mark.entry && other.digest == mark.digest;
+    };
+    const auto known = written.marks.constFind(key);
+    if (known != written.marks.cend() && sameEntry(*known))
         return false;
     const QString path = store::userFolder(serverRoot, reader) + store::seenMarkFile(peer);
-    if (known == written.entries.cend()) {
+    if (known == written.marks.cend()) {
         // Another session of this reader may have recorded the same entry already.
         try {
             if (ftp.size(path) >= 0) {
-                if (const auto there = readMark(ftp, path, localCopy);
-                    there && there->entry == mark.entry) {
-                    written.entries.insert(key, mark.entry);
+                if (const auto there = readMark(ftp, path, localCopy); there && sameEntry(*there)) {
+                    written.marks.insert(key, *there);
                     return false;
                 }
             }
@@ -103,7 +109,7 @@ bool record(FtpClient& ftp, const QString& serverRoot, const QString& reader, co
     const QString temporary = serverfile::uploadTemporary(ftp, localCopy, path);
     QFile::remove(localCopy);
     serverfile::commit(ftp, temporary, path);
-    written.entries.insert(key, mark.entry);
+    written.marks.insert(key, mark);
     return true;
 }
 

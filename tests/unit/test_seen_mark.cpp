@@ -43,21 +43,26 @@ StringTable table(const char* code)
 
 } // namespace
 
-TEST(SeenMark, TheFileIsTwoLinesInTheSystemsTextFormat)
+TEST(SeenMark, TheFileIsThreeLinesInTheSystemsTextFormat)
 {
-    const seenmark::Mark mark{header("Алиса", at(5, 14, 5, 7)), at(5, 14, 7, 9)};
+    const seenmark::Mark mark{header("Алиса", at(5, 14, 5, 7)), "0123456789abcdef",
+                              at(5, 14, 7, 9)};
     const QStringList lines = seenmark::toLines(mark);
-    ASSERT_EQ(lines.size(), 2);
+    ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines.at(0), "Алиса     05.03.2026     14:05:07 :");
     EXPECT_EQ(lines.at(1), "05.03.2026     14:07:09");
+    EXPECT_EQ(lines.at(2), "0123456789abcdef");
     // Windows-1251 with CR LF, as every text file of the system.
     const QByteArray bytes = stringlist::encode(lines);
     EXPECT_EQ(bytes, QByteArray("\xC0\xEB\xE8\xF1\xE0     05.03.2026     14:05:07 :\r\n"
-                                "05.03.2026     14:07:09\r\n"));
+                                "05.03.2026     14:07:09\r\n0123456789abcdef\r\n"));
     EXPECT_EQ(seenmark::fromLines(stringlist::decode(bytes)), mark);
     // A morning time has no leading zero, as in the headers.
-    EXPECT_EQ(seenmark::toLines({"x", at(5, 9, 1, 2)}).at(1), "05.03.2026     9:01:02");
+    EXPECT_EQ(seenmark::toLines({"x", "d", at(5, 9, 1, 2)}).at(1), "05.03.2026     9:01:02");
     EXPECT_EQ(seenmark::fromLines({"x", "05.03.2026     9:01:02"})->at, at(5, 9, 1, 2));
+    // Without a digest the first line alone names the entry.
+    EXPECT_EQ(seenmark::toLines({"x", {}, at(5, 9, 1, 2)}).size(), 2);
+    EXPECT_EQ(seenmark::fromLines({"x", "05.03.2026     9:01:02"})->digest, QString());
 }
 
 TEST(SeenMark, AnythingElseIsNoMark)
@@ -66,7 +71,7 @@ TEST(SeenMark, AnythingElseIsNoMark)
     EXPECT_FALSE(seenmark::fromLines({"Alice     05.03.2026     14:05:07 :"}));
     EXPECT_FALSE(seenmark::fromLines({"", "05.03.2026     14:07:09"}));
     EXPECT_FALSE(seenmark::fromLines({"x", "yesterday"}));
-    EXPECT_FALSE(seenmark::fromLines({"x", "05.03.2026     14:07:09", "more"}));
+    EXPECT_FALSE(seenmark::fromLines({"x", "05.03.2026     14:07:09", "d", "more"}));
 }
 
 TEST(SeenMark, TheReaderRecordsTheNewestEntryOfTheOtherSide)
@@ -75,12 +80,19 @@ TEST(SeenMark, TheReaderRecordsTheNewestEntryOfTheOtherSide)
                                               {"Bob", "hello\n\nthere", at(5, 14, 1)},
                                               {"Alice", "how are you", at(5, 14, 2)},
                                               {"Bob", "fine", at(5, 14, 3)}});
-    EXPECT_EQ(seenmark::newestFrom(lines, "Bob"), header("Alice", at(5, 14, 2)));
-    EXPECT_EQ(seenmark::newestFrom(lines, "Alice"), header("Bob", at(5, 14, 3)));
+    const auto fromAlice = seenmark::newestFrom(lines, "Bob");
+    ASSERT_TRUE(fromAlice);
+    EXPECT_EQ(fromAlice->entry, header("Alice", at(5, 14, 2)));
+    EXPECT_EQ(fromAlice->digest,
+              seenmark::digestOf({header("Alice", at(5, 14, 2)), "how are you"}));
+    EXPECT_FALSE(fromAlice->at.isValid()) << "the time is the recording's";
+    EXPECT_EQ(seenmark::newestFrom(lines, "Alice")->entry, header("Bob", at(5, 14, 3)));
+    // A message of several lines, empty ones among them, is one entry.
+    EXPECT_EQ(seenmark::newestFrom(lines.mid(3), "Alice")->digest,
+              seenmark::digestOf({header("Bob", at(5, 14, 1)), "hello", "", "there"}));
     // Nothing of the other side: nothing to record.
-    EXPECT_EQ(seenmark::newestFrom(conversationOf({{"Bob", "anyone?", at(5, 14, 0)}}), "Bob"),
-              QString());
-    EXPECT_EQ(seenmark::newestFrom({}, "Bob"), QString());
+    EXPECT_FALSE(seenmark::newestFrom(conversationOf({{"Bob", "anyone?", at(5, 14, 0)}}), "Bob"));
+    EXPECT_FALSE(seenmark::newestFrom({}, "Bob"));
 
     // A file notice is an entry of its sender too; its file line is not part of it.
     QStringList withNotice = lines;
@@ -91,7 +103,9 @@ TEST(SeenMark, TheReaderRecordsTheNewestEntryOfTheOtherSide)
     notice.when = at(5, 14, 4);
     conversation::insertNotice(withNotice, conversation::noticeLines(notice));
     EXPECT_TRUE(conversation::hasFileLine(withNotice));
-    EXPECT_EQ(seenmark::newestFrom(withNotice, "Bob"), withNotice.at(0));
+    EXPECT_EQ(seenmark::newestFrom(withNotice, "Bob")->entry, withNotice.at(0));
+    EXPECT_EQ(seenmark::newestFrom(withNotice, "Bob")->digest,
+              seenmark::digestOf({withNotice.at(0)}));
 }
 
 TEST(SeenMark, TheWritersNewestEntriesUpToTheMarkedOneAreSeen)
@@ -103,7 +117,7 @@ TEST(SeenMark, TheWritersNewestEntriesUpToTheMarkedOneAreSeen)
                                               {"Alice", "three", at(5, 14, 3)}});
     using seenmark::judge;
     const auto mark = [&](const QDateTime& entryTime, const QString& sender = "Alice") {
-        return std::optional<seenmark::Mark>(seenmark::Mark{header(sender, entryTime), read});
+        return std::optional<seenmark::Mark>(seenmark::Mark{header(sender, entryTime), {}, read});
     };
 
     // No mark: all three are in both copies, none seen.
@@ -121,6 +135,26 @@ TEST(SeenMark, TheWritersNewestEntriesUpToTheMarkedOneAreSeen)
     // The other side wrote last: nothing of the writer's is newest, nothing to mark.
     EXPECT_EQ(judge(lines, "Bob", mark(at(5, 14, 3))), (seenmark::Shown{0, 0, {}}));
     EXPECT_EQ(judge({}, "Alice", mark(at(5, 14, 3))), (seenmark::Shown{0, 0, {}}));
+}
+
+TEST(SeenMark, TwoMessagesOfOneSecondAreToldApartByTheirDigest)
+{
+    const QDateTime second = at(5, 14, 1);
+    const QStringList lines = conversationOf(
+        {{"Bob", "hello", at(5, 14, 0)}, {"Alice", "one", second}, {"Alice", "two", second}});
+    ASSERT_EQ(lines.at(0), lines.at(3)) << "both headers alike";
+    const auto readOne = seenmark::newestFrom(lines.mid(3), "Bob");
+    ASSERT_TRUE(readOne);
+    EXPECT_EQ(
+        seenmark::judge(lines, "Alice", seenmark::Mark{readOne->entry, readOne->digest, second}),
+        (seenmark::Shown{2, 1, second}));
+    const auto readBoth = seenmark::newestFrom(lines, "Bob");
+    EXPECT_EQ(
+        seenmark::judge(lines, "Alice", seenmark::Mark{readBoth->entry, readBoth->digest, second}),
+        (seenmark::Shown{2, 2, second}));
+    // A mark without a digest goes by the newest entry of that first line.
+    EXPECT_EQ(seenmark::judge(lines, "Alice", seenmark::Mark{readOne->entry, {}, second}),
+              (seenmark::Shown{2, 2, second}));
 }
 
 TEST(SeenMark, TheLabelSaysSeenWithTheTimeOrDelivered)
