@@ -22,3 +22,4 @@ add_larkspire_test(unit test_client_state LIBS larkspire_session Qt6::Test)
 # Seen marks: the file and the judgement, the server side, and two clients.
 add_larkspire_test(unit test_seen_mark LIBS larkspire_core)
 add_larkspire_test(integration test_seen_marks_server LIBS larkspire_net larkspire_ftpserver TIMEOUT 300)
+add_larkspire_test(gui test_seen_marks LIBS larkspire_windows Qt6::Network TIMEOUT 300)

@@ -9,6 +9,7 @@
 #include "core/UserDirectory.h"
 #include "net/DirectoryFetch.h"
 #include "net/ReceivedFiles.h"
+#include "net/SeenMarks.h"
 #include "net/ServerFile.h"
 #include "net/ServerSession.h"
 #include "net/StoreLayout.h"
@@ -537,6 +538,9 @@ Result run(Context& ctx, Sink& sink)
                 return result;
             }
         }
+        if (ctx.seenMark)
+            seenmarks::look(ftp, session.serverRoot(), ctx.sessionUser,
+                            ctx.tempDataDir + store::local::kSeenMarkCopy, *ctx.seenMark);
         if (!fetchFiles(c)) {
             result.outcome = Outcome::NoServer;
             return result;

@@ -11,6 +11,9 @@
 
 class ServerSession;
 class UserDirectory;
+namespace seenmarks {
+struct Watch;
+}
 
 // The receiving side of messaging: the conversation files of the signed-in user's folder that
 // the listing shows changed are fetched and compared with the copy last seen here; what changed
@@ -80,6 +83,9 @@ struct Context
     bool mainWindowVisible = false;
     std::function<void(int ms)> wait;
     Memory* memory = nullptr; // none: everything is fetched every cycle
+    // The seen mark of the correspondent on screen, looked at with the conversations; none: no
+    // one is on screen.
+    seenmarks::Watch* seenMark = nullptr;
 };
 
 enum class Outcome

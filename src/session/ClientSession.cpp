@@ -7,6 +7,7 @@
 #include "net/FtpError.h"
 #include "net/LocalCopy.h"
 #include "net/OwnAvatar.h"
+#include "net/SeenMarks.h"
 #include "net/ServerAddress.h"
 
 #include <QDir>
@@ -174,6 +175,19 @@ public:
     QStringList userslist; // the names in the signed-in user's server folder
     poll::Memory pollMemory;
     conversationwrite::Memo writeMemo;
+    seenmarks::Watch seenWatch;     // the mark of the correspondent on screen
+    seenmarks::Written seenWritten; // the marks this session put up
+
+    // Watches `peer`'s mark from now on; what was known of another one's is forgotten.
+    seenmarks::Watch& watchSeen(const QString& peer)
+    {
+        if (seenWatch.peer != peer || seenWatch.owner != sessionUser) {
+            seenWatch = {};
+            seenWatch.owner = sessionUser;
+            seenWatch.peer = peer;
+        }
+        return seenWatch;
+    }
     selfupdate::Memo updateMemo;
 };
 
@@ -486,6 +500,16 @@ void ClientSession::openCorrespondent(const QString& name)
             r.reached = true;
             correspondent::open(w.server.mainConnection(), w.place(f), name, f.tempDataDir,
                                 w.userslist, r);
+            // The marks come with the conversation, rather than a cycle later.
+            seenmarks::Watch& watch = w.watchSeen(name);
+            try {
+                seenmarks::look(w.server.mainConnection(), w.server.serverRoot(), w.sessionUser,
+                                f.tempDataDir + store::local::kSeenMarkCopy, watch);
+            } catch (const Error&) {
+                // The conversation came down; the marks wait for the next cycle.
+                w.server.closeMain();
+            }
+            r.seenMark = watch.mark;
         },
         // Once the window has the conversation, both server copies get back what they lost.
         [](Worker& w, const Folders& f, const auto& r) {
@@ -642,7 +666,17 @@ bool ClientSession::poll(const PollRequest& request)
         const int open = request.directory.selected();
         SessionSink sink(*this, open >= 0 ? userentry::name(request.directory.users().value(open))
                                           : QString());
+        // Only the conversation on screen shows marks: nobody else's is looked at.
+        const QString onScreen = request.mainWindowVisible && open >= 0
+                                     ? userentry::name(request.directory.users().value(open))
+                                     : QString();
+        if (!onScreen.isEmpty())
+            ctx.seenMark = &w.watchSeen(onScreen);
         r.cycle = poll::run(ctx, sink);
+        if (ctx.seenMark && w.seenWatch.looked) {
+            r.seenPeer = onScreen;
+            r.seenMark = w.seenWatch.mark;
+        }
         // Sends look for their conversation in this listing.
         if (r.cycle.listed)
             w.userslist = r.cycle.listing;
@@ -650,6 +684,24 @@ bool ClientSession::poll(const PollRequest& request)
             w.repair(f, r.cycle.damaged);
     });
     return true;
+}
+
+void ClientSession::recordSeen(const QString& peer, const seenmark::Mark& seen)
+{
+    seenmark::Mark mark = seen;
+    mark.at = QDateTime::currentDateTime();
+    run(&ClientSession::seenRecorded, [peer, mark](Worker& w, const Folders& f, auto& r) {
+        r.peer = peer;
+        FtpClient& ftp = w.server.mainConnection();
+        if (w.sessionUser.isEmpty() || !w.server.online())
+            return;
+        // Whatever folder the connection stands in: the mark's path is a full one.
+        if (!ftp.connected() && !w.server.openMain())
+            return;
+        r.reached = true;
+        r.written = seenmarks::record(ftp, w.server.serverRoot(), w.sessionUser, peer, mark,
+                                      f.tempDataDir + store::local::kSeenMarkCopy, w.seenWritten);
+    });
 }
 
 void ClientSession::saveProfile(const QString& region, const QString& activity)

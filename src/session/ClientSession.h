@@ -93,6 +93,9 @@ public:
     void deleteAccount();
     void renameAccount(const RenameRequest& request);
     void changeAvatar(const AvatarRequest& request);
+    // The conversation with `peer` was on the signed-in user's screen down to the newest entry
+    // `peer` wrote, which `seen` names (its time is now): the mark goes up once it changed.
+    void recordSeen(const QString& peer, const seenmark::Mark& seen);
 
 signals:
     void bootstrapped(const BootstrapResult& result);
@@ -114,6 +117,7 @@ signals:
     void accountDeleted(const DeletionResult& result);
     void accountRenamed(const RenameResult& result);
     void avatarChanged(const AvatarResult& result);
+    void seenRecorded(const SeenResult& result);
     void updateChecked(const selfupdate::Result& result);
     void polled(const PollResult& result);
     // The poll cycle's news, as it happens.

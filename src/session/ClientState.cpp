@@ -119,6 +119,14 @@ void ClientState::setReceivedFiles(bool present)
     emit correspondentChanged();
 }
 
+void ClientState::setSeenMark(const QString& name, const std::optional<seenmark::Mark>& mark)
+{
+    if (name.isEmpty() || name != m_correspondent.name || mark == m_correspondent.seenMark)
+        return;
+    m_correspondent.seenMark = mark;
+    emit seenMarkChanged();
+}
+
 void ClientState::closeCorrespondent()
 {
     showCorrespondent({});

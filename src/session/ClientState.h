@@ -2,6 +2,7 @@
 
 #include "core/ConnectionStatus.h"
 #include "core/PendingDrop.h"
+#include "core/SeenMark.h"
 #include "core/UnreadNews.h"
 #include "core/UserDirectory.h"
 
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // What one client is at this moment, in one place below the windows: who is signed in, whether
 // the server is there, the directory with the selection, the correspondent on screen with its
@@ -32,6 +34,8 @@ public:
         bool hasConversation = false; // else the quick-send button takes the view's place
         QStringList lines;            // the conversation as shown
         bool hasReceivedFiles = false;
+        // How far the correspondent has read the conversation, as their mark last said.
+        std::optional<seenmark::Mark> seenMark;
 
         bool shown() const { return !name.isEmpty(); }
         bool operator==(const Correspondent&) const = default;
@@ -80,6 +84,8 @@ public:
     // shown and return false.
     bool updateConversation(const QString& name, const QStringList& lines);
     void setReceivedFiles(bool present);
+    // The mark of the correspondent on screen; one for anyone else is not shown.
+    void setSeenMark(const QString& name, const std::optional<seenmark::Mark>& mark);
     void closeCorrespondent();
 
     // The favourites, as this computer keeps them.
@@ -115,6 +121,7 @@ signals:
     void directoryChanged();
     void correspondentChanged();
     void conversationChanged();
+    void seenMarkChanged();
     void favouritesChanged();
     void newsChanged();
     void busyChanged(bool busy);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/SeenMark.h"
 #include "core/UserDirectory.h"
 #include "net/AccountService.h"
 #include "net/AccountUpkeep.h"
@@ -105,6 +106,8 @@ struct CorrespondentResult : correspondent::Opened
 {
     QString name;
     bool reached = false; // the correspondent's folder could be opened
+    // How far the correspondent has read the conversation; nullopt: not at all, or unknown.
+    std::optional<seenmark::Mark> seenMark;
     RequestError error;
 };
 
@@ -173,6 +176,18 @@ struct PollResult
 {
     poll::Result cycle;
     UserDirectory directory; // with the cycle's reload and marks
+    // The seen mark of the correspondent on screen, when the cycle looked at it; seenPeer is
+    // empty when it did not.
+    QString seenPeer;
+    std::optional<seenmark::Mark> seenMark;
+    RequestError error;
+};
+
+struct SeenResult
+{
+    QString peer;
+    bool reached = false; // the main connection was open
+    bool written = false; // the mark was new and went up
     RequestError error;
 };
 

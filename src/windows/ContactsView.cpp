@@ -200,6 +200,7 @@ void ContactsView::onCorrespondentOpened(const CorrespondentResult& result)
     c.hasConversation = c.reached && result.hasConversation;
     c.lines = c.hasConversation ? result.lines : QStringList();
     c.hasReceivedFiles = received::hasFiles(m_ctx.folders().networkDir, result.name);
+    c.seenMark = c.hasConversation ? result.seenMark : std::nullopt;
     if (result.reached && !m_window.quickSendShown())
         m_ctx.state().changeDirectory([&](UserDirectory& d) { d.setSendbutHint(result.name); });
     m_ctx.state().showCorrespondent(c);
@@ -333,6 +334,9 @@ void ContactsView::onPolled(const PollResult& result)
         [&](UserDirectory& d) { d.adopt(result.directory, ownSelection); });
     showUsers();
     updateFbut();
+    // The mark of the correspondent who was on screen; the state shows no one else's.
+    if (!result.seenPeer.isEmpty())
+        m_ctx.state().setSeenMark(result.seenPeer, result.seenMark);
     m_pollTrace.append(result.cycle.trace);
     if (m_pollTrace.size() > kTraceLines)
         m_pollTrace = m_pollTrace.mid(m_pollTrace.size() - kTraceLines);

@@ -6,6 +6,7 @@
 #include "core/Conversation.h"
 #include "core/FrameKeys.h"
 #include "core/Limits.h"
+#include "core/SeenMark.h"
 #include "core/UserDirectory.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
@@ -29,6 +30,7 @@
 
 namespace {
 constexpr int kDropStateHeight = 40; // two lines: how many files wait, and how to give them up
+constexpr int kSeenMarkHeight = 14;  // the gap between the conversation and the message box
 } // namespace
 
 ConversationView::ConversationView(TNetwork& window, MainControls::Conversation& controls,
@@ -43,6 +45,12 @@ ConversationView::ConversationView(TNetwork& window, MainControls::Conversation&
     connect(&state, &ClientState::correspondentChanged, this, &ConversationView::renderLayout);
     connect(&state, &ClientState::userChanged, this, &ConversationView::renderLayout);
     connect(&state, &ClientState::conversationChanged, this, &ConversationView::renderLines);
+    for (auto changed : {&ClientState::correspondentChanged, &ClientState::conversationChanged,
+                         &ClientState::seenMarkChanged}) {
+        connect(&state, changed, this, &ConversationView::renderSeenMark);
+        connect(&state, changed, this, &ConversationView::recordSeen);
+    }
+    connect(&state, &ClientState::userChanged, this, &ConversationView::renderSeenMark);
     connect(&m_window.session(), &ClientSession::transferProgress, this,
             [this](const QString& name, int percent) {
                 // Only while a send of this window runs; a large file must not look like a hang.
@@ -71,6 +79,14 @@ ConversationView::ConversationView(TNetwork& window, MainControls::Conversation&
     m_dropStateLabel->setStyleSheet(m_window.busyStyle());
     m_dropStateLabel->installEventFilter(this);
     m_dropStateLabel->hide();
+    m_seenLabel = look::place(new QLabel(&m_window), QStringLiteral("seenMark"), chat.left(),
+                              chat.bottom() + 1, chat.width(), kSeenMarkHeight);
+    m_seenLabel->setFont(look::pixelFont(look::calibri(), 12, false));
+    m_seenLabel->setTextFormat(Qt::PlainText);
+    m_seenLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_seenLabel->hide();
+    // A conversation on screen before the window was is shown to its reader only now.
+    m_window.installEventFilter(this);
     // The detector finds the server again, or a poll reaches it where the detector never said
     // it left: the waiting files go then.
     connect(&m_window, &TNetwork::connectionStateChanged, this,
@@ -81,6 +97,8 @@ ConversationView::ConversationView(TNetwork& window, MainControls::Conversation&
 
 bool ConversationView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == &m_window && event->type() == QEvent::Show)
+        recordSeen();
     if (watched != m_dropStateLabel)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
@@ -167,6 +185,40 @@ void ConversationView::renderLayout()
     renderLines();
 }
 
+void ConversationView::renderSeenMark()
+{
+    const ClientState& state = m_ctx.state();
+    const ClientState::Correspondent& c = state.correspondent();
+    QString text;
+    if (state.signedIn() && c.shown() && c.reached && c.hasConversation) {
+        const seenmark::Shown shown = seenmark::judge(c.lines, state.user(), c.seenMark);
+        // A message whose correspondent's copy failed is in one copy only.
+        const bool unsent = m_unsentEntry.recipient == c.name && !m_unsentEntry.header.isEmpty() &&
+                            c.lines.value(0) == m_unsentEntry.header;
+        if (!unsent)
+            text = seenmark::label(shown, m_ctx.strings(), QDateTime::currentDateTime());
+    }
+    m_seenLabel->setText(text);
+    m_seenLabel->setVisible(!text.isEmpty());
+}
+
+void ConversationView::recordSeen()
+{
+    const ClientState& state = m_ctx.state();
+    const ClientState::Correspondent& c = state.correspondent();
+    if (!m_window.isVisible() || !state.signedIn() || !c.shown() || !c.reached ||
+        !c.hasConversation)
+        return;
+    const std::optional<seenmark::Mark> newest = seenmark::newestFrom(c.lines, state.user());
+    if (!newest)
+        return;
+    const QString asked = state.user() + u'\n' + c.name + u'\n' + newest->digest;
+    if (asked == m_seenAsked)
+        return;
+    m_seenAsked = asked;
+    m_window.session().recordSeen(c.name, *newest);
+}
+
 void ConversationView::sendMessage(const QString& recipient, bool viaEnter)
 {
     const QString text = m_ui.messageEdit->toPlainText();
@@ -217,6 +269,7 @@ void ConversationView::onMessageSent(const MessageResult& result)
     case messaging::Sent::PeerCopyFailed:
         m_ctx.state().updateConversation(request.recipient, result.chat);
         m_unsentEntry = {request.recipient, request.text, request.header};
+        renderSeenMark();
         m_ctx.platform().desktop->showError(m_ctx.text(kTxtPeerCopyFailed) + u'\n' +
                                             result.failure);
         return;

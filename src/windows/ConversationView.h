@@ -79,6 +79,10 @@ private:
     void sendMessage(const QString& recipient, bool viaEnter);
     void sendDropped(const PendingDrop::Files& files);
     void showWaitingFiles();
+    // Whether the correspondent has seen the newest own messages, under the conversation.
+    void renderSeenMark();
+    // The conversation on the user's screen tells its correspondent how far it was read.
+    void recordSeen();
 
     static constexpr int kTxtNotFilesNotSent = 137;
     // The conversation is gone from the server, most likely with the correspondent's account.
@@ -107,6 +111,9 @@ private:
     // How many dropped files wait for the server, over the foot of the conversation; a click on
     // it gives them up.
     QLabel* m_dropStateLabel = nullptr; // dropState
+    QLabel* m_seenLabel = nullptr;      // seenMark
+    // User, correspondent and entry digest of the last mark asked for.
+    QString m_seenAsked;
     QTimer* m_chatFlashTimer = nullptr; // high
     int m_chatFlashCount = 0;           // highCount
 };

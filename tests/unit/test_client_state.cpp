@@ -273,3 +273,32 @@ TEST(ClientState, TheConnectionTellsTheViewsOnlyWhenTheHintChanges)
     EXPECT_EQ(changed.count(), 3);
     EXPECT_EQ(state.connection().link(), ConnectionStatus::Link::Unreachable);
 }
+
+TEST(ClientState, OnlyTheCorrespondentOnScreenTakesASeenMark)
+{
+    ClientState state;
+    state.signIn(QStringLiteral("Bob"));
+    state.showCorrespondent(shown(QStringLiteral("Alice"), {QStringLiteral("old")}));
+    QSignalSpy changed(&state, &ClientState::seenMarkChanged);
+    const seenmark::Mark mark{QStringLiteral("Bob     05.03.2026     14:05:07 :"),
+                              QStringLiteral("0123456789abcdef"), at(5, 14, 7)};
+
+    // A cycle that began before the user turned to someone else brings another's mark.
+    state.setSeenMark(QStringLiteral("Carol"), mark);
+    state.setSeenMark(QString(), mark);
+    EXPECT_EQ(state.correspondent().seenMark, std::nullopt);
+    EXPECT_EQ(changed.count(), 0);
+
+    state.setSeenMark(QStringLiteral("Alice"), mark);
+    state.setSeenMark(QStringLiteral("Alice"), mark);
+    EXPECT_EQ(state.correspondent().seenMark, mark);
+    EXPECT_EQ(changed.count(), 1);
+    // The file went: the mark goes too.
+    state.setSeenMark(QStringLiteral("Alice"), std::nullopt);
+    EXPECT_EQ(state.correspondent().seenMark, std::nullopt);
+    EXPECT_EQ(changed.count(), 2);
+    // Another correspondent starts without one.
+    state.setSeenMark(QStringLiteral("Alice"), mark);
+    state.showCorrespondent(shown(QStringLiteral("Dan"), {QStringLiteral("hi")}));
+    EXPECT_EQ(state.correspondent().seenMark, std::nullopt);
+}
