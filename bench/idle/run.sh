@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # What an idle, signed-in client costs the shared server, and the program's start-up beside a
-# bare Qt tray program. One client signs in and sits 120 s with its main window hidden and 120 s
-# with it open, against the demo server's tree (tools/demo-server.py, with a command log) and
-# against vsftpd (unpacked by tools/ftpservers/fetch.sh; skipped with a note when absent). Per
-# minute: logins, commands, data connections and bytes of the main account (vsftpd's log holds
+# bare Qt tray program. One client signs in, waits 130 s (the files its sign-in wrote are no
+# longer recent then), and sits 120 s with its main window hidden and 120 s with it open,
+# against the demo server's tree (tools/demo-server.py, with a command log) and against vsftpd
+# (unpacked by tools/ftpservers/fetch.sh; skipped with a note when absent). Per minute: logins, commands, data connections and bytes of the main account (vsftpd's log holds
 # no listing bytes), probe connections, keep-alives, update checks; poll ticks against cycles.
 # Then the program and a bare tray program start in turn on Xvfb: time to the tray icon's dock
 # request and resident memory 10 s after the start (median of alternating rounds).
 # Targets: no login after the sign-in; per 15 s at most the commands of one listing plus two
 # (a listing: PASV and MLSD where the server offers MLSD, else TYPE A, PASV, LIST and TYPE I);
 # no probe connection while the main connection answers; cycles = ticks; start-up <= 1.3x and
-# memory <= 1.5x the bare program. About 10 minutes.
+# memory <= 1.5x the bare program. About 15 minutes.
 #     bench/idle/run.sh [demo] [vsftpd] [startup]      (all when none is named)
-# LARKSPIRE_IDLE_SECONDS shortens the phases, LARKSPIRE_IDLE_ROUNDS sets the start-up rounds,
+# LARKSPIRE_IDLE_SECONDS and LARKSPIRE_IDLE_WARMUP shorten the phases and the wait,
+# LARKSPIRE_IDLE_ROUNDS sets the start-up rounds,
 # LARKSPIRE_BENCH_BUILD the build folder (default build-idle-rel, configured as Release).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
