@@ -182,7 +182,9 @@ Result checkOpen(FtpClient& ftp, const Request& request, Memo& memo) noexcept
         const QString path = folder + kDescriptorFile;
         const QDateTime now = QDateTime::currentDateTimeUtc();
         const ftplisting::Entry facts = factsOf(ftp, path);
-        const bool unchanged = memo.path == path && facts.sameAs(memo.facts) &&
+        // Another server's descriptor may sit at the same path.
+        const QString where = ftp.settings().host + u'\n' + path;
+        const bool unchanged = memo.path == where && facts.sameAs(memo.facts) &&
                                memo.checkedAt.isValid() &&
                                facts.latest() < memo.checkedAt.addSecs(-kRecentSecs);
         if (unchanged) {
@@ -194,7 +196,7 @@ Result checkOpen(FtpClient& ftp, const Request& request, Memo& memo) noexcept
             result.serverBuild = fetchDescriptor(ftp, request, path);
             // Facts that say nothing (a server without MDTM) make every check fetch.
             if (facts.size >= 0 && facts.modified.isValid())
-                memo = Memo{path, facts, now, result.serverBuild};
+                memo = Memo{where, facts, now, result.serverBuild};
         }
         result = decide(ftp, request, result, folder);
     } catch (const std::exception& e) {

@@ -61,7 +61,7 @@ inline constexpr qint64 kRecentSecs = 120;
 // did not change is not fetched again. The caller keeps one; an empty one fetches.
 struct Memo
 {
-    QString path;            // the descriptor on the server these facts are of
+    QString path;            // the server and the descriptor these facts are of
     ftplisting::Entry facts; // its size and time when last fetched
     QDateTime checkedAt;     // our clock (UTC) when it was last fetched
     QString serverBuild;     // its line 0 then
