@@ -3,8 +3,9 @@
 # bare Qt tray program. One client signs in, waits 130 s (the files its sign-in wrote are no
 # longer recent then), and sits 120 s with its main window hidden and 120 s with it open,
 # against the demo server's tree (tools/demo-server.py, with a command log) and against vsftpd
-# (unpacked by tools/ftpservers/fetch.sh; skipped with a note when absent). Per minute: logins, commands, data connections and bytes of the main account (vsftpd's log holds
-# no listing bytes), probe connections, keep-alives, update checks; poll ticks against cycles.
+# (unpacked by tools/ftpservers/fetch.sh; skipped with a note when absent). Per minute:
+# logins, commands, data connections and bytes of the main account (vsftpd's log holds no
+# listing bytes), probe connections, keep-alives, update checks; poll ticks against cycles.
 # Then the program and a bare tray program start in turn on Xvfb: time to the tray icon's dock
 # request and resident memory 10 s after the start (median of alternating rounds).
 # Targets: no login after the sign-in; per 15 s at most the commands of one listing plus two
