@@ -5,8 +5,8 @@
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
 #include "session/ConnectionUpkeep.h"
-#include "session/SettingsTlsPins.h"
 #include "session/ConnectionWatch.h"
+#include "session/SettingsTlsPins.h"
 
 #include <QEvent>
 #include <QWidget>

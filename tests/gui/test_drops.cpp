@@ -198,8 +198,8 @@ TEST_F(Drops, TwoFilesOnTheDropZoneReachBobWithTheirNotice)
     settleAll();
     ASSERT_FALSE(hints.isEmpty());
     EXPECT_TRUE(hints.last().contains("budget.csv 100%")) << hints.last().toStdString();
-    EXPECT_EQ(bar->toolTip(), "Connected");
-    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected");
+    EXPECT_EQ(bar->toolTip(), "Connected, protected (TLS)");
+    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected, protected (TLS)");
 
     EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
     EXPECT_EQ(TempTree::read(users("Bob/Alice/budget.csv")), "1,2,3");
@@ -583,7 +583,7 @@ TEST_F(Drops, TheBarSendsToAPickedCorrespondentAndBecomesTheirConversation)
     EXPECT_FALSE(hidden(w, "chat"));
     EXPECT_TRUE(alice->ctx->Minimized()->dropfiles().isEmpty());
     EXPECT_TRUE(control<QTimer>(alice->ctx->Minimized(), "closetimer")->isActive());
-    EXPECT_EQ(trayTip(alice->ctx->Minimized()), "Larkspire\nConnected");
+    EXPECT_EQ(trayTip(alice->ctx->Minimized()), "Larkspire\nConnected, protected (TLS)");
 
     fire(bob->w(), "msgrld");
     settleAll();
@@ -696,7 +696,7 @@ TEST_F(Drops, ABarDropWithTheServerDownWaitsWithoutSigningOutAndGoesWhenItIsBack
         << noticeOf("Bob/Alice.ms").join('|').toStdString();
     EXPECT_TRUE(control<QLabel>(bar, "waitingMark")->isHidden());
     EXPECT_FALSE(bar->waitingFiles().waiting());
-    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected");
+    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected, protected (TLS)");
     EXPECT_EQ(textOf(w, "User"), "Alice");
 }
 

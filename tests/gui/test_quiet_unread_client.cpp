@@ -185,15 +185,15 @@ TEST_F(QuietAndUnread, TheBadgeCountsThreeWritersAndForgetsEachOneOpened)
         say(writer, "Dave", "Hi Dave, " + writer + " here");
     poll("Dave");
     EXPECT_EQ(tray(bar)->unreadShown(), 3);
-    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected\n3 unread: Alice, Bob, Carol");
+    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected, protected (TLS)\n3 unread: Alice, Bob, Carol");
     // Where the bar stands in for the tray, it tells the same.
-    EXPECT_EQ(bar->toolTip(), "Connected\n3 unread: Alice, Bob, Carol");
+    EXPECT_EQ(bar->toolTip(), "Connected, protected (TLS)\n3 unread: Alice, Bob, Carol");
     EXPECT_TRUE(bar->findChild<QLabel*>("barMarks")->isVisibleTo(bar));
 
     // Opened in the list.
     dave.open("Bob");
     EXPECT_EQ(tray(bar)->unreadShown(), 2);
-    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected\n2 unread: Alice, Carol");
+    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected, protected (TLS)\n2 unread: Alice, Carol");
 
     // Opened from the popup, which shows the last news.
     Tnetprog* popup = dave.ctx->netprog();
@@ -201,13 +201,13 @@ TEST_F(QuietAndUnread, TheBadgeCountsThreeWritersAndForgetsEachOneOpened)
     QTest::mouseClick(popup->findChild<QLabel*>("txt"), Qt::LeftButton);
     settleAll();
     EXPECT_EQ(dave.ctx->state().unread().names(), QStringList{"Alice"});
-    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected\n1 unread: Alice");
+    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected, protected (TLS)\n1 unread: Alice");
 
     // Nothing new: the count stays.
     poll("Dave");
     EXPECT_EQ(tray(bar)->unreadShown(), 1);
     dave.open("Alice");
     EXPECT_EQ(tray(bar)->unreadShown(), 0);
-    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected");
+    EXPECT_EQ(trayTip(bar), "Larkspire\nConnected, protected (TLS)");
     EXPECT_FALSE(bar->findChild<QLabel*>("barMarks")->isVisibleTo(bar));
 }
