@@ -51,6 +51,12 @@ ConversationView::ConversationView(TNetwork& window, MainControls::Conversation&
         connect(&state, changed, this, &ConversationView::recordSeen);
     }
     connect(&state, &ClientState::userChanged, this, &ConversationView::renderSeenMark);
+    // A mark that could not go up is asked for again with the next cycle.
+    connect(&m_window.session(), &ClientSession::seenRecorded, this, [this](const SeenResult& r) {
+        if (!r.reached || r.error.failed())
+            m_seenAsked.clear();
+    });
+    connect(&m_window.session(), &ClientSession::polled, this, &ConversationView::recordSeen);
     connect(&m_window.session(), &ClientSession::transferProgress, this,
             [this](const QString& name, int percent) {
                 // Only while a send of this window runs; a large file must not look like a hang.
