@@ -7,8 +7,10 @@
 #include "support/QtPrinters.h"
 #include "support/TestClient.h"
 #include "windows/ConversationView.h"
+#include "windows/uMinimized.h"
 #include "windows/uNetwork.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -16,10 +18,32 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+// With LARKSPIRE_SCREENSHOTS naming a folder, what the test shows is saved there for the docs.
+void shoot(QWidget* widget, const char* file)
+{
+    const QString folder = qEnvironmentVariable("LARKSPIRE_SCREENSHOTS");
+    if (!folder.isEmpty())
+        widget->grab().save(folder + u'/' + QString::fromLatin1(file));
+}
+
+// The hint of `widget` as the desktop shows it, saved like shoot().
+void shootHint(QWidget* widget, const char* file)
+{
+    if (qEnvironmentVariable("LARKSPIRE_SCREENSHOTS").isEmpty())
+        return;
+    QToolTip::showText(widget->mapToGlobal(QPoint(10, 10)), widget->toolTip(), widget);
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->inherits("QTipLabel") && top->isVisible())
+            shoot(top, file);
+    }
+    QToolTip::hideText();
+}
 
 class SeenMarks : public DemoPair
 {
@@ -110,6 +134,8 @@ TEST_F(SeenMarks, TheWriterSeesTheMarkOnceTheReaderHasTheConversationOnScreen)
     // Alice's next cycle finds it.
     poll(*alice);
     EXPECT_EQ(markOf(*alice), seenText(*seen));
+    shoot(alice->w(), "seen-mark.png");
+    shootHint(alice->ctx->Minimized(), "connection-hint.png");
     // The mark is the view's only: no copy of the conversation holds it.
     EXPECT_FALSE(control<QPlainTextEdit>(alice->w(), "chat")->toPlainText().contains("Seen"));
     for (const char* file : {"Alice/Bob.ms", "Bob/Alice.ms"}) {
