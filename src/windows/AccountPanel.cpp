@@ -2,8 +2,6 @@
 // picture. Every server step is a request of the client session.
 #include "windows/AccountPanel.h"
 
-#include "windows/ContactsView.h"
-#include "windows/SignInView.h"
 #include "windows/uNetwork.h"
 
 #include "app/AppContext.h"
@@ -241,7 +239,7 @@ void AccountPanel::onProfileSaved(const ProfileResult& result)
             [&](UserDirectory& d) { changed = d.reload(result.directory, user); });
     }
     if (changed)
-        m_window.contacts().showUsers();
+        m_window.showUsers();
     m_window.hideSettingsPanel();
     const auto [region, activity] = typedProfile();
     const QString data = m_ctx.folders().programDataDir;
@@ -292,11 +290,11 @@ void AccountPanel::onAccountDeleted(const DeletionResult& result)
         m_ctx.platform().desktop->showError(m_ctx.text(StringTable::kTxtDeletionIncomplete) +
                                             QStringLiteral("lineup.xo: ") + result.error.text);
     // Forget the account here; the option buttons keep their state.
-    m_window.signIn().forgetAccount();
-    m_window.signIn().setTypedName(QString());
+    m_window.forgetAccount();
+    m_window.setTypedName(QString());
     QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
     m_window.session().setSessionUser(QString());
-    m_window.signIn().showSignInView();
+    m_window.showSignInScreen();
     m_window.setSessionUser(QString());
 }
 
@@ -346,7 +344,7 @@ void AccountPanel::confirmRename()
     // One rename at a time; the name changes when the server says it has.
     m_ui.renameEdit->setReadOnly(true);
     m_ctx.state().setWorking(ClientState::Work::Account, true);
-    m_window.session().renameAccount({m_renameFrom, name, m_window.signIn().accountRecord()});
+    m_window.session().renameAccount({m_renameFrom, name, m_window.accountRecord()});
 }
 
 void AccountPanel::onAccountRenamed(const RenameResult& result)
@@ -356,8 +354,8 @@ void AccountPanel::onAccountRenamed(const RenameResult& result)
     const QString& from = result.request.oldName;
     const auto keepOldName = [this, &from] {
         m_ui.renameEdit->setText(from);
-        if (m_window.signIn().usernameHoldsName())
-            m_window.signIn().setTypedName(from);
+        if (m_window.usernameHoldsName())
+            m_window.setTypedName(from);
     };
     if (!result.reached) {
         m_ui.renameEdit->hide();
@@ -387,18 +385,18 @@ void AccountPanel::onAccountRenamed(const RenameResult& result)
         break;
     }
     const QString& name = result.request.newName;
-    m_window.signIn().setAccountRecord(result.record);
+    m_window.setAccountRecord(result.record);
     m_window.setSessionUser(name);
     m_ctx.state().rename(name);
     m_ui.ownNameLabel->setText(name);
-    m_window.signIn().setTypedName(name);
+    m_window.setTypedName(name);
     m_renameFrom = name;
     m_ui.renameEdit->hide();
     bool changed = false;
     m_ctx.state().changeDirectory(
         [&](UserDirectory& d) { changed = d.reload(result.rename.directory, name); });
     if (changed)
-        m_window.contacts().showUsers();
+        m_window.showUsers();
 }
 
 // Picture
@@ -441,7 +439,7 @@ void AccountPanel::changeAvatar()
              .save(m_stagedAvatar, format.constData()))
         QFile::copy(picked, m_stagedAvatar);
     m_ctx.state().setWorking(ClientState::Work::Account, true);
-    m_window.session().changeAvatar({m_stagedAvatar, extension, m_window.signIn().accountRecord()});
+    m_window.session().changeAvatar({m_stagedAvatar, extension, m_window.accountRecord()});
 }
 
 void AccountPanel::onAvatarChanged(const AvatarResult& result)
@@ -454,7 +452,7 @@ void AccountPanel::onAvatarChanged(const AvatarResult& result)
         m_ctx.platform().desktop->showError(result.error.text);
         return;
     }
-    m_window.signIn().setAccountRecord(result.record);
+    m_window.setAccountRecord(result.record);
     m_ctx.state().setOwnAvatar(result.avatarFile);
 }
 

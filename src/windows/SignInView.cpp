@@ -9,7 +9,6 @@
 #include "net/XNetDetect.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
-#include "windows/ContactsView.h"
 #include "windows/FrameImage.h"
 #include "windows/uNetwork.h"
 
@@ -363,12 +362,12 @@ void SignInView::onSignedIn(const SignInResult& result)
     if (m_accountRecord.option != u"autologin")
         QFile::remove(m_ctx.folders().userDataDir + store::local::kPassword);
     m_ctx.state().changeDirectory([&](UserDirectory& d) { d.firstFill(result.directory, name); });
-    m_window.contacts().showUsers();
+    m_window.showUsers();
     showSignedInView(result.avatarFile);
     if (!m_ctx.state().directory().selectedPeer().isEmpty()) {
         m_ctx.state().changeDirectory([](UserDirectory& d) { d.selectPeer(); });
-        m_window.contacts().showUsers();
-        m_window.contacts().onUserSelected();
+        m_window.showUsers();
+        m_window.openSelectedUser();
     }
 }
 
@@ -402,8 +401,8 @@ void SignInView::showSignedInView(const QString& avatarFile)
     m_ctx.state().setOwnAvatar(avatarFile);
     m_ctx.state().signIn(user);
     m_window.showProfile(own);
-    m_window.contacts().showUsers();
-    m_window.contacts().showSignedIn();
+    m_window.showUsers();
+    m_window.showSignedInList();
 }
 
 void SignInView::showSignInView()
@@ -417,7 +416,7 @@ void SignInView::showSignInView()
     m_window.setSignedIn(false);
     m_ctx.state().signOut();
     m_window.hideSettingsPanel();
-    m_window.contacts().showUsers();
+    m_window.showUsers();
     checkGuarded({m_ui.autoSignInOption, m_ui.forgetPasswordOption, m_ui.sharedComputerOption},
                  m_accountRecord.option == u"x"           ? m_ui.sharedComputerOption
                  : m_accountRecord.option == u"nopass"    ? m_ui.forgetPasswordOption

@@ -124,6 +124,17 @@ public:
     void openPopupSender(const QString& sender, bool focusMessage);
     // Files for the correspondent on screen, as a drop on the window.
     void dropFiles(const QStringList& paths);
+    // The contacts' parts that the sign-in and the account ask for.
+    void showUsers();
+    void openSelectedUser();
+    void showSignedInList();
+    // The sign-in's parts that the account's upkeep asks for.
+    const store::AccountRecord& accountRecord() const;
+    void setAccountRecord(const store::AccountRecord& record);
+    void forgetAccount();
+    void setTypedName(const QString& name);
+    bool usernameHoldsName() const;
+    void showSignInScreen();
     // The conversation view's parts that the contacts ask for.
     void flashConversation();
     void clearMessageBox();

@@ -7,6 +7,7 @@
 #include "windows/ContactsView.h"
 #include "windows/ConversationView.h"
 #include "windows/DroppedFiles.h"
+#include "windows/SignInView.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -51,6 +52,51 @@ void TNetwork::openPopupSender(const QString& sender, bool focusMessage)
     m_ui.conversation.messageEdit->clear();
     if (focusMessage)
         m_ui.conversation.messageEdit->setFocus();
+}
+
+void TNetwork::showUsers()
+{
+    m_contacts->showUsers();
+}
+
+void TNetwork::openSelectedUser()
+{
+    m_contacts->onUserSelected();
+}
+
+void TNetwork::showSignedInList()
+{
+    m_contacts->showSignedIn();
+}
+
+const store::AccountRecord& TNetwork::accountRecord() const
+{
+    return m_signIn->accountRecord();
+}
+
+void TNetwork::setAccountRecord(const store::AccountRecord& record)
+{
+    m_signIn->setAccountRecord(record);
+}
+
+void TNetwork::forgetAccount()
+{
+    m_signIn->forgetAccount();
+}
+
+void TNetwork::setTypedName(const QString& name)
+{
+    m_signIn->setTypedName(name);
+}
+
+bool TNetwork::usernameHoldsName() const
+{
+    return m_signIn->usernameHoldsName();
+}
+
+void TNetwork::showSignInScreen()
+{
+    m_signIn->showSignInView();
 }
 
 void TNetwork::flashConversation()
