@@ -5,6 +5,7 @@
 #include "net/FtpClient.h"
 #include "net/ServerSession.h"
 #include "net/TlsPins.h"
+#include "platform/fake/FakeServices.h"
 #include "session/SettingsTlsPins.h"
 #include "support/AdminTool.h"
 #include "support/FtpServerFixture.h"
@@ -266,19 +267,6 @@ private:
     QByteArray m_fromClient;
 };
 
-// The settings store of one user, as the program's INI file would keep it.
-class MapStore : public SettingsStore
-{
-public:
-    QString value(const QString& key, const QString& fallback) const override
-    {
-        return values.value(key, fallback);
-    }
-    void setValue(const QString& key, const QString& value) override { values[key] = value; }
-    void remove(const QString& key) override { values.remove(key); }
-    QMap<QString, QString> values;
-};
-
 class TlsPolicy : public ::testing::Test
 {
 protected:
@@ -424,7 +412,7 @@ TEST_F(TlsPolicy, TheSessionKeepsItsPinsInTheUsersSettings)
                                                  server->address().toUtf8() + "\r\n" +
                                                  server->user().toUtf8() + "\r\n" +
                                                  server->password().toUtf8() + "\r\n/lark/\r\n");
-    MapStore store;
+    FakeSettingsStore store; // the settings of one user, as the program would keep them
     store.setValue(QString::fromUtf16(SettingsTlsPins::kKey),
                    QStringLiteral("files.example:21=00:11:22"));
     TempTree local;
