@@ -6,6 +6,7 @@
 #include "session/ClientState.h"
 #include "session/ConnectionUpkeep.h"
 #include "session/ConnectionWatch.h"
+#include "session/Outbox.h"
 #include "session/SettingsTlsPins.h"
 
 #include <QEvent>
@@ -73,6 +74,7 @@ AppContext::~AppContext()
     if (m_windows)
         m_windows->destroy();
     m_windows.reset();
+    m_outbox.reset();
     m_connectionWatch.reset();
     m_upkeep.reset();
     m_session.reset();
@@ -91,6 +93,8 @@ void AppContext::createWindows()
     m_session = std::make_unique<ClientSession>(config);
     m_upkeep = std::make_unique<ConnectionUpkeep>(*m_session, *m_state, connectivityProbeUrl());
     m_connectionWatch = std::make_unique<ConnectionWatch>(*m_session, *m_upkeep, *m_state);
+    m_outbox = std::make_unique<Outbox>(
+        m_env.effectiveStateHome() + QStringLiteral("larkspire/outbox.json"), *m_session, *m_state);
     m_windows = m_makeWindows();
     m_windows->create(*this);
 }

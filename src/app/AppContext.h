@@ -17,6 +17,7 @@ class ClientSession;
 class ClientState;
 class ConnectionUpkeep;
 class ConnectionWatch;
+class Outbox;
 
 // One client: its folders, texts, operating-system services, session and windows. Nothing of a
 // client lives outside its context, so two clients can run side by side in one process. The
@@ -69,6 +70,8 @@ public:
     // The connectivity check and the timers that keep the main connection; made with the
     // session, before any window.
     ConnectionUpkeep& upkeep() const { return *m_upkeep; }
+    // What the user sent while the server was away, until it goes up; made with the session.
+    Outbox& outbox() const { return *m_outbox; }
 
     // Null until created.
     TLC* LC() const { return m_windows ? m_windows->LC() : nullptr; }
@@ -123,5 +126,6 @@ private:
     std::unique_ptr<ClientSession> m_session;
     std::unique_ptr<ConnectionUpkeep> m_upkeep;
     std::unique_ptr<ConnectionWatch> m_connectionWatch; // feeds the state's connection
+    std::unique_ptr<Outbox> m_outbox;
     std::unique_ptr<WindowSet> m_windows;
 };

@@ -549,11 +549,18 @@ void ClientSession::sendMessage(const MessageRequest& request)
         r.reached = true;
         // A failure is thrown only when nothing reached the own server copy: the text stays
         // for another try.
-        w.retryingOnce([&] {
-            r.sent = messaging::sendMessage(w.server.mainConnection(), w.place(f), w.userslist,
-                                            r.chat, request.selectedName, request.recipient,
-                                            request.text, request.header, &r.failure);
-        });
+        try {
+            w.retryingOnce([&] {
+                r.sent = messaging::sendMessage(w.server.mainConnection(), w.place(f), w.userslist,
+                                                r.chat, request.selectedName, request.recipient,
+                                                request.text, request.header, &r.failure);
+            });
+        } catch (const FtpError& e) {
+            r.connectionLost = !w.server.mainConnection().connected() ||
+                               e.kind() == FtpError::Kind::Closed ||
+                               e.kind() == FtpError::Kind::Socket;
+            throw;
+        }
         if (r.sent == messaging::Sent::PeerCopyFailed)
             w.server.closeMain();
     });

@@ -119,12 +119,16 @@ struct MessageRequest
     QString text;
     QString header;
     bool viaEnter = false;
+    quint64 outboxId = 0; // the waiting entry this sends; 0: the user's send itself
 };
 
 struct MessageResult
 {
     MessageRequest request;
     bool reached = false; // the main connection was open for the send
+    // The connection broke and could not be had again: the outcome is unknown, and the same
+    // entry may be sent again later without being written twice.
+    bool connectionLost = false;
     messaging::Sent sent = messaging::Sent::Refused;
     QStringList chat; // the conversation as it now stands
     QString failure;  // why the correspondent's copy failed
@@ -155,6 +159,7 @@ struct FilesRequest
     QStringList paths;
     QStringList phrases;
     QStringList chat;
+    quint64 outboxId = 0; // the waiting drop this sends; 0: the drop itself
 };
 
 struct FilesResult

@@ -6,10 +6,12 @@
 #include "core/Conversation.h"
 #include "core/FrameKeys.h"
 #include "core/Limits.h"
+#include "core/OutboxQueue.h"
 #include "core/SeenMark.h"
 #include "core/UserDirectory.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
+#include "session/Outbox.h"
 #include "windows/DraftKeeper.h"
 #include "windows/DroppedFiles.h"
 #include "windows/WindowLook.h"
@@ -91,6 +93,23 @@ ConversationView::ConversationView(TNetwork& window, MainControls::Conversation&
     m_seenLabel->setTextFormat(Qt::PlainText);
     m_seenLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_seenLabel->hide();
+    m_waitingLabel = look::place(new QLabel(&m_window), QStringLiteral("waitingMessages"),
+                                 chat.left(), chat.top(), chat.width(), kDropStateHeight);
+    m_waitingLabel->setFont(look::pixelFont(look::fontatigo(), 15, false));
+    m_waitingLabel->setTextFormat(Qt::PlainText);
+    m_waitingLabel->setAlignment(Qt::AlignCenter);
+    m_waitingLabel->setCursor(Qt::PointingHandCursor);
+    m_waitingLabel->setStyleSheet(m_window.busyStyle());
+    m_waitingLabel->installEventFilter(this);
+    m_waitingLabel->hide();
+    Outbox& outbox = m_ctx.outbox();
+    connect(&outbox, &Outbox::changed, this, &ConversationView::renderLines);
+    connect(&outbox, &Outbox::changed, this, &ConversationView::renderWaiting);
+    connect(&state, &ClientState::correspondentChanged, this, &ConversationView::renderWaiting);
+    connect(&outbox, &Outbox::givenUp, this, [this](const outbox::Entry& entry) {
+        m_ctx.platform().desktop->showError(m_ctx.text(outbox::kTxtGivenUp).arg(entry.recipient) +
+                                            u'\n' + m_ctx.text(kTxtConversationGone));
+    });
     // A conversation on screen before the window was is shown to its reader only now.
     m_window.installEventFilter(this);
     // The detector finds the server again, or a poll reaches it where the detector never said
@@ -105,7 +124,7 @@ bool ConversationView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &m_window && event->type() == QEvent::Show)
         recordSeen();
-    if (watched != m_dropStateLabel)
+    if (watched != m_dropStateLabel && watched != m_waitingLabel)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -113,9 +132,14 @@ bool ConversationView::eventFilter(QObject* watched, QEvent* event)
         return true; // the label's, not the window's to drag
     case QEvent::MouseButtonRelease: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton &&
-            m_dropStateLabel->rect().contains(mouse->position().toPoint()))
+        auto* label = static_cast<QLabel*>(watched);
+        if (mouse->button() != Qt::LeftButton ||
+            !label->rect().contains(mouse->position().toPoint()))
+            return true;
+        if (label == m_dropStateLabel)
             cancelWaitingFiles();
+        else
+            cancelNewestWaitingMessage();
         return true;
     }
     default:
@@ -173,7 +197,10 @@ void ConversationView::focusMessageBox()
 void ConversationView::renderLines()
 {
     // Laying out one line of megabytes would freeze the window; the file keeps it whole.
-    const QString text = limits::shownLines(m_ctx.state().correspondent().lines).join(u'\n');
+    const ClientState::Correspondent& c = m_ctx.state().correspondent();
+    const QStringList lines =
+        outbox::shownWithWaiting(c.lines, m_ctx.outbox().messagesTo(c.name), m_ctx.strings());
+    const QString text = limits::shownLines(lines).join(u'\n');
     if (m_ui.conversationView->toPlainText() != text)
         m_ui.conversationView->setPlainText(text);
 }
@@ -236,14 +263,22 @@ void ConversationView::sendMessage(const QString& recipient, bool viaEnter)
     // Pressing Send again after a failure repeats the same entry: a send whose outcome was
     // unknown may have landed, and the conversation then holds it once.
     const bool retry = m_unsentEntry.recipient == recipient && m_unsentEntry.text == text;
+    const QString header =
+        retry ? m_unsentEntry.header
+              : conversation::headerLine(m_ctx.state().user(), QDateTime::currentDateTime());
+    // Behind what already waits, so that messages go up in the order they were written; and
+    // with the server known to be away, a try would only keep the user waiting.
+    if (m_ctx.outbox().holdsWaiting() ||
+        m_ctx.state().connection().link() == ConnectionStatus::Link::Unreachable) {
+        keepForLater(recipient, header, text, viaEnter);
+        return;
+    }
     MessageRequest request;
     request.recipient = recipient;
     request.selectedName = m_ctx.state().selectedName();
     request.chat = chatLines();
     request.text = text;
-    request.header =
-        retry ? m_unsentEntry.header
-              : conversation::headerLine(m_ctx.state().user(), QDateTime::currentDateTime());
+    request.header = header;
     request.viaEnter = viaEnter;
     m_pendingSend = request;
     m_ctx.state().setWorking(ClientState::Work::Message, true);
@@ -253,13 +288,19 @@ void ConversationView::sendMessage(const QString& recipient, bool viaEnter)
 void ConversationView::onMessageSent(const MessageResult& result)
 {
     const MessageRequest& request = result.request;
+    // The outbox's own sends; what they change reaches the view through the state.
+    if (request.outboxId != 0)
+        return;
     if (m_pendingSend && m_pendingSend->recipient == request.recipient &&
         m_pendingSend->text == request.text)
         m_pendingSend.reset();
     m_ctx.state().setWorking(ClientState::Work::Message, false);
     // The view shows this conversation only while its correspondent is the one on screen.
-    if (!result.reached) {
-        m_ctx.platform().desktop->showError(m_ctx.text(kTxtServerUnreachable));
+    // Nothing was written, or the server went away during the write: the message waits for it
+    // instead of being lost, and its header keeps a repeat from writing it twice.
+    if (!result.reached || result.connectionLost) {
+        if (!keepForLater(request.recipient, request.header, request.text, request.viaEnter))
+            m_ctx.platform().desktop->showError(m_ctx.text(kTxtServerUnreachable));
         return;
     }
     if (result.error.failed()) {
@@ -291,6 +332,52 @@ void ConversationView::onMessageSent(const MessageResult& result)
     m_window.drafts().sent(request.recipient, request.text);
     if (!request.viaEnter)
         m_ui.messageEdit->setFocus();
+}
+
+bool ConversationView::keepForLater(const QString& recipient, const QString& header,
+                                    const QString& text, bool viaEnter)
+{
+    if (m_ctx.outbox().addMessage(recipient, header, text) == 0)
+        return false;
+    if (m_unsentEntry.recipient == recipient && m_unsentEntry.text == text)
+        m_unsentEntry = {};
+    // What the user typed after pressing Send stays for the next message.
+    if (m_ui.messageEdit->toPlainText() == text)
+        m_ui.messageEdit->clear();
+    m_window.drafts().sent(recipient, text);
+    if (!viaEnter)
+        m_ui.messageEdit->setFocus();
+    // Now that it is the outbox's, the server's next sign of life sends it.
+    m_ctx.outbox().sendNext();
+    return true;
+}
+
+void ConversationView::renderWaiting()
+{
+    const QString name = m_ctx.state().correspondent().name;
+    const int waiting = static_cast<int>(m_ctx.outbox().messagesTo(name).size());
+    const bool talking = m_ui.conversationView->isVisibleTo(&m_window);
+    if (waiting == 0 || !talking) {
+        m_waitingLabel->hide();
+        return;
+    }
+    m_waitingLabel->setText(m_ctx.text(outbox::kTxtMessagesWaiting).arg(waiting) + u'\n' +
+                            m_ctx.text(PendingDrop::kTxtClickToCancel));
+    m_waitingLabel->show();
+    m_waitingLabel->raise();
+}
+
+void ConversationView::cancelNewestWaitingMessage()
+{
+    const QList<outbox::Entry> waiting =
+        m_ctx.outbox().messagesTo(m_ctx.state().correspondent().name);
+    if (waiting.isEmpty() || !m_ctx.outbox().cancel(waiting.last().id))
+        return;
+    // Given up, not thrown away: the text comes back to be changed or sent again.
+    if (m_ui.messageEdit->toPlainText().isEmpty()) {
+        m_ui.messageEdit->setPlainText(waiting.last().text);
+        m_ui.messageEdit->moveCursor(QTextCursor::End);
+    }
 }
 
 void ConversationView::onQuickSent(const QuickSendResult& result)

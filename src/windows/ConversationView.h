@@ -77,6 +77,14 @@ private:
     void renderLayout();
     void renderLines();
     void sendMessage(const QString& recipient, bool viaEnter);
+    // The message waits in the outbox and leaves the message box as a sent one does; false when
+    // nobody is signed in to send it as.
+    bool keepForLater(const QString& recipient, const QString& header, const QString& text,
+                      bool viaEnter);
+    // How many messages to the correspondent on screen wait, over the top of the conversation;
+    // a click on it gives the newest up.
+    void renderWaiting();
+    void cancelNewestWaitingMessage();
     void sendDropped(const PendingDrop::Files& files);
     void showWaitingFiles();
     // Whether the correspondent has seen the newest own messages, under the conversation.
@@ -112,6 +120,7 @@ private:
     // it gives them up.
     QLabel* m_dropStateLabel = nullptr; // dropState
     QLabel* m_seenLabel = nullptr;      // seenMark
+    QLabel* m_waitingLabel = nullptr;   // waitingMessages
     // User, correspondent and entry digest of the last mark asked for.
     QString m_seenAsked;
     QTimer* m_chatFlashTimer = nullptr; // high

@@ -21,16 +21,22 @@ public:
         probe.listen(QHostAddress::LocalHost);
         m_port = probe.serverPort();
         probe.close();
+        start();
+    }
+    ~DemoServer() { stop(); }
+    // An outage: the server goes away; start() brings it back on the same port and tree.
+    void stop()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+    void start()
+    {
         m_process.start(QStringLiteral("/usr/bin/python3"),
                         {qEnvironmentVariable("LARKSPIRE_SOURCE_DIR") + "/tools/demo-server.py",
                          "--port", QString::number(m_port), "--data", m_data.path("demo")});
         for (int i = 0; i < 100 && !listening(); ++i)
             QThread::msleep(50);
-    }
-    ~DemoServer()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(5000);
     }
     bool listening() const
     {
