@@ -7,7 +7,7 @@
 class StringTable
 {
 public:
-    static constexpr int kRowCount = 420;
+    static constexpr int kRowCount = 427;
     // Rows that several windows and views show.
     static constexpr int kTxtNameNotClean = 20;
     static constexpr int kTxtRegionPlaceholder = 110;
