@@ -4,6 +4,7 @@
 #include "platform/Desktop.h"
 #include "platform/Fonts.h"
 #include "platform/NetworkAdapter.h"
+#include "platform/Notifications.h"
 #include "platform/Processes.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
@@ -27,6 +28,7 @@ struct PlatformServices
     std::unique_ptr<Sound> sound;
     std::unique_ptr<Fonts> fonts;
     std::unique_ptr<Desktop> desktop;
+    std::unique_ptr<Notifications> notifications;
 
     // soundFile is a wave file to fall back on where the sound theme has no event sound.
     static PlatformServices forLinux(const UserEnvironment& env, const QString& soundFile = {});

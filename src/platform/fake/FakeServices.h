@@ -149,6 +149,38 @@ public:
     QStringList pictureDialogs;
 };
 
+// A notification server that shows what it is given; tests play the user's part with invoke().
+class FakeNotifications : public Notifications
+{
+public:
+    bool serverAnswers() override { return answers; }
+    void askServer() override { ++asked; }
+    void show(const QString& key, const Notice& notice) override
+    {
+        onScreen[key] = notice;
+        shows.append(key);
+    }
+    void close(const QString& key) override
+    {
+        if (onScreen.remove(key))
+            closes.append(key);
+    }
+    void setHandlers(Handlers h) override { handlers = std::move(h); }
+    // The user chose `action` of the key's notification.
+    void invoke(const QString& key, const QString& action)
+    {
+        if (handlers.invoked)
+            handlers.invoked(key, action);
+    }
+
+    bool answers = true;
+    int asked = 0;
+    QMap<QString, Notice> onScreen;
+    QStringList shows;  // the key of every notice shown, replacements too
+    QStringList closes; // the key of every notification taken off the screen
+    Handlers handlers;
+};
+
 // All doubles at once; the raw pointers stay valid while the services live.
 struct FakePlatform
 {
@@ -161,6 +193,7 @@ struct FakePlatform
     FakeSound* sound;
     FakeFonts* fonts;
     FakeDesktop* desktop;
+    FakeNotifications* notifications;
 
     static PlatformServices make(FakePlatform* handles = nullptr);
 };
@@ -177,9 +210,11 @@ inline PlatformServices FakePlatform::make(FakePlatform* handles)
     auto sound = std::make_unique<FakeSound>();
     auto fonts = std::make_unique<FakeFonts>();
     auto desktop = std::make_unique<FakeDesktop>();
+    auto notifications = std::make_unique<FakeNotifications>();
     if (handles)
-        *handles = {autostart.get(), shortcuts.get(), settings.get(), shell.get(),  processes.get(),
-                    adapter.get(),   sound.get(),     fonts.get(),    desktop.get()};
+        *handles = {autostart.get(), shortcuts.get(),    settings.get(), shell.get(),
+                    processes.get(), adapter.get(),      sound.get(),    fonts.get(),
+                    desktop.get(),   notifications.get()};
     p.autostart = std::move(autostart);
     p.shortcuts = std::move(shortcuts);
     p.settings = std::move(settings);
@@ -189,5 +224,6 @@ inline PlatformServices FakePlatform::make(FakePlatform* handles)
     p.sound = std::move(sound);
     p.fonts = std::move(fonts);
     p.desktop = std::move(desktop);
+    p.notifications = std::move(notifications);
     return p;
 }

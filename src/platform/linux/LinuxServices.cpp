@@ -2,6 +2,7 @@
 
 #include "core/Folders.h"
 #include "core/Helpers.h"
+#include "platform/linux/DbusNotifications.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -298,5 +299,6 @@ PlatformServices PlatformServices::forLinux(const UserEnvironment& env, const QS
     p.sound = std::make_unique<ThemeSound>(soundFile);
     p.fonts = std::make_unique<AppFonts>();
     p.desktop = std::make_unique<QtDesktop>();
+    p.notifications = std::make_unique<DbusNotifications>();
     return p;
 }
