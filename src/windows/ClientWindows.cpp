@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "windows/ConversationView.h"
+#include "windows/NewsDelivery.h"
 #include "windows/UpdateWatch.h"
 #include "windows/uList.h"
 #include "windows/uLocal.h"
@@ -78,6 +79,20 @@ void ClientWindows::create(AppContext& ctx)
             network->showFromPopup();
     });
     QObject::connect(m_netprog.get(), &Tnetprog::openConversationRequested, network,
+                     &TNetwork::openPopupSender);
+
+    // The news: the popup is asked only for what is its to show; a desktop notification's
+    // actions open the main window as the popup's clicks do.
+    m_news = std::make_unique<NewsDelivery>(ctx);
+    QObject::connect(m_news.get(), &NewsDelivery::popupRequested, m_news.get(),
+                     [this](const poll::Announcement& a) { netprog()->announce(a); });
+    QObject::connect(m_news.get(), &NewsDelivery::popupFilesArrived, m_news.get(),
+                     [this](const poll::Announcement& a) { netprog()->filesFetched(a); });
+    QObject::connect(m_news.get(), &NewsDelivery::showMainWindowRequested, network, [network] {
+        if (!network->isVisible())
+            network->showFromPopup();
+    });
+    QObject::connect(m_news.get(), &NewsDelivery::openConversationRequested, network,
                      &TNetwork::openPopupSender);
 
     // The quick-send window: its file button hands over to the drop zone as the main window's does.

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class NewsDelivery;
+
 // The program's windows, owned for the application context that made them.
 class ClientWindows final : public WindowSet
 {
@@ -43,4 +45,6 @@ private:
     std::unique_ptr<TNetMenu> m_NetMenu;
     std::unique_ptr<TPhoto> m_Photo;
     std::unique_ptr<TfList> m_fList;
+    // Routes the news to the popup or to the desktop's notifications.
+    std::unique_ptr<NewsDelivery> m_news;
 };

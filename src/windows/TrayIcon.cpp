@@ -1,6 +1,7 @@
 #include "windows/TrayIcon.h"
 
 #include "app/AppContext.h"
+#include "core/NewsNotices.h"
 #include "core/UnreadNews.h"
 #include "session/ClientState.h"
 #include "windows/TrayBadge.h"
@@ -67,6 +68,12 @@ void TrayIcon::createMenu()
     m_menu->setDefaultAction(m_openItem);
     m_menu->addSeparator();
     createQuietMenu();
+    m_desktopNotices = m_menu->addAction(m_ctx.text(NewsNotices::kTxtMenuItem));
+    m_desktopNotices->setObjectName(QStringLiteral("desktopNotices"));
+    m_desktopNotices->setCheckable(true);
+    m_desktopNotices->setChecked(
+        m_ctx.platform().settings->value(QString::fromUtf16(NewsNotices::kSettingsKey)) == u"1");
+    connect(m_desktopNotices, &QAction::triggered, this, &TrayIcon::onDesktopNotices);
     const QWidget* owner = m_menu->parentWidget();
     m_shutdownItem = m_menu->addAction(
         QIcon::fromTheme(QStringLiteral("application-exit"),
@@ -120,6 +127,19 @@ void TrayIcon::createQuietMenu()
     m_quietTurnOff = quiet->addAction(strings.text(DoNotDisturb::kTxtTurnOff), this,
                                       [this] { m_ctx.setDoNotDisturb(std::nullopt); });
     m_quietTurnOff->setObjectName(QStringLiteral("quietTurnOff"));
+}
+
+void TrayIcon::onDesktopNotices(bool on)
+{
+    SettingsStore& settings = *m_ctx.platform().settings;
+    const QString key = QString::fromUtf16(NewsNotices::kSettingsKey);
+    if (on) {
+        settings.setValue(key, QStringLiteral("1"));
+        // The answer is there before the next news comes.
+        m_ctx.platform().notifications->askServer();
+    } else {
+        settings.remove(key);
+    }
 }
 
 void TrayIcon::show()

@@ -17,7 +17,8 @@ class QWidget;
 // The program's icon in the notification area, with its menu: the way into a client where the
 // desktop has a tray. The icon and its hint show what the client's state holds unread, how it
 // stands with the server and whether do not disturb is on, which its menu turns on for a span;
-// every other item of the menu is an intent that the icon's owner carries out.
+// its menu also chooses the desktop's notifications over the popup. Every other item of the
+// menu is an intent that the icon's owner carries out.
 class TrayIcon : public QObject
 {
     Q_OBJECT
@@ -61,6 +62,8 @@ private:
     void createMenu();
     void createQuietMenu();
     void onQuietTimer(); // quietTimerTimer
+    // The news goes to the desktop's notifications from now on, or to the popup again.
+    void onDesktopNotices(bool on);
     // The icon, its hint and the do-not-disturb items, after anything they show changed.
     void render();
 
@@ -82,6 +85,8 @@ private:
     QAction* m_quietUntilTurnedOff = nullptr; // quietUntilTurnedOff
     QAction* m_quietTurnOff = nullptr;        // quietTurnOff
     QTimer* m_quietTimer = nullptr;           // quietTimer
+    // Checked while the news goes to the desktop's notifications rather than the popup.
+    QAction* m_desktopNotices = nullptr; // desktopNotices
 
     QIcon m_picture;
     bool m_muted = false;

@@ -2,7 +2,6 @@
 
 #include "app/AppContext.h"
 #include "core/ReceivedFolder.h"
-#include "core/UserDirectory.h"
 #include "core/WindowPlacement.h"
 #include "session/ClientSession.h"
 #include "windows/FrameImage.h"
@@ -70,8 +69,6 @@ Tnetprog::Tnetprog(AppContext& ctx) : m_ctx(ctx)
                                                "border: none; }"));
     m_openButton->hide();
     connect(m_openButton, &QPushButton::clicked, this, &Tnetprog::opnowClick);
-    connect(&m_ctx.session(), &ClientSession::announced, this, &Tnetprog::announce);
-    connect(&m_ctx.session(), &ClientSession::filesArrived, this, &Tnetprog::filesFetched);
     m_plus = new QLabel(QStringLiteral("+"), this);
     m_plus->setObjectName(QStringLiteral("maximize"));
     m_plus->setGeometry(0, 0, kSquare, kSquare);
@@ -194,17 +191,12 @@ void Tnetprog::Timer1Timer()
 QString Tnetprog::receivedFile() const
 {
     // Both names come from a conversation file anyone with the shared login can write.
-    if (!userentry::openable(m_marker))
-        return {};
-    const QString folder = senderFolder();
-    return folder.isEmpty() ? QString() : folder + m_marker;
+    return received::fileFor(m_ctx.folders().networkDir, m_sender.trimmed(), m_marker);
 }
 
 QString Tnetprog::senderFolder() const
 {
-    if (!userentry::openable(m_sender.trimmed()))
-        return {};
-    return received::folderFor(m_ctx.folders().networkDir, m_sender.trimmed());
+    return received::safeFolderFor(m_ctx.folders().networkDir, m_sender.trimmed());
 }
 
 void Tnetprog::openConversation(bool focusMessage)
@@ -264,9 +256,6 @@ bool Tnetprog::eventFilter(QObject* watched, QEvent* event)
 
 void Tnetprog::announce(const poll::Announcement& a)
 {
-    // The news is kept as unread on the tray icon instead.
-    if (m_ctx.doNotDisturb().isOn())
-        return;
     m_sender = a.sender;
     resetWidth();
     if (a.isMessage) {

@@ -40,7 +40,8 @@ public:
     // window again; the "+" square keeps its size.
     void widenText();
 
-    // The poll cycle's news: a message or a notice of files, and later the notice's files.
+    // The poll cycle's news, when it is the popup's to show (ClientWindows routes it here): a
+    // message or a notice of files, and later the notice's files.
     void announce(const poll::Announcement& a);
     void filesFetched(const poll::Announcement& a);
 
