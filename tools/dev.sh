@@ -15,6 +15,7 @@ packages=(
     libgtest-dev libgmock-dev
     python3-pyftpdlib python3-openssl libssl-dev openssl curl util-linux clang-format
     libsodium-dev desktop-file-utils xdg-user-dirs
+    dbus-daemon dbus-bin dunst xvfb
     fonts-crosextra-carlito fonts-yanone-kaffeesatz fonts-comfortaa fonts-play fonts-lobster
 )
 
