@@ -70,6 +70,18 @@ bool Queue::remove(quint64 id)
     return m_entries.removeIf([id](const Entry& e) { return e.id == id; }) > 0;
 }
 
+void Queue::extendFiles(quint64 id, const QStringList& paths)
+{
+    for (Entry& e : m_entries) {
+        if (e.id != id || e.kind != Entry::Kind::Files)
+            continue;
+        for (const QString& path : paths) {
+            if (!e.paths.contains(path))
+                e.paths.append(path);
+        }
+    }
+}
+
 const Entry* Queue::find(quint64 id) const
 {
     for (const Entry& e : m_entries) {

@@ -49,6 +49,8 @@ public:
     // Appends the entry with a fresh id, which it returns.
     quint64 add(Entry entry);
     bool remove(quint64 id);
+    // More files for a waiting drop.
+    void extendFiles(quint64 id, const QStringList& paths);
     const QList<Entry>& entries() const { return m_entries; }
     bool isEmpty() const { return m_entries.isEmpty(); }
     const Entry* find(quint64 id) const;

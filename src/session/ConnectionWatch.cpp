@@ -39,17 +39,14 @@ ConnectionWatch::ConnectionWatch(ClientSession& session, ConnectionUpkeep& upkee
         if (r.stage == SignInResult::Stage::NoServer)
             server(false);
     });
-    // A send that could not reach the server, or lost it on the way, says so as well: what the
-    // user sends next waits for the server instead of trying it again at once.
+    // A message that could not reach the server, or lost it on the way, says so as well: what
+    // the user sends next waits for the server instead of trying it again at once. (Files that
+    // could not reach their recipient's folder say nothing of the server.)
     connect(&session, &ClientSession::messageSent, this, [server](const MessageResult& r) {
         if (!r.reached || r.connectionLost)
             server(false);
         else if (!r.error.failed())
             server(true);
-    });
-    connect(&session, &ClientSession::filesSent, this, [server](const FilesResult& r) {
-        if (!r.reached)
-            server(false);
     });
     connect(&session, &ClientSession::polled, this, [server](const PollResult& r) {
         if (r.cycle.outcome == poll::Outcome::Done)

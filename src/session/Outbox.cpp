@@ -59,11 +59,38 @@ quint64 Outbox::addFiles(const QString& recipient, const QStringList& paths,
 {
     if (!m_state.signedIn())
         return 0;
+    // A file dropped twice for the same person waits once.
+    QStringList fresh;
+    quint64 holder = 0;
+    for (const QString& path : paths) {
+        bool waiting = false;
+        for (const outbox::Entry& e : m_queue.entries()) {
+            if (e.kind == outbox::Entry::Kind::Files && e.sender == m_state.user() &&
+                e.recipient == recipient && e.paths.contains(path)) {
+                waiting = true;
+                holder = e.id;
+            }
+        }
+        if (!waiting && !fresh.contains(path))
+            fresh.append(path);
+    }
+    if (fresh.isEmpty())
+        return holder;
+    // Drops for the same person one after the other go up as one, with one notice; one with
+    // anything of the user's after it stays as it is, or the order would change.
+    const std::optional<outbox::Entry> last = lastOf(m_state.user());
+    if (last && last->kind == outbox::Entry::Kind::Files && last->recipient == recipient &&
+        last->origin == origin && last->id != m_inFlight) {
+        m_queue.extendFiles(last->id, fresh);
+        store();
+        tell();
+        return last->id;
+    }
     outbox::Entry e;
     e.kind = outbox::Entry::Kind::Files;
     e.sender = m_state.user();
     e.recipient = recipient;
-    e.paths = paths;
+    e.paths = fresh;
     e.phrases = phrases;
     e.origin = origin;
     const quint64 id = m_queue.add(e);
@@ -82,6 +109,28 @@ bool Outbox::cancel(quint64 id)
     return true;
 }
 
+int Outbox::cancelFiles(int origin)
+{
+    int given = 0;
+    for (const outbox::Entry& e : filesFrom(origin))
+        given += e.id != m_inFlight && m_queue.remove(e.id);
+    if (given > 0) {
+        store();
+        tell();
+    }
+    return given;
+}
+
+std::optional<outbox::Entry> Outbox::lastOf(const QString& sender) const
+{
+    const QList<outbox::Entry>& all = m_queue.entries();
+    for (auto it = all.crbegin(); it != all.crend(); ++it) {
+        if (it->sender == sender)
+            return *it;
+    }
+    return std::nullopt;
+}
+
 bool Outbox::holdsWaiting() const
 {
     return m_state.signedIn() && m_queue.holdsAnyOf(m_state.user());
@@ -97,6 +146,8 @@ QList<outbox::Entry> Outbox::messagesTo(const QString& recipient) const
 QList<outbox::Entry> Outbox::filesFrom(int origin) const
 {
     QList<outbox::Entry> found;
+    if (!m_state.signedIn())
+        return found;
     for (const outbox::Entry& e : m_queue.entries()) {
         if (e.kind == outbox::Entry::Kind::Files && e.sender == m_state.user() &&
             e.origin == origin)
@@ -204,11 +255,7 @@ void Outbox::store()
 
 void Outbox::tell()
 {
-    int waiting = 0;
-    if (m_state.signedIn()) {
-        for (const outbox::Entry& e : m_queue.entries())
-            waiting += e.sender == m_state.user();
-    }
-    m_state.setWaitingMessages(waiting);
+    // The hints name waiting files on a line of their own.
+    m_state.setWaitingMessages(m_state.signedIn() ? m_queue.messageCount(m_state.user()) : 0);
     emit changed();
 }

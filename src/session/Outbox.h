@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class ClientSession;
 class ClientState;
 struct FilesResult;
@@ -30,6 +32,8 @@ public:
                      int origin);
     // False when the entry is gone already or is being sent at this moment.
     bool cancel(quint64 id);
+    // Gives up the signed-in user's waiting drops of the window of this origin; how many.
+    int cancelFiles(int origin);
 
     const outbox::Queue& queue() const { return m_queue; }
     // Whether anything of the signed-in user waits: a new send must then queue behind it.
@@ -57,6 +61,7 @@ private:
     void onFilesSent(const FilesResult& result);
     // The entry in flight came back: done takes it out, otherwise it waits for the next sign.
     void settle(quint64 id, bool done);
+    std::optional<outbox::Entry> lastOf(const QString& sender) const;
     void store();
     void tell();
 

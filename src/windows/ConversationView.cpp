@@ -13,6 +13,7 @@
 #include "session/ClientState.h"
 #include "session/Outbox.h"
 #include "windows/DraftKeeper.h"
+#include "windows/DropSend.h"
 #include "windows/DroppedFiles.h"
 #include "windows/WindowLook.h"
 #include "windows/uNetwork.h"
@@ -112,12 +113,8 @@ ConversationView::ConversationView(TNetwork& window, MainControls::Conversation&
     });
     // A conversation on screen before the window was is shown to its reader only now.
     m_window.installEventFilter(this);
-    // The detector finds the server again, or a poll reaches it where the detector never said
-    // it left: the waiting files go then.
-    connect(&m_window, &TNetwork::connectionStateChanged, this,
-            &ConversationView::sendWaitingFiles);
-    connect(&m_window.session(), &ClientSession::mainConnectionOpened, this,
-            &ConversationView::sendWaitingFiles);
+    // The outbox sends the waiting files when the server is back; the label follows it.
+    connect(&m_ctx.outbox(), &Outbox::changed, this, &ConversationView::showWaitingFiles);
 }
 
 bool ConversationView::eventFilter(QObject* watched, QEvent* event)
@@ -442,12 +439,16 @@ void ConversationView::dropFiles(const QStringList& paths)
     const QStringList sendable = sendableDropped(dropped);
     if (sendable.isEmpty())
         return;
-    // Without the server the files wait here, as on the small windows: a send now would fail
-    // and lose them.
+    // Without the server the files wait in the outbox, as on the small windows: a send now would
+    // fail and lose them. Behind what waits already, they wait too, to keep the order.
     const PendingDrop::Conditions now = m_ctx.state().sendConditions();
     const PendingDrop::Files files{now.user, recipient, sendable};
-    if (m_waitingFiles.offer(files, now) != PendingDrop::Verdict::Send) {
-        showWaitingFiles();
+    const PendingDrop::Verdict verdict = PendingDrop::decide(now);
+    if (verdict == PendingDrop::Verdict::SignInFirst)
+        return;
+    if (verdict == PendingDrop::Verdict::Wait || m_ctx.outbox().holdsWaiting()) {
+        dropsend::keep(m_ctx, FilesRequest::From::MainWindow, recipient, sendable,
+                       noticePhrases(m_window.peerPhrases()));
         return;
     }
     sendDropped(files);
@@ -472,29 +473,22 @@ void ConversationView::sendDropped(const PendingDrop::Files& files)
     m_window.session().sendFiles(request);
 }
 
-void ConversationView::sendWaitingFiles()
+PendingDrop ConversationView::waitingFiles() const
 {
-    if (!m_waitingFiles.waiting())
-        return;
-    const QList<PendingDrop::Files> ready = m_waitingFiles.release(m_ctx.state().sendConditions());
-    if (m_waitingFiles.waiting())
-        return;
-    showWaitingFiles();
-    for (const PendingDrop::Files& files : ready)
-        sendDropped(files);
+    return dropsend::waiting(m_ctx, FilesRequest::From::MainWindow);
 }
 
 void ConversationView::cancelWaitingFiles()
 {
-    m_waitingFiles.cancel();
-    showWaitingFiles();
+    m_ctx.outbox().cancelFiles(static_cast<int>(FilesRequest::From::MainWindow));
 }
 
 void ConversationView::showWaitingFiles()
 {
-    m_dropStateLabel->setText(m_waitingFiles.waitingText(m_ctx.strings()));
-    m_dropStateLabel->setVisible(m_waitingFiles.waiting());
-    if (m_waitingFiles.waiting())
+    const PendingDrop waiting = waitingFiles();
+    m_dropStateLabel->setText(waiting.waitingText(m_ctx.strings()));
+    m_dropStateLabel->setVisible(waiting.waiting());
+    if (waiting.waiting())
         m_dropStateLabel->raise();
 }
 
@@ -523,17 +517,18 @@ void ConversationView::onFilesSent(const FilesResult& result)
 {
     // The other windows report their own sends; the conversation on screen is this window's.
     const bool own = result.request.from == FilesRequest::From::MainWindow;
-    if (own && --m_filesPending == 0) {
+    // The outbox's sends of what waited were not counted here, and stay in the outbox when
+    // they do not reach the server.
+    const bool waited = result.request.outboxId != 0;
+    if (own && !waited && --m_filesPending == 0) {
         m_window.showBusyText(m_ctx.text(kTxtLoading));
         m_ctx.state().setWorking(ClientState::Work::Files, false);
     }
     // The server went away although the detector had not said so: the files wait for it.
     if (!result.reached) {
-        const PendingDrop::Conditions now = m_ctx.state().sendConditions();
-        if (own && !now.user.isEmpty()) {
-            m_waitingFiles.putBack({now.user, result.request.recipient, result.request.paths});
-            showWaitingFiles();
-        }
+        if (own && !waited)
+            dropsend::keep(m_ctx, FilesRequest::From::MainWindow, result.request.recipient,
+                           result.request.paths, result.request.phrases);
         return;
     }
     if (result.error.failed()) {

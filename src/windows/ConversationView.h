@@ -21,8 +21,8 @@ class TNetwork;
 
 // The conversation on screen in the main window: the chat view, the message box and its send
 // button, the quick-send window's results, and files dropped for the correspondent. Sending is
-// a request of the client session; the view shows its result. Files dropped while the server is
-// away wait in the view until it is back, or until the user gives them up.
+// a request of the client session; the view shows its result. What is sent while the server is
+// away waits in the outbox until it is back, or until the user gives it up.
 class ConversationView : public QObject
 {
     Q_OBJECT
@@ -57,10 +57,8 @@ public:
     // Drag and drop events of the message box; true when they were files, taken here.
     bool msgDragEvent(QEvent* event);
 
-    // Files dropped while the server was away, which go up when it is back.
-    const PendingDrop& waitingFiles() const { return m_waitingFiles; }
-    // The connection state changed: waiting files go up once the server is there.
-    void sendWaitingFiles();
+    // Files dropped here while the server was away, which the outbox sends when it is back.
+    PendingDrop waitingFiles() const;
     // The user gave up the waiting files (a click on their label, or Esc).
     void cancelWaitingFiles();
 
@@ -115,7 +113,6 @@ private:
     UnsentEntry m_unsentEntry;
     std::optional<MessageRequest> m_pendingSend; // a message on its way
     int m_filesPending = 0;                      // drops on their way
-    PendingDrop m_waitingFiles;
     // How many dropped files wait for the server, over the foot of the conversation; a click on
     // it gives them up.
     QLabel* m_dropStateLabel = nullptr; // dropState

@@ -4,6 +4,7 @@
 #include "core/UserDirectory.h"
 #include "core/uLocal.h"
 #include "session/ClientState.h"
+#include "session/Outbox.h"
 #include "windows/DroppedFiles.h"
 
 namespace {
@@ -38,6 +39,24 @@ QStringList noticePhrases(const AppContext& ctx, const QString& recipient)
     for (int i = 0; i < phrases.size(); ++i)
         out.append(phrases.phrase(i));
     return out;
+}
+
+PendingDrop waiting(const AppContext& ctx, FilesRequest::From origin)
+{
+    PendingDrop drop;
+    for (const outbox::Entry& e : ctx.outbox().filesFrom(static_cast<int>(origin)))
+        drop.putBack({e.sender, e.recipient, e.paths});
+    return drop;
+}
+
+bool keep(AppContext& ctx, FilesRequest::From origin, const QString& recipient,
+          const QStringList& paths, const QStringList& phrases)
+{
+    Outbox& outbox = ctx.outbox();
+    if (outbox.addFiles(recipient, paths, phrases, static_cast<int>(origin)) == 0)
+        return false;
+    outbox.sendNext();
+    return true;
 }
 
 } // namespace dropsend

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/PendingDrop.h"
+#include "session/SessionRequests.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,5 +18,12 @@ QStringList sendable(AppContext& ctx, const QStringList& paths);
 // The notice's phrases in the recipient's language as the directory lists it, or in the user's
 // own where it names neither of the two.
 QStringList noticePhrases(const AppContext& ctx, const QString& recipient);
+
+// The signed-in user's drops on the window of `origin` that wait in the outbox, as the window
+// tells the user about them.
+PendingDrop waiting(const AppContext& ctx, FilesRequest::From origin);
+// Puts the drop in the outbox, behind whatever waits; false when nobody is signed in.
+bool keep(AppContext& ctx, FilesRequest::From origin, const QString& recipient,
+          const QStringList& paths, const QStringList& phrases);
 
 } // namespace dropsend

@@ -78,7 +78,7 @@ public:
     // The files last dropped on the bar.
     const QStringList& dropfiles() const { return m_dropFiles; }
     // Files dropped while the server was away, which go up when it is back.
-    const PendingDrop& waitingFiles() const { return m_waitingFiles; }
+    PendingDrop waitingFiles() const;
     // The connection state changed: waiting files go up once the server is there.
     void sendWaitingFiles();
     // The picker closed on a drop; an empty name gives the drop up.
@@ -181,8 +181,7 @@ private:
     int m_uploadsRunning = 0;
     bool m_picking = false; // the picker is open for a drop
     QString m_uploadState;  // the hints' first line while the small windows' files go up
-    PendingDrop m_waitingFiles;
-    QString m_dropReason; // nobody was signed in for the last drop
+    QString m_dropReason;   // nobody was signed in for the last drop
 
     TrayIcon* m_tray = nullptr;
     // What the marks over the picture show now.

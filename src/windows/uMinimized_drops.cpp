@@ -7,6 +7,7 @@
 #include "core/uLocal.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
+#include "session/Outbox.h"
 #include "windows/DropSend.h"
 #include "windows/DroppedFiles.h"
 
@@ -43,7 +44,7 @@ void TMinimized::createDrops()
     connect(&session, &ClientSession::transferProgress, this, &TMinimized::onProgress);
     connect(&session, &ClientSession::filesSent, this, &TMinimized::onFilesSent);
     // A poll that reaches the server says it is back even where the detector never said it left.
-    connect(&session, &ClientSession::mainConnectionOpened, this, &TMinimized::sendWaitingFiles);
+    connect(&m_ctx.outbox(), &Outbox::changed, this, [this] { showDropState(false); });
 }
 
 void TMinimized::dragEnterEvent(QDragEnterEvent* event)
@@ -96,13 +97,21 @@ void TMinimized::recipientPicked(const QString& name)
         m_dropFiles.clear();
         return;
     }
-    // Without the server the files wait for it: the sign-in screen would sign the user out.
-    const PendingDrop::Conditions now = m_ctx.state().sendConditions();
-    const PendingDrop::Verdict verdict = m_waitingFiles.offer({now.user, name, paths}, now);
-    if (verdict != PendingDrop::Verdict::Send) {
+    // Without the server the files wait for it in the outbox: the sign-in screen would sign the
+    // user out. Behind what waits already, they wait too, to keep the order.
+    const PendingDrop::Verdict verdict = PendingDrop::decide(m_ctx.state().sendConditions());
+    if (verdict == PendingDrop::Verdict::SignInFirst) {
         m_dropFiles.clear();
-        if (verdict == PendingDrop::Verdict::SignInFirst)
-            m_dropReason = PendingDrop::reason(verdict, 0, m_ctx.strings());
+        m_dropReason = PendingDrop::reason(verdict, 0, m_ctx.strings());
+        showDropState(true);
+        return;
+    }
+    if (verdict == PendingDrop::Verdict::Wait || m_ctx.outbox().holdsWaiting()) {
+        m_dropFiles.clear();
+        const QStringList sendable = dropsend::sendable(m_ctx, paths);
+        if (!sendable.isEmpty())
+            dropsend::keep(m_ctx, FilesRequest::From::MiniBar, name, sendable,
+                           dropsend::noticePhrases(m_ctx, name));
         showDropState(true);
         return;
     }
@@ -142,37 +151,36 @@ void TMinimized::send(const QString& name, const QStringList& paths)
     m_ctx.session().sendFiles(request);
 }
 
+PendingDrop TMinimized::waitingFiles() const
+{
+    return dropsend::waiting(m_ctx, FilesRequest::From::MiniBar);
+}
+
 void TMinimized::sendWaitingFiles()
 {
-    if (!m_waitingFiles.waiting())
-        return;
-    const QList<PendingDrop::Files> ready = m_waitingFiles.release(m_ctx.state().sendConditions());
-    if (m_waitingFiles.waiting())
-        return;
-    showDropState(false);
-    for (const PendingDrop::Files& files : ready)
-        send(files.recipient, files.paths);
+    m_ctx.outbox().sendNext();
 }
 
 void TMinimized::cancelWaitingFiles()
 {
-    m_waitingFiles.cancel();
-    showDropState(false);
+    m_ctx.outbox().cancelFiles(static_cast<int>(FilesRequest::From::MiniBar));
 }
 
 QString TMinimized::dropStateLine() const
 {
-    if (m_waitingFiles.waiting())
-        return PendingDrop::reason(PendingDrop::Verdict::Wait, m_waitingFiles.fileCount(),
+    const PendingDrop waiting = waitingFiles();
+    if (waiting.waiting())
+        return PendingDrop::reason(PendingDrop::Verdict::Wait, waiting.fileCount(),
                                    m_ctx.strings());
     return m_dropReason;
 }
 
 void TMinimized::showDropState(bool announce)
 {
-    if (m_waitingFiles.waiting()) {
-        m_waitingMark->setText(QStringLiteral("%1 \u2715").arg(m_waitingFiles.fileCount()));
-        m_waitingMark->setToolTip(m_waitingFiles.waitingText(m_ctx.strings()));
+    const PendingDrop waiting = waitingFiles();
+    if (waiting.waiting()) {
+        m_waitingMark->setText(QStringLiteral("%1 \u2715").arg(waiting.fileCount()));
+        m_waitingMark->setToolTip(waiting.waitingText(m_ctx.strings()));
         m_waitingMark->show();
         m_waitingMark->raise();
     } else {
@@ -217,10 +225,12 @@ void TMinimized::onFilesSent(const FilesResult& result)
     }
     if (from != FilesRequest::From::MiniBar)
         return;
-    // The server went away although the detector had not said so: the files wait for it.
+    // The server went away although the detector had not said so: the files wait for it, and
+    // those that waited already stay in the outbox.
     if (!result.reached) {
-        const PendingDrop::Conditions now = m_ctx.state().sendConditions();
-        m_waitingFiles.putBack({now.user, result.request.recipient, result.request.paths});
+        if (result.request.outboxId == 0)
+            dropsend::keep(m_ctx, FilesRequest::From::MiniBar, result.request.recipient,
+                           result.request.paths, result.request.phrases);
         showDropState(true);
         return;
     }

@@ -5,6 +5,7 @@
 #include "core/WindowPlacement.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
+#include "session/Outbox.h"
 #include "windows/DropSend.h"
 #include "windows/DroppedFiles.h"
 #include "windows/FrameImage.h"
@@ -78,8 +79,11 @@ void Tdragform::FormCreate()
     connect(&session, &ClientSession::filesReached, this, &Tdragform::onFilesReached);
     connect(&session, &ClientSession::transferProgress, this, &Tdragform::onProgress);
     connect(&session, &ClientSession::filesSent, this, &Tdragform::onFilesSent);
-    // A poll that reaches the server says it is back even where the detector never said it left.
-    connect(&session, &ClientSession::mainConnectionOpened, this, &Tdragform::sendWaitingFiles);
+    // The outbox sends what waits when the server is back; the label follows it.
+    connect(&m_ctx.outbox(), &Outbox::changed, this, [this] {
+        if (m_dropStateLabel->isVisible() || waitingFiles().waiting())
+            showWaitingFiles();
+    });
 }
 
 QPoint Tdragform::placement(const QRect& area)
@@ -216,13 +220,20 @@ void Tdragform::dropFiles(const QStringList& paths)
     const QString to = recipient();
     if (!userentry::openable(to))
         return;
-    // Without the server the files wait here; the sign-in screen would sign the user out.
+    // Without the server the files wait in the outbox; the sign-in screen would sign the user
+    // out. Behind what waits already, they wait too, to keep the order.
     const PendingDrop::Conditions now = m_ctx.state().sendConditions();
-    const PendingDrop::Verdict verdict = m_waitingFiles.offer({now.user, to, paths}, now);
-    if (verdict != PendingDrop::Verdict::Send) {
-        showDropState(verdict == PendingDrop::Verdict::Wait
-                          ? m_waitingFiles.waitingText(m_ctx.strings())
-                          : PendingDrop::reason(verdict, 0, m_ctx.strings()));
+    const PendingDrop::Verdict verdict = PendingDrop::decide(now);
+    if (verdict == PendingDrop::Verdict::SignInFirst) {
+        showDropState(PendingDrop::reason(verdict, 0, m_ctx.strings()));
+        return;
+    }
+    if (verdict == PendingDrop::Verdict::Wait || m_ctx.outbox().holdsWaiting()) {
+        const QStringList sendable = dropsend::sendable(m_ctx, paths);
+        if (!sendable.isEmpty())
+            dropsend::keep(m_ctx, FilesRequest::From::DropZone, to, sendable,
+                           dropsend::noticePhrases(m_ctx, to));
+        showWaitingFiles();
         return;
     }
     showDropState(QString());
@@ -250,22 +261,25 @@ void Tdragform::send(const PendingDrop::Files& files)
     m_ctx.session().sendFiles(request);
 }
 
+PendingDrop Tdragform::waitingFiles() const
+{
+    return dropsend::waiting(m_ctx, FilesRequest::From::DropZone);
+}
+
 void Tdragform::sendWaitingFiles()
 {
-    if (!m_waitingFiles.waiting())
-        return;
-    const QList<PendingDrop::Files> ready = m_waitingFiles.release(m_ctx.state().sendConditions());
-    if (m_waitingFiles.waiting())
-        return;
-    showDropState(QString());
-    for (const PendingDrop::Files& files : ready)
-        send(files);
+    m_ctx.outbox().sendNext();
 }
 
 void Tdragform::cancelWaitingFiles()
 {
-    m_waitingFiles.cancel();
+    m_ctx.outbox().cancelFiles(static_cast<int>(FilesRequest::From::DropZone));
     showDropState(QString());
+}
+
+void Tdragform::showWaitingFiles()
+{
+    showDropState(waitingFiles().waitingText(m_ctx.strings()));
 }
 
 void Tdragform::showDropState(const QString& text)
@@ -299,16 +313,19 @@ void Tdragform::onFilesSent(const FilesResult& result)
 {
     if (result.request.from != FilesRequest::From::DropZone)
         return;
-    if (--m_sendsPending == 0)
+    // The outbox's sends of what waited were not counted here, and stay in the outbox when
+    // they do not reach the server.
+    const bool waited = result.request.outboxId != 0;
+    if (!waited && --m_sendsPending == 0)
         hideBusyLabel();
     // The server went away although the detector had not said so: the files wait for it, as
     // long as the window that holds them is open.
     if (!result.reached) {
-        if (isVisible()) {
-            const PendingDrop::Conditions now = m_ctx.state().sendConditions();
-            m_waitingFiles.putBack({now.user, result.request.recipient, result.request.paths});
-            showDropState(m_waitingFiles.waitingText(m_ctx.strings()));
-        }
+        if (isVisible() && !waited)
+            dropsend::keep(m_ctx, FilesRequest::From::DropZone, result.request.recipient,
+                           result.request.paths, result.request.phrases);
+        if (isVisible())
+            showWaitingFiles();
         return;
     }
     if (result.error.failed()) {

@@ -39,7 +39,7 @@ public:
     const QStringList& dropfiles() const { return m_dropFiles; }
     void clearDropfiles() { m_dropFiles.clear(); }
     // Files dropped while the server was away, which go up when it is back.
-    const PendingDrop& waitingFiles() const { return m_waitingFiles; }
+    PendingDrop waitingFiles() const;
     // The connection state changed: waiting files go up once the server is there.
     void sendWaitingFiles();
 
@@ -63,6 +63,7 @@ private:
     void send(const PendingDrop::Files& files);
     // Why the last drop did not go up, or how many files wait; hidden when neither.
     void showDropState(const QString& text);
+    void showWaitingFiles();
     void cancelWaitingFiles();
     void onFilesReached(const FilesRequest& request);
     void onProgress(const QString& name, int percent);
@@ -82,5 +83,4 @@ private:
     int m_sendsPending = 0;
     bool m_dragging = false;
     QPoint m_dragOrigin; // the pointer within the window at the press
-    PendingDrop m_waitingFiles;
 };

@@ -8,6 +8,7 @@
 #include "session/ClientState.h"
 #include "session/Outbox.h"
 #include "support/DemoPair.h"
+#include "support/FileDrags.h"
 #include "support/QtPrinters.h"
 #include "support/TestClient.h"
 #include "windows/ConversationView.h"
@@ -22,6 +23,12 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// A message's header, not a notice of files, which also starts with the sender's name.
+bool isAlicesMessage(const QStringList& entry)
+{
+    return entry.value(0).startsWith("Alice ") && entry.value(0).endsWith(" :");
+}
 
 class OutboxTest : public DemoPair
 {
@@ -81,10 +88,19 @@ protected:
         if (!lines)
             return texts;
         for (const QStringList& entry : conversation::splitEntries(*lines)) {
-            if (entry.value(0).startsWith("Alice "))
+            if (isAlicesMessage(entry))
                 texts.prepend(entry.mid(1).join(u'\n'));
         }
         return texts;
+    }
+    // The first lines of the entries in Bob's copy, oldest first: what Bob reads, in order.
+    QStringList bobsEntries() const
+    {
+        QStringList firsts;
+        for (const QStringList& entry : conversation::splitEntries(
+                 stringlist::load(users("Bob/Alice.ms")).value_or(QStringList())))
+            firsts.prepend(isAlicesMessage(entry) ? entry.value(1) : entry.value(0));
+        return firsts;
     }
     void expectBothCopiesHold(const QStringList& texts)
     {
@@ -210,4 +226,32 @@ TEST_F(OutboxTest, NothingIsKeptForAnotherUserToSend)
     EXPECT_TRUE(alicesTexts("Bob/Alice.ms").isEmpty());
     EXPECT_EQ(alice->ctx->outbox().queue().entries().size(), 1);
     EXPECT_EQ(alice->state().connection().waiting(), 0);
+}
+
+TEST_F(OutboxTest, ADropDuringAnOutageOutlivesARestartAndGoesInOrderWithTheMessages)
+{
+    TempTree desk;
+    server->stop();
+    say("see the plan");
+    ASSERT_TRUE(dropOn(alice->w(), {desk.write("plan.txt", "the plan")}));
+    settleAll();
+    say("and tell me");
+    EXPECT_EQ(alice->w()->conversation().waitingFiles().fileCount(), 1);
+    EXPECT_TRUE(control<QLabel>(alice->w(), "dropState")->isVisibleTo(alice->w()));
+
+    alice->restart();
+    server->start();
+    QTest::qWait(ConnectBackoff::kFirstWaitMs + 100);
+    alice->goOnline();
+    alice->signIn("alice-pw");
+    settleAll();
+    settleAll();
+    EXPECT_EQ(TempTree::read(users("Bob/Alice/plan.txt")), "the plan");
+    const QStringList read = bobsEntries();
+    ASSERT_EQ(read.size(), 3) << read.join(" | ").toStdString();
+    EXPECT_EQ(read[0], "see the plan");
+    EXPECT_TRUE(read[1].contains("\"plan\"")) << read[1].toStdString();
+    EXPECT_EQ(read[2], "and tell me");
+    EXPECT_EQ(alicesTexts("Alice/Bob.ms"), (QStringList{"see the plan", "and tell me"}));
+    EXPECT_TRUE(alice->ctx->outbox().queue().isEmpty());
 }
