@@ -83,6 +83,18 @@ AppContext::~AppContext()
 
 void AppContext::createWindows()
 {
+    createStartWindows();
+    m_windows->createMainWindow();
+}
+
+void AppContext::start()
+{
+    createStartWindows();
+    startUp();
+}
+
+void AppContext::createStartWindows()
+{
     ClientSession::Config config;
     config.settingsServer = settingsServerAddress();
     config.folders = [this] { return folders(); };
@@ -106,14 +118,23 @@ void AppContext::startUp()
         return;
     if (m_platform.desktop->trayAvailable()) {
         m_windows->showTrayIcon();
-        return;
+    } else {
+        m_barStandsInForTray = true;
+        for (QWidget* w : windows()) {
+            if (w)
+                w->installEventFilter(this);
+        }
+        m_windows->showMiniBar();
     }
-    m_barStandsInForTray = true;
-    for (QWidget* w : windows()) {
-        if (w)
-            w->installEventFilter(this);
-    }
-    m_windows->showMiniBar();
+    // Unless createWindows() made it: its making takes longer than all before, so the way in
+    // is on screen first.
+    m_windows->createMainWindow();
+}
+
+void AppContext::windowMade(QWidget* window)
+{
+    if (m_barStandsInForTray)
+        window->installEventFilter(this);
 }
 
 bool AppContext::eventFilter(QObject* watched, QEvent* event)

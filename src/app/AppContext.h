@@ -30,11 +30,16 @@ public:
     AppContext(UserEnvironment env, PlatformServices platform, WindowSet::Factory windows);
     ~AppContext() override;
 
-    // Creates the session, then the eight windows, hidden.
+    // The program's start: the session, the windows that work from the start, the way in
+    // (startUp), then the main window. Every other window is made when first asked for.
+    void start();
+    // The same windows without the way in, the main window among them, all hidden.
     void createWindows();
     // After creation: the notification-area icon, or the mini bar where there is no tray, so
-    // that the program is never invisible.
+    // that the program is never invisible; then the main window, hidden.
     void startUp();
+    // The window set made a window after the start.
+    void windowMade(QWidget* window);
     // Ends the program (the mini bar closed, the exit item, an update).
     void requestQuit();
     bool ending() const { return m_ending; }
@@ -73,7 +78,7 @@ public:
     // What the user sent while the server was away, until it goes up; made with the session.
     Outbox& outbox() const { return *m_outbox; }
 
-    // Null until created.
+    // Null until created; made on first use once the start windows are.
     TLC* LC() const { return m_windows ? m_windows->LC() : nullptr; }
     Tdragform* dragform() const { return m_windows ? m_windows->dragform() : nullptr; }
     TMinimized* Minimized() const { return m_windows ? m_windows->Minimized() : nullptr; }
@@ -82,7 +87,7 @@ public:
     TNetMenu* NetMenu() const { return m_windows ? m_windows->NetMenu() : nullptr; }
     TPhoto* Photo() const { return m_windows ? m_windows->Photo() : nullptr; }
     TfList* fList() const { return m_windows ? m_windows->fList() : nullptr; }
-    // In creation order; none before they are created.
+    // All eight, null for those not made yet; none before the start.
     std::vector<QWidget*> windows() const;
 
     // While it is on, news makes no popup and no sound; the choice outlives a restart until it
@@ -106,6 +111,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The session, the texts' window and the mini bar, which holds the tray icon.
+    void createStartWindows();
     void bringBackBarIfAlone();
 
     bool m_barStandsInForTray = false;

@@ -25,13 +25,18 @@ public:
 
     virtual ~WindowSet() = default;
 
-    // Creates the windows, hidden, in the order each one's creation relies on. The context holds
-    // the set before this runs, so a window can already reach those made before it.
+    // Creates the windows that work from the start, hidden: the texts' window and the mini bar,
+    // which holds the tray icon. The context holds the set before this runs, so a window can
+    // already reach those made before it.
     virtual void create(AppContext& ctx) = 0;
-    // Destroys them in reverse order of creation; the context still reaches the ones left, as a
-    // window may use an earlier one while it goes.
+    // The main window, which keeps the session going while hidden; the context makes it right
+    // after the tray icon or the mini bar shows, so that they come first.
+    virtual void createMainWindow() = 0;
+    // Destroys them in the reverse of the order below, and makes none from then on; the context
+    // still reaches the ones left, as a window may use an earlier one while it goes.
     virtual void destroy() = 0;
 
+    // The windows that create() does not make are made, hidden, when first asked for here.
     virtual TLC* LC() const = 0;
     virtual Tdragform* dragform() const = 0;
     virtual TMinimized* Minimized() const = 0;
@@ -40,7 +45,7 @@ public:
     virtual TNetMenu* NetMenu() const = 0;
     virtual TPhoto* Photo() const = 0;
     virtual TfList* fList() const = 0;
-    // In creation order; those not made yet are null.
+    // In the order above; those not made yet are null.
     virtual std::vector<QWidget*> all() const = 0;
 
     // The two ways into a running client.

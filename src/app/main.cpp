@@ -29,7 +29,6 @@ int main(int argc, char** argv)
         signing::keyFromHex(buildinfo::updatePublicKeyHex(), signing::kPublicKeyBytes));
     if (ctx.updatePublicKey().isEmpty())
         qInfo("This build has no release key: it never updates itself.");
-    ctx.createWindows();
-    ctx.startUp();
+    ctx.start();
     return LarkspireApplication::exec();
 }

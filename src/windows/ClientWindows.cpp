@@ -24,6 +24,8 @@ ClientWindows::~ClientWindows() = default;
 
 void ClientWindows::destroy()
 {
+    // Nothing is made any more while the windows go.
+    m_ctx = nullptr;
     m_fList.reset();
     m_Photo.reset();
     m_NetMenu.reset();
@@ -36,89 +38,83 @@ void ClientWindows::destroy()
 
 void ClientWindows::create(AppContext& ctx)
 {
+    m_ctx = &ctx;
+    // At the start only what the tray icon needs: the texts and folders, and the mini bar with
+    // the icon and the installation step. The main window follows (createMainWindow); every
+    // other window is made when first asked for.
     m_LC = std::make_unique<TLC>(ctx);
-    m_dragform = std::make_unique<Tdragform>(ctx);
     m_Minimized = std::make_unique<TMinimized>(ctx);
-    m_Network = std::make_unique<TNetwork>(ctx);
-    m_netprog = std::make_unique<Tnetprog>(ctx);
-    m_NetMenu = std::make_unique<TNetMenu>(ctx);
-    m_Photo = std::make_unique<TPhoto>(ctx);
-    m_fList = std::make_unique<TfList>(ctx);
-    wireMainWindow();
-
-    // Files the small windows hold for the server go up when the detector finds it again.
-    QObject::connect(m_Network.get(), &TNetwork::connectionStateChanged, m_Minimized.get(),
-                     &TMinimized::sendWaitingFiles);
-    QObject::connect(m_Network.get(), &TNetwork::connectionStateChanged, m_dragform.get(),
-                     &Tdragform::sendWaitingFiles);
-
-    TNetwork* network = m_Network.get();
-    Desktop* desktop = ctx.platform().desktop.get();
-
-    // The mini bar: the main window it opens, raises and puts away, and the picker of its drops.
-    TMinimized* miniBar = m_Minimized.get();
-    miniBar->setMainWindowPresence([network] {
-        return TMinimized::MainWindowPresence{network->isVisible(), network->isActiveWindow(),
-                                              network->fading()};
-    });
-    QObject::connect(miniBar, &TMinimized::showMainWindowRequested, network, &QWidget::show);
-    QObject::connect(miniBar, &TMinimized::raiseMainWindowRequested, network,
-                     [desktop, network] { desktop->forceForeground(network); });
-    QObject::connect(miniBar, &TMinimized::closeMainWindowRequested, network,
-                     &TNetwork::StartFadeOut);
-    QObject::connect(miniBar, &TMinimized::taskbarButtonUnwanted, network,
-                     [network] { network->setTaskbarButton(false); });
-    QObject::connect(miniBar, &TMinimized::openConversationRequested, network,
-                     [network](const QString& name) { network->selectForDrop(name); });
-    QObject::connect(miniBar, &TMinimized::pickRecipientRequested, m_fList.get(), &TfList::Pick);
-    QObject::connect(m_fList.get(), &TfList::finished, miniBar, &TMinimized::recipientPicked);
-
-    // The popup: the main window to answer in, and the sender's conversation there.
-    QObject::connect(m_netprog.get(), &Tnetprog::showMainWindowRequested, network, [network] {
-        if (!network->isVisible())
-            network->showFromPopup();
-    });
-    QObject::connect(m_netprog.get(), &Tnetprog::openConversationRequested, network,
-                     &TNetwork::openPopupSender);
+    wire(m_Minimized.get());
 
     // The news: the popup is asked only for what is its to show; a desktop notification's
     // actions open the main window as the popup's clicks do.
     m_news = std::make_unique<NewsDelivery>(ctx);
     QObject::connect(m_news.get(), &NewsDelivery::popupRequested, m_news.get(),
-                     [this](const poll::Announcement& a) { netprog()->announce(a); });
+                     [this](const poll::Announcement& a) {
+                         if (Tnetprog* popup = netprog())
+                             popup->announce(a);
+                     });
     QObject::connect(m_news.get(), &NewsDelivery::popupFilesArrived, m_news.get(),
-                     [this](const poll::Announcement& a) { netprog()->filesFetched(a); });
-    QObject::connect(m_news.get(), &NewsDelivery::showMainWindowRequested, network, [network] {
-        if (!network->isVisible())
+                     [this](const poll::Announcement& a) {
+                         if (Tnetprog* popup = netprog())
+                             popup->filesFetched(a);
+                     });
+    QObject::connect(m_news.get(), &NewsDelivery::showMainWindowRequested, m_news.get(), [this] {
+        TNetwork* network = Network();
+        if (network && !network->isVisible())
             network->showFromPopup();
     });
-    QObject::connect(m_news.get(), &NewsDelivery::openConversationRequested, network,
-                     &TNetwork::openPopupSender);
-
-    // The quick-send window: its file button hands over to the drop zone as the main window's does.
-    QObject::connect(m_NetMenu.get(), &TNetMenu::fileSendRequested, network,
-                     [network] { network->conversation().onSendFile(); });
-
-    // The drop zone: its close goes back to the main window as it was.
-    QObject::connect(m_dragform.get(), &Tdragform::returnToMainWindowRequested, network,
-                     [desktop, network] {
-                         network->showResumed();
-                         desktop->forceForeground(network);
+    QObject::connect(m_news.get(), &NewsDelivery::openConversationRequested, m_news.get(),
+                     [this](const QString& name, bool typeReply) {
+                         if (TNetwork* network = Network())
+                             network->openPopupSender(name, typeReply);
                      });
+}
 
-    // The update watch: no update while the user sees a window, but for a bar that never goes.
-    if (auto* watch = network->findChild<UpdateWatch*>()) {
-        watch->setWindowsShown([this, &ctx] {
-            const QWidget* listed[] = {m_Network.get(),   m_netprog.get(),  m_NetMenu.get(),
-                                       m_Minimized.get(), m_dragform.get(), m_fList.get()};
-            const QWidget* alwaysShown = ctx.barStandsInForTray() ? m_Minimized.get() : nullptr;
-            for (const QWidget* w : listed) {
-                if (w && w != alwaysShown && w->isVisible())
-                    return true;
-            }
-            return false;
-        });
+void ClientWindows::createMainWindow()
+{
+    Network();
+}
+
+template <typename W> W* ClientWindows::made(std::unique_ptr<W>& window) const
+{
+    if (!window && m_ctx) {
+        window = std::make_unique<W>(*m_ctx);
+        // Made on first use from a const accessor; the wiring is the set's own business.
+        const_cast<ClientWindows*>(this)->wire(window.get());
+        m_ctx->windowMade(window.get());
     }
+    return window.get();
+}
+
+Tdragform* ClientWindows::dragform() const
+{
+    return made(m_dragform);
+}
+
+TNetwork* ClientWindows::Network() const
+{
+    return made(m_Network);
+}
+
+Tnetprog* ClientWindows::netprog() const
+{
+    return made(m_netprog);
+}
+
+TNetMenu* ClientWindows::NetMenu() const
+{
+    return made(m_NetMenu);
+}
+
+TPhoto* ClientWindows::Photo() const
+{
+    return made(m_Photo);
+}
+
+TfList* ClientWindows::fList() const
+{
+    return made(m_fList);
 }
 
 std::vector<QWidget*> ClientWindows::all() const
@@ -137,36 +133,144 @@ void ClientWindows::showMiniBar()
     m_Minimized->show();
 }
 
-void ClientWindows::wireMainWindow()
+// The wiring between the windows. A request that opens a window reaches it through its
+// accessor, which makes it; every other connection is made when the later of its two windows
+// is, so that each one below runs once.
+
+void ClientWindows::wire(TMinimized* bar)
 {
-    TNetwork* main = m_Network.get();
+    // Until the main window is made it counts as closed.
+    bar->setMainWindowPresence([this] {
+        const TNetwork* network = m_Network.get();
+        if (!network)
+            return TMinimized::MainWindowPresence{};
+        return TMinimized::MainWindowPresence{network->isVisible(), network->isActiveWindow(),
+                                              network->fading()};
+    });
+    // The main window it opens, raises and puts away, and the picker of its drops.
+    Desktop* desktop = m_ctx->platform().desktop.get();
+    QObject::connect(bar, &TMinimized::showMainWindowRequested, bar, [this] {
+        if (TNetwork* network = Network())
+            network->show();
+    });
+    QObject::connect(bar, &TMinimized::raiseMainWindowRequested, bar, [this, desktop] {
+        if (TNetwork* network = Network())
+            desktop->forceForeground(network);
+    });
+    QObject::connect(bar, &TMinimized::closeMainWindowRequested, bar, [this] {
+        if (TNetwork* network = Network())
+            network->StartFadeOut();
+    });
+    // The bar also comes and goes while the set is made and destroyed, when there is no main
+    // window to ask.
+    QObject::connect(bar, &TMinimized::taskbarButtonUnwanted, bar, [this] {
+        if (m_Network)
+            m_Network->setTaskbarButton(false);
+    });
+    QObject::connect(bar, &TMinimized::openConversationRequested, bar, [this](const QString& name) {
+        if (TNetwork* network = Network())
+            network->selectForDrop(name);
+    });
+    QObject::connect(bar, &TMinimized::pickRecipientRequested, bar, [this](const QRect& place) {
+        if (TfList* picker = fList())
+            picker->Pick(place);
+    });
+}
+
+void ClientWindows::wire(TNetwork* main)
+{
     TMinimized* bar = m_Minimized.get();
-    Tnetprog* popup = m_netprog.get();
-    TNetMenu* quick = m_NetMenu.get();
-    Tdragform* zone = m_dragform.get();
-    TPhoto* viewer = m_Photo.get();
-    main->setOtherWindows(
-        {[quick] { return quick->isVisible(); }, [viewer] { return viewer->isVisible(); }});
-    QObject::connect(popup, &Tnetprog::announcementShown, main, &TNetwork::forgetResumedShow);
+    // Files the mini bar holds for the server go up when the detector finds it again.
+    QObject::connect(main, &TNetwork::connectionStateChanged, bar, &TMinimized::sendWaitingFiles);
     QObject::connect(main, &TNetwork::windowClosed, bar, [bar] { bar->setMainWindowOpenFlag(0); });
-    QObject::connect(main, &TNetwork::avatarViewRequested, viewer, &TPhoto::showPicture);
-    QObject::connect(main, &TNetwork::avatarViewerCloseRequested, viewer, &TPhoto::StartFadeOut);
-    QObject::connect(main, &TNetwork::quickSendRequested, quick, &TNetMenu::ShowModal);
-    QObject::connect(main, &TNetwork::quickSendCloseRequested, quick, &TNetMenu::StartFadeOut);
-    QObject::connect(main, &TNetwork::dropZoneRequested, zone, [zone] { zone->ShowForNetwork(); });
+    main->setOtherWindows({[this] { return m_NetMenu && m_NetMenu->isVisible(); },
+                           [this] { return m_Photo && m_Photo->isVisible(); }});
+    QObject::connect(main, &TNetwork::avatarViewRequested, main, [this](const QString& picture) {
+        if (TPhoto* viewer = Photo())
+            viewer->showPicture(picture);
+    });
+    QObject::connect(main, &TNetwork::quickSendRequested, main, [this] {
+        if (TNetMenu* quick = NetMenu())
+            quick->ShowModal();
+    });
+    QObject::connect(main, &TNetwork::dropZoneRequested, main, [this] {
+        if (Tdragform* zone = dragform())
+            zone->ShowForNetwork();
+    });
     // The sign-in screen leaves none of the signed-in user's windows open.
-    QObject::connect(main, &TNetwork::otherWindowsCloseRequested, main,
-                     [popup, quick, zone, viewer] {
-                         if (popup->isVisible())
-                             popup->beginClosing();
-                         if (quick->isVisible())
-                             quick->StartFadeOut();
-                         // Its close brings the main window back.
-                         if (zone->isVisible()) {
-                             zone->clearDropfiles();
-                             zone->StartFadeOut();
-                         }
-                         if (viewer->isVisible())
-                             viewer->hide();
-                     });
+    QObject::connect(main, &TNetwork::otherWindowsCloseRequested, main, [this] {
+        if (m_netprog && m_netprog->isVisible())
+            m_netprog->beginClosing();
+        if (m_NetMenu && m_NetMenu->isVisible())
+            m_NetMenu->StartFadeOut();
+        // Its close brings the main window back.
+        if (m_dragform && m_dragform->isVisible()) {
+            m_dragform->clearDropfiles();
+            m_dragform->StartFadeOut();
+        }
+        if (m_Photo && m_Photo->isVisible())
+            m_Photo->hide();
+    });
+
+    // The update watch: no update while the user sees a window, but for a bar that never goes.
+    if (auto* watch = main->findChild<UpdateWatch*>()) {
+        AppContext* ctx = m_ctx;
+        watch->setWindowsShown([this, ctx] {
+            const QWidget* listed[] = {m_Network.get(),   m_netprog.get(),  m_NetMenu.get(),
+                                       m_Minimized.get(), m_dragform.get(), m_fList.get()};
+            const QWidget* alwaysShown = ctx->barStandsInForTray() ? m_Minimized.get() : nullptr;
+            for (const QWidget* w : listed) {
+                if (w && w != alwaysShown && w->isVisible())
+                    return true;
+            }
+            return false;
+        });
+    }
+}
+
+void ClientWindows::wire(Tnetprog* popup)
+{
+    TNetwork* network = Network();
+    // The main window to answer in, and the sender's conversation there.
+    QObject::connect(popup, &Tnetprog::announcementShown, network, &TNetwork::forgetResumedShow);
+    QObject::connect(popup, &Tnetprog::showMainWindowRequested, network, [network] {
+        if (!network->isVisible())
+            network->showFromPopup();
+    });
+    QObject::connect(popup, &Tnetprog::openConversationRequested, network,
+                     &TNetwork::openPopupSender);
+}
+
+void ClientWindows::wire(TNetMenu* quick)
+{
+    TNetwork* network = Network();
+    QObject::connect(network, &TNetwork::quickSendCloseRequested, quick, &TNetMenu::StartFadeOut);
+    // Its file button hands over to the drop zone as the main window's does.
+    QObject::connect(quick, &TNetMenu::fileSendRequested, network,
+                     [network] { network->conversation().onSendFile(); });
+}
+
+void ClientWindows::wire(Tdragform* zone)
+{
+    TNetwork* network = Network();
+    Desktop* desktop = m_ctx->platform().desktop.get();
+    // Files it holds for the server go up when the detector finds it again.
+    QObject::connect(network, &TNetwork::connectionStateChanged, zone,
+                     &Tdragform::sendWaitingFiles);
+    // Its close goes back to the main window as it was.
+    QObject::connect(zone, &Tdragform::returnToMainWindowRequested, network, [desktop, network] {
+        network->showResumed();
+        desktop->forceForeground(network);
+    });
+}
+
+void ClientWindows::wire(TPhoto* viewer)
+{
+    QObject::connect(Network(), &TNetwork::avatarViewerCloseRequested, viewer,
+                     &TPhoto::StartFadeOut);
+}
+
+void ClientWindows::wire(TfList* picker)
+{
+    QObject::connect(picker, &TfList::finished, m_Minimized.get(), &TMinimized::recipientPicked);
 }

@@ -19,32 +19,45 @@ public:
     void create(AppContext& ctx) override;
     void destroy() override;
 
+    void createMainWindow() override;
+
     TLC* LC() const override { return m_LC.get(); }
-    Tdragform* dragform() const override { return m_dragform.get(); }
     TMinimized* Minimized() const override { return m_Minimized.get(); }
-    TNetwork* Network() const override { return m_Network.get(); }
-    Tnetprog* netprog() const override { return m_netprog.get(); }
-    TNetMenu* NetMenu() const override { return m_NetMenu.get(); }
-    TPhoto* Photo() const override { return m_Photo.get(); }
-    TfList* fList() const override { return m_fList.get(); }
+    // Made on first use.
+    Tdragform* dragform() const override;
+    TNetwork* Network() const override;
+    Tnetprog* netprog() const override;
+    TNetMenu* NetMenu() const override;
+    TPhoto* Photo() const override;
+    TfList* fList() const override;
     std::vector<QWidget*> all() const override;
 
     void showTrayIcon() override;
     void showMiniBar() override;
 
 private:
-    // The main window's intents, connected to the windows that carry them out.
-    void wireMainWindow();
+    // Makes the window in `window` unless it is there or the set is going, and wires it.
+    template <typename W> W* made(std::unique_ptr<W>& window) const;
+    // Each window's connections to the others, made when the window is (ClientWindows.cpp).
+    void wire(TMinimized* bar);
+    void wire(TNetwork* main);
+    void wire(Tnetprog* popup);
+    void wire(TNetMenu* quick);
+    void wire(Tdragform* zone);
+    void wire(TPhoto* viewer);
+    void wire(TfList* picker);
 
-    // Declared in creation order: destroyed in reverse.
+    // Null before create() and once destroy() began.
+    AppContext* m_ctx = nullptr;
+    // Destroyed in this order's reverse, whatever order they were made in.
     std::unique_ptr<TLC> m_LC;
-    std::unique_ptr<Tdragform> m_dragform;
+    mutable std::unique_ptr<Tdragform> m_dragform;
     std::unique_ptr<TMinimized> m_Minimized;
-    std::unique_ptr<TNetwork> m_Network;
-    std::unique_ptr<Tnetprog> m_netprog;
-    std::unique_ptr<TNetMenu> m_NetMenu;
-    std::unique_ptr<TPhoto> m_Photo;
-    std::unique_ptr<TfList> m_fList;
+    mutable std::unique_ptr<TNetwork> m_Network;
+    mutable std::unique_ptr<Tnetprog> m_netprog;
+    mutable std::unique_ptr<TNetMenu> m_NetMenu;
+    mutable std::unique_ptr<TPhoto> m_Photo;
+    mutable std::unique_ptr<TfList> m_fList;
     // Routes the news to the popup or to the desktop's notifications.
     std::unique_ptr<NewsDelivery> m_news;
 };
