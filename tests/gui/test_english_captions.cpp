@@ -3,6 +3,11 @@
 #include "app/AppContext.h"
 #include "support/OfflineClient.h"
 #include "support/QtPrinters.h"
+#include "windows/uList.h"
+#include "windows/uNetMenu.h"
+#include "windows/uNetProg.h"
+#include "windows/uPhoto.h"
+#include "windows/udragform.h"
 
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
@@ -55,6 +60,12 @@ void collectTexts(const QObject* o, const QString& window, QStringList& out)
 TEST(EnglishInterface, NoControlOfAnyWindowShowsACyrillicText)
 {
     OfflineClient c;
+    // Every window, as it is when first shown.
+    for (const QWidget* made :
+         {static_cast<QWidget*>(c.ctx->dragform()), static_cast<QWidget*>(c.ctx->netprog()),
+          static_cast<QWidget*>(c.ctx->NetMenu()), static_cast<QWidget*>(c.ctx->Photo()),
+          static_cast<QWidget*>(c.ctx->fList())})
+        ASSERT_NE(made, nullptr);
     QStringList texts;
     for (const QWidget* window : c.ctx->windows()) {
         collectTexts(window, window->objectName(), texts);

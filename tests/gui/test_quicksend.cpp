@@ -523,3 +523,57 @@ TEST_F(QuickSendTwoClients, HostileFilesFromTheServerAreShownWithinLimits)
     EXPECT_TRUE(stored.endsWith(longLine));
     EXPECT_EQ(onServer("Alice/Bob.ms"), stored);
 }
+
+// The windows hidden at start are made when first needed, connected to the main window.
+TEST_F(QuickSendTwoClients, TheQuickSendWindowAndThePopupAreMadeWhenFirstNeeded)
+{
+    const auto made = [](const TestClient& c, const char* name) {
+        for (const QWidget* w : c.ctx->windows()) {
+            if (w && w->objectName() == QLatin1String(name))
+                return true;
+        }
+        return false;
+    };
+    for (const char* name : {"dragform", "netprog", "NetMenu", "Photo", "fList"}) {
+        EXPECT_FALSE(made(*alice, name)) << name;
+        EXPECT_FALSE(made(*bob, name)) << name;
+    }
+
+    TNetwork* a = alice->w();
+    alice->open("Bob");
+    click(a, "sms");
+    settleAll();
+    ASSERT_TRUE(made(*alice, "NetMenu"));
+    TNetMenu* q = alice->quickSend();
+    EXPECT_TRUE(q->isVisible());
+    finishFade(q);
+    EXPECT_EQ(title(q)->text(), QStringLiteral("For Bob"));
+    QTest::keyClicks(textBox(q), "Hello Bob");
+    QTest::keyRelease(textBox(q), Qt::Key_Return);
+    settleAll();
+    finishFade(q);
+    EXPECT_EQ(lines(onServer("Bob/Alice.ms")).value(1), QStringLiteral("Hello Bob"));
+
+    EXPECT_FALSE(made(*bob, "netprog"));
+    fire(bob->w(), "msgrld");
+    settleAll();
+    ASSERT_TRUE(made(*bob, "netprog"));
+    Tnetprog* popup = bob->ctx->netprog();
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_EQ(popup->sender(), QStringLiteral("Alice"));
+    // Its click opens Bob's main window on the sender's conversation.
+    ASSERT_FALSE(bob->w()->isVisible());
+    QTest::mouseClick(control<QLabel>(popup, "txt"), Qt::LeftButton);
+    settleAll();
+    EXPECT_TRUE(bob->w()->isVisible());
+    EXPECT_EQ(bob->ctx->state().correspondent().name, QStringLiteral("Alice"));
+    EXPECT_EQ(bob->w()->conversation().chatLines().value(1), QStringLiteral("Hello Bob"));
+
+    // Nothing else was made on the way.
+    for (const char* name : {"dragform", "Photo", "fList"}) {
+        EXPECT_FALSE(made(*alice, name)) << name;
+        EXPECT_FALSE(made(*bob, name)) << name;
+    }
+    EXPECT_FALSE(made(*bob, "NetMenu"));
+    EXPECT_FALSE(made(*alice, "netprog"));
+}

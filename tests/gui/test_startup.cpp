@@ -4,8 +4,13 @@
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "windows/ClientWindows.h"
+#include "windows/uList.h"
 #include "windows/uMinimized.h"
+#include "windows/uNetMenu.h"
+#include "windows/uNetProg.h"
 #include "windows/uNetwork.h"
+#include "windows/uPhoto.h"
+#include "windows/udragform.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -43,6 +48,19 @@ struct Client
 TEST(StartUp, CreatesTheEightWindowsHiddenInOrder)
 {
     Client c;
+    // At the start only the texts' window, the mini bar and the main window; the others come
+    // when first asked for.
+    const auto atStart = c.ctx->windows();
+    ASSERT_EQ(atStart.size(), 8u);
+    for (const int made : {0, 2, 3})
+        EXPECT_NE(atStart[made], nullptr) << made;
+    for (const int later : {1, 4, 5, 6, 7})
+        EXPECT_EQ(atStart[later], nullptr) << later;
+    for (QWidget* w :
+         {static_cast<QWidget*>(c.ctx->dragform()), static_cast<QWidget*>(c.ctx->netprog()),
+          static_cast<QWidget*>(c.ctx->NetMenu()), static_cast<QWidget*>(c.ctx->Photo()),
+          static_cast<QWidget*>(c.ctx->fList())})
+        EXPECT_NE(w, nullptr);
     const auto windows = c.ctx->windows();
     const QStringList names{"LC",      "dragform", "Minimized", "Network",
                             "netprog", "NetMenu",  "Photo",     "fList"};
