@@ -11,6 +11,7 @@
 #include "net/ServerAddress.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -189,6 +190,9 @@ public:
         return seenWatch;
     }
     selfupdate::Memo updateMemo;
+    // The last answer asked on the kept connection, and when: it stands for a while.
+    selfupdate::Result lastAsked;
+    QElapsedTimer askedAt;
 };
 
 namespace {
@@ -365,39 +369,52 @@ bool ClientSession::reconnect()
 
 bool ClientSession::checkForUpdate(const selfupdate::Request& request)
 {
-    return runTimed(&ClientSession::updateChecked, [request](Worker& w, const Folders&, auto& r) {
-        w.server.configureMainFromSettings();
-        selfupdate::Request asked = request;
-        FtpClient& main = w.server.mainConnection();
-        // Signed in, the poll keeps the main connection open and the check rides on it, in
-        // whatever folder it stands. One that was lost is opened again, once, with the back-off
-        // of every opening (and as the poll would, so the sign-out mark it clears is clear).
-        if (main.connected() || !w.sessionUser.isEmpty()) {
-            for (int pass = 0; pass < 2; ++pass) {
-                const bool wasOpen = main.connected();
-                if (!wasOpen && (!w.server.online() || !w.server.openMain())) {
-                    r.outcome = selfupdate::Outcome::Failed;
-                    r.detail = QStringLiteral("the main server could not be reached");
-                    return;
-                }
-                asked.serverRoot = w.server.serverRoot();
-                r = selfupdate::checkOpen(main, asked, w.updateMemo);
-                // Only a connection held from before that broke under the check is worth a
-                // second try.
-                if (r.outcome != selfupdate::Outcome::Failed || main.connected() || !wasOpen)
-                    return;
+    const qint64 askEveryMs = m_config.updateAskEveryMs;
+    return runTimed(
+        &ClientSession::updateChecked, [request, askEveryMs](Worker& w, const Folders&, auto& r) {
+            w.server.configureMainFromSettings();
+            selfupdate::Request asked = request;
+            FtpClient& main = w.server.mainConnection();
+            // A release is rare: on the kept connection the descriptor is asked once in a while,
+            // and an answer of no update stands until then, so an idle client costs the shared
+            // server little more than its poll.
+            if (main.connected() && w.askedAt.isValid() && w.askedAt.elapsed() < askEveryMs &&
+                w.lastAsked.outcome == selfupdate::Outcome::Current &&
+                w.lastAsked.serverBuild == w.updateMemo.serverBuild) {
+                r = w.lastAsked;
+                return;
             }
-            return;
-        }
-        asked.serverRoot = w.server.settingsFile().root;
-        // Nobody signed in and nothing open: a connection of its own, which the check closes.
-        // It is not the main connection, so its opening does not count as one (that would
-        // clear the sign-out mark).
-        FtpSettings settings = main.settings();
-        settings.onConnected = nullptr;
-        FtpClient updates(settings);
-        r = selfupdate::check(updates, asked);
-    });
+            // Signed in, the poll keeps the main connection open and the check rides on it, in
+            // whatever folder it stands. One that was lost is opened again, once, with the back-off
+            // of every opening (and as the poll would, so the sign-out mark it clears is clear).
+            if (main.connected() || !w.sessionUser.isEmpty()) {
+                for (int pass = 0; pass < 2; ++pass) {
+                    const bool wasOpen = main.connected();
+                    if (!wasOpen && (!w.server.online() || !w.server.openMain())) {
+                        r.outcome = selfupdate::Outcome::Failed;
+                        r.detail = QStringLiteral("the main server could not be reached");
+                        return;
+                    }
+                    asked.serverRoot = w.server.serverRoot();
+                    r = selfupdate::checkOpen(main, asked, w.updateMemo);
+                    w.lastAsked = r;
+                    w.askedAt.start();
+                    // Only a connection held from before that broke under the check is worth a
+                    // second try.
+                    if (r.outcome != selfupdate::Outcome::Failed || main.connected() || !wasOpen)
+                        return;
+                }
+                return;
+            }
+            asked.serverRoot = w.server.settingsFile().root;
+            // Nobody signed in and nothing open: a connection of its own, which the check closes.
+            // It is not the main connection, so its opening does not count as one (that would
+            // clear the sign-out mark).
+            FtpSettings settings = main.settings();
+            settings.onConnected = nullptr;
+            FtpClient updates(settings);
+            r = selfupdate::check(updates, asked);
+        });
 }
 
 void ClientSession::closeMain()

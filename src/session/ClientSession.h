@@ -38,6 +38,8 @@ public:
         FtpTimeouts timeouts;                  // tests shorten them
         qint64 backoffFirstMs = ConnectBackoff::kFirstWaitMs;
         qint64 backoffLongestMs = ConnectBackoff::kLongestWaitMs;
+        // How long an answer of no update, asked on the kept connection, stands.
+        qint64 updateAskEveryMs = 60'000;
         // Where the servers that offered TLS are pinned (SettingsTlsPins over the user's
         // settings); null pins them for the life of the session only.
         std::shared_ptr<TlsPins> tlsPins;

@@ -58,9 +58,10 @@ protected:
             GTEST_SKIP() << why.toStdString();
     }
 
-    std::unique_ptr<ClientSession> makeSession()
+    std::unique_ptr<ClientSession> makeSession(qint64 updateAskEveryMs = 60'000)
     {
         ClientSession::Config config;
+        config.updateAskEveryMs = updateAskEveryMs;
         config.settingsServer = server->address();
         const QString base = local.path("");
         config.folders = [base] {
@@ -325,6 +326,58 @@ bool arrived(QSignalSpy& spy)
 
 // Signed in, the connection the poll keeps open carries the update check, the reconnection tick
 // and the keep-alive: no login of their own while it holds, and one opening when it was lost.
+// A release is rare: on the kept connection, an answer of no update stands for a while, and a
+// changed descriptor is only seen once it has run out.
+TEST_F(ClientSessionTest, TheKeptConnectionAsksForTheDescriptorOnceInAWhile)
+{
+    const QString descriptor = server->tree("eng/Larkspire/update.xo");
+    const auto put = [&](const QByteArray& bytes) {
+        QFile f(descriptor);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        age(descriptor);
+    };
+    age(descriptor);
+    for (const qint64 askEveryMs : {qint64(60'000), qint64(0)}) {
+        auto session = makeSession(askEveryMs);
+        ASSERT_TRUE(session->bootstrap());
+        waitFor(*session, &ClientSession::bootstrapped);
+        QSignalSpy signedIn(session.get(), &ClientSession::signedIn);
+        session->signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
+        ASSERT_TRUE(arrived(signedIn));
+        // The poll keeps the main connection open.
+        QSignalSpy polled(session.get(), &ClientSession::polled);
+        ASSERT_TRUE(session->poll({}));
+        ASSERT_TRUE(arrived(polled));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+        ASSERT_TRUE(session->mainOpen());
+
+        selfupdate::Request request;
+        request.languageCode = QStringLiteral("eng/");
+        request.ownBuild = QStringLiteral("37");
+        request.exeFolder = local.path("");
+        request.tempDataDir = local.path("temp/");
+        const QString copy = local.path("temp/") + selfupdate::kDescriptorCopy;
+        QSignalSpy checked(session.get(), &ClientSession::updateChecked);
+        ASSERT_TRUE(session->checkForUpdate(request));
+        ASSERT_TRUE(arrived(checked));
+        checked.clear();
+        ASSERT_TRUE(QFile::exists(copy));
+        ASSERT_TRUE(QFile::remove(copy));
+        // Another descriptor of the same build, longer: asked again, it comes down again.
+        put("0\r\nnext week");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+        ASSERT_TRUE(session->checkForUpdate(request));
+        ASSERT_TRUE(arrived(checked));
+        EXPECT_EQ(checked.first().value(0).value<selfupdate::Result>().outcome,
+                  selfupdate::Outcome::Current);
+        EXPECT_EQ(QFile::exists(copy), askEveryMs == 0) << askEveryMs;
+        put("0\r\n");
+        QFile::remove(copy);
+    }
+}
+
 TEST_F(ClientSessionTest, TheSignedInConnectionCarriesTheUpkeepWithoutNewLogins)
 {
     age(server->tree("eng/Larkspire/update.xo"));
