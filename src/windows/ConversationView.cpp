@@ -94,8 +94,10 @@ ConversationView::ConversationView(TNetwork& window, MainControls::Conversation&
     m_seenLabel->setTextFormat(Qt::PlainText);
     m_seenLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_seenLabel->hide();
-    m_waitingLabel = look::place(new QLabel(&m_window), QStringLiteral("waitingMessages"),
-                                 chat.left(), chat.top(), chat.width(), kDropStateHeight);
+    // At the foot, as the waiting files' label: the newest entries are on top of the chat.
+    m_waitingLabel =
+        look::place(new QLabel(&m_window), QStringLiteral("waitingMessages"), chat.left(),
+                    chat.bottom() + 1 - kDropStateHeight, chat.width(), kDropStateHeight);
     m_waitingLabel->setFont(look::pixelFont(look::fontatigo(), 15, false));
     m_waitingLabel->setTextFormat(Qt::PlainText);
     m_waitingLabel->setAlignment(Qt::AlignCenter);
@@ -356,12 +358,13 @@ void ConversationView::renderWaiting()
     const bool talking = m_ui.conversationView->isVisibleTo(&m_window);
     if (waiting == 0 || !talking) {
         m_waitingLabel->hide();
-        return;
+    } else {
+        m_waitingLabel->setText(m_ctx.text(outbox::kTxtMessagesWaiting).arg(waiting) + u'\n' +
+                                m_ctx.text(PendingDrop::kTxtClickToCancel));
+        m_waitingLabel->show();
+        m_waitingLabel->raise();
     }
-    m_waitingLabel->setText(m_ctx.text(outbox::kTxtMessagesWaiting).arg(waiting) + u'\n' +
-                            m_ctx.text(PendingDrop::kTxtClickToCancel));
-    m_waitingLabel->show();
-    m_waitingLabel->raise();
+    stackFootLabels();
 }
 
 void ConversationView::cancelNewestWaitingMessage()
@@ -490,6 +493,15 @@ void ConversationView::showWaitingFiles()
     m_dropStateLabel->setVisible(waiting.waiting());
     if (waiting.waiting())
         m_dropStateLabel->raise();
+    stackFootLabels();
+}
+
+void ConversationView::stackFootLabels()
+{
+    // Waiting files sit over waiting messages when both wait.
+    const QRect chat = m_ui.conversationView->geometry();
+    const int lift = m_waitingLabel->isVisibleTo(&m_window) ? kDropStateHeight : 0;
+    m_dropStateLabel->move(chat.left(), chat.bottom() + 1 - kDropStateHeight - lift);
 }
 
 QStringList ConversationView::sendableDropped(const QStringList& paths)

@@ -83,6 +83,8 @@ private:
     // a click on it gives the newest up.
     void renderWaiting();
     void cancelNewestWaitingMessage();
+    // The labels over the foot of the conversation, one above the other.
+    void stackFootLabels();
     void sendDropped(const PendingDrop::Files& files);
     void showWaitingFiles();
     // Whether the correspondent has seen the newest own messages, under the conversation.

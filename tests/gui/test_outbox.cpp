@@ -10,8 +10,10 @@
 #include "support/DemoPair.h"
 #include "support/FileDrags.h"
 #include "support/QtPrinters.h"
+#include "support/Screenshots.h"
 #include "support/TestClient.h"
 #include "windows/ConversationView.h"
+#include "windows/uMinimized.h"
 #include "windows/uNetwork.h"
 
 #include <QFile>
@@ -124,6 +126,7 @@ TEST_F(OutboxTest, MessagesWrittenDuringAnOutageGoUpOnceInOrderWhenTheServerIsBa
     EXPECT_EQ(shownChat().count("(waiting to be sent)"), 2);
     EXPECT_LT(shownChat().indexOf("second"), shownChat().indexOf("first"));
     EXPECT_EQ(alice->state().connection().waiting(), 2);
+    shootHint(alice->ctx->Minimized(), "outbox-hint.png");
     EXPECT_TRUE(alice->fakes.desktop->errors.isEmpty())
         << alice->fakes.desktop->errors.join(" | ").toStdString();
 
@@ -238,6 +241,7 @@ TEST_F(OutboxTest, ADropDuringAnOutageOutlivesARestartAndGoesInOrderWithTheMessa
     say("and tell me");
     EXPECT_EQ(alice->w()->conversation().waitingFiles().fileCount(), 1);
     EXPECT_TRUE(control<QLabel>(alice->w(), "dropState")->isVisibleTo(alice->w()));
+    shoot(alice->w(), "outbox.png");
 
     alice->restart();
     server->start();

@@ -5,6 +5,7 @@
 #include "core/StringList.h"
 #include "support/DemoPair.h"
 #include "support/QtPrinters.h"
+#include "support/Screenshots.h"
 #include "support/TestClient.h"
 #include "windows/ConversationView.h"
 #include "windows/uMinimized.h"
@@ -23,27 +24,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// With LARKSPIRE_SCREENSHOTS naming a folder, what the test shows is saved there for the docs.
-void shoot(QWidget* widget, const char* file)
-{
-    const QString folder = qEnvironmentVariable("LARKSPIRE_SCREENSHOTS");
-    if (!folder.isEmpty())
-        widget->grab().save(folder + u'/' + QString::fromLatin1(file));
-}
-
-// The hint of `widget` as the desktop shows it, saved like shoot().
-void shootHint(QWidget* widget, const char* file)
-{
-    if (qEnvironmentVariable("LARKSPIRE_SCREENSHOTS").isEmpty())
-        return;
-    QToolTip::showText(widget->mapToGlobal(QPoint(10, 10)), widget->toolTip(), widget);
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->inherits("QTipLabel") && top->isVisible())
-            shoot(top, file);
-    }
-    QToolTip::hideText();
-}
 
 class SeenMarks : public DemoPair
 {
