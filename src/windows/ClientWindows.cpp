@@ -40,11 +40,13 @@ void ClientWindows::create(AppContext& ctx)
 {
     m_ctx = &ctx;
     // At the start only what the tray icon needs: the texts and folders, and the mini bar with
-    // the icon and the installation step. The main window follows (createMainWindow); every
-    // other window is made when first asked for.
+    // the icon and the installation step, and the drop zone. The main window follows
+    // (createMainWindow); every other window is made when first asked for.
     m_LC = std::make_unique<TLC>(ctx);
     m_Minimized = std::make_unique<TMinimized>(ctx);
     wire(m_Minimized.get());
+    // The drop zone reports on the outbox's sends of files dropped on it in an earlier run.
+    dragform();
 
     // The news: the popup is asked only for what is its to show; a desktop notification's
     // actions open the main window as the popup's clicks do.
@@ -212,6 +214,9 @@ void ClientWindows::wire(TNetwork* main)
             m_Photo->hide();
     });
 
+    if (m_dragform)
+        wire(m_dragform.get(), main);
+
     // The update watch: no update while the user sees a window, but for a bar that never goes.
     if (auto* watch = main->findChild<UpdateWatch*>()) {
         AppContext* ctx = m_ctx;
@@ -252,7 +257,13 @@ void ClientWindows::wire(TNetMenu* quick)
 
 void ClientWindows::wire(Tdragform* zone)
 {
-    TNetwork* network = Network();
+    // It is made before the main window, which then connects the two.
+    if (m_Network)
+        wire(zone, m_Network.get());
+}
+
+void ClientWindows::wire(Tdragform* zone, TNetwork* network)
+{
     Desktop* desktop = m_ctx->platform().desktop.get();
     // Files it holds for the server go up when the detector finds it again.
     QObject::connect(network, &TNetwork::connectionStateChanged, zone,

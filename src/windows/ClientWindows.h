@@ -44,6 +44,7 @@ private:
     void wire(Tnetprog* popup);
     void wire(TNetMenu* quick);
     void wire(Tdragform* zone);
+    void wire(Tdragform* zone, TNetwork* main);
     void wire(TPhoto* viewer);
     void wire(TfList* picker);
 
