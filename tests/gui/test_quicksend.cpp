@@ -534,7 +534,7 @@ TEST_F(QuickSendTwoClients, TheQuickSendWindowAndThePopupAreMadeWhenFirstNeeded)
         }
         return false;
     };
-    for (const char* name : {"dragform", "netprog", "NetMenu", "Photo", "fList"}) {
+    for (const char* name : {"netprog", "NetMenu", "Photo", "fList"}) {
         EXPECT_FALSE(made(*alice, name)) << name;
         EXPECT_FALSE(made(*bob, name)) << name;
     }
@@ -570,7 +570,7 @@ TEST_F(QuickSendTwoClients, TheQuickSendWindowAndThePopupAreMadeWhenFirstNeeded)
     EXPECT_EQ(bob->w()->conversation().chatLines().value(1), QStringLiteral("Hello Bob"));
 
     // Nothing else was made on the way.
-    for (const char* name : {"dragform", "Photo", "fList"}) {
+    for (const char* name : {"Photo", "fList"}) {
         EXPECT_FALSE(made(*alice, name)) << name;
         EXPECT_FALSE(made(*bob, name)) << name;
     }
