@@ -75,6 +75,8 @@ void ClientWindows::create(AppContext& ctx)
 
 void ClientWindows::createMainWindow()
 {
+    // After the way in is on screen: the tray's menu, then the main window.
+    m_Minimized->completeTray();
     Network();
 }
 

@@ -30,7 +30,7 @@ constexpr int kTxtOpenFolder = 360;
 
 } // namespace
 
-TrayIcon::TrayIcon(AppContext& ctx, QWidget& owner) : QObject(&owner), m_ctx(ctx)
+TrayIcon::TrayIcon(AppContext& ctx, QWidget& owner) : QObject(&owner), m_ctx(ctx), m_owner(owner)
 {
     m_icon = new QSystemTrayIcon(this);
     m_icon->setObjectName(QStringLiteral("Tray1"));
@@ -42,11 +42,6 @@ TrayIcon::TrayIcon(AppContext& ctx, QWidget& owner) : QObject(&owner), m_ctx(ctx
         else if (r == QSystemTrayIcon::DoubleClick)
             emit openItemTriggered();
     });
-
-    m_menu = new QMenu(&owner);
-    m_menu->setObjectName(QStringLiteral("PopupMenu1"));
-    createMenu();
-    m_icon->setContextMenu(m_menu);
 
     m_quietTimer = new QTimer(this);
     m_quietTimer->setObjectName(QStringLiteral("quietTimer"));
@@ -60,6 +55,31 @@ TrayIcon::TrayIcon(AppContext& ctx, QWidget& owner) : QObject(&owner), m_ctx(ctx
 }
 
 TrayIcon::~TrayIcon() = default;
+
+void TrayIcon::completeMenu()
+{
+    if (m_menu)
+        return;
+    m_menu = new QMenu(&m_owner);
+    m_menu->setObjectName(QStringLiteral("PopupMenu1"));
+    createMenu();
+    m_icon->setContextMenu(m_menu);
+    applyMenuState();
+    render();
+}
+
+void TrayIcon::applyMenuState()
+{
+    if (!m_menu)
+        return;
+    m_openItem->setText(m_ctx.text(m_menuState.mainWindowOpen ? kTxtMinimize : kTxtOpen));
+    m_openItem->setVisible(m_menuState.openItemShown);
+    m_settingsItem->setVisible(m_menuState.settingsShown);
+    if (m_menuState.autostart) {
+        m_removeAutostart->setEnabled(*m_menuState.autostart);
+        m_addAutostart->setEnabled(!*m_menuState.autostart);
+    }
+}
 
 void TrayIcon::createMenu()
 {
@@ -144,7 +164,9 @@ void TrayIcon::onDesktopNotices(bool on)
 
 void TrayIcon::show()
 {
+    // The icon first: the menu takes longer to build than everything before it.
     m_icon->show();
+    completeMenu();
 }
 
 void TrayIcon::setPicture(const QIcon& picture)
@@ -155,23 +177,26 @@ void TrayIcon::setPicture(const QIcon& picture)
 
 void TrayIcon::setMainWindowOpen(bool open)
 {
-    m_openItem->setText(m_ctx.text(open ? kTxtMinimize : kTxtOpen));
+    m_menuState.mainWindowOpen = open;
+    applyMenuState();
 }
 
 void TrayIcon::setOpenItemShown(bool shown)
 {
-    m_openItem->setVisible(shown);
+    m_menuState.openItemShown = shown;
+    applyMenuState();
 }
 
 void TrayIcon::setSettingsShown(bool shown)
 {
-    m_settingsItem->setVisible(shown);
+    m_menuState.settingsShown = shown;
+    applyMenuState();
 }
 
 void TrayIcon::setAutostart(bool on)
 {
-    m_removeAutostart->setEnabled(on);
-    m_addAutostart->setEnabled(!on);
+    m_menuState.autostart = on;
+    applyMenuState();
 }
 
 void TrayIcon::setActivity(const QString& upload, const QString& drop)
@@ -199,12 +224,15 @@ void TrayIcon::render()
     const UnreadNews& unread = m_ctx.state().unread();
     const bool muted = quiet.isOn();
 
-    m_quietItem->setChecked(muted);
-    m_quietItem->setText(quiet.menuText(strings));
-    m_quietForAnHour->setChecked(muted && quiet.span() == DoNotDisturb::Span::ForAnHour);
-    m_quietUntilMorning->setChecked(muted && quiet.span() == DoNotDisturb::Span::UntilMorning);
-    m_quietUntilTurnedOff->setChecked(muted && quiet.span() == DoNotDisturb::Span::UntilTurnedOff);
-    m_quietTurnOff->setVisible(muted);
+    if (m_menu) {
+        m_quietItem->setChecked(muted);
+        m_quietItem->setText(quiet.menuText(strings));
+        m_quietForAnHour->setChecked(muted && quiet.span() == DoNotDisturb::Span::ForAnHour);
+        m_quietUntilMorning->setChecked(muted && quiet.span() == DoNotDisturb::Span::UntilMorning);
+        m_quietUntilTurnedOff->setChecked(muted &&
+                                          quiet.span() == DoNotDisturb::Span::UntilTurnedOff);
+        m_quietTurnOff->setVisible(muted);
+    }
     if (muted && !m_quietTimer->isActive())
         m_quietTimer->start();
     else if (!muted)

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class AppContext;
 class QAction;
 class QActionGroup;
@@ -28,7 +30,11 @@ public:
     TrayIcon(AppContext& ctx, QWidget& owner);
     ~TrayIcon() override;
 
+    // Shows the icon, then builds its menu where that was not done yet.
     void show();
+    // Builds the menu; the icon goes on screen without waiting for it. Until then the items'
+    // states are kept and put on the items when they are made.
+    void completeMenu();
     // The program's own picture, which the marks are drawn over.
     void setPicture(const QIcon& picture);
     // The first item offers to open the main window, or to minimise it while it is open.
@@ -60,6 +66,7 @@ signals:
 
 private:
     void createMenu();
+    void applyMenuState();
     void createQuietMenu();
     void onQuietTimer(); // quietTimerTimer
     // The news goes to the desktop's notifications from now on, or to the popup again.
@@ -68,6 +75,16 @@ private:
     void render();
 
     AppContext& m_ctx;
+    QWidget& m_owner;
+    // What the owner said of the items, for a menu made later.
+    struct MenuState
+    {
+        bool mainWindowOpen = false;
+        bool openItemShown = true;
+        bool settingsShown = true;
+        std::optional<bool> autostart;
+    };
+    MenuState m_menuState;
     QSystemTrayIcon* m_icon = nullptr;    // Tray1
     QMenu* m_menu = nullptr;              // PopupMenu1
     QAction* m_openItem = nullptr;        // pop1

@@ -181,6 +181,11 @@ void TMinimized::showTrayIcon()
     m_tray->show();
 }
 
+void TMinimized::completeTray()
+{
+    m_tray->completeMenu();
+}
+
 void TMinimized::showEvent(QShowEvent* event)
 {
     FormShow();

@@ -50,6 +50,8 @@ public:
     void setMainWindowPresence(std::function<MainWindowPresence()> presence);
 
     void showTrayIcon();
+    // The rest of the tray icon, its menu, once the icon is on screen or is not to be shown.
+    void completeTray();
 
     // Fades the bar away; "network" opens the main window once the bar is gone.
     void StartFadeOut(const QString& action);

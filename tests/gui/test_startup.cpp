@@ -1,5 +1,6 @@
 #include "app/AppContext.h"
 #include "core/Helpers.h"
+#include "core/Install.h"
 #include "platform/fake/FakeServices.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
@@ -12,8 +13,11 @@
 #include "windows/uPhoto.h"
 #include "windows/udragform.h"
 
+#include <QAction>
 #include <QDir>
+#include <QMenu>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -27,7 +31,9 @@ struct Client
     FakePlatform fakes{};
     std::unique_ptr<AppContext> ctx;
 
-    explicit Client(const QByteArray& languageFile = "eng/\r\n", bool writeLanguage = true)
+    // `asProgram` starts as the program does: the tray icon first, then the rest.
+    explicit Client(const QByteArray& languageFile = "eng/\r\n", bool writeLanguage = true,
+                    bool asProgram = false, bool installed = false)
     {
         QDir().mkpath(root.path(QStringLiteral("app/0rg_System/temp1")));
         root.write(QStringLiteral("app/0rg_System/temp1/sample.png"), "png");
@@ -37,8 +43,14 @@ struct Client
         env.exePath = root.path(QStringLiteral("app/Larkspire"));
         env.home = root.path(QStringLiteral("home"));
         env.stateHome = root.path(QStringLiteral("state"));
-        ctx = std::make_unique<AppContext>(env, FakePlatform::make(&fakes), ClientWindows::make);
-        ctx->createWindows();
+        PlatformServices platform = FakePlatform::make(&fakes);
+        if (installed)
+            fakes.settings->values.insert(install::kInstalledKey, QStringLiteral("1"));
+        ctx = std::make_unique<AppContext>(env, std::move(platform), ClientWindows::make);
+        if (asProgram)
+            ctx->start();
+        else
+            ctx->createWindows();
     }
     QString path(const QString& relative) const { return root.path(relative); }
 };
@@ -114,6 +126,29 @@ TEST(StartUp, ASecondStartKeepsWhatIsThere)
     again.Network()->show();
     EXPECT_FALSE(QFile::exists(f.myImagesDir + QStringLiteral("sample.png")));
     EXPECT_TRUE(QFile::exists(f.myImagesDir + QStringLiteral("mine.png")));
+}
+
+// The icon goes on screen before its menu is built: what the start said of the items holds
+// once the menu is there.
+TEST(StartUp, TheTrayMenuMadeAfterTheIconShowsWhatTheStartSaid)
+{
+    Client c("eng/\r\n", true, true, true);
+    auto* tray = c.ctx->Minimized()->findChild<QSystemTrayIcon*>(QStringLiteral("Tray1"));
+    ASSERT_TRUE(tray);
+    EXPECT_TRUE(tray->isVisible());
+    ASSERT_TRUE(tray->contextMenu());
+    const auto item = [&](const char* name) {
+        return c.ctx->Minimized()->findChild<QAction*>(QString::fromLatin1(name));
+    };
+    ASSERT_TRUE(item("pop1") && item("sets") && item("s1") && item("s2"));
+    EXPECT_TRUE(item("pop1")->isVisible());
+    EXPECT_EQ(item("pop1")->text(), "Open");
+    EXPECT_TRUE(item("sets")->isVisible());
+    // Installed: the autostart entry is there, so the settings offer to remove it.
+    EXPECT_TRUE(item("s1")->isEnabled());
+    EXPECT_FALSE(item("s2")->isEnabled());
+    EXPECT_TRUE(c.fakes.autostart->isEnabled());
+    EXPECT_NE(c.ctx->Network(), nullptr);
 }
 
 TEST(StartUp, OnlyTheMiniBarEndsTheProgram)
