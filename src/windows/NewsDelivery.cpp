@@ -15,22 +15,25 @@ NewsNotices::News newsOf(const poll::Announcement& a)
 
 } // namespace
 
-NewsDelivery::NewsDelivery(AppContext& ctx) : m_ctx(ctx)
+NewsDelivery::NewsDelivery(AppContext& ctx) : m_ctx(ctx), m_service(*ctx.platform().notifications)
 {
     setObjectName(QStringLiteral("newsDelivery"));
+    m_service.setHandlers(
+        {[this](const QString& key, const QString& action) { onInvoked(key, action); },
+         [this](const QString& key) { m_onScreen.remove(key); },
+         [this](const QString& key) { onFailed(key); }});
     connect(&m_ctx.session(), &ClientSession::announced, this, &NewsDelivery::onAnnounced);
     connect(&m_ctx.session(), &ClientSession::filesArrived, this, &NewsDelivery::onFilesArrived);
     connect(&m_ctx.state(), &ClientState::newsChanged, this, &NewsDelivery::onNewsChanged);
     // The answer is there before the first news comes.
     if (desktopChosen())
-        service().askServer();
+        m_service.askServer();
 }
 
 NewsDelivery::~NewsDelivery()
 {
-    // The handlers point here; the service may outlive this router.
-    if (m_bound && m_bound == m_ctx.platform().notifications.get())
-        m_bound->setHandlers({});
+    // The handlers point here; the service outlives this router.
+    m_service.setHandlers({});
 }
 
 bool NewsDelivery::desktopChosen() const
@@ -38,19 +41,15 @@ bool NewsDelivery::desktopChosen() const
     return m_ctx.platform().settings->value(QString::fromUtf16(NewsNotices::kSettingsKey)) == u"1";
 }
 
-Notifications& NewsDelivery::service()
+void NewsDelivery::onDesktopChosen(bool on)
 {
-    // Looked up at each use: a test may put a real service in the double's place.
-    Notifications* s = m_ctx.platform().notifications.get();
-    if (s != m_bound) {
-        m_bound = s;
-        m_onScreen.clear();
-        s->setHandlers(
-            {[this](const QString& key, const QString& action) { onInvoked(key, action); },
-             [this](const QString& key) { m_onScreen.remove(key); },
-             [this](const QString& key) { onFailed(key); }});
+    if (on) {
+        m_service.askServer();
+        return;
     }
-    return *s;
+    for (const QString& conversation : std::as_const(m_onScreen))
+        m_service.close(conversation);
+    m_onScreen.clear();
 }
 
 void NewsDelivery::onAnnounced(const poll::Announcement& announcement)
@@ -61,7 +60,7 @@ void NewsDelivery::onAnnounced(const poll::Announcement& announcement)
     // The news is kept as unread on the tray icon instead.
     if (m_ctx.doNotDisturb().isOn())
         return;
-    if (desktopChosen() && service().serverAnswers())
+    if (desktopChosen() && m_service.serverAnswers())
         show(notice);
     else
         toPopup(announcement);
@@ -86,7 +85,7 @@ void NewsDelivery::onNewsChanged()
         m_notices.forget(conversation);
         m_newest.remove(conversation);
         if (m_onScreen.remove(conversation))
-            service().close(conversation);
+            m_service.close(conversation);
     }
 }
 
@@ -131,6 +130,6 @@ void NewsDelivery::show(const NewsNotices::Notice& notice)
     const QString icon = m_ctx.folders().programDataDir + QStringLiteral("Larkspire.png");
     if (QFileInfo(icon).isFile())
         shown.icon = icon;
-    service().show(notice.conversation, shown);
+    m_service.show(notice.conversation, shown);
     m_onScreen.insert(notice.conversation);
 }

@@ -26,6 +26,9 @@ public:
 
     // Whether the user chose the desktop's notifications over the popup.
     bool desktopChosen() const;
+    // The choice changed: the server is asked at once whether it answers, so that its answer
+    // is there before the next news; back to the popup, what is on screen goes.
+    void onDesktopChosen(bool on);
 
 signals:
     // The news is the popup's to show, and later the files of the notice it showed came down.
@@ -44,8 +47,6 @@ private:
     void onFailed(const QString& conversation);
     void toPopup(const poll::Announcement& announcement);
     void show(const NewsNotices::Notice& notice);
-    // The service as the platform holds it now, with this router's handlers.
-    Notifications& service();
 
     AppContext& m_ctx;
     NewsNotices m_notices;
@@ -53,5 +54,5 @@ private:
     QHash<QString, poll::Announcement> m_newest;
     QSet<QString> m_onScreen; // conversations whose notification is shown
     QString m_popupSender;    // whose news the popup was given last
-    Notifications* m_bound = nullptr;
+    Notifications& m_service;
 };

@@ -157,6 +157,11 @@ protected:
             << qgetenv("DBUS_SESSION_BUS_ADDRESS").constData() << ": "
             << QDBusConnection::sessionBus().lastError().message().toStdString();
         DemoPair::SetUp();
+        // Bob's client talks to the session bus.
+        platformOf = [](const QString& name, PlatformServices& p) {
+            if (name == "Bob")
+                p.notifications = std::make_unique<DbusNotifications>();
+        };
     }
     void TearDown() override
     {
@@ -211,10 +216,9 @@ protected:
         return shown;
     }
 
-    // Bob's client talks to the session bus, and the user turns the tray menu's item on.
+    // Bob turns the tray menu's item on.
     void bobUsesTheBus()
     {
-        bob->ctx->platform().notifications = std::make_unique<DbusNotifications>();
         auto* item = control<QAction>(bob->ctx->Minimized(), "desktopNotices");
         ASSERT_FALSE(item->isChecked());
         item->trigger();

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 class DemoPair : public ::testing::Test
@@ -59,7 +60,10 @@ protected:
     std::unique_ptr<TestClient>
     signedIn(const QString& name, TestClient::Settings settings = TestClient::Settings::Double)
     {
-        auto c = std::make_unique<TestClient>(root.path(name.toLower()), name, settings);
+        TestClient::PlatformChange change;
+        if (platformOf)
+            change = [this, name](PlatformServices& p) { platformOf(name, p); };
+        auto c = std::make_unique<TestClient>(root.path(name.toLower()), name, settings, change);
         c->goOnline();
         c->signIn(name.toLower() + QStringLiteral("-pw"));
         return c;
@@ -70,6 +74,9 @@ protected:
     {
         return server->tree("netwrk/users/" + relative);
     }
+
+    // Real services in place of doubles for some clients: set before they are made.
+    std::function<void(const QString& name, PlatformServices&)> platformOf;
 
     // Declared so that the clients go before the server and their folders.
     TempTree root;

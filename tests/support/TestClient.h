@@ -34,6 +34,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 class TestClient
@@ -46,8 +47,12 @@ public:
         Double,
         File,
     };
-    TestClient(const QString& root, const QString& name, Settings settings = Settings::Double)
-        : m_root(root), m_name(name), m_settings(settings)
+    // Puts a real service in a double's place before the client is made, at every start.
+    using PlatformChange = std::function<void(PlatformServices&)>;
+
+    TestClient(const QString& root, const QString& name, Settings settings = Settings::Double,
+               PlatformChange change = {})
+        : m_root(root), m_name(name), m_settings(settings), m_change(std::move(change))
     {
         start();
     }
@@ -65,6 +70,8 @@ public:
         } else {
             fakes.settings->values = settings;
         }
+        if (m_change)
+            m_change(platform);
         ctx = std::make_unique<AppContext>(env, std::move(platform), ClientWindows::make);
         ctx->createWindows();
         stopTimers();
@@ -184,6 +191,7 @@ private:
     QString m_root;
     QString m_name;
     Settings m_settings = Settings::Double;
+    PlatformChange m_change;
 };
 
 // Waits until the sessions of every client in the process have finished what the test started.
