@@ -51,6 +51,8 @@ void ClientWindows::create(AppContext& ctx)
     // The news: the popup is asked only for what is its to show; a desktop notification's
     // actions open the main window as the popup's clicks do.
     m_news = std::make_unique<NewsDelivery>(ctx);
+    QObject::connect(m_Minimized.get(), &TMinimized::desktopNoticesChosen, m_news.get(),
+                     &NewsDelivery::onDesktopChosen);
     QObject::connect(m_news.get(), &NewsDelivery::popupRequested, m_news.get(),
                      [this](const poll::Announcement& a) {
                          if (Tnetprog* popup = netprog())

@@ -153,13 +153,11 @@ void TrayIcon::onDesktopNotices(bool on)
 {
     SettingsStore& settings = *m_ctx.platform().settings;
     const QString key = QString::fromUtf16(NewsNotices::kSettingsKey);
-    if (on) {
+    if (on)
         settings.setValue(key, QStringLiteral("1"));
-        // The answer is there before the next news comes.
-        m_ctx.platform().notifications->askServer();
-    } else {
+    else
         settings.remove(key);
-    }
+    emit desktopNoticesChosen(on);
 }
 
 void TrayIcon::show()

@@ -63,6 +63,8 @@ signals:
     // The periodic look at do not disturb found it still on: the words for its end may have
     // moved on, wherever they are shown.
     void quietRechecked();
+    // The item chose the desktop's notifications, or the popup again; the choice is kept.
+    void desktopNoticesChosen(bool on);
 
 private:
     void createMenu();

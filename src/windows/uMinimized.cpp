@@ -101,6 +101,7 @@ void TMinimized::createTrayIcon()
     connect(m_tray, &TrayIcon::removeAutostartTriggered, this, &TMinimized::s1Click);
     connect(m_tray, &TrayIcon::addAutostartTriggered, this, &TMinimized::s2Click);
     connect(m_tray, &TrayIcon::quietRechecked, this, &TMinimized::showQuietAndUnread);
+    connect(m_tray, &TrayIcon::desktopNoticesChosen, this, &TMinimized::desktopNoticesChosen);
 }
 
 void TMinimized::loadPicture()

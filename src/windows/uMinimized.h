@@ -102,6 +102,8 @@ signals:
     // The recipient of the dropped files becomes the main window's correspondent, as a click
     // in the user list would make them.
     void openConversationRequested(const QString& name);
+    // The tray menu chose the desktop's notifications for the news, or the popup again.
+    void desktopNoticesChosen(bool on);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -100,6 +100,8 @@ TEST_F(NewsRouting, ThePopupUnlessTheTrayMenuChoosesNotificationsAndAServerAnswe
 
     chooseDesktop(false);
     EXPECT_FALSE(c.fakes.settings->values.contains("DesktopNotifications"));
+    // Back to the popup: the notification left on screen goes with the choice.
+    EXPECT_EQ(server().closes, QStringList{"Zoe"});
     say("Zoe", "Gone back?");
     EXPECT_TRUE(popupShown());
     EXPECT_EQ(server().shows, (QStringList{"Zoe", "Ann"}));
