@@ -30,11 +30,7 @@ class AccountUpkeepWindow : public DemoPair
 protected:
     void SetUp() override
     {
-        DemoPair::SetUp();
-        if (IsSkipped())
-            return;
-        signInBoth();
-        if (HasFatalFailure())
+        if (!setUpSignedIn())
             return;
         w = alice->w();
         w->show();

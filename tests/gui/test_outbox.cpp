@@ -37,14 +37,9 @@ class OutboxTest : public DemoPair
 protected:
     void SetUp() override
     {
-        DemoPair::SetUp();
-        if (IsSkipped())
+        if (!setUpSignedIn())
             return;
-        signInBoth();
-        if (HasFatalFailure())
-            return;
-        for (const char* file : {"Alice/Bob.ms", "Bob/Alice.ms"})
-            QFile(users(file)).open(QIODevice::WriteOnly);
+        writeBothCopies();
         openBob();
     }
 

@@ -208,11 +208,7 @@ class QuickSendTwoClients : public DemoPair
 protected:
     void SetUp() override
     {
-        DemoPair::SetUp();
-        if (IsSkipped())
-            return;
-        signInBoth();
-        if (HasFatalFailure())
+        if (!setUpSignedIn())
             return;
         // Alice's poll learns of Bob, who signed up after her.
         fire(alice->w(), "msgrld");

@@ -30,15 +30,9 @@ class SeenMarks : public DemoPair
 protected:
     void SetUp() override
     {
-        DemoPair::SetUp();
-        if (IsSkipped())
+        if (!setUpSignedIn())
             return;
-        signInBoth();
-        if (HasFatalFailure())
-            return;
-        // Both copies of the conversation, as the quick-send window lays them out.
-        for (const char* file : {"Alice/Bob.ms", "Bob/Alice.ms"})
-            QFile(users(file)).open(QIODevice::WriteOnly);
+        writeBothCopies();
         poll(*alice);
         poll(*bob);
         // Alice writes with her window open on Bob.

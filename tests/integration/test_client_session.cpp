@@ -58,6 +58,17 @@ protected:
             GTEST_SKIP() << why.toStdString();
     }
 
+    // A check by build 37 in English, into the test's folders.
+    selfupdate::Request updateRequest() const
+    {
+        selfupdate::Request request;
+        request.languageCode = QStringLiteral("eng/");
+        request.ownBuild = QStringLiteral("37");
+        request.exeFolder = local.path("");
+        request.tempDataDir = local.path("temp/");
+        return request;
+    }
+
     std::unique_ptr<ClientSession> makeSession(qint64 updateAskEveryMs = 60'000)
     {
         ClientSession::Config config;
@@ -322,6 +333,22 @@ bool arrived(QSignalSpy& spy)
     return !spy.isEmpty() || spy.wait(30000);
 }
 
+// Anna signs in and a poll cycle runs, which keeps the main connection open; its outcome.
+poll::Outcome signInAndPoll(ClientSession& session)
+{
+    QSignalSpy booted(&session, &ClientSession::bootstrapped);
+    if (!session.bootstrap() || !arrived(booted))
+        return poll::Outcome::NoServer;
+    QSignalSpy signedIn(&session, &ClientSession::signedIn);
+    session.signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
+    QSignalSpy polled(&session, &ClientSession::polled);
+    if (!arrived(signedIn) || !session.poll({}) || !arrived(polled))
+        return poll::Outcome::NoServer;
+    if (!QTest::qWaitFor([&] { return session.idle(); }, 10000))
+        return poll::Outcome::NoServer;
+    return polled.first().value(0).value<PollResult>().cycle.outcome;
+}
+
 } // namespace
 
 // Signed in, the connection the poll keeps open carries the update check, the reconnection tick
@@ -341,23 +368,9 @@ TEST_F(ClientSessionTest, TheKeptConnectionAsksForTheDescriptorOnceInAWhile)
     age(descriptor);
     for (const qint64 askEveryMs : {qint64(60'000), qint64(0)}) {
         auto session = makeSession(askEveryMs);
-        ASSERT_TRUE(session->bootstrap());
-        waitFor(*session, &ClientSession::bootstrapped);
-        QSignalSpy signedIn(session.get(), &ClientSession::signedIn);
-        session->signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
-        ASSERT_TRUE(arrived(signedIn));
-        // The poll keeps the main connection open.
-        QSignalSpy polled(session.get(), &ClientSession::polled);
-        ASSERT_TRUE(session->poll({}));
-        ASSERT_TRUE(arrived(polled));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+        ASSERT_EQ(signInAndPoll(*session), poll::Outcome::Done);
         ASSERT_TRUE(session->mainOpen());
-
-        selfupdate::Request request;
-        request.languageCode = QStringLiteral("eng/");
-        request.ownBuild = QStringLiteral("37");
-        request.exeFolder = local.path("");
-        request.tempDataDir = local.path("temp/");
+        const selfupdate::Request request = updateRequest();
         const QString copy = local.path("temp/") + selfupdate::kDescriptorCopy;
         QSignalSpy checked(session.get(), &ClientSession::updateChecked);
         ASSERT_TRUE(session->checkForUpdate(request));
@@ -384,25 +397,12 @@ TEST_F(ClientSessionTest, TheSignedInConnectionCarriesTheUpkeepWithoutNewLogins)
     auto session = makeSession();
     std::atomic<int> openings{0};
     QObject::connect(session.get(), &ClientSession::mainConnectionOpened, [&] { ++openings; });
-    ASSERT_TRUE(session->bootstrap());
-    waitFor(*session, &ClientSession::bootstrapped);
-    QSignalSpy signedIn(session.get(), &ClientSession::signedIn);
-    session->signIn({QStringLiteral("Anna"), QStringLiteral("pw"), {}, kAdapter});
-    ASSERT_TRUE(arrived(signedIn));
-    QSignalSpy polled(session.get(), &ClientSession::polled);
-    ASSERT_TRUE(session->poll({}));
-    ASSERT_TRUE(arrived(polled));
-    ASSERT_EQ(polled.first().value(0).value<PollResult>().cycle.outcome, poll::Outcome::Done);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return session->idle(); }, 10000));
+    ASSERT_EQ(signInAndPoll(*session), poll::Outcome::Done);
     ASSERT_TRUE(session->mainOpen());
     EXPECT_TRUE(session->mainAnsweredWithin(10000));
     const int afterPoll = openings;
 
-    selfupdate::Request request;
-    request.languageCode = QStringLiteral("eng/");
-    request.ownBuild = QStringLiteral("37");
-    request.exeFolder = local.path("");
-    request.tempDataDir = local.path("temp/");
+    const selfupdate::Request request = updateRequest();
     const QString copy = local.path("temp/") + selfupdate::kDescriptorCopy;
     QSignalSpy checked(session.get(), &ClientSession::updateChecked);
     const auto settled = [&] { return QTest::qWaitFor([&] { return session->idle(); }, 10000); };

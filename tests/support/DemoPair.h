@@ -47,6 +47,24 @@ protected:
             }
         }
     }
+    // SetUp() with both signed in, for a fixture's own SetUp; false when the test was skipped
+    // or failed on the way.
+    bool setUpSignedIn()
+    {
+        DemoPair::SetUp();
+        if (IsSkipped())
+            return false;
+        signInBoth();
+        return !HasFatalFailure();
+    }
+    // Both copies of an empty conversation of Alice and Bob, as the quick-send window lays
+    // them out.
+    void writeBothCopies() const
+    {
+        for (const char* file : {"Alice/Bob.ms", "Bob/Alice.ms"})
+            QFile(users(file)).open(QIODevice::WriteOnly);
+    }
+
     // Both started, online and signed in, Alice first.
     void signInBoth()
     {
