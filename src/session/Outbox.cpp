@@ -248,7 +248,10 @@ void Outbox::store()
 {
     QDir().mkpath(QFileInfo(m_file).absolutePath());
     QSaveFile file(m_file);
-    if (!file.open(QIODevice::WriteOnly) || file.write(m_queue.serialise()) < 0 || !file.commit())
+    // What the user wrote, for nobody else on this computer to read.
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(m_queue.serialise()) < 0 || !file.commit())
         qCWarning(lcOutbox) << "the waiting messages could not be kept in" << m_file << ":"
                             << file.errorString();
 }

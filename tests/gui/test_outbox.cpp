@@ -17,6 +17,7 @@
 #include "windows/uNetwork.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -138,6 +139,10 @@ TEST_F(OutboxTest, WaitingMessagesOutliveARestartAndGoUpAfterTheNextSignIn)
     server->stop();
     say("first");
     say("second");
+    const QString kept = alice->ctx->environment().effectiveStateHome() + "larkspire/outbox.json";
+    EXPECT_EQ(QFileInfo(kept).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+              QFileDevice::Permissions())
+        << "what the user wrote, for nobody else to read";
     alice->restart();
     EXPECT_EQ(alice->ctx->outbox().queue().entries().size(), 2);
 
