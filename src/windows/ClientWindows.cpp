@@ -40,13 +40,11 @@ void ClientWindows::create(AppContext& ctx)
 {
     m_ctx = &ctx;
     // At the start only what the tray icon needs: the texts and folders, and the mini bar with
-    // the icon and the installation step, and the drop zone. The main window follows
+    // the icon and the installation step. The drop zone and the main window follow
     // (createMainWindow); every other window is made when first asked for.
     m_LC = std::make_unique<TLC>(ctx);
     m_Minimized = std::make_unique<TMinimized>(ctx);
     wire(m_Minimized.get());
-    // The drop zone reports on the outbox's sends of files dropped on it in an earlier run.
-    dragform();
 
     // The news: the popup is asked only for what is its to show; a desktop notification's
     // actions open the main window as the popup's clicks do.
@@ -77,8 +75,10 @@ void ClientWindows::create(AppContext& ctx)
 
 void ClientWindows::createMainWindow()
 {
-    // After the way in is on screen: the tray's menu, then the main window.
+    // After the way in is on screen: the tray's menu and the fonts, the drop zone (it reports
+    // on the outbox's sends of files dropped on it in an earlier run), then the main window.
     m_Minimized->completeTray();
+    dragform();
     Network();
 }
 

@@ -42,8 +42,11 @@ bool Installation::installed() const
     return m_ctx.platform().settings->value(install::kInstalledKey, kMissing) != kMissing;
 }
 
-void Installation::addFonts()
+void Installation::loadFonts()
 {
+    if (m_fontsLoaded || m_handingOver)
+        return;
+    m_fontsLoaded = true;
     const QString data = m_ctx.folders().programDataDir;
     for (const QString& font : {QStringLiteral("Fontatigo 4F-Regular.ttf"),
                                 QStringLiteral("calibri.ttf"), QStringLiteral("HATTEN.TTF")})
@@ -60,10 +63,8 @@ Installation::Start Installation::start()
             m_ctx.text(kTxtInstallFolder), m_ctx.environment().home, m_ctx.text(kTxtInstallNote));
         if (!chosen.isEmpty() && installInto(chosen))
             return Start::HandedOver;
-        addFonts();
         return Start::NotInstalled;
     }
-    addFonts();
     // The entry may have been removed by hand or point at an older place; it follows this copy.
     p.autostart->enable(m_ctx.environment().exePath);
     return Start::Installed;

@@ -33,6 +33,8 @@ public:
     Start start();
     // True from the moment a first start installs until the program has ended.
     bool handingOver() const { return m_handingOver; }
+    // The program's fonts, once, after the start's step; none for a copy that handed over.
+    void loadFonts();
 
     // The autostart entry: taken away once the user agrees (false when they do not), or
     // written again with the launchers.
@@ -42,7 +44,6 @@ public:
 private:
     // The chosen folder's installation; false when it stopped and this copy runs on.
     bool installInto(const QString& chosenFolder);
-    void addFonts();
 
     static constexpr int kTxtInstallFolder = 366;
     static constexpr int kTxtInstallNote = 403; // what the installation will do
@@ -50,4 +51,5 @@ private:
 
     AppContext& m_ctx;
     bool m_handingOver = false;
+    bool m_fontsLoaded = false;
 };

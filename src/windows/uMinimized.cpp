@@ -185,6 +185,8 @@ void TMinimized::showTrayIcon()
 void TMinimized::completeTray()
 {
     m_tray->completeMenu();
+    // The windows made from here on write in them; the tray icon does not.
+    m_installation->loadFonts();
 }
 
 void TMinimized::showEvent(QShowEvent* event)
