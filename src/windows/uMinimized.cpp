@@ -81,7 +81,6 @@ void TMinimized::FormCreate()
     m_tray->setPicture(icon);
     setWindowIcon(icon);
 
-    loadPicture();
     loadPosition();
     createQuiet();
 }
@@ -106,6 +105,10 @@ void TMinimized::createTrayIcon()
 
 void TMinimized::loadPicture()
 {
+    // Once, when the bar is first needed: the tray icon does not wait for its decoder.
+    if (m_pictureLoaded)
+        return;
+    m_pictureLoaded = true;
     // Without its picture the bar still works and shows its plain background colour; the
     // user hears about it once, when the bar first appears.
     const QString file = m_ctx.folders().programDataDir + QStringLiteral("Larkspire.jpg");
@@ -187,6 +190,7 @@ void TMinimized::completeTray()
     m_tray->completeMenu();
     // The windows made from here on write in them; the tray icon does not.
     m_installation->loadFonts();
+    loadPicture();
 }
 
 void TMinimized::showEvent(QShowEvent* event)
@@ -208,6 +212,7 @@ void TMinimized::FormShow()
     move(minibar::showTarget(clamped, screen, QCursor::pos()));
     m_memory = minibar::remeasure(clamped, screen, pos());
     savePosition();
+    loadPicture();
     reportMissingPicture();
 }
 

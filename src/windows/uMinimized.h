@@ -179,6 +179,7 @@ private:
     bool m_barClickPending = false;
     QPoint m_downPoint;
     QString m_missingPicture;
+    bool m_pictureLoaded = false;
     std::unique_ptr<Installation> m_installation;
 
     // Sends of the small windows on their way, whose progress the hints show.
