@@ -38,6 +38,14 @@ Outbox::Outbox(QString file, ClientSession& session, ClientState& state, QObject
 
 Outbox::~Outbox() = default;
 
+quint64 Outbox::append(const outbox::Entry& entry)
+{
+    const quint64 id = m_queue.add(entry);
+    store();
+    tell();
+    return id;
+}
+
 quint64 Outbox::addMessage(const QString& recipient, const QString& header, const QString& text)
 {
     if (!m_state.signedIn())
@@ -48,10 +56,7 @@ quint64 Outbox::addMessage(const QString& recipient, const QString& header, cons
     e.recipient = recipient;
     e.header = header;
     e.text = text;
-    const quint64 id = m_queue.add(e);
-    store();
-    tell();
-    return id;
+    return append(e);
 }
 
 quint64 Outbox::addFiles(const QString& recipient, const QStringList& paths,
@@ -93,10 +98,7 @@ quint64 Outbox::addFiles(const QString& recipient, const QStringList& paths,
     e.paths = fresh;
     e.phrases = phrases;
     e.origin = origin;
-    const quint64 id = m_queue.add(e);
-    store();
-    tell();
-    return id;
+    return append(e);
 }
 
 bool Outbox::cancel(quint64 id)

@@ -62,6 +62,8 @@ private:
     // The entry in flight came back: done takes it out, otherwise it waits for the next sign.
     void settle(quint64 id, bool done);
     std::optional<outbox::Entry> lastOf(const QString& sender) const;
+    // Queues the entry, keeps the queue and tells the views.
+    quint64 append(const outbox::Entry& entry);
     void store();
     void tell();
 
