@@ -533,6 +533,15 @@ Start startOnce(TrayDisplay& x, const QString& program, const QProcessEnvironmen
     const qint64 kib = residentKiB(p.processId());
     if (kib >= 0)
         s.mib = kib / 1024.0;
+    // To see where the memory goes: the last start's map of each program, per mapping.
+    const QString keep = qEnvironmentVariable("LARKSPIRE_IDLE_SMAPS");
+    if (!keep.isEmpty()) {
+        QFile in(QStringLiteral("/proc/%1/smaps").arg(p.processId()));
+        QFile out(keep + QLatin1Char('/') + QFileInfo(program).fileName() +
+                  QStringLiteral(".smaps"));
+        if (in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly))
+            out.write(in.readAll());
+    }
     p.terminate();
     if (!p.waitForFinished(5000)) {
         p.kill();
