@@ -839,7 +839,7 @@ void FtpClient::download(const QString& remoteName, const QString& localPath,
     FtpSocket data = openDataConnection(transfer);
     const qint64 announced = announcedSize(command(transfer, kTransferStarted));
     protectData(data);
-    const qint64 total = announced >= 0 ? announced : reported;
+    qint64 total = announced >= 0 ? announced : reported;
     if (limited && total > maxBytes)
         abandonTransfer(data, tooLarge(remoteName, m_hostText, total, maxBytes));
     FtpPace pace(m_settings.timeouts, data.label());
@@ -869,6 +869,10 @@ void FtpClient::download(const QString& remoteName, const QString& localPath,
     }
     endData(data);
     finishTransfer();
+    // A peer may replace the file between SIZE and RETR; the server then sends the new file
+    // whole, which a second SIZE confirms. A cut transfer still falls short of it.
+    if (total >= 0 && done != total && announced < 0 && size(remoteName) == done)
+        total = done;
     if (total >= 0 && done != total)
         throw FtpError(FtpError::Kind::Incomplete,
                        QStringLiteral("The download of %1 from %2 ended after %3 of %4 bytes")

@@ -136,6 +136,29 @@ TEST_F(FaultyServer, DownloadsCutShort)
     EXPECT_EQ(server->matched(cut), 1);
 }
 
+TEST_F(FaultyServer, AFileReplacedBetweenItsSizeAndItsReadArrivesAsItNowIs)
+{
+    // A peer rewrites the file while this session's RETR is held, after its SIZE was answered.
+    for (const QByteArray& replacement : {QByteArray(161, 'b'), QByteArray(159, 'c')}) {
+        server->write("lineup.xo", QByteArray(160, 'a'));
+        const int held =
+            server->addRule({.command = "RETR", .name = "lineup.xo", .delayMs = 700, .times = 1});
+        const auto client = connected();
+        std::optional<FtpError> error;
+        std::atomic<bool> finished = false;
+        std::thread reader([&] {
+            error = errorOf([&] { client->download("lineup.xo", local.path("lineup.xo")); });
+            finished = true;
+        });
+        while (server->matched(held) == 0 && !finished)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        server->write("lineup.xo", replacement);
+        reader.join();
+        ASSERT_FALSE(error) << error->message().toStdString();
+        EXPECT_EQ(TempTree::read(local.path("lineup.xo")), replacement);
+    }
+}
+
 TEST_F(FaultyServer, UploadDroppedKeepsWhatArrived)
 {
     const QByteArray bytes = randomBytes(1'000'000, 3);
