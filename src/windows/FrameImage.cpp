@@ -12,6 +12,7 @@ FrameImage::FrameImage(const QString& name, QWidget* parent, Fit fit) : QWidget(
 bool FrameImage::loadPicture(const QString& path)
 {
     ++m_loads;
+    m_deferred = false;
     m_file = path;
     m_picture = QPixmap(path);
     if (m_autoSize && !m_picture.isNull())
@@ -20,8 +21,25 @@ bool FrameImage::loadPicture(const QString& path)
     return !m_picture.isNull();
 }
 
+void FrameImage::loadPictureWhenShown(const QString& path)
+{
+    m_file = path;
+    m_picture = QPixmap();
+    m_deferred = true;
+    if (isVisible())
+        loadPicture(path);
+}
+
+void FrameImage::showEvent(QShowEvent* event)
+{
+    if (m_deferred)
+        loadPicture(m_file);
+    QWidget::showEvent(event);
+}
+
 void FrameImage::clearPicture()
 {
+    m_deferred = false;
     m_file.clear();
     m_picture = QPixmap();
     update();

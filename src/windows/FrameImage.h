@@ -24,6 +24,9 @@ public:
 
     // Reads the picture; a missing or broken file leaves the control empty and returns false.
     bool loadPicture(const QString& path);
+    // Names the picture but reads it only when the control is first shown: a large backdrop of
+    // a window that may stay hidden all day need not sit decoded in memory.
+    void loadPictureWhenShown(const QString& path);
     // Lets go of the picture; the control shows nothing.
     void clearPicture();
     // Resizes the control to its picture, as a panel that is "sized to its picture" does.
@@ -39,6 +42,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     Fit m_fit;
@@ -47,4 +51,5 @@ private:
     QString m_hint;
     QPixmap m_picture;
     int m_loads = 0;
+    bool m_deferred = false;
 };

@@ -67,7 +67,7 @@ void MainControls::createFrame(QWidget* window, QObject* filter, const QString& 
 {
     frame.background = place(new FrameImage(QStringLiteral("bg"), window, FrameImage::Fit::Stretch),
                              QStringLiteral("bg"), 0, 0, kWidth, kHeight, true);
-    frame.background->loadPicture((dataDir + QStringLiteral("network.jpg")));
+    frame.background->loadPictureWhenShown(dataDir + QStringLiteral("network.jpg"));
     frame.minimizeImage =
         place(new FrameImage(QStringLiteral("Image2"), window, FrameImage::Fit::Centre),
               QStringLiteral("Image2"), 514, 0, 176, 38, true);

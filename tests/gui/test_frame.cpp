@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -108,7 +109,15 @@ TEST(FrameShow, ShowFadesInAndClosingTellsTheMiniBar)
     Client c;
     TNetwork* w = c.w();
     c.ctx->Minimized()->setMainWindowOpenFlag(1);
+    // The backdrop is decoded when the window first shows, and only then.
+    auto* backdrop = control<FrameImage>(w, "bg");
+    EXPECT_TRUE(backdrop->picture().isNull());
+    QImage picture(12, 7, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(c.data("network.jpg")));
     w->show();
+    EXPECT_EQ(backdrop->picture().size(), QSize(12, 7));
+    EXPECT_EQ(backdrop->pictureFile(), c.data("network.jpg"));
     EXPECT_TRUE(w->hasTaskbarButton());
     EXPECT_EQ(control<FrameImage>(w, "Image1")->pictureFile(), c.data("back2.png"));
     EXPECT_EQ(control<FrameImage>(w, "bclose")->pictureFile(), c.data("close_button.png"));
@@ -123,6 +132,8 @@ TEST(FrameShow, ShowFadesInAndClosingTellsTheMiniBar)
     EXPECT_FALSE(w->hasTaskbarButton());
     EXPECT_EQ(c.ctx->Minimized()->MainWindowOpenFlag(), 0);
     EXPECT_EQ(c.ctx->Minimized()->findChild<QAction*>("pop1")->text(), "Open");
+    open(w);
+    EXPECT_EQ(backdrop->loads(), 1);
 }
 
 TEST(FrameShow, AFadeOutDuringTheFadeInRunsFromFull)
