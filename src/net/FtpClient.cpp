@@ -28,65 +28,6 @@
 
 namespace {
 
-// The system resolver may wait on a DNS server for as long as it likes; the lookup runs on the
-// resolver's own thread and is given up after the connect limit. An address literal needs none.
-sockaddr_in resolveBounded(const QString& host, int timeoutMs)
-{
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    const QByteArray name = host.toUtf8();
-    if (::inet_pton(AF_INET, name.constData(), &peer.sin_addr) == 1)
-        return peer;
-    struct Lookup
-    {
-        QByteArray name;
-        addrinfo hints{};
-        gaicb request{};
-    };
-    auto lookup = std::make_unique<Lookup>();
-    lookup->name = name;
-    lookup->hints.ai_family = AF_INET; // the system's servers are reached over IPv4
-    lookup->hints.ai_socktype = SOCK_STREAM;
-    lookup->request.ar_name = lookup->name.constData();
-    lookup->request.ar_request = &lookup->hints;
-    gaicb* list[] = {&lookup->request};
-    const auto failed = [&host](int rc) {
-        return FtpError(FtpError::Kind::Socket,
-                        QStringLiteral("Cannot find the FTP server %1: %2")
-                            .arg(host, QString::fromLocal8Bit(::gai_strerror(rc))));
-    };
-    if (const int rc = ::getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr); rc != 0)
-        throw failed(rc);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 1));
-    while (::gai_error(&lookup->request) == EAI_INPROGRESS) {
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
-        const timespec wait{static_cast<time_t>(left.count() / 1'000'000'000),
-                            static_cast<long>(left.count() % 1'000'000'000)};
-        const gaicb* const waiting[] = {&lookup->request};
-        ::gai_suspend(waiting, 1, &wait);
-    }
-    const int rc = ::gai_error(&lookup->request);
-    if (rc == EAI_INPROGRESS) {
-        // A lookup that cannot be called off still writes into its request when it ends: that
-        // memory is left to it.
-        if (::gai_cancel(&lookup->request) != EAI_CANCELED)
-            (void)lookup.release();
-        throw FtpError(FtpError::Kind::Timeout,
-                       QStringLiteral("Cannot find the FTP server %1: no answer within %2 s")
-                           .arg(host)
-                           .arg(timeoutMs / 1000.0));
-    }
-    if (rc != 0)
-        throw failed(rc);
-    std::memcpy(&peer, lookup->request.ar_result->ai_addr, sizeof peer);
-    ::freeaddrinfo(lookup->request.ar_result);
-    return peer;
-}
-
 using Clock = std::chrono::steady_clock;
 
 constexpr std::initializer_list<int> kTransferStarted = {125, 150, 154};
@@ -332,7 +273,7 @@ void FtpClient::connect()
                            : QStringLiteral("Not a server address: %1").arg(m_settings.host));
     m_hostText = QStringLiteral("%1:%2").arg(address->host).arg(address->port);
 
-    sockaddr_in peer = resolveBounded(address->host, m_settings.timeouts.connectMs);
+    sockaddr_in peer = resolveIpv4(address->host, m_settings.timeouts.connectMs);
     peer.sin_port = htons(address->port);
 
     m_features.clear();

@@ -6,10 +6,15 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
 
 namespace {
 
@@ -237,4 +242,63 @@ qint64 FtpSocket::sendSome(const char* data, qint64 size, int timeoutMs)
             throw socketError(m_label, "sending", errno);
         wait(POLLOUT, timeoutMs, "progress sending");
     }
+}
+
+// The system resolver may wait on a DNS server for as long as it likes; the lookup runs on the
+// resolver's own thread and is given up after the connect limit. An address literal needs none.
+sockaddr_in resolveIpv4(const QString& host, int timeoutMs)
+{
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    const QByteArray name = host.toUtf8();
+    if (::inet_pton(AF_INET, name.constData(), &peer.sin_addr) == 1)
+        return peer;
+    struct Lookup
+    {
+        QByteArray name;
+        addrinfo hints{};
+        gaicb request{};
+    };
+    auto lookup = std::make_unique<Lookup>();
+    lookup->name = name;
+    lookup->hints.ai_family = AF_INET; // the system's servers are reached over IPv4
+    lookup->hints.ai_socktype = SOCK_STREAM;
+    lookup->request.ar_name = lookup->name.constData();
+    lookup->request.ar_request = &lookup->hints;
+    gaicb* list[] = {&lookup->request};
+    const auto failed = [&host](int rc) {
+        return FtpError(FtpError::Kind::Socket,
+                        QStringLiteral("Cannot find the FTP server %1: %2")
+                            .arg(host, QString::fromLocal8Bit(::gai_strerror(rc))));
+    };
+    if (const int rc = ::getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr); rc != 0)
+        throw failed(rc);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 1));
+    while (::gai_error(&lookup->request) == EAI_INPROGRESS) {
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        const timespec wait{static_cast<time_t>(left.count() / 1'000'000'000),
+                            static_cast<long>(left.count() % 1'000'000'000)};
+        const gaicb* const waiting[] = {&lookup->request};
+        ::gai_suspend(waiting, 1, &wait);
+    }
+    const int rc = ::gai_error(&lookup->request);
+    if (rc == EAI_INPROGRESS) {
+        // A lookup that cannot be called off still writes into its request when it ends: that
+        // memory is left to it.
+        if (::gai_cancel(&lookup->request) != EAI_CANCELED)
+            (void)lookup.release();
+        throw FtpError(FtpError::Kind::Timeout,
+                       QStringLiteral("Cannot find the FTP server %1: no answer within %2 s")
+                           .arg(host)
+                           .arg(timeoutMs / 1000.0));
+    }
+    if (rc != 0)
+        throw failed(rc);
+    std::memcpy(&peer, lookup->request.ar_result->ai_addr, sizeof peer);
+    ::freeaddrinfo(lookup->request.ar_result);
+    return peer;
 }

@@ -67,3 +67,7 @@ private:
 
 // "1.2.3.4:21"
 QString ftpAddressText(const sockaddr_in& address);
+
+// The IPv4 address of `host` (a name or an address literal), port 0. The lookup is given up
+// after timeoutMs (Kind::Timeout); a name that does not resolve throws Kind::Socket.
+sockaddr_in resolveIpv4(const QString& host, int timeoutMs);

@@ -1,12 +1,15 @@
 #include "net/XNetDetect.h"
 
+#include "net/FtpError.h"
+#include "net/FtpSocket.h"
 #include "net/ServerAddress.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QPointer>
-#include <QTcpSocket>
 #include <QUrl>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -42,19 +45,31 @@ bool probeAddress(const QString& address, int timeoutMs)
     }
     if (host.isEmpty())
         return false;
-    QTcpSocket socket;
-    socket.connectToHost(host, port);
-    if (!socket.waitForConnected(timeoutMs))
+    // The program's own sockets: Qt's would load its network stack (proxies, Kerberos) into
+    // every client for this one connection.
+    try {
+        QElapsedTimer clock;
+        clock.start();
+        sockaddr_in peer = resolveIpv4(host, timeoutMs);
+        peer.sin_port = htons(port);
+        // The lookup and the connection share the one limit.
+        const int left = std::max(1, timeoutMs - int(clock.elapsed()));
+        FtpSocket socket = FtpSocket::connectTo(peer, left, QStringLiteral("probe"));
+        if (request.isEmpty())
+            return true;
+        socket.sendAll(request.constData(), request.size(), kAnswerTimeoutMs);
+        QByteArray answer;
+        char chunk[64];
+        while (answer.size() < 5) {
+            const qint64 n = socket.receiveSome(chunk, sizeof chunk, kAnswerTimeoutMs);
+            if (n <= 0)
+                break;
+            answer.append(chunk, n);
+        }
+        return answer.startsWith("HTTP/");
+    } catch (const FtpError&) {
         return false;
-    if (request.isEmpty())
-        return true;
-    socket.write(request);
-    if (!socket.waitForBytesWritten(kAnswerTimeoutMs))
-        return false;
-    QByteArray answer;
-    while (answer.size() < 5 && socket.waitForReadyRead(kAnswerTimeoutMs))
-        answer += socket.readAll();
-    return answer.startsWith("HTTP/");
+    }
 }
 
 // Lets a worker that outlives its detector drop its answer instead of posting to a dead object.

@@ -18,7 +18,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QNetworkInterface>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -26,9 +25,11 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/types.h>
 #include <unistd.h>
+#include <vector>
 
 QString IniSettingsStore::value(const QString& key, const QString& fallback) const
 {
@@ -160,10 +161,30 @@ QString formatAdapterAddress(const QByteArray& hardwareAddress)
 
 QString SysNetworkAdapter::adapterAddress() const
 {
-    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
-        if (nic.flags().testFlag(QNetworkInterface::IsLoopBack))
+    // The first adapter by index, as the kernel lists them, that is not the loopback.
+    struct Adapter
+    {
+        int index = 0;
+        QByteArray address;
+    };
+    std::vector<Adapter> adapters;
+    const QString root = QStringLiteral("/sys/class/net/");
+    for (const QString& name : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const auto read = [&](const char* file) {
+            QFile f(root + name + u'/' + QLatin1StringView(file));
+            return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed() : QByteArray();
+        };
+        constexpr int kLoopback = 0x8; // IFF_LOOPBACK
+        bool ok = false;
+        const int flags = read("flags").toInt(&ok, 16);
+        if (!ok || (flags & kLoopback))
             continue;
-        const QString address = formatAdapterAddress(nic.hardwareAddress().toLatin1());
+        adapters.push_back({read("ifindex").toInt(), read("address")});
+    }
+    std::sort(adapters.begin(), adapters.end(),
+              [](const Adapter& a, const Adapter& b) { return a.index < b.index; });
+    for (const Adapter& adapter : adapters) {
+        const QString address = formatAdapterAddress(adapter.address);
         if (address != u"mac not found")
             return address;
     }
