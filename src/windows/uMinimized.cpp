@@ -105,7 +105,8 @@ void TMinimized::createTrayIcon()
 
 void TMinimized::loadPicture()
 {
-    // Once, when the bar is first needed: the tray icon does not wait for its decoder.
+    // Once, when the bar first shows: a client that lives in the tray never loads the JPEG
+    // decoder for it.
     if (m_pictureLoaded)
         return;
     m_pictureLoaded = true;
@@ -190,7 +191,6 @@ void TMinimized::completeTray()
     m_tray->completeMenu();
     // The windows made from here on write in them; the tray icon does not.
     m_installation->loadFonts();
-    loadPicture();
 }
 
 void TMinimized::showEvent(QShowEvent* event)
