@@ -2,6 +2,7 @@
 
 #include "core/Helpers.h"
 #include "net/ServerAddress.h"
+#include "net/StoreLayout.h"
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
 #include "session/ConnectionUpkeep.h"
@@ -129,6 +130,11 @@ void AppContext::startUp()
     // Unless createWindows() made it: its making takes longer than all before, so the way in
     // is on screen first.
     m_windows->createMainWindow();
+}
+
+bool AppContext::signsInAutomatically() const
+{
+    return store::local::signsInAutomatically(folders().userDataDir);
 }
 
 void AppContext::windowMade(QWidget* window)

@@ -102,6 +102,8 @@ public:
     // Where the desktop has no tray, the mini bar is the way in and comes back whenever no
     // other window of the program is on screen.
     bool barStandsInForTray() const { return m_barStandsInForTray; }
+    // This computer's account signs in by itself at the start.
+    bool signsInAutomatically() const;
 
 signals:
     void quitRequested();

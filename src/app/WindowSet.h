@@ -29,8 +29,8 @@ public:
     // which holds the tray icon. The context holds the set before this runs, so a window can
     // already reach those made before it.
     virtual void create(AppContext& ctx) = 0;
-    // The main window, which keeps the session going while hidden; the context makes it right
-    // after the tray icon or the mini bar shows, so that they come first.
+    // What works from the start once the tray icon or the mini bar shows, so that they come
+    // first: among it the main window when it has to sign in by itself.
     virtual void createMainWindow() = 0;
     // Destroys them in the reverse of the order below, and makes none from then on; the context
     // still reaches the ones left, as a window may use an earlier one while it goes.

@@ -1,5 +1,7 @@
 #include "core/Folders.h"
 
+#include "core/Helpers.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcessEnvironment>
@@ -79,4 +81,15 @@ Folders Folders::derive(const QString& exeFolder, const QString& tempFolder,
     if (!networkName.isEmpty() && !myImagesName.isEmpty())
         f.myImagesDir = f.networkDir + myImagesName + u'/';
     return f;
+}
+
+void Folders::prepare() const
+{
+    // Account data, settings copies and conversations are the user's alone, also in folders
+    // that earlier versions made readable for everyone.
+    helpers::makePrivateFolder(userDataDir);
+    helpers::makePrivateFolder(userDataDir + QStringLiteral("net/"));
+    helpers::makePrivateFolder(programDataDir + QStringLiteral("net/"));
+    if (!networkDir.isEmpty())
+        QDir().mkdir(networkDir);
 }

@@ -33,6 +33,9 @@ struct Folders
     // be empty when there is no table, as the program then has no such folders either.
     static Folders derive(const QString& exeFolder, const QString& tempFolder,
                           const QString& networkName, const QString& myImagesName);
+
+    // Makes the user's folders that the start-up owes, private where they hold account data.
+    void prepare() const;
 };
 
 inline constexpr const char16_t* kDataFolderName = u"0rg_System";

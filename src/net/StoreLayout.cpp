@@ -1,6 +1,9 @@
 #include "net/StoreLayout.h"
 
 #include "core/Limits.h"
+#include "core/StringList.h"
+
+#include <QFileInfo>
 
 namespace store {
 
@@ -88,6 +91,13 @@ bool passwordAccepted(const QStringList& passwordFile, const QString& typed)
 }
 
 namespace local {
+
+bool signsInAutomatically(const QString& userDataDir)
+{
+    const auto record = stringlist::load(userDataDir + kAccountRecord);
+    return record && AccountRecord::fromLines(*record).option == u"autologin" &&
+           QFileInfo::exists(userDataDir + kPassword);
+}
 
 QString ownAvatarCopy(const QString& extension)
 {

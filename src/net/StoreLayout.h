@@ -60,6 +60,9 @@ inline const QString kSeenMarkCopy = QStringLiteral("seenmk.xo");
 inline const QString kAccountRecord = QStringLiteral("acc.xo");
 inline const QString kPassword = QStringLiteral("acc2.xo");
 QString ownAvatarCopy(const QString& extension);
+// Whether this computer's account signs in by itself at the start: its record (or the defaults
+// of a short one) asks for it and its password is saved.
+bool signsInAutomatically(const QString& userDataDir);
 QString peerAvatarCopy(const QString& extension);
 } // namespace local
 

@@ -1,6 +1,7 @@
 #include "windows/ClientWindows.h"
 
 #include "app/AppContext.h"
+#include "session/ConnectionUpkeep.h"
 #include "windows/ConversationView.h"
 #include "windows/NewsDelivery.h"
 #include "windows/UpdateWatch.h"
@@ -26,6 +27,7 @@ void ClientWindows::destroy()
 {
     // Nothing is made any more while the windows go.
     m_ctx = nullptr;
+    m_updateWatch = nullptr;
     m_fList.reset();
     m_Photo.reset();
     m_NetMenu.reset();
@@ -45,6 +47,10 @@ void ClientWindows::create(AppContext& ctx)
     m_LC = std::make_unique<TLC>(ctx);
     m_Minimized = std::make_unique<TMinimized>(ctx);
     wire(m_Minimized.get());
+    // The settings server's faults reach the user whether or not a window is made.
+    Desktop* desktop = ctx.platform().desktop.get();
+    QObject::connect(&ctx.upkeep(), &ConnectionUpkeep::settingsProblem, m_Minimized.get(),
+                     [desktop](const QString& text) { desktop->showError(text); });
 
     // The news: the popup is asked only for what is its to show; a desktop notification's
     // actions open the main window as the popup's clicks do.
@@ -76,10 +82,36 @@ void ClientWindows::create(AppContext& ctx)
 void ClientWindows::createMainWindow()
 {
     // After the way in is on screen: the tray's menu and the fonts, the drop zone (it reports
-    // on the outbox's sends of files dropped on it in an earlier run), then the main window.
+    // on the outbox's sends of files dropped on it in an earlier run) and the update watch.
+    m_ctx->folders().prepare();
     m_Minimized->completeTray();
     dragform();
-    Network();
+    makeUpdateWatch();
+    // The main window carries the automatic sign-in and the signed-in user's poll. Without an
+    // account that signs in by itself it has nothing to do until the user opens it, and its
+    // pictures, fonts and controls are a third of the program's memory.
+    if (m_ctx->signsInAutomatically())
+        Network();
+}
+
+void ClientWindows::makeUpdateWatch()
+{
+    if (m_updateWatch)
+        return;
+    // Owned by the mini bar, which lives as long as the set.
+    m_updateWatch = new UpdateWatch(*m_ctx, m_Minimized.get());
+    // No update while the user sees a window, but for a bar that never goes.
+    AppContext* ctx = m_ctx;
+    m_updateWatch->setWindowsShown([this, ctx] {
+        const QWidget* listed[] = {m_Network.get(),   m_netprog.get(),  m_NetMenu.get(),
+                                   m_Minimized.get(), m_dragform.get(), m_fList.get()};
+        const QWidget* alwaysShown = ctx->barStandsInForTray() ? m_Minimized.get() : nullptr;
+        for (const QWidget* w : listed) {
+            if (w && w != alwaysShown && w->isVisible())
+                return true;
+        }
+        return false;
+    });
 }
 
 template <typename W> W* ClientWindows::made(std::unique_ptr<W>& window) const
@@ -220,21 +252,6 @@ void ClientWindows::wire(TNetwork* main)
 
     if (m_dragform)
         wire(m_dragform.get(), main);
-
-    // The update watch: no update while the user sees a window, but for a bar that never goes.
-    if (auto* watch = main->findChild<UpdateWatch*>()) {
-        AppContext* ctx = m_ctx;
-        watch->setWindowsShown([this, ctx] {
-            const QWidget* listed[] = {m_Network.get(),   m_netprog.get(),  m_NetMenu.get(),
-                                       m_Minimized.get(), m_dragform.get(), m_fList.get()};
-            const QWidget* alwaysShown = ctx->barStandsInForTray() ? m_Minimized.get() : nullptr;
-            for (const QWidget* w : listed) {
-                if (w && w != alwaysShown && w->isVisible())
-                    return true;
-            }
-            return false;
-        });
-    }
 }
 
 void ClientWindows::wire(Tnetprog* popup)

@@ -5,6 +5,7 @@
 #include <memory>
 
 class NewsDelivery;
+class UpdateWatch;
 
 // The program's windows, owned for the application context that made them.
 class ClientWindows final : public WindowSet
@@ -47,6 +48,7 @@ private:
     void wire(Tdragform* zone, TNetwork* main);
     void wire(TPhoto* viewer);
     void wire(TfList* picker);
+    void makeUpdateWatch();
 
     // Null before create() and once destroy() began.
     AppContext* m_ctx = nullptr;
@@ -61,4 +63,5 @@ private:
     mutable std::unique_ptr<TfList> m_fList;
     // Routes the news to the popup or to the desktop's notifications.
     std::unique_ptr<NewsDelivery> m_news;
+    UpdateWatch* m_updateWatch = nullptr; // owned by the mini bar
 };

@@ -17,10 +17,9 @@ Q_LOGGING_CATEGORY(lcUpdate, "larkspire.update")
 
 } // namespace
 
-UpdateWatch::UpdateWatch(AppContext& ctx, TNetwork& network)
-    : QObject(&network), m_ctx(ctx), m_network(network)
+UpdateWatch::UpdateWatch(AppContext& ctx, QObject* parent) : QObject(parent), m_ctx(ctx)
 {
-    m_updateTimer = new QTimer(&network);
+    m_updateTimer = new QTimer(this);
     m_updateTimer->setObjectName(QStringLiteral("updatetimer"));
     m_updateTimer->setInterval(kIntervalMs);
     connect(m_updateTimer, &QTimer::timeout, this, &UpdateWatch::updatetimerTimer);

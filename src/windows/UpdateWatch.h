@@ -8,9 +8,8 @@
 
 class AppContext;
 class QTimer;
-class TNetwork;
 
-// The main window's self-update: while the program sits unseen and the network is up, asks the
+// The self-update: while the program sits unseen and the network is up, asks the
 // server every few seconds whether a newer build is out and, once a verified updater is in
 // place, starts it and ends every copy of the program.
 class UpdateWatch : public QObject
@@ -20,7 +19,7 @@ class UpdateWatch : public QObject
 public:
     static constexpr int kIntervalMs = 7000;
 
-    UpdateWatch(AppContext& ctx, TNetwork& network);
+    explicit UpdateWatch(AppContext& ctx, QObject* parent = nullptr);
 
     QTimer* timer() const { return m_updateTimer; }
     // One tick; public so that tests run it as the timer would.
@@ -37,7 +36,6 @@ private:
     void report(const selfupdate::Result& result);
 
     AppContext& m_ctx;
-    TNetwork& m_network;
     std::function<bool()> m_windowsShown;
     QTimer* m_updateTimer = nullptr; // updatetimer
     selfupdate::Result m_lastResult;

@@ -16,18 +16,6 @@ TNetwork::TNetwork(AppContext& ctx) : m_ctx(ctx)
 
 TNetwork::~TNetwork() = default;
 
-void TNetwork::prepareFolders()
-{
-    const Folders f = m_ctx.folders();
-    // Account data, settings copies and conversations are the user's alone, also in folders
-    // that earlier versions made readable for everyone.
-    helpers::makePrivateFolder(f.userDataDir);
-    helpers::makePrivateFolder(f.userDataDir + QStringLiteral("net/"));
-    helpers::makePrivateFolder(f.programDataDir + QStringLiteral("net/"));
-    if (!f.networkDir.isEmpty())
-        QDir().mkdir(f.networkDir);
-}
-
 void TNetwork::prepareMyImages()
 {
     const Folders f = m_ctx.folders();

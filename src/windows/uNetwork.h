@@ -26,7 +26,6 @@ class FindBar;
 class FrameImage;
 class TXNetDetect;
 class WindowFader;
-class UpdateWatch;
 class UserFilter;
 class QButtonGroup;
 class QCheckBox;
@@ -91,6 +90,8 @@ public:
 
     // What the detector said, as the screen shows it.
     void onConnectionStatus(bool reachable); // XNetDetect1ConnectionStatus
+    // The status label and the sign-in button as the detector's answer has them.
+    void showConnectivity(bool reachable);
     // The sign-in part of the periodic reconnection, while the window is hidden.
     void onReconnectTick(); // longtimerTimer
     // Opens the main connection in the users folder and refreshes the directory.
@@ -200,7 +201,6 @@ private:
     bool previewKey(int key); // FormKeyUp
 
     void createWindow(); // FormCreate
-    void prepareFolders();
     void prepareMyImages();
     void onShown();  // FormShow
     void onClosed(); // FormClose
@@ -245,7 +245,6 @@ private:
     QTimer* m_fadeTimer = nullptr; // fx
     // The connectivity state, "Connected!" or "disConnected!", as the detector last said.
     QLabel* m_connectionStatus = nullptr; // lblStatus
-    UpdateWatch* m_updateWatch = nullptr; // owns updatetimer
     DraftKeeper* m_drafts = nullptr;
     FindBar* m_findBar = nullptr;
     UserFilter* m_userFilter = nullptr;

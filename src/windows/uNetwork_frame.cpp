@@ -56,7 +56,6 @@ void TNetwork::createWindow()
     connect(m_fader, &WindowFader::fadedOut, this, &TNetwork::close);
 
     m_ui.createControls(this, this, m_ctx);
-    prepareFolders();
     createServerAccess();
     m_signIn = new SignInView(*this, m_ui.signIn, m_ctx);
     m_contacts = new ContactsView(*this, m_ui.contacts, m_ctx);

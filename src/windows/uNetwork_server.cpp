@@ -9,7 +9,6 @@
 #include "session/ClientSession.h"
 #include "session/ClientState.h"
 #include "session/ConnectionUpkeep.h"
-#include "windows/UpdateWatch.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -33,12 +32,12 @@ void TNetwork::createServerAccess()
 
     ConnectionUpkeep& upkeep = m_ctx.upkeep();
     connect(&upkeep, &ConnectionUpkeep::connectivityReported, this, &TNetwork::onConnectionStatus);
-    connect(&upkeep, &ConnectionUpkeep::settingsProblem, this,
-            [this](const QString& text) { m_ctx.platform().desktop->showError(text); });
     connect(&upkeep, &ConnectionUpkeep::reconnectDue, this, &TNetwork::onReconnectTick);
     connect(&upkeep, &ConnectionUpkeep::noNetworkPauseOver, this,
             [this] { m_ui.signIn.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn)); });
-    m_updateWatch = new UpdateWatch(m_ctx, *this);
+    // Made after the detector's first answer: the screen shows what it said.
+    if (upkeep.answered())
+        showConnectivity(upkeep.reachable());
 }
 
 void TNetwork::requestConnectivityCheck()
@@ -56,18 +55,23 @@ bool TNetwork::connected() const
     return m_ctx.session().online();
 }
 
+void TNetwork::showConnectivity(bool reachable)
+{
+    m_connectionStatus->setText(QString::fromUtf16(reachable ? kConnectedText : kDisconnectedText));
+    if (reachable)
+        m_ui.signIn.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
+}
+
 void TNetwork::onConnectionStatus(bool reachable)
 {
+    showConnectivity(reachable);
     if (reachable) {
-        m_connectionStatus->setText(QString::fromUtf16(kConnectedText));
-        m_ui.signIn.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn));
         m_signIn->setSignedOut(false);
         m_signedInMark = 0;
         m_signIn->autoSignIn();
         emit connectionStateChanged(true);
         return;
     }
-    m_connectionStatus->setText(QString::fromUtf16(kDisconnectedText));
     if (m_signIn->accountRecord().option == u"autologin")
         m_signIn->allowAutoSignInAgain();
     emit connectionStateChanged(false);

@@ -719,6 +719,8 @@ TEST(DropAnswers, OnlyLocalFilesAreTakenAndOnlyAsACopy)
 TEST(DropReports, EachWindowNamesTheFilesOfItsOwnSendThatDidNotGoUp)
 {
     OfflineClient c;
+    // Files go up only for a signed-in user, whose main window exists.
+    ASSERT_NE(c.w(), nullptr);
     const QList<FilesRequest::From> windows = {
         FilesRequest::From::DropZone, FilesRequest::From::MiniBar, FilesRequest::From::MainWindow};
     for (const FilesRequest::From from : windows) {

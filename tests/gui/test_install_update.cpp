@@ -170,7 +170,7 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bytes);
     }
-    UpdateWatch* watch() const { return client->w()->findChild<UpdateWatch*>(); }
+    UpdateWatch* watch() const { return client->ctx->Minimized()->findChild<UpdateWatch*>(); }
     QString updater() const { return root.path("c/app/LarkspireUpdate"); }
 
     const QByteArray kUpdater = "#!/bin/sh\n";
@@ -183,18 +183,18 @@ protected:
 
 TEST_F(UpdateTick, NothingWhileOfflineOrTheSameBuild)
 {
-    QTimer* timer = client->w()->findChild<QTimer*>("updatetimer");
+    QTimer* timer = client->ctx->Minimized()->findChild<QTimer*>("updatetimer");
     ASSERT_TRUE(timer);
     EXPECT_EQ(timer->interval(), 7000);
     offer("38", signing::sign(kUpdater, testkeys::secretKey()));
-    fire(client->w(), "updatetimer"); // not online yet: no server work at all
+    fire(watch(), "updatetimer"); // not online yet: no server work at all
     client->settle();
     EXPECT_FALSE(QFile::exists(updater()));
     EXPECT_TRUE(client->fakes.processes->started.isEmpty());
 
     client->goOnline();
     offer("37", signing::sign(kUpdater, testkeys::secretKey()));
-    fire(client->w(), "updatetimer");
+    fire(watch(), "updatetimer");
     client->settle();
     EXPECT_EQ(watch()->lastResult().outcome, selfupdate::Outcome::Current);
     EXPECT_FALSE(client->w()->session().mainOpen());
@@ -207,31 +207,31 @@ TEST_F(UpdateTick, AHigherBuildWaitsForEveryWindowToBeHiddenThenStartsTheUpdater
     client->goOnline();
     offer("38", signing::sign(kUpdater, testkeys::secretKey()));
     client->ctx->Minimized()->show();
-    fire(client->w(), "updatetimer");
+    fire(watch(), "updatetimer");
     client->settle();
     EXPECT_FALSE(QFile::exists(updater()));
     client->ctx->Minimized()->hide();
     client->w()->show();
-    fire(client->w(), "updatetimer");
+    fire(watch(), "updatetimer");
     client->settle();
     EXPECT_FALSE(QFile::exists(updater()));
     client->w()->hide();
 
-    fire(client->w(), "updatetimer");
+    fire(watch(), "updatetimer");
     client->settle();
     EXPECT_EQ(TempTree::read(updater()), kUpdater);
     EXPECT_EQ(client->fakes.processes->started, QStringList{updater()});
     EXPECT_EQ(client->fakes.processes->killed,
               QStringList{QCoreApplication::applicationFilePath()});
     EXPECT_TRUE(client->ctx->ending());
-    EXPECT_FALSE(running(client->w(), "updatetimer"));
+    EXPECT_FALSE(running(watch(), "updatetimer"));
 }
 
 TEST_F(UpdateTick, ATamperedUpdaterIsNotStartedAndTheNextTickTriesAgain)
 {
     client->goOnline();
     offer("38", signing::sign("another file", testkeys::secretKey()));
-    fire(client->w(), "updatetimer");
+    fire(watch(), "updatetimer");
     client->settle();
     EXPECT_EQ(watch()->lastResult().outcome, selfupdate::Outcome::BadSignature);
     EXPECT_FALSE(QFile::exists(updater()));
@@ -239,7 +239,7 @@ TEST_F(UpdateTick, ATamperedUpdaterIsNotStartedAndTheNextTickTriesAgain)
     EXPECT_FALSE(client->ctx->ending());
 
     offer("38", signing::sign(kUpdater, testkeys::secretKey()));
-    fire(client->w(), "updatetimer");
+    fire(watch(), "updatetimer");
     client->settle();
     EXPECT_EQ(client->fakes.processes->started, QStringList{updater()});
 }
@@ -253,14 +253,14 @@ TEST_F(UpdateTick, WithoutATrayTheAlwaysShownMiniBarDoesNotHoldTheUpdateBack)
     offer("38", signing::sign(kUpdater, testkeys::secretKey()));
     // Any other window still does.
     client->w()->show();
-    fire(client->w(), "updatetimer");
+    fire(watch(), "updatetimer");
     client->settle();
     EXPECT_FALSE(QFile::exists(updater()));
     client->w()->hide();
     client->settle();
     ASSERT_TRUE(client->ctx->Minimized()->isVisible());
 
-    fire(client->w(), "updatetimer");
+    fire(watch(), "updatetimer");
     client->settle();
     EXPECT_EQ(client->fakes.processes->started, QStringList{updater()});
     EXPECT_TRUE(client->ctx->ending());

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -32,9 +33,13 @@ struct Client
     std::unique_ptr<AppContext> ctx;
 
     // `asProgram` starts as the program does: the tray icon first, then the rest.
+    // `userFiles` are written into the per-user data folder first, as an earlier run left them.
     explicit Client(const QByteArray& languageFile = "eng/\r\n", bool writeLanguage = true,
-                    bool asProgram = false, bool installed = false)
+                    bool asProgram = false, bool installed = false,
+                    const QList<std::pair<QString, QByteArray>>& userFiles = {})
     {
+        for (const auto& [name, bytes] : userFiles)
+            root.write(QStringLiteral("state/larkspire/0rg_System/") + name, bytes);
         QDir().mkpath(root.path(QStringLiteral("app/0rg_System/temp1")));
         root.write(QStringLiteral("app/0rg_System/temp1/sample.png"), "png");
         if (writeLanguage)
@@ -60,16 +65,18 @@ struct Client
 TEST(StartUp, CreatesTheEightWindowsHiddenInOrder)
 {
     Client c;
-    // At the start only the texts' window, the drop zone, the mini bar and the main window; the
-    // others come when first asked for.
+    // At the start only the texts' window, the drop zone and the mini bar; with no account that
+    // signs in by itself the main window too comes when first asked for.
     const auto atStart = c.ctx->windows();
     ASSERT_EQ(atStart.size(), 8u);
-    for (const int made : {0, 1, 2, 3})
+    for (const int made : {0, 1, 2})
         EXPECT_NE(atStart[made], nullptr) << made;
-    for (const int later : {4, 5, 6, 7})
+    for (const int later : {3, 4, 5, 6, 7})
         EXPECT_EQ(atStart[later], nullptr) << later;
+    // The update watch does not wait for the main window.
+    EXPECT_NE(c.ctx->Minimized()->findChild<QTimer*>("updatetimer"), nullptr);
     for (QWidget* w :
-         {static_cast<QWidget*>(c.ctx->dragform()), static_cast<QWidget*>(c.ctx->netprog()),
+         {static_cast<QWidget*>(c.ctx->Network()), static_cast<QWidget*>(c.ctx->netprog()),
           static_cast<QWidget*>(c.ctx->NetMenu()), static_cast<QWidget*>(c.ctx->Photo()),
           static_cast<QWidget*>(c.ctx->fList())})
         EXPECT_NE(w, nullptr);
@@ -89,6 +96,23 @@ TEST(StartUp, CreatesTheEightWindowsHiddenInOrder)
     for (QWidget* w : windows)
         EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
     EXPECT_TRUE(c.fakes.desktop->errors.isEmpty());
+}
+
+TEST(StartUp, TheMainWindowIsMadeAtTheStartForAnAccountThatSignsInByItself)
+{
+    const QByteArray password = "secret\r\n";
+    const auto madeAtStart = [](const QList<std::pair<QString, QByteArray>>& files) {
+        Client c("eng/\r\n", true, false, false, files);
+        return c.ctx->windows()[3] != nullptr;
+    };
+    EXPECT_TRUE(madeAtStart({{"acc.xo", "alice\r\nautologin\r\n"}, {"acc2.xo", password}}));
+    // A record too short to name the option signs in as the default one does.
+    EXPECT_TRUE(madeAtStart({{"acc.xo", "alice\r\n"}, {"acc2.xo", password}}));
+    // Nothing signs in by itself: the option says no, or no password is saved.
+    EXPECT_FALSE(madeAtStart({{"acc.xo", "alice\r\nnopass\r\n"}, {"acc2.xo", password}}));
+    EXPECT_FALSE(madeAtStart({{"acc.xo", "\r\nx\r\n"}, {"acc2.xo", password}}));
+    EXPECT_FALSE(madeAtStart({{"acc.xo", "alice\r\nautologin\r\n"}}));
+    EXPECT_FALSE(madeAtStart({}));
 }
 
 TEST(StartUp, FoldersAreCreatedAndMarked)
