@@ -81,15 +81,14 @@ void ClientWindows::create(AppContext& ctx)
 
 void ClientWindows::createMainWindow()
 {
-    // After the way in is on screen: the tray's menu and the fonts, the drop zone (it reports
-    // on the outbox's sends of files dropped on it in an earlier run) and the update watch.
+    // After the way in is on screen: the folders, the tray's menu and the update watch.
     m_ctx->folders().prepare();
     m_Minimized->completeTray();
-    dragform();
     makeUpdateWatch();
-    // The main window carries the automatic sign-in and the signed-in user's poll. Without an
-    // account that signs in by itself it has nothing to do until the user opens it, and its
-    // pictures, fonts and controls are a third of the program's memory.
+    // The main window carries the automatic sign-in and the signed-in user's poll, and brings
+    // the drop zone. Without an account that signs in by itself neither has anything to do
+    // until the user opens one, and their pictures, fonts and controls are a third of the
+    // program's memory.
     if (m_ctx->signsInAutomatically())
         Network();
 }
@@ -117,6 +116,7 @@ void ClientWindows::makeUpdateWatch()
 template <typename W> W* ClientWindows::made(std::unique_ptr<W>& window) const
 {
     if (!window && m_ctx) {
+        m_Minimized->loadFonts();
         window = std::make_unique<W>(*m_ctx);
         // Made on first use from a const accessor; the wiring is the set's own business.
         const_cast<ClientWindows*>(this)->wire(window.get());
@@ -132,6 +132,9 @@ Tdragform* ClientWindows::dragform() const
 
 TNetwork* ClientWindows::Network() const
 {
+    // The drop zone reports on the outbox's sends of files dropped on it in an earlier run,
+    // which go up once the main window signed the user in.
+    dragform();
     return made(m_Network);
 }
 

@@ -189,7 +189,10 @@ void TMinimized::showTrayIcon()
 void TMinimized::completeTray()
 {
     m_tray->completeMenu();
-    // The windows made from here on write in them; the tray icon does not.
+}
+
+void TMinimized::loadFonts()
+{
     m_installation->loadFonts();
 }
 
@@ -201,6 +204,7 @@ void TMinimized::showEvent(QShowEvent* event)
 
 void TMinimized::FormShow()
 {
+    loadFonts();
     resize(minibar::kSize, minibar::kSize);
     setMainWindowOpenFlag(0);
     m_fader->fadeIn();

@@ -52,6 +52,9 @@ public:
     void showTrayIcon();
     // The rest of the tray icon, its menu, once the icon is on screen or is not to be shown.
     void completeTray();
+    // The program's own fonts, once: before the bar or any other window first writes in them.
+    // The tray icon does not.
+    void loadFonts();
 
     // Fades the bar away; "network" opens the main window once the bar is gone.
     void StartFadeOut(const QString& action);

@@ -45,7 +45,8 @@ void Tdragform::FormCreate()
     m_picture = new FrameImage(QStringLiteral("Image1"), this, FrameImage::Fit::Stretch);
     m_picture->setGeometry(0, 0, kWidth, kHeight);
     m_picture->setCursor(Qt::ArrowCursor);
-    m_picture->loadPicture(m_ctx.folders().programDataDir + QStringLiteral("dragform.jpg"));
+    m_picture->loadPictureWhenShown(m_ctx.folders().programDataDir +
+                                    QStringLiteral("dragform.jpg"));
 
     m_closeStrip = new FrameImage(QStringLiteral("Image2"), this);
     m_closeStrip->setGeometry(0, 0, 131, 18);

@@ -75,6 +75,9 @@ TEST(Installation, CancelKeepsThisCopyRunningWithoutAutostartAndWritesNothing)
     EXPECT_TRUE(u.action("s2")->isEnabled());
     EXPECT_TRUE(u.action("sets")->isVisible());
     EXPECT_TRUE(u.action("pop1")->isVisible());
+    // The fonts wait for the first window that writes in them.
+    EXPECT_TRUE(u.fakes.fonts->added.isEmpty());
+    u.ctx->Photo();
     EXPECT_EQ(u.fakes.fonts->added.size(), 3);
     // The next start asks again.
     u.start();
@@ -103,6 +106,9 @@ TEST(Installation, ChosenFolderGetsTheCopyAutostartAndLaunchersThenTheCopyStarts
     EXPECT_EQ(u.fakes.autostart->command, exe);
     EXPECT_TRUE(u.action("s1")->isEnabled());
     EXPECT_FALSE(u.action("s2")->isEnabled());
+    // The fonts wait for the first window that writes in them.
+    EXPECT_TRUE(u.fakes.fonts->added.isEmpty());
+    u.ctx->Photo();
     EXPECT_EQ(u.fakes.fonts->added.size(), 3);
     EXPECT_FALSE(u.ctx->ending());
 }

@@ -127,6 +127,9 @@ TEST(MiniBarCreation, MenuCaptionsBuildNumberAndPositionFile)
     EXPECT_EQ(bar->MainWindowOpenFlag(), 0);
     EXPECT_EQ(control<QTimer>(bar, "fx")->interval(), kFadeTickMs);
     EXPECT_EQ(control<QTimer>(bar, "closetimer")->interval(), 5000);
+    // The fonts wait for the first window that writes in them.
+    EXPECT_TRUE(c.fakes.fonts->added.isEmpty());
+    c.ctx->Photo();
     EXPECT_EQ(c.fakes.fonts->added.size(), 3);
 
     const QString build = QString::number(LARKSPIRE_BUILD_NUMBER);
@@ -424,6 +427,9 @@ TEST(MiniBarMenu, ShutdownAsksFirst)
     c.bar()->pop3Click();
     EXPECT_EQ(c.fakes.desktop->questions, QStringList{"Larkspire|Are you sure?"});
     EXPECT_EQ(quit.count(), 0);
+    // The fonts wait for the first window that writes in them.
+    EXPECT_TRUE(c.fakes.fonts->added.isEmpty());
+    c.ctx->Photo();
     EXPECT_EQ(c.fakes.fonts->added.size(), 3);
     EXPECT_TRUE(c.fakes.processes->killed.isEmpty());
 
