@@ -9,7 +9,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTimeZone>
 
 #include <arpa/inet.h>
@@ -24,11 +23,32 @@
 #include <chrono>
 #include <climits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The words of a FEAT line, split at blanks, commas and semicolons. By hand: this runs at every
+// login, and a pattern would bring the regular expression engine into a client that never
+// reads a listing.
+QStringList featureWords(const QString& line)
+{
+    QStringList words;
+    QString word;
+    for (const QChar c : line) {
+        if (c.isSpace() || c == u',' || c == u';') {
+            if (!word.isEmpty())
+                words.append(std::exchange(word, QString()));
+        } else {
+            word.append(c);
+        }
+    }
+    if (!word.isEmpty())
+        words.append(word);
+    return words;
+}
 
 constexpr std::initializer_list<int> kTransferStarted = {125, 150, 154};
 constexpr std::initializer_list<int> kTransferDone = {226, 225, 250};
@@ -424,8 +444,7 @@ void FtpClient::login()
 
     m_system = afterCode(command("SYST").lines.value(0));
     const bool siteZone = std::any_of(m_features.cbegin(), m_features.cend(), [](const QString& l) {
-        const QStringList words =
-            l.trimmed().split(QRegularExpression(QStringLiteral("[\\s,;]+")), Qt::SkipEmptyParts);
+        const QStringList words = featureWords(l);
         return words.size() > 1 && words.first().compare(u"SITE", Qt::CaseInsensitive) == 0 &&
                words.contains(QStringLiteral("ZONE"), Qt::CaseInsensitive);
     });
