@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 TEST(AdapterAddress, FormatsSixPairsOrReportsNone)
 {
     EXPECT_EQ(formatAdapterAddress("52:54:00:ab:0c:ff"), QStringLiteral("52-54-00-AB-0C-FF"));
@@ -95,6 +97,31 @@ TEST(Autostart, EntryIsWrittenQuotedAndRemoved)
     EXPECT_TRUE(autostart.disable());
     EXPECT_FALSE(autostart.isEnabled());
     EXPECT_TRUE(autostart.disable());
+}
+
+TEST(Autostart, EntryFollowsTheProgramAndIsLeftAloneWhenItAlreadyDoes)
+{
+    TempTree tmp;
+    XdgAutostart autostart(tmp.path(QStringLiteral("config/")));
+    const QString path = tmp.path(QStringLiteral("config/autostart/Larkspire.desktop"));
+    const auto inode = [&path] {
+        struct stat st
+        {
+        };
+        ::stat(QFile::encodeName(path).constData(), &st);
+        return st.st_ino;
+    };
+    ASSERT_TRUE(autostart.enable(QStringLiteral("/opt/A/Larkspire")));
+    const ino_t written = inode();
+    ASSERT_TRUE(autostart.enable(QStringLiteral("/opt/A/Larkspire")));
+    EXPECT_EQ(inode(), written) << "an entry that says the same is not written again";
+    // The program moved, or the entry lost its execute bit by hand: written anew.
+    ASSERT_TRUE(autostart.enable(QStringLiteral("/opt/B/Larkspire")));
+    EXPECT_TRUE(TempTree::read(path).contains("/opt/B/Larkspire"))
+        << TempTree::read(path).constData();
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    ASSERT_TRUE(autostart.enable(QStringLiteral("/opt/B/Larkspire")));
+    EXPECT_TRUE(QFile::permissions(path) & QFile::ExeOwner);
 }
 
 TEST(Launchers, MenuLauncherIsExecutable)

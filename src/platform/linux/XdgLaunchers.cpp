@@ -14,7 +14,14 @@ bool writeLauncher(const QString& path, const QString& command, const QString& i
                    bool autostart)
 {
     const QByteArray text = install::desktopEntry(command, iconPath, autostart);
-    if (text.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
+    if (text.isEmpty())
+        return false;
+    // The autostart entry is renewed at every start: an entry that already says the same is left
+    // alone rather than written and synced again.
+    if (QFile current(path); (QFile::permissions(path) & QFile::ExeOwner) &&
+                             current.open(QIODevice::ReadOnly) && current.readAll() == text)
+        return true;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
