@@ -13,6 +13,7 @@
 #include <QCursor>
 #include <QFile>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -72,7 +73,12 @@ void TMinimized::FormCreate()
 
     InstallOrRegister();
 
-    QIcon icon(f.programDataDir + QStringLiteral("Larkspire.png"));
+    // As PNG only: a reader left to guess asks every image plugin first, loading each one
+    // and the JPEG library with it, which the tray icon does not need.
+    QImageReader reader(f.programDataDir + QStringLiteral("Larkspire.png"), "png");
+    reader.setAutoDetectImageFormat(false);
+    const QImage picture = reader.read();
+    QIcon icon = picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
     if (icon.isNull()) {
         QPixmap plain(32, 32);
         plain.fill(kBarColour);
