@@ -14,7 +14,8 @@
 # memory <= 1.5x the bare program. About 15 minutes.
 #     bench/idle/run.sh [demo] [vsftpd] [startup]      (all when none is named)
 # LARKSPIRE_IDLE_SECONDS and LARKSPIRE_IDLE_WARMUP shorten the phases and the wait,
-# LARKSPIRE_IDLE_ROUNDS sets the start-up rounds,
+# LARKSPIRE_IDLE_ROUNDS sets the start-up rounds, LARKSPIRE_IDLE_MEMORY_AT_MS when the memory is
+# read (to sample many start-ups quickly),
 # LARKSPIRE_BENCH_BUILD the build folder (default build-idle-rel, configured as Release).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
