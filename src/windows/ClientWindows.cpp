@@ -14,6 +14,8 @@
 #include "windows/uPhoto.h"
 #include "windows/udragform.h"
 
+#include <future>
+
 std::unique_ptr<WindowSet> ClientWindows::make()
 {
     return std::make_unique<ClientWindows>();
@@ -44,8 +46,13 @@ void ClientWindows::create(AppContext& ctx)
     // At the start only what the tray icon needs: the texts and folders, and the mini bar with
     // the icon and the installation step. The drop zone and the main window follow
     // (createMainWindow); every other window is made when first asked for.
+    // The tray icon's picture takes longer to decode than the rest of the bar to make: it is
+    // read on a thread of its own meanwhile.
+    const QString trayPicture = ctx.folders().programDataDir + QStringLiteral("Larkspire.png");
+    std::future<QImage> picture = std::async(
+        std::launch::async, [trayPicture] { return TMinimized::readTrayPicture(trayPicture); });
     m_LC = std::make_unique<TLC>(ctx);
-    m_Minimized = std::make_unique<TMinimized>(ctx);
+    m_Minimized = std::make_unique<TMinimized>(ctx, std::move(picture));
     wire(m_Minimized.get());
     // The settings server's faults reach the user whether or not a window is made.
     Desktop* desktop = ctx.platform().desktop.get();

@@ -26,8 +26,9 @@ const QString kOpenNetwork = QStringLiteral("network");
 
 } // namespace
 
-TMinimized::TMinimized(AppContext& ctx)
-    : m_ctx(ctx), m_installation(std::make_unique<Installation>(ctx))
+TMinimized::TMinimized(AppContext& ctx, std::future<QImage> picture)
+    : m_ctx(ctx), m_installation(std::make_unique<Installation>(ctx)),
+      m_trayPicture(std::move(picture))
 {
     setObjectName(QStringLiteral("Minimized"));
     setWindowTitle(QStringLiteral("Larkspire"));
@@ -73,11 +74,9 @@ void TMinimized::FormCreate()
 
     InstallOrRegister();
 
-    // As PNG only: a reader left to guess asks every image plugin first, loading each one
-    // and the JPEG library with it, which the tray icon does not need.
-    QImageReader reader(f.programDataDir + QStringLiteral("Larkspire.png"), "png");
-    reader.setAutoDetectImageFormat(false);
-    const QImage picture = reader.read();
+    const QImage picture =
+        m_trayPicture.valid() ? m_trayPicture.get()
+                              : readTrayPicture(f.programDataDir + QStringLiteral("Larkspire.png"));
     QIcon icon = picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
     if (icon.isNull()) {
         QPixmap plain(32, 32);
@@ -89,6 +88,15 @@ void TMinimized::FormCreate()
 
     loadPosition();
     createQuiet();
+}
+
+QImage TMinimized::readTrayPicture(const QString& file)
+{
+    // As PNG only: a reader left to guess asks every image plugin first, loading each one
+    // and the JPEG library with it, which the tray icon does not need.
+    QImageReader reader(file, "png");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
 }
 
 void TMinimized::recordBuildNumber()

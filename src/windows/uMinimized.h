@@ -4,11 +4,13 @@
 #include "core/PendingDrop.h"
 #include "windows/WindowFader.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QStringList>
 #include <QWidget>
 
 #include <functional>
+#include <future>
 #include <memory>
 
 class AppContext;
@@ -42,7 +44,11 @@ public:
         bool fading = false;
     };
 
-    explicit TMinimized(AppContext& ctx);
+    // `picture`, when valid, delivers the tray icon's picture that another thread reads while
+    // the rest of the start-up runs; without it the bar reads the picture itself.
+    explicit TMinimized(AppContext& ctx, std::future<QImage> picture = {});
+    // The tray icon's picture from its file; null when it cannot be read. Safe on any thread.
+    static QImage readTrayPicture(const QString& file);
     ~TMinimized() override;
 
     // Where the bar learns how the main window stands; until it is given, the main window counts
@@ -184,6 +190,7 @@ private:
     QString m_missingPicture;
     bool m_pictureLoaded = false;
     std::unique_ptr<Installation> m_installation;
+    std::future<QImage> m_trayPicture; // taken once, when the tray icon is made
 
     // Sends of the small windows on their way, whose progress the hints show.
     int m_uploadsRunning = 0;
