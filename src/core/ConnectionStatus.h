@@ -48,6 +48,8 @@ public:
     bool setWaiting(int messages);
 
     Link link() const;
+    // Whether the connectivity detector has answered at all.
+    bool networkKnown() const { return m_network != Answer::None; }
     // The first failed answer of the present stretch without the server; invalid otherwise.
     const QDateTime& unreachableSince() const { return m_since; }
     int waiting() const { return m_waiting; }

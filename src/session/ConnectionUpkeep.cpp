@@ -106,7 +106,6 @@ void ConnectionUpkeep::onConnectionStatus(bool reachable)
     m_session.setOnline(reachable);
     m_state.setOnline(reachable);
     m_reachable = reachable;
-    m_answered = true;
     if (reachable) {
         m_unreachableWaitMs = 0;
         if (m_probeTimer->isActive() && m_probeTimer->interval() != kProbePeriodMs)

@@ -27,9 +27,6 @@ public:
     void requestCheckUnlessWaiting();
     // The pause after a sign-in found no network, after which the screen offers it again.
     void startNoNetworkPause();
-    // Whether the detector has answered yet, and its last answer.
-    bool answered() const { return m_answered; }
-    bool reachable() const { return m_reachable; }
 
     // The timers' work, as each tick runs it.
     void onBootstrapTick(); // FTPCSpermitTimer
@@ -62,7 +59,6 @@ private:
     // The detector's period; probes are skipped while the main connection answers, and after an
     // unreachable answer the next one waits longer each time.
     QTimer* m_probeTimer = nullptr;
-    bool m_answered = false;
     bool m_reachable = false;    // the last answer
     int m_unreachableWaitMs = 0; // 0 while the last answer was reachable
 };

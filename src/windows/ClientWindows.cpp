@@ -44,13 +44,14 @@ void ClientWindows::create(AppContext& ctx)
 {
     m_ctx = &ctx;
     // At the start only what the tray icon needs: the texts and folders, and the mini bar with
-    // the icon and the installation step. The drop zone and the main window follow
-    // (createMainWindow); every other window is made when first asked for.
+    // the icon and the installation step. Every other window is made when first asked for, the
+    // main window at once only for an account that signs in by itself (createMainWindow).
     // The tray icon's picture takes longer to decode than the rest of the bar to make: it is
     // read on a thread of its own meanwhile.
-    const QString trayPicture = ctx.folders().programDataDir + QStringLiteral("Larkspire.png");
-    std::future<QImage> picture = std::async(
-        std::launch::async, [trayPicture] { return TMinimized::readTrayPicture(trayPicture); });
+    std::future<QImage> picture =
+        std::async(std::launch::async, [dataDir = ctx.folders().programDataDir] {
+            return TMinimized::readTrayPicture(dataDir);
+        });
     m_LC = std::make_unique<TLC>(ctx);
     m_Minimized = std::make_unique<TMinimized>(ctx, std::move(picture));
     wire(m_Minimized.get());

@@ -75,8 +75,7 @@ void TMinimized::FormCreate()
     InstallOrRegister();
 
     const QImage picture =
-        m_trayPicture.valid() ? m_trayPicture.get()
-                              : readTrayPicture(f.programDataDir + QStringLiteral("Larkspire.png"));
+        m_trayPicture.valid() ? m_trayPicture.get() : readTrayPicture(f.programDataDir);
     QIcon icon = picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
     if (icon.isNull()) {
         QPixmap plain(32, 32);
@@ -90,11 +89,11 @@ void TMinimized::FormCreate()
     createQuiet();
 }
 
-QImage TMinimized::readTrayPicture(const QString& file)
+QImage TMinimized::readTrayPicture(const QString& programDataDir)
 {
     // As PNG only: a reader left to guess asks every image plugin first, loading each one
     // and the JPEG library with it, which the tray icon does not need.
-    QImageReader reader(file, "png");
+    QImageReader reader(programDataDir + QStringLiteral("Larkspire.png"), "png");
     reader.setAutoDetectImageFormat(false);
     return reader.read();
 }

@@ -47,8 +47,9 @@ public:
     // `picture`, when valid, delivers the tray icon's picture that another thread reads while
     // the rest of the start-up runs; without it the bar reads the picture itself.
     explicit TMinimized(AppContext& ctx, std::future<QImage> picture = {});
-    // The tray icon's picture from its file; null when it cannot be read. Safe on any thread.
-    static QImage readTrayPicture(const QString& file);
+    // The tray icon's picture, "Larkspire.png" in the data folder; null when it cannot be read.
+    // Safe on any thread.
+    static QImage readTrayPicture(const QString& programDataDir);
     ~TMinimized() override;
 
     // Where the bar learns how the main window stands; until it is given, the main window counts

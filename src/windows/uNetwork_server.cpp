@@ -36,8 +36,8 @@ void TNetwork::createServerAccess()
     connect(&upkeep, &ConnectionUpkeep::noNetworkPauseOver, this,
             [this] { m_ui.signIn.signInButton->setText(m_ctx.text(StringTable::kTxtSignIn)); });
     // Made after the detector's first answer: the screen shows what it said.
-    if (upkeep.answered())
-        showConnectivity(upkeep.reachable());
+    if (m_ctx.state().connection().networkKnown())
+        showConnectivity(m_ctx.state().online());
 }
 
 void TNetwork::requestConnectivityCheck()

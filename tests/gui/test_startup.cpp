@@ -1,7 +1,9 @@
 #include "app/AppContext.h"
 #include "core/Helpers.h"
 #include "core/Install.h"
+#include "net/XNetDetect.h"
 #include "platform/fake/FakeServices.h"
+#include "session/ConnectionUpkeep.h"
 #include "support/QtPrinters.h"
 #include "support/TempTree.h"
 #include "windows/ClientWindows.h"
@@ -15,6 +17,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -115,6 +118,23 @@ TEST(StartUp, TheMainWindowIsMadeAtTheStartForAnAccountThatSignsInByItself)
     EXPECT_FALSE(madeAtStart({{"acc.xo", "\r\nx\r\n"}, {"acc2.xo", password}}));
     EXPECT_FALSE(madeAtStart({{"acc.xo", "alice\r\nautologin\r\n"}}));
     EXPECT_FALSE(madeAtStart({}));
+}
+
+TEST(StartUp, AMainWindowMadeAfterTheDetectorAnsweredShowsTheAnswer)
+{
+    for (const bool reachable : {true, false}) {
+        Client c;
+        auto* detector = c.ctx->upkeep().findChild<TXNetDetect*>("XNetDetect1");
+        ASSERT_NE(detector, nullptr);
+        emit detector->ConnectionStatus(detector, reachable);
+        ASSERT_EQ(c.ctx->windows()[3], nullptr);
+        const auto* status = c.ctx->Network()->findChild<QLabel*>("lblStatus");
+        ASSERT_NE(status, nullptr);
+        EXPECT_EQ(status->text(), reachable ? "Connected!" : "disConnected!");
+    }
+    // Before any answer the label keeps its name, as in a window made at the start.
+    Client fresh;
+    EXPECT_EQ(fresh.ctx->Network()->findChild<QLabel*>("lblStatus")->text(), "lblStatus");
 }
 
 TEST(StartUp, FoldersAreCreatedAndMarked)
